@@ -1,0 +1,69 @@
+#include "app/app_core.h"
+
+#include "app/settings_files.h"
+
+namespace kestrane {
+
+FrameRect startupFrame(int sizeCode, int screenWidth, int screenHeight, int previousWidth, int previousHeight)
+{
+    int w = previousWidth;
+    int h = previousHeight;
+    switch (sizeCode) {
+    case 0: w = 640; h = 480; break;
+    case 1: w = 670; h = 510; break;
+    case 2: w = 800; h = 600; break;
+    case 3: w = 1024; h = 768; break;
+    case 4: w = 1280; h = 1024; break;
+    case 5: w = screenWidth; h = screenHeight; break;
+    default: break;
+    }
+    // Integer division truncates toward zero, as the centring asks, also for a frame larger than the screen.
+    return FrameRect{(screenWidth - w) / 2, (screenHeight - h) / 2, w, h};
+}
+
+AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::shared_ptr<const Clock> clock)
+    : startDirectory_(std::move(startDirectory)),
+      clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()),
+      channels_(settings_, opener ? std::move(opener) : systemPortOpener(startDirectory_))
+{
+}
+
+AppCore::~AppCore()
+{
+    channels_.closeChannel(1);
+    channels_.closeChannel(2);
+}
+
+bool AppCore::loadStartupSize() { return loadDrawSize(settings_, startDirectory_); }
+bool AppCore::loadGeneralSettings() { return loadQuellorn(settings_, startDirectory_); }
+bool AppCore::loadLineSettings() { return loadQuellorn1(settings_, startDirectory_); }
+bool AppCore::loadSamplingSettings() { return loadQuellorn2(settings_, startDirectory_); }
+
+void AppCore::applyStartupDisplayRule()
+{
+    fastDisplay_ = kestrane::applyStartupDisplayRule(settings_.record);
+}
+
+void AppCore::saveSettings()
+{
+    saveQuellorn(settings_, startDirectory_);
+    channels_.capture(1);
+    channels_.capture(2);
+    saveQuellorn1(settings_, startDirectory_);
+    saveQuellorn2(settings_, startDirectory_);
+    saveDrawSize(settings_, startDirectory_);
+}
+
+void AppCore::shutdown()
+{
+    saveSettings();
+    if (channels_.running(1))
+        channels_.closeChannel(1);
+    if (channels_.running(2))
+        channels_.closeChannel(2);
+    dioOutputs.fill(0);
+    dioBoard_.close();
+    dioBoard_.close();
+}
+
+} // namespace kestrane

@@ -1,0 +1,71 @@
+// The application core: the one owner of every process-wide record (settings, channels, the
+// traffic buffer, the send state, the digital I/O image). Built once by the program entry and
+// handed by reference to the windows; tests build their own.
+#pragma once
+
+#include "app/settings_records.h"
+#include "comm/channel.h"
+#include "platform/clock.h"
+#include "platform/dio_board.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+namespace kestrane {
+
+struct FrameRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The frame at start-up: size from the size code (5 = the screen, 0..4 from the table, any other
+// code keeps `previous`), centred on the screen with the division truncating toward zero.
+FrameRect startupFrame(int sizeCode, int screenWidth, int screenHeight, int previousWidth = 670,
+                       int previousHeight = 510);
+
+class AppCore {
+public:
+    // `opener` maps COM numbers to ports; by default through ports.conf in `startDirectory`.
+    explicit AppCore(std::filesystem::path startDirectory, PortOpener opener = {},
+                     std::shared_ptr<const Clock> clock = {});
+    ~AppCore();
+    AppCore(const AppCore&) = delete;
+    AppCore& operator=(const AppCore&) = delete;
+
+    [[nodiscard]] Settings& settings() { return settings_; }
+    [[nodiscard]] const Settings& settings() const { return settings_; }
+    [[nodiscard]] Channels& channels() { return channels_; }
+    [[nodiscard]] const Clock& clock() const { return *clock_; }
+    [[nodiscard]] const std::filesystem::path& startDirectory() const { return startDirectory_; }
+
+    // Display speed: 1 fast display, 0 low-speed display.
+    [[nodiscard]] int fastDisplay() const { return fastDisplay_; }
+    void setFastDisplay(int fast) { fastDisplay_ = fast; }
+
+    // Start-up file steps; each returns false when its file was missing (defaults in place).
+    bool loadStartupSize();
+    bool loadGeneralSettings();
+    bool loadLineSettings();
+    bool loadSamplingSettings();
+    void applyStartupDisplayRule();
+
+    // The settings files of shutdown, in their order, after the line parameters of the open
+    // ports were read back. Files that cannot be created are skipped.
+    void saveSettings();
+    // Shutdown after the close question: settings, channels, digital I/O.
+    void shutdown();
+
+    // The digital I/O output image (ports A, B, C).
+    std::array<std::uint8_t, 3> dioOutputs{};
+
+private:
+    std::filesystem::path startDirectory_;
+    std::shared_ptr<const Clock> clock_;
+    Settings settings_;
+    int fastDisplay_ = 1;
+    Channels channels_;
+    DioBoard dioBoard_;
+};
+
+} // namespace kestrane

@@ -1,0 +1,33 @@
+#include "app/command_table.h"
+
+namespace kestrane {
+
+void CommandTable::add(int id, Handler handler, EnableTest enabled)
+{
+    rows_[id] = Row{std::move(handler), std::move(enabled)};
+}
+
+bool CommandTable::hasHandler(int id) const
+{
+    const auto it = rows_.find(id);
+    return it != rows_.end() && it->second.handler;
+}
+
+bool CommandTable::isEnabled(int id) const
+{
+    const auto it = rows_.find(id);
+    if (it == rows_.end() || !it->second.handler)
+        return false;
+    return !it->second.enabled || it->second.enabled();
+}
+
+bool CommandTable::dispatch(int id) const
+{
+    const auto it = rows_.find(id);
+    if (it == rows_.end() || !it->second.handler)
+        return false;
+    it->second.handler();
+    return true;
+}
+
+} // namespace kestrane

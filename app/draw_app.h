@@ -1,0 +1,40 @@
+// The application object: builds the splash, the main client window (which runs the start-up
+// steps), the frame and its status bar, sizes and centres the frame, and runs the message loop.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+namespace kestrane {
+
+class AppCore;
+class MainFrame;
+class TSplashWindow;
+class TDrawWindow;
+
+class TDrawApp {
+public:
+    explicit TDrawApp(AppCore& core);
+    ~TDrawApp();
+
+    // Creates everything up to the frame (not yet shown). `pauses` false skips the splash pauses.
+    void initMainWindow(bool pauses = true);
+    // Shows the frame, sets the client up and runs the message loop; returns its result.
+    int run();
+
+    [[nodiscard]] MainFrame* frame() const { return frame_.get(); }
+    [[nodiscard]] int screenWidth() const { return screenWidth_; }
+    [[nodiscard]] int screenHeight() const { return screenHeight_; }
+
+    // Where the splash image is looked for: the start-up directory, then beside the program.
+    static QString splashImagePath(const QString& startDirectory);
+
+private:
+    AppCore& core_;
+    std::unique_ptr<MainFrame> frame_;
+    int screenWidth_ = 0;
+    int screenHeight_ = 0;
+};
+
+} // namespace kestrane

@@ -1,0 +1,220 @@
+#include "app/main_window.h"
+
+#include "app/app_core.h"
+#include "app/menu_tree.h"
+#include "app/startup_sequence.h"
+#include "app/status_text.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTimerEvent>
+
+namespace kestrane {
+
+QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::Icon icon)
+{
+    QMessageBox box(icon, QStringLiteral("Kestrane"), text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+// ---- TDrawWindow -------------------------------------------------------------------------
+
+TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent) : QAbstractScrollArea(parent), core_(core)
+{
+    setObjectName(QStringLiteral("TDrawWindow"));
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    verticalScrollBar()->setSingleStep(1);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setBackgroundRole(QPalette::Base);
+
+    askSaveAtExit = [this] {
+        return showMessage(this, QStringLiteral("保存しますか?"),
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question);
+    };
+
+    // Both receive-thread flags are cleared before anything is opened.
+    core_.channels().closeChannel(1);
+    core_.channels().closeChannel(2);
+
+    runStartupSteps(core_, view, [] {});
+    registerCommands();
+}
+
+TDrawWindow::~TDrawWindow() = default;
+
+void TDrawWindow::registerCommands()
+{
+    commands_.add(55506, [this] { window()->close(); });
+}
+
+void TDrawWindow::setUp()
+{
+    updateStatusText();
+    startTimer1();
+}
+
+void TDrawWindow::startTimer1()
+{
+    stopTimer1();
+    timer1_ = startTimer(core_.settings().record.baseClockMs, Qt::PreciseTimer);
+}
+
+void TDrawWindow::stopTimer1()
+{
+    if (timer1_ != 0) {
+        killTimer(timer1_);
+        timer1_ = 0;
+    }
+}
+
+bool TDrawWindow::timerRunning() const { return timer1_ != 0; }
+
+void TDrawWindow::updateStatusText()
+{
+    emit statusTextChanged(statusText(core_.settings().record, core_.fastDisplay()));
+}
+
+bool TDrawWindow::canClose()
+{
+    const bool unsaved = false;  // no traffic is recorded yet
+    if (unsaved && core_.settings().record.noExitSaveQuery == 0) {
+        const auto answer = askSaveAtExit();
+        if (answer == QMessageBox::Cancel)
+            return false;
+    }
+    core_.shutdown();
+    stopTimer1();
+    return true;
+}
+
+void TDrawWindow::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != timer1_) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    if (auto* frame = qobject_cast<MainFrame*>(window()))
+        frame->refreshMenuBarCommands();
+}
+
+void TDrawWindow::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter p(viewport());
+}
+
+void TDrawWindow::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    viewport()->update();
+}
+
+// ---- MainFrame -----------------------------------------------------------------------------
+
+MainFrame::MainFrame(TDrawWindow* client, QWidget* parent) : QMainWindow(parent), client_(client)
+{
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowTitle(QStringLiteral("Kestrane Ver1.91"));
+    setCentralWidget(client_);
+    buildMenu();
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("statusText"));
+    statusBar()->addWidget(status_, 1);
+    statusBar()->setSizeGripEnabled(true);
+    connect(client_, &TDrawWindow::statusTextChanged, status_, &QLabel::setText);
+}
+
+QString MainFrame::statusText() const { return status_->text(); }
+
+void MainFrame::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    const std::function<void(QMenu*, const std::vector<MenuEntry>&)> fill = [&](QMenu* menu,
+                                                                             const std::vector<MenuEntry>& items) {
+        for (const MenuEntry& e : items) {
+            if (e.kind == MenuEntry::Separator) {
+                menu->addSeparator();
+            } else if (e.kind == MenuEntry::Submenu) {
+                QMenu* sub = menu->addMenu(QString::fromUtf8(e.label));
+                connect(sub, &QMenu::aboutToShow, this, [this, sub] { refreshMenu(sub); });
+                fill(sub, e.items);
+            } else {
+                QAction* a = menu->addAction(QString::fromUtf8(e.label));
+                a->setData(e.id);
+                a->setObjectName(QString::number(e.id));
+                const int id = e.id;
+                connect(a, &QAction::triggered, this, [this, id] {
+                    client_->commands().dispatch(id);
+                    refreshMenuBarCommands();
+                });
+            }
+        }
+    };
+    for (const MenuEntry& top : mainMenuTree()) {
+        if (top.kind == MenuEntry::Submenu) {
+            QMenu* menu = bar->addMenu(QString::fromUtf8(top.label));
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] { refreshMenu(menu); });
+            fill(menu, top.items);
+        } else {
+            QAction* a = bar->addAction(QString::fromUtf8(top.label));
+            a->setData(top.id);
+            a->setObjectName(QStringLiteral("bar") + QString::number(top.id));
+            const int id = top.id;
+            connect(a, &QAction::triggered, this, [this, id] {
+                client_->commands().dispatch(id);
+                refreshMenuBarCommands();
+            });
+            barCommands_.append(a);
+        }
+    }
+    refreshAllCommands();
+}
+
+void MainFrame::refreshMenu(QMenu* menu)
+{
+    for (QAction* a : menu->actions()) {
+        if (a->menu() || a->isSeparator())
+            continue;
+        a->setEnabled(client_->commands().isEnabled(a->data().toInt()));
+    }
+}
+
+void MainFrame::refreshMenuBarCommands()
+{
+    for (QAction* a : barCommands_)
+        a->setEnabled(client_->commands().isEnabled(a->data().toInt()));
+}
+
+void MainFrame::refreshAllCommands()
+{
+    for (QMenu* m : findChildren<QMenu*>())
+        refreshMenu(m);
+    refreshMenuBarCommands();
+}
+
+QAction* MainFrame::action(int id) const
+{
+    for (QAction* a : findChildren<QAction*>()) {
+        if (!a->menu() && !a->isSeparator() && a->data().isValid() && a->data().toInt() == id)
+            return a;
+    }
+    return nullptr;
+}
+
+void MainFrame::closeEvent(QCloseEvent* event)
+{
+    if (client_->canClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace kestrane

@@ -1,0 +1,94 @@
+// The main client window: runs the start-up steps at construction, owns the command table,
+// timer 1 and the close query; the frame around it carries the menu and the status bar.
+#pragma once
+
+#include "app/command_table.h"
+
+#include <QAbstractScrollArea>
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include <functional>
+
+class QLabel;
+class QMenu;
+class QAction;
+
+namespace kestrane {
+
+class AppCore;
+class StartupView;
+
+// Every message box of the program: owned by `parent`, caption "Kestrane".
+QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                        QMessageBox::Icon icon = QMessageBox::NoIcon);
+
+class TDrawWindow : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    // Runs the start-up steps on `view` (the splash) while it is shown.
+    TDrawWindow(AppCore& core, StartupView& view, QWidget* parent = nullptr);
+    ~TDrawWindow() override;
+
+    [[nodiscard]] AppCore& core() { return core_; }
+    [[nodiscard]] CommandTable& commands() { return commands_; }
+
+    // Set-up once the frame exists: status text, timer 1.
+    void setUp();
+    // Rebuilds the status-bar text from the settings.
+    void updateStatusText();
+    // The close query: asks about unsaved traffic, saves the settings, closes the ports.
+    bool canClose();
+
+    // The question asked at exit; replaced in tests.
+    std::function<QMessageBox::StandardButton()> askSaveAtExit;
+
+    [[nodiscard]] bool timerRunning() const;
+
+signals:
+    void statusTextChanged(const QString& text);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void registerCommands();
+    void startTimer1();
+    void stopTimer1();
+
+    AppCore& core_;
+    CommandTable commands_;
+    int timer1_ = 0;
+};
+
+// The frame: caption, menu "IDM_MENU1", status bar, the main client window.
+class MainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainFrame(TDrawWindow* client, QWidget* parent = nullptr);
+
+    [[nodiscard]] TDrawWindow* client() const { return client_; }
+    [[nodiscard]] QString statusText() const;
+    // The QAction of a command id (the first one, for ids that appear twice), or null.
+    [[nodiscard]] QAction* action(int id) const;
+    // Re-evaluates the enabling tests of the commands on the menu bar itself.
+    void refreshMenuBarCommands();
+    // Re-evaluates every command's enabling test (what opening each menu does).
+    void refreshAllCommands();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenu();
+    void refreshMenu(QMenu* menu);
+
+    TDrawWindow* client_;
+    QLabel* status_ = nullptr;
+    QList<QAction*> barCommands_;
+};
+
+} // namespace kestrane

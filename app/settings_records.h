@@ -1,0 +1,142 @@
+// The process-wide configuration records and their stored images.
+// Each record is a plain struct with named fields; the byte images of the settings files are
+// produced and read field by field at fixed little-endian offsets (settings_files.cpp).
+#pragma once
+
+#include "platform/comm_types.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace kestrane {
+
+// Copies `text` into a fixed NUL-terminated field (zero-filled first, cut to N-1 bytes).
+template <std::size_t N>
+void setFixedText(std::array<char, N>& field, const std::string& text)
+{
+    field.fill(0);
+    const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+    for (std::size_t i = 0; i < n; ++i)
+        field[i] = text[i];
+}
+
+// The text of a fixed field up to its first NUL (never beyond the field).
+template <std::size_t N>
+std::string fixedText(const std::array<char, N>& field)
+{
+    std::size_t n = 0;
+    while (n < N && field[n] != 0)
+        ++n;
+    return std::string(field.data(), n);
+}
+
+inline constexpr const char* kDefaultPdfReader = "AcroRd32.exe";
+inline constexpr const char* kDefaultPdfPageCommand = "/A page=";
+
+// General settings (178 bytes stored).
+struct SettingsRecord {
+    static constexpr std::size_t kSize = 178;
+
+    std::int32_t ch1ComNumber = 1;
+    std::uint32_t ch1BaudRate = 9600;
+    std::uint8_t ch1ByteSize = 8;
+    std::uint8_t ch1StopBits = 0;
+    std::uint8_t ch1Parity = 0;
+    std::int32_t ch1FlowControl = 0;
+    std::int32_t sendStartCharOn = 0;
+    std::int32_t sendStopCharOn = 0;
+    std::int32_t sendChecksumOn = 0;
+    std::int32_t checksumOutputForm = 0;
+    std::int32_t sendEndCharOn = 0;
+    std::array<char, 4> sendStartCharHex{};
+    std::array<char, 4> sendStopCharHex{};
+    std::array<char, 4> sendEndCharHex{};
+    std::int32_t dioFitted = 0;
+    std::uint16_t dioControlWord = 0x91;
+    std::uint16_t dioDriverNo = 1;
+    std::uint16_t dioGroupNo = 1;
+    std::int32_t fullRedisplay = 0;
+    std::int32_t idleClockFactor = 10;
+    std::int32_t baseClockMs = 200;
+    std::int32_t idleRedisplayCount = 1;
+    std::int32_t trafficDisplayCount = 1;
+    std::int32_t displayMode = 0;
+    std::int32_t ch2Mode = 0;
+    std::int32_t ch2ComNumber = 0;
+    std::uint32_t ch2BaudRate = 9600;
+    std::uint8_t ch2ByteSize = 8;
+    std::uint8_t ch2StopBits = 0;
+    std::uint8_t ch2Parity = 0;
+    std::int32_t ch2FlowControl = 0;
+    std::int32_t ch1ForceConfigSize52 = 0;
+    std::int32_t ch2ForceConfigSize52 = 0;
+    std::int32_t ch1RxGapMs = 1000;
+    std::int32_t ch2RxGapMs = 1000;
+    std::int32_t bufferSize = 600;
+    std::int32_t autoScroll = 1;
+    std::int32_t macroClockMs = 200;
+    std::int32_t ch1MaskRxChar = 1;
+    std::int32_t ch1MaskRxFlag = 0;
+    std::int32_t ch2MaskRxChar = 1;
+    std::int32_t ch2MaskRxFlag = 0;
+    std::int32_t checksumMethod = 0;
+    std::int32_t noExitSaveQuery = 0;
+    std::int32_t fastDisplayAtStart = 1;
+    std::int32_t comNumbersFromRegistry = 1;
+    std::int32_t showSentText = 1;
+    std::int32_t checksumLowerCase = 0;
+    std::array<char, 10> reserved{};
+
+    bool operator==(const SettingsRecord&) const = default;
+};
+
+// Line parameters of both channels (108 bytes in memory, stored in four overlapping pieces).
+struct LineParams {
+    static constexpr std::size_t kSize = 108;
+
+    Dcb ch1Dcb;
+    Dcb ch2Dcb;
+    CommTimeouts ch1Timeouts;
+    CommTimeouts ch2Timeouts;
+    std::array<std::uint8_t, 12> spare{};
+
+    LineParams();
+    bool operator==(const LineParams&) const = default;
+};
+
+struct SamplingField {
+    std::int32_t position = 0;  // first character position
+    std::int32_t length = 0;    // number of characters
+    bool operator==(const SamplingField&) const = default;
+};
+
+// Sampling and automatic-logging settings (80 bytes stored).
+struct SamplingSettings {
+    static constexpr std::size_t kSize = 80;
+
+    std::int32_t samplingCount = 0;
+    std::array<SamplingField, 5> samplingFields{};
+    std::int32_t autoLogging = 0;
+    std::array<char, 32> autoLogPrefix{'L', 'o', 'g'};
+
+    bool operator==(const SamplingSettings&) const = default;
+};
+
+// Everything the four settings files hold, plus the run-time display speed that the start-up
+// display rule derives from them.
+struct Settings {
+    SettingsRecord record;
+    std::array<char, 260> pdfReaderPath{};
+    std::array<char, 128> pdfPageCommand{};
+    LineParams lineParams;
+    SamplingSettings sampling;
+    std::int32_t startupSizeCode = 1;
+
+    Settings();
+};
+
+// The line defaults of one channel (1 or 2), applied to its stores and its line summary.
+void applyChannelLineDefaults(Settings& s, int channel);
+
+} // namespace kestrane

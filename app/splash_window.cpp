@@ -1,0 +1,66 @@
+#include "app/splash_window.h"
+
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QThread>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+TSplashWindow::TSplashWindow(const QString& imagePath, QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("TSplashWindow"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+
+    image_ = new QLabel(this);
+    image_->setAlignment(Qt::AlignCenter);
+    QImageReader reader(imagePath);
+    reader.setDecideFormatFromContent(true);
+    const QImage img = reader.read();
+    if (!img.isNull()) {
+        // The window is 250 x 250 at most; a smaller image shrinks it to fit.
+        const QImage fitted = (img.width() > 242 || img.height() > 200)
+                                  ? img.scaled(242, 200, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                                  : img;
+        image_->setPixmap(QPixmap::fromImage(fitted));
+    }
+    layout->addWidget(image_);
+
+    gauge_ = new QProgressBar(this);
+    gauge_->setRange(0, 100);
+    gauge_->setValue(0);
+    layout->addWidget(gauge_);
+
+    text_ = new QLabel(this);
+    layout->addWidget(text_);
+
+    setMaximumSize(250, 250);
+    adjustSize();
+}
+
+void TSplashWindow::setGauge(int percent)
+{
+    gauge_->setValue(percent);
+    gauge_->repaint();
+}
+
+void TSplashWindow::setText(const QString& text)
+{
+    text_->setText(text);
+    text_->repaint();  // painted now: no message loop runs during the pauses
+}
+
+void TSplashWindow::pause(int milliseconds)
+{
+    if (pausesEnabled_)
+        QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+int TSplashWindow::gauge() const { return gauge_->value(); }
+QString TSplashWindow::text() const { return text_->text(); }
+
+} // namespace kestrane

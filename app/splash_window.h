@@ -1,0 +1,36 @@
+// The splash window shown while the start-up steps run: an image, a gauge and one line of text.
+#pragma once
+
+#include "app/startup_sequence.h"
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+
+namespace kestrane {
+
+class TSplashWindow : public QWidget, public StartupView {
+    Q_OBJECT
+public:
+    // `imagePath` is the splash image; when it cannot be read the splash shows without it.
+    explicit TSplashWindow(const QString& imagePath, QWidget* parent = nullptr);
+
+    void setGauge(int percent) override;
+    void setText(const QString& text) override;
+    void pause(int milliseconds) override;
+
+    [[nodiscard]] int gauge() const;
+    [[nodiscard]] QString text() const;
+
+    // Pauses are skipped when false (tests); the texts and gauge still change in order.
+    void setPausesEnabled(bool on) { pausesEnabled_ = on; }
+
+private:
+    QLabel* image_ = nullptr;
+    QProgressBar* gauge_ = nullptr;
+    QLabel* text_ = nullptr;
+    bool pausesEnabled_ = true;
+};
+
+} // namespace kestrane

@@ -1,0 +1,96 @@
+#include "app/startup_sequence.h"
+
+#include "app/app_core.h"
+
+namespace kestrane {
+
+namespace {
+constexpr int kStepPauseMs = 50;
+constexpr int kFailurePauseMs = 3000;
+} // namespace
+
+QString portResultText(int channel, int result)
+{
+    const bool one = channel == 1;
+    switch (result) {
+    case 0: return {};
+    case 1: return one ? QStringLiteral("CH1のポートがopenしません。") : QStringLiteral("CH2のポートがopenしません。");
+    case 2: return one ? QStringLiteral("CH1のポート設定が出来ません。") : QStringLiteral("CH2のポート設定が出来ません。");
+    case 3: return one ? QStringLiteral("CH1のスレッドが出来ません。") : QStringLiteral("CH2のスレッドが出来ません。");
+    case 4: return one ? QStringLiteral("CH1のポート番号が違います。") : QStringLiteral("CH2のポート番号が違います。");
+    default: return one ? QStringLiteral("CH1ノーコメント") : QStringLiteral("CH2ノーコメント");
+    }
+}
+
+void runStartupSteps(AppCore& core, StartupView& view, const std::function<void()>& createDisplayResources)
+{
+    view.setGauge(10);
+    for (int step = 1; step <= 10; ++step) {
+        view.setGauge(10 * step);
+        switch (step) {
+        case 1:
+            view.setText(QStringLiteral("設定ファイル（１）読出中"));
+            if (!core.loadGeneralSettings()) {
+                view.setText(QStringLiteral("Quellorn.datがありません。"));
+                view.pause(kFailurePauseMs);
+            }
+            core.applyStartupDisplayRule();
+            break;
+        case 2:
+            view.setText(QStringLiteral("設定ファイル（２）読出中"));
+            if (!core.loadLineSettings()) {
+                view.setText(QStringLiteral("Quellorn1.datがありません。"));
+                view.pause(kFailurePauseMs);
+            }
+            break;
+        case 3:
+            view.setText(QStringLiteral("設定ファイル（３）読出中"));
+            if (!core.loadSamplingSettings()) {
+                view.setText(QStringLiteral("Quellorn2.datがありません。"));
+                view.pause(kFailurePauseMs);
+            }
+            break;
+        case 4: {
+            const int com = core.settings().record.ch1ComNumber;
+            view.setText(QStringLiteral("CH1:COM%1:設定中").arg(com));
+            const int result = core.channels().openChannel(1, com);
+            if (result == 0) {
+                view.setText(QStringLiteral("CH1:COM%1:設定完了").arg(com));
+            } else {
+                view.setText(portResultText(1, result));
+                view.pause(kFailurePauseMs);
+            }
+            break;
+        }
+        case 5: {
+            if (core.settings().record.ch2Mode == 0) {
+                view.setText(QStringLiteral("CH2:未設定"));
+                break;
+            }
+            const int com = core.settings().record.ch2ComNumber;
+            view.setText(QStringLiteral("CH2:COM%1:設定中").arg(com));
+            const int result = core.channels().openChannel(2, com);
+            if (result == 0) {
+                view.setText(QStringLiteral("CH2:COM%1:設定完了").arg(com));
+            } else {
+                view.setText(portResultText(2, result));
+                view.pause(kFailurePauseMs);
+            }
+            break;
+        }
+        case 8:
+            view.setText(QStringLiteral("ＳＰＡＲＥ"));
+            break;
+        case 9:
+            view.setText(QStringLiteral("さースタートだ！         "));
+            if (createDisplayResources)
+                createDisplayResources();
+            break;
+        default:
+            break;
+        }
+        view.pause(kStepPauseMs);
+    }
+}
+
+} // namespace kestrane

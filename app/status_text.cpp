@@ -1,0 +1,101 @@
+#include "app/status_text.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cstring>
+
+namespace kestrane {
+
+namespace {
+
+constexpr int kTextSize = 100;
+
+// Writes `piece` and its terminator at `column`, as a formatted print into the middle of the text would.
+void putPiece(char (&text)[kTextSize], int column, const QByteArray& piece)
+{
+    const int room = kTextSize - 1 - column;
+    const int n = piece.size() < room ? static_cast<int>(piece.size()) : room;
+    std::memcpy(text + column, piece.constData(), static_cast<std::size_t>(n));
+    text[column + n] = 0;
+}
+
+QByteArray stopBitsPiece(std::uint8_t code)
+{
+    switch (code) {
+    case 1: return "1.5b: ";
+    case 2: return "2bit: ";
+    default: return "1bit: ";
+    }
+}
+
+QByteArray parityPiece(std::uint8_t code)
+{
+    switch (code) {
+    case 1: return toCp932(QStringLiteral("Pr奇 "));
+    case 2: return toCp932(QStringLiteral("Pr偶 "));
+    case 3: return toCp932(QStringLiteral("PrＭ "));
+    case 4: return toCp932(QStringLiteral("PrSP "));
+    default: return toCp932(QStringLiteral("Pr無 "));
+    }
+}
+
+QByteArray channelPiece(int channel, int com, std::uint32_t baud, std::uint8_t byteSize)
+{
+    return QByteArray(" | CH") + QByteArray::number(channel) + ":COM" + QByteArray::number(com) + ":" +
+           QByteArray::number(baud) + ":" + QByteArray::number(byteSize) + "bit:      ";
+}
+
+} // namespace
+
+QByteArray toCp932(const QString& text)
+{
+    QStringEncoder enc("windows-31j");
+    return enc.encode(text);
+}
+
+QString fromCp932(const QByteArray& bytes)
+{
+    QStringDecoder dec("windows-31j");
+    return dec.decode(bytes);
+}
+
+QByteArray statusTextBytes(const SettingsRecord& r, int fastDisplay)
+{
+    char text[kTextSize] = {};
+
+    QString mode;
+    switch (r.displayMode) {
+    case 0: mode = QStringLiteral("ASC表示    "); break;
+    case 1: mode = QStringLiteral("HEX表示    "); break;
+    case 2: mode = QStringLiteral("時刻ASC表示"); break;
+    default: mode = QStringLiteral("           "); break;  // a mode without a name keeps the columns
+    }
+    putPiece(text, 0, toCp932(mode));
+
+    putPiece(text, 11, channelPiece(1, r.ch1ComNumber, r.ch1BaudRate, r.ch1ByteSize));
+    putPiece(text, 31, stopBitsPiece(r.ch1StopBits));
+    putPiece(text, 36, parityPiece(r.ch1Parity));
+
+    const QByteArray speed = toCp932(fastDisplay == 1 ? QStringLiteral("| 高速表示") : QStringLiteral("| 低速表示"));
+    if (r.ch2Mode != 0) {
+        putPiece(text, 40, channelPiece(2, r.ch2ComNumber, r.ch2BaudRate, r.ch2ByteSize));
+        putPiece(text, 60, stopBitsPiece(r.ch2StopBits));
+        putPiece(text, 65, parityPiece(r.ch2Parity));
+        putPiece(text, 70, speed);
+        if (r.ch2Mode == 3)
+            putPiece(text, 80, toCp932(QStringLiteral("| ﾗｲﾝﾓﾆﾀＴ接続")));
+        else if (r.ch2Mode == 7)
+            putPiece(text, 80, toCp932(QStringLiteral("| ﾗｲﾝﾓﾆﾀ中継式")));
+    } else {
+        putPiece(text, 40, speed);
+    }
+    return QByteArray(text);
+}
+
+QString statusText(const SettingsRecord& r, int fastDisplay)
+{
+    return fromCp932(statusTextBytes(r, fastDisplay));
+}
+
+} // namespace kestrane

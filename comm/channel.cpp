@@ -1,0 +1,259 @@
+#include "comm/channel.h"
+
+#include "platform/port_resolver.h"
+#include "platform/posix_serial_port.h"
+
+#include <mutex>
+#include <system_error>
+
+namespace kestrane {
+
+Channels::Channels(Settings& settings, PortOpener opener) : settings_(settings), opener_(std::move(opener)) {}
+
+Channels::~Channels()
+{
+    closeChannel(1);
+    closeChannel(2);
+}
+
+Dcb& Channels::dcbStore(int channel)
+{
+    return channel == 1 ? settings_.lineParams.ch1Dcb : settings_.lineParams.ch2Dcb;
+}
+
+CommTimeouts& Channels::timeoutStore(int channel)
+{
+    return channel == 1 ? settings_.lineParams.ch1Timeouts : settings_.lineParams.ch2Timeouts;
+}
+
+ReceiveConfig Channels::receiveConfig(int channel) const
+{
+    const SettingsRecord& r = settings_.record;
+    ReceiveConfig c;
+    c.maskRxChar = (channel == 1 ? r.ch1MaskRxChar : r.ch2MaskRxChar) == 1;
+    c.maskRxFlag = (channel == 1 ? r.ch1MaskRxFlag : r.ch2MaskRxFlag) == 1;
+    c.rxGapMs = channel == 1 ? r.ch1RxGapMs : r.ch2RxGapMs;
+    c.ch2Mode = r.ch2Mode;
+    return c;
+}
+
+std::int32_t Channels::flowControlCode(const Dcb& dcb)
+{
+    if (!dcb.fOutxCtsFlow() && dcb.fOutX() && dcb.fInX() && dcb.fRtsControl() == 0)
+        return 1;
+    if (dcb.fOutxCtsFlow() && !dcb.fOutX() && !dcb.fInX() && dcb.fRtsControl() == RTS_CONTROL_HANDSHAKE)
+        return 2;
+    return 0;
+}
+
+int Channels::openChannel(int channel, int comNumber)
+{
+    if (comNumber <= 0 || comNumber >= 256)
+        return kPortNumberOutOfRange;
+    if (channel != 1 && channel != 2)
+        return kPortWillNotOpen;
+
+    // A channel opened twice would lose its first port and thread: close it first.
+    closeChannel(channel);
+
+    OpenError error = OpenError::None;
+    std::unique_ptr<SerialPort> port = opener_ ? opener_(comNumber, error) : nullptr;
+    if (!port)
+        return kPortWillNotOpen;
+
+    port->setupComm(100, 100);
+
+    {
+        State& s = state(channel);
+        std::unique_lock lock(s.portGuard);
+        s.port = std::move(port);
+    }
+
+    if (apply(channel) != 0) {
+        applyChannelLineDefaults(settings_, channel);
+        if (apply(channel) != 0) {
+            State& s = state(channel);
+            std::unique_lock lock(s.portGuard);
+            s.port.reset();
+            return kPortCannotBeConfigured;
+        }
+    }
+    summarise(channel);
+
+    State& s = state(channel);
+    const ReceiveConfig config = receiveConfig(channel);
+    s.mask = (config.maskRxChar ? EV_RXCHAR : 0) | (config.maskRxFlag ? EV_RXFLAG : 0);
+    // The flag is set before the thread exists, so the thread never sees a stale 0.
+    s.running.store(1, std::memory_order_release);
+    try {
+        s.thread = std::thread(&Channels::receiveLoop, this, channel, config);
+    } catch (const std::system_error&) {
+        s.running.store(0, std::memory_order_release);
+        std::unique_lock lock(s.portGuard);
+        s.port.reset();
+        return kThreadCannotBeCreated;
+    }
+
+    s.port->purgeComm(PURGE_ALL);
+    return kOpened;
+}
+
+void Channels::closeChannel(int channel)
+{
+    if (channel != 1 && channel != 2)
+        return;
+    State& s = state(channel);
+    s.running.store(0, std::memory_order_release);
+    if (s.port)
+        s.port->setCommMask(s.mask);  // ends a wait blocked in the receive thread
+    if (s.thread.joinable())
+        s.thread.join();
+    if (s.port)
+        s.port->purgeComm(PURGE_ALL);
+    std::unique_lock lock(s.portGuard);
+    s.port.reset();
+}
+
+int Channels::capture(int channel)
+{
+    SerialPort* p = port(channel);
+    Dcb dcb;
+    CommTimeouts t;
+    const bool stateOk = p && p->getCommState(dcb);
+    const bool timeoutsOk = p && p->getCommTimeouts(t);
+    if (stateOk) {
+        dcb.DCBlength = Dcb::kSize;
+        dcbStore(channel) = dcb;
+    }
+    if (timeoutsOk)
+        timeoutStore(channel) = t;
+    return stateOk && timeoutsOk ? 0 : 1;
+}
+
+int Channels::apply(int channel)
+{
+    SerialPort* p = port(channel);
+    if (!p)
+        return 1;
+    Dcb& dcb = dcbStore(channel);
+    dcb.DCBlength = Dcb::kSize;
+    const bool stateOk = p->setCommState(dcb);
+    const bool timeoutsOk = p->setCommTimeouts(timeoutStore(channel));
+    return stateOk && timeoutsOk ? 0 : 1;
+}
+
+int Channels::summarise(int channel)
+{
+    SerialPort* p = port(channel);
+    Dcb dcb = dcbStore(channel);
+    if (!p || !p->getCommState(dcb))
+        return 1;
+    dcbStore(channel) = dcb;
+    SettingsRecord& r = settings_.record;
+    if (channel == 1) {
+        r.ch1BaudRate = dcb.BaudRate;
+        r.ch1ByteSize = dcb.ByteSize;
+        r.ch1Parity = dcb.Parity;
+        r.ch1StopBits = dcb.StopBits;
+        r.ch1FlowControl = flowControlCode(dcb);
+    } else {
+        r.ch2BaudRate = dcb.BaudRate;
+        r.ch2ByteSize = dcb.ByteSize;
+        r.ch2Parity = dcb.Parity;
+        r.ch2StopBits = dcb.StopBits;
+        r.ch2FlowControl = flowControlCode(dcb);
+    }
+    return 0;
+}
+
+bool Channels::running(int channel) const
+{
+    if (channel != 1 && channel != 2)
+        return false;
+    return state(channel).running.load(std::memory_order_acquire) != 0;
+}
+
+SerialPort* Channels::port(int channel)
+{
+    if (channel != 1 && channel != 2)
+        return nullptr;
+    return state(channel).port.get();
+}
+
+std::uint32_t Channels::accumulatedErrors(int channel) const
+{
+    return state(channel).accumulatedErrors.load(std::memory_order_relaxed);
+}
+
+void Channels::orAccumulatedErrors(int channel, std::uint32_t errors)
+{
+    state(channel).accumulatedErrors.fetch_or(errors, std::memory_order_relaxed);
+}
+
+void Channels::resetAccumulatedErrors(int channel)
+{
+    state(channel).accumulatedErrors.store(0, std::memory_order_relaxed);
+}
+
+void Channels::relayWrite(int channel, const std::uint8_t* bytes, std::size_t count)
+{
+    State& s = state(channel);
+    std::shared_lock lock(s.portGuard);
+    if (!s.port)
+        return;
+    std::size_t written = 0;
+    s.port->write(bytes, count, written);  // a failed relay write is dropped
+}
+
+void Channels::receiveLoop(int channel, ReceiveConfig config)
+{
+    State& s = state(channel);
+    SerialPort& port = *s.port;  // the port outlives this thread: close joins before destroying it
+    port.setCommMask(s.mask);
+
+    while (s.running.load(std::memory_order_acquire) != 0) {
+        std::uint32_t events = 0;
+        if (!port.waitCommEvent(events))
+            continue;  // a failed wait (device gone) has blocked until it was woken
+
+        std::uint32_t errors = 0;
+        ComStat stat;
+        if (port.clearCommError(errors, &stat))
+            s.accumulatedErrors.fetch_or(errors, std::memory_order_relaxed);
+
+        std::size_t count = 0;
+        if ((events & (EV_RXCHAR | EV_RXFLAG)) != 0 && stat.cbInQue != 0) {
+            s.receiveBuffer.fill(0);
+            // The read completes within the receive gap: no read is left pending on the buffer.
+            if (port.read(s.receiveBuffer.data(), kPieceSize, count, config.rxGapMs) == IoStatus::Failed)
+                count = 0;
+        }
+        if (count == 0)
+            continue;
+
+        if (sink_) {
+            if (channel == 1 && samplingActive_.load(std::memory_order_relaxed))
+                sink_->takeSample(s.receiveBuffer.data(), count);
+            sink_->appendReceived(channel, s.receiveBuffer.data(), count);
+        }
+        // The relay passes on the bytes as received, never a time-stamp text, so it stays transparent.
+        if (config.ch2Mode == 7)
+            relayWrite(channel == 1 ? 2 : 1, s.receiveBuffer.data(), count);
+    }
+    port.purgeComm(PURGE_RXCLEAR);
+}
+
+PortOpener systemPortOpener(std::filesystem::path startDirectory)
+{
+    return [dir = std::move(startDirectory)](int comNumber, OpenError& error) -> std::unique_ptr<SerialPort> {
+        const PortResolver resolver(dir / "ports.conf");
+        const std::string path = resolver.pathFor(comNumber);
+        if (resolver.isConsole(path)) {
+            error = OpenError::IsConsole;
+            return nullptr;
+        }
+        return openPosixSerialPort(path, error);
+    };
+}
+
+} // namespace kestrane

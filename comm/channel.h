@@ -1,0 +1,118 @@
+// The two serial channels: their ports, receive threads and line-parameter stores.
+// Open, close and the store operations run on the GUI thread; each open channel has one
+// receive thread that waits for its port's events and hands what it reads to the sink.
+#pragma once
+
+#include "app/settings_records.h"
+#include "platform/serial_port.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <shared_mutex>
+#include <thread>
+
+namespace kestrane {
+
+// Result codes of openChannel.
+enum OpenResult : int {
+    kOpened = 0,
+    kPortWillNotOpen = 1,
+    kPortCannotBeConfigured = 2,
+    kThreadCannotBeCreated = 3,
+    kPortNumberOutOfRange = 4,
+};
+
+// Opens the device behind COM n; null (with the reason) when it does not open.
+using PortOpener = std::function<std::unique_ptr<SerialPort>(int comNumber, OpenError& error)>;
+
+// Where the receive threads deliver. Called on the receive threads.
+class ReceiveSink {
+public:
+    virtual ~ReceiveSink() = default;
+    // CH1 only, before appendReceived, on the bytes exactly as read, while sampling is on.
+    virtual void takeSample(const std::uint8_t* bytes, std::size_t count) = 0;
+    virtual void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) = 0;
+};
+
+// What a receive thread reads of the settings, taken when its channel opens.
+struct ReceiveConfig {
+    bool maskRxChar = true;
+    bool maskRxFlag = false;
+    int rxGapMs = 1000;
+    int ch2Mode = 0;
+};
+
+class Channels {
+public:
+    static constexpr std::size_t kPieceSize = 100;
+
+    Channels(Settings& settings, PortOpener opener);
+    ~Channels();
+    Channels(const Channels&) = delete;
+    Channels& operator=(const Channels&) = delete;
+
+    void setSink(ReceiveSink* sink) { sink_ = sink; }
+
+    // Opens `channel` (1 or 2) on COM `comNumber`, applies its stored line parameters (or the
+    // line defaults when the port refuses them), summarises and starts the receive thread.
+    int openChannel(int channel, int comNumber);
+    // Ends the receive thread (woken through the event mask), purges and closes the port.
+    void closeChannel(int channel);
+
+    // Line-parameter store operations; 0 on success, 1 on failure.
+    int capture(int channel);
+    int apply(int channel);
+    int summarise(int channel);
+
+    [[nodiscard]] bool running(int channel) const;
+    // The channel's open port, or null. GUI thread only (a closed port is destroyed by close).
+    [[nodiscard]] SerialPort* port(int channel);
+
+    // Line errors seen by every reader of the port since the line-status display last reset them.
+    std::uint32_t accumulatedErrors(int channel) const;
+    void orAccumulatedErrors(int channel, std::uint32_t errors);
+    void resetAccumulatedErrors(int channel);
+
+    // Whether the CH1 thread hands its chunks to sampling.
+    void setSamplingActive(bool on) { samplingActive_.store(on, std::memory_order_relaxed); }
+
+    // Writes relayed bytes onto `channel`'s port if it is open (any thread).
+    void relayWrite(int channel, const std::uint8_t* bytes, std::size_t count);
+
+    // The flow-control code of a DCB: 1 Xon/Xoff, 2 hardware, 0 otherwise.
+    static std::int32_t flowControlCode(const Dcb& dcb);
+
+private:
+    struct State {
+        std::unique_ptr<SerialPort> port;
+        mutable std::shared_mutex portGuard;  // relay writers hold it shared; close holds it exclusively
+        std::thread thread;
+        std::atomic<int> running{0};
+        std::atomic<std::uint32_t> accumulatedErrors{0};
+        std::uint32_t mask = EV_RXCHAR;
+        std::array<std::uint8_t, 200> receiveBuffer{};
+    };
+
+    State& state(int channel) { return channel == 1 ? ch1_ : ch2_; }
+    const State& state(int channel) const { return channel == 1 ? ch1_ : ch2_; }
+    Dcb& dcbStore(int channel);
+    CommTimeouts& timeoutStore(int channel);
+    ReceiveConfig receiveConfig(int channel) const;
+    void receiveLoop(int channel, ReceiveConfig config);
+
+    Settings& settings_;
+    PortOpener opener_;
+    ReceiveSink* sink_ = nullptr;
+    std::atomic<bool> samplingActive_{false};
+    State ch1_;
+    State ch2_;
+};
+
+// The opener used by the program: COM n through ports.conf in `startDirectory`, the console refused.
+PortOpener systemPortOpener(std::filesystem::path startDirectory);
+
+} // namespace kestrane

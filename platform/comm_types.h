@@ -1,0 +1,154 @@
+// The serial-port records the program keeps and stores: a DCB of 28 bytes and a COMMTIMEOUTS
+// of 20 bytes in their classic Win32 layouts (they are saved byte for byte in Quellorn1.dat),
+// the COMSTAT status record, and the event, error, modem-status, escape and purge codes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace kestrane {
+
+// Event mask bits.
+inline constexpr std::uint32_t EV_RXCHAR = 0x0001;
+inline constexpr std::uint32_t EV_RXFLAG = 0x0002;
+
+// Error word bits (read and cleared by clearCommError).
+inline constexpr std::uint32_t CE_RXOVER = 0x0001;
+inline constexpr std::uint32_t CE_OVERRUN = 0x0002;
+inline constexpr std::uint32_t CE_RXPARITY = 0x0004;
+inline constexpr std::uint32_t CE_FRAME = 0x0008;
+inline constexpr std::uint32_t CE_BREAK = 0x0010;
+inline constexpr std::uint32_t CE_TXFULL = 0x0100;
+inline constexpr std::uint32_t CE_IOE = 0x0400;
+inline constexpr std::uint32_t CE_MODE = 0x8000;
+
+// Modem input bits.
+inline constexpr std::uint32_t MS_CTS_ON = 0x0010;
+inline constexpr std::uint32_t MS_DSR_ON = 0x0020;
+inline constexpr std::uint32_t MS_RING_ON = 0x0040;
+inline constexpr std::uint32_t MS_RLSD_ON = 0x0080;
+
+// Escape functions.
+inline constexpr int SETXOFF = 1;
+inline constexpr int SETXON = 2;
+inline constexpr int SETRTS = 3;
+inline constexpr int CLRRTS = 4;
+inline constexpr int SETDTR = 5;
+inline constexpr int CLRDTR = 6;
+inline constexpr int SETBREAK = 8;
+inline constexpr int CLRBREAK = 9;
+
+// Purge flags.
+inline constexpr std::uint32_t PURGE_TXABORT = 0x0001;
+inline constexpr std::uint32_t PURGE_RXABORT = 0x0002;
+inline constexpr std::uint32_t PURGE_TXCLEAR = 0x0004;
+inline constexpr std::uint32_t PURGE_RXCLEAR = 0x0008;
+inline constexpr std::uint32_t PURGE_ALL = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+
+// DCB field codes.
+inline constexpr std::uint8_t NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3, SPACEPARITY = 4;
+inline constexpr std::uint8_t ONESTOPBIT = 0, ONE5STOPBITS = 1, TWOSTOPBITS = 2;
+inline constexpr std::uint32_t DTR_CONTROL_DISABLE = 0, DTR_CONTROL_ENABLE = 1, DTR_CONTROL_HANDSHAKE = 2;
+inline constexpr std::uint32_t RTS_CONTROL_DISABLE = 0, RTS_CONTROL_ENABLE = 1, RTS_CONTROL_HANDSHAKE = 2,
+                               RTS_CONTROL_TOGGLE = 3;
+
+inline constexpr std::uint32_t MAXDWORD = 0xFFFFFFFFu;
+
+// The device control block. `flags` holds the bit fields in their Win32 order:
+// fBinary, fParity, fOutxCtsFlow, fOutxDsrFlow, fDtrControl (2 bits), fDsrSensitivity,
+// fTXContinueOnXoff, fOutX, fInX, fErrorChar, fNull, fRtsControl (2 bits), fAbortOnError, fDummy2 (17 bits).
+struct Dcb {
+    static constexpr std::size_t kSize = 28;
+
+    std::uint32_t DCBlength = kSize;
+    std::uint32_t BaudRate = 0;
+    std::uint32_t flags = 0;
+    std::uint16_t wReserved = 0;
+    std::uint16_t XonLim = 0;
+    std::uint16_t XoffLim = 0;
+    std::uint8_t ByteSize = 0;
+    std::uint8_t Parity = 0;
+    std::uint8_t StopBits = 0;
+    std::uint8_t XonChar = 0;
+    std::uint8_t XoffChar = 0;
+    std::uint8_t ErrorChar = 0;
+    std::uint8_t EofChar = 0;
+    std::uint8_t EvtChar = 0;
+    std::uint16_t wReserved1 = 0;
+
+    [[nodiscard]] std::uint32_t field(int shift, int width) const
+    {
+        return (flags >> shift) & ((1u << width) - 1u);
+    }
+    void setField(int shift, int width, std::uint32_t v)
+    {
+        const std::uint32_t mask = ((width == 32) ? 0xFFFFFFFFu : ((1u << width) - 1u)) << shift;
+        flags = (flags & ~mask) | ((v << shift) & mask);
+    }
+
+    [[nodiscard]] bool fBinary() const { return field(0, 1); }
+    [[nodiscard]] bool fParity() const { return field(1, 1); }
+    [[nodiscard]] bool fOutxCtsFlow() const { return field(2, 1); }
+    [[nodiscard]] bool fOutxDsrFlow() const { return field(3, 1); }
+    [[nodiscard]] std::uint32_t fDtrControl() const { return field(4, 2); }
+    [[nodiscard]] bool fDsrSensitivity() const { return field(6, 1); }
+    [[nodiscard]] bool fTXContinueOnXoff() const { return field(7, 1); }
+    [[nodiscard]] bool fOutX() const { return field(8, 1); }
+    [[nodiscard]] bool fInX() const { return field(9, 1); }
+    [[nodiscard]] bool fErrorChar() const { return field(10, 1); }
+    [[nodiscard]] bool fNull() const { return field(11, 1); }
+    [[nodiscard]] std::uint32_t fRtsControl() const { return field(12, 2); }
+    [[nodiscard]] bool fAbortOnError() const { return field(14, 1); }
+    [[nodiscard]] std::uint32_t fDummy2() const { return field(15, 17); }
+
+    void setFBinary(bool v) { setField(0, 1, v); }
+    void setFParity(bool v) { setField(1, 1, v); }
+    void setFOutxCtsFlow(bool v) { setField(2, 1, v); }
+    void setFOutxDsrFlow(bool v) { setField(3, 1, v); }
+    void setFDtrControl(std::uint32_t v) { setField(4, 2, v); }
+    void setFDsrSensitivity(bool v) { setField(6, 1, v); }
+    void setFTXContinueOnXoff(bool v) { setField(7, 1, v); }
+    void setFOutX(bool v) { setField(8, 1, v); }
+    void setFInX(bool v) { setField(9, 1, v); }
+    void setFErrorChar(bool v) { setField(10, 1, v); }
+    void setFNull(bool v) { setField(11, 1, v); }
+    void setFRtsControl(std::uint32_t v) { setField(12, 2, v); }
+    void setFAbortOnError(bool v) { setField(14, 1, v); }
+    void setFDummy2(std::uint32_t v) { setField(15, 17, v); }
+
+    void toBytes(std::span<std::uint8_t, kSize> out) const;
+    static Dcb fromBytes(std::span<const std::uint8_t, kSize> in);
+    bool operator==(const Dcb&) const = default;
+};
+
+struct CommTimeouts {
+    static constexpr std::size_t kSize = 20;
+
+    std::uint32_t ReadIntervalTimeout = 0;
+    std::uint32_t ReadTotalTimeoutMultiplier = 0;
+    std::uint32_t ReadTotalTimeoutConstant = 0;
+    std::uint32_t WriteTotalTimeoutMultiplier = 0;
+    std::uint32_t WriteTotalTimeoutConstant = 0;
+
+    void toBytes(std::span<std::uint8_t, kSize> out) const;
+    static CommTimeouts fromBytes(std::span<const std::uint8_t, kSize> in);
+    bool operator==(const CommTimeouts&) const = default;
+};
+
+// Port status of clearCommError. `flags`: fCtsHold, fDsrHold, fRlsdHold, fXoffHold, fXoffSent, fEof, fTxim.
+struct ComStat {
+    std::uint32_t flags = 0;
+    std::uint32_t cbInQue = 0;
+    std::uint32_t cbOutQue = 0;
+
+    static constexpr std::uint32_t fCtsHold = 0x01, fDsrHold = 0x02, fRlsdHold = 0x04, fXoffHold = 0x08,
+                                   fXoffSent = 0x10, fEof = 0x20, fTxim = 0x40;
+};
+
+// The line defaults of a channel: 9600 baud, 8 data bits, no parity, one stop bit, no flow control.
+// DCBlength and the reserved words are left as they are.
+void applyLineDefaults(Dcb& dcb);
+CommTimeouts defaultTimeouts();
+
+} // namespace kestrane

@@ -1,0 +1,30 @@
+// COM numbers to device paths. A text file "ports.conf" in the start-up directory maps
+// numbers to any path, one "COM<n>=<path>" a line ('#' starts a comment); a number without an
+// entry is /dev/ttyS<n-1>. The system's active console is never handed out.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace kestrane {
+
+class PortResolver {
+public:
+    // Reads the map from `confFile` (a missing file means no entries).
+    explicit PortResolver(const std::filesystem::path& confFile,
+                          std::filesystem::path consoleList = "/sys/class/tty/console/active");
+
+    // The device path for COM n (n in 1..255).
+    [[nodiscard]] std::string pathFor(int comNumber) const;
+    // True when `path` (after following links) is one of the system's active console ttys.
+    [[nodiscard]] bool isConsole(const std::string& path) const;
+
+    [[nodiscard]] const std::map<int, std::string>& entries() const { return entries_; }
+
+private:
+    std::map<int, std::string> entries_;
+    std::filesystem::path consoleList_;
+};
+
+} // namespace kestrane

@@ -1,0 +1,65 @@
+// The serial-port service: what the channels, the receive threads, the transmit path and the
+// line-status windows need from a COM port, with the meaning of the classic Win32 comm calls.
+//
+// Thread contract: one thread waits and reads (the channel's receive thread); writes may come
+// from two threads at once (the GUI's transmit and the other channel's relay), and are
+// serialised inside the port; status, escape and purge calls come from the GUI thread.
+#pragma once
+
+#include "platform/comm_types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kestrane {
+
+// Why an open failed; the channel turns every kind into its "does not open" result.
+enum class OpenError { None, NotFound, Busy, PermissionDenied, NotATty, IsConsole, Other };
+
+// Result of a read or write that may run into its time-outs.
+enum class IoStatus {
+    Ok,        // done; a short count means the time-out ran out
+    Cancelled, // woken by setCommMask (the count holds what was transferred before)
+    Failed,    // the device failed or is gone (USB unplug, hang-up)
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    SerialPort() = default;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Line parameters. setCommState fails for values the record or the device cannot take;
+    // getCommState reports what the device really has (members it cannot hold read back as set).
+    virtual bool getCommState(Dcb& dcb) = 0;
+    virtual bool setCommState(const Dcb& dcb) = 0;
+    virtual bool getCommTimeouts(CommTimeouts& t) = 0;
+    virtual bool setCommTimeouts(const CommTimeouts& t) = 0;
+    // Queue sizes are advisory on this platform; kept for the record.
+    virtual bool setupComm(std::uint32_t inQueue, std::uint32_t outQueue) = 0;
+
+    // Events. setCommMask also ends a waitCommEvent blocked in another thread (it then returns
+    // true with no events); waitCommEvent blocks until an event of the mask holds or a wake.
+    virtual bool setCommMask(std::uint32_t mask) = 0;
+    virtual bool waitCommEvent(std::uint32_t& events) = 0;
+
+    // Reads up to n bytes under the port's read time-outs, never longer than capMs
+    // (a negative cap means no cap). `got` is the number of bytes delivered.
+    virtual IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) = 0;
+    // Writes n bytes under the port's write time-outs; a short `written` with Ok is a time-out.
+    virtual IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) = 0;
+
+    // Reads and clears the error word; fills the status record when given.
+    virtual bool clearCommError(std::uint32_t& errors, ComStat* stat) = 0;
+    virtual bool getCommModemStatus(std::uint32_t& status) = 0;
+    virtual bool escapeCommFunction(int function) = 0;
+    virtual bool purgeComm(std::uint32_t flags) = 0;
+
+    // True once the device has gone away (hang-up, unplug): every operation then fails.
+    [[nodiscard]] virtual bool lost() const = 0;
+};
+
+} // namespace kestrane

@@ -1,0 +1,373 @@
+// The four settings files: byte images, round trips, defaults, load-time checks, short files.
+#include "app/settings_files.h"
+#include "platform/le_bytes.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace kestrane {
+namespace {
+
+using test::readFileBytes;
+using test::TempDir;
+using test::writeFileBytes;
+
+// A record where every field holds a distinct, in-range, non-default value.
+Settings distinctiveSettings()
+{
+    Settings s;
+    SettingsRecord& r = s.record;
+    r.ch1ComNumber = 7;
+    r.ch1BaudRate = 115200;
+    r.ch1ByteSize = 7;
+    r.ch1StopBits = 2;
+    r.ch1Parity = 3;
+    r.ch1FlowControl = 2;
+    r.sendStartCharOn = 1;
+    r.sendStopCharOn = 1;
+    r.sendChecksumOn = 1;
+    r.checksumOutputForm = 1;
+    r.sendEndCharOn = 1;
+    setFixedText(r.sendStartCharHex, "02");
+    setFixedText(r.sendStopCharHex, "03");
+    setFixedText(r.sendEndCharHex, "0D");
+    r.dioFitted = 1;
+    r.dioControlWord = 0x1234;
+    r.dioDriverNo = 3;
+    r.dioGroupNo = 4;
+    r.fullRedisplay = 1;
+    r.idleClockFactor = 55;
+    r.baseClockMs = 321;
+    r.idleRedisplayCount = 5;
+    r.trafficDisplayCount = 6;
+    r.displayMode = 1;
+    r.ch2Mode = 7;
+    r.ch2ComNumber = 9;
+    r.ch2BaudRate = 19200;
+    r.ch2ByteSize = 6;
+    r.ch2StopBits = 1;
+    r.ch2Parity = 4;
+    r.ch2FlowControl = 1;
+    r.ch1ForceConfigSize52 = 1;
+    r.ch2ForceConfigSize52 = 1;
+    r.ch1RxGapMs = 2500;
+    r.ch2RxGapMs = 3500;
+    r.bufferSize = 300;
+    r.autoScroll = 0;
+    r.macroClockMs = 50;
+    r.ch1MaskRxChar = 0;
+    r.ch1MaskRxFlag = 1;
+    r.ch2MaskRxChar = 1;
+    r.ch2MaskRxFlag = 1;
+    r.checksumMethod = 2;
+    r.noExitSaveQuery = 1;
+    r.fastDisplayAtStart = 0;
+    r.comNumbersFromRegistry = 0;
+    r.showSentText = 0;
+    r.checksumLowerCase = 1;
+    setFixedText(s.pdfReaderPath, "/usr/bin/evince");
+    setFixedText(s.pdfPageCommand, "--page-label=");
+
+    s.lineParams.ch1Dcb.BaudRate = 57600;
+    s.lineParams.ch1Dcb.setFOutxCtsFlow(true);
+    s.lineParams.ch1Dcb.setFDummy2(0x1ABCD);
+    s.lineParams.ch1Dcb.wReserved = 0xBEEF;
+    s.lineParams.ch2Dcb.BaudRate = 1200;
+    s.lineParams.ch2Dcb.EvtChar = 0x0A;
+    s.lineParams.ch2Dcb.wReserved1 = 0xCAFE;
+    s.lineParams.ch1Timeouts = CommTimeouts{1, 2, 3, 4, 5};
+    s.lineParams.ch2Timeouts = CommTimeouts{MAXDWORD, 7, 8, 9, 10};
+    std::iota(s.lineParams.spare.begin(), s.lineParams.spare.end(), std::uint8_t{0xA0});
+
+    s.sampling.samplingCount = 3;
+    s.sampling.samplingFields[0] = {10, 4};
+    s.sampling.samplingFields[4] = {300, 20};
+    s.sampling.autoLogging = 1;
+    setFixedText(s.sampling.autoLogPrefix, "Bench");
+    s.startupSizeCode = 3;
+    return s;
+}
+
+TEST(SettingsRecordImage, FieldsSitAtTheirOffsets)
+{
+    const Settings s = distinctiveSettings();
+    const auto img = quellornImage(s);
+    const std::span<const std::uint8_t> b(img);
+    EXPECT_EQ(le::getI32(b, 0), 7);
+    EXPECT_EQ(le::get32(b, 4), 115200u);
+    EXPECT_EQ(b[8], 7);
+    EXPECT_EQ(b[9], 2);
+    EXPECT_EQ(b[10], 3);
+    EXPECT_EQ(le::getI32(b, 11), 2);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[35])), "02");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[43])), "0D");
+    EXPECT_EQ(le::get16(b, 51), 0x1234);
+    EXPECT_EQ(le::getI32(b, 65), 321);
+    EXPECT_EQ(le::getI32(b, 81), 7);
+    EXPECT_EQ(le::get32(b, 89), 19200u);
+    EXPECT_EQ(b[93], 6);
+    EXPECT_EQ(le::getI32(b, 96), 1);
+    EXPECT_EQ(le::getI32(b, 116), 300);
+    EXPECT_EQ(le::getI32(b, 144), 2);
+    EXPECT_EQ(le::getI32(b, 164), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[178])), "/usr/bin/evince");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[438])), "--page-label=");
+}
+
+TEST(SettingsFiles, AllFourRoundTripByteForByte)
+{
+    TempDir dir;
+    const Settings saved = distinctiveSettings();
+    ASSERT_TRUE(saveQuellorn(saved, dir.path()));
+    ASSERT_TRUE(saveQuellorn1(saved, dir.path()));
+    ASSERT_TRUE(saveQuellorn2(saved, dir.path()));
+    ASSERT_TRUE(saveDrawSize(saved, dir.path()));
+    EXPECT_EQ(readFileBytes(dir / "Quellorn.dat").size(), 566u);
+    EXPECT_EQ(readFileBytes(dir / "Quellorn1.dat").size(), 216u);
+    EXPECT_EQ(readFileBytes(dir / "Quellorn2.dat").size(), 80u);
+    EXPECT_EQ(readFileBytes(dir / "draw_size.dat").size(), 4u);
+
+    Settings loaded;
+    ASSERT_TRUE(loadQuellorn(loaded, dir.path()));
+    ASSERT_TRUE(loadQuellorn1(loaded, dir.path()));
+    ASSERT_TRUE(loadQuellorn2(loaded, dir.path()));
+    ASSERT_TRUE(loadDrawSize(loaded, dir.path()));
+    EXPECT_EQ(loaded.record, saved.record);
+    EXPECT_EQ(loaded.pdfReaderPath, saved.pdfReaderPath);
+    EXPECT_EQ(loaded.pdfPageCommand, saved.pdfPageCommand);
+    EXPECT_EQ(loaded.lineParams, saved.lineParams);
+    EXPECT_EQ(loaded.sampling, saved.sampling);
+    EXPECT_EQ(loaded.startupSizeCode, 3);
+
+    // Saving what was loaded reproduces every file exactly.
+    TempDir again;
+    saveQuellorn(loaded, again.path());
+    saveQuellorn1(loaded, again.path());
+    saveQuellorn2(loaded, again.path());
+    saveDrawSize(loaded, again.path());
+    for (const char* name : {"Quellorn.dat", "Quellorn1.dat", "Quellorn2.dat", "draw_size.dat"})
+        EXPECT_EQ(readFileBytes(again / name), readFileBytes(dir / name)) << name;
+}
+
+TEST(SettingsFiles, Quellorn1HoldsOverlappingPiecesOfTheLineParameters)
+{
+    const Settings s = distinctiveSettings();
+    std::array<std::uint8_t, LineParams::kSize> mem{};
+    writeLineParams(s.lineParams, mem);
+    const auto file = quellorn1Image(s.lineParams);
+    // file 0-79 = mem 0-79; 80-107 = mem 56-83; 108-187 = mem 28-107; 188-215 = mem 76-103.
+    EXPECT_TRUE(std::equal(file.begin(), file.begin() + 80, mem.begin()));
+    EXPECT_TRUE(std::equal(file.begin() + 80, file.begin() + 108, mem.begin() + 56));
+    EXPECT_TRUE(std::equal(file.begin() + 108, file.begin() + 188, mem.begin() + 28));
+    EXPECT_TRUE(std::equal(file.begin() + 188, file.end(), mem.begin() + 76));
+}
+
+TEST(SettingsFiles, MissingFilesGiveTheDefaults)
+{
+    TempDir dir;
+    Settings s = distinctiveSettings();
+    EXPECT_FALSE(loadQuellorn(s, dir.path()));
+    EXPECT_FALSE(loadQuellorn1(s, dir.path()));
+    EXPECT_FALSE(loadQuellorn2(s, dir.path()));
+    s.startupSizeCode = 1;
+    EXPECT_FALSE(loadDrawSize(s, dir.path()));
+
+    EXPECT_EQ(s.record, SettingsRecord{});
+    EXPECT_EQ(s.record.ch1ComNumber, 1);
+    EXPECT_EQ(s.record.ch1BaudRate, 9600u);
+    EXPECT_EQ(s.record.ch2Mode, 0);
+    EXPECT_EQ(fixedText(s.pdfReaderPath), "AcroRd32.exe");
+    EXPECT_EQ(fixedText(s.pdfPageCommand), "/A page=");
+    EXPECT_EQ(s.lineParams.ch1Dcb.BaudRate, 9600u);
+    EXPECT_EQ(s.lineParams.ch1Dcb.ByteSize, 8);
+    EXPECT_EQ(s.lineParams.ch2Dcb.EvtChar, 0x0D);
+    EXPECT_EQ(s.lineParams.ch1Dcb.fDtrControl(), DTR_CONTROL_ENABLE);
+    EXPECT_EQ(s.lineParams.ch1Dcb.XonLim, 2048);
+    EXPECT_EQ(s.lineParams.ch1Timeouts, (CommTimeouts{100, 2, 100, 10, 1000}));
+    EXPECT_EQ(s.sampling.samplingCount, 0);
+    EXPECT_EQ(s.sampling.autoLogging, 0);
+    EXPECT_EQ(fixedText(s.sampling.autoLogPrefix), "Log");
+    EXPECT_EQ(s.startupSizeCode, 1);
+}
+
+TEST(SettingsFiles, LoadTimeChecksCorrectOutOfRangeValues)
+{
+    struct Case {
+        std::int32_t SettingsRecord::*field;
+        std::int32_t stored;
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        {&SettingsRecord::baseClockMs, 5, 200},       {&SettingsRecord::baseClockMs, 20000, 20000},
+        {&SettingsRecord::bufferSize, 601, 600},      {&SettingsRecord::bufferSize, 199, 600},
+        {&SettingsRecord::bufferSize, 200, 200},      {&SettingsRecord::macroClockMs, 0, 200},
+        {&SettingsRecord::macroClockMs, 1000, 1000},  {&SettingsRecord::fullRedisplay, 2, 0},
+        {&SettingsRecord::idleClockFactor, -1, 10},   {&SettingsRecord::idleClockFactor, 0, 0},
+        {&SettingsRecord::idleRedisplayCount, 21, 1}, {&SettingsRecord::trafficDisplayCount, 21, 1},
+        {&SettingsRecord::ch1RxGapMs, 99, 1000},      {&SettingsRecord::ch2RxGapMs, 20001, 1000},
+        {&SettingsRecord::autoScroll, 2, 1},          {&SettingsRecord::ch1ForceConfigSize52, 2, 0},
+        {&SettingsRecord::ch2ForceConfigSize52, -1, 0},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        Settings s;
+        s.record.*c.field = c.stored;
+        saveQuellorn(s, dir.path());
+        Settings loaded;
+        loadQuellorn(loaded, dir.path());
+        EXPECT_EQ(loaded.record.*c.field, c.expected) << "stored " << c.stored;
+    }
+}
+
+TEST(SettingsFiles, BothMaskFlagsOffTurnsReceiveCharacterOn)
+{
+    TempDir dir;
+    Settings s;
+    s.record.ch1MaskRxChar = 0;
+    s.record.ch1MaskRxFlag = 0;
+    s.record.ch2MaskRxChar = 0;
+    s.record.ch2MaskRxFlag = 1;
+    saveQuellorn(s, dir.path());
+    Settings loaded;
+    loadQuellorn(loaded, dir.path());
+    EXPECT_EQ(loaded.record.ch1MaskRxChar, 1);
+    EXPECT_EQ(loaded.record.ch1MaskRxFlag, 0);
+    EXPECT_EQ(loaded.record.ch2MaskRxChar, 0);  // CH2 has a flag set: left alone
+    EXPECT_EQ(loaded.record.ch2MaskRxFlag, 1);
+}
+
+TEST(SettingsFiles, StartupDisplayRule)
+{
+    SettingsRecord r;
+    r.displayMode = 3;
+    r.fastDisplayAtStart = 0;
+    EXPECT_EQ(applyStartupDisplayRule(r), 0);
+    EXPECT_EQ(r.displayMode, 1);  // a saved special mode comes back as HEX in low-speed display
+
+    r.displayMode = 3;
+    r.fastDisplayAtStart = 1;
+    EXPECT_EQ(applyStartupDisplayRule(r), 1);
+    EXPECT_EQ(r.displayMode, 0);
+
+    r.displayMode = 2;
+    r.fastDisplayAtStart = 0;
+    applyStartupDisplayRule(r);
+    EXPECT_EQ(r.displayMode, 1);  // time-stamped mode is never restored
+
+    r.displayMode = 0;
+    r.fastDisplayAtStart = 0;
+    EXPECT_EQ(applyStartupDisplayRule(r), 0);
+    EXPECT_EQ(r.displayMode, 0);
+
+    r.displayMode = 1;
+    r.fastDisplayAtStart = 5;  // not 1: HEX stays, and the speed is the stored value
+    EXPECT_EQ(applyStartupDisplayRule(r), 5);
+    EXPECT_EQ(r.displayMode, 0);
+}
+
+TEST(SettingsFiles, ShortPdfTextsFallBackToDefaults)
+{
+    TempDir dir;
+    Settings s;
+    setFixedText(s.pdfReaderPath, "abc");
+    setFixedText(s.pdfPageCommand, "p");
+    saveQuellorn(s, dir.path());
+    Settings loaded;
+    setFixedText(loaded.pdfReaderPath, "x");
+    loadQuellorn(loaded, dir.path());
+    EXPECT_EQ(fixedText(loaded.pdfReaderPath), "AcroRd32.exe");
+    EXPECT_EQ(fixedText(loaded.pdfPageCommand), "/A page=");
+
+    setFixedText(s.pdfReaderPath, "abcd");
+    setFixedText(s.pdfPageCommand, "/p");
+    saveQuellorn(s, dir.path());
+    loadQuellorn(loaded, dir.path());
+    EXPECT_EQ(fixedText(loaded.pdfReaderPath), "abcd");
+    EXPECT_EQ(fixedText(loaded.pdfPageCommand), "/p");
+}
+
+TEST(SettingsFiles, ShortQuellornReadsTheMissingBytesAsZero)
+{
+    TempDir dir;
+    Settings s = distinctiveSettings();
+    saveQuellorn(s, dir.path());
+    auto bytes = readFileBytes(dir / "Quellorn.dat");
+    bytes.resize(69);  // up to and including baseClockMs
+    writeFileBytes(dir / "Quellorn.dat", bytes);
+
+    Settings loaded = distinctiveSettings();
+    ASSERT_TRUE(loadQuellorn(loaded, dir.path()));
+    EXPECT_EQ(loaded.record.ch1BaudRate, 115200u);
+    EXPECT_EQ(loaded.record.baseClockMs, 321);
+    EXPECT_EQ(loaded.record.ch2Mode, 0);          // zero, not the earlier 7
+    EXPECT_EQ(loaded.record.bufferSize, 600);     // zero, then corrected by its check
+    EXPECT_EQ(loaded.record.ch1MaskRxChar, 1);    // both zero: the mask rule
+    EXPECT_EQ(loaded.record.showSentText, 0);
+    EXPECT_EQ(fixedText(loaded.pdfReaderPath), "AcroRd32.exe");
+}
+
+TEST(SettingsFiles, ShortLineFileRestoresOnlyTheBytesItHas)
+{
+    TempDir dir;
+    const Settings s = distinctiveSettings();
+    saveQuellorn1(s, dir.path());
+    auto bytes = readFileBytes(dir / "Quellorn1.dat");
+    bytes.resize(56);  // both DCBs only
+    writeFileBytes(dir / "Quellorn1.dat", bytes);
+
+    Settings loaded;  // line defaults in place
+    ASSERT_TRUE(loadQuellorn1(loaded, dir.path()));
+    EXPECT_EQ(loaded.lineParams.ch1Dcb, s.lineParams.ch1Dcb);
+    EXPECT_EQ(loaded.lineParams.ch2Dcb, s.lineParams.ch2Dcb);
+    EXPECT_EQ(loaded.lineParams.ch1Timeouts, defaultTimeouts());
+    EXPECT_EQ(loaded.lineParams.ch2Timeouts, defaultTimeouts());
+}
+
+TEST(SettingsFiles, ShortOrLongFilesNeverReadPastTheirRecords)
+{
+    TempDir dir;
+    writeFileBytes(dir / "Quellorn2.dat", {3, 0, 0, 0, 10});
+    writeFileBytes(dir / "draw_size.dat", {5, 0});
+    Settings s;
+    s.startupSizeCode = 0x01020304;
+    ASSERT_TRUE(loadQuellorn2(s, dir.path()));
+    ASSERT_TRUE(loadDrawSize(s, dir.path()));
+    EXPECT_EQ(s.sampling.samplingCount, 3);
+    EXPECT_EQ(s.sampling.samplingFields[0].position, 10);
+    EXPECT_EQ(fixedText(s.sampling.autoLogPrefix), "Log");
+    EXPECT_EQ(s.startupSizeCode, 0x01020005);  // only the two bytes the file has
+
+    // A longer file than the record: only the record's bytes are taken.
+    std::vector<std::uint8_t> big(1000, 0x41);
+    big[0] = 2;
+    big[1] = big[2] = big[3] = 0;
+    writeFileBytes(dir / "draw_size.dat", big);
+    ASSERT_TRUE(loadDrawSize(s, dir.path()));
+    EXPECT_EQ(s.startupSizeCode, 2);
+}
+
+TEST(SettingsFiles, UnterminatedTextsStayInsideTheirFields)
+{
+    TempDir dir;
+    std::vector<std::uint8_t> bytes(566, 'A');
+    writeFileBytes(dir / "Quellorn.dat", bytes);
+    Settings s;
+    ASSERT_TRUE(loadQuellorn(s, dir.path()));
+    EXPECT_EQ(fixedText(s.pdfReaderPath).size(), 259u);
+    EXPECT_EQ(fixedText(s.pdfPageCommand).size(), 127u);
+}
+
+TEST(SettingsFiles, AFileThatCannotBeCreatedIsSkipped)
+{
+    TempDir dir;
+    Settings s;
+    EXPECT_FALSE(saveQuellorn(s, dir / "no-such-folder"));
+    std::filesystem::create_directory(dir / "Quellorn1.dat");  // a folder in the file's place
+    EXPECT_FALSE(saveQuellorn1(s, dir.path()));
+    EXPECT_TRUE(saveQuellorn2(s, dir.path()));
+}
+
+} // namespace
+} // namespace kestrane

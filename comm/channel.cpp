@@ -243,10 +243,11 @@ void Channels::receiveLoop(int channel, ReceiveConfig config)
     port.purgeComm(PURGE_RXCLEAR);
 }
 
-PortOpener systemPortOpener(std::filesystem::path startDirectory)
+PortOpener systemPortOpener(std::filesystem::path startDirectory, std::filesystem::path consoleList)
 {
-    return [dir = std::move(startDirectory)](int comNumber, OpenError& error) -> std::unique_ptr<SerialPort> {
-        const PortResolver resolver(dir / "ports.conf");
+    return [dir = std::move(startDirectory), consoles = std::move(consoleList)](
+               int comNumber, OpenError& error) -> std::unique_ptr<SerialPort> {
+        const PortResolver resolver(dir / "ports.conf", consoles);
         const std::string path = resolver.pathFor(comNumber);
         if (resolver.isConsole(path)) {
             error = OpenError::IsConsole;

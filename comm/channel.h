@@ -112,7 +112,9 @@ private:
     State ch2_;
 };
 
-// The opener used by the program: COM n through ports.conf in `startDirectory`, the console refused.
-PortOpener systemPortOpener(std::filesystem::path startDirectory);
+// The opener used by the program: COM n through ports.conf in `startDirectory`, the ttys named in
+// `consoleList` (the system's active consoles) refused.
+PortOpener systemPortOpener(std::filesystem::path startDirectory,
+                            std::filesystem::path consoleList = "/sys/class/tty/console/active");
 
 } // namespace kestrane

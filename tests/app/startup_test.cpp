@@ -1,0 +1,185 @@
+// Start-up and shutdown of the application: the splash steps, the frame, the close query.
+#include "app/app_core.h"
+#include "app/draw_app.h"
+#include "app/main_window.h"
+#include "app/settings_files.h"
+#include "app/startup_sequence.h"
+#include "support/fake_serial_port.h"
+#include "support/pty_pair.h"
+#include "support/temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace kestrane {
+namespace {
+
+using test::PtyPair;
+using test::TempDir;
+
+// Records what the start-up steps show, without pausing.
+struct RecordingView : StartupView {
+    std::vector<int> gauges;
+    std::vector<std::string> texts;
+    std::vector<int> pauses;
+    void setGauge(int percent) override { gauges.push_back(percent); }
+    void setText(const QString& text) override { texts.push_back(text.toStdString()); }
+    void pause(int ms) override { pauses.push_back(ms); }
+};
+
+void mapPort(const TempDir& dir, int com, const std::string& path)
+{
+    std::ofstream(dir / "ports.conf", std::ios::app) << "COM" << com << "=" << path << "\n";
+}
+
+TEST(StartupSteps, WithoutSettingsFilesEveryMissingFileIsShownAndDefaultsUsed)
+{
+    TempDir dir;
+    AppCore core(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    RecordingView view;
+    runStartupSteps(core, view, {});
+    const std::vector<std::string> expected = {
+        "設定ファイル（１）読出中", "Quellorn.datがありません。", "設定ファイル（２）読出中",
+        "Quellorn1.datがありません。", "設定ファイル（３）読出中", "Quellorn2.datがありません。",
+        "CH1:COM1:設定中", "CH1のポートがopenしません。", "CH2:未設定", "ＳＰＡＲＥ",
+        "さースタートだ！         "};
+    EXPECT_EQ(view.texts, expected);
+    // 50 ms after each of the ten steps, 3000 ms after each of the four failures.
+    EXPECT_EQ(std::count(view.pauses.begin(), view.pauses.end(), 50), 10);
+    EXPECT_EQ(std::count(view.pauses.begin(), view.pauses.end(), 3000), 4);
+    EXPECT_EQ(view.gauges, (std::vector<int>{10, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    EXPECT_EQ(core.settings().record.ch1ComNumber, 1);
+    EXPECT_EQ(core.settings().record.ch1BaudRate, 9600u);
+    EXPECT_EQ(core.settings().record.ch2Mode, 0);
+    EXPECT_EQ(core.fastDisplay(), 1);
+}
+
+TEST(StartupSteps, OpensBothChannelsOnTheirPorts)
+{
+    TempDir dir;
+    PtyPair one, two;
+    mapPort(dir, 4, one.slavePath());
+    mapPort(dir, 6, two.slavePath());
+    {
+        Settings s;
+        s.record.ch1ComNumber = 4;
+        s.record.ch2Mode = 1;
+        s.record.ch2ComNumber = 6;
+        saveQuellorn(s, dir.path());
+        saveQuellorn1(s, dir.path());
+        saveQuellorn2(s, dir.path());
+    }
+    AppCore core(dir.path());
+    RecordingView view;
+    runStartupSteps(core, view, {});
+    EXPECT_EQ(view.texts[3], "CH1:COM4:設定中");
+    EXPECT_EQ(view.texts[4], "CH1:COM4:設定完了");
+    EXPECT_EQ(view.texts[5], "CH2:COM6:設定中");
+    EXPECT_EQ(view.texts[6], "CH2:COM6:設定完了");
+    EXPECT_EQ(std::count(view.pauses.begin(), view.pauses.end(), 3000), 0);
+    EXPECT_TRUE(core.channels().running(1));
+    EXPECT_TRUE(core.channels().running(2));
+}
+
+TEST(StartupSteps, PortResultTexts)
+{
+    EXPECT_EQ(portResultText(1, 4).toStdString(), "CH1のポート番号が違います。");
+    EXPECT_EQ(portResultText(2, 2).toStdString(), "CH2のポート設定が出来ません。");
+    EXPECT_EQ(portResultText(1, 3).toStdString(), "CH1のスレッドが出来ません。");
+    EXPECT_EQ(portResultText(2, 9).toStdString(), "CH2ノーコメント");
+    TempDir dir;
+    Settings s;
+    s.record.ch1ComNumber = 0;
+    saveQuellorn(s, dir.path());
+    AppCore core(dir.path());
+    RecordingView view;
+    runStartupSteps(core, view, {});
+    EXPECT_EQ(view.texts[5], "CH1:COM0:設定中");
+    EXPECT_EQ(view.texts[6], "CH1のポート番号が違います。");
+}
+
+// Builds the whole application on the offscreen screen (1280 x 1024) without pauses.
+struct App {
+    explicit App(const std::filesystem::path& dir, PortOpener opener = {}) : core(dir, std::move(opener))
+    {
+        core.loadStartupSize();
+        app.initMainWindow(false);
+        app.frame()->show();
+        app.frame()->client()->setUp();
+    }
+    AppCore core;
+    TDrawApp app{core};
+};
+
+TEST(MainFrame, StartsWithDefaultsAtTheStartupSizeCentred)
+{
+    TempDir dir;
+    App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    MainFrame* f = a.app.frame();
+    EXPECT_EQ(f->windowTitle().toStdString(), "Kestrane Ver1.91");
+    EXPECT_EQ(f->width(), 670);
+    EXPECT_EQ(f->height(), 510);
+    EXPECT_EQ(f->x(), (1280 - 670) / 2);
+    EXPECT_EQ(f->y(), (1024 - 510) / 2);
+    EXPECT_EQ(f->statusText().toStdString(), "ASC表示     | CH1:COM1:9600:8bi1bit:Pr無| 高速表示");
+    EXPECT_TRUE(f->client()->timerRunning());
+    f->close();
+}
+
+TEST(MainFrame, SizeCodeFiveFillsTheScreen)
+{
+    TempDir dir;
+    Settings s;
+    s.startupSizeCode = 5;
+    saveDrawSize(s, dir.path());
+    App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    EXPECT_EQ(a.app.frame()->width(), 1280);
+    EXPECT_EQ(a.app.frame()->height(), 1024);
+    EXPECT_EQ(a.app.frame()->x(), 0);
+    EXPECT_EQ(a.app.frame()->y(), 0);
+    a.app.frame()->close();
+}
+
+TEST(MainFrame, MenuBarHoldsEveryEntryInOrder)
+{
+    TempDir dir;
+    App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    QStringList top;
+    for (QAction* act : a.app.frame()->menuBar()->actions())
+        top << act->text();
+    EXPECT_EQ(top.join(QLatin1Char('|')).toStdString(),
+              "ﾌｧｲﾙ(&F)|表示(&V)|送信(&S)|環境設定(&K)|表示切替|ﾍﾙﾌﾟ(&H)|終了");
+    // Commands without an action yet are disabled; the exit command is not.
+    a.app.frame()->refreshAllCommands();
+    ASSERT_NE(a.app.frame()->action(55524), nullptr);
+    EXPECT_FALSE(a.app.frame()->action(55524)->isEnabled());
+    EXPECT_EQ(a.app.frame()->action(55524)->text().toStdString(), "DioPort設定(&D)");
+    EXPECT_TRUE(a.app.frame()->action(55506)->isEnabled());
+    a.app.frame()->close();
+}
+
+TEST(Shutdown, ClosingWritesTheFourSettingsFilesAndClosesThePorts)
+{
+    TempDir dir;
+    PtyPair pty;
+    mapPort(dir, 1, pty.slavePath());
+    App a(dir.path());
+    ASSERT_TRUE(a.core.channels().running(1));
+    a.core.settings().record.macroClockMs = 77;
+    EXPECT_TRUE(a.app.frame()->close());
+    EXPECT_FALSE(a.core.channels().running(1));
+    EXPECT_FALSE(a.app.frame()->client()->timerRunning());
+    for (const char* name : {"Quellorn.dat", "Quellorn1.dat", "Quellorn2.dat", "draw_size.dat"})
+        EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+    Settings back;
+    loadQuellorn(back, dir.path());
+    EXPECT_EQ(back.record.macroClockMs, 77);
+}
+
+} // namespace
+} // namespace kestrane

@@ -1,0 +1,624 @@
+// The traffic buffer on one thread: tags, time stamps, the display feed, the overflow steps,
+// automatic logging, clearing and the small pieces of state the other parts rely on.
+#include "traffic/traffic_buffer.h"
+
+#include "app/settings_records.h"
+#include "platform/le_bytes.h"
+#include "support/temp_dir.h"
+#include "traffic/log_file.h"
+#include "traffic_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <ostream>
+
+namespace kestrane {
+namespace {
+
+using test::bytesOf;
+using test::pattern;
+using test::receive;
+using test::send;
+using test::storedData;
+using test::storedTags;
+
+class TrafficBufferTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        config.ch2Mode = 1;
+        apply();
+        buffer->clearTraffic();
+        buffer->setDisplayFeed(&feed);
+    }
+    void apply() { buffer->configure(config); }
+
+    test::FixedClock clock;
+    std::unique_ptr<TrafficBuffer> buffer = std::make_unique<TrafficBuffer>(clock);
+    TrafficConfig config;
+    test::RecordingFeed feed;
+};
+
+// What the buffer should hold, kept alongside it by the tests that drive many chunks.
+struct Expected {
+    std::string tags;
+    std::string data;
+    void add(char tag, const std::string& bytes)
+    {
+        tags.append(bytes.size(), tag);
+        data += bytes;
+    }
+    void dropFront(std::size_t n)
+    {
+        tags.erase(0, n);
+        data.erase(0, n);
+    }
+};
+
+// ---------------------------------------------------------------- tags and feed kinds
+
+struct TagCase {
+    int ch2Mode;
+    std::string tags;   // for: CH1 received "a", CH2 received "b", CH1 sent "c", CH2 sent "d"
+    std::string data;
+    std::vector<int> kinds;
+};
+
+void PrintTo(const TagCase& c, std::ostream* os) { *os << "ch2Mode " << c.ch2Mode; }
+
+class TagsByCh2Mode : public TrafficBufferTest, public ::testing::WithParamInterface<TagCase> {};
+
+TEST_P(TagsByCh2Mode, EachChannelAndDirectionGetsItsTagAndDisplayKind)
+{
+    const TagCase& c = GetParam();
+    config.ch2Mode = c.ch2Mode;
+    apply();
+
+    receive(*buffer, 1, "a");
+    receive(*buffer, 2, "b");
+    send(*buffer, 1, "c");
+    send(*buffer, 2, "d");
+
+    EXPECT_EQ(storedTags(*buffer), c.tags);
+    EXPECT_EQ(storedData(*buffer), c.data);
+    std::vector<int> kinds;
+    for (const auto& call : feed.calls)
+        kinds.push_back(call.kind);
+    EXPECT_EQ(kinds, c.kinds);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModes, TagsByCh2Mode,
+                         ::testing::Values(TagCase{0, "1002", "abcd", {1, 0, 0, 2}},
+                                           TagCase{1, "1302", "abcd", {1, 3, 0, 2}},
+                                           // line monitors: sent messages are not recorded
+                                           TagCase{3, "10", "ab", {1, 0}},
+                                           TagCase{7, "10", "ab", {1, 0}}));
+
+TEST_F(TrafficBufferTest, SentTextSwitchedOffStoresNothingAndLeavesTheMarker)
+{
+    receive(*buffer, 1, "xy");
+    buffer->receptionMarker = 1;
+    config.showSentText = 0;
+    apply();
+    send(*buffer, 1, "hello");
+    send(*buffer, 2, "hello");
+    EXPECT_EQ(buffer->storedLength.load(), 2);
+    EXPECT_EQ(buffer->receptionMarker.load(), 1);
+    EXPECT_EQ(feed.calls.size(), 1u);
+}
+
+TEST_F(TrafficBufferTest, ReceptionMarkerFollowsRecordedSendsOnly)
+{
+    send(*buffer, 1, "abc");
+    EXPECT_EQ(buffer->receptionMarker.load(), 3);
+    receive(*buffer, 1, "12345");
+    EXPECT_EQ(buffer->receptionMarker.load(), 3);
+    send(*buffer, 2, "de");
+    EXPECT_EQ(buffer->receptionMarker.load(), 10);
+}
+
+// ---------------------------------------------------------------- display feed and timers
+
+TEST_F(TrafficBufferTest, FastDisplayFeedsAtOnceAndStillMarksUnsaved)
+{
+    config.fastDisplay = true;
+    config.trafficDisplayCount = 5;
+    apply();
+    buffer->unsavedData = false;
+    receive(*buffer, 1, "OK\r\n");
+
+    ASSERT_EQ(feed.calls.size(), 1u);
+    EXPECT_TRUE(feed.calls[0].fast);
+    EXPECT_EQ(feed.calls[0].bytes, "OK\r\n");
+    EXPECT_EQ(buffer->pendingDrawTicks.load(), 0);  // the timer does not draw in fast display
+    EXPECT_TRUE(buffer->unsavedData.load());
+}
+
+TEST_F(TrafficBufferTest, LowSpeedFeedSchedulesTimerDrawing)
+{
+    config.trafficDisplayCount = 5;
+    apply();
+    send(*buffer, 2, "AT");
+
+    ASSERT_EQ(feed.calls.size(), 1u);
+    EXPECT_FALSE(feed.calls[0].fast);
+    EXPECT_EQ(feed.calls[0].bytes, "AT");
+    EXPECT_EQ(buffer->pendingDrawTicks.load(), 5);
+    EXPECT_TRUE(buffer->unsavedData.load());
+}
+
+TEST_F(TrafficBufferTest, FeedsOnlyInAscModeButTimerDrawsInEveryMode)
+{
+    config.trafficDisplayCount = 3;
+    for (int mode : {1, 2}) {
+        config.displayMode = mode;
+        apply();
+        buffer->pendingDrawTicks = 0;
+        receive(*buffer, 1, "z");
+        EXPECT_EQ(buffer->pendingDrawTicks.load(), 3) << "mode " << mode;
+    }
+    EXPECT_TRUE(feed.calls.empty());
+}
+
+TEST_F(TrafficBufferTest, ReceivedChunksReloadTheIdleCountdownSentOnesDoNot)
+{
+    config.idleClockFactor = 17;
+    config.idleRedisplayCount = 4;
+    apply();
+    send(*buffer, 1, "s");
+    EXPECT_EQ(buffer->idleTicks.load(), 0);
+    EXPECT_EQ(buffer->idleRedisplaysLeft.load(), 0);
+    receive(*buffer, 2, "r");
+    EXPECT_EQ(buffer->idleTicks.load(), 17);
+    EXPECT_EQ(buffer->idleRedisplaysLeft.load(), 4);
+}
+
+TEST_F(TrafficBufferTest, ReplacingTheFeedWithNullStopsFeeding)
+{
+    buffer->setDisplayFeed(nullptr);
+    receive(*buffer, 1, "a");
+    EXPECT_TRUE(feed.calls.empty());
+    EXPECT_EQ(buffer->storedLength.load(), 1);
+}
+
+// ---------------------------------------------------------------- time stamps
+
+TEST_F(TrafficBufferTest, TimeStampGoesInFrontOfReceivedChunkWithTheChannelsTag)
+{
+    config.displayMode = 2;
+    apply();
+    clock.now = {1, 12, 0, 30};
+    receive(*buffer, 2, "AB");
+    EXPECT_EQ(storedData(*buffer), "<1D12:0,30>AB");
+    EXPECT_EQ(storedTags(*buffer), std::string(13, '3'));
+
+    clock.now = {6, 9, 5, 7};
+    receive(*buffer, 1, "x");
+    EXPECT_EQ(storedData(*buffer), "<1D12:0,30>AB<6d9:5,7>x");
+    EXPECT_EQ(storedTags(*buffer), std::string(13, '3') + std::string(10, '1'));
+}
+
+TEST_F(TrafficBufferTest, TimeStampOnlyForReceivedChunksInTimeStampedMode)
+{
+    clock.now = {31, 23, 59, 59};
+    receive(*buffer, 1, "a");
+    config.displayMode = 2;
+    apply();
+    send(*buffer, 1, "b");
+    EXPECT_EQ(storedData(*buffer), "ab");
+}
+
+TEST_F(TrafficBufferTest, LongStampedChunkCarriesOneStamp)
+{
+    config.displayMode = 2;
+    apply();
+    clock.now = {2, 3, 4, 5};
+    const std::string big = pattern(1200, 9);
+    receive(*buffer, 1, big);
+    EXPECT_EQ(storedData(*buffer), "<2d3:4,5>" + big);
+}
+
+// ---------------------------------------------------------------- input limits
+
+TEST_F(TrafficBufferTest, InvalidCallsStoreNothing)
+{
+    const std::uint8_t b[4] = {1, 2, 3, 4};
+    buffer->appendReceived(0, b, 4);
+    buffer->appendReceived(3, b, 4);
+    buffer->appendReceived(1, b, -1);
+    buffer->appendReceived(1, nullptr, 4);
+    buffer->appendSent(5, b, 4);
+    buffer->appendSent(1, b, -7);
+    buffer->appendSent(2, nullptr, 1);
+    EXPECT_EQ(buffer->storedLength.load(), 0);
+    EXPECT_TRUE(feed.calls.empty());
+    EXPECT_EQ(buffer->receptionMarker.load(), 0);
+}
+
+TEST_F(TrafficBufferTest, MessageLongerThanASendBufferIsStoredWholeInPieces)
+{
+    const std::string message = pattern(2000, 3);
+    send(*buffer, 1, message);
+    EXPECT_EQ(storedData(*buffer), message);
+    EXPECT_EQ(storedTags(*buffer), std::string(2000, '0'));
+
+    std::string fed;
+    for (const auto& call : feed.calls) {
+        EXPECT_LE(call.bytes.size(), static_cast<std::size_t>(TrafficBuffer::kMaxChunk));
+        fed += call.bytes;
+    }
+    EXPECT_EQ(fed, message);
+}
+
+TEST_F(TrafficBufferTest, HugeMessagesNeverLeaveTheLengthAtCapacity)
+{
+    config.bufferSize = 200;
+    apply();
+    for (unsigned i = 0; i < 20; ++i) {
+        const std::string message = pattern(5000 + i * 311, i);
+        send(*buffer, 2, message);
+        const std::int32_t length = buffer->storedLength.load();
+        ASSERT_LT(length, buffer->capacity());
+        // The newest bytes are always the tail of the last message.
+        const std::size_t tail = std::min<std::size_t>(static_cast<std::size_t>(length), message.size());
+        EXPECT_EQ(storedData(*buffer).substr(static_cast<std::size_t>(length) - tail), message.substr(message.size() - tail));
+    }
+}
+
+// ---------------------------------------------------------------- overflow without automatic logging
+
+class OverflowTest : public TrafficBufferTest {
+protected:
+    void SetUp() override
+    {
+        TrafficBufferTest::SetUp();
+        config.bufferSize = 200;  // capacity 12000
+        apply();
+    }
+
+    // Received chunks of alternating channels up to exactly `target` bytes, all below the
+    // receive threshold.
+    void receiveUpTo(std::int32_t target)
+    {
+        unsigned seed = 0;
+        while (buffer->storedLength.load() < target) {
+            const auto n = std::min<std::int32_t>(97, target - buffer->storedLength.load());
+            const int channel = seed % 2 == 0 ? 1 : 2;
+            const std::string chunk = pattern(static_cast<std::size_t>(n), seed++);
+            receive(*buffer, channel, chunk);
+            expected.add(channel == 1 ? '1' : '3', chunk);
+        }
+    }
+    void sendUpTo(std::int32_t target)
+    {
+        unsigned seed = 100;
+        while (buffer->storedLength.load() < target) {
+            const auto n = std::min<std::int32_t>(500, target - buffer->storedLength.load());
+            const int channel = seed % 2 == 0 ? 1 : 2;
+            const std::string chunk = pattern(static_cast<std::size_t>(n), seed++);
+            send(*buffer, channel, chunk);
+            expected.add(channel == 1 ? '0' : '2', chunk);
+        }
+    }
+    void expectContent()
+    {
+        ASSERT_EQ(buffer->storedLength.load(), static_cast<std::int32_t>(expected.data.size()));
+        EXPECT_EQ(storedTags(*buffer), expected.tags);
+        EXPECT_EQ(storedData(*buffer), expected.data);
+    }
+
+    Expected expected;
+};
+
+TEST_F(OverflowTest, ReceivedChunkReachingTheThresholdDropsTheOldestHalf)
+{
+    receiveUpTo(11800);
+    const std::string justBelow = pattern(99, 77);  // 11899: one short of capacity - 100
+    receive(*buffer, 2, justBelow);
+    expected.add('3', justBelow);
+    expectContent();
+
+    buffer->drawPosition = 11000;
+    buffer->drawX = 123;
+    buffer->setCharsPerLine(37);
+    receive(*buffer, 1, "!");  // 11900: the oldest 6000 bytes go first
+    expected.dropFront(6000);
+    expected.add('1', "!");
+    expectContent();
+    EXPECT_EQ(buffer->storedLength.load(), 5900);
+    EXPECT_EQ(buffer->drawPosition.load(), 5000);
+    EXPECT_EQ(buffer->drawY.load(), 5000 / 37 * 34);
+    EXPECT_EQ(buffer->drawX.load(), 123);
+}
+
+TEST_F(OverflowTest, DrawPositionInTheDroppedHalfRestartsAtTheTop)
+{
+    receiveUpTo(11899);
+    buffer->drawPosition = 2500;
+    buffer->drawY = 999;
+    buffer->setCharsPerLine(0);  // never divides by zero: counts as one character per line
+    EXPECT_EQ(buffer->charsPerLine(), 1);
+    receive(*buffer, 1, "x");
+    EXPECT_EQ(buffer->drawPosition.load(), 0);
+    EXPECT_EQ(buffer->drawY.load(), 0);
+}
+
+TEST_F(OverflowTest, SentMessageEndingOneShortOfCapacityIsStoredAsIs)
+{
+    sendUpTo(11990);
+    const std::string last = pattern(9, 5);  // 11999 = capacity - 1
+    send(*buffer, 1, last);
+    expected.add('0', last);
+    expectContent();
+}
+
+TEST_F(OverflowTest, SentMessageReachingCapacityDropsTheOldestHalfFirst)
+{
+    sendUpTo(11990);
+    buffer->drawPosition = 7000;
+    buffer->setCharsPerLine(40);
+    const std::string last = pattern(10, 5);  // 12000 = capacity
+    send(*buffer, 2, last);
+    expected.dropFront(6000);
+    expected.add('2', last);
+    expectContent();
+    EXPECT_EQ(buffer->drawPosition.load(), 1000);
+    EXPECT_EQ(buffer->drawY.load(), 25 * 34);
+}
+
+TEST_F(OverflowTest, LengthAboveASmallerCapacityShrinksUntilTheChunkFits)
+{
+    // Filled at capacity 36000, then the buffer size is lowered to 200 (capacity 12000).
+    for (int sent = 0; sent < 2; ++sent) {
+        SCOPED_TRACE(sent ? "sent" : "received");
+        buffer->clearTraffic();
+        expected = {};
+        config.bufferSize = 600;
+        apply();
+        sendUpTo(30000);
+        config.bufferSize = 200;
+        apply();
+
+        if (sent) {
+            send(*buffer, 1, "xyz");
+            expected.add('0', "xyz");
+        } else {
+            receive(*buffer, 1, "xyz");
+            expected.add('1', "xyz");
+        }
+        // Whole halves of 6000 go until the chunk fits; the newest bytes stay in order.
+        expected.dropFront(24000);
+        expectContent();
+    }
+}
+
+// ---------------------------------------------------------------- pairs, clearing, start state
+
+TEST(TrafficBufferStart, StartsZeroedEmptyAndUntitled)
+{
+    test::FixedClock clock;
+    auto buffer = std::make_unique<TrafficBuffer>(clock);
+    for (int p = 0; p < kTrafficPlaneCount; ++p) {
+        const auto plane = buffer->plane(p);
+        EXPECT_TRUE(std::all_of(plane.begin(), plane.end(), [](std::uint8_t b) { return b == 0; })) << p;
+    }
+    EXPECT_EQ(buffer->storedLength.load(), 0);
+    EXPECT_EQ(buffer->drawX.load(), 40);
+    EXPECT_TRUE(buffer->untitledLog.load());
+    EXPECT_FALSE(buffer->unsavedData.load());
+    EXPECT_EQ(buffer->capacity(), 36000);
+    EXPECT_EQ(buffer->charsPerLine(), 40);
+}
+
+TEST_F(TrafficBufferTest, CapacityFollowsTheBufferSizeWithinItsRange)
+{
+    config.bufferSize = 200;
+    apply();
+    EXPECT_EQ(buffer->capacity(), 12000);
+    config.bufferSize = 0;  // not a size the settings allow
+    apply();
+    EXPECT_EQ(buffer->capacity(), 12000);
+    config.bufferSize = 5000;
+    apply();
+    EXPECT_EQ(buffer->capacity(), 36000);
+}
+
+TEST_F(TrafficBufferTest, CurrentPairFollowsAutoLoggingAndPageParity)
+{
+    receive(*buffer, 1, "single");
+    EXPECT_EQ(buffer->currentTagPlane().data(), buffer->plane(0).data());
+    EXPECT_EQ(buffer->currentDataPlane().data(), buffer->plane(1).data());
+
+    config.autoLogging = 1;
+    apply();
+    EXPECT_EQ(buffer->currentDataPlane().data(), buffer->plane(3).data());
+    buffer->pageCounter = 3;
+    EXPECT_EQ(buffer->currentTagPlane().data(), buffer->plane(4).data());
+    EXPECT_EQ(buffer->currentDataPlane().data(), buffer->plane(5).data());
+
+    // Switching back does not move data: the single pair still holds what was stored there.
+    config.autoLogging = 0;
+    apply();
+    EXPECT_EQ(storedData(*buffer, 6), "single");
+}
+
+TEST_F(TrafficBufferTest, ClearFillsEveryPlaneWithSpacesAndResetsTheCursor)
+{
+    config.autoLogging = 1;
+    apply();
+    receive(*buffer, 1, "page zero");
+    buffer->pageCounter = 1;
+    send(*buffer, 2, "page one");
+    config.autoLogging = 0;
+    apply();
+    receive(*buffer, 2, "single");
+    buffer->drawPosition = 12;
+    buffer->drawX = 160;
+    buffer->drawY = 68;
+    buffer->pendingDrawTicks = 7;
+
+    buffer->clearTraffic();
+
+    for (int p = 0; p < kTrafficPlaneCount; ++p) {
+        const auto plane = buffer->plane(p);
+        EXPECT_TRUE(std::all_of(plane.begin(), plane.end(), [](std::uint8_t b) { return b == ' '; })) << p;
+    }
+    EXPECT_EQ(buffer->storedLength.load(), 0);
+    EXPECT_EQ(buffer->drawPosition.load(), 0);
+    EXPECT_EQ(buffer->drawX.load(), 40);
+    EXPECT_EQ(buffer->drawY.load(), 0);
+    EXPECT_EQ(buffer->pageCounter.load(), 0);
+    EXPECT_EQ(buffer->pendingDrawTicks.load(), 7);
+    EXPECT_EQ(buffer->dataAt(0), ' ');
+}
+
+TEST_F(TrafficBufferTest, ReadersOutsideThePlaneGetZero)
+{
+    receive(*buffer, 1, "a");
+    EXPECT_EQ(buffer->tagAt(0), '1');
+    EXPECT_EQ(buffer->dataAt(0), 'a');
+    EXPECT_EQ(buffer->tagAt(-1), 0);
+    EXPECT_EQ(buffer->dataAt(kTrafficPlaneSize), 0);
+}
+
+// ---------------------------------------------------------------- automatic logging
+
+class AutoLoggingTest : public TrafficBufferTest {
+protected:
+    void SetUp() override
+    {
+        TrafficBufferTest::SetUp();
+        std::filesystem::create_directory(dir / "log");
+        config.bufferSize = 200;
+        config.autoLogging = 1;
+        config.logDirectory = dir / "log";
+        apply();
+    }
+
+    static std::string planeText(const std::vector<std::uint8_t>& file, std::size_t offset, std::size_t n)
+    {
+        return {reinterpret_cast<const char*>(file.data()) + offset, n};
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(AutoLoggingTest, FullPagesGoToNumberedFilesAndThePagesAlternate)
+{
+    Expected page;                  // the current page as it should be
+    std::vector<Expected> written;  // each page as it was handed to the log
+    unsigned seed = 0;
+    while (buffer->pageCounter.load() < 3) {
+        const std::int32_t before = buffer->pageCounter.load();
+        const int channel = seed % 2 == 0 ? 1 : 2;
+        const std::string chunk = pattern(100, seed++);
+        receive(*buffer, channel, chunk);
+        if (buffer->pageCounter.load() != before) {
+            ASSERT_EQ(buffer->pageCounter.load(), before + 1);
+            written.push_back(page);
+            page = {};
+            EXPECT_EQ(buffer->drawPosition.load(), 0);
+            EXPECT_EQ(buffer->drawX.load(), 40);
+        }
+        page.add(channel == 1 ? '1' : '3', chunk);
+        ASSERT_EQ(storedData(*buffer), page.data);
+        ASSERT_EQ(storedTags(*buffer), page.tags);
+    }
+
+    ASSERT_EQ(written.size(), 3u);
+    for (std::size_t n = 0; n < written.size(); ++n) {
+        SCOPED_TRACE(n);
+        const auto file = test::readFileBytes(dir / "log" / ("Log" + std::to_string(n) + ".log"));
+        ASSERT_EQ(file.size(), kLogFileSize);
+        const auto length = written[n].data.size();
+        EXPECT_EQ(le::getI32(file, 0), static_cast<std::int32_t>(length));
+        EXPECT_EQ(planeText(file, 4, length), written[n].tags);
+        EXPECT_EQ(planeText(file, 4 + kTrafficPlaneSize, length), written[n].data);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "log" / "Log3.log"));
+
+    // Page counter 3: page 1 is current. Page 0 (written twice) was not cleared by the switch.
+    EXPECT_EQ(buffer->currentDataPlane().data(), buffer->plane(5).data());
+    const auto page0 = buffer->plane(3);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(page0.data()), written[2].data.size()), written[2].data);
+    EXPECT_FALSE(buffer->untitledLog.load());
+}
+
+TEST_F(AutoLoggingTest, MissingLogFolderSwitchesPagesWithoutWritingAnything)
+{
+    config.logDirectory = dir / "absent";
+    apply();
+    unsigned seed = 0;
+    while (buffer->pageCounter.load() < 2)
+        receive(*buffer, 1, pattern(100, seed++));
+    EXPECT_FALSE(std::filesystem::exists(dir / "absent"));
+    EXPECT_TRUE(buffer->untitledLog.load());
+    EXPECT_EQ(buffer->storedLength.load(), 100);
+}
+
+TEST_F(AutoLoggingTest, FlushWritesThePageOfTheCountersParityAndClearsTheFlags)
+{
+    buffer->pageCounter = 1;
+    receive(*buffer, 2, "odd page");
+    buffer->pageCounter = 0;
+    receive(*buffer, 1, "even");
+    buffer->unsavedData = true;
+
+    config.autoLogPrefix = "run";
+    apply();
+    buffer->flushPageToLog(5, 8);
+    const auto file = test::readFileBytes(dir / "log" / "run5.log");
+    ASSERT_EQ(file.size(), kLogFileSize);
+    EXPECT_EQ(le::getI32(file, 0), 8);
+    EXPECT_EQ(planeText(file, 4 + kTrafficPlaneSize, 8), "odd page");
+    EXPECT_FALSE(buffer->unsavedData.load());
+    EXPECT_FALSE(buffer->untitledLog.load());
+
+    config.autoLogPrefix = "";
+    apply();
+    buffer->flushPageToLog(4, 4);
+    EXPECT_EQ(planeText(test::readFileBytes(dir / "log" / "4.log"), 4 + kTrafficPlaneSize + 8, 4), "even");
+}
+
+TEST_F(AutoLoggingTest, FlushDoesNothingWithAutomaticLoggingOff)
+{
+    config.autoLogging = 0;
+    apply();
+    buffer->flushPageToLog(0, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "log"));
+    EXPECT_TRUE(buffer->untitledLog.load());
+}
+
+// ---------------------------------------------------------------- settings
+
+TEST(TrafficConfigFrom, TakesTheSettingsTheBufferNeeds)
+{
+    Settings s;
+    s.record.bufferSize = 314;
+    s.record.displayMode = 2;
+    s.record.ch2Mode = 7;
+    s.record.showSentText = 0;
+    s.record.idleClockFactor = 11;
+    s.record.idleRedisplayCount = 12;
+    s.record.trafficDisplayCount = 13;
+    s.sampling.autoLogging = 1;
+    setFixedText(s.sampling.autoLogPrefix, "Bench");
+
+    const TrafficConfig c = trafficConfigFrom(s, true, "/opt/kestrane");
+    EXPECT_EQ(c.bufferSize, 314);
+    EXPECT_EQ(c.displayMode, 2);
+    EXPECT_EQ(c.ch2Mode, 7);
+    EXPECT_EQ(c.showSentText, 0);
+    EXPECT_EQ(c.idleClockFactor, 11);
+    EXPECT_EQ(c.idleRedisplayCount, 12);
+    EXPECT_EQ(c.trafficDisplayCount, 13);
+    EXPECT_EQ(c.autoLogging, 1);
+    EXPECT_EQ(c.autoLogPrefix, "Bench");
+    EXPECT_TRUE(c.fastDisplay);
+    EXPECT_EQ(c.logDirectory, std::filesystem::path("/opt/kestrane/log"));
+}
+
+} // namespace
+} // namespace kestrane

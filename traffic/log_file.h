@@ -1,0 +1,46 @@
+// The log file: an image of one tag/data pair of the traffic buffer, the same for saved and
+// automatic logs. Exactly 72004 bytes:
+//   offset 0      4 bytes  stored length, int32 little-endian
+//   offset 4      36000    tag plane
+//   offset 36004  36000    data plane
+// The planes are always written whole; only the first stored-length bytes mean anything.
+#pragma once
+
+#include "traffic/traffic_planes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace kestrane {
+
+inline constexpr std::size_t kLogHeaderSize = 4;
+inline constexpr std::size_t kLogFileSize = kLogHeaderSize + 2 * static_cast<std::size_t>(kTrafficPlaneSize);
+
+using PlaneView = std::span<const std::uint8_t, kTrafficPlaneSize>;
+using MutablePlaneView = std::span<std::uint8_t, kTrafficPlaneSize>;
+
+// Creates or overwrites `path` with `length` and both planes. False when the file cannot be
+// created or not every byte could be written.
+[[nodiscard]] bool writeLogFile(const std::filesystem::path& path, std::int32_t length, PlaneView tagPlane,
+                                PlaneView dataPlane);
+
+// A stored length taken from a file is only trusted inside the plane: negative becomes 0 and
+// anything above 36000 becomes 36000, so every index derived from it stays in the planes.
+[[nodiscard]] std::int32_t clampStoredLength(std::int32_t length);
+
+// Reads the 4-byte length, then up to 72000 bytes into the tag plane and on into the data plane
+// (as one contiguous image). A short file loads what it holds and the rest of the planes keeps
+// its previous content. Returns the (clamped) stored length, or nothing when the file cannot be
+// opened or holds fewer than 4 bytes; in that case the planes are not touched.
+[[nodiscard]] std::optional<std::int32_t> readLogFile(const std::filesystem::path& path,
+                                                      MutablePlaneView tagPlane, MutablePlaneView dataPlane);
+
+// <logDirectory>/<prefix><pageCounter>.log, the counter in decimal without leading zeros.
+[[nodiscard]] std::filesystem::path autoLogPath(const std::filesystem::path& logDirectory,
+                                                std::string_view prefix, std::int32_t pageCounter);
+
+} // namespace kestrane

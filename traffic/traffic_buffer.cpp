@@ -1,0 +1,287 @@
+#include "traffic/traffic_buffer.h"
+
+#include "traffic/log_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace kestrane {
+
+namespace {
+
+using Guard = DisplayInterlock::Guard;
+constexpr int kPageTagPlane[2] = {2, 4};
+// Received chunks trigger the overflow step this many bytes before the capacity is reached.
+constexpr std::int32_t kReceiveReserve = 100;
+
+} // namespace
+
+TrafficBuffer::TrafficBuffer(const Clock& clock) : clock_(clock) {}
+
+// ---------------------------------------------------------------- configuration
+
+void TrafficBuffer::configure(const TrafficConfig& config)
+{
+    Guard g(interlock_, Producer::Transmit);
+    config_ = config;
+    bufferSize_.store(config.bufferSize);
+    autoLogging_.store(config.autoLogging != 0);
+}
+
+TrafficConfig TrafficBuffer::config() const
+{
+    Guard g(interlock_, Producer::Transmit);
+    return config_;
+}
+
+void TrafficBuffer::setFastDisplay(bool fast)
+{
+    Guard g(interlock_, Producer::Transmit);
+    config_.fastDisplay = fast;
+}
+
+void TrafficBuffer::setDisplayFeed(DisplayFeed* feed)
+{
+    Guard g(interlock_, Producer::Transmit);
+    feed_ = feed != nullptr ? feed : &nullFeed_;
+}
+
+void TrafficBuffer::setCharsPerLine(std::int32_t chars) { charsPerLine_.store(std::max(chars, 1)); }
+
+// ---------------------------------------------------------------- readers
+
+std::int32_t TrafficBuffer::capacity() const
+{
+    // The settings keep bufferSize in 200..600; holding to that here keeps every index inside
+    // the planes whatever value was pushed.
+    return std::clamp(bufferSize_.load(), kMinBufferSize, kMaxBufferSize) * 60;
+}
+
+int TrafficBuffer::currentTagPlaneIndex() const
+{
+    if (!autoLogging_.load())
+        return 0;
+    return kPageTagPlane[pageCounter.load() & 1];
+}
+
+TrafficBuffer::Plane TrafficBuffer::plane(int index) const
+{
+    const auto i = static_cast<std::size_t>(std::clamp(index, 0, kTrafficPlaneCount - 1));
+    return Plane(planes_.data() + i * kTrafficPlaneSize, kTrafficPlaneSize);
+}
+
+std::uint8_t* TrafficBuffer::mutablePlane(int index)
+{
+    return planes_.data() + static_cast<std::size_t>(index) * kTrafficPlaneSize;
+}
+
+TrafficBuffer::Plane TrafficBuffer::currentTagPlane() const { return plane(currentTagPlaneIndex()); }
+
+TrafficBuffer::Plane TrafficBuffer::currentDataPlane() const { return plane(currentTagPlaneIndex() + 1); }
+
+std::uint8_t TrafficBuffer::tagAt(std::int32_t index) const
+{
+    if (index < 0 || index >= kTrafficPlaneSize)
+        return 0;
+    return currentTagPlane()[static_cast<std::size_t>(index)];
+}
+
+std::uint8_t TrafficBuffer::dataAt(std::int32_t index) const
+{
+    if (index < 0 || index >= kTrafficPlaneSize)
+        return 0;
+    return currentDataPlane()[static_cast<std::size_t>(index)];
+}
+
+// ---------------------------------------------------------------- producers
+
+void TrafficBuffer::appendReceived(int channel, const std::uint8_t* bytes, std::int32_t count)
+{
+    if ((channel != 1 && channel != 2) || count < 0 || (bytes == nullptr && count > 0))
+        return;
+    Guard g(interlock_, channel == 1 ? Producer::Ch1 : Producer::Ch2);
+
+    const int kind = channel == 1 ? 1 : (config_.ch2Mode == 1 ? 3 : 0);
+
+    // Time-stamped mode: the stamp is stored in front of the chunk as ordinary data.
+    char stamp[64];
+    std::int32_t stampLength = 0;
+    if (config_.displayMode == 2) {
+        const CalendarTime t = clock_.localTime();
+        const int n = channel == 1
+            ? std::snprintf(stamp, sizeof stamp, "<%dd%d:%d,%d>", t.day, t.hour, t.minute, t.second)
+            : std::snprintf(stamp, sizeof stamp, "<%dD%d:%d,%d>", t.day, t.hour, t.minute, t.second);
+        stampLength = std::clamp(n, 0, static_cast<int>(sizeof stamp) - 1);
+    }
+
+    std::int32_t done = 0;
+    do {
+        const std::int32_t piece = std::min(count - done, kMaxChunk);
+        storeChunkLocked(stamp, done == 0 ? stampLength : 0, bytes + done, piece, kind, OverflowTest::Received);
+        done += piece;
+    } while (done < count);
+
+    idleTicks.store(config_.idleClockFactor);
+    idleRedisplaysLeft.store(config_.idleRedisplayCount);
+}
+
+void TrafficBuffer::appendSent(int channel, const std::uint8_t* bytes, std::int32_t count)
+{
+    if ((channel != 1 && channel != 2) || count < 0 || (bytes == nullptr && count > 0))
+        return;
+    Guard g(interlock_, Producer::Transmit);
+    // The line monitors only listen, and the user may choose not to see sent text.
+    if (config_.ch2Mode == 3 || config_.ch2Mode == 7 || config_.showSentText == 0)
+        return;
+
+    const int kind = channel == 1 ? 0 : 2;
+    std::int32_t done = 0;
+    do {
+        const std::int32_t piece = std::min(count - done, kMaxChunk);
+        storeChunkLocked(nullptr, 0, bytes + done, piece, kind, OverflowTest::Sent);
+        done += piece;
+    } while (done < count);
+
+    receptionMarker.store(storedLength.load(std::memory_order_relaxed));
+}
+
+void TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLength, const std::uint8_t* bytes,
+                                     std::int32_t count, int kind, OverflowTest test)
+{
+    const std::int32_t total = prefixLength + count;
+    const std::int32_t cap = capacity();
+
+    // Make room first. storedLength can lie above the capacity (a smaller buffer size, a loaded
+    // log), so the step repeats until the chunk fits; each pass drops at least half a capacity
+    // or empties the pair, and a chunk is far smaller than that, so this ends.
+    auto needsRoom = [&](std::int32_t length) {
+        return test == OverflowTest::Received ? length + total >= cap - kReceiveReserve : cap - 1 < length + total;
+    };
+    std::int32_t start = clampStoredLength(storedLength.load(std::memory_order_relaxed));
+    while (start > 0 && needsRoom(start)) {
+        overflowStepLocked(test);
+        start = clampStoredLength(storedLength.load(std::memory_order_relaxed));
+    }
+
+    const int tagIndex = currentTagPlaneIndex();
+    std::uint8_t* tags = mutablePlane(tagIndex);
+    std::uint8_t* data = mutablePlane(tagIndex + 1);
+    const auto at = static_cast<std::size_t>(start);
+    std::memset(tags + at, '0' + kind, static_cast<std::size_t>(total));
+    if (prefixLength > 0)
+        std::memcpy(data + at, prefix, static_cast<std::size_t>(prefixLength));
+    if (count > 0)
+        std::memcpy(data + at + static_cast<std::size_t>(prefixLength), bytes, static_cast<std::size_t>(count));
+    storedLength.store(start + total, std::memory_order_release);
+
+    if (total > 0)
+        unsavedData.store(true);  // in both speeds, so fast-display traffic is offered for saving too
+
+    if (config_.displayMode == 0) {
+        if (config_.fastDisplay)
+            feed_->feedFast(data + at, total, kind);
+        else
+            feed_->feedLowSpeed(data + at, total, kind);
+    }
+    if (!config_.fastDisplay)
+        pendingDrawTicks.store(config_.trafficDisplayCount);
+}
+
+void TrafficBuffer::overflowStepLocked(OverflowTest test)
+{
+    if (!config_.autoLogging) {
+        dropOldestHalfLocked(test);
+        return;
+    }
+    // Hand the full page to the log and continue on the other page. The other page is not
+    // cleared: beyond storedLength it keeps what it held two pages ago.
+    const std::int32_t page = pageCounter.load();
+    flushPageLocked(page, storedLength.load(std::memory_order_relaxed));
+    pageCounter.store(page + 1);
+    storedLength.store(0, std::memory_order_release);
+    drawPosition.store(0);
+    drawX.store(kFirstCellX);
+    drawY.store(0);
+}
+
+void TrafficBuffer::dropOldestHalfLocked(OverflowTest test)
+{
+    const std::int32_t half = capacity() / 2;
+    const std::int32_t length = clampStoredLength(storedLength.load(std::memory_order_relaxed));
+    // A received chunk moves the whole second half; a sent message moves only the stored bytes
+    // after the first half. Either way every stored byte after the first half moves along.
+    std::int32_t moved = test == OverflowTest::Received ? std::max(half, length - half) : std::max(0, length - half);
+    moved = std::min(moved, kTrafficPlaneSize - half);
+
+    const int tagIndex = currentTagPlaneIndex();
+    for (int p : {tagIndex, tagIndex + 1}) {
+        std::uint8_t* plane = mutablePlane(p);
+        std::memmove(plane, plane + half, static_cast<std::size_t>(moved));
+    }
+    storedLength.store(std::max(0, length - half), std::memory_order_release);
+
+    const std::int32_t position = std::clamp(drawPosition.load() - half, 0, kTrafficPlaneSize);
+    drawPosition.store(position);
+    drawY.store(position / charsPerLine_.load() * kLineHeight);
+}
+
+// ---------------------------------------------------------------- GUI commands
+
+void TrafficBuffer::clearTraffic()
+{
+    Guard g(interlock_, Producer::Transmit);
+    planes_.fill(' ');
+    storedLength.store(0, std::memory_order_release);
+    drawPosition.store(0);
+    drawX.store(kFirstCellX);
+    drawY.store(0);
+    pageCounter.store(0);
+}
+
+bool TrafficBuffer::saveToLog(const std::filesystem::path& path)
+{
+    Guard g(interlock_, Producer::Transmit);
+    const int tagIndex = currentTagPlaneIndex();
+    if (!writeLogFile(path, storedLength.load(std::memory_order_relaxed), plane(tagIndex), plane(tagIndex + 1)))
+        return false;
+    untitledLog.store(false);
+    unsavedData.store(false);
+    return true;
+}
+
+bool TrafficBuffer::loadFromLog(const std::filesystem::path& path)
+{
+    Guard g(interlock_, Producer::Transmit);
+    const int tagIndex = currentTagPlaneIndex();
+    const auto length = readLogFile(path, MutablePlaneView(mutablePlane(tagIndex), kTrafficPlaneSize),
+                                    MutablePlaneView(mutablePlane(tagIndex + 1), kTrafficPlaneSize));
+    if (!length)
+        return false;
+    storedLength.store(*length, std::memory_order_release);
+    untitledLog.store(false);
+    unsavedData.store(false);
+    return true;
+}
+
+void TrafficBuffer::flushPageToLog(std::int32_t page, std::int32_t length)
+{
+    Guard g(interlock_, Producer::Transmit);
+    flushPageLocked(page, length);
+}
+
+void TrafficBuffer::flushPageLocked(std::int32_t page, std::int32_t length)
+{
+    if (!config_.autoLogging || config_.logDirectory.empty())
+        return;
+    const int tagIndex = kPageTagPlane[page & 1];
+    // A missing log folder or a file that cannot be created is not reported: logging simply
+    // does not happen, and the traffic carries on.
+    if (!writeLogFile(autoLogPath(config_.logDirectory, config_.autoLogPrefix, page), length, plane(tagIndex),
+                      plane(tagIndex + 1)))
+        return;
+    untitledLog.store(false);
+    unsavedData.store(false);
+}
+
+} // namespace kestrane

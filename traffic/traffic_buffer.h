@@ -1,0 +1,140 @@
+// The traffic buffer: the program's record of the line. Every byte received on CH1/CH2 and
+// every recorded sent message is kept with a tag byte that tells its channel and direction.
+//
+// Six planes of 36000 bytes in one array: 0/1 tags/data with automatic logging off, 2/3 page 0
+// and 4/5 page 1 with automatic logging on (the page by the parity of pageCounter). Only the
+// first capacity() bytes of a plane are used.
+//
+// Threads: the receive threads and the sending path append; the GUI thread clears, loads,
+// saves, configures and reads. Appends, clear, load, save and configure run under the display
+// interlock, so they never interleave. Readers may read the current pair below storedLength
+// (loaded with acquire) without the lock; a reader that must not see the planes move under it
+// (an overflow step, a clear or a load rewrites them) takes the interlock's repaint role.
+#pragma once
+
+#include "platform/clock.h"
+#include "traffic/display_feed.h"
+#include "traffic/display_interlock.h"
+#include "traffic/traffic_config.h"
+#include "traffic/traffic_planes.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace kestrane {
+
+class TrafficBuffer {
+public:
+    using Producer = DisplayInterlock::Producer;
+    using Plane = std::span<const std::uint8_t, kTrafficPlaneSize>;
+
+    // Largest piece stored as one chunk (a whole send buffer). Longer input is stored as
+    // successive chunks of this size, each with its own overflow test, so no byte is lost and
+    // no single store can outgrow half the smallest capacity.
+    static constexpr std::int32_t kMaxChunk = 520;
+    static constexpr std::int32_t kFirstCellX = 40;   // x of the first character cell
+    static constexpr std::int32_t kLineHeight = 34;   // pixels per display line
+    static constexpr std::int32_t kMinBufferSize = 200;
+    static constexpr std::int32_t kMaxBufferSize = 600;
+
+    // `clock` supplies the calendar time of the time stamps; it must outlive the buffer.
+    explicit TrafficBuffer(const Clock& clock);
+    TrafficBuffer(const TrafficBuffer&) = delete;
+    TrafficBuffer& operator=(const TrafficBuffer&) = delete;
+
+    // --- configuration (GUI thread) ---
+    void configure(const TrafficConfig& config);
+    [[nodiscard]] TrafficConfig config() const;
+    void setFastDisplay(bool fast);
+    // The feed that receives every stored chunk; nullptr restores the feed that ignores it.
+    void setDisplayFeed(DisplayFeed* feed);
+    // Characters per display line, set by the display; values below 1 count as 1.
+    void setCharsPerLine(std::int32_t chars);
+    [[nodiscard]] std::int32_t charsPerLine() const { return charsPerLine_.load(); }
+
+    // --- producers ---
+    // A chunk read by a receive thread (channel 1 or 2). In time-stamped mode the time-stamp
+    // text goes in front of it. Other channel numbers, a negative count or no bytes store nothing.
+    void appendReceived(int channel, const std::uint8_t* bytes, std::int32_t count);
+    // A message written completely to channel 1 or 2. Stores nothing in the line-monitor modes
+    // or with showSentText 0; otherwise sets receptionMarker to the new storedLength.
+    void appendSent(int channel, const std::uint8_t* bytes, std::int32_t count);
+
+    // --- GUI commands ---
+    // All six planes to spaces; storedLength, drawPosition, drawY, pageCounter 0, drawX 40.
+    void clearTraffic();
+    // Writes storedLength and the current pair; clears untitledLog and unsavedData on success.
+    [[nodiscard]] bool saveToLog(const std::filesystem::path& path);
+    // Reads a log into the current pair (see readLogFile for short and hostile files); clears
+    // untitledLog and unsavedData on success. drawPosition is left as it is.
+    [[nodiscard]] bool loadFromLog(const std::filesystem::path& path);
+    // Writes page 0 (even counter) or page 1 (odd) with `length` to <logDir>/<prefix><n>.log.
+    // Only with automatic logging on; silently nothing when the file cannot be created.
+    // The overflow step calls it with the lock held; this public form takes the lock.
+    void flushPageToLog(std::int32_t pageCounter, std::int32_t length);
+
+    // --- readers ---
+    [[nodiscard]] std::int32_t capacity() const;
+    [[nodiscard]] Plane plane(int index) const;
+    [[nodiscard]] Plane currentTagPlane() const;
+    [[nodiscard]] Plane currentDataPlane() const;
+    // Tag and data byte at `index` of the current pair; 0 outside the plane.
+    [[nodiscard]] std::uint8_t tagAt(std::int32_t index) const;
+    [[nodiscard]] std::uint8_t dataAt(std::int32_t index) const;
+    [[nodiscard]] DisplayInterlock& interlock() { return interlock_; }
+
+    // --- shared state ---
+    // Written by the appenders under the interlock (release); read anywhere (acquire).
+    std::atomic<std::int32_t> storedLength{0};
+    // Low-speed drawing position and cursor: advanced by the display's timer, moved back by
+    // the overflow step.
+    std::atomic<std::int32_t> drawPosition{0};
+    std::atomic<std::int32_t> drawX{kFirstCellX};
+    std::atomic<std::int32_t> drawY{0};
+    // Pages handed to automatic logging since the last clear; its parity selects the page.
+    std::atomic<std::int32_t> pageCounter{0};
+    // Timer ticks during which the low-speed display still draws new bytes.
+    std::atomic<std::int32_t> pendingDrawTicks{0};
+    // Idle redisplay countdown, reloaded by every received chunk.
+    std::atomic<std::int32_t> idleTicks{0};
+    std::atomic<std::int32_t> idleRedisplaysLeft{0};
+    // Where the macro's reception commands start reading.
+    std::atomic<std::int32_t> receptionMarker{0};
+    std::atomic<bool> unsavedData{false};
+    std::atomic<bool> untitledLog{true};
+
+private:
+    enum class OverflowTest { Received, Sent };
+
+    // Index of the tag plane of the current pair.
+    [[nodiscard]] int currentTagPlaneIndex() const;
+    [[nodiscard]] std::uint8_t* mutablePlane(int index);
+
+    // Steps 2 to 5 for one chunk made of `prefix` followed by `bytes`; lock held.
+    void storeChunkLocked(const char* prefix, std::int32_t prefixLength, const std::uint8_t* bytes,
+                          std::int32_t count, int kind, OverflowTest test);
+    void overflowStepLocked(OverflowTest test);
+    void dropOldestHalfLocked(OverflowTest test);
+    void flushPageLocked(std::int32_t page, std::int32_t length);
+
+    const Clock& clock_;
+    mutable DisplayInterlock interlock_;
+    NullDisplayFeed nullFeed_;
+
+    // Guarded by the interlock.
+    TrafficConfig config_;
+    DisplayFeed* feed_ = &nullFeed_;
+
+    // Mirrors of the settings that lock-free readers need to pick the pair and the capacity.
+    std::atomic<std::int32_t> bufferSize_{600};
+    std::atomic<bool> autoLogging_{false};
+    std::atomic<std::int32_t> charsPerLine_{40};
+
+    // The record itself; zero at start (the first timer tick clears it to spaces).
+    std::array<std::uint8_t, kTrafficTotalSize> planes_{};
+};
+
+} // namespace kestrane

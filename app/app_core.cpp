@@ -1,6 +1,7 @@
 #include "app/app_core.h"
 
 #include "app/settings_files.h"
+#include "comm/transmit.h"
 
 namespace kestrane {
 
@@ -24,8 +25,11 @@ FrameRect startupFrame(int sizeCode, int screenWidth, int screenHeight, int prev
 AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::shared_ptr<const Clock> clock)
     : startDirectory_(std::move(startDirectory)),
       clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()),
+      traffic_(*clock_),
       channels_(settings_, opener ? std::move(opener) : systemPortOpener(startDirectory_))
 {
+    channels_.setSink(this);
+    applySettings();
 }
 
 AppCore::~AppCore()
@@ -35,13 +39,53 @@ AppCore::~AppCore()
 }
 
 bool AppCore::loadStartupSize() { return loadDrawSize(settings_, startDirectory_); }
-bool AppCore::loadGeneralSettings() { return loadQuellorn(settings_, startDirectory_); }
+
+bool AppCore::loadGeneralSettings()
+{
+    const bool read = loadQuellorn(settings_, startDirectory_);
+    applySettings();
+    return read;
+}
+
 bool AppCore::loadLineSettings() { return loadQuellorn1(settings_, startDirectory_); }
-bool AppCore::loadSamplingSettings() { return loadQuellorn2(settings_, startDirectory_); }
+
+bool AppCore::loadSamplingSettings()
+{
+    const bool read = loadQuellorn2(settings_, startDirectory_);
+    applySettings();
+    return read;
+}
 
 void AppCore::applyStartupDisplayRule()
 {
     fastDisplay_ = kestrane::applyStartupDisplayRule(settings_.record);
+    applySettings();
+}
+
+void AppCore::setFastDisplay(int fast)
+{
+    fastDisplay_ = fast;
+    traffic_.setFastDisplay(fast == 1);
+}
+
+void AppCore::applySettings()
+{
+    traffic_.configure(trafficConfigFrom(settings_, fastDisplay_ == 1, startDirectory_));
+}
+
+int AppCore::transmit(int channel, std::span<const std::uint8_t> frame)
+{
+    return transmitFrame(channels_, traffic_, channel, frame);
+}
+
+void AppCore::takeSample(const std::uint8_t* /*bytes*/, std::size_t /*count*/)
+{
+    // Sampling of received fields is not built yet; the hook keeps its place before the append.
+}
+
+void AppCore::appendReceived(int channel, const std::uint8_t* bytes, std::size_t count)
+{
+    traffic_.appendReceived(channel, bytes, static_cast<std::int32_t>(count));
 }
 
 void AppCore::saveSettings()

@@ -7,11 +7,13 @@
 #include "comm/channel.h"
 #include "platform/clock.h"
 #include "platform/dio_board.h"
+#include "traffic/traffic_buffer.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 
 namespace kestrane {
 
@@ -24,7 +26,7 @@ struct FrameRect {
 FrameRect startupFrame(int sizeCode, int screenWidth, int screenHeight, int previousWidth = 670,
                        int previousHeight = 510);
 
-class AppCore {
+class AppCore : private ReceiveSink {
 public:
     // `opener` maps COM numbers to ports; by default through ports.conf in `startDirectory`.
     explicit AppCore(std::filesystem::path startDirectory, PortOpener opener = {},
@@ -37,11 +39,19 @@ public:
     [[nodiscard]] const Settings& settings() const { return settings_; }
     [[nodiscard]] Channels& channels() { return channels_; }
     [[nodiscard]] const Clock& clock() const { return *clock_; }
+    [[nodiscard]] TrafficBuffer& traffic() { return traffic_; }
     [[nodiscard]] const std::filesystem::path& startDirectory() const { return startDirectory_; }
 
     // Display speed: 1 fast display, 0 low-speed display.
     [[nodiscard]] int fastDisplay() const { return fastDisplay_; }
-    void setFastDisplay(int fast) { fastDisplay_ = fast; }
+    void setFastDisplay(int fast);
+
+    // Hands the settings that the receive threads and appenders use to the traffic buffer.
+    // Called after the settings files are read and after every change of those settings.
+    void applySettings();
+
+    // Writes the frame to CH1 or CH2 and records it (result codes of transmitFrame).
+    int transmit(int channel, std::span<const std::uint8_t> frame);
 
     // Start-up file steps; each returns false when its file was missing (defaults in place).
     bool loadStartupSize();
@@ -60,11 +70,15 @@ public:
     std::array<std::uint8_t, 3> dioOutputs{};
 
 private:
+    void takeSample(const std::uint8_t* bytes, std::size_t count) override;
+    void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) override;
+
     std::filesystem::path startDirectory_;
     std::shared_ptr<const Clock> clock_;
     Settings settings_;
     int fastDisplay_ = 1;
-    Channels channels_;
+    TrafficBuffer traffic_;
+    Channels channels_;  // after the buffer: its threads append to it until they are joined
     DioBoard dioBoard_;
 };
 

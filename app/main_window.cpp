@@ -84,11 +84,15 @@ void TDrawWindow::updateStatusText()
 
 bool TDrawWindow::canClose()
 {
-    const bool unsaved = false;  // no traffic is recorded yet
-    if (unsaved && core_.settings().record.noExitSaveQuery == 0) {
+    if (core_.traffic().unsavedData.load() && core_.settings().record.noExitSaveQuery == 0) {
         const auto answer = askSaveAtExit();
         if (answer == QMessageBox::Cancel)
             return false;
+        if (answer == QMessageBox::Yes) {
+            commands_.dispatch(55502);  // the overwrite-save command
+            if (core_.traffic().unsavedData.load())
+                return false;  // not saved: stay open
+        }
     }
     core_.shutdown();
     stopTimer1();
@@ -100,6 +104,14 @@ void TDrawWindow::timerEvent(QTimerEvent* event)
     if (event->timerId() != timer1_) {
         QAbstractScrollArea::timerEvent(event);
         return;
+    }
+    TrafficBuffer& traffic = core_.traffic();
+    if (startupClearPending_ > 0) {
+        traffic.clearTraffic();
+        traffic.unsavedData.store(false);
+        --startupClearPending_;
+        traffic.idleTicks.store(core_.settings().record.idleClockFactor);
+        traffic.idleRedisplaysLeft.store(1);
     }
     if (auto* frame = qobject_cast<MainFrame*>(window()))
         frame->refreshMenuBarCommands();

@@ -62,6 +62,7 @@ private:
     AppCore& core_;
     CommandTable commands_;
     int timer1_ = 0;
+    int startupClearPending_ = 1;  // the first tick of timer 1 drops what arrived during start-up
 };
 
 // The frame: caption, menu "IDM_MENU1", status bar, the main client window.

@@ -56,6 +56,8 @@ public:
     virtual bool clearCommError(std::uint32_t& errors, ComStat* stat) = 0;
     virtual bool getCommModemStatus(std::uint32_t& status) = 0;
     virtual bool escapeCommFunction(int function) = 0;
+    // PURGE_TXABORT / PURGE_RXABORT end a write / read blocked at that moment (Cancelled);
+    // PURGE_TXCLEAR / PURGE_RXCLEAR discard what is queued.
     virtual bool purgeComm(std::uint32_t flags) = 0;
 
     // True once the device has gone away (hang-up, unplug): every operation then fails.

@@ -1,0 +1,740 @@
+#include "platform/posix_serial_port.h"
+
+#include "platform/comm_deadline.h"
+#include "platform/termios_mapping.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <vector>
+
+namespace kestrane {
+
+namespace {
+
+// Our own input queue: bytes taken from the device but not yet read by the caller. The event
+// character can only be seen here, before the bytes are read.
+constexpr std::size_t kQueueSize = 64 * 1024;
+// Bytes taken from the device per read() call.
+constexpr std::size_t kChunk = 4096;
+
+class ByteRing {
+public:
+    ByteRing() : buf_(kQueueSize) {}
+
+    [[nodiscard]] std::size_t size() const { return size_; }
+    [[nodiscard]] std::size_t room() const { return buf_.size() - size_; }
+
+    void push(const std::uint8_t* p, std::size_t n)
+    {
+        std::size_t tail = (head_ + size_) % buf_.size();
+        for (std::size_t done = 0; done < n;) {
+            const std::size_t k = std::min(n - done, buf_.size() - tail);
+            std::memcpy(buf_.data() + tail, p + done, k);
+            done += k;
+            tail = (tail + k) % buf_.size();
+        }
+        size_ += n;
+    }
+
+    std::size_t pop(std::uint8_t* p, std::size_t n)
+    {
+        n = std::min(n, size_);
+        for (std::size_t done = 0; done < n;) {
+            const std::size_t k = std::min(n - done, buf_.size() - head_);
+            std::memcpy(p + done, buf_.data() + head_, k);
+            done += k;
+            head_ = (head_ + k) % buf_.size();
+        }
+        size_ -= n;
+        return n;
+    }
+
+    [[nodiscard]] std::size_t count(std::uint8_t c) const
+    {
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < size_; ++i)
+            k += buf_[(head_ + i) % buf_.size()] == c;
+        return k;
+    }
+
+    void clear() { head_ = size_ = 0; }
+
+private:
+    std::vector<std::uint8_t> buf_;
+    std::size_t head_ = 0;
+    std::size_t size_ = 0;
+};
+
+OpenError openErrorOf(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return OpenError::NotFound;
+    case EACCES:
+    case EPERM: return OpenError::PermissionDenied;
+    case EBUSY:
+    case EWOULDBLOCK: return OpenError::Busy;
+    default: return OpenError::Other;
+    }
+}
+
+bool hungUp(short revents) { return revents & (POLLHUP | POLLERR | POLLNVAL); }
+
+// A wake-up token on an eventfd; a write sets it, a read takes it.
+void signalFd(int fd)
+{
+    const std::uint64_t one = 1;
+    // The counter cannot overflow in practice; a failed write would only lose a wake that is
+    // already pending.
+    [[maybe_unused]] const auto r = ::write(fd, &one, sizeof one);
+}
+
+bool takeFd(int fd)
+{
+    std::uint64_t v = 0;
+    return ::read(fd, &v, sizeof v) == static_cast<ssize_t>(sizeof v);
+}
+
+// Ends writes (or reads) that are blocked at the time of a purge with the ABORT flag, and no
+// later ones: a generation number tells a fresh abort from a token left over.
+struct AbortSignal {
+    int fd = -1;
+    std::atomic<std::uint64_t> generation{0};
+
+    void fire()
+    {
+        generation.fetch_add(1);
+        signalFd(fd);
+    }
+};
+
+class PosixSerialPort final : public SerialPort {
+public:
+    PosixSerialPort(int fd, int wakeFd, int rxAbortFd, int txAbortFd) : fd_(fd), wakeFd_(wakeFd)
+    {
+        rxAbort_.fd = rxAbortFd;
+        txAbort_.fd = txAbortFd;
+        applyLineDefaults(lastDcb_);
+        lastDcb_.setFRtsControl(RTS_CONTROL_ENABLE);  // opening raises DTR and RTS
+        lastTimeouts_ = CommTimeouts{};
+        serial_icounter_struct ic {};
+        icountSupported_ = ::ioctl(fd_, TIOCGICOUNT, &ic) == 0;
+        if (icountSupported_)
+            icount_ = ic;
+    }
+
+    ~PosixSerialPort() override
+    {
+        ::ioctl(fd_, TIOCNXCL);
+        // Discard pending output so close() does not wait for it (up to the driver's closing_wait).
+        ::tcflush(fd_, TCIOFLUSH);
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+        ::close(wakeFd_);
+        ::close(rxAbort_.fd);
+        ::close(txAbort_.fd);
+    }
+
+    bool getCommState(Dcb& dcb) override
+    {
+        if (lost_)
+            return false;
+        TermiosImage t;
+        if (!readTermios(fd_, t))
+            return failed();
+        std::lock_guard lock(stateMutex_);
+        dcb = dcbFromTermios(t, lastDcb_);
+        return true;
+    }
+
+    bool setCommState(const Dcb& dcb) override
+    {
+        if (lost_)
+            return false;
+        std::lock_guard lock(stateMutex_);
+        TermiosImage before;
+        if (!readTermios(fd_, before))
+            return failed();
+        TermiosImage want = before;
+        if (!applyDcb(dcb, want))
+            return false;
+        if (!writeTermios(fd_, want))
+            return failed();
+        TermiosImage got;
+        if (!readTermios(fd_, got))
+            return failed();
+        if (!speedAccepted(dcb.BaudRate, dcbFromTermios(got, dcb).BaudRate)) {
+            writeTermios(fd_, before);
+            return false;
+        }
+        setModemLine(TIOCM_DTR, dcb.fDtrControl());
+        setModemLine(TIOCM_RTS, dcb.fRtsControl());
+        lastDcb_ = dcb;
+        std::lock_guard qlock(queueMutex_);
+        if (evtChar_ != dcb.EvtChar) {
+            evtChar_ = dcb.EvtChar;
+            evtCount_ = queue_.count(evtChar_);
+        }
+        return true;
+    }
+
+    bool getCommTimeouts(CommTimeouts& t) override
+    {
+        if (lost_)
+            return false;
+        std::lock_guard lock(stateMutex_);
+        t = lastTimeouts_;
+        return true;
+    }
+
+    bool setCommTimeouts(const CommTimeouts& t) override
+    {
+        if (lost_)
+            return false;
+        std::lock_guard lock(stateMutex_);
+        lastTimeouts_ = t;
+        return true;
+    }
+
+    bool setupComm(std::uint32_t, std::uint32_t) override { return !lost_; }
+
+    bool setCommMask(std::uint32_t mask) override
+    {
+        mask_ = mask;
+        signalFd(wakeFd_);
+        return !lost_;
+    }
+
+    bool waitCommEvent(std::uint32_t& events) override
+    {
+        events = 0;
+        for (;;) {
+            if (lost_) {
+                // Nothing will ever arrive: sleep on the wake token alone, never spin on the hung-up fd.
+                pollfd p{wakeFd_, POLLIN, 0};
+                while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
+                }
+                takeFd(wakeFd_);
+                return false;
+            }
+            // A pending wake comes first, so a closing channel is heard even while data streams in.
+            if (takeFd(wakeFd_))
+                return true;
+
+            bool room = false;
+            {
+                std::lock_guard lock(queueMutex_);
+                if (!drainLocked())
+                    continue;
+                const std::uint32_t mask = mask_;
+                if ((mask & EV_RXCHAR) && queue_.size() > 0)
+                    events |= EV_RXCHAR;
+                if ((mask & EV_RXFLAG) && evtCount_ > 0)
+                    events |= EV_RXFLAG;
+                room = queue_.room() > 1;
+            }
+            if (events)
+                return true;
+
+            // With the queue full the fd is not read: the kernel buffers fill and push back.
+            pollfd p[2] = {{fd_, static_cast<short>(room ? POLLIN : 0), 0}, {wakeFd_, POLLIN, 0}};
+            if (::poll(p, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                markLost();
+                continue;
+            }
+            if (hungUp(p[0].revents) && !drainsAfterHangUp())
+                markLost();
+        }
+    }
+
+    IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) override
+    {
+        got = 0;
+        if (lost_)
+            return IoStatus::Failed;
+        const auto start = CommClock::now();
+        ReadDeadline dl(timeouts(), n, capMs, start);
+        const std::uint64_t abortGen = rxAbort_.generation.load();
+        bool hangUp = false;
+        for (;;) {
+            const std::size_t before = got;
+            bool gone = false;
+            {
+                std::lock_guard lock(queueMutex_);
+                got += popLocked(buf + got, n - got);
+                if (got < n) {
+                    gone = !drainLocked();
+                    got += popLocked(buf + got, n - got);
+                }
+            }
+            // A hang-up that leaves nothing to read is the end, whatever read() said.
+            if (gone || (hangUp && got == before)) {
+                markLost();
+                return IoStatus::Failed;
+            }
+            if (got > before)
+                dl.bytesArrived(CommClock::now());
+            if (dl.satisfied(got))
+                return IoStatus::Ok;
+            const int timeoutMs = pollTimeoutMs(dl.deadline(), CommClock::now());
+            if (timeoutMs == 0)
+                return IoStatus::Ok;
+
+            // The queue is empty here, so there is room to read the fd.
+            pollfd p[3] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {rxAbort_.fd, POLLIN, 0}};
+            const int r = ::poll(p, 3, timeoutMs);
+            if (r < 0) {
+                if (errno == EINTR)
+                    continue;
+                markLost();
+                return IoStatus::Failed;
+            }
+            // The wake token stays for the next waitCommEvent, which it is meant for.
+            if (p[1].revents & POLLIN)
+                return IoStatus::Cancelled;
+            if (p[2].revents & POLLIN) {
+                takeFd(rxAbort_.fd);
+                if (rxAbort_.generation.load() != abortGen)
+                    return IoStatus::Cancelled;
+            }
+            // A time-out or a hang-up is settled at the top of the loop.
+            hangUp = hungUp(p[0].revents);
+        }
+    }
+
+    IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override
+    {
+        written = 0;
+        std::lock_guard lock(writeMutex_);
+        if (lost_)
+            return IoStatus::Failed;
+        const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
+        const std::uint64_t abortGen = txAbort_.generation.load();
+        while (written < n) {
+            const ssize_t r = ::write(fd_, data + written, n - written);
+            if (r > 0) {
+                written += static_cast<std::size_t>(r);
+                continue;
+            }
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0 && errno != EAGAIN) {
+                markLost();
+                return IoStatus::Failed;
+            }
+            // Output stopped (XOFF, tcflow, CTS) or the device is full: wait for room.
+            const int timeoutMs = pollTimeoutMs(deadline, CommClock::now());
+            if (timeoutMs == 0)
+                return IoStatus::Ok;
+            pollfd p[2] = {{fd_, POLLOUT, 0}, {txAbort_.fd, POLLIN, 0}};
+            const int pr = ::poll(p, 2, timeoutMs);
+            if (pr < 0 && errno != EINTR) {
+                markLost();
+                return IoStatus::Failed;
+            }
+            if (hungUp(p[0].revents)) {
+                markLost();
+                return IoStatus::Failed;
+            }
+            if (p[1].revents & POLLIN) {
+                takeFd(txAbort_.fd);
+                if (txAbort_.generation.load() != abortGen)
+                    return IoStatus::Cancelled;
+            }
+        }
+        return IoStatus::Ok;
+    }
+
+    bool clearCommError(std::uint32_t& errors, ComStat* stat) override
+    {
+        errors = 0;
+        if (lost_)
+            return false;
+        std::uint32_t queued = 0;
+        {
+            std::lock_guard lock(queueMutex_);
+            const std::uint32_t marks = decoder_.takeErrors();
+            if (!icountSupported_)
+                errors |= marks;
+            queued = static_cast<std::uint32_t>(queue_.size());
+        }
+        if (icountSupported_)
+            errors |= icountErrors();
+        if (!stat)
+            return true;
+
+        *stat = ComStat{};
+        int inKernel = 0;
+        if (::ioctl(fd_, FIONREAD, &inKernel) != 0)
+            return failed();
+        stat->cbInQue = queued + static_cast<std::uint32_t>(inKernel);
+        int outKernel = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &outKernel) == 0)
+            stat->cbOutQue = static_cast<std::uint32_t>(outKernel);
+        if (xoffByUs_)
+            stat->flags |= ComStat::fXoffHold;
+        TermiosImage t;
+        int lines = 0;
+        if (readTermios(fd_, t) && (t.cflag & tio::kCrtscts) && ::ioctl(fd_, TIOCMGET, &lines) == 0
+            && !(lines & TIOCM_CTS))
+            stat->flags |= ComStat::fCtsHold;
+        return true;
+    }
+
+    bool getCommModemStatus(std::uint32_t& status) override
+    {
+        status = 0;
+        if (lost_)
+            return false;
+        int lines = 0;
+        if (::ioctl(fd_, TIOCMGET, &lines) != 0)
+            return false;  // ptys have no modem lines
+        if (lines & TIOCM_CTS)
+            status |= MS_CTS_ON;
+        if (lines & TIOCM_DSR)
+            status |= MS_DSR_ON;
+        if (lines & TIOCM_RI)
+            status |= MS_RING_ON;
+        if (lines & TIOCM_CD)
+            status |= MS_RLSD_ON;
+        return true;
+    }
+
+    bool escapeCommFunction(int function) override
+    {
+        if (lost_)
+            return false;
+        int bit = 0;
+        switch (function) {
+        case SETXOFF:
+            if (::tcflow(fd_, TCOOFF) != 0)
+                return failed();
+            xoffByUs_ = true;
+            return true;
+        case SETXON:
+            if (::tcflow(fd_, TCOON) != 0)
+                return failed();
+            xoffByUs_ = false;
+            return true;
+        case SETRTS: bit = TIOCM_RTS; return ::ioctl(fd_, TIOCMBIS, &bit) == 0;
+        case CLRRTS: bit = TIOCM_RTS; return ::ioctl(fd_, TIOCMBIC, &bit) == 0;
+        case SETDTR: bit = TIOCM_DTR; return ::ioctl(fd_, TIOCMBIS, &bit) == 0;
+        case CLRDTR: bit = TIOCM_DTR; return ::ioctl(fd_, TIOCMBIC, &bit) == 0;
+        case SETBREAK: return ::ioctl(fd_, TIOCSBRK) == 0;
+        case CLRBREAK: return ::ioctl(fd_, TIOCCBRK) == 0;
+        default: return false;
+        }
+    }
+
+    bool purgeComm(std::uint32_t flags) override
+    {
+        if (lost_)
+            return false;
+        if (flags & PURGE_TXABORT)
+            txAbort_.fire();
+        if (flags & PURGE_RXABORT)
+            rxAbort_.fire();
+        if (flags & PURGE_RXCLEAR) {
+            // Under the queue lock, so no chunk read before the flush lands in the queue after it.
+            std::lock_guard lock(queueMutex_);
+            queue_.clear();
+            evtCount_ = 0;
+            decoder_.reset();
+            if (::tcflush(fd_, TCIFLUSH) != 0)
+                return failed();
+        }
+        if ((flags & PURGE_TXCLEAR) && ::tcflush(fd_, TCOFLUSH) != 0)
+            return failed();
+        return true;
+    }
+
+    [[nodiscard]] bool lost() const override { return lost_; }
+
+private:
+    CommTimeouts timeouts()
+    {
+        std::lock_guard lock(stateMutex_);
+        return lastTimeouts_;
+    }
+
+    void markLost() { lost_ = true; }
+
+    // A failed call: EIO means the device has gone (hang-up, unplug).
+    bool failed()
+    {
+        if (errno == EIO)
+            markLost();
+        return false;
+    }
+
+    // Drivers round the speed; one they could not come near was refused.
+    static bool speedAccepted(std::uint32_t wanted, std::uint32_t got)
+    {
+        const std::uint64_t diff = wanted > got ? wanted - got : got - wanted;
+        return diff * 100 <= std::uint64_t{wanted} * 3;
+    }
+
+    // DTR/RTS levels of the record; handshake and toggle modes leave the line to the driver.
+    // Drivers without modem lines (ptys) answer ENOTTY, which is no failure of the settings.
+    void setModemLine(int bit, std::uint32_t control)
+    {
+        if (control == DTR_CONTROL_ENABLE)
+            ::ioctl(fd_, TIOCMBIS, &bit);
+        else if (control == DTR_CONTROL_DISABLE)
+            ::ioctl(fd_, TIOCMBIC, &bit);
+    }
+
+    // Moves what the device has into the queue, as far as it has room. False when the device
+    // has gone. Called with queueMutex_ held.
+    bool drainLocked()
+    {
+        std::uint8_t raw[kChunk];
+        std::uint8_t plain[kChunk + 1];
+        // Decoding may give one byte more than it takes (see MarkDecoder).
+        while (queue_.room() > 1) {
+            const std::size_t want = std::min(kChunk, queue_.room() - 1);
+            const ssize_t r = ::read(fd_, raw, want);
+            if (r > 0) {
+                const std::size_t k = decoder_.decode(raw, static_cast<std::size_t>(r), plain);
+                queue_.push(plain, k);
+                evtCount_ += static_cast<std::size_t>(std::count(plain, plain + k, evtChar_));
+                if (static_cast<std::size_t>(r) < want)
+                    return true;
+                continue;
+            }
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0 && errno == EAGAIN)
+                return true;
+            // read() == 0 or EIO: the far end hung up.
+            markLost();
+            return false;
+        }
+        return true;
+    }
+
+    // After poll() reported a hang-up: true when the fd still gave bytes (they are queued), false
+    // when it is finished (or the queue has no room to find out, which must not spin either).
+    bool drainsAfterHangUp()
+    {
+        std::lock_guard lock(queueMutex_);
+        const std::size_t before = queue_.size();
+        if (queue_.room() <= 1 || !drainLocked())
+            return false;
+        return queue_.size() > before;
+    }
+
+    std::size_t popLocked(std::uint8_t* p, std::size_t n)
+    {
+        const std::size_t k = queue_.pop(p, n);
+        if (evtCount_ > 0)
+            evtCount_ -= static_cast<std::size_t>(std::count(p, p + k, evtChar_));
+        return k;
+    }
+
+    // Error bits from the driver's counters since the last call.
+    std::uint32_t icountErrors()
+    {
+        serial_icounter_struct ic {};
+        if (::ioctl(fd_, TIOCGICOUNT, &ic) != 0)
+            return 0;
+        std::lock_guard lock(stateMutex_);
+        std::uint32_t e = 0;
+        if (ic.frame != icount_.frame)
+            e |= CE_FRAME;
+        if (ic.overrun != icount_.overrun)
+            e |= CE_OVERRUN;
+        if (ic.parity != icount_.parity)
+            e |= CE_RXPARITY;
+        if (ic.brk != icount_.brk)
+            e |= CE_BREAK;
+        if (ic.buf_overrun != icount_.buf_overrun)
+            e |= CE_RXOVER;
+        icount_ = ic;
+        return e;
+    }
+
+    const int fd_;
+    const int wakeFd_;
+    AbortSignal rxAbort_;
+    AbortSignal txAbort_;
+    std::atomic<bool> lost_{false};
+    std::atomic<std::uint32_t> mask_{0};
+    std::atomic<bool> xoffByUs_{false};
+
+    std::mutex stateMutex_;  // lastDcb_, lastTimeouts_, icount_
+    Dcb lastDcb_;
+    CommTimeouts lastTimeouts_;
+    bool icountSupported_ = false;  // fixed at open
+    serial_icounter_struct icount_{};
+
+    std::mutex queueMutex_;  // queue_, evtChar_, evtCount_, decoder_; reads of the fd
+    ByteRing queue_;
+    std::uint8_t evtChar_ = 0x0D;
+    std::size_t evtCount_ = 0;
+    MarkDecoder decoder_;
+
+    std::mutex writeMutex_;  // one write call at a time
+};
+
+} // namespace
+
+std::unique_ptr<SerialPort> openPosixSerialPort(const std::string& path, OpenError& error)
+{
+    error = OpenError::None;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = openErrorOf(errno);
+        return nullptr;
+    }
+    auto fail = [&](OpenError e) -> std::unique_ptr<SerialPort> {
+        ::close(fd);
+        error = e;
+        return nullptr;
+    };
+    if (!::isatty(fd))
+        return fail(OpenError::NotATty);
+    // flock catches a second open by anyone (root included, and through links); TIOCEXCL
+    // also stops programs that do not look at locks.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return fail(errno == EWOULDBLOCK ? OpenError::Busy : openErrorOf(errno));
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return fail(openErrorOf(errno));
+
+    TermiosImage t;
+    if (!readTermios(fd, t))
+        return fail(openErrorOf(errno));
+    makeRaw(t);
+    if (!writeTermios(fd, t)) {
+        const int err = errno;
+        ::ioctl(fd, TIOCNXCL);
+        return fail(openErrorOf(err));
+    }
+
+    const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    const int rxAbort = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    const int txAbort = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0 || rxAbort < 0 || txAbort < 0) {
+        for (const int e : {wake, rxAbort, txAbort})
+            if (e >= 0)
+                ::close(e);
+        ::ioctl(fd, TIOCNXCL);
+        return fail(OpenError::Other);
+    }
+    return std::make_unique<PosixSerialPort>(fd, wake, rxAbort, txAbort);
+}
+
+namespace {
+
+std::string groupName(gid_t gid)
+{
+    std::vector<char> buf(16384);
+    group g{};
+    group* res = nullptr;
+    if (::getgrgid_r(gid, &g, buf.data(), buf.size(), &res) == 0 && res)
+        return res->gr_name;
+    return std::to_string(gid);
+}
+
+std::string userName()
+{
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* res = nullptr;
+    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &res) == 0 && res)
+        return res->pw_name;
+    return "$USER";
+}
+
+// The user is a member of `gid` in the group database (though perhaps not in this session).
+bool memberOf(gid_t gid, const std::string& user)
+{
+    std::vector<char> buf(65536);
+    group g{};
+    group* res = nullptr;
+    if (::getgrgid_r(gid, &g, buf.data(), buf.size(), &res) != 0 || !res)
+        return false;
+    for (char** m = res->gr_mem; m && *m; ++m)
+        if (user == *m)
+            return true;
+    return false;
+}
+
+bool inSessionGroups(gid_t gid)
+{
+    if (::getegid() == gid)
+        return true;
+    const int n = ::getgroups(0, nullptr);
+    if (n <= 0)
+        return false;
+    std::vector<gid_t> groups(static_cast<std::size_t>(n));
+    const int k = ::getgroups(n, groups.data());
+    return k > 0 && std::find(groups.begin(), groups.begin() + k, gid) != groups.begin() + k;
+}
+
+// A process named by a UUCP lock file (/var/lock/LCK..<name>) that still runs, or 0.
+long uucpLockHolder(const std::string& path)
+{
+    std::string name = path.rfind("/dev/", 0) == 0 ? path.substr(5) : path;
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::ifstream in("/var/lock/LCK.." + name);
+    long pid = 0;
+    if (!(in >> pid) || pid <= 0)
+        return 0;
+    return (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM) ? pid : 0;
+}
+
+} // namespace
+
+std::string describeOpenError(const std::string& path, OpenError error)
+{
+    switch (error) {
+    case OpenError::None: return {};
+    case OpenError::NotFound: return path + " is not present (unplugged, or no such device).";
+    case OpenError::Busy: {
+        const long holder = uucpLockHolder(path);
+        if (holder)
+            return path + " is in use by another program (process " + std::to_string(holder) + ").";
+        return path + " is in use by another program.";
+    }
+    case OpenError::PermissionDenied: {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            return path + ": permission denied.";
+        const std::string group = groupName(st.st_gid);
+        const std::string user = userName();
+        if (memberOf(st.st_gid, user) && !inSessionGroups(st.st_gid))
+            return path + ": permission denied. You are in group " + group
+                   + " but this session is not yet: log out and back in.";
+        return path + ": permission denied. The device belongs to group " + group
+               + "; add your user to it: sudo usermod -aG " + group + " " + user
+               + ", then log out and back in.";
+    }
+    case OpenError::NotATty: return path + " is not a serial device (not a terminal).";
+    case OpenError::IsConsole: return path + " is the system console and is never opened as a port.";
+    case OpenError::Other: return path + " could not be opened (no hardware behind it?).";
+    }
+    return {};
+}
+
+} // namespace kestrane

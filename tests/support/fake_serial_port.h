@@ -1,0 +1,129 @@
+// A serial port in memory, for what pseudo-terminals cannot show: modem lines, line errors,
+// settings a device refuses, the size of every write, write time-outs and stuck writes.
+// It keeps the real port's rules: level-triggered events (EV_RXCHAR while bytes are queued,
+// EV_RXFLAG while an event character is queued), a sticky wake by setCommMask, the read
+// time-outs of CommTimeouts, a lost port failing everything. Thread-safe; waits never spin.
+#pragma once
+
+#include "platform/serial_port.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrane::test {
+
+class FakeSerialPort final : public SerialPort {
+public:
+    FakeSerialPort();
+
+    // ---- The far end and the line, played by the test ----
+
+    // Bytes arrive from the line (a waiter sees them at once).
+    void receive(const std::vector<std::uint8_t>& bytes);
+    void receive(const std::string& text);
+    // Line errors (CE_* bits) that the next clearCommError reports.
+    void injectErrors(std::uint32_t errors);
+    // Modem input lines (MS_* bits). Without modem lines getCommModemStatus and the DTR/RTS
+    // escapes fail, as on a pseudo-terminal.
+    void setModemStatus(std::uint32_t status);
+    void setModemLinesSupported(bool supported);
+    // setCommState fails, changing nothing, for records the rule returns true for (on top of
+    // the records every port refuses).
+    void rejectStates(std::function<bool(const Dcb&)> rule);
+    // Write time-out: each write call takes at most `bytes` and returns Ok with the short count;
+    // nothing means writes complete.
+    void setWriteLimit(std::optional<std::size_t> bytes);
+    // Writes return Failed (the device broke) while set.
+    void setWriteFailure(bool fail);
+    // Writes block while held, until released or ended by purgeComm(PURGE_TXABORT) (Cancelled).
+    // PURGE_RXABORT likewise ends a read that is waiting.
+    void holdWrites(bool hold);
+    // Bytes the driver still has to send, as clearCommError reports them.
+    void setOutQueue(std::uint32_t bytes);
+    // The device goes away (unplug, hang-up).
+    void hangUp();
+
+    // ---- What the program did ----
+
+    // The n of every write call, in order.
+    [[nodiscard]] std::vector<std::size_t> writeSizes() const;
+    // Every byte the writes took, in order.
+    [[nodiscard]] std::vector<std::uint8_t> written() const;
+    // Waits until the writes took at least `total` bytes.
+    bool waitForWritten(std::size_t total, std::chrono::milliseconds timeout) const;
+    // Waits until a thread is blocked inside waitCommEvent.
+    bool waitForWaiter(std::chrono::milliseconds timeout) const;
+    // Waits until a thread is blocked inside write (while writes are held).
+    bool waitForBlockedWrite(std::chrono::milliseconds timeout) const;
+    [[nodiscard]] std::vector<int> escapes() const;
+    [[nodiscard]] std::vector<std::uint32_t> purges() const;
+    [[nodiscard]] std::uint32_t mask() const;
+    [[nodiscard]] int setCommMaskCalls() const;
+    [[nodiscard]] std::size_t queued() const;
+    // DTR/RTS as last set by the record or the escapes.
+    [[nodiscard]] bool dtr() const;
+    [[nodiscard]] bool rts() const;
+    [[nodiscard]] bool breakOn() const;
+
+    // ---- SerialPort ----
+    bool getCommState(Dcb& dcb) override;
+    bool setCommState(const Dcb& dcb) override;
+    bool getCommTimeouts(CommTimeouts& t) override;
+    bool setCommTimeouts(const CommTimeouts& t) override;
+    bool setupComm(std::uint32_t inQueue, std::uint32_t outQueue) override;
+    bool setCommMask(std::uint32_t mask) override;
+    bool waitCommEvent(std::uint32_t& events) override;
+    IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) override;
+    IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
+    bool clearCommError(std::uint32_t& errors, ComStat* stat) override;
+    bool getCommModemStatus(std::uint32_t& status) override;
+    bool escapeCommFunction(int function) override;
+    bool purgeComm(std::uint32_t flags) override;
+    [[nodiscard]] bool lost() const override;
+
+private:
+    std::size_t takeLocked(std::uint8_t* buf, std::size_t n);
+
+    mutable std::mutex m_;
+    mutable std::condition_variable cv_;
+    std::mutex writeMutex_;  // one write call at a time, as in the real port
+
+    std::deque<std::uint8_t> queue_;
+    Dcb dcb_;
+    CommTimeouts timeouts_;
+    std::uint32_t mask_ = 0;
+    int maskCalls_ = 0;
+    bool wake_ = false;
+    bool lost_ = false;
+    int waiters_ = 0;
+    int blockedWriters_ = 0;
+
+    std::uint32_t errors_ = 0;
+    std::uint32_t modemStatus_ = 0;
+    bool modemLines_ = true;
+    bool dtr_ = true;
+    bool rts_ = true;
+    bool break_ = false;
+    bool xoffHold_ = false;
+    std::uint32_t outQueue_ = 0;
+    std::function<bool(const Dcb&)> reject_;
+
+    std::optional<std::size_t> writeLimit_;
+    bool writeFailure_ = false;
+    bool holdWrites_ = false;
+    std::uint64_t txAbortGeneration_ = 0;
+    std::uint64_t rxAbortGeneration_ = 0;
+    std::vector<std::size_t> writeSizes_;
+    std::vector<std::uint8_t> written_;
+    std::vector<int> escapes_;
+    std::vector<std::uint32_t> purges_;
+};
+
+} // namespace kestrane::test

@@ -18,7 +18,9 @@ bool CommandTable::isEnabled(int id) const
     const auto it = rows_.find(id);
     if (it == rows_.end() || !it->second.handler)
         return false;
-    return !it->second.enabled || it->second.enabled();
+    if (it->second.enabled)
+        return it->second.enabled();
+    return rule_ ? rule_(id).value_or(true) : true;
 }
 
 bool CommandTable::dispatch(int id) const

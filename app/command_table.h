@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace kestrane {
 
@@ -12,8 +13,12 @@ public:
     using Handler = std::function<void()>;
     using EnableTest = std::function<bool()>;
 
-    // Adds or replaces the row for `id`; without a test the command is always enabled.
+    using Rule = std::function<std::optional<bool>(int id)>;
+
+    // Adds or replaces the row for `id`; without a test the row follows the shared rule.
     void add(int id, Handler handler, EnableTest enabled = {});
+    // The enabling rule for rows without a test of their own; no answer means always enabled.
+    void setRule(Rule rule) { rule_ = std::move(rule); }
 
     [[nodiscard]] bool hasHandler(int id) const;
     // The enabling test of the row; false for ids without a handler.
@@ -27,6 +32,7 @@ private:
         EnableTest enabled;
     };
     std::map<int, Row> rows_;
+    Rule rule_;
 };
 
 } // namespace kestrane

@@ -1,0 +1,210 @@
+// The command table and its enabling rules; the companion programs and the manual.
+#include "app/command_rules.h"
+#include "app/command_table.h"
+#include "app/external_tools.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+
+namespace kestrane {
+namespace {
+
+using test::TempDir;
+
+bool enabled(int id, const CommandState& s) { return commandRule(id, s).value_or(true); }
+
+TEST(CommandRules, Ch2EntriesNeedASecondPortThatIsOpen)
+{
+    CommandState s;
+    s.ch1Running = true;
+    s.ch2Running = true;  // a thread flag alone is not enough while CH2 is not in use
+    s.ch2Mode = 0;
+    for (int id : {55521, 55523, 37831, 37834, 37841})
+        EXPECT_FALSE(enabled(id, s)) << id;
+    s.ch2Mode = 1;
+    for (int id : {55521, 55523, 37831, 37834})
+        EXPECT_TRUE(enabled(id, s)) << id;
+    s.ch2Running = false;
+    for (int id : {55521, 55523, 37831, 37834})
+        EXPECT_FALSE(enabled(id, s)) << id;
+}
+
+TEST(CommandRules, Ch1EntriesFollowItsPortAndComPortStaysAvailable)
+{
+    CommandState s;
+    s.ch1Running = false;  // CH1 failed at start-up
+    for (int id : {55520, 55522, 37829, 37839})
+        EXPECT_FALSE(enabled(id, s)) << id;
+    EXPECT_TRUE(enabled(55519, s));
+    s.ch1Running = true;
+    for (int id : {55520, 55522, 37829, 37839})
+        EXPECT_TRUE(enabled(id, s)) << id;
+}
+
+TEST(CommandRules, LineMonitorModes)
+{
+    CommandState s;
+    for (int mode : {0, 1})  {
+        s.ch2Mode = mode;
+        EXPECT_TRUE(enabled(55518, s));
+        EXPECT_FALSE(enabled(37841, s));
+    }
+    s.ch2Mode = 3;
+    EXPECT_FALSE(enabled(55518, s));
+    EXPECT_TRUE(enabled(37841, s));
+    s.ch2Mode = 7;
+    EXPECT_FALSE(enabled(55518, s));
+    EXPECT_FALSE(enabled(37841, s));
+}
+
+TEST(CommandRules, DisplayEntries)
+{
+    CommandState s;
+    for (int mode : {0, 1, 2}) {
+        s.displayMode = mode;
+        EXPECT_EQ(enabled(37832, s), mode == 0) << mode;
+    }
+    s.fastDisplay = 1;
+    EXPECT_FALSE(enabled(55509, s));
+    s.fastDisplay = 0;
+    EXPECT_TRUE(enabled(55509, s));
+    s.dioFitted = 1;
+    for (int mode : {0, 1, 2})
+        EXPECT_FALSE(enabled(55510, CommandState{0, true, true, 0, mode, 1}));
+    EXPECT_FALSE(enabled(55524, s));
+    EXPECT_TRUE(enabled(55514, s));
+    s.dioFitted = 0;
+    EXPECT_FALSE(enabled(55514, s));
+}
+
+TEST(CommandTable, DispatchesToTheRowAndDisablesIdsWithoutHandlers)
+{
+    CommandTable table;
+    int ran = 0;
+    CommandState state;
+    table.setRule([&](int id) { return commandRule(id, state); });
+    table.add(55507, [&] { ran = 55507; });
+    table.add(37832, [&] { ran = 37832; });
+    table.add(55510, {});  // a row without a handler
+
+    EXPECT_TRUE(table.dispatch(55507));
+    EXPECT_EQ(ran, 55507);
+    EXPECT_FALSE(table.dispatch(55510));
+    EXPECT_FALSE(table.dispatch(12345));
+    EXPECT_EQ(ran, 55507);
+
+    EXPECT_TRUE(table.isEnabled(55507));
+    EXPECT_FALSE(table.isEnabled(55510));
+    EXPECT_FALSE(table.isEnabled(55520));  // no handler: disabled whatever its rule says
+    EXPECT_TRUE(table.isEnabled(37832));
+    state.displayMode = 1;
+    EXPECT_FALSE(table.isEnabled(37832));  // evaluated anew each time
+    table.add(37832, [] {}, [] { return true; });
+    EXPECT_TRUE(table.isEnabled(37832));   // a row's own test wins over the rule
+}
+
+TEST(Manual, ParametersWithTheDefaultsAndTheFallBacks)
+{
+    const ManualLaunch normal = manualLaunchFor("AcroRd32.exe", "/A page=", 63);
+    EXPECT_FALSE(normal.withHandler);
+    EXPECT_EQ(normal.program, "AcroRd32.exe");
+    EXPECT_EQ(normal.parameters, "/A page=63 Quellorn_Manual.pdf");
+    EXPECT_TRUE(manualLaunchFor("A", "/A page=", 63).withHandler);
+    EXPECT_TRUE(manualLaunchFor("", "/A page=", 63).withHandler);
+    EXPECT_TRUE(manualLaunchFor("evince", "", 30).withHandler);
+    EXPECT_EQ(manualLaunchFor("ev", "-p ", 7).parameters, "-p 7 Quellorn_Manual.pdf");
+    EXPECT_EQ(splitParameters("/A page=63 Quellorn_Manual.pdf"),
+              (std::vector<std::string>{"/A", "page=63", "Quellorn_Manual.pdf"}));
+    EXPECT_EQ(splitParameters(R"(  "two words"  x )"), (std::vector<std::string>{"two words", "x"}));
+    EXPECT_EQ(companionMissingText(kChecksumTool).toStdString(), "tolvek.exeが見つかりませんでした。");
+}
+
+// A folder of stub programs that write their arguments into a file, one per line.
+struct Stubs {
+    TempDir bin;
+    TempDir work;
+    void add(const std::string& name)
+    {
+        const auto path = bin / name;
+        std::ofstream(path) << "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" << (work / name).string()
+                            << ".args\"\npwd >> \"" << (work / name).string() << ".args\"\n";
+        ::chmod(path.c_str(), 0755);
+    }
+    // What the stub `name` was called with (waits for the detached program to write it).
+    std::vector<std::string> calls(const std::string& name)
+    {
+        const auto file = work / (name + ".args");
+        for (int i = 0; i < 500 && !std::filesystem::exists(file); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::vector<std::string> lines;
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+};
+
+TEST(Processes, FindsProgramsBesideTheProgramOrOnThePathWithOrWithoutExe)
+{
+    Stubs s;
+    TempDir programDir;
+    s.add("dornex");
+    std::ofstream(programDir / "glimra.exe") << "#!/bin/sh\n";
+    ::chmod((programDir / "glimra.exe").c_str(), 0755);
+    std::ofstream(programDir / "tolvek.exe") << "not executable";
+    const Processes p(programDir.path(), "/nonexistent:" + s.bin.path().string());
+    EXPECT_EQ(p.find("dornex.exe"), s.bin / "dornex");
+    EXPECT_EQ(p.find("glimra.exe"), programDir / "glimra.exe");
+    EXPECT_TRUE(p.find("tolvek.exe").empty());
+    EXPECT_TRUE(p.find("").empty());
+}
+
+TEST(ExternalTools, StartsCompanionsAndReportsMissingOnes)
+{
+    Stubs s;
+    s.add("tolvek");
+    Settings settings;
+    const ExternalTools tools(Processes({}, s.bin.path().string()), settings, s.work.path());
+    EXPECT_TRUE(tools.startCompanion(kChecksumTool));
+    EXPECT_EQ(s.calls("tolvek"), (std::vector<std::string>{s.work.path().string()}));
+    EXPECT_FALSE(tools.startCompanion(kCharacterTableTool));
+}
+
+TEST(ExternalTools, OpensTheManualAtAPageOrFallsBackToTheDesktopHandler)
+{
+    Stubs s;
+    s.add("reader");
+    s.add("opener");
+    Settings settings;
+    setFixedText(settings.pdfReaderPath, "reader");
+    Processes processes({}, s.bin.path().string());
+    processes.desktopOpener = "opener";
+    const ExternalTools tools(processes, settings, s.work.path());
+
+    tools.openManualAtPage(63);
+    EXPECT_EQ(s.calls("reader"),
+              (std::vector<std::string>{"/A", "page=63", "Quellorn_Manual.pdf", s.work.path().string()}));
+
+    setFixedText(settings.pdfPageCommand, "");
+    tools.openManualAtPage(30);
+    EXPECT_EQ(s.calls("opener").front(), (s.work / "Quellorn_Manual.pdf").string());
+
+    std::filesystem::remove(s.work / "opener.args");
+    setFixedText(settings.pdfReaderPath, "AcroRd32.exe");  // not on this system
+    setFixedText(settings.pdfPageCommand, "/A page=");
+    tools.openManualAtPage(52);
+    EXPECT_EQ(s.calls("opener").front(), (s.work / "Quellorn_Manual.pdf").string());
+
+    std::filesystem::remove(s.work / "opener.args");
+    EXPECT_TRUE(tools.openMainManual());
+    EXPECT_EQ(s.calls("opener").front(), (s.work / "Kestrane_Manual.pdf").string());
+}
+
+} // namespace
+} // namespace kestrane

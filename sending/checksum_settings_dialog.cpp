@@ -1,0 +1,92 @@
+#include "sending/checksum_settings_dialog.h"
+
+#include "sending/checksum_settings.h"
+#include "sending/send_buffer.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QString>
+#include <QVBoxLayout>
+
+#include <string>
+
+namespace kestrane {
+
+namespace {
+
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
+    : QDialog(parent)
+    , settings_(settings)
+{
+    setObjectName(QStringLiteral("724"));
+    setWindowTitle(QStringLiteral("チェックサム設定"));
+    setModal(true);
+
+    auto* formGroup = new QGroupBox(QStringLiteral("出力の文字形式"), this);
+    formGroup->setObjectName(QStringLiteral("366"));
+    oneByte_ = new QRadioButton(QStringLiteral("HEXで１文字"), formGroup);
+    oneByte_->setObjectName(QStringLiteral("501"));
+    twoDigits_ = new QRadioButton(QStringLiteral("ASCで２文字"), formGroup);
+    twoDigits_->setObjectName(QStringLiteral("502"));
+    auto* formLayout = new QVBoxLayout(formGroup);
+    formLayout->addWidget(oneByte_);
+    formLayout->addWidget(twoDigits_);
+    // An unknown stored form leaves both buttons unchecked, and OK then keeps it.
+    oneByte_->setChecked(settings_.checksumOutputForm == kChecksumOneByte);
+    twoDigits_->setChecked(settings_.checksumOutputForm == kChecksumTwoDigits);
+
+    auto* methodGroup = new QGroupBox(QStringLiteral("計算方法"), this);
+    methodGroup->setObjectName(QStringLiteral("365"));
+    method_ = new QComboBox(methodGroup);
+    method_->setObjectName(QStringLiteral("253"));
+    method_->setEditable(true);
+    // A typed text is only read by OK; it never becomes an entry.
+    method_->setInsertPolicy(QComboBox::NoInsert);
+    for (const std::string_view name : kChecksumMethodNames)
+        method_->addItem(fromUtf8(name));
+    const std::int32_t current = settings_.checksumMethod;
+    method_->setCurrentIndex(current >= 0 && current < method_->count() ? current : -1);
+    auto* methodLayout = new QVBoxLayout(methodGroup);
+    methodLayout->addWidget(method_);
+    methodLayout->addStretch();
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("201"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(formGroup);
+    groups->addWidget(methodGroup);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(groups);
+    layout->addLayout(buttons);
+}
+
+void TDialog24::onOk()
+{
+    const std::string text = method_->currentText().left(kChecksumMethodTextMax).toStdString();
+    applyChecksumDialog(settings_, {text, oneByte_->isChecked(), twoDigits_->isChecked()});
+    accept();
+}
+
+void runChecksumSettingsDialog(SettingsRecord& settings, QWidget* parent)
+{
+    TDialog24 dialog(settings, parent);
+    dialog.exec();
+}
+
+} // namespace kestrane

@@ -1,0 +1,276 @@
+#include "sending/send_buffer.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace kestrane {
+
+namespace {
+
+constexpr char kDoubleQuote = '"';
+constexpr char kSingleQuote = '\'';
+
+// The text up to its first NUL, as a NUL-terminated area would hold it.
+std::string_view untilNul(std::string_view text) noexcept
+{
+    const std::size_t nul = text.find('\0');
+    return nul == std::string_view::npos ? text : text.substr(0, nul);
+}
+
+// Value of a hexadecimal digit, -1 for any other character.
+int hexDigit(char c) noexcept
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// White space as the C locale's isspace() sees it.
+bool isCSpace(char c) noexcept
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// One pair of the hex send notation, read as strtol("0x" + pair, nullptr, 16) reads it: two
+// digits give their value, a digit followed by anything else gives that digit, and a first
+// character that is no digit gives 0 (strtol then stops at the x of the prefix).
+std::uint8_t pairValue(char first, char second) noexcept
+{
+    const int high = hexDigit(first);
+    if (high < 0)
+        return 0;
+    const int low = hexDigit(second);
+    if (low < 0)
+        return static_cast<std::uint8_t>(high);
+    return static_cast<std::uint8_t>(high * 16 + low);
+}
+
+// One step of the CRC16 of Modbus RTU (reflected polynomial 0xA001).
+std::uint16_t crc16Step(std::uint16_t crc, std::uint8_t byte) noexcept
+{
+    crc = static_cast<std::uint16_t>(crc ^ byte);
+    for (int bit = 0; bit < 8; ++bit) {
+        if ((crc & 1u) != 0)
+            crc = static_cast<std::uint16_t>((crc >> 1) ^ 0xA001u);
+        else
+            crc = static_cast<std::uint16_t>(crc >> 1);
+    }
+    return crc;
+}
+
+constexpr std::uint16_t kCrcInitial = 0xFFFF;
+
+} // namespace
+
+bool SendBuffer::append(std::uint8_t byte) noexcept
+{
+    if (count < 0 || static_cast<std::size_t>(count) >= kCapacity)
+        return false;
+    bytes[static_cast<std::size_t>(count)] = byte;
+    ++count;
+    return true;
+}
+
+void SendBuffer::zeroFill() noexcept
+{
+    bytes.fill(0);
+}
+
+void SendBuffer::clear() noexcept
+{
+    bytes.fill(0);
+    count = 0;
+}
+
+std::size_t SendBuffer::assign(std::span<const std::uint8_t> data) noexcept
+{
+    const std::size_t n = std::min(data.size(), kCapacity);
+    std::copy_n(data.begin(), n, bytes.begin());
+    count = static_cast<std::int32_t>(n);
+    return n;
+}
+
+std::span<const std::uint8_t> SendBuffer::frame() const noexcept
+{
+    const std::int32_t n = std::clamp(count, std::int32_t{0}, static_cast<std::int32_t>(kCapacity));
+    return {bytes.data(), static_cast<std::size_t>(n)};
+}
+
+void SendText::clear() noexcept
+{
+    chars.fill(0);
+}
+
+void SendText::assign(std::string_view text) noexcept
+{
+    chars.fill(0);
+    const std::size_t n = std::min(text.size(), kMaxChars);
+    std::copy_n(text.begin(), n, chars.begin());
+}
+
+std::string_view SendText::view() const noexcept
+{
+    return untilNul(std::string_view(chars.data(), chars.size()));
+}
+
+FrameOptions frameOptionsFrom(const SettingsRecord& settings)
+{
+    FrameOptions options;
+    options.startOn = settings.sendStartCharOn != 0;
+    options.stopOn = settings.sendStopCharOn != 0;
+    options.checksumOn = settings.sendChecksumOn != 0;
+    options.endOn = settings.sendEndCharOn != 0;
+    options.startCharHex = settings.sendStartCharHex;
+    options.stopCharHex = settings.sendStopCharHex;
+    options.endCharHex = settings.sendEndCharHex;
+    options.checksumMethod = settings.checksumMethod;
+    options.checksumOutputForm = settings.checksumOutputForm;
+    options.checksumLowerCase = settings.checksumLowerCase != 0;
+    return options;
+}
+
+std::uint8_t hexCharValue(std::string_view text) noexcept
+{
+    text = untilNul(text);
+    std::size_t i = 0;
+    while (i < text.size() && isCSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // The 0x prefix counts only when a digit follows it; otherwise the 0 alone is the number.
+    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')
+        && hexDigit(text[i + 2]) >= 0)
+        i += 2;
+
+    // strtol saturates at LONG_MAX / LONG_MIN; the magnitude is held to those limits.
+    const unsigned long long limit = negative ? static_cast<unsigned long long>(LONG_MAX) + 1
+                                              : static_cast<unsigned long long>(LONG_MAX);
+    unsigned long long magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = hexDigit(text[i]);
+        if (digit < 0)
+            break;
+        if (magnitude > (limit - static_cast<unsigned>(digit)) / 16)
+            magnitude = limit;
+        else
+            magnitude = magnitude * 16 + static_cast<unsigned>(digit);
+    }
+    const unsigned long long value = negative ? 0ULL - magnitude : magnitude;
+    return static_cast<std::uint8_t>(value & 0xFFu);
+}
+
+std::array<char, 2> checksumDigits(std::uint8_t value, bool lowerCase) noexcept
+{
+    const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    return {digits[value >> 4], digits[value & 0x0F]};
+}
+
+bool SendState::appendData(std::uint8_t byte, std::int32_t checksumMethod, std::uint16_t& crc) noexcept
+{
+    if (!sendBuffer.append(byte))
+        return false;
+    if (checksumMethod == kChecksumXor)
+        checksumAccumulator = static_cast<std::uint8_t>(checksumAccumulator ^ byte);
+    else if (checksumMethod == kChecksumSum)
+        checksumAccumulator = static_cast<std::uint8_t>(checksumAccumulator + byte);
+    crc = crc16Step(crc, byte);
+    return true;
+}
+
+void SendState::convertHexNotation(std::string_view text, bool zeroFillFirst, std::int32_t checksumMethod) noexcept
+{
+    if (zeroFillFirst)
+        sendBuffer.zeroFill();
+    text = untilNul(text);
+    if (text.empty())
+        return;
+
+    enum class Quote { None, Double, Single };
+    Quote quote = Quote::None;
+    std::uint16_t crc = kCrcInitial;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        // A quote of the other kind is an ordinary character; outside quotes this position is
+        // always the start of a pair, so a quote inside a pair is never seen here.
+        if (c == kDoubleQuote && quote != Quote::Single) {
+            quote = quote == Quote::Double ? Quote::None : Quote::Double;
+            ++i;
+            continue;
+        }
+        if (c == kSingleQuote && quote != Quote::Double) {
+            quote = quote == Quote::Single ? Quote::None : Quote::Single;
+            ++i;
+            continue;
+        }
+        std::uint8_t byte = 0;
+        if (quote != Quote::None) {
+            byte = static_cast<std::uint8_t>(c);
+            ++i;
+        } else if (i + 1 < text.size()) {
+            byte = pairValue(c, text[i + 1]);
+            i += 2;
+        } else {
+            break;  // an odd last character outside quotes is dropped
+        }
+        if (!appendData(byte, checksumMethod, crc))
+            break;
+    }
+    crcValue = crc;
+}
+
+void SendState::convertAsc(std::string_view text, std::int32_t checksumMethod) noexcept
+{
+    text = untilNul(text);
+    if (text.empty())
+        return;
+    std::uint16_t crc = kCrcInitial;
+    for (const char c : text) {
+        if (!appendData(static_cast<std::uint8_t>(c), checksumMethod, crc))
+            break;
+    }
+    crcValue = crc;
+}
+
+void SendState::composeFrame(std::string_view text, TextForm form, const FrameOptions& options) noexcept
+{
+    text = untilNul(text);
+    text = text.substr(0, std::min(text.size(), SendText::kMaxChars));
+
+    sendBuffer.clear();
+    checksumAccumulator = 0;
+
+    if (options.startOn)
+        sendBuffer.append(hexCharValue(options.startCharHex));
+    if (!text.empty()) {
+        if (form == TextForm::HexNotation)
+            convertHexNotation(text, false, options.checksumMethod);
+        else
+            convertAsc(text, options.checksumMethod);
+    }
+    if (options.stopOn)
+        sendBuffer.append(hexCharValue(options.stopCharHex));
+    // The checksum covers the data only, never the start or stop character.
+    if (options.checksumOn && !text.empty()) {
+        if (options.checksumMethod == kChecksumCrc16) {
+            sendBuffer.append(static_cast<std::uint8_t>(crcValue & 0xFFu));
+            sendBuffer.append(static_cast<std::uint8_t>(crcValue >> 8));
+        } else if (options.checksumOutputForm == kChecksumTwoDigits) {
+            for (const char digit : checksumDigits(checksumAccumulator, options.checksumLowerCase))
+                sendBuffer.append(static_cast<std::uint8_t>(digit));
+        } else {
+            sendBuffer.append(checksumAccumulator);
+        }
+    }
+    if (options.endOn)
+        sendBuffer.append(hexCharValue(options.endCharHex));
+}
+
+} // namespace kestrane

@@ -7,6 +7,7 @@
 #include "comm/channel.h"
 #include "platform/clock.h"
 #include "platform/dio_board.h"
+#include "sending/send_buffer.h"
 #include "traffic/traffic_buffer.h"
 
 #include <array>
@@ -40,6 +41,8 @@ public:
     [[nodiscard]] Channels& channels() { return channels_; }
     [[nodiscard]] const Clock& clock() const { return *clock_; }
     [[nodiscard]] TrafficBuffer& traffic() { return traffic_; }
+    // The send buffer, the text being converted and the checksum state (GUI thread only).
+    [[nodiscard]] SendState& sendState() { return sendState_; }
     [[nodiscard]] const std::filesystem::path& startDirectory() const { return startDirectory_; }
 
     // Display speed: 1 fast display, 0 low-speed display.
@@ -77,6 +80,7 @@ private:
     std::shared_ptr<const Clock> clock_;
     Settings settings_;
     int fastDisplay_ = 1;
+    SendState sendState_;
     TrafficBuffer traffic_;
     Channels channels_;  // after the buffer: its threads append to it until they are joined
     DioBoard dioBoard_;

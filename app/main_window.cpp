@@ -2,6 +2,7 @@
 
 #include "app/app_core.h"
 #include "app/menu_tree.h"
+#include "app/shell_commands.h"
 #include "app/startup_sequence.h"
 #include "app/status_text.h"
 
@@ -26,7 +27,10 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, QM
 
 // ---- TDrawWindow -------------------------------------------------------------------------
 
-TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent) : QAbstractScrollArea(parent), core_(core)
+TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
+    : QAbstractScrollArea(parent),
+      core_(core),
+      tools_(Processes::forThisProcess(), core.settings(), core.startDirectory())
 {
     setObjectName(QStringLiteral("TDrawWindow"));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -52,7 +56,22 @@ TDrawWindow::~TDrawWindow() = default;
 
 void TDrawWindow::registerCommands()
 {
+    commands_.setRule([this](int id) { return commandRule(id, commandState()); });
     commands_.add(55506, [this] { window()->close(); });
+    registerShellCommands(commands_, this, tools_, core_);
+}
+
+CommandState TDrawWindow::commandState() const
+{
+    const SettingsRecord& r = core_.settings().record;
+    CommandState s;
+    s.ch2Mode = r.ch2Mode;
+    s.ch1Running = core_.channels().running(1);
+    s.ch2Running = core_.channels().running(2);
+    s.fastDisplay = core_.fastDisplay();
+    s.displayMode = r.displayMode;
+    s.dioFitted = r.dioFitted;
+    return s;
 }
 
 void TDrawWindow::setUp()

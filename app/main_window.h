@@ -2,7 +2,9 @@
 // timer 1 and the close query; the frame around it carries the menu and the status bar.
 #pragma once
 
+#include "app/command_rules.h"
 #include "app/command_table.h"
+#include "app/external_tools.h"
 
 #include <QAbstractScrollArea>
 #include <QMainWindow>
@@ -33,6 +35,9 @@ public:
 
     [[nodiscard]] AppCore& core() { return core_; }
     [[nodiscard]] CommandTable& commands() { return commands_; }
+    [[nodiscard]] const ExternalTools& tools() const { return tools_; }
+    // The enabling state of the commands, read anew for every menu that opens.
+    [[nodiscard]] CommandState commandState() const;
 
     // Set-up once the frame exists: status text, timer 1.
     void setUp();
@@ -61,6 +66,7 @@ private:
 
     AppCore& core_;
     CommandTable commands_;
+    ExternalTools tools_;
     int timer1_ = 0;
     int startupClearPending_ = 1;  // the first tick of timer 1 drops what arrived during start-up
 };

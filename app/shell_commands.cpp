@@ -1,13 +1,15 @@
 #include "app/shell_commands.h"
 
 #include "app/about_dialog.h"
+#include "app/app_core.h"
 #include "app/command_table.h"
 #include "app/external_tools.h"
 #include "app/main_window.h"
+#include "sending/checksum_settings_dialog.h"
 
 namespace kestrane {
 
-void registerShellCommands(CommandTable& commands, QWidget* owner, const ExternalTools& tools)
+void registerShellCommands(CommandTable& commands, QWidget* owner, const ExternalTools& tools, AppCore& core)
 {
     const auto companion = [owner, &tools](const char* program) {
         return [owner, &tools, program] {
@@ -23,6 +25,7 @@ void registerShellCommands(CommandTable& commands, QWidget* owner, const Externa
         TAboutDialog about(owner);
         about.exec();
     });
+    commands.add(37837, [owner, &core] { runChecksumSettingsDialog(core.settings().record, owner); });
 }
 
 } // namespace kestrane

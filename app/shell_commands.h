@@ -5,9 +5,11 @@ class QWidget;
 
 namespace kestrane {
 
+class AppCore;
 class CommandTable;
 class ExternalTools;
 
-void registerShellCommands(CommandTable& commands, QWidget* owner, const ExternalTools& tools);
+// Also the sending settings that live in the shell's menu (checksum settings).
+void registerShellCommands(CommandTable& commands, QWidget* owner, const ExternalTools& tools, AppCore& core);
 
 } // namespace kestrane

@@ -11,6 +11,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -160,6 +162,51 @@ TEST(MainFrame, MenuBarHoldsEveryEntryInOrder)
     EXPECT_FALSE(a.app.frame()->action(55524)->isEnabled());
     EXPECT_EQ(a.app.frame()->action(55524)->text().toStdString(), "DioPort設定(&D)");
     EXPECT_TRUE(a.app.frame()->action(55506)->isEnabled());
+    a.app.frame()->close();
+}
+
+// Answers the next modal dialog: records its text and closes it.
+struct ModalAnswer {
+    QString text;
+    QString title;
+    void arm()
+    {
+        QTimer::singleShot(0, [this] { poll(); });
+    }
+    void poll()
+    {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) {
+            QTimer::singleShot(5, [this] { poll(); });
+            return;
+        }
+        title = w->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            text = box->text();
+            box->accept();
+        } else if (auto* dlg = qobject_cast<QDialog*>(w)) {
+            dlg->accept();
+        }
+    }
+};
+
+TEST(Commands, AMissingCompanionProgramIsReported)
+{
+    TempDir dir, emptyBin;
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QByteArray(emptyBin.path().c_str()));
+    App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    qputenv("PATH", oldPath);
+    ModalAnswer answer;
+    answer.arm();
+    a.app.frame()->action(55512)->trigger();
+    EXPECT_EQ(answer.text.toStdString(), "glimra.exeが見つかりませんでした。");
+    EXPECT_EQ(answer.title.toStdString(), "Kestrane");
+
+    answer = ModalAnswer{};
+    answer.arm();
+    a.app.frame()->action(55530)->trigger();  // About, modal
+    EXPECT_EQ(answer.title.toStdString(), "このソフトについて");
     a.app.frame()->close();
 }
 

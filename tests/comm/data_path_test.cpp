@@ -53,8 +53,9 @@ struct TwoPorts {
         core->applySettings();
         core->traffic().clearTraffic();
         EXPECT_EQ(core->channels().openChannel(1, 1), kOpened);
-        if (ch2Mode != 0)
+        if (ch2Mode != 0) {
             EXPECT_EQ(core->channels().openChannel(2, 2), kOpened);
+        }
     }
 
     std::string stored()

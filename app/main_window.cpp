@@ -5,16 +5,23 @@
 #include "app/shell_commands.h"
 #include "app/startup_sequence.h"
 #include "app/status_text.h"
+#include "traffic/ui/traffic_view.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimerEvent>
+
+// The images (display bitmaps, icons) are compiled into this static library; without a
+// reference the linker drops them, so the window registers them itself.
+static void registerImageResources() { Q_INIT_RESOURCE(resources); }
 
 namespace kestrane {
 
@@ -38,6 +45,10 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     verticalScrollBar()->setSingleStep(1);
     viewport()->setAutoFillBackground(true);
     viewport()->setBackgroundRole(QPalette::Base);
+    setFocusPolicy(Qt::StrongFocus);
+    registerImageResources();
+    // Before the start-up steps: the channels opened in steps 4 and 5 feed the display at once.
+    display_ = std::make_unique<TrafficView>(*this, core_.traffic(), core_.settings().record);
 
     askSaveAtExit = [this] {
         return showMessage(this, QStringLiteral("保存しますか?"),
@@ -48,7 +59,7 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     core_.channels().closeChannel(1);
     core_.channels().closeChannel(2);
 
-    runStartupSteps(core_, view, [] {});
+    runStartupSteps(core_, view, [this] { display_->loadBitmaps(); });
     registerCommands();
 }
 
@@ -58,6 +69,7 @@ void TDrawWindow::registerCommands()
 {
     commands_.setRule([this](int id) { return commandRule(id, commandState()); });
     commands_.add(55506, [this] { window()->close(); });
+    commands_.add(37832, [this] { toggleSpeed(); }, [this] { return core_.settings().record.displayMode == 0; });
     registerShellCommands(commands_, this, tools_, core_);
 }
 
@@ -124,27 +136,61 @@ void TDrawWindow::timerEvent(QTimerEvent* event)
         QAbstractScrollArea::timerEvent(event);
         return;
     }
-    TrafficBuffer& traffic = core_.traffic();
-    if (startupClearPending_ > 0) {
-        traffic.clearTraffic();
-        traffic.unsavedData.store(false);
-        --startupClearPending_;
-        traffic.idleTicks.store(core_.settings().record.idleClockFactor);
-        traffic.idleRedisplaysLeft.store(1);
-    }
+    // Display work: new bytes, idle redisplay, the start-up clear on the first tick.
+    display_->timerTick(core_.fastDisplay() == 1);
+    // (The search highlight of the view commands is drawn here, after the display's work.)
     if (auto* frame = qobject_cast<MainFrame*>(window()))
         frame->refreshMenuBarCommands();
 }
 
-void TDrawWindow::paintEvent(QPaintEvent* /*event*/)
+void TDrawWindow::paintEvent(QPaintEvent* event)
 {
-    QPainter p(viewport());
+    display_->paint(event->rect(), core_.fastDisplay() == 1);
 }
 
 void TDrawWindow::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    viewport()->update();
+    display_->resized();
+}
+
+void TDrawWindow::scrollContentsBy(int /*dx*/, int dy)
+{
+    display_->scrolledBy(dy, core_.fastDisplay() == 1);
+}
+
+void TDrawWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        display_->mousePressed(event->position().toPoint());
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void TDrawWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        display_->mouseReleased(event->position().toPoint());
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void TDrawWindow::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_F5:
+        toggleSpeed();  // in any display mode
+        return;
+    // F3 and F4 (continue the search) belong to the view commands.
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void TDrawWindow::toggleSpeed()
+{
+    const bool fast = core_.fastDisplay() != 1;
+    core_.setFastDisplay(fast ? 1 : 0);
+    display_->speedChanged(fast);
+    updateStatusText();
 }
 
 // ---- MainFrame -----------------------------------------------------------------------------

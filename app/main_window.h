@@ -11,6 +11,7 @@
 #include <QMessageBox>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QMenu;
@@ -20,6 +21,7 @@ namespace kestrane {
 
 class AppCore;
 class StartupView;
+class TrafficView;
 
 // Every message box of the program: owned by `parent`, caption "Kestrane".
 QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text,
@@ -51,6 +53,11 @@ public:
 
     [[nodiscard]] bool timerRunning() const;
 
+    // The traffic display in this window (painting, timer work, scrolling, inspection).
+    [[nodiscard]] TrafficView& display() { return *display_; }
+    // Switches between fast and low-speed display (command 37832 and F5).
+    void toggleSpeed();
+
 signals:
     void statusTextChanged(const QString& text);
 
@@ -58,6 +65,10 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void registerCommands();
@@ -68,7 +79,7 @@ private:
     CommandTable commands_;
     ExternalTools tools_;
     int timer1_ = 0;
-    int startupClearPending_ = 1;  // the first tick of timer 1 drops what arrived during start-up
+    std::unique_ptr<TrafficView> display_;
 };
 
 // The frame: caption, menu "IDM_MENU1", status bar, the main client window.

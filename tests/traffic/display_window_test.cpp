@@ -1,0 +1,425 @@
+// The traffic display in the main window on the offscreen platform: the font and bitmaps, code
+// page 932 text, what a grab of the window shows for known traffic, the speed switch (F5 and
+// command 37832), scrolling, the fast display fed from another thread, and the character
+// inspection under the mouse.
+#include "app/app_core.h"
+#include "app/draw_app.h"
+#include "app/main_window.h"
+#include "app/startup_sequence.h"
+#include "support/temp_dir.h"
+#include "traffic/ui/display_resources.h"
+#include "traffic/ui/traffic_view.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace kestrane {
+namespace {
+
+using test::TempDir;
+
+const std::uint8_t* bytes(const char* s) { return reinterpret_cast<const std::uint8_t*>(s); }
+
+// ---------------------------------------------------------------- resources
+
+TEST(DisplayResources, FontIsTheInstalledGothicAtTenPixels)
+{
+    DisplayResources r;
+    const QFontInfo info(r.font());
+    EXPECT_EQ(info.family().toStdString(), "IPAGothic");
+    EXPECT_EQ(info.pixelSize(), 10);
+}
+
+TEST(DisplayResources, EveryBitmapOfTheTableLoadsWithItsSize)
+{
+    DisplayResources r;
+    r.loadBitmaps();
+    for (int id : DisplayResources::bitmapIds()) {
+        const QPixmap& p = r.bitmap(id);
+        ASSERT_FALSE(p.isNull()) << id;
+        EXPECT_EQ(p.width(), glyph::sizeOf(id).width) << id;
+        EXPECT_EQ(p.height(), glyph::sizeOf(id).height) << id;
+    }
+    EXPECT_TRUE(r.bitmap(7777).isNull());
+}
+
+TEST(Cp932Text, DecodesSingleBytesPairsAndHalfWidthKana)
+{
+    const Cp932Text t;
+    ASSERT_TRUE(t.valid());
+    EXPECT_EQ(t.decode(bytes("A\\~"), 3), QStringLiteral("A\\~"));
+    EXPECT_EQ(t.decode(bytes("\x82\xA0\x83\x4C"), 4), QStringLiteral("あキ"));
+    EXPECT_EQ(t.decode(bytes("\xB1\xDF"), 2), QStringLiteral("ｱﾟ"));
+    EXPECT_EQ(t.decode(bytes("\x88\x9F"), 2), QStringLiteral("亜"));
+    // A lead byte without its trail byte gives nothing; it never swallows a following unit.
+    EXPECT_EQ(t.decode(bytes("x\x82"), 2), QStringLiteral("x"));
+    EXPECT_EQ(t.decode(bytes("\x82\x20z"), 3).back(), QChar(u'z'));
+}
+
+TEST(Cp932Text, MeasuredWidthsFollowTheFont)
+{
+    DisplayResources r;
+    const QFontMetrics m(r.font());
+    const TextMeasurer& w = r.measurer();
+    EXPECT_EQ(w.textWidth(bytes("A"), 1), m.horizontalAdvance(QStringLiteral("A")));
+    EXPECT_EQ(w.textWidth(bytes("\x82\xA0"), 2), m.horizontalAdvance(QStringLiteral("あ")));
+    EXPECT_EQ(w.textWidth(bytes("ABC\x82\xA0"), 5), m.horizontalAdvance(QStringLiteral("ABCあ")));
+    // IPAGothic: a full-width character is exactly two half-width ones.
+    EXPECT_EQ(w.textWidth(bytes("\x82\xA0"), 2), 2 * w.textWidth(bytes("\xB1"), 1));
+    // The measurer is a table: other threads get the same answers.
+    int fromThread = 0;
+    std::thread([&] { fromThread = w.textWidth(bytes("Hello\x82\xA0"), 7); }).join();
+    EXPECT_EQ(fromThread, w.textWidth(bytes("Hello\x82\xA0"), 7));
+}
+
+// ---------------------------------------------------------------- the window
+
+bool isDark(QRgb p) { return qGray(p) < 110 && qRed(p) < 140; }
+bool isRed(QRgb p) { return qRed(p) > 150 && qGreen(p) < 130 && qBlue(p) < 130; }
+bool isWhite(QRgb p) { return qRed(p) > 245 && qGreen(p) > 245 && qBlue(p) > 245; }
+
+int count(const QImage& img, const QRect& r, bool (*test)(QRgb))
+{
+    int n = 0;
+    const QRect area = r.intersected(img.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += test(img.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+// Whether `img` shows `part` of `bitmap` unchanged at `at`.
+bool showsBitmap(const QImage& img, QPoint at, const QPixmap& bitmap, QSize part = {})
+{
+    const QImage b = bitmap.toImage().convertToFormat(QImage::Format_RGB32);
+    if (b.isNull())
+        return false;
+    const QSize size = part.isValid() ? part : b.size();
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (img.pixel(at.x() + x, at.y() + y) != b.pixel(x, y))
+                return false;
+    return true;
+}
+
+// Records the areas of the paint events a widget receives.
+class PaintRecorder final : public QObject {
+public:
+    std::vector<QRect> rects;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            rects.push_back(static_cast<QPaintEvent*>(e)->rect());
+        return false;
+    }
+};
+
+struct DisplayWindow : ::testing::Test {
+    TempDir dir;
+    AppCore core{dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); }};
+    TDrawApp app{core};
+    TDrawWindow* window = nullptr;
+
+    void SetUp() override
+    {
+        app.initMainWindow(false);
+        app.frame()->show();
+        window = app.frame()->client();
+        // No timer: the tests run the ticks themselves.
+        QCoreApplication::processEvents();
+    }
+
+    TrafficBuffer& traffic() { return core.traffic(); }
+    TrafficView& view() { return window->display(); }
+    QWidget* viewport() { return window->viewport(); }
+
+    // Makes the client area `width` pixels wide.
+    void setClientWidth(int width)
+    {
+        for (int i = 0; i < 3 && viewport()->width() != width; ++i) {
+            app.frame()->resize(app.frame()->width() + width - viewport()->width(), app.frame()->height());
+            QCoreApplication::processEvents();
+        }
+        ASSERT_EQ(viewport()->width(), width);
+    }
+    void lowSpeed()
+    {
+        if (core.fastDisplay() == 1)
+            window->toggleSpeed();
+    }
+    TickResult tick() { return view().timerTick(core.fastDisplay() == 1); }
+    QImage grab() { return viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    void save(const QImage& img, const char* name)
+    {
+        const QByteArray folder = qgetenv("KESTRANE_DISPLAY_GRABS");
+        if (!folder.isEmpty())
+            img.save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name));
+    }
+};
+
+TEST_F(DisplayWindow, StartsInFastDisplayAndItsFirstTickClearsTheBuffer)
+{
+    EXPECT_EQ(core.fastDisplay(), 1);
+    traffic().appendReceived(1, bytes("early"), 5);
+    EXPECT_TRUE(tick().cleared);
+    EXPECT_EQ(traffic().storedLength.load(), 0);
+    EXPECT_FALSE(traffic().unsavedData.load());
+}
+
+TEST_F(DisplayWindow, GrabShowsKnownTrafficInItsRowsColoursAndGlyphs)
+{
+    core.settings().record.ch2Mode = 1;
+    core.applySettings();
+    setClientWidth(441);
+    lowSpeed();
+    tick();  // start-up clear
+    traffic().appendReceived(1, bytes("A\r"), 2);   // cells 0, 1: lower row, black
+    traffic().appendSent(2, bytes("Z"), 1);         // cell 2: upper row, red
+    traffic().appendReceived(2, bytes("\x82\xA0"), 2);  // cells 3, 4: one red character, lower row
+    tick();
+    EXPECT_EQ(traffic().drawPosition.load(), 5);
+    EXPECT_EQ(traffic().charsPerLine(), 40);
+
+    const QImage img = grab();
+    save(img, "known-traffic.png");
+    DisplayResources& r = view().resources();
+    EXPECT_TRUE(showsBitmap(img, {50, 17}, r.bitmap(glyph::control(13, Ink::Black))));
+    EXPECT_GT(count(img, {40, 17, 10, 13}, isDark), 3);        // "A"
+    EXPECT_EQ(count(img, {40, 17, 10, 13}, isRed), 0);
+    EXPECT_GT(count(img, {60, 3, 10, 13}, isRed), 3);          // "Z"
+    EXPECT_EQ(count(img, {60, 17, 10, 13}, isRed), 0);
+    EXPECT_GT(count(img, {70, 17, 12, 13}, isRed), 10);        // "あ"
+    EXPECT_EQ(count(img, {90, 0, 300, 16}, isWhite), 300 * 16);  // nothing after it
+    EXPECT_EQ(count(img, {90, 17, 300, 16}, isWhite), 300 * 16);
+    // Labels "SEND"/"READ" and the separators of every line in view.
+    EXPECT_GT(count(img, {0, 3, 40, 12}, isDark), 10);
+    EXPECT_GT(count(img, {0, 17, 40, 12}, isDark), 10);
+    for (int line = 0; line < viewport()->height() / 34; ++line)
+        EXPECT_EQ(count(img, {0, line * 34 + 16, viewport()->width(), 1}, isDark), viewport()->width()) << line;
+}
+
+TEST_F(DisplayWindow, LineMonitorLabelsDifferFromTheTerminalLabels)
+{
+    lowSpeed();
+    tick();
+    const QImage terminal = grab();
+    core.settings().record.ch2Mode = 7;
+    viewport()->update();
+    const QImage monitor = grab();
+    EXPECT_NE(terminal.copy(0, 0, 40, 34), monitor.copy(0, 0, 40, 34));
+    EXPECT_EQ(terminal.copy(40, 0, 300, 300), monitor.copy(40, 0, 300, 300));
+}
+
+TEST_F(DisplayWindow, FortyFirstByteWrapsToTheNextLineIn441Pixels)
+{
+    setClientWidth(441);
+    lowSpeed();
+    tick();
+    traffic().appendReceived(1, bytes("0123456789012345678901234567890123456789W"), 41);
+    tick();
+    const QImage img = grab();
+    EXPECT_GT(count(img, {430, 17, 10, 13}, isDark), 3);  // the 40th byte, last cell of line 0
+    EXPECT_EQ(count(img, {440, 0, img.width() - 440, 34}, isDark) -
+                  count(img, {440, 16, img.width() - 440, 1}, isDark),
+              0);                                          // nothing right of the last cell
+    EXPECT_GT(count(img, {40, 34 + 17, 10, 13}, isDark), 3);  // the 41st at x 40 of line 1
+}
+
+TEST_F(DisplayWindow, HexModeShowsTheDigitBitmaps)
+{
+    core.settings().record.displayMode = 1;
+    core.settings().record.ch2Mode = 1;
+    core.applySettings();
+    lowSpeed();
+    tick();
+    traffic().appendReceived(1, bytes("J"), 1);
+    traffic().appendSent(2, bytes("J"), 1);
+    tick();
+    const QImage img = grab();
+    DisplayResources& r = view().resources();
+    EXPECT_TRUE(showsBitmap(img, {40, 18}, r.bitmap(glyph::hexDigit(4, Ink::Black))));
+    EXPECT_TRUE(showsBitmap(img, {45, 18}, r.bitmap(glyph::hexDigit(0xA, Ink::Black))));
+    EXPECT_TRUE(showsBitmap(img, {50, 7}, r.bitmap(glyph::hexDigit(4, Ink::Red))));
+    EXPECT_TRUE(showsBitmap(img, {55, 7}, r.bitmap(glyph::hexDigit(0xA, Ink::Red))));
+}
+
+TEST_F(DisplayWindow, AutoScrollBringsTheNewestLineIntoView)
+{
+    setClientWidth(441);
+    lowSpeed();
+    tick();
+    const std::string lines(40 * 30, 'm');
+    traffic().appendReceived(1, bytes(lines.c_str()), static_cast<std::int32_t>(lines.size()));
+    tick();
+    EXPECT_EQ(window->verticalScrollBar()->value(), 29 - 8);
+    const QImage img = grab();
+    // Line 29 is drawn eight lines below the top.
+    EXPECT_GT(count(img, {40, 8 * 34 + 17, 10, 13}, isDark), 3);
+    EXPECT_EQ(count(img, {40, 9 * 34 + 17, 10, 13}, isDark), 0);
+    // The scroll range covers all display lines of the buffer.
+    EXPECT_EQ(window->verticalScrollBar()->maximum(), 900 - viewport()->height() / 34);
+}
+
+TEST_F(DisplayWindow, F5SwitchesTheSpeedAndTheStatusText)
+{
+    tick();
+    ASSERT_EQ(core.fastDisplay(), 1);
+    // Fast display: appends leave the low-speed drawing alone...
+    traffic().appendReceived(1, bytes("abc"), 3);
+    EXPECT_EQ(traffic().pendingDrawTicks.load(), 0);
+    window->setFocus();
+    QTest::keyClick(window, Qt::Key_F5);
+    EXPECT_EQ(core.fastDisplay(), 0);
+    EXPECT_TRUE(app.frame()->statusText().contains(QStringLiteral("| 低速表示")));
+    // ...and going to low speed draws them at once.
+    EXPECT_EQ(traffic().drawPosition.load(), 3);
+    QTest::keyClick(window, Qt::Key_F5);
+    EXPECT_EQ(core.fastDisplay(), 1);
+    EXPECT_TRUE(app.frame()->statusText().contains(QStringLiteral("| 高速表示")));
+    EXPECT_EQ(window->verticalScrollBar()->value(), 0);
+
+    // F5 works in any display mode.
+    core.settings().record.displayMode = 1;
+    QTest::keyClick(window, Qt::Key_F5);
+    EXPECT_EQ(core.fastDisplay(), 0);
+}
+
+TEST_F(DisplayWindow, SpeedCommandIsEnabledOnlyInAscMode)
+{
+    CommandTable& commands = window->commands();
+    EXPECT_TRUE(commands.isEnabled(37832));
+    for (int mode : {1, 2}) {
+        core.settings().record.displayMode = mode;
+        EXPECT_FALSE(commands.isEnabled(37832)) << mode;
+    }
+    core.settings().record.displayMode = 0;
+    const int before = core.fastDisplay();
+    commands.dispatch(37832);
+    EXPECT_EQ(core.fastDisplay(), 1 - before);
+}
+
+TEST_F(DisplayWindow, FastDisplayDrawsTrafficFedFromAReceiveThread)
+{
+    ASSERT_EQ(core.fastDisplay(), 1);
+    tick();
+    PaintRecorder painted;
+    viewport()->installEventFilter(&painted);
+    QCoreApplication::processEvents();
+    painted.rects.clear();
+    std::thread([&] { traffic().appendReceived(1, bytes("Hello"), 5); }).join();
+    // The feed only posted a repaint of its line; the GUI thread paints it.
+    for (int i = 0; i < 5 && painted.rects.empty(); ++i)
+        QCoreApplication::processEvents();
+    ASSERT_FALSE(painted.rects.empty());
+    EXPECT_TRUE(painted.rects.front().contains(QRect(0, 0, viewport()->width(), 34)));
+    EXPECT_LT(painted.rects.front().bottom(), 34 * 2);
+    viewport()->removeEventFilter(&painted);
+    const QImage img = grab();
+    save(img, "fast-display.png");
+    DisplayResources& r = view().resources();
+    const int width = r.measurer().textWidth(bytes("Hello"), 5);
+    EXPECT_GT(count(img, {40, 17, width, 13}, isDark), 10);
+    EXPECT_TRUE(showsBitmap(img, {40 + width, 3}, r.bitmap(glyph::kEndMarker), {28, 13}));
+    EXPECT_TRUE(showsBitmap(img, {40 + width, 17}, r.bitmap(glyph::kEndMarker), {28, 13}));
+
+    // The clear command's part empties the page.
+    view().clearScreenCellMap();
+    const QImage cleared = grab();
+    EXPECT_EQ(count(cleared, {40, 17, width + 30, 13}, isDark), 0);
+}
+
+TEST_F(DisplayWindow, FastPageDoesNotMoveWithTheScrollBar)
+{
+    tick();
+    traffic().appendReceived(1, bytes("page"), 4);
+    QCoreApplication::processEvents();
+    const QImage before = grab();
+    window->verticalScrollBar()->setValue(5);
+    const QImage after = grab();
+    EXPECT_EQ(before, after);
+}
+
+TEST_F(DisplayWindow, LeftClickShowsTheCharacterUntilTheButtonIsReleased)
+{
+    lowSpeed();
+    tick();
+    traffic().appendReceived(1, bytes("AB"), 2);
+    tick();
+    QTest::mousePress(viewport(), Qt::LeftButton, {}, QPoint(55, 40));
+    EXPECT_FALSE(view().inspection().has_value());  // line 1: beyond the drawn bytes
+    QTest::mouseRelease(viewport(), Qt::LeftButton, {}, QPoint(55, 40));
+
+    const QImage before = grab();
+    QTest::mousePress(viewport(), Qt::LeftButton, {}, QPoint(55, 30));
+    ASSERT_TRUE(view().inspection().has_value());
+    EXPECT_EQ(view().inspection()->text, "(0x42)");
+    const QImage shown = grab();
+    save(shown, "inspection.png");
+    const QRect textArea(33, 12, 40, 12);  // "(0x42)" at (x - 22, y - 18)
+    EXPECT_NE(shown.copy(textArea), before.copy(textArea));
+    EXPECT_EQ(shown.copy(0, 40, shown.width(), 100), before.copy(0, 40, before.width(), 100));
+    QTest::mouseRelease(viewport(), Qt::LeftButton, {}, QPoint(55, 30));
+    EXPECT_FALSE(view().inspection().has_value());
+    EXPECT_EQ(grab(), before);
+
+    // Left of the first cell nothing is read and nothing is shown.
+    for (int x : {0, 5, 30, 39}) {
+        QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(x, 20));
+        EXPECT_FALSE(view().inspection().has_value()) << x;
+    }
+}
+
+// The start-up steps without a splash.
+struct QuietStartup final : StartupView {
+    void setGauge(int) override {}
+    void setText(const QString&) override {}
+    void pause(int) override {}
+};
+
+TEST(DisplayNarrowWindow, ClientTwentyPixelsWideKeepsDrawingInBothSpeeds)
+{
+    TempDir dir;
+    AppCore core(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    QuietStartup startup;
+    TDrawWindow window(core, startup);
+    window.resize(20 + window.verticalScrollBar()->sizeHint().width() + 2 * window.frameWidth(), 200);
+    window.show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window.viewport()->width(), 20);
+    TrafficView& view = window.display();
+    TrafficBuffer& traffic = core.traffic();
+
+    if (core.fastDisplay() == 1)
+        window.toggleSpeed();
+    view.timerTick(false);
+    traffic.appendReceived(1, bytes("abc"), 3);
+    view.timerTick(false);
+    EXPECT_EQ(traffic.charsPerLine(), 1);
+    EXPECT_EQ(traffic.drawPosition.load(), 3);
+    EXPECT_EQ(traffic.drawY.load(), 2 * 34);
+    (void)window.viewport()->grab();
+
+    // The fast page: one byte per line (right limit 0), wrapping at the bottom limit.
+    window.toggleSpeed();
+    const int bottom = window.viewport()->height() - 18;
+    const int pageLines = (bottom + 33) / 34;
+    int before = -1, after = -1;
+    view.fastDisplay().readMap([&](const ScreenCellMap& m) { before = m.fastLine; });
+    std::thread([&] { traffic.appendReceived(1, bytes("defg\r\n"), 6); }).join();
+    QCoreApplication::processEvents();
+    view.fastDisplay().readMap([&](const ScreenCellMap& m) { after = m.fastLine; });
+    EXPECT_EQ(after, (before + 6) % pageLines);
+    (void)window.viewport()->grab();
+}
+
+} // namespace
+} // namespace kestrane

@@ -1,0 +1,106 @@
+#include "traffic/log_commands.h"
+
+#include "traffic/traffic_buffer.h"
+
+#include <system_error>
+#include <utility>
+
+namespace kestrane {
+
+LogCommands::LogCommands(TrafficBuffer& traffic, Path startDirectory)
+    : traffic_(traffic), startDirectory_(std::move(startDirectory))
+{
+}
+
+// Relative names typed into the file dialogs resolve against the start folder, as the settings
+// files do. A folder that has gone away leaves the current one as it is.
+void LogCommands::enterStartDirectory() const
+{
+    std::error_code ec;
+    std::filesystem::current_path(startDirectory_, ec);
+}
+
+bool LogCommands::askToSave()
+{
+    if (!traffic_.unsavedData.load())
+        return true;
+    // A missing hook counts as a cancelled question.
+    const SaveAnswer answer = askSave ? askSave() : SaveAnswer::Cancel;
+    if (answer == SaveAnswer::Cancel)
+        return false;
+    if (answer == SaveAnswer::Yes) {
+        save();
+        return !traffic_.unsavedData.load();
+    }
+    return true;
+}
+
+ViewFollowUp LogCommands::newLog()
+{
+    if (!askToSave())
+        return {};
+    traffic_.clearTraffic();
+    traffic_.untitledLog.store(true);
+    traffic_.unsavedData.store(false);
+    currentFile_.clear();
+    ViewFollowUp next;
+    next.invalidate = true;
+    next.scrollToTop = true;
+    return next;
+}
+
+ViewFollowUp LogCommands::open(bool autoScroll)
+{
+    enterStartDirectory();
+    if (!askToSave())
+        return {};
+    const std::optional<Path> chosen = chooseOpenFile ? chooseOpenFile(startDirectory_) : std::nullopt;
+    if (!chosen)
+        return {};
+    if (!traffic_.loadFromLog(*chosen)) {
+        if (reportCannotOpen)
+            reportCannotOpen();
+        return {};
+    }
+    currentFile_ = *chosen;
+    ViewFollowUp next;
+    next.invalidate = true;
+    next.repaintNow = true;
+    next.scrollToNewest = autoScroll;
+    next.refreshStatus = true;
+    return next;
+}
+
+bool LogCommands::save()
+{
+    // An automatic log also clears untitledLog, yet gives the buffer no name of its own.
+    if (traffic_.untitledLog.load() || currentFile_.empty())
+        return saveAs();
+    enterStartDirectory();
+    return write(currentFile_);
+}
+
+bool LogCommands::saveAs()
+{
+    enterStartDirectory();
+    const Path proposed = traffic_.untitledLog.load() || currentFile_.empty()
+        ? startDirectory_ / "log" / "newfile.log"
+        : currentFile_;
+    const std::optional<Path> chosen = chooseSaveFile ? chooseSaveFile(proposed) : std::nullopt;
+    if (!chosen)
+        return false;
+    return write(*chosen);
+}
+
+bool LogCommands::write(const Path& path)
+{
+    if (!traffic_.saveToLog(path)) {
+        if (reportCannotOpen)
+            reportCannotOpen();
+        return false;
+    }
+    currentFile_ = path;
+    return true;
+}
+
+} // namespace kestrane

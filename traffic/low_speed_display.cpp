@@ -1,0 +1,298 @@
+#include "traffic/low_speed_display.h"
+
+#include "app/settings_records.h"
+#include "traffic/traffic_planes.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kestrane {
+
+namespace {
+
+using display::kCellWidth;
+using display::kFirstCellX;
+using display::kLineHeight;
+
+// Decrements `counter` by one unless it is no longer positive; the appenders reload these
+// counters from other threads, so a reload between the test and the decrement wins.
+bool decrementIfPositive(std::atomic<std::int32_t>& counter, std::int32_t& after)
+{
+    std::int32_t value = counter.load();
+    while (value > 0) {
+        if (counter.compare_exchange_weak(value, value - 1)) {
+            after = value - 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Collects the bounds of the operations a tick draws, one rectangle per run on a line.
+class DirtyCollector final : public DrawOpSink {
+public:
+    DirtyCollector(std::vector<PixelRect>& rects, DrawOpSink* observer) : rects_(rects), observer_(observer) {}
+    void draw(const DrawOp& op) override
+    {
+        add(op.bounds());
+        if (observer_ != nullptr)
+            observer_->draw(op);
+    }
+    void add(const PixelRect& r)
+    {
+        if (r.empty())
+            return;
+        if (!rects_.empty()) {
+            PixelRect& last = rects_.back();
+            // Same display line: one rectangle from the first to the last cell.
+            if (last.y / kLineHeight == r.y / kLineHeight && r.y >= 0 && last.y >= 0) {
+                last = last.united(r);
+                return;
+            }
+        }
+        rects_.push_back(r);
+    }
+
+private:
+    std::vector<PixelRect>& rects_;
+    DrawOpSink* observer_;
+};
+
+std::int32_t clampedLength(std::int32_t length) { return std::clamp(length, 0, kTrafficPlaneSize); }
+
+} // namespace
+
+int LowSpeedDisplay::updateGeometry(int clientWidth)
+{
+    charsPerLine_ = charsPerLineFor(clientWidth);
+    buffer_.setCharsPerLine(charsPerLine_);
+    return charsPerLine_;
+}
+
+TickResult LowSpeedDisplay::tick(const SettingsRecord& settings, bool fastDisplay, int clientWidth, DrawOpSink* observer)
+{
+    TickResult result;
+    updateGeometry(clientWidth);
+    if (timerBusy) {
+        result.skipped = true;
+        return result;
+    }
+    timerBusy = true;
+
+    if (buffer_.pendingDrawTicks.load() > 0 && startupClearPending == 0) {
+        if (settings.fullRedisplay != 0) {
+            {
+                DisplayInterlock::RepaintGuard guard(buffer_.interlock());
+                buffer_.drawPosition.store(clampedLength(buffer_.storedLength.load(std::memory_order_acquire)));
+            }
+            pendingLead.active = false;
+            result.fullUpdate = true;
+            if (auto top = scrollToNewest(settings.autoScroll != 0, settings.bufferSize))
+                result.scrollTo = top;
+        } else {
+            drawNewBytes(settings.displayMode, result, observer);
+            if (result.drawnBytes > 0) {
+                if (auto top = scrollToNewest(settings.autoScroll != 0, settings.bufferSize))
+                    result.scrollTo = top;
+            }
+        }
+        std::int32_t left = 0;
+        decrementIfPositive(buffer_.pendingDrawTicks, left);
+    }
+
+    // Idle redisplay: some ticks after the traffic stopped, repaint everything once or a few times.
+    if (buffer_.idleTicks.load() > 0 && buffer_.pendingDrawTicks.load() == 0) {
+        std::int32_t ticksLeft = -1;
+        if (decrementIfPositive(buffer_.idleTicks, ticksLeft) && ticksLeft == 0) {
+            std::int32_t redisplaysLeft = 0;
+            if (!fastDisplay && decrementIfPositive(buffer_.idleRedisplaysLeft, redisplaysLeft)) {
+                result.fullUpdate = true;
+                if (auto top = scrollToNewest(settings.autoScroll != 0, settings.bufferSize))
+                    result.scrollTo = top;
+            }
+            buffer_.idleTicks.store(settings.idleClockFactor);
+        }
+    }
+
+    // The first tick drops whatever the receive threads stored while the splash was shown.
+    if (startupClearPending > 0) {
+        buffer_.clearTraffic();
+        buffer_.unsavedData.store(false);
+        --startupClearPending;
+        buffer_.idleTicks.store(settings.idleClockFactor);
+        buffer_.idleRedisplaysLeft.store(1);
+        pendingLead.active = false;
+        pendingLeadPosition_ = -1;
+        result.cleared = true;
+    }
+
+    timerBusy = false;
+    return result;
+}
+
+void LowSpeedDisplay::drawNewBytes(int displayMode, TickResult& result, DrawOpSink* observer)
+{
+    DisplayInterlock::RepaintGuard guard(buffer_.interlock());
+    const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
+    const std::int32_t from = std::max(0, buffer_.drawPosition.load());
+    if (stored - from <= 0)
+        return;
+
+    // A lead byte from the last tick pairs only if nothing moved the drawing since.
+    if (pendingLeadPosition_ != from)
+        pendingLead.active = false;
+
+    const auto tags = buffer_.currentTagPlane();
+    const auto data = buffer_.currentDataPlane();
+    const int cpl = charsPerLine_;
+    const int limit = cpl * kCellWidth + kFirstCellX;
+    int x = buffer_.drawX.load();
+    int y = buffer_.drawY.load();
+    DirtyCollector dirty(result.dirty, observer);
+    bool offLayout = false;
+
+    buffer_.unsavedData.store(true);
+    for (std::int32_t i = from; i < stored; ++i) {
+        if (x >= limit) {
+            x = kFirstCellX;
+            y += kLineHeight;
+        }
+        if (i == from)
+            offLayout = x != kFirstCellX + (i % cpl) * kCellWidth || y != (i / cpl) * kLineHeight;
+        const auto at = static_cast<std::size_t>(i);
+        drawByte(data[at], tags[at], displayMode, x, y, pendingLead, dirty);
+        x += kCellWidth;
+    }
+    buffer_.drawX.store(x);
+    buffer_.drawY.store(y);
+    buffer_.drawPosition.store(stored);
+    pendingLeadPosition_ = stored;
+    result.drawnBytes = stored - from;
+
+    // After a resize or an overflow step the drawing cursor and the repaint's layout differ; the
+    // repaint draws the layout, so its lines must be repainted as well.
+    if (offLayout) {
+        const int first = from / cpl;
+        const int last = (stored - 1) / cpl;
+        dirty.add({0, first * kLineHeight, limit, (last - first + 1) * kLineHeight});
+    }
+}
+
+std::optional<int> LowSpeedDisplay::scrollToNewest(bool autoScroll, int bufferSize)
+{
+    if (!autoScroll)
+        return std::nullopt;
+    topLine = newestTopLine(buffer_.drawY.load(), lineCount(bufferSize));
+    return topLine;
+}
+
+int LowSpeedDisplay::enterFastDisplay()
+{
+    topLine = 0;
+    return topLine;
+}
+
+int LowSpeedDisplay::enterLowSpeedDisplay(int bufferSize)
+{
+    topLine = newestTopLine(buffer_.drawY.load(), lineCount(bufferSize));
+    buffer_.pendingDrawTicks.store(1);
+    return topLine;
+}
+
+void LowSpeedDisplay::layoutStoredLines(int displayMode, int firstLine, int lastLine, DrawOpSink& sink)
+{
+    firstLine = std::max(0, firstLine);
+    if (lastLine < firstLine)
+        return;
+    const int cpl = charsPerLine_;
+    std::int32_t start = 0;
+    std::int32_t lineEnd = 0;
+    std::int32_t end = 0;
+    PendingLead pending;
+    {
+        // Copy the bytes in view, so that the appenders wait only for the copy, not the painting.
+        DisplayInterlock::RepaintGuard guard(buffer_.interlock());
+        const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
+        const std::int64_t start64 = static_cast<std::int64_t>(firstLine) * cpl;
+        if (start64 >= stored)
+            return;
+        start = static_cast<std::int32_t>(start64);
+        lineEnd = static_cast<std::int32_t>(
+            std::min<std::int64_t>(stored, (static_cast<std::int64_t>(lastLine) + 1) * cpl));
+        // One byte past the last line completes a character whose lead byte ends that line.
+        end = std::min(stored, lineEnd + 1);
+
+        const auto tags = buffer_.currentTagPlane();
+        const auto data = buffer_.currentDataPlane();
+        scratchData_.assign(data.begin() + start, data.begin() + end);
+        scratchTags_.assign(tags.begin() + start, tags.begin() + end);
+
+        // Whether the byte before `start` is a lead byte still waiting: a byte that is not a
+        // lead byte never leaves one waiting, and within a row of lead bytes every other one
+        // pairs with the next, so an odd row waits.
+        if (displayMode != 1 && start > 0) {
+            std::int32_t leads = 0;
+            for (std::int32_t j = start - 1; j >= 0 && isShiftJisLead(data[static_cast<std::size_t>(j)]); --j)
+                ++leads;
+            if (leads % 2 == 1) {
+                const std::int32_t j = start - 1;
+                pending = PendingLead{true, data[static_cast<std::size_t>(j)], kFirstCellX + (j % cpl) * kCellWidth,
+                                      (j / cpl) * kLineHeight};
+            }
+        }
+    }
+
+    for (std::int32_t i = start; i < end; ++i) {
+        if (i >= lineEnd && !pending.active)
+            break;
+        const auto at = static_cast<std::size_t>(i - start);
+        drawByte(scratchData_[at], scratchTags_[at], displayMode, kFirstCellX + (i % cpl) * kCellWidth,
+                 (i / cpl) * kLineHeight, pending, sink);
+    }
+}
+
+std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int scrollLine, int displayMode)
+{
+    // Left of the first cell there is no character (the formula would round toward it).
+    if (x < kFirstCellX)
+        return std::nullopt;
+    const std::int64_t index = (static_cast<std::int64_t>(scrollLine) + y / kLineHeight) * charsPerLine_ +
+                               (x - kFirstCellX) / kCellWidth;
+    if (index < 0 || index >= kTrafficPlaneSize)
+        return std::nullopt;
+    std::uint8_t byte = 0;
+    {
+        DisplayInterlock::RepaintGuard guard(buffer_.interlock());
+        if (index > buffer_.drawPosition.load())
+            return std::nullopt;
+        byte = buffer_.dataAt(static_cast<std::int32_t>(index));
+    }
+
+    Inspection in;
+    in.clickX = x;
+    in.clickY = y;
+    char text[16];
+    if (displayMode == 1) {
+        in.textX = x - 10;
+        in.textY = y - 18;
+        if (byte <= 32) {
+            in.text = "(  )";
+            in.glyph = glyph::control(byte, Ink::Black);
+            in.glyphX = x - 3;
+            in.glyphY = y - 18;
+        } else {
+            std::snprintf(text, sizeof text, "(%c)", static_cast<char>(byte));
+            in.text = text;
+        }
+    } else {
+        std::snprintf(text, sizeof text, "(0x%02x)", static_cast<unsigned>(byte));
+        in.text = text;
+        in.textX = x - 22;
+        in.textY = y - 18;
+    }
+    return in;
+}
+
+PixelRect LowSpeedDisplay::inspectionEraseRect(int x, int y) { return {x - 22, y - 19, 60, 20}; }
+
+} // namespace kestrane

@@ -1,0 +1,43 @@
+// Code page 932 text of the display, decoded for Qt. Every unit is framed here (a lead byte
+// 81-9F or E0-FC with the byte after it, otherwise one byte) and decoded on its own, so a
+// broken pair never swallows the bytes after it. The tables are built once on construction
+// and only read afterwards, so any thread may decode.
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace kestrane {
+
+class Cp932Text {
+public:
+    Cp932Text();
+
+    // False when the platform has no "windows-31j" decoder (the tables then hold Latin-1).
+    [[nodiscard]] bool valid() const { return valid_; }
+
+    // The text of `count` bytes. A lead byte at the very end (its trail byte not there) gives
+    // nothing.
+    [[nodiscard]] QString decode(const std::uint8_t* bytes, int count) const;
+    void append(QString& out, const std::uint8_t* bytes, int count) const;
+
+    // One unit: a single byte, or a lead byte with the byte after it.
+    [[nodiscard]] QStringView single(std::uint8_t byte) const;
+    [[nodiscard]] QStringView pair(std::uint8_t lead, std::uint8_t trail) const;
+
+private:
+    struct Unit {
+        std::array<char16_t, 2> chars{};
+        std::uint8_t length = 0;
+    };
+    static int leadIndex(std::uint8_t lead) { return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31; }
+
+    bool valid_ = false;
+    std::array<Unit, 256> singles_{};
+    std::vector<Unit> pairs_;  // 60 lead bytes x 256 trail bytes
+};
+
+} // namespace kestrane

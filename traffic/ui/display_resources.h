@@ -1,0 +1,70 @@
+// The display's drawing resources: the display font, the bitmap table (control glyphs, hex
+// digits, end marker, blank tile), the code page 932 decoding and the text measurer the fast
+// display uses on the feeding threads. Built on the GUI thread.
+#pragma once
+
+#include "traffic/draw_ops.h"
+#include "traffic/text_measure.h"
+#include "traffic/ui/cp932_text.h"
+
+#include <QFont>
+#include <QPixmap>
+
+#include <array>
+#include <bitset>
+#include <map>
+#include <vector>
+
+namespace kestrane {
+
+// The display font: "MS UI Gothic" is not on Linux; IPAGothic (fonts-ipafont-gothic) has the
+// same small Gothic look with half-width characters exactly half a full-width one.
+inline constexpr const char* kDisplayFontFamily = "IPAGothic";
+inline constexpr int kDisplayFontPixelSize = 10;
+
+// Text widths from tables measured once with the display font: thread-safe reads only.
+class TableTextMeasurer final : public TextMeasurer {
+public:
+    TableTextMeasurer(const QFont& font, const Cp932Text& text);
+    [[nodiscard]] int textWidth(const std::uint8_t* bytes, int count) const override;
+
+private:
+    std::vector<int> singles_;  // 256
+    std::vector<int> pairs_;    // 60 lead bytes x 256 trail bytes
+};
+
+class DisplayResources {
+public:
+    DisplayResources();
+    DisplayResources(const DisplayResources&) = delete;
+    DisplayResources& operator=(const DisplayResources&) = delete;
+
+    // The bitmap table (start-up step 9). Until then bitmaps are loaded on first use.
+    void loadBitmaps();
+    [[nodiscard]] bool bitmapsLoaded() const { return !bitmaps_.empty(); }
+
+    [[nodiscard]] const QFont& font() const { return font_; }
+    [[nodiscard]] int ascent() const { return ascent_; }
+    [[nodiscard]] const Cp932Text& text() const { return text_; }
+    [[nodiscard]] const TextMeasurer& measurer() const { return measurer_; }
+    // The bitmap of a resource id (a null pixmap for an unknown id).
+    [[nodiscard]] const QPixmap& bitmap(int id);
+    // A single-byte character in `ink`, drawn once with its text top at the pixmap's top: a
+    // repaint copies these instead of laying out thousands of one-character texts.
+    [[nodiscard]] const QPixmap& singleCharacter(std::uint8_t byte, Ink ink);
+
+    // Every id of the table, in its order.
+    static const std::vector<int>& bitmapIds();
+
+private:
+    QFont font_;
+    int ascent_ = 0;
+    Cp932Text text_;
+    TableTextMeasurer measurer_;
+    std::map<int, QPixmap> bitmaps_;
+    QPixmap none_;
+    std::array<QPixmap, 512> characters_;  // black 0..255, red 256..511
+    std::bitset<512> charactersMade_;
+};
+
+} // namespace kestrane

@@ -1,0 +1,54 @@
+#include "traffic/ui/enumeration_dialog.h"
+
+#include "app/status_text.h"
+
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace kestrane {
+
+TEnumerationDialog::TEnumerationDialog(std::vector<std::uint8_t> bytes, QWidget* parent)
+    : QDialog(parent), bytes_(std::move(bytes)), mode_(initialEnumerationMode(bytes_))
+{
+    setObjectName(QStringLiteral("723"));
+
+    text_ = new QPlainTextEdit(this);
+    text_->setObjectName(QStringLiteral("enumerationText"));
+    text_->setReadOnly(true);  // a view of the bytes; the text stays selectable for copying
+    text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text_->setWordWrapMode(QTextOption::WrapAnywhere);
+    text_->setMinimumSize(560, 120);
+
+    auto* cycle = new QPushButton(QStringLiteral("切替"), this);
+    cycle->setObjectName(QStringLiteral("216"));
+    cycle->setAutoDefault(false);
+    connect(cycle, &QPushButton::clicked, this, [this] {
+        mode_ = nextEnumerationMode(mode_);
+        render();
+    });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cycle);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text_, 1);
+    layout->addLayout(buttons);
+
+    render();
+}
+
+QString TEnumerationDialog::text() const { return text_->toPlainText(); }
+
+void TEnumerationDialog::render()
+{
+    const std::string_view caption = enumerationCaption(mode_);
+    setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    const std::string rendering = renderEnumeration(bytes_, mode_);
+    text_->setPlainText(fromCp932(QByteArray(rendering.data(), static_cast<qsizetype>(rendering.size()))));
+}
+
+} // namespace kestrane

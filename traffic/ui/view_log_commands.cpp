@@ -1,0 +1,219 @@
+#include "traffic/ui/view_log_commands.h"
+
+#include "app/app_core.h"
+#include "app/command_table.h"
+#include "app/status_text.h"
+#include "traffic/ui/enumeration_dialog.h"
+#include "traffic/ui/search_dialog.h"
+
+#include <QPainter>
+#include <QWidget>
+
+#include <utility>
+
+namespace kestrane {
+
+namespace {
+
+BytesView bytesOf(const QByteArray& text)
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.constData()), static_cast<std::size_t>(text.size())};
+}
+
+} // namespace
+
+ViewAndLogCommands::ViewAndLogCommands(AppCore& core, QWidget* window, ViewWindowOps ops)
+    : message(kestraneMessageBox(window)),
+      core_(core),
+      window_(window),
+      ops_(std::move(ops)),
+      log_(core.traffic(), core.startDirectory()),
+      printing_(window)
+{
+    showEnumeration = [this](const std::vector<std::uint8_t>& bytes) {
+        TEnumerationDialog dialog(bytes, window_);
+        dialog.exec();
+    };
+    // The log hooks look `message` up when they run, so a replaced message reaches them too.
+    installLogFileDialogs(log_, window_, [this](const QString& text, QMessageBox::StandardButtons buttons,
+                                                QMessageBox::Icon icon) { return message(text, buttons, icon); });
+}
+
+ViewAndLogCommands::~ViewAndLogCommands()
+{
+    // An open search dialog would otherwise call into this object.
+    if (searchDialog_)
+        delete searchDialog_.data();
+}
+
+bool ViewAndLogCommands::fastDisplay() const { return core_.fastDisplay() != 0; }
+
+std::int32_t ViewAndLogCommands::charsPerLine() const
+{
+    return ops_.charsPerLine ? ops_.charsPerLine() : core_.traffic().charsPerLine();
+}
+
+std::int32_t ViewAndLogCommands::lineCount() const
+{
+    return ops_.lineCount ? ops_.lineCount() : displayLineCount(core_.settings().record.bufferSize, charsPerLine());
+}
+
+// The top line that shows the newest line (the low-speed drawing's line) eight lines down.
+std::int32_t ViewAndLogCommands::newestTopLine() const
+{
+    return kestrane::newestTopLine(core_.traffic().drawY.load(), lineCount());
+}
+
+void ViewAndLogCommands::scrollTo(std::int32_t line)
+{
+    if (ops_.scrollToLine)
+        ops_.scrollToLine(line);
+}
+
+void ViewAndLogCommands::apply(const ViewFollowUp& next)
+{
+    if (next.invalidate) {
+        const auto& repaint = next.repaintNow ? ops_.repaintNow : ops_.invalidate;
+        if (repaint)
+            repaint();
+    }
+    if (next.scrollToTop)
+        scrollTo(0);
+    if (next.scrollToNewest)
+        scrollTo(newestTopLine());
+    if (next.refreshStatus && ops_.refreshStatus)
+        ops_.refreshStatus();
+}
+
+// ---------------------------------------------------------------- View menu
+
+void ViewAndLogCommands::firstLine() { scrollTo(0); }
+
+void ViewAndLogCommands::lastLine()
+{
+    if (fastDisplay()) {
+        message(QStringLiteral("高速表示は最後の行へ移行しません。"), QMessageBox::Ok, QMessageBox::NoIcon);
+        return;
+    }
+    scrollTo(newestTopLine());
+}
+
+void ViewAndLogCommands::search()
+{
+    if (fastDisplay()) {
+        message(QStringLiteral("高速表示は検索機能は使えません。"), QMessageBox::Ok, QMessageBox::NoIcon);
+        return;
+    }
+    if (ops_.repaintNow)
+        ops_.repaintNow();
+    const std::string kept = searchText(search_);
+    auto* dialog = new TSearchDialog(
+        fromCp932(QByteArray(kept.data(), static_cast<qsizetype>(kept.size()))),
+        [this](const QByteArray& text, SearchKind kind) { runSearch(text, kind); }, window_);
+    searchDialog_ = dialog;
+    dialog->show();
+}
+
+void ViewAndLogCommands::runSearch(const QByteArray& text, SearchKind kind)
+{
+    TrafficBuffer& traffic = core_.traffic();
+    if (!startSearch(search_, bytesOf(text), kind, traffic.currentDataPlane(), traffic.drawPosition.load()))
+        notFound();
+}
+
+void ViewAndLogCommands::continueSearch(bool ascii)
+{
+    TrafficBuffer& traffic = core_.traffic();
+    const ContinueResult result = kestrane::continueSearch(search_, ascii ? SearchKind::Ascii : SearchKind::Hex,
+                                                           traffic.currentDataPlane(), traffic.drawPosition.load());
+    if (result == ContinueResult::Miss)
+        notFound();
+}
+
+void ViewAndLogCommands::notFound()
+{
+    message(QStringLiteral("検出文字列が見つかりません"), QMessageBox::Ok, QMessageBox::NoIcon);
+}
+
+std::optional<SearchHighlight> ViewAndLogCommands::takePendingHighlight()
+{
+    return kestrane::takePendingHighlight(search_, charsPerLine(), lineCount());
+}
+
+void ViewAndLogCommands::redisplay()
+{
+    scrollTo(fastDisplay() ? 0 : newestTopLine());
+    if (ops_.repaintNow)
+        ops_.repaintNow();
+}
+
+void ViewAndLogCommands::clearDisplay()
+{
+    if (message(QStringLiteral("表示をクリアしますか?"), QMessageBox::Yes | QMessageBox::No, QMessageBox::NoIcon) !=
+        QMessageBox::Yes)
+        return;
+    TrafficBuffer& traffic = core_.traffic();
+    traffic.clearTraffic();
+    if (ops_.clearCellMap)
+        ops_.clearCellMap();
+    if (ops_.invalidate)
+        ops_.invalidate();
+    scrollTo(0);
+    traffic.unsavedData.store(false);
+}
+
+void ViewAndLogCommands::rightButtonDown(int x, int y)
+{
+    selection_.press(x, y, ops_.topLine ? ops_.topLine() : 0, charsPerLine(), core_.traffic().drawPosition.load());
+}
+
+void ViewAndLogCommands::rightButtonUp(int x, int y)
+{
+    TrafficBuffer& traffic = core_.traffic();
+    const auto bytes = selection_.release(x, y, ops_.topLine ? ops_.topLine() : 0, charsPerLine(),
+                                          traffic.drawPosition.load(), traffic.currentDataPlane());
+    if (bytes && showEnumeration)
+        showEnumeration(*bytes);
+}
+
+// ---------------------------------------------------------------- File menu
+
+void ViewAndLogCommands::newLog() { apply(log_.newLog()); }
+
+void ViewAndLogCommands::openLog() { apply(log_.open(core_.settings().record.autoScroll != 0)); }
+
+void ViewAndLogCommands::saveLog() { log_.save(); }
+
+void ViewAndLogCommands::saveLogAs() { log_.saveAs(); }
+
+void ViewAndLogCommands::pageSetup() { printing_.pageSetup(); }
+
+void ViewAndLogCommands::print()
+{
+    const QSize size = ops_.printSize ? ops_.printSize() : window_->size();
+    PrintRender render = ops_.renderForPrint;
+    if (!render) {
+        render = [this](QPainter& painter, const QRect&) { window_->render(&painter); };
+    }
+    (void)printing_.print(size, render);
+}
+
+// ---------------------------------------------------------------- command table
+
+void registerViewAndLogCommands(CommandTable& table, ViewAndLogCommands& commands)
+{
+    ViewAndLogCommands* c = &commands;
+    table.add(55500, [c] { c->newLog(); });
+    table.add(55501, [c] { c->openLog(); });
+    table.add(55502, [c] { c->saveLog(); });
+    table.add(55503, [c] { c->saveLogAs(); });
+    table.add(55504, [c] { c->pageSetup(); });
+    table.add(55505, [c] { c->print(); });
+    table.add(37833, [c] { c->firstLine(); });
+    table.add(37835, [c] { c->lastLine(); });
+    table.add(37836, [c] { c->search(); });
+    table.add(55507, [c] { c->redisplay(); });
+    table.add(55508, [c] { c->clearDisplay(); });
+}
+
+} // namespace kestrane

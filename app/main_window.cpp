@@ -6,6 +6,7 @@
 #include "app/startup_sequence.h"
 #include "app/status_text.h"
 #include "traffic/ui/traffic_view.h"
+#include "traffic/ui/view_log_commands.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimerEvent>
@@ -60,6 +62,22 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     core_.channels().closeChannel(2);
 
     runStartupSteps(core_, view, [this] { display_->loadBitmaps(); });
+
+    ViewWindowOps ops;
+    ops.invalidate = [this] { viewport()->update(); };
+    ops.repaintNow = [this] { viewport()->repaint(); };
+    ops.scrollToLine = [this](std::int32_t line) { display_->scrollToLine(line); };
+    ops.topLine = [this] { return static_cast<std::int32_t>(display_->scrollLine()); };
+    ops.refreshStatus = [this] { updateStatusText(); };
+    ops.clearCellMap = [this] { display_->clearScreenCellMap(); };
+    ops.printSize = [this] { return viewport()->size(); };
+    ops.renderForPrint = [this](QPainter& painter, const QRect& area) {
+        display_->render(painter, area, core_.fastDisplay() == 1);
+    };
+    viewCommands_ = std::make_unique<ViewAndLogCommands>(core_, this, std::move(ops));
+    viewCommands_->message = [this](const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) {
+        return showMessage(this, text, buttons, icon);
+    };
     registerCommands();
 }
 
@@ -71,6 +89,7 @@ void TDrawWindow::registerCommands()
     commands_.add(55506, [this] { window()->close(); });
     commands_.add(37832, [this] { toggleSpeed(); }, [this] { return core_.settings().record.displayMode == 0; });
     registerShellCommands(commands_, this, tools_, core_);
+    registerViewAndLogCommands(commands_, *viewCommands_);
 }
 
 CommandState TDrawWindow::commandState() const
@@ -138,7 +157,15 @@ void TDrawWindow::timerEvent(QTimerEvent* event)
     }
     // Display work: new bytes, idle redisplay, the start-up clear on the first tick.
     display_->timerTick(core_.fastDisplay() == 1);
-    // (The search highlight of the view commands is drawn here, after the display's work.)
+    // A search hit waiting for its frame: scroll to it and frame it in red.
+    if (const auto hit = viewCommands_->takePendingHighlight()) {
+        display_->scrollToLine(hit->topLine);
+        const QRect frame(hit->x, hit->y, hit->width, hit->height);
+        if (searchHighlight_)
+            viewport()->update(searchHighlight_->adjusted(-1, -1, 1, 1));
+        searchHighlight_ = frame;
+        viewport()->update(frame.adjusted(-1, -1, 1, 1));
+    }
     if (auto* frame = qobject_cast<MainFrame*>(window()))
         frame->refreshMenuBarCommands();
 }
@@ -146,6 +173,12 @@ void TDrawWindow::timerEvent(QTimerEvent* event)
 void TDrawWindow::paintEvent(QPaintEvent* event)
 {
     display_->paint(event->rect(), core_.fastDisplay() == 1);
+    if (searchHighlight_ && event->rect().intersects(searchHighlight_->adjusted(-1, -1, 1, 1))) {
+        QPainter p(viewport());
+        p.setPen(QPen(QColor(255, 0, 0), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(*searchHighlight_);
+    }
 }
 
 void TDrawWindow::resizeEvent(QResizeEvent* event)
@@ -156,6 +189,7 @@ void TDrawWindow::resizeEvent(QResizeEvent* event)
 
 void TDrawWindow::scrollContentsBy(int /*dx*/, int dy)
 {
+    searchHighlight_.reset();  // the frame marks a place on the screen, not in the traffic
     display_->scrolledBy(dy, core_.fastDisplay() == 1);
 }
 
@@ -163,6 +197,8 @@ void TDrawWindow::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         display_->mousePressed(event->position().toPoint());
+    else if (event->button() == Qt::RightButton)
+        viewCommands_->rightButtonDown(event->position().toPoint().x(), event->position().toPoint().y());
     QAbstractScrollArea::mousePressEvent(event);
 }
 
@@ -170,6 +206,8 @@ void TDrawWindow::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         display_->mouseReleased(event->position().toPoint());
+    else if (event->button() == Qt::RightButton)
+        viewCommands_->rightButtonUp(event->position().toPoint().x(), event->position().toPoint().y());
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
 
@@ -179,7 +217,12 @@ void TDrawWindow::keyPressEvent(QKeyEvent* event)
     case Qt::Key_F5:
         toggleSpeed();  // in any display mode
         return;
-    // F3 and F4 (continue the search) belong to the view commands.
+    case Qt::Key_F3:
+        viewCommands_->continueSearch(true);
+        return;
+    case Qt::Key_F4:
+        viewCommands_->continueSearch(false);
+        return;
     default:
         QAbstractScrollArea::keyPressEvent(event);
     }

@@ -12,6 +12,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <memory>
 
 class QLabel;
 class QMenu;
@@ -22,6 +24,7 @@ namespace kestrane {
 class AppCore;
 class StartupView;
 class TrafficView;
+class ViewAndLogCommands;
 
 // Every message box of the program: owned by `parent`, caption "Kestrane".
 QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text,
@@ -55,6 +58,7 @@ public:
 
     // The traffic display in this window (painting, timer work, scrolling, inspection).
     [[nodiscard]] TrafficView& display() { return *display_; }
+    [[nodiscard]] ViewAndLogCommands& viewCommands() { return *viewCommands_; }
     // Switches between fast and low-speed display (command 37832 and F5).
     void toggleSpeed();
 
@@ -80,6 +84,8 @@ private:
     ExternalTools tools_;
     int timer1_ = 0;
     std::unique_ptr<TrafficView> display_;
+    std::unique_ptr<ViewAndLogCommands> viewCommands_;
+    std::optional<QRect> searchHighlight_;  // the search hit the last tick framed, in viewport pixels
 };
 
 // The frame: caption, menu "IDM_MENU1", status bar, the main client window.

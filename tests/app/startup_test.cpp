@@ -4,6 +4,8 @@
 #include "app/main_window.h"
 #include "app/settings_files.h"
 #include "app/startup_sequence.h"
+#include "traffic/log_commands.h"
+#include "traffic/ui/view_log_commands.h"
 #include "support/fake_serial_port.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
@@ -226,6 +228,84 @@ TEST(Shutdown, ClosingWritesTheFourSettingsFilesAndClosesThePorts)
     Settings back;
     loadQuellorn(back, dir.path());
     EXPECT_EQ(back.record.macroClockMs, 77);
+}
+
+// A started application with received traffic waiting to be saved.
+struct AppWithTraffic {
+    TempDir dir;
+    PtyPair pty;
+    std::unique_ptr<App> a;
+    AppWithTraffic()
+    {
+        mapPort(dir, 1, pty.slavePath());
+        a = std::make_unique<App>(dir.path());
+        a->core.traffic().clearTraffic();
+        a->core.traffic().unsavedData.store(false);
+        const std::uint8_t bytes[] = {'h', 'i'};
+        a->core.traffic().appendReceived(1, bytes, 2);
+    }
+    bool anySettingsFile() const
+    {
+        for (const char* name : {"Quellorn.dat", "Quellorn1.dat", "Quellorn2.dat", "draw_size.dat"})
+            if (std::filesystem::exists(dir / name))
+                return true;
+        return false;
+    }
+};
+
+TEST(Shutdown, CancelInTheSaveQuestionKeepsEverythingRunning)
+{
+    AppWithTraffic t;
+    int asked = 0;
+    t.a->app.frame()->client()->askSaveAtExit = [&] {
+        ++asked;
+        return QMessageBox::Cancel;
+    };
+    EXPECT_FALSE(t.a->app.frame()->close());
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(t.anySettingsFile());
+    EXPECT_TRUE(t.a->core.channels().running(1));
+    EXPECT_TRUE(t.a->app.frame()->client()->timerRunning());
+}
+
+TEST(Shutdown, NoInTheSaveQuestionStillWritesTheSettings)
+{
+    AppWithTraffic t;
+    t.a->app.frame()->client()->askSaveAtExit = [] { return QMessageBox::No; };
+    EXPECT_TRUE(t.a->app.frame()->close());
+    EXPECT_TRUE(std::filesystem::exists(t.dir / "Quellorn.dat"));
+    EXPECT_TRUE(std::filesystem::exists(t.dir / "draw_size.dat"));
+    EXPECT_FALSE(t.a->core.channels().running(1));
+}
+
+TEST(Shutdown, YesSavesTheLogFirstAndAFailedSaveKeepsTheWindowOpen)
+{
+    AppWithTraffic t;
+    TDrawWindow* w = t.a->app.frame()->client();
+    w->askSaveAtExit = [] { return QMessageBox::Yes; };
+    LogCommands& log = w->viewCommands().logCommands();
+    log.chooseSaveFile = [](const std::filesystem::path&) { return std::optional<std::filesystem::path>(); };
+    EXPECT_FALSE(t.a->app.frame()->close());  // the save dialog was cancelled
+    EXPECT_FALSE(t.anySettingsFile());
+
+    const auto logFile = t.dir / "exit.LOG";
+    log.chooseSaveFile = [&](const std::filesystem::path&) { return std::optional<std::filesystem::path>(logFile); };
+    EXPECT_TRUE(t.a->app.frame()->close());
+    EXPECT_EQ(std::filesystem::file_size(logFile), 72004u);
+    EXPECT_TRUE(t.anySettingsFile());
+}
+
+TEST(Shutdown, NoQuestionWhenTheSettingsSaySo)
+{
+    AppWithTraffic t;
+    t.a->core.settings().record.noExitSaveQuery = 1;
+    int asked = 0;
+    t.a->app.frame()->client()->askSaveAtExit = [&] {
+        ++asked;
+        return QMessageBox::Cancel;
+    };
+    EXPECT_TRUE(t.a->app.frame()->close());
+    EXPECT_EQ(asked, 0);
 }
 
 } // namespace

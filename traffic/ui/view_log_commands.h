@@ -7,6 +7,7 @@
 #include "traffic/log_commands.h"
 #include "traffic/ui/log_file_commands.h"
 #include "traffic/ui/print_display.h"
+#include "traffic/ui/search_dialog.h"
 #include "traffic/view_commands.h"
 
 #include <QPointer>
@@ -23,7 +24,6 @@ namespace kestrane {
 
 class AppCore;
 class CommandTable;
-class TSearchDialog;
 
 // What the commands need from the main window.
 struct ViewWindowOps {

@@ -206,5 +206,29 @@ TEST(ExternalTools, OpensTheManualAtAPageOrFallsBackToTheDesktopHandler)
     EXPECT_EQ(s.calls("opener").front(), (s.work / "Kestrane_Manual.pdf").string());
 }
 
+TEST(Processes, TheTextEditorIsVisualThenTheDesktopHandler)
+{
+    Stubs s;
+    s.add("myeditor");
+    s.add("opener");
+    Processes processes({}, s.bin.path().string());
+    processes.desktopOpener = "opener";
+    const auto file = s.work / "mdata.txt";
+
+    const char* old = std::getenv("VISUAL");
+    const std::string saved = old ? old : "";
+    ::setenv("VISUAL", "myeditor --new-window", 1);
+    EXPECT_TRUE(processes.startEditor(file, s.work.path()));
+    EXPECT_EQ(s.calls("myeditor"), (std::vector<std::string>{"--new-window", file.string(), s.work.path().string()}));
+
+    ::setenv("VISUAL", "no-such-editor", 1);
+    EXPECT_TRUE(processes.startEditor(file, s.work.path()));
+    EXPECT_EQ(s.calls("opener").front(), file.string());
+    if (old)
+        ::setenv("VISUAL", saved.c_str(), 1);
+    else
+        ::unsetenv("VISUAL");
+}
+
 } // namespace
 } // namespace kestrane

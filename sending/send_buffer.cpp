@@ -1,14 +1,13 @@
 #include "sending/send_buffer.h"
 
+#include "sending/hex_notation.h"
+
 #include <algorithm>
 #include <climits>
 
 namespace kestrane {
 
 namespace {
-
-constexpr char kDoubleQuote = '"';
-constexpr char kSingleQuote = '\'';
 
 // The text up to its first NUL, as a NUL-terminated area would hold it.
 std::string_view untilNul(std::string_view text) noexcept
@@ -17,36 +16,10 @@ std::string_view untilNul(std::string_view text) noexcept
     return nul == std::string_view::npos ? text : text.substr(0, nul);
 }
 
-// Value of a hexadecimal digit, -1 for any other character.
-int hexDigit(char c) noexcept
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // White space as the C locale's isspace() sees it.
 bool isCSpace(char c) noexcept
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// One pair of the hex send notation, read as strtol("0x" + pair, nullptr, 16) reads it: two
-// digits give their value, a digit followed by anything else gives that digit, and a first
-// character that is no digit gives 0 (strtol then stops at the x of the prefix).
-std::uint8_t pairValue(char first, char second) noexcept
-{
-    const int high = hexDigit(first);
-    if (high < 0)
-        return 0;
-    const int low = hexDigit(second);
-    if (low < 0)
-        return static_cast<std::uint8_t>(high);
-    return static_cast<std::uint8_t>(high * 16 + low);
 }
 
 // One step of the CRC16 of Modbus RTU (reflected polynomial 0xA001).
@@ -146,7 +119,7 @@ std::uint8_t hexCharValue(std::string_view text) noexcept
     }
     // The 0x prefix counts only when a digit follows it; otherwise the 0 alone is the number.
     if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')
-        && hexDigit(text[i + 2]) >= 0)
+        && hexDigitValue(text[i + 2]) >= 0)
         i += 2;
 
     // strtol saturates at LONG_MAX / LONG_MIN; the magnitude is held to those limits.
@@ -154,7 +127,7 @@ std::uint8_t hexCharValue(std::string_view text) noexcept
                                               : static_cast<unsigned long long>(LONG_MAX);
     unsigned long long magnitude = 0;
     for (; i < text.size(); ++i) {
-        const int digit = hexDigit(text[i]);
+        const int digit = hexDigitValue(text[i]);
         if (digit < 0)
             break;
         if (magnitude > (limit - static_cast<unsigned>(digit)) / 16)
@@ -192,37 +165,8 @@ void SendState::convertHexNotation(std::string_view text, bool zeroFillFirst, st
     if (text.empty())
         return;
 
-    enum class Quote { None, Double, Single };
-    Quote quote = Quote::None;
     std::uint16_t crc = kCrcInitial;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        // A quote of the other kind is an ordinary character; outside quotes this position is
-        // always the start of a pair, so a quote inside a pair is never seen here.
-        if (c == kDoubleQuote && quote != Quote::Single) {
-            quote = quote == Quote::Double ? Quote::None : Quote::Double;
-            ++i;
-            continue;
-        }
-        if (c == kSingleQuote && quote != Quote::Double) {
-            quote = quote == Quote::Single ? Quote::None : Quote::Single;
-            ++i;
-            continue;
-        }
-        std::uint8_t byte = 0;
-        if (quote != Quote::None) {
-            byte = static_cast<std::uint8_t>(c);
-            ++i;
-        } else if (i + 1 < text.size()) {
-            byte = pairValue(c, text[i + 1]);
-            i += 2;
-        } else {
-            break;  // an odd last character outside quotes is dropped
-        }
-        if (!appendData(byte, checksumMethod, crc))
-            break;
-    }
+    decodeHexNotation(text, [&](std::uint8_t byte) { return appendData(byte, checksumMethod, crc); });
     crcValue = crc;
 }
 

@@ -1,5 +1,7 @@
 #include "traffic/view_commands.h"
 
+#include "sending/hex_notation.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -13,27 +15,6 @@ using display::kLineHeight;
 
 // The newest (or searched) line is shown this many lines below the top of the window.
 constexpr std::int32_t kLinesAboveFocus = 8;
-
-int hexDigit(std::uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Two characters read as a 0x-prefixed hexadecimal number: digits are taken while they last.
-std::uint8_t hexPair(std::uint8_t first, std::uint8_t second)
-{
-    const int high = hexDigit(first);
-    if (high < 0)
-        return 0;
-    const int low = hexDigit(second);
-    return static_cast<std::uint8_t>(low < 0 ? high : high * 16 + low);
-}
 
 // The pattern up to its first zero byte.
 BytesView untilZero(BytesView bytes)
@@ -63,28 +44,12 @@ std::int32_t topLineFor(std::int32_t line, std::int32_t lineCount)
 
 std::vector<std::uint8_t> hexPatternBytes(BytesView text)
 {
-    enum class Quote { None, Double, Single };
-    Quote quote = Quote::None;
     std::vector<std::uint8_t> out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::uint8_t c = text[i];
-        if (c == '"' && quote != Quote::Single) {
-            quote = quote == Quote::Double ? Quote::None : Quote::Double;
-            ++i;
-        } else if (c == '\'' && quote != Quote::Double) {
-            quote = quote == Quote::Single ? Quote::None : Quote::Single;
-            ++i;
-        } else if (quote != Quote::None) {
-            out.push_back(c);
-            ++i;
-        } else if (i + 1 < text.size()) {
-            out.push_back(hexPair(c, text[i + 1]));
-            i += 2;
-        } else {
-            break;  // a lone last character
-        }
-    }
+    decodeHexNotation(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()),
+                      [&out](std::uint8_t byte) {
+                          out.push_back(byte);
+                          return true;
+                      });
     return out;
 }
 

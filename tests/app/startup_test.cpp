@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrinter>
+#include <QProcess>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -306,6 +308,51 @@ TEST(Shutdown, NoQuestionWhenTheSettingsSaySo)
     };
     EXPECT_TRUE(t.a->app.frame()->close());
     EXPECT_EQ(asked, 0);
+}
+
+// Prints the main window to a PDF and counts the dark pixels of its page (rendered by pdftoppm).
+int darkPixelsOfPrintout(App& a, const std::filesystem::path& dir, const char* name)
+{
+    TDrawWindow* w = a.app.frame()->client();
+    const auto pdf = dir / (std::string(name) + ".pdf");
+    w->viewCommands().printing().runPrintDialog = [&](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(QString::fromStdString(pdf.string()));
+        return true;
+    };
+    w->commands().dispatch(55505);
+    const auto png = dir / name;
+    QProcess render;
+    render.start("pdftoppm", {"-r", "60", "-png", "-singlefile", QString::fromStdString(pdf.string()),
+                              QString::fromStdString(png.string())});
+    if (!render.waitForFinished(60000) || render.exitCode() != 0)
+        return -1;
+    const QImage page(QString::fromStdString(png.string()) + ".png");
+    int dark = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            dark += qGray(page.pixel(x, y)) < 96 ? 1 : 0;
+    return dark;
+}
+
+TEST(Printing, ThePrintoutShowsTheTraffic)
+{
+    TempDir dir;
+    App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    TDrawWindow* w = a.app.frame()->client();
+    w->toggleSpeed();  // low-speed display: the printout is drawn from the buffer
+    TrafficBuffer& t = a.core.traffic();
+    t.clearTraffic();
+    const int empty = darkPixelsOfPrintout(a, dir.path(), "empty");
+    ASSERT_GT(empty, 0);  // row labels and separators
+
+    const std::string text = "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789 ";
+    for (int i = 0; i < 8; ++i)
+        t.appendReceived(1, reinterpret_cast<const std::uint8_t*>(text.data()), static_cast<std::int32_t>(text.size()));
+    const int full = darkPixelsOfPrintout(a, dir.path(), "traffic");
+    EXPECT_GT(full, empty + 500) << "empty " << empty << ", with traffic " << full;
+    w->askSaveAtExit = [] { return QMessageBox::No; };
+    a.app.frame()->close();
 }
 
 } // namespace

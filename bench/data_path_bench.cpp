@@ -69,6 +69,36 @@ std::vector<std::uint8_t> pattern(std::size_t n)
     return v;
 }
 
+// Writes `data` into the far end in pieces of 4 KiB, as a sender on the line would.
+void sendInPieces(PtyPair& far, const std::vector<std::uint8_t>& data)
+{
+    for (std::size_t at = 0; at < data.size(); at += 4096)
+        far.send(std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(at),
+                                           data.begin() + static_cast<std::ptrdiff_t>(std::min(at + 4096, data.size()))));
+}
+
+struct BothWays {
+    double seconds = 0;
+    bool exact = false;
+};
+
+// Pushes `data` each way at once through whatever joins far1 and far2.
+BothWays pumpBothWays(PtyPair& far1, PtyPair& far2, const std::vector<std::uint8_t>& data)
+{
+    const auto t0 = steady_clock::now();
+    std::vector<std::uint8_t> got1, got2;
+    auto pump = [&](PtyPair& from, PtyPair& to, std::vector<std::uint8_t>& got) {
+        std::thread w([&] { sendInPieces(from, data); });
+        got = to.receive(data.size(), seconds(120));
+        w.join();
+    };
+    std::thread a([&] { pump(far1, far2, got2); });
+    std::thread b([&] { pump(far2, far1, got1); });
+    a.join();
+    b.join();
+    return {duration<double>(steady_clock::now() - t0).count(), got1 == data && got2 == data};
+}
+
 void receiveRate()
 {
     TempDir dir;
@@ -85,11 +115,7 @@ void receiveRate()
     const auto data = pattern(total);
     const double cpu0 = cpuSeconds();
     const auto t0 = steady_clock::now();
-    std::thread writer([&] {
-        for (std::size_t at = 0; at < total; at += 4096)
-            far.send(std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(at),
-                                               data.begin() + static_cast<std::ptrdiff_t>(std::min(at + 4096, total))));
-    });
+    std::thread writer([&] { sendInPieces(far, data); });
     while (feed.bytes.load() < static_cast<std::int64_t>(total) && steady_clock::now() - t0 < seconds(120))
         std::this_thread::sleep_for(milliseconds(1));
     const double secs = duration<double>(steady_clock::now() - t0).count();
@@ -103,32 +129,16 @@ void receiveRate()
     core.traffic().setDisplayFeed(nullptr);
 }
 
-// Pushes `n` bytes each way at once through whatever joins far1 and far2.
-void relayThroughput(const char* label, PtyPair& far1, PtyPair& far2, std::size_t n, bool child)
+// Relay throughput of Kestrane: both directions at once, CPU of the whole process.
+void relayThroughput(const char* label, PtyPair& far1, PtyPair& far2, std::size_t n)
 {
     const auto data = pattern(n);
-    const double cpu0 = child ? childCpuSeconds() : cpuSeconds();
-    const auto t0 = steady_clock::now();
-    std::vector<std::uint8_t> got1, got2;
-    auto pump = [&](PtyPair& from, PtyPair& to, std::vector<std::uint8_t>& got) {
-        std::thread w([&] {
-            for (std::size_t at = 0; at < n; at += 4096)
-                from.send(std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(at),
-                                                    data.begin() + static_cast<std::ptrdiff_t>(std::min(at + 4096, n))));
-        });
-        got = to.receive(n, seconds(120));
-        w.join();
-    };
-    std::thread a([&] { pump(far1, far2, got2); });
-    std::thread b([&] { pump(far2, far1, got1); });
-    a.join();
-    b.join();
-    const double secs = duration<double>(steady_clock::now() - t0).count();
-    const double cpu = (child ? childCpuSeconds() : cpuSeconds()) - cpu0;
-    std::printf("%s relay: 2 x %.1f MB in %.2f s = %.2f MB/s each way, %s, CPU %.3f s/MB%s\n", label,
-                static_cast<double>(n) / 1e6, secs, static_cast<double>(n) / 1e6 / secs,
-                (got1 == data && got2 == data) ? "byte-exact" : "MISMATCH", cpu / (2 * static_cast<double>(n) / 1e6),
-                child ? " (relay process only)" : " (pumps included)");
+    const double cpu0 = cpuSeconds();
+    const BothWays r = pumpBothWays(far1, far2, data);
+    const double cpu = cpuSeconds() - cpu0;
+    std::printf("%s relay: 2 x %.1f MB in %.2f s = %.2f MB/s each way, %s, CPU %.3f s/MB (pumps included)\n", label,
+                static_cast<double>(n) / 1e6, r.seconds, static_cast<double>(n) / 1e6 / r.seconds,
+                r.exact ? "byte-exact" : "MISMATCH", cpu / (2 * static_cast<double>(n) / 1e6));
 }
 
 void relayLatency(const char* label, PtyPair& far1, PtyPair& far2)
@@ -170,7 +180,7 @@ void kestraneRelay(bool immediateReads)
         return;
     }
     const char* label = immediateReads ? "kestrane (reads return at once)" : "kestrane (default time-outs)";
-    relayThroughput(label, far1, far2, 16 * 1024 * 1024, false);
+    relayThroughput(label, far1, far2, 16 * 1024 * 1024);
     relayLatency(label, far1, far2);
 }
 
@@ -193,30 +203,14 @@ void socatRelay()
     relayLatency("socat", far1, far2);
     // socat's CPU shows in the children's usage only once it has ended: run the volume last.
     const auto data = pattern(16 * 1024 * 1024);
-    const auto t0 = steady_clock::now();
-    std::vector<std::uint8_t> got1, got2;
-    auto pump = [&](PtyPair& from, PtyPair& to, std::vector<std::uint8_t>& got) {
-        std::thread w([&] {
-            for (std::size_t at = 0; at < data.size(); at += 4096)
-                from.send(std::vector<std::uint8_t>(
-                    data.begin() + static_cast<std::ptrdiff_t>(at),
-                    data.begin() + static_cast<std::ptrdiff_t>(std::min(at + 4096, data.size()))));
-        });
-        got = to.receive(data.size(), seconds(120));
-        w.join();
-    };
-    std::thread a([&] { pump(far1, far2, got2); });
-    std::thread b([&] { pump(far2, far1, got1); });
-    a.join();
-    b.join();
-    const double secs = duration<double>(steady_clock::now() - t0).count();
+    const BothWays r = pumpBothWays(far1, far2, data);
     kill(pid, SIGTERM);
     waitpid(pid, &status, 0);
     const double cpu = childCpuSeconds();
     std::printf("socat relay: 2 x %.1f MB in %.2f s = %.2f MB/s each way, %s, CPU %.3f s/MB (socat process, "
                 "whole life)\n",
-                static_cast<double>(data.size()) / 1e6, secs, static_cast<double>(data.size()) / 1e6 / secs,
-                (got1 == data && got2 == data) ? "byte-exact" : "MISMATCH",
+                static_cast<double>(data.size()) / 1e6, r.seconds, static_cast<double>(data.size()) / 1e6 / r.seconds,
+                r.exact ? "byte-exact" : "MISMATCH",
                 cpu / (2 * static_cast<double>(data.size()) / 1e6));
 }
 

@@ -1,6 +1,6 @@
 #include "app/app_core.h"
 
-#include "app/settings_files.h"
+#include "settings/settings_files.h"
 #include "comm/transmit.h"
 
 namespace kestrane {

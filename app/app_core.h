@@ -3,7 +3,7 @@
 // handed by reference to the windows; tests build their own.
 #pragma once
 
-#include "app/settings_records.h"
+#include "settings/settings_records.h"
 #include "comm/channel.h"
 #include "platform/clock.h"
 #include "platform/dio_board.h"

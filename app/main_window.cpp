@@ -1,12 +1,13 @@
 #include "app/main_window.h"
 
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/menu_tree.h"
 #include "app/shell_commands.h"
 #include "app/startup_sequence.h"
 #include "app/status_text.h"
 #include "traffic/ui/traffic_view.h"
-#include "traffic/ui/view_log_commands.h"
+#include "app/view_log_commands.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -86,8 +87,8 @@ TDrawWindow::~TDrawWindow() = default;
 void TDrawWindow::registerCommands()
 {
     commands_.setRule([this](int id) { return commandRule(id, commandState()); });
-    commands_.add(55506, [this] { window()->close(); });
-    commands_.add(37832, [this] { toggleSpeed(); }, [this] { return core_.settings().record.displayMode == 0; });
+    commands_.add(cmd::Exit, [this] { window()->close(); });
+    commands_.add(cmd::ToggleSpeed, [this] { toggleSpeed(); }, [this] { return core_.settings().record.displayMode == DisplayMode::Asc; });
     registerShellCommands(commands_, this, tools_, core_);
     registerViewAndLogCommands(commands_, *viewCommands_);
 }
@@ -139,7 +140,7 @@ bool TDrawWindow::canClose()
         if (answer == QMessageBox::Cancel)
             return false;
         if (answer == QMessageBox::Yes) {
-            commands_.dispatch(55502);  // the overwrite-save command
+            commands_.dispatch(cmd::SaveLog);  // the overwrite-save command
             if (core_.traffic().unsavedData.load())
                 return false;  // not saved: stay open
         }

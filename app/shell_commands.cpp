@@ -1,5 +1,6 @@
 #include "app/shell_commands.h"
 
+#include "app/command_ids.h"
 #include "app/about_dialog.h"
 #include "app/app_core.h"
 #include "app/command_table.h"
@@ -17,15 +18,15 @@ void registerShellCommands(CommandTable& commands, QWidget* owner, const Externa
                 showMessage(owner, companionMissingText(program));
         };
     };
-    commands.add(55511, companion(kChecksumTool));
-    commands.add(55512, companion(kCharacterTableTool));
-    commands.add(55513, companion(kNumberConverterTool));
-    commands.add(55529, [&tools] { tools.openMainManual(); });
-    commands.add(55530, [owner] {
+    commands.add(cmd::ChecksumTool, companion(kChecksumTool));
+    commands.add(cmd::CharacterTableTool, companion(kCharacterTableTool));
+    commands.add(cmd::NumberConverterTool, companion(kNumberConverterTool));
+    commands.add(cmd::Help, [&tools] { tools.openMainManual(); });
+    commands.add(cmd::About, [owner] {
         TAboutDialog about(owner);
         about.exec();
     });
-    commands.add(37837, [owner, &core] { runChecksumSettingsDialog(core.settings().record, owner); });
+    commands.add(cmd::ChecksumSettings, [owner, &core] { runChecksumSettingsDialog(core.settings().record, owner); });
 }
 
 } // namespace kestrane

@@ -63,7 +63,7 @@ void runStartupSteps(AppCore& core, StartupView& view, const std::function<void(
             break;
         }
         case 5: {
-            if (core.settings().record.ch2Mode == 0) {
+            if (core.settings().record.ch2Mode == Ch2Mode::NotUsed) {
                 view.setText(QStringLiteral("CH2:未設定"));
                 break;
             }

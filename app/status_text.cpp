@@ -1,7 +1,5 @@
 #include "app/status_text.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <cstring>
 
@@ -48,18 +46,6 @@ QByteArray channelPiece(int channel, int com, std::uint32_t baud, std::uint8_t b
 
 } // namespace
 
-QByteArray toCp932(const QString& text)
-{
-    QStringEncoder enc("windows-31j");
-    return enc.encode(text);
-}
-
-QString fromCp932(const QByteArray& bytes)
-{
-    QStringDecoder dec("windows-31j");
-    return dec.decode(bytes);
-}
-
 QByteArray statusTextBytes(const SettingsRecord& r, int fastDisplay)
 {
     char text[kTextSize] = {};
@@ -78,14 +64,14 @@ QByteArray statusTextBytes(const SettingsRecord& r, int fastDisplay)
     putPiece(text, 36, parityPiece(r.ch1Parity));
 
     const QByteArray speed = toCp932(fastDisplay == 1 ? QStringLiteral("| 高速表示") : QStringLiteral("| 低速表示"));
-    if (r.ch2Mode != 0) {
+    if (r.ch2Mode != Ch2Mode::NotUsed) {
         putPiece(text, 40, channelPiece(2, r.ch2ComNumber, r.ch2BaudRate, r.ch2ByteSize));
         putPiece(text, 60, stopBitsPiece(r.ch2StopBits));
         putPiece(text, 65, parityPiece(r.ch2Parity));
         putPiece(text, 70, speed);
-        if (r.ch2Mode == 3)
+        if (r.ch2Mode == Ch2Mode::MonitorT)
             putPiece(text, 80, toCp932(QStringLiteral("| ﾗｲﾝﾓﾆﾀＴ接続")));
-        else if (r.ch2Mode == 7)
+        else if (r.ch2Mode == Ch2Mode::MonitorRelay)
             putPiece(text, 80, toCp932(QStringLiteral("| ﾗｲﾝﾓﾆﾀ中継式")));
     } else {
         putPiece(text, 40, speed);

@@ -2,7 +2,8 @@
 // with its terminator so that a later piece overwrites what an earlier one wrote past its column.
 #pragma once
 
-#include "app/settings_records.h"
+#include "platform/cp932.h"
+#include "settings/settings_records.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,9 +14,5 @@ namespace kestrane {
 QByteArray statusTextBytes(const SettingsRecord& r, int fastDisplay);
 // The same, decoded for showing.
 QString statusText(const SettingsRecord& r, int fastDisplay);
-
-// Code page 932 conversions used wherever the program's texts meet fixed byte layouts.
-QByteArray toCp932(const QString& text);
-QString fromCp932(const QByteArray& bytes);
 
 } // namespace kestrane

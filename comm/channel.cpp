@@ -237,7 +237,7 @@ void Channels::receiveLoop(int channel, ReceiveConfig config)
             sink_->appendReceived(channel, s.receiveBuffer.data(), count);
         }
         // The relay passes on the bytes as received, never a time-stamp text, so it stays transparent.
-        if (config.ch2Mode == 7)
+        if (config.ch2Mode == Ch2Mode::MonitorRelay)
             relayWrite(channel == 1 ? 2 : 1, s.receiveBuffer.data(), count);
     }
     port.purgeComm(PURGE_RXCLEAR);

@@ -3,6 +3,9 @@
 // row label at x 0 and a separator line at line top + 16.
 #pragma once
 
+#include "platform/shift_jis.h"
+#include "settings/settings_records.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -76,14 +79,11 @@ struct PixelRect {
 // The row labels: "SEND"/"READ", or "2chR"/"1chR" when CH2 is a line monitor (ch2Mode 3 or 7).
 [[nodiscard]] constexpr const char* upperRowLabel(int ch2Mode)
 {
-    return (ch2Mode == 3 || ch2Mode == 7) ? "2chR" : "SEND";
+    return isLineMonitor(ch2Mode) ? "2chR" : "SEND";
 }
 [[nodiscard]] constexpr const char* lowerRowLabel(int ch2Mode)
 {
-    return (ch2Mode == 3 || ch2Mode == 7) ? "1chR" : "READ";
+    return isLineMonitor(ch2Mode) ? "1chR" : "READ";
 }
-
-// A Shift-JIS lead byte: it pairs with the byte after it.
-[[nodiscard]] constexpr bool isShiftJisLead(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 } // namespace kestrane

@@ -46,7 +46,7 @@ void drawByte(std::uint8_t byte, std::uint8_t tag, int displayMode, int x, int l
               DrawOpSink& sink)
 {
     using namespace display;
-    if (displayMode == 1) {
+    if (displayMode == DisplayMode::Hex) {
         const Ink ink = inkOf(tag);
         const int y = lineTop + (isUpperTag(tag) ? kUpperHexY : kLowerHexY);
         emitGlyph(sink, glyph::hexDigit(byte >> 4, ink), x, y);

@@ -1,6 +1,6 @@
 #include "traffic/low_speed_display.h"
 
-#include "app/settings_records.h"
+#include "settings/settings_records.h"
 #include "traffic/traffic_planes.h"
 
 #include <algorithm>
@@ -230,7 +230,7 @@ void LowSpeedDisplay::layoutStoredLines(int displayMode, int firstLine, int last
         // Whether the byte before `start` is a lead byte still waiting: a byte that is not a
         // lead byte never leaves one waiting, and within a row of lead bytes every other one
         // pairs with the next, so an odd row waits.
-        if (displayMode != 1 && start > 0) {
+        if (displayMode != DisplayMode::Hex && start > 0) {
             std::int32_t leads = 0;
             for (std::int32_t j = start - 1; j >= 0 && isShiftJisLead(data[static_cast<std::size_t>(j)]); --j)
                 ++leads;
@@ -272,7 +272,7 @@ std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int sc
     in.clickX = x;
     in.clickY = y;
     char text[16];
-    if (displayMode == 1) {
+    if (displayMode == DisplayMode::Hex) {
         in.textX = x - 10;
         in.textY = y - 18;
         if (byte <= 32) {

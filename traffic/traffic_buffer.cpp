@@ -1,5 +1,6 @@
 #include "traffic/traffic_buffer.h"
 
+#include "settings/settings_records.h"
 #include "traffic/log_file.h"
 
 #include <algorithm>
@@ -102,12 +103,12 @@ void TrafficBuffer::appendReceived(int channel, const std::uint8_t* bytes, std::
         return;
     Guard g(interlock_, channel == 1 ? Producer::Ch1 : Producer::Ch2);
 
-    const int kind = channel == 1 ? 1 : (config_.ch2Mode == 1 ? 3 : 0);
+    const int kind = channel == 1 ? 1 : (config_.ch2Mode == Ch2Mode::Independent ? 3 : 0);
 
     // Time-stamped mode: the stamp is stored in front of the chunk as ordinary data.
     char stamp[64];
     std::int32_t stampLength = 0;
-    if (config_.displayMode == 2) {
+    if (config_.displayMode == DisplayMode::TimeStampedAsc) {
         const CalendarTime t = clock_.localTime();
         const int n = channel == 1
             ? std::snprintf(stamp, sizeof stamp, "<%dd%d:%d,%d>", t.day, t.hour, t.minute, t.second)
@@ -132,7 +133,7 @@ void TrafficBuffer::appendSent(int channel, const std::uint8_t* bytes, std::int3
         return;
     Guard g(interlock_, Producer::Transmit);
     // The line monitors only listen, and the user may choose not to see sent text.
-    if (config_.ch2Mode == 3 || config_.ch2Mode == 7 || config_.showSentText == 0)
+    if (isLineMonitor(config_.ch2Mode) || config_.showSentText == 0)
         return;
 
     const int kind = channel == 1 ? 0 : 2;
@@ -178,7 +179,7 @@ void TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLeng
     if (total > 0)
         unsavedData.store(true);  // in both speeds, so fast-display traffic is offered for saving too
 
-    if (config_.displayMode == 0) {
+    if (config_.displayMode == DisplayMode::Asc) {
         if (config_.fastDisplay)
             feed_->feedFast(data + at, total, kind);
         else

@@ -1,6 +1,6 @@
 #include "traffic/traffic_config.h"
 
-#include "app/settings_records.h"
+#include "settings/settings_records.h"
 
 namespace kestrane {
 

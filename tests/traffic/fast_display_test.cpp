@@ -7,7 +7,7 @@
 #include "traffic/low_speed_display.h"
 #include "traffic_test_support.h"
 
-#include "app/settings_records.h"
+#include "settings/settings_records.h"
 
 #include <gtest/gtest.h>
 

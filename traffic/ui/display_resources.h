@@ -5,7 +5,7 @@
 
 #include "traffic/draw_ops.h"
 #include "traffic/text_measure.h"
-#include "traffic/ui/cp932_text.h"
+#include "platform/cp932.h"
 
 #include <QFont>
 #include <QPixmap>

@@ -1,5 +1,6 @@
-#include "traffic/ui/view_log_commands.h"
+#include "app/view_log_commands.h"
 
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/command_table.h"
 #include "app/status_text.h"
@@ -203,17 +204,17 @@ void ViewAndLogCommands::print()
 void registerViewAndLogCommands(CommandTable& table, ViewAndLogCommands& commands)
 {
     ViewAndLogCommands* c = &commands;
-    table.add(55500, [c] { c->newLog(); });
-    table.add(55501, [c] { c->openLog(); });
-    table.add(55502, [c] { c->saveLog(); });
-    table.add(55503, [c] { c->saveLogAs(); });
-    table.add(55504, [c] { c->pageSetup(); });
-    table.add(55505, [c] { c->print(); });
-    table.add(37833, [c] { c->firstLine(); });
-    table.add(37835, [c] { c->lastLine(); });
-    table.add(37836, [c] { c->search(); });
-    table.add(55507, [c] { c->redisplay(); });
-    table.add(55508, [c] { c->clearDisplay(); });
+    table.add(cmd::NewLog, [c] { c->newLog(); });
+    table.add(cmd::OpenLog, [c] { c->openLog(); });
+    table.add(cmd::SaveLog, [c] { c->saveLog(); });
+    table.add(cmd::SaveLogAs, [c] { c->saveLogAs(); });
+    table.add(cmd::PageSetup, [c] { c->pageSetup(); });
+    table.add(cmd::Print, [c] { c->print(); });
+    table.add(cmd::FirstLine, [c] { c->firstLine(); });
+    table.add(cmd::LastLine, [c] { c->lastLine(); });
+    table.add(cmd::Search, [c] { c->search(); });
+    table.add(cmd::Redisplay, [c] { c->redisplay(); });
+    table.add(cmd::ClearDisplay, [c] { c->clearDisplay(); });
 }
 
 } // namespace kestrane

@@ -1,4 +1,4 @@
-#include "app/settings_files.h"
+#include "settings/settings_files.h"
 
 #include "platform/le_bytes.h"
 
@@ -258,7 +258,7 @@ void applyLoadTimeChecks(SettingsRecord& r)
 
 int applyStartupDisplayRule(SettingsRecord& r)
 {
-    if (r.fastDisplayAtStart != 1 && r.displayMode != 0)
+    if (r.fastDisplayAtStart != 1 && r.displayMode != DisplayMode::Asc)
         r.displayMode = 1;
     const int fast = r.fastDisplayAtStart;
     if (fast != 0)

@@ -1,5 +1,5 @@
 // The four settings files: byte images, round trips, defaults, load-time checks, short files.
-#include "app/settings_files.h"
+#include "settings/settings_files.h"
 #include "platform/le_bytes.h"
 #include "support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "app/settings_records.h"
+#include "settings/settings_records.h"
 
 namespace kestrane {
 

@@ -1,11 +1,25 @@
-#include "traffic/ui/cp932_text.h"
+#include "platform/cp932.h"
 
-#include "traffic/display_geometry.h"
+#include "platform/shift_jis.h"
+
+#include <QStringEncoder>
 
 #include <QByteArrayView>
 #include <QStringDecoder>
 
 namespace kestrane {
+
+QByteArray toCp932(const QString& text)
+{
+    QStringEncoder enc("windows-31j");
+    return enc.encode(text);
+}
+
+QString fromCp932(const QByteArray& bytes)
+{
+    QStringDecoder dec("windows-31j");
+    return dec.decode(bytes);
+}
 
 Cp932Text::Cp932Text() : pairs_(60 * 256)
 {

@@ -34,6 +34,26 @@ std::string fixedText(const std::array<char, N>& field)
 inline constexpr const char* kDefaultPdfReader = "AcroRd32.exe";
 inline constexpr const char* kDefaultPdfPageCommand = "/A page=";
 
+// How CH2 is used (`ch2Mode`).
+struct Ch2Mode {
+    static constexpr std::int32_t NotUsed = 0;
+    static constexpr std::int32_t Independent = 1;   // a second independent port
+    static constexpr std::int32_t MonitorT = 3;      // line monitor, T connection
+    static constexpr std::int32_t MonitorRelay = 7;  // line monitor, relay
+};
+[[nodiscard]] constexpr bool isLineMonitor(std::int32_t ch2Mode)
+{
+    return ch2Mode == Ch2Mode::MonitorT || ch2Mode == Ch2Mode::MonitorRelay;
+}
+
+// How bytes are drawn (`displayMode`).
+struct DisplayMode {
+    static constexpr std::int32_t Asc = 0;
+    static constexpr std::int32_t Hex = 1;
+    static constexpr std::int32_t TimeStampedAsc = 2;
+    static constexpr std::int32_t AscWithIo = 3;  // never set: its radio button is always disabled
+};
+
 // General settings (178 bytes stored).
 struct SettingsRecord {
     static constexpr std::size_t kSize = 178;

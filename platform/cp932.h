@@ -1,9 +1,10 @@
-// Code page 932 text of the display, decoded for Qt. Every unit is framed here (a lead byte
+// Code page 932 (Shift-JIS) for Qt: whole-text conversions, and the display's unit decoder. Every unit is framed here (a lead byte
 // 81-9F or E0-FC with the byte after it, otherwise one byte) and decoded on its own, so a
 // broken pair never swallows the bytes after it. The tables are built once on construction
 // and only read afterwards, so any thread may decode.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -11,6 +12,10 @@
 #include <vector>
 
 namespace kestrane {
+
+// Whole texts to and from code page 932 bytes (the program's texts in fixed byte layouts).
+QByteArray toCp932(const QString& text);
+QString fromCp932(const QByteArray& bytes);
 
 class Cp932Text {
 public:

@@ -28,13 +28,6 @@ static void registerImageResources() { Q_INIT_RESOURCE(resources); }
 
 namespace kestrane {
 
-QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons,
-                                        QMessageBox::Icon icon)
-{
-    QMessageBox box(icon, QStringLiteral("Kestrane"), text, buttons, parent);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
-}
-
 // ---- TDrawWindow -------------------------------------------------------------------------
 
 TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)

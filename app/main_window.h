@@ -5,6 +5,7 @@
 #include "app/command_rules.h"
 #include "app/command_table.h"
 #include "app/external_tools.h"
+#include "platform/ui/message_box.h"
 
 #include <QAbstractScrollArea>
 #include <QMainWindow>
@@ -13,7 +14,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <memory>
 
 class QLabel;
 class QMenu;
@@ -25,11 +25,6 @@ class AppCore;
 class StartupView;
 class TrafficView;
 class ViewAndLogCommands;
-
-// Every message box of the program: owned by `parent`, caption "Kestrane".
-QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                        QMessageBox::Icon icon = QMessageBox::NoIcon);
 
 class TDrawWindow : public QAbstractScrollArea {
     Q_OBJECT

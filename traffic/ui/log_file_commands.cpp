@@ -13,14 +13,6 @@ const QString kLogFilter = QStringLiteral("ﾛｸﾞﾌｧｲﾙ(*.LOG)");
 
 } // namespace
 
-MessageBoxFn kestraneMessageBox(QWidget* parent)
-{
-    return [parent](const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) {
-        QMessageBox box(icon, QStringLiteral("Kestrane"), text, buttons, parent);
-        return static_cast<QMessageBox::StandardButton>(box.exec());
-    };
-}
-
 QString pathToQString(const std::filesystem::path& path) { return QFile::decodeName(path.c_str()); }
 
 std::filesystem::path qStringToPath(const QString& path) { return std::filesystem::path(QFile::encodeName(path).toStdString()); }

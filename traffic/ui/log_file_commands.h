@@ -2,6 +2,7 @@
 // question and the cannot-open message, installed into the hooks of LogCommands.
 #pragma once
 
+#include "platform/ui/message_box.h"
 #include "traffic/log_commands.h"
 
 #include <QMessageBox>
@@ -15,12 +16,6 @@ class QFileDialog;
 class QWidget;
 
 namespace kestrane {
-
-// Shows a message box with the caption "Kestrane" and returns the button pressed.
-using MessageBoxFn = std::function<QMessageBox::StandardButton(const QString& text, QMessageBox::StandardButtons buttons,
-                                                               QMessageBox::Icon icon)>;
-// The real message boxes, owned by `parent`.
-[[nodiscard]] MessageBoxFn kestraneMessageBox(QWidget* parent);
 
 enum class LogFileDialogKind { Open, Save };
 

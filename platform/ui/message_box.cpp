@@ -1,0 +1,19 @@
+#include "platform/ui/message_box.h"
+
+namespace kestrane {
+
+QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::Icon icon)
+{
+    QMessageBox box(icon, QStringLiteral("Kestrane"), text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+MessageBoxFn kestraneMessageBox(QWidget* parent)
+{
+    return [parent](const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) {
+        return showMessage(parent, text, buttons, icon);
+    };
+}
+
+} // namespace kestrane

@@ -1,5 +1,6 @@
 #include "settings/settings_files.h"
 
+#include "platform/atomic_file.h"
 #include "platform/le_bytes.h"
 
 #include <algorithm>
@@ -24,11 +25,7 @@ bool readPrefix(const std::filesystem::path& file, std::size_t limit, std::vecto
 
 bool writeWhole(const std::filesystem::path& file, std::span<const std::uint8_t> bytes)
 {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return writeFileAtomically(file, {bytes});
 }
 
 void clampRange(std::int32_t& v, std::int32_t lo, std::int32_t hi, std::int32_t fallback)

@@ -50,7 +50,8 @@ bool loadQuellorn1(Settings& s, const std::filesystem::path& dir);
 bool loadQuellorn2(Settings& s, const std::filesystem::path& dir);
 bool loadDrawSize(Settings& s, const std::filesystem::path& dir);
 
-// Writing into `dir`; a file that cannot be created is skipped (false).
+// Writing into `dir`, each file through a temporary file renamed into place (a failed write leaves
+// the old file whole); a file that cannot be created is skipped (false).
 bool saveQuellorn(const Settings& s, const std::filesystem::path& dir);
 bool saveQuellorn1(const Settings& s, const std::filesystem::path& dir);
 bool saveQuellorn2(const Settings& s, const std::filesystem::path& dir);

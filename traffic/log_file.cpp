@@ -1,5 +1,6 @@
 #include "traffic/log_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/le_bytes.h"
 
 #include <array>
@@ -32,17 +33,9 @@ std::size_t readUpTo(std::FILE* f, std::uint8_t* out, std::size_t size)
 
 bool writeLogFile(const std::filesystem::path& path, std::int32_t length, PlaneView tagPlane, PlaneView dataPlane)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return false;
     std::array<std::uint8_t, kLogHeaderSize> header{};
     le::putI32(header, 0, length);
-    bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size();
-    ok = ok && std::fwrite(tagPlane.data(), 1, tagPlane.size(), f) == tagPlane.size();
-    ok = ok && std::fwrite(dataPlane.data(), 1, dataPlane.size(), f) == dataPlane.size();
-    // A full disk may only show at the final flush.
-    const bool closed = std::fclose(f) == 0;
-    return ok && closed;
+    return writeFileAtomically(path, {header, tagPlane, dataPlane});
 }
 
 std::int32_t clampStoredLength(std::int32_t length)

@@ -23,7 +23,8 @@ inline constexpr std::size_t kLogFileSize = kLogHeaderSize + 2 * static_cast<std
 using PlaneView = std::span<const std::uint8_t, kTrafficPlaneSize>;
 using MutablePlaneView = std::span<std::uint8_t, kTrafficPlaneSize>;
 
-// Creates or overwrites `path` with `length` and both planes. False when the file cannot be
+// Creates or overwrites `path` (through a temporary file renamed into place, so a failed write
+// leaves the old file whole) with `length` and both planes. False when the file cannot be
 // created or not every byte could be written.
 [[nodiscard]] bool writeLogFile(const std::filesystem::path& path, std::int32_t length, PlaneView tagPlane,
                                 PlaneView dataPlane);

@@ -1,6 +1,7 @@
 // The four settings files: byte images, round trips, defaults, load-time checks, short files.
 #include "settings/settings_files.h"
 #include "platform/le_bytes.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -367,6 +368,27 @@ TEST(SettingsFiles, AFileThatCannotBeCreatedIsSkipped)
     std::filesystem::create_directory(dir / "Quellorn1.dat");  // a folder in the file's place
     EXPECT_FALSE(saveQuellorn1(s, dir.path()));
     EXPECT_TRUE(saveQuellorn2(s, dir.path()));
+}
+
+// A full disk (or a kill) in the middle of writing a settings file must not leave a short file:
+// a short Quellorn.dat would load its missing bytes as zeros (CH1 on COM0).
+TEST(SettingsFiles, AWriteThatFailsMidwayLeavesTheOldFileWhole)
+{
+    TempDir dir;
+    const Settings saved = distinctiveSettings();
+    ASSERT_TRUE(saveQuellorn(saved, dir.path()));
+    const auto before = readFileBytes(dir / "Quellorn.dat");
+
+    Settings changed = saved;
+    changed.record.ch1ComNumber = 42;
+    {
+        test::FileSizeLimit limit(100);  // the disk fills after 100 bytes
+        EXPECT_FALSE(saveQuellorn(changed, dir.path()));
+    }
+    EXPECT_EQ(readFileBytes(dir / "Quellorn.dat"), before);
+    Settings loaded;
+    ASSERT_TRUE(loadQuellorn(loaded, dir.path()));
+    EXPECT_EQ(loaded.record.ch1ComNumber, saved.record.ch1ComNumber);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "traffic/log_file.h"
 
 #include "platform/le_bytes.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "traffic/traffic_buffer.h"
 #include "traffic_test_support.h"
@@ -72,6 +73,20 @@ TEST(LogFile, WriteFailsWhenTheFileCannotBeCreated)
     test::TempDir dir;
     const auto plane = planeOf(0);
     EXPECT_FALSE(writeLogFile(dir / "missing" / "a.log", 0, *plane, *plane));
+}
+
+TEST(LogFile, AWriteThatFailsMidwayLeavesTheOldLogWhole)
+{
+    test::TempDir dir;
+    const auto old = planeOf(1);
+    ASSERT_TRUE(writeLogFile(dir / "a.log", 77, *old, *old));
+    const auto before = test::readFileBytes(dir / "a.log");
+    const auto next = planeOf(2);
+    {
+        test::FileSizeLimit limit(40000);  // the disk fills inside the data plane
+        EXPECT_FALSE(writeLogFile(dir / "a.log", 88, *next, *next));
+    }
+    EXPECT_EQ(test::readFileBytes(dir / "a.log"), before);
 }
 
 TEST(LogFile, ShortFileLoadsWhatItHoldsAndKeepsTheRest)

@@ -55,10 +55,10 @@ bool sameDevice(const std::string& a, const std::string& b)
 
 } // namespace
 
-PortResolver::PortResolver(const std::filesystem::path& confFile, std::filesystem::path consoleList)
-    : consoleList_(std::move(consoleList))
+std::map<int, std::string> parsePortsConf(std::string_view text)
 {
-    std::ifstream in(confFile);
+    std::map<int, std::string> entries;
+    std::istringstream in{std::string(text)};
     std::string line;
     while (std::getline(in, line)) {
         if (const auto hash = line.find('#'); hash != std::string::npos)
@@ -70,8 +70,18 @@ PortResolver::PortResolver(const std::filesystem::path& confFile, std::filesyste
         const std::string path = trim(line.substr(eq + 1));
         if (n == 0 || path.empty())
             continue;
-        entries_[n] = path;
+        entries[n] = path;
     }
+    return entries;
+}
+
+PortResolver::PortResolver(const std::filesystem::path& confFile, std::filesystem::path consoleList)
+    : consoleList_(std::move(consoleList))
+{
+    std::ifstream in(confFile, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    entries_ = parsePortsConf(text.str());
 }
 
 std::string PortResolver::pathFor(int comNumber) const

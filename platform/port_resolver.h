@@ -6,8 +6,13 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace kestrane {
+
+// The entries of a ports.conf text: COM number (1..255) to path. Lines without "=", with another
+// key or with an empty path are skipped; a later line for the same number wins.
+[[nodiscard]] std::map<int, std::string> parsePortsConf(std::string_view text);
 
 class PortResolver {
 public:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package that building, testing and running Kestrane needs.
-# Safe to run more than once.
+# Safe to run more than once. With --dev also the tools of the sanitizer and fuzz builds (clang).
 set -euo pipefail
 
 pkgs=(
@@ -12,6 +12,9 @@ pkgs=(
   xvfb xauth xdotool x11-apps
   poppler-utils socat xdg-utils
 )
+if [ "${1:-}" = "--dev" ]; then
+  pkgs+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Sets up everything, builds, and runs every test.
+# Extra cmake arguments come from KESTRANE_CMAKE_ARGS (CI sets -DKESTRANE_WERROR=ON).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh
+# shellcheck disable=SC2086
+bash scripts/build.sh ${KESTRANE_CMAKE_ARGS:-}
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"

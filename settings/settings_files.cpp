@@ -247,9 +247,12 @@ void applyLoadTimeChecks(SettingsRecord& r)
     clampRange(r.bufferSize, 200, 600, 600);
     clampRange(r.autoScroll, 0, 1, 1);
     clampRange(r.macroClockMs, 1, 1000, 200);
-    if (r.ch1MaskRxChar == 0 && r.ch1MaskRxFlag == 0)
+    // A channel must wait for at least one receive event. An event is in the mask only when its
+    // flag is exactly 1, so a damaged file with other values would leave a channel that never
+    // reads: both flags off counts as both 0.
+    if (r.ch1MaskRxChar != 1 && r.ch1MaskRxFlag != 1)
         r.ch1MaskRxChar = 1;
-    if (r.ch2MaskRxChar == 0 && r.ch2MaskRxFlag == 0)
+    if (r.ch2MaskRxChar != 1 && r.ch2MaskRxFlag != 1)
         r.ch2MaskRxChar = 1;
 }
 
@@ -263,32 +266,37 @@ int applyStartupDisplayRule(SettingsRecord& r)
     return fast;
 }
 
+void loadQuellornBytes(Settings& s, std::span<const std::uint8_t> bytes)
+{
+    // Bytes a short file lacks read as zero; bytes past the record are not read.
+    std::array<std::uint8_t, kQuellornSize> img{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
+    std::span<const std::uint8_t> all(img);
+    s.record = readSettingsRecord(all.subspan<0, SettingsRecord::kSize>());
+    le::getBytes(all, 178, s.pdfReaderPath);
+    le::getBytes(all, 438, s.pdfPageCommand);
+    // A text without its NUL would run past its field: keep the last byte a terminator.
+    s.pdfReaderPath.back() = 0;
+    s.pdfPageCommand.back() = 0;
+    if (fixedText(s.pdfReaderPath).size() < 4)
+        setFixedText(s.pdfReaderPath, kDefaultPdfReader);
+    if (fixedText(s.pdfPageCommand).size() < 2)
+        setFixedText(s.pdfPageCommand, kDefaultPdfPageCommand);
+    applyLoadTimeChecks(s.record);
+}
+
 bool loadQuellorn(Settings& s, const std::filesystem::path& dir)
 {
     std::vector<std::uint8_t> bytes;
-    const bool read = readPrefix(dir / kQuellornFile, kQuellornSize, bytes);
-    if (read) {
-        // Bytes a short file lacks read as zero.
-        std::array<std::uint8_t, kQuellornSize> img{};
-        std::copy(bytes.begin(), bytes.end(), img.begin());
-        std::span<const std::uint8_t> all(img);
-        s.record = readSettingsRecord(all.subspan<0, SettingsRecord::kSize>());
-        le::getBytes(all, 178, s.pdfReaderPath);
-        le::getBytes(all, 438, s.pdfPageCommand);
-        // A text without its NUL would run past its field: keep the last byte a terminator.
-        s.pdfReaderPath.back() = 0;
-        s.pdfPageCommand.back() = 0;
-        if (fixedText(s.pdfReaderPath).size() < 4)
-            setFixedText(s.pdfReaderPath, kDefaultPdfReader);
-        if (fixedText(s.pdfPageCommand).size() < 2)
-            setFixedText(s.pdfPageCommand, kDefaultPdfPageCommand);
-    } else {
-        s.record = SettingsRecord{};
-        setFixedText(s.pdfReaderPath, kDefaultPdfReader);
-        setFixedText(s.pdfPageCommand, kDefaultPdfPageCommand);
+    if (readPrefix(dir / kQuellornFile, kQuellornSize, bytes)) {
+        loadQuellornBytes(s, bytes);
+        return true;
     }
+    s.record = SettingsRecord{};
+    setFixedText(s.pdfReaderPath, kDefaultPdfReader);
+    setFixedText(s.pdfPageCommand, kDefaultPdfPageCommand);
     applyLoadTimeChecks(s.record);
-    return read;
+    return false;
 }
 
 bool loadQuellorn1(Settings& s, const std::filesystem::path& dir)
@@ -303,6 +311,14 @@ bool loadQuellorn1(Settings& s, const std::filesystem::path& dir)
     return true;
 }
 
+void loadQuellorn2Bytes(Settings& s, std::span<const std::uint8_t> bytes)
+{
+    std::array<std::uint8_t, SamplingSettings::kSize> img{};
+    writeSamplingSettings(s.sampling, img);
+    std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
+    s.sampling = readSamplingSettings(img);
+}
+
 bool loadQuellorn2(Settings& s, const std::filesystem::path& dir)
 {
     std::vector<std::uint8_t> bytes;
@@ -310,11 +326,16 @@ bool loadQuellorn2(Settings& s, const std::filesystem::path& dir)
         s.sampling = SamplingSettings{};
         return false;
     }
-    std::array<std::uint8_t, SamplingSettings::kSize> img{};
-    writeSamplingSettings(s.sampling, img);
-    std::copy(bytes.begin(), bytes.end(), img.begin());
-    s.sampling = readSamplingSettings(img);
+    loadQuellorn2Bytes(s, bytes);
     return true;
+}
+
+void loadDrawSizeBytes(Settings& s, std::span<const std::uint8_t> bytes)
+{
+    std::array<std::uint8_t, kDrawSizeSize> img{};
+    le::putI32(img, 0, s.startupSizeCode);
+    std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
+    s.startupSizeCode = le::getI32(img, 0);
 }
 
 bool loadDrawSize(Settings& s, const std::filesystem::path& dir)
@@ -322,10 +343,7 @@ bool loadDrawSize(Settings& s, const std::filesystem::path& dir)
     std::vector<std::uint8_t> bytes;
     if (!readPrefix(dir / kDrawSizeFile, kDrawSizeSize, bytes))
         return false;
-    std::array<std::uint8_t, 4> img{};
-    le::putI32(img, 0, s.startupSizeCode);
-    std::copy(bytes.begin(), bytes.end(), img.begin());
-    s.startupSizeCode = le::getI32(img, 0);
+    loadDrawSizeBytes(s, bytes);
     return true;
 }
 

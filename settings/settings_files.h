@@ -42,6 +42,12 @@ void applyLoadTimeChecks(SettingsRecord& r);
 // The start-up display rule; returns the initial display speed (fast display when non-zero).
 int applyStartupDisplayRule(SettingsRecord& r);
 
+// Loading from the bytes of a file (what the file loaders below do once the file is read): the
+// bytes past the record are ignored and the bytes a short file lacks keep the rules of each file.
+void loadQuellornBytes(Settings& s, std::span<const std::uint8_t> bytes);
+void loadQuellorn2Bytes(Settings& s, std::span<const std::uint8_t> bytes);
+void loadDrawSizeBytes(Settings& s, std::span<const std::uint8_t> bytes);
+
 // Loading from `dir`. Each returns false when the file does not open; the defaults are then in place.
 // loadQuellorn applies the defaults when missing, the text-length rules when read, and always the
 // load-time checks (the display rule is separate).

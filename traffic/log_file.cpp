@@ -3,10 +3,12 @@
 #include "platform/atomic_file.h"
 #include "platform/le_bytes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -47,6 +49,22 @@ std::int32_t clampStoredLength(std::int32_t length)
     return length;
 }
 
+std::optional<std::int32_t> readLogBytes(std::span<const std::uint8_t> bytes, MutablePlaneView tagPlane,
+                                         MutablePlaneView dataPlane)
+{
+    if (bytes.size() < kLogHeaderSize)
+        return std::nullopt;
+    const auto tags = bytes.subspan(kLogHeaderSize, std::min(bytes.size() - kLogHeaderSize, tagPlane.size()));
+    std::copy(tags.begin(), tags.end(), tagPlane.begin());
+    // The two planes follow each other in the file as in the buffer: a file that ends inside
+    // the tag plane leaves the whole data plane as it was.
+    if (tags.size() == tagPlane.size()) {
+        const auto rest = bytes.subspan(kLogHeaderSize + tagPlane.size());
+        std::copy_n(rest.begin(), std::min(rest.size(), dataPlane.size()), dataPlane.begin());
+    }
+    return clampStoredLength(le::getI32(bytes, 0));
+}
+
 std::optional<std::int32_t> readLogFile(const std::filesystem::path& path, MutablePlaneView tagPlane,
                                         MutablePlaneView dataPlane)
 {
@@ -54,15 +72,9 @@ std::optional<std::int32_t> readLogFile(const std::filesystem::path& path, Mutab
     if (raw == nullptr)
         return std::nullopt;
     const std::unique_ptr<std::FILE, FileCloser> f(raw);
-
-    std::array<std::uint8_t, kLogHeaderSize> header{};
-    if (readUpTo(f.get(), header.data(), header.size()) != header.size())
-        return std::nullopt;
-    // The two planes follow each other in the file as in the buffer: a file that ends inside
-    // the tag plane leaves the whole data plane as it was.
-    if (readUpTo(f.get(), tagPlane.data(), tagPlane.size()) == tagPlane.size())
-        readUpTo(f.get(), dataPlane.data(), dataPlane.size());
-    return clampStoredLength(le::getI32(header, 0));
+    std::vector<std::uint8_t> bytes(kLogFileSize);
+    bytes.resize(readUpTo(f.get(), bytes.data(), bytes.size()));
+    return readLogBytes(bytes, tagPlane, dataPlane);
 }
 
 std::filesystem::path autoLogPath(const std::filesystem::path& logDirectory, std::string_view prefix,

@@ -33,6 +33,10 @@ using MutablePlaneView = std::span<std::uint8_t, kTrafficPlaneSize>;
 // anything above 36000 becomes 36000, so every index derived from it stays in the planes.
 [[nodiscard]] std::int32_t clampStoredLength(std::int32_t length);
 
+// The same for the bytes of a log file already read (at most the first 72004 count).
+[[nodiscard]] std::optional<std::int32_t> readLogBytes(std::span<const std::uint8_t> bytes,
+                                                       MutablePlaneView tagPlane, MutablePlaneView dataPlane);
+
 // Reads the 4-byte length, then up to 72000 bytes into the tag plane and on into the data plane
 // (as one contiguous image). A short file loads what it holds and the rest of the planes keeps
 // its previous content. Returns the (clamped) stored length, or nothing when the file cannot be

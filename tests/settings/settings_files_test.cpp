@@ -237,6 +237,18 @@ TEST(SettingsFiles, BothMaskFlagsOffTurnsReceiveCharacterOn)
     EXPECT_EQ(loaded.record.ch1MaskRxFlag, 0);
     EXPECT_EQ(loaded.record.ch2MaskRxChar, 0);  // CH2 has a flag set: left alone
     EXPECT_EQ(loaded.record.ch2MaskRxFlag, 1);
+
+    // Flags that are neither 0 nor 1 (a damaged file) put no event into the mask either: the
+    // channel would never read, so they count as both off.
+    s.record.ch1MaskRxChar = 2;
+    s.record.ch1MaskRxFlag = -1;
+    s.record.ch2MaskRxChar = 7;
+    s.record.ch2MaskRxFlag = 1;
+    saveQuellorn(s, dir.path());
+    loadQuellorn(loaded, dir.path());
+    EXPECT_EQ(loaded.record.ch1MaskRxChar, 1);
+    EXPECT_EQ(loaded.record.ch1MaskRxFlag, -1);
+    EXPECT_EQ(loaded.record.ch2MaskRxChar, 7);  // EV_RXFLAG is in CH2's mask: taken as stored
 }
 
 TEST(SettingsFiles, StartupDisplayRule)

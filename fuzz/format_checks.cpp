@@ -1,0 +1,30 @@
+#include "fuzz/format_checks.h"
+
+#include <array>
+
+namespace kestrane::fuzz {
+
+std::span<const FormatCheck> formatChecks()
+{
+    static constexpr std::array<FormatCheck, 8> checks{{
+        {"quellorn", checkQuellorn},
+        {"quellorn1", checkQuellorn1},
+        {"quellorn2", checkQuellorn2},
+        {"draw_size", checkDrawSize},
+        {"log_file", checkLogFile},
+        {"ports_conf", checkPortsConf},
+        {"hex_notation", checkHexNotation},
+        {"search_hex", checkSearchHex},
+    }};
+    return checks;
+}
+
+CheckFn findCheck(const std::string& name)
+{
+    for (const FormatCheck& c : formatChecks())
+        if (name == c.name)
+            return c.check;
+    return nullptr;
+}
+
+} // namespace kestrane::fuzz

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the whole suite with AddressSanitizer+UBSan (build-asan/) and with ThreadSanitizer
+# (build-tsan/) and runs every test under each. Arguments pick the builds: asan, tsan (default both).
+# Extra cmake arguments come from KESTRANE_CMAKE_ARGS (CI sets -DKESTRANE_WERROR=ON).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+for kind in "${@:-asan tsan}"; do
+  for k in $kind; do
+    option=$(echo "$k" | tr '[:lower:]' '[:upper:]')
+    # shellcheck disable=SC2086
+    cmake -S . -B "build-$k" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DKESTRANE_$option=ON" \
+      "${launcher[@]}" ${KESTRANE_CMAKE_ARGS:-} >/dev/null
+    cmake --build "build-$k" -j "$(nproc)"
+    ctest --test-dir "build-$k" --output-on-failure -j "$(nproc)" --timeout 600
+  done
+done

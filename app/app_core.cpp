@@ -26,7 +26,10 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
     : startDirectory_(std::move(startDirectory)),
       clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()),
       traffic_(*clock_),
-      channels_(settings_, opener ? std::move(opener) : systemPortOpener(startDirectory_))
+      channels_(settings_, opener ? std::move(opener) : systemPortOpener(startDirectory_)),
+      textTransfer_(sendState_, settings_.record,
+                    [this](int channel, std::span<const std::uint8_t> frame) { return transmit(channel, frame); },
+                    [this](int channel) { return channels_.running(channel); })
 {
     channels_.setSink(this);
     applySettings();
@@ -78,6 +81,12 @@ int AppCore::transmit(int channel, std::span<const std::uint8_t> frame)
     return transmitFrame(channels_, traffic_, channel, frame);
 }
 
+void AppCore::closeChannel(int channel)
+{
+    textTransfer_.stop(channel, TransferEnd::ChannelClosed);
+    channels_.closeChannel(channel);
+}
+
 void AppCore::takeSample(const std::uint8_t* /*bytes*/, std::size_t /*count*/)
 {
     // Sampling of received fields is not built yet; the hook keeps its place before the append.
@@ -101,10 +110,12 @@ void AppCore::saveSettings()
 void AppCore::shutdown()
 {
     saveSettings();
+    textTransfer_.stop(1, TransferEnd::ChannelClosed);
+    textTransfer_.stop(2, TransferEnd::ChannelClosed);
     if (channels_.running(1))
-        channels_.closeChannel(1);
+        closeChannel(1);
     if (channels_.running(2))
-        channels_.closeChannel(2);
+        closeChannel(2);
     dioOutputs.fill(0);
     dioBoard_.close();
     dioBoard_.close();

@@ -7,7 +7,9 @@
 #include "comm/channel.h"
 #include "platform/clock.h"
 #include "platform/dio_board.h"
+#include "sending/character_send.h"
 #include "sending/send_buffer.h"
+#include "sending/text_transfer.h"
 #include "traffic/traffic_buffer.h"
 
 #include <array>
@@ -43,6 +45,10 @@ public:
     [[nodiscard]] TrafficBuffer& traffic() { return traffic_; }
     // The send buffer, the text being converted and the checksum state (GUI thread only).
     [[nodiscard]] SendState& sendState() { return sendState_; }
+    // The character send dialogs' records and histories, kept for the whole run.
+    [[nodiscard]] SendDialogMemory& sendDialogMemory() { return sendDialogMemory_; }
+    // The text-file transfers on CH1 and CH2.
+    [[nodiscard]] TextTransfer& textTransfer() { return textTransfer_; }
     [[nodiscard]] const std::filesystem::path& startDirectory() const { return startDirectory_; }
 
     // Display speed: 1 fast display, 0 low-speed display.
@@ -55,6 +61,11 @@ public:
 
     // Writes the frame to CH1 or CH2 and records it (result codes of transmitFrame).
     int transmit(int channel, std::span<const std::uint8_t> frame);
+
+    // Closes a channel once what runs on it has ended: a text transfer on the channel stops
+    // first, with its file closed. Every close of an open channel (COM-port command, exit)
+    // goes through here.
+    void closeChannel(int channel);
 
     // Start-up file steps; each returns false when its file was missing (defaults in place).
     bool loadStartupSize();
@@ -81,8 +92,10 @@ private:
     Settings settings_;
     int fastDisplay_ = 1;
     SendState sendState_;
+    SendDialogMemory sendDialogMemory_;
     TrafficBuffer traffic_;
     Channels channels_;  // after the buffer: its threads append to it until they are joined
+    TextTransfer textTransfer_;  // after the channels it writes to
     DioBoard dioBoard_;
 };
 

@@ -3,6 +3,7 @@
 #include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/menu_tree.h"
+#include "app/sending_commands.h"
 #include "app/shell_commands.h"
 #include "app/startup_sequence.h"
 #include "app/status_text.h"
@@ -84,6 +85,7 @@ void TDrawWindow::registerCommands()
     commands_.add(cmd::ToggleSpeed, [this] { toggleSpeed(); }, [this] { return core_.settings().record.displayMode == DisplayMode::Asc; });
     registerShellCommands(commands_, this, tools_, core_);
     registerViewAndLogCommands(commands_, *viewCommands_);
+    sendingCommands_ = registerSendingCommands(commands_, *this, core_, tools_);
 }
 
 CommandState TDrawWindow::commandState() const
@@ -121,6 +123,23 @@ void TDrawWindow::stopTimer1()
 
 bool TDrawWindow::timerRunning() const { return timer1_ != 0; }
 
+void TDrawWindow::startTransferTimer(int channel, int ms)
+{
+    if (channel == 1 || channel == 2)
+        transferTimers_[static_cast<std::size_t>(channel - 1)].start(ms, Qt::PreciseTimer, this);
+}
+
+void TDrawWindow::stopTransferTimer(int channel)
+{
+    if (channel == 1 || channel == 2)
+        transferTimers_[static_cast<std::size_t>(channel - 1)].stop();
+}
+
+bool TDrawWindow::transferTimerActive(int channel) const
+{
+    return (channel == 1 || channel == 2) && transferTimers_[static_cast<std::size_t>(channel - 1)].isActive();
+}
+
 void TDrawWindow::updateStatusText()
 {
     emit statusTextChanged(statusText(core_.settings().record, core_.fastDisplay()));
@@ -145,6 +164,12 @@ bool TDrawWindow::canClose()
 
 void TDrawWindow::timerEvent(QTimerEvent* event)
 {
+    for (int channel : {1, 2}) {
+        if (event->timerId() == transferTimers_[static_cast<std::size_t>(channel - 1)].timerId()) {
+            sendingCommands_->transferTick(channel);  // timers 2 and 3
+            return;
+        }
+    }
     if (event->timerId() != timer1_) {
         QAbstractScrollArea::timerEvent(event);
         return;

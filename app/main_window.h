@@ -8,9 +8,11 @@
 #include "platform/ui/message_box.h"
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QMainWindow>
 #include <QMessageBox>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,6 +24,7 @@ class QAction;
 namespace kestrane {
 
 class AppCore;
+class SendingCommands;
 class StartupView;
 class TrafficView;
 class ViewAndLogCommands;
@@ -57,6 +60,13 @@ public:
     // Switches between fast and low-speed display (command 37832 and F5).
     void toggleSpeed();
 
+    // Timers 2 and 3: the text-file transfer on CH1 and CH2; each tick is one step of it.
+    // Starting a running timer restarts it with the new interval.
+    void startTransferTimer(int channel, int ms);
+    void stopTransferTimer(int channel);
+    [[nodiscard]] bool transferTimerActive(int channel) const;
+    [[nodiscard]] SendingCommands& sendingCommands() { return *sendingCommands_; }
+
 signals:
     void statusTextChanged(const QString& text);
 
@@ -80,6 +90,8 @@ private:
     int timer1_ = 0;
     std::unique_ptr<TrafficView> display_;
     std::unique_ptr<ViewAndLogCommands> viewCommands_;
+    std::unique_ptr<SendingCommands> sendingCommands_;
+    std::array<QBasicTimer, 2> transferTimers_;
     std::optional<QRect> searchHighlight_;  // the search hit the last tick framed, in viewport pixels
 };
 

@@ -1,0 +1,117 @@
+#include "sending/ui/fixed_string_dialog.h"
+
+#include "platform/cp932.h"
+#include "sending/fixed_strings.h"
+#include "sending/ui/character_send_dialog.h"
+#include "sending/ui/transmit_retry.h"
+#include "settings/settings_records.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
+    : QDialog(parent), services_(std::move(services))
+{
+    setObjectName(QStringLiteral("712"));
+    setWindowTitle(QStringLiteral("文字送信Diagram"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto* listLabel = new QLabel(QStringLiteral("Setting Character"), this);
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("list"));
+    list_->setSortingEnabled(false);
+    list_->setMinimumWidth(360);
+    // Selecting a line puts it into the send text; nothing is sent.
+    connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+        if (item) {
+            const QByteArray bytes = item->data(Qt::UserRole).toByteArray();
+            services_.sendState->sendText.assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        }
+    });
+    for (const std::string& s : loadFixedStrings(services_.startDirectory)) {
+        const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
+        auto* item = new QListWidgetItem(fromCp932(bytes), list_);
+        item->setData(Qt::UserRole, bytes);
+    }
+
+    ch1_ = new QRadioButton(QStringLiteral("ch1"), this);
+    ch1_->setObjectName(QStringLiteral("501"));
+    ch2_ = new QRadioButton(QStringLiteral("ch2"), this);
+    ch2_->setObjectName(QStringLiteral("502"));
+    ch1_->setChecked(true);
+    const bool ch2InUse = services_.settings->ch2Mode != Ch2Mode::NotUsed;
+    ch1_->setEnabled(ch2InUse);
+    ch2_->setEnabled(ch2InUse);
+
+    const auto button = [this](const QString& label, int id) {
+        auto* b = new QPushButton(label, this);
+        b->setObjectName(QString::number(id));
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto* sendHex = button(QStringLiteral("送信"), 205);
+    auto* sendAsc = button(QStringLiteral("ASCで送信"), 217);
+    auto* edit = button(QStringLiteral("編集"), 216);
+    auto* close = button(QStringLiteral("閉じる"), 202);
+    auto* help = button(QStringLiteral("ﾍﾙﾌﾟ"), 203);
+    connect(sendHex, &QPushButton::clicked, this, [this] { send(TextForm::HexNotation); });
+    connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
+    connect(edit, &QPushButton::clicked, this, [this] {
+        if (!services_.editFixedStrings || !services_.editFixedStrings())
+            services_.message(QString::fromUtf8(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
+    });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(help, &QPushButton::clicked, this, [this] {
+        if (services_.manualAtPage)
+            services_.manualAtPage(39);
+    });
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(ch1_);
+    side->addWidget(ch2_);
+    side->addSpacing(8);
+    for (QPushButton* b : {sendHex, sendAsc, edit, help, close})
+        side->addWidget(b);
+    side->addStretch();
+    auto* listColumn = new QVBoxLayout;
+    listColumn->addWidget(listLabel);
+    listColumn->addWidget(list_, 1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(listColumn, 1);
+    layout->addLayout(side);
+}
+
+int TRsinputsend2::channel() const
+{
+    return ch2_->isChecked() ? 2 : 1;
+}
+
+void TRsinputsend2::send(TextForm form)
+{
+    // The line selected here is what goes out, even when another sender used the send text
+    // since it was selected; before any selection nothing is sent.
+    QListWidgetItem* item = list_->currentItem();
+    if (!item)
+        return;
+    SendState& state = *services_.sendState;
+    const QByteArray bytes = item->data(Qt::UserRole).toByteArray();
+    state.sendText.assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    state.sendBuffer.count = 0;
+    const std::string_view text = state.sendText.view();
+    if (!text.empty()) {
+        if (form == TextForm::HexNotation)
+            state.convertHexNotation(text, true, services_.settings->checksumMethod);
+        else
+            state.convertAsc(text, services_.settings->checksumMethod);
+    }
+    transmitWithRetry(services_.transmit, channel(), state.sendBuffer.frame(), services_.message);
+}
+
+} // namespace kestrane

@@ -3,18 +3,28 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kestrane {
 
+namespace {
+
+// 102400 as "102,400".
+QString grouped(std::uint64_t n)
+{
+    QString digits = QString::number(static_cast<qulonglong>(n));
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    return digits;
+}
+
+} // namespace
+
 QString transferProgressText(std::uint64_t sent, std::uint64_t size)
 {
-    const QLocale c = QLocale::c();
-    return QStringLiteral("%1 / %2 バイト")
-        .arg(c.toString(static_cast<qulonglong>(sent)), c.toString(static_cast<qulonglong>(size)));
+    return QStringLiteral("%1 / %2 バイト").arg(grouped(sent), grouped(size));
 }
 
 TextTransferProgress::TextTransferProgress(int channel, const QString& fileName, std::function<void()> cancel,

@@ -153,7 +153,8 @@ void SendingCommands::startTextTransfer(int channel)
             p->raise();
             p->activateWindow();
         }
-        message(QStringLiteral("ＣＨ%1はテキスト転送中です。").arg(channel), QMessageBox::Ok, QMessageBox::Information);
+        message(channel == 1 ? QStringLiteral("ＣＨ１はテキスト転送中です。") : QStringLiteral("ＣＨ２はテキスト転送中です。"),
+                QMessageBox::Ok, QMessageBox::Information);
         return;
     }
     if (!core_.channels().running(channel)) {

@@ -84,78 +84,27 @@ TEST(CharacterSendRecord, OpensFromTheSettingsWithCh1AndStoresBack)
     EXPECT_EQ(back, expected);
 }
 
-struct PreparedFrame {
-    std::unique_ptr<SendState> state = std::make_unique<SendState>();
-    SendHistory history;
-    Bytes frame() const { return Bytes(state->sendBuffer.frame().begin(), state->sendBuffer.frame().end()); }
-};
-
-TEST(CharacterSend, TheRecordDecoratesAndTheSettingsChooseTheChecksum)
-{
-    SettingsRecord settings;
-    settings.sendStartCharOn = 0;  // the dialog's record wins over the stored switches
-    settings.checksumMethod = 1;   // byte sum
-    settings.checksumOutputForm = 1;
-    CharacterSendRecord r;
-    r.startOn = r.stopOn = r.checksumOn = r.endOn = 1;
-    r.startCharHex = characterField("02");
-    r.stopCharHex = characterField("03");
-    r.endCharHex = characterField("0D");
-
-    PreparedFrame p;
-    EXPECT_TRUE(prepareCharacterSend(*p.state, p.history, r, settings, "\"AB\"", TextForm::HexNotation));
-    EXPECT_EQ(p.frame(), (Bytes{0x02, 0x41, 0x42, 0x03, '8', '3', 0x0D}));
-    EXPECT_EQ(p.state->sendText.view(), "\"AB\"");
-
-    settings.checksumMethod = 0;
-    settings.checksumOutputForm = 0;
-    prepareCharacterSend(*p.state, p.history, r, settings, "\"AB\"", TextForm::Asc);
-    EXPECT_EQ(p.frame(), (Bytes{0x02, '"', 'A', 'B', '"', 0x03, 0x22 ^ 0x41 ^ 0x42 ^ 0x22, 0x0D}));
-    EXPECT_EQ(p.history.texts().size(), 1u);  // the same line twice
-}
-
-TEST(CharacterSend, AnEmptyLineSendsOnlyTheCharactersAndLeavesTheHistory)
-{
-    SettingsRecord settings;
-    CharacterSendRecord r;
-    r.startOn = r.checksumOn = r.endOn = 1;
-    r.startCharHex = characterField("02");
-    r.endCharHex = characterField("0D");
-    PreparedFrame p;
-    EXPECT_FALSE(prepareCharacterSend(*p.state, p.history, r, settings, "", TextForm::HexNotation));
-    EXPECT_EQ(p.frame(), (Bytes{0x02, 0x0D}));
-    EXPECT_TRUE(p.history.texts().empty());
-
-    CharacterSendRecord none;
-    prepareCharacterSend(*p.state, p.history, none, settings, "", TextForm::Asc);
-    EXPECT_TRUE(p.frame().empty());
-}
-
 TEST(CharacterSend, ALongLineIsCutAt511BytesWithoutSplittingACharacter)
 {
     SettingsRecord settings;
     CharacterSendRecord r;
-    PreparedFrame p;
+    auto state = std::make_unique<SendState>();
+    SendHistory history;
+    const auto frame = [&] { return Bytes(state->sendBuffer.frame().begin(), state->sendBuffer.frame().end()); };
     // 510 ASCII bytes and a double-byte character: 512 bytes, the pair does not fit.
     std::string line(510, 'a');
     line += "\x82\xA0";
-    prepareCharacterSend(*p.state, p.history, r, settings, line, TextForm::Asc);
-    EXPECT_EQ(p.frame().size(), 510u);
-    EXPECT_EQ(p.history.texts().front(), std::string(510, 'a'));
+    prepareCharacterSend(*state, history, r, settings, line, TextForm::Asc);
+    EXPECT_EQ(frame().size(), 510u);
+    EXPECT_EQ(history.texts().front(), std::string(510, 'a'));
 
     line = std::string(509, 'a') + "\x82\xA0" + "b";
-    prepareCharacterSend(*p.state, p.history, r, settings, line, TextForm::Asc);
-    EXPECT_EQ(p.frame().size(), 511u);
-    EXPECT_EQ(p.frame().back(), 0xA0);
-}
-
-TEST(Cp932Prefix, CountsDoubleByteCharactersWhole)
-{
-    EXPECT_EQ(cp932PrefixLength("abc", 2), 2u);
-    EXPECT_EQ(cp932PrefixLength("a\x82\xA0", 2), 1u);
-    EXPECT_EQ(cp932PrefixLength("a\x82\xA0", 3), 3u);
-    EXPECT_EQ(cp932PrefixLength("\xE0\x40\xFC", 3), 3u);  // a lead byte at the end stands alone
-    EXPECT_EQ(cp932PrefixLength("\xA0\xA0", 1), 1u);      // half-width kana: single bytes
+    prepareCharacterSend(*state, history, r, settings, line, TextForm::Asc);
+    EXPECT_EQ(frame().size(), 511u);
+    EXPECT_EQ(frame().back(), 0xA0);
+    // A lead byte at the very end stands alone; half-width kana are single bytes.
+    EXPECT_EQ(cp932PrefixLength("\xE0\x40\xFC", 3), 3u);
+    EXPECT_EQ(cp932PrefixLength("\xA0\xA0", 1), 1u);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/control_character_dialog.h"
 #include "sending/ui/fixed_string_dialog.h"
-#include "sending/ui/text_transfer_progress.h"
 #include "sending/ui/transmit_retry.h"
 #include "support/temp_dir.h"
 
@@ -173,92 +172,51 @@ TEST_F(SendDialogs, YesSendsTheFrameAsItWasEvenIfTheSendBufferChangedMeanwhile)
 
 // ---- dialog 708 ----
 
-TEST_F(SendDialogs, TypedLineGoesOutFramedAndJoinsTheHistory)
+TEST_F(SendDialogs, TheHistoryListFollowsEverySendAndAPickOnlyFillsTheLine)
 {
-    settings.sendStartCharOn = settings.sendStopCharOn = settings.sendChecksumOn = settings.sendEndCharOn = 1;
-    setFixedText(settings.sendStartCharHex, "02");
-    setFixedText(settings.sendStopCharHex, "03");
+    settings.sendEndCharOn = 1;
     setFixedText(settings.sendEndCharHex, "0D");
     auto* d = new TRsinputsend1(memory.typed, services());
     d->show();
     EXPECT_EQ(d->objectName(), "708");
-    EXPECT_EQ(child<QLineEdit>(d, "402")->text(), "02");
-    EXPECT_TRUE(child<QCheckBox>(d, "303")->isChecked());
+    EXPECT_EQ(child<QLineEdit>(d, "404")->text(), "0D");
+    EXPECT_TRUE(child<QCheckBox>(d, "304")->isChecked());
 
     type(d, "\"AB\"");
     click(d, "201");
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], (Sent{1, {0x02, 0x41, 0x42, 0x03, 0x03, 0x0D}}));
-    EXPECT_EQ(items(d->historyList()), QStringList{"\"AB\""});
-
     type(d, "\"AB\"");
-    click(d, "216");  // ASC: the quotes are data
-    EXPECT_EQ(sent[1].frame, (Bytes{0x02, '"', 'A', 'B', '"', 0x03, 0x03, 0x0D}));
-    EXPECT_EQ(items(d->historyList()), QStringList{"\"AB\""});  // same text: one entry
-
+    click(d, "216");  // ASC: the quotes are data; the same text keeps one entry
     type(d, "0D0A");
+    results = {1};  // fails, yet joins the history
     QTest::keyClick(d->inputLine(), Qt::Key_Return);  // Enter sends in hex notation
-    EXPECT_EQ(sent.back().frame, (Bytes{0x02, 0x0D, 0x0A, 0x03, 0x07, 0x0D}));
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0], (Sent{1, {0x41, 0x42, 0x0D}}));
+    EXPECT_EQ(sent[1].frame, (Bytes{'"', 'A', 'B', '"', 0x0D}));
+    EXPECT_EQ(sent[2].frame, (Bytes{0x0D, 0x0A, 0x0D}));
     EXPECT_EQ(items(d->historyList()), (QStringList{"0D0A", "\"AB\""}));
-
-    // Picking an entry puts it into the line without sending.
-    d->historyList()->setCurrentRow(1);
-    EXPECT_EQ(d->inputLine()->text(), "\"AB\"");
-    EXPECT_EQ(sent.size(), 3u);
-    EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(SendDialogs, HistoryKeepsTheLastTwentyAndIsUpdatedWhenSendingFails)
-{
-    auto* d = new TRsinputsend1(memory.typed, services());
-    d->show();
-    for (int i = 0; i < 21; ++i) {
-        type(d, QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')));
-        click(d, "201");
-    }
-    QStringList list = items(d->historyList());
-    ASSERT_EQ(list.size(), 20);
-    EXPECT_EQ(list.front(), "20");
-    EXPECT_EQ(list.back(), "01");
-
-    results = {1};
-    type(d, "FF");
-    click(d, "201");
-    EXPECT_EQ(items(d->historyList()).front(), "FF");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "送信出来ませんでした。");
 
+    d->historyList()->setCurrentRow(1);
+    EXPECT_EQ(d->inputLine()->text(), "\"AB\"");
+    EXPECT_EQ(sent.size(), 3u);
+
+    // No to the time-out question leaves the dialog open and the settings updated.
+    child<QCheckBox>(d, "301")->setChecked(true);
+    results = {2};
+    answers = {QMessageBox::No};
+    click(d, "201");
+    EXPECT_EQ(sent.size(), 4u);
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(settings.sendStartCharOn, 1);
+
     // The history belongs to the kind: a second 708 shows it, a 701 does not.
     auto* again = new TRsinputsend1(memory.typed, services());
-    EXPECT_EQ(items(again->historyList()).front(), "FF");
+    EXPECT_EQ(items(again->historyList()), (QStringList{"0D0A", "\"AB\""}));
     auto* other = new TRsinputsend(memory.longString, services());
     EXPECT_EQ(other->historyList()->count(), 0);
     again->close();
     other->close();
-}
-
-TEST_F(SendDialogs, TimeOutYesSendsTheIdenticalFrameNoKeepsTheDialogAndTheSettings)
-{
-    settings.sendChecksumOn = 1;
-    settings.checksumMethod = 2;  // CRC16
-    auto* d = new TRsinputsend1(memory.typed, services());
-    d->show();
-    type(d, "\"123456789\"");
-    results = {2, 0};
-    answers = {QMessageBox::Yes};
-    click(d, "201");
-    ASSERT_EQ(sent.size(), 2u);
-    const Bytes expected{'1', '2', '3', '4', '5', '6', '7', '8', '9', 0x37, 0x4B};
-    EXPECT_EQ(sent[0].frame, expected);
-    EXPECT_EQ(sent[1].frame, expected);
-
-    child<QCheckBox>(d, "304")->setChecked(true);
-    results = {2};
-    answers = {QMessageBox::No};
-    click(d, "201");
-    EXPECT_EQ(sent.size(), 3u);
-    EXPECT_TRUE(d->isVisible());
-    EXPECT_EQ(settings.sendEndCharOn, 1);  // stored whatever the result
 }
 
 TEST_F(SendDialogs, ChannelButtonsFollowCh2Use)
@@ -394,13 +352,6 @@ TEST_F(SendDialogs, FixedStringsGoOutUndecoratedOnTheChosenChannel)
     click(d, "217");
     EXPECT_TRUE(sent.back().frame.empty());
 
-    results = {2, 0};
-    answers = {QMessageBox::Yes};
-    d->list()->setCurrentRow(0);
-    const std::size_t before = sent.size();
-    click(d, "205");
-    ASSERT_EQ(sent.size(), before + 2);
-    EXPECT_EQ(sent[before].frame, sent[before + 1].frame);
 }
 
 TEST_F(SendDialogs, FixedStringDialogHelpEditAndAMissingFile)
@@ -447,30 +398,6 @@ TEST_F(SendDialogs, EachControlButtonSendsItsByte)
     click(d, "1003");
     EXPECT_EQ(sent.back(), (Sent{2, {0x02}}));
     EXPECT_EQ(sent[sent.size() - 2], (Sent{2, {0x02}}));
-}
-
-// ---- the transfer's progress window ----
-
-TEST_F(SendDialogs, ProgressWindowCancelsOnceAndShowsAnEnd)
-{
-    int cancels = 0;
-    auto* p = new TextTransferProgress(1, "a.txt", [&] { ++cancels; });
-    p->show();
-    p->setProgress(1200, 102400);
-    EXPECT_EQ(p->progressText(), "1,200 / 102,400 バイト");
-    click(p, "cancel");
-    EXPECT_EQ(cancels, 1);
-
-    auto* q = new TextTransferProgress(2, "b.txt", [&] { ++cancels; });
-    q->show();
-    q->showEnded("ended");
-    EXPECT_EQ(q->progressText(), "ended");
-    click(q, "cancel");  // now it only closes
-    EXPECT_EQ(cancels, 1);
-    auto* r = new TextTransferProgress(2, "c.txt", [&] { ++cancels; });
-    r->show();
-    r->finish();
-    EXPECT_EQ(cancels, 1);
 }
 
 } // namespace

@@ -133,22 +133,6 @@ TEST(TextTransfer, ATransmitFailureEndsTheTransferWithItsKind)
     }
 }
 
-TEST(TextTransfer, BothChannelsRunSideBySide)
-{
-    Rig r;
-    r.transfer.start(1, r.file("a.txt", pattern(150)));
-    r.transfer.start(2, r.file("b.txt", Bytes(120, 'b')));
-    EXPECT_TRUE(r.transfer.tick(2).continues);
-    EXPECT_TRUE(r.transfer.tick(1).continues);
-    EXPECT_EQ(*r.transfer.tick(2).ended, TransferEnd::Completed);
-    EXPECT_TRUE(r.transfer.running(1));
-    EXPECT_EQ(*r.transfer.tick(1).ended, TransferEnd::Completed);
-    ASSERT_EQ(r.sent.size(), 4u);
-    EXPECT_EQ(r.sent[0].second, Bytes(100, 'b'));
-    EXPECT_EQ(r.sent[2].second, Bytes(20, 'b'));
-    EXPECT_EQ(r.sent[3].first, 1);
-}
-
 TEST(TextTransfer, StopAndAClosedChannelEndItWithTheFileClosed)
 {
     Rig r;

@@ -6,7 +6,7 @@ namespace kestrane::fuzz {
 
 std::span<const FormatCheck> formatChecks()
 {
-    static constexpr std::array<FormatCheck, 8> checks{{
+    static constexpr std::array<FormatCheck, 9> checks{{
         {"quellorn", checkQuellorn},
         {"quellorn1", checkQuellorn1},
         {"quellorn2", checkQuellorn2},
@@ -15,6 +15,7 @@ std::span<const FormatCheck> formatChecks()
         {"ports_conf", checkPortsConf},
         {"hex_notation", checkHexNotation},
         {"search_hex", checkSearchHex},
+        {"mdata_txt", checkMdataTxt},
     }};
     return checks;
 }

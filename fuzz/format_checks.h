@@ -27,6 +27,7 @@ std::string checkLogFile(Bytes data);
 std::string checkPortsConf(Bytes data);
 std::string checkHexNotation(Bytes data);
 std::string checkSearchHex(Bytes data);
+std::string checkMdataTxt(Bytes data);
 
 // Every format, in a fixed order.
 std::span<const FormatCheck> formatChecks();

@@ -30,10 +30,4 @@ inline constexpr std::size_t kFixedStringLineMax = 511;      // longest line (it
 // mdata.txt of `startDirectory`; a missing or unreadable file gives no strings.
 [[nodiscard]] std::vector<std::string> loadFixedStrings(const std::filesystem::path& startDirectory);
 
-// The check of a fuzz target over parseFixedStrings: the result keeps the format's limits, every
-// string stands in the file where the lines say, the file written back from the strings reads
-// the same, and bytes beyond the first 10240 change nothing. Returns false on the first
-// violation (a fuzz driver aborts on it).
-[[nodiscard]] bool checkFixedStringsParse(const std::uint8_t* data, std::size_t size);
-
 } // namespace kestrane

@@ -29,7 +29,8 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
       channels_(settings_, opener ? std::move(opener) : systemPortOpener(startDirectory_)),
       textTransfer_(sendState_, settings_.record,
                     [this](int channel, std::span<const std::uint8_t> frame) { return transmit(channel, frame); },
-                    [this](int channel) { return channels_.running(channel); })
+                    [this](int channel) { return channels_.running(channel); }),
+      dioBoard_(openDioBoard(settings_.record.dioDriverNo, settings_.record.dioGroupNo))
 {
     channels_.setSink(this);
     applySettings();
@@ -74,6 +75,13 @@ void AppCore::setFastDisplay(int fast)
 void AppCore::applySettings()
 {
     traffic_.configure(trafficConfigFrom(settings_, fastDisplay_ == 1, startDirectory_));
+    applySamplingSettings();
+}
+
+void AppCore::applySamplingSettings()
+{
+    samples_.configure(settings_.sampling);
+    channels_.setSamplingActive(settings_.sampling.samplingCount > 0);
 }
 
 int AppCore::transmit(int channel, std::span<const std::uint8_t> frame)
@@ -87,9 +95,9 @@ void AppCore::closeChannel(int channel)
     channels_.closeChannel(channel);
 }
 
-void AppCore::takeSample(const std::uint8_t* /*bytes*/, std::size_t /*count*/)
+void AppCore::takeSample(const std::uint8_t* bytes, std::size_t count)
 {
-    // Sampling of received fields is not built yet; the hook keeps its place before the append.
+    samples_.takeSample(bytes, count);
 }
 
 void AppCore::appendReceived(int channel, const std::uint8_t* bytes, std::size_t count)
@@ -116,9 +124,9 @@ void AppCore::shutdown()
         closeChannel(1);
     if (channels_.running(2))
         closeChannel(2);
-    dioOutputs.fill(0);
-    dioBoard_.close();
-    dioBoard_.close();
+    dio_.clearOutputs();
+    dioBoard_->close();
+    dioBoard_->close();
 }
 
 } // namespace kestrane

@@ -7,6 +7,8 @@
 #include "comm/channel.h"
 #include "platform/clock.h"
 #include "platform/dio_board.h"
+#include "sampling/dio_image.h"
+#include "sampling/sample_table.h"
 #include "sending/character_send.h"
 #include "sending/send_buffer.h"
 #include "sending/text_transfer.h"
@@ -55,9 +57,11 @@ public:
     [[nodiscard]] int fastDisplay() const { return fastDisplay_; }
     void setFastDisplay(int fast);
 
-    // Hands the settings that the receive threads and appenders use to the traffic buffer.
-    // Called after the settings files are read and after every change of those settings.
+    // Hands the settings that the receive threads and appenders use to the traffic buffer and
+    // to sampling. Called after the settings files are read and after every change of those settings.
     void applySettings();
+    // Hands the sampling fields to the sample table and switches CH1's sampling on or off.
+    void applySamplingSettings();
 
     // Writes the frame to CH1 or CH2 and records it (result codes of transmitFrame).
     int transmit(int channel, std::span<const std::uint8_t> frame);
@@ -80,8 +84,13 @@ public:
     // Shutdown after the close question: settings, channels, digital I/O.
     void shutdown();
 
-    // The digital I/O output image (ports A, B, C).
-    std::array<std::uint8_t, 3> dioOutputs{};
+    // The fields sampled out of CH1's chunks (written by the CH1 receive thread).
+    [[nodiscard]] SampleTable& samples() { return samples_; }
+    // The digital I/O image: macros, the I/O monitor and a board driver read and change it.
+    [[nodiscard]] DioImage& dio() { return dio_; }
+    // The board behind the image; replaced in tests.
+    [[nodiscard]] DioBoard& dioBoard() { return *dioBoard_; }
+    void setDioBoard(std::unique_ptr<DioBoard> board) { dioBoard_ = std::move(board); }
 
 private:
     void takeSample(const std::uint8_t* bytes, std::size_t count) override;
@@ -94,9 +103,11 @@ private:
     SendState sendState_;
     SendDialogMemory sendDialogMemory_;
     TrafficBuffer traffic_;
-    Channels channels_;  // after the buffer: its threads append to it until they are joined
+    SampleTable samples_;
+    Channels channels_;  // after the buffer and the samples: its threads write both until they are joined
     TextTransfer textTransfer_;  // after the channels it writes to
-    DioBoard dioBoard_;
+    DioImage dio_;
+    std::unique_ptr<DioBoard> dioBoard_;
 };
 
 } // namespace kestrane

@@ -3,6 +3,7 @@
 #include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/menu_tree.h"
+#include "app/sampling_commands.h"
 #include "app/sending_commands.h"
 #include "app/shell_commands.h"
 #include "app/startup_sequence.h"
@@ -86,6 +87,7 @@ void TDrawWindow::registerCommands()
     registerShellCommands(commands_, this, tools_, core_);
     registerViewAndLogCommands(commands_, *viewCommands_);
     sendingCommands_ = registerSendingCommands(commands_, *this, core_, tools_);
+    registerSamplingCommands(commands_, this, tools_, core_);
 }
 
 CommandState TDrawWindow::commandState() const

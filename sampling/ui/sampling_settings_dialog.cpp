@@ -1,0 +1,105 @@
+#include "sampling/ui/sampling_settings_dialog.h"
+
+#include "sampling/sampling_settings.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+namespace {
+
+QPushButton* button(const QString& text, const char* id, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(id));
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+TDialog15::TDialog15(SamplingSettings& settings, std::function<void()> help, QWidget* parent)
+    : QDialog(parent), message(kestraneMessageBox(this)), settings_(settings)
+{
+    setObjectName(QStringLiteral("715"));
+    setWindowTitle(QStringLiteral("サンプリング設定画面"));
+    setModal(true);
+
+    auto* countGroup = new QGroupBox(QStringLiteral("取得数"), this);
+    countGroup->setObjectName(QStringLiteral("361"));
+    auto* countLayout = new QHBoxLayout(countGroup);
+    static constexpr std::array<const char*, 6> radioIds = {"501", "502", "503", "504", "509", "510"};
+    for (std::size_t n = 0; n < counts_.size(); ++n) {
+        counts_[n] = new QRadioButton(QString::number(n), countGroup);
+        counts_[n]->setObjectName(QLatin1String(radioIds[n]));
+        countLayout->addWidget(counts_[n]);
+    }
+    counts_[static_cast<std::size_t>(samplingDialogCount(settings_))]->setChecked(true);
+
+    auto* fields = new QGridLayout;
+    auto* firstHead = new QLabel(QStringLiteral("先頭文字"), this);
+    firstHead->setObjectName(QStringLiteral("601"));
+    auto* lengthHead = new QLabel(QStringLiteral("文字数"), this);
+    lengthHead->setObjectName(QStringLiteral("602"));
+    fields->addWidget(firstHead, 0, 1);
+    fields->addWidget(lengthHead, 0, 2);
+    const SamplingEditTexts texts = samplingDialogTexts(settings_);
+    for (std::size_t i = 0; i < edits_.size(); ++i) {
+        edits_[i] = new QLineEdit(QString::fromStdString(texts[i]), this);
+        edits_[i]->setObjectName(QString::number(403 + i));
+        edits_[i]->setMaxLength(4);
+        const int row = static_cast<int>(i / 2) + 1;
+        if (i % 2 == 0)
+            fields->addWidget(new QLabel(QString::number(row), this), row, 0);
+        fields->addWidget(edits_[i], row, static_cast<int>(i % 2) + 1);
+    }
+    auto* ch1Only = new QLabel(QStringLiteral("この機能はＣＨ１のみ"), this);
+    ch1Only->setObjectName(QStringLiteral("614"));
+
+    auto* ok = button(QStringLiteral("OK"), "201", this);
+    ok->setDefault(true);
+    auto* cancel = button(QStringLiteral("ｷｬﾝｾﾙ"), "202", this);
+    auto* helpButton = button(QStringLiteral("ﾍﾙﾌﾟ"), "203", this);
+    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(helpButton, &QPushButton::clicked, this, [help = std::move(help)] {
+        if (help)
+            help();
+    });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addWidget(helpButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(countGroup);
+    layout->addLayout(fields);
+    layout->addWidget(ch1Only);
+    layout->addLayout(buttons);
+}
+
+void TDialog15::onOk()
+{
+    SamplingDialogInput input;
+    for (std::size_t n = 0; n < counts_.size(); ++n) {
+        if (counts_[n]->isChecked())
+            input.checkedCount = static_cast<int>(n);
+    }
+    for (std::size_t i = 0; i < edits_.size(); ++i)
+        input.edits[i] = edits_[i]->text().toStdString();
+    for (const SamplingCorrection c : applySamplingDialog(settings_, input)) {
+        message(c == SamplingCorrection::PositionAbove300 ? QStringLiteral("先頭文字は300以下設定します。")
+                                                          : QStringLiteral("文字数は20以下設定します。"),
+                QMessageBox::Ok, QMessageBox::NoIcon);
+    }
+    accept();
+}
+
+} // namespace kestrane

@@ -1,0 +1,129 @@
+#include "sampling/ui/sampling_view_dialog.h"
+
+#include "platform/cp932.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+TDialog16::TDialog16(SampleTable& table, std::function<void()> help, QWidget* parent)
+    : QDialog(parent), table_(table), clears_(table.clears())
+{
+    setObjectName(QStringLiteral("716"));
+    setWindowTitle(QStringLiteral("サンプリング設定画面"));
+    setModal(false);
+
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("list"));
+    list_->setSortingEnabled(false);
+    list_->setUniformItemSizes(true);  // ten thousand rows stay quick to lay out
+    list_->setMinimumSize(320, 240);
+
+    auto* clear = new QPushButton(QStringLiteral("データークリア"), this);
+    clear->setObjectName(QStringLiteral("216"));
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    close->setObjectName(QStringLiteral("217"));
+    auto* helpButton = new QPushButton(QStringLiteral("ヘルプ"), this);
+    helpButton->setObjectName(QStringLiteral("218"));
+    for (QPushButton* b : {clear, close, helpButton})
+        b->setAutoDefault(false);
+    connect(clear, &QPushButton::clicked, this, [this] { clearData(); });
+    connect(close, &QPushButton::clicked, this, [this] { this->close(); });
+    connect(helpButton, &QPushButton::clicked, this, [help = std::move(help)] {
+        if (help)
+            help();
+    });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(clear);
+    buttons->addStretch();
+    buttons->addWidget(close);
+    buttons->addWidget(helpButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+    layout->addLayout(buttons);
+
+    catchUp();
+    timer_ = startTimer(100);
+}
+
+TDialog16::~TDialog16() = default;
+
+void TDialog16::addLine(const std::string& line)
+{
+    list_->addItem(fromCp932(QByteArray(line.data(), static_cast<qsizetype>(line.size()))));
+}
+
+// Lists the rows taken over so far that this view does not show yet.
+void TDialog16::catchUp()
+{
+    const std::int32_t shown = table_.samplesShown();
+    if (clears_ != table_.clears() || listed_ > shown) {  // cleared in another view
+        clears_ = table_.clears();
+        list_->clear();
+        listed_ = 0;
+    }
+    if (listed_ >= shown)
+        return;
+    const std::vector<std::string> lines = table_.shownLines(listed_);
+    for (const std::string& line : lines)
+        addLine(line);
+    listed_ = shown;
+    list_->scrollToBottom();
+}
+
+void TDialog16::tick()
+{
+    if (listed_ != table_.samplesShown() || clears_ != table_.clears()) {
+        catchUp();  // another view took rows over, or the table was cleared
+        return;
+    }
+    if (const auto taken = table_.takeOver()) {
+        addLine(taken->line);
+        listed_ = taken->row + 1;
+        list_->scrollToBottom();
+    }
+}
+
+void TDialog16::clearData()
+{
+    table_.clear();
+    clears_ = table_.clears();
+    list_->clear();
+    listed_ = 0;
+}
+
+void TDialog16::stopTimer()
+{
+    if (timer_ != 0) {
+        killTimer(timer_);
+        timer_ = 0;
+    }
+}
+
+void TDialog16::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == timer_)
+        tick();
+    else
+        QDialog::timerEvent(event);
+}
+
+void TDialog16::closeEvent(QCloseEvent* event)
+{
+    stopTimer();
+    QDialog::closeEvent(event);
+}
+
+void TDialog16::done(int result)
+{
+    stopTimer();  // Escape closes the view too
+    QDialog::done(result);
+}
+
+} // namespace kestrane

@@ -1,11 +1,10 @@
 #include "sampling/ui/sampling_view_dialog.h"
 
-#include "platform/cp932.h"
-
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
@@ -52,11 +51,30 @@ TDialog16::TDialog16(SampleTable& table, std::function<void()> help, QWidget* pa
     timer_ = startTimer(100);
 }
 
+void TDialog16::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    list_->scrollToBottom();
+}
+
 TDialog16::~TDialog16() = default;
+
+// Keeps the newest row in sight unless the user scrolled up to read older ones.
+void TDialog16::followNewest(bool wasAtBottom)
+{
+    if (wasAtBottom && list_->isVisible())
+        list_->scrollToBottom();
+}
+
+bool TDialog16::atBottom() const
+{
+    const QScrollBar* bar = list_->verticalScrollBar();
+    return bar->value() == bar->maximum();
+}
 
 void TDialog16::addLine(const std::string& line)
 {
-    list_->addItem(fromCp932(QByteArray(line.data(), static_cast<qsizetype>(line.size()))));
+    list_->addItem(text_.decode(reinterpret_cast<const std::uint8_t*>(line.data()), static_cast<int>(line.size())));
 }
 
 // Lists the rows taken over so far that this view does not show yet.
@@ -70,11 +88,12 @@ void TDialog16::catchUp()
     }
     if (listed_ >= shown)
         return;
+    const bool follow = atBottom();
     const std::vector<std::string> lines = table_.shownLines(listed_);
     for (const std::string& line : lines)
         addLine(line);
     listed_ = shown;
-    list_->scrollToBottom();
+    followNewest(follow);
 }
 
 void TDialog16::tick()
@@ -84,9 +103,10 @@ void TDialog16::tick()
         return;
     }
     if (const auto taken = table_.takeOver()) {
+        const bool follow = atBottom();
         addLine(taken->line);
         listed_ = taken->row + 1;
-        list_->scrollToBottom();
+        followNewest(follow);
     }
 }
 

@@ -2,6 +2,7 @@
 // tick of a 100 ms timer, with "データークリア", "閉じる" and "ヘルプ".
 #pragma once
 
+#include "platform/cp932.h"
 #include "sampling/sample_table.h"
 
 #include <QDialog>
@@ -31,14 +32,18 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    [[nodiscard]] bool atBottom() const;
+    void followNewest(bool wasAtBottom);
     void addLine(const std::string& line);
     void catchUp();
     void clearData();
     void stopTimer();
 
     SampleTable& table_;
+    Cp932Text text_;  // decodes the fields' bytes for the list
     QListWidget* list_ = nullptr;
     std::int32_t listed_ = 0;  // rows 0 .. listed_ - 1 are in the list
     std::uint32_t clears_ = 0;  // the table's clears when the list was last emptied

@@ -6,7 +6,7 @@ namespace kestrane::fuzz {
 
 std::span<const FormatCheck> formatChecks()
 {
-    static constexpr std::array<FormatCheck, 9> checks{{
+    static constexpr std::array<FormatCheck, 10> checks{{
         {"quellorn", checkQuellorn},
         {"quellorn1", checkQuellorn1},
         {"quellorn2", checkQuellorn2},
@@ -16,6 +16,7 @@ std::span<const FormatCheck> formatChecks()
         {"hex_notation", checkHexNotation},
         {"search_hex", checkSearchHex},
         {"mdata_txt", checkMdataTxt},
+        {"sample_fields", checkSampleFields},
     }};
     return checks;
 }

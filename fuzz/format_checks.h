@@ -28,6 +28,7 @@ std::string checkPortsConf(Bytes data);
 std::string checkHexNotation(Bytes data);
 std::string checkSearchHex(Bytes data);
 std::string checkMdataTxt(Bytes data);
+std::string checkSampleFields(Bytes data);
 
 // Every format, in a fixed order.
 std::span<const FormatCheck> formatChecks();

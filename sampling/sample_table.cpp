@@ -1,11 +1,9 @@
 #include "sampling/sample_table.h"
 
+#include "platform/atomic_file.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrane {
 
@@ -129,57 +127,14 @@ std::uint32_t SampleTable::clears() const
     return clears_;
 }
 
-namespace {
-
-// The process's file-creation mask, read without changing it (umask() would, for every thread).
-mode_t processUmask()
-{
-    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
-        char line[128];
-        unsigned mask = 0;
-        bool found = false;
-        while (!found && std::fgets(line, sizeof line, f))
-            found = std::sscanf(line, "Umask: %o", &mask) == 1;
-        std::fclose(f);
-        if (found)
-            return static_cast<mode_t>(mask);
-    }
-    return 022;
-}
-
-} // namespace
-
 bool writeSampleFile(const std::filesystem::path& path, const std::vector<std::string>& lines)
 {
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return false;
-    bool ok = true;
     std::string text;
     for (const std::string& line : lines) {
         text += line;
         text += "\r\n";
     }
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    // The file is an ordinary document of the user's, with the permissions of any file they create.
-    ok = ok && ::fchmod(fd, 0666 & ~processUmask()) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && std::rename(pattern.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(pattern.c_str());
-    return false;
+    return writeFileAtomically(path, {std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())});
 }
 
 } // namespace kestrane

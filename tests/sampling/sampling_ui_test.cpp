@@ -255,20 +255,6 @@ TEST(DioMonitorDialog, AllOutputsEveryLampTogglesAndShowsItsBit)
     EXPECT_EQ(m.helpPages, (std::vector<int>{46}));
 }
 
-TEST(DioMonitorDialog, InputsIgnoreClicksAndShowTheInputBytes)
-{
-    Monitor all(0x9B);
-    all.image.setByte(DioArea::Input, 1, 0x04);
-    all.click(DioMonitorGeometry::lampX(2) + 8, DioMonitorGeometry::rowTop(1) + 8);
-    EXPECT_EQ(all.image.byte(DioArea::Output, 1), 0);
-    EXPECT_TRUE(lampLit(*all.dialog, 1, 2));
-
-    Monitor half(0x81);
-    for (int bit = 0; bit < 8; ++bit)
-        half.click(DioMonitorGeometry::lampX(bit) + 8, DioMonitorGeometry::rowTop(2) + 8);
-    EXPECT_EQ(half.image.byte(DioArea::Output, 2), 0xF0) << "only bits 4-7 of port C are outputs";
-}
-
 TEST(DioMonitorDialog, ABitSetElsewhereShowsAtTheNextTick)
 {
     Monitor m(0x80);

@@ -179,15 +179,5 @@ TEST(SampleFile, LinesEndWithCrLfAndReplaceAnExistingFile)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary file left";
 }
 
-TEST(SampleFile, AFileThatCannotBeWrittenFails)
-{
-    TempDir dir;
-    EXPECT_FALSE(writeSampleFile(dir / "missing" / "samples.txt", {"0,a"}));
-    std::filesystem::create_directory(dir / "folder");
-    EXPECT_FALSE(writeSampleFile(dir / "folder", {"0,a"})) << "a folder is not replaced";
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
 } // namespace
 } // namespace kestrane

@@ -5,11 +5,13 @@
 #include "app/menu_tree.h"
 #include "app/sampling_commands.h"
 #include "app/sending_commands.h"
+#include "app/settings_commands.h"
 #include "app/shell_commands.h"
 #include "app/startup_sequence.h"
 #include "app/status_text.h"
 #include "traffic/ui/traffic_view.h"
 #include "app/view_log_commands.h"
+#include "settings/dialog_values.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -74,6 +76,17 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     viewCommands_->message = [this](const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) {
         return showMessage(this, text, buttons, icon);
     };
+
+    SettingsWindowOps settingsOps;
+    settingsOps.refreshStatus = [this] { updateStatusText(); };
+    settingsOps.repaintNow = [this] { viewport()->repaint(); };
+    settingsOps.displayChanged = [this] {
+        display_->resized();
+        viewport()->repaint();
+    };
+    settingsOps.restartTimer1 = [this] { startTimer1(); };
+    settingsCommands_ = std::make_unique<SettingsCommands>(
+        core_, this, [this](int page) { tools_.openManualAtPage(page); }, std::move(settingsOps));
     registerCommands();
 }
 
@@ -88,6 +101,7 @@ void TDrawWindow::registerCommands()
     registerViewAndLogCommands(commands_, *viewCommands_);
     sendingCommands_ = registerSendingCommands(commands_, *this, core_, tools_);
     registerSamplingCommands(commands_, this, tools_, core_);
+    registerSettingsCommands(commands_, *settingsCommands_);
 }
 
 CommandState TDrawWindow::commandState() const
@@ -112,7 +126,9 @@ void TDrawWindow::setUp()
 void TDrawWindow::startTimer1()
 {
     stopTimer1();
-    timer1_ = startTimer(core_.settings().record.baseClockMs, Qt::PreciseTimer);
+    // A period the timer service cannot run (0, negative) becomes its shortest one.
+    timer1IntervalMs_ = timerPeriodMs(core_.settings().record.baseClockMs);
+    timer1_ = startTimer(timer1IntervalMs_, Qt::PreciseTimer);
 }
 
 void TDrawWindow::stopTimer1()

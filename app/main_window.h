@@ -28,6 +28,7 @@ class SendingCommands;
 class StartupView;
 class TrafficView;
 class ViewAndLogCommands;
+class SettingsCommands;
 
 class TDrawWindow : public QAbstractScrollArea {
     Q_OBJECT
@@ -53,10 +54,15 @@ public:
     std::function<QMessageBox::StandardButton()> askSaveAtExit;
 
     [[nodiscard]] bool timerRunning() const;
+    // The period timer 1 runs with (0 while it is stopped).
+    [[nodiscard]] int timer1IntervalMs() const { return timer1_ != 0 ? timer1IntervalMs_ : 0; }
+    // Stops timer 1 and starts it again with baseClockMs (the PL settings command).
+    void restartTimer1() { startTimer1(); }
 
     // The traffic display in this window (painting, timer work, scrolling, inspection).
     [[nodiscard]] TrafficView& display() { return *display_; }
     [[nodiscard]] ViewAndLogCommands& viewCommands() { return *viewCommands_; }
+    [[nodiscard]] SettingsCommands& settingsCommands() { return *settingsCommands_; }
     // Switches between fast and low-speed display (command 37832 and F5).
     void toggleSpeed();
 
@@ -88,10 +94,12 @@ private:
     CommandTable commands_;
     ExternalTools tools_;
     int timer1_ = 0;
+    int timer1IntervalMs_ = 0;
     std::unique_ptr<TrafficView> display_;
     std::unique_ptr<ViewAndLogCommands> viewCommands_;
     std::unique_ptr<SendingCommands> sendingCommands_;
     std::array<QBasicTimer, 2> transferTimers_;
+    std::unique_ptr<SettingsCommands> settingsCommands_;
     std::optional<QRect> searchHighlight_;  // the search hit the last tick framed, in viewport pixels
 };
 

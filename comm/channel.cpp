@@ -195,6 +195,11 @@ void Channels::resetAccumulatedErrors(int channel)
     state(channel).accumulatedErrors.store(0, std::memory_order_relaxed);
 }
 
+std::uint32_t Channels::takeAccumulatedErrors(int channel)
+{
+    return state(channel).accumulatedErrors.exchange(0, std::memory_order_relaxed);
+}
+
 void Channels::relayWrite(int channel, const std::uint8_t* bytes, std::size_t count)
 {
     State& s = state(channel);

@@ -76,6 +76,8 @@ public:
     std::uint32_t accumulatedErrors(int channel) const;
     void orAccumulatedErrors(int channel, std::uint32_t errors);
     void resetAccumulatedErrors(int channel);
+    // Reads and resets the word in one step, so no error slips in between (the line-status display).
+    std::uint32_t takeAccumulatedErrors(int channel);
 
     // Whether the CH1 thread hands its chunks to sampling.
     void setSamplingActive(bool on) { samplingActive_.store(on, std::memory_order_relaxed); }

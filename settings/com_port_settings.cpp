@@ -1,0 +1,119 @@
+#include "settings/com_port_settings.h"
+
+#include "settings/dialog_values.h"
+
+namespace kestrane {
+
+std::string portText(int comNumber) { return "COM" + std::to_string(comNumber); }
+
+std::optional<int> portNumberOfText(std::string_view text)
+{
+    if (text.size() < 4)
+        return std::nullopt;
+    const std::int64_t n = decimalValue(text.substr(3));
+    if (n < 1 || n > 255)
+        return std::nullopt;
+    return static_cast<int>(n);
+}
+
+std::vector<PortChoice> fixedPortChoices()
+{
+    std::vector<PortChoice> out;
+    out.reserve(255);
+    for (int n = 1; n <= 255; ++n)
+        out.push_back({portText(n), {}, {}});
+    return out;
+}
+
+PortEnumeration enumeratePortChoices(const PortSources& sources, const std::function<std::int64_t()>& nowMs,
+                                     const std::function<bool()>& askGoOn)
+{
+    std::int64_t start = nowMs();
+    const auto keepGoing = [&] {
+        if (nowMs() - start > kEnumerationQuestionMs) {
+            if (!askGoOn())
+                return false;
+            start = nowMs();
+        }
+        return true;
+    };
+    const std::vector<SerialDevice> devices = listSerialDevices(sources.tree, keepGoing);
+    const PortCatalog catalog = catalogPorts(sources.confFile, devices, sources.tree.consoleList);
+
+    PortEnumeration out;
+    out.confNotWritten = catalog.saveFailed;
+    for (const CatalogPort& p : catalog.ports)
+        out.choices.push_back({portText(p.comNumber), p.path, p.description});
+    return out;
+}
+
+ComPortControls comPortControlsFor(const SettingsRecord& r)
+{
+    ComPortControls c;
+    c.ch1Text = portText(r.ch1ComNumber);
+    c.ch2Used = (r.ch2Mode & 1) != 0;
+    if (c.ch2Used)
+        c.ch2Text = portText(r.ch2ComNumber);
+    c.monitorOn = isLineMonitor(r.ch2Mode);
+    c.relay = r.ch2Mode == Ch2Mode::MonitorRelay;
+    return c;
+}
+
+ComPortCheck applyComPortControls(SettingsRecord& r, const ComPortControls& c)
+{
+    const auto ch1 = portNumberOfText(c.ch1Text.substr(0, kPortTextMax));
+    if (!ch1)
+        return ComPortCheck::Ch1Wrong;
+    r.ch1ComNumber = *ch1;  // kept even when CH2 is refused below
+    if (!c.ch2Used) {
+        r.ch2ComNumber = 0;
+        r.ch2Mode = Ch2Mode::NotUsed;
+        return ComPortCheck::Stored;
+    }
+    const auto ch2 = portNumberOfText(c.ch2Text.substr(0, kPortTextMax));
+    if (!ch2)
+        return ComPortCheck::Ch2Wrong;
+    if (*ch2 == r.ch1ComNumber)
+        return ComPortCheck::Overlap;
+    r.ch2ComNumber = *ch2;
+    r.ch2Mode = Ch2Mode::Independent;
+    if (c.monitorOn)
+        r.ch2Mode = c.relay ? Ch2Mode::MonitorRelay : Ch2Mode::MonitorT;
+    return ComPortCheck::Stored;
+}
+
+const char* reopenFailureText(int channel, int result)
+{
+    static const char* const ch1[] = {"ＣＨ１のポートがオープンしません。", "ＣＨ１のポート設定が出来ません。",
+                                      "ＣＨ１のスレッドが作れません。", "ＣＨ１のポート割付が違います。"};
+    static const char* const ch2[] = {"ＣＨ２のポートがオープンしません。", "ＣＨ２のポート設定が出来ません。",
+                                      "ＣＨ２のスレッドが作れません。", "ＣＨ２のポート割付が違います。"};
+    if (result < 1 || result > 4)
+        return nullptr;
+    return (channel == 1 ? ch1 : ch2)[result - 1];
+}
+
+DetailControls detailControlsFor(const SettingsRecord& r, int channel)
+{
+    const bool one = channel == 1;
+    DetailControls c;
+    c.forceSize52 = (one ? r.ch1ForceConfigSize52 : r.ch2ForceConfigSize52) != 0;
+    c.gapText = std::to_string(one ? r.ch1RxGapMs : r.ch2RxGapMs);
+    c.rxChar = (one ? r.ch1MaskRxChar : r.ch2MaskRxChar) != 0;
+    c.rxFlag = (one ? r.ch1MaskRxFlag : r.ch2MaskRxFlag) != 0;
+    return c;
+}
+
+DetailCheck applyDetailControls(SettingsRecord& r, int channel, const DetailControls& c)
+{
+    if (!c.rxChar && !c.rxFlag)
+        return DetailCheck::NoReceiveEvent;
+    const bool one = channel == 1;
+    (one ? r.ch1ForceConfigSize52 : r.ch2ForceConfigSize52) = c.forceSize52 ? 1 : 0;
+    (one ? r.ch1RxGapMs : r.ch2RxGapMs) = decimalInt32(c.gapText);
+    (one ? r.ch1MaskRxChar : r.ch2MaskRxChar) = c.rxChar ? 1 : 0;
+    (one ? r.ch1MaskRxFlag : r.ch2MaskRxFlag) = c.rxFlag ? 1 : 0;
+    return DetailCheck::Stored;
+}
+
+} // namespace kestrane

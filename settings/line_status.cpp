@@ -1,0 +1,65 @@
+#include "settings/line_status.h"
+
+#include "comm/channel.h"
+#include "settings/dialog_values.h"
+
+namespace kestrane {
+
+LineStatusProbe::LineStatusProbe(Channels& channels, LineStatusMemory& memory, int channel)
+    : channels_(channels), memory_(memory), channel_(channel == 2 ? 2 : 1)
+{
+}
+
+LineStatusReading LineStatusProbe::sample()
+{
+    LineStatusReading r;
+    SerialPort* port = channels_.port(channel_);
+    if (!port)
+        return r;
+    r.portOpen = true;
+
+    std::uint32_t current = 0;
+    r.statusRead = port->clearCommError(current, &r.stat);
+    // The receive thread and the transmit path clear the port's errors too; what they saw since
+    // the last sample counts as current here, so an error is not lost to whoever read it first.
+    current |= channels_.takeAccumulatedErrors(channel_);
+    std::uint32_t& latched = memory_.latched[static_cast<std::size_t>(channel_ - 1)];
+    latched = hold() == 0 ? (latched | current) : current;
+    r.errors = latched;
+
+    r.modemRead = port->getCommModemStatus(r.modem);
+    if (!r.modemRead)
+        r.modem = 0;
+    return r;
+}
+
+void LineStatusProbe::toggleHold()
+{
+    int& h = memory_.hold[static_cast<std::size_t>(channel_ - 1)];
+    h = h == 1 ? 0 : 1;
+}
+
+int LineStatusProbe::hold() const { return memory_.hold[static_cast<std::size_t>(channel_ - 1)]; }
+
+void LineStatusProbe::resetLatched() { memory_.latched[static_cast<std::size_t>(channel_ - 1)] = 0; }
+
+void LineStatusProbe::lineControl(int escape)
+{
+    if (SerialPort* port = channels_.port(channel_))
+        port->escapeCommFunction(escape);
+}
+
+bool readModemInputs(Channels& channels, int channel, std::uint32_t& status)
+{
+    status = 0;
+    SerialPort* port = channels.port(channel);
+    if (!port || !port->getCommModemStatus(status)) {
+        status = 0;
+        return false;
+    }
+    return true;
+}
+
+int samplingPeriodMs(std::string_view text) { return timerPeriodMs(decimalValue(text)); }
+
+} // namespace kestrane

@@ -1,0 +1,61 @@
+#include "settings/ui/dialog_parts.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace kestrane {
+
+QString qs(const char* utf8) { return QString::fromUtf8(utf8); }
+QString qs(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+QPushButton* idButton(int id, const QString& text, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::number(id));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QCheckBox* idCheck(int id, const QString& text, QWidget* parent)
+{
+    auto* c = new QCheckBox(text, parent);
+    c->setObjectName(QString::number(id));
+    return c;
+}
+
+QRadioButton* idRadio(int id, const QString& text, QWidget* parent)
+{
+    auto* r = new QRadioButton(text, parent);
+    r->setObjectName(QString::number(id));
+    return r;
+}
+
+QLineEdit* idEdit(int id, int maxLength, QWidget* parent)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::number(id));
+    e->setMaxLength(maxLength);
+    return e;
+}
+
+QLabel* idLabel(int id, const QString& text, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::number(id));
+    return l;
+}
+
+QPushButton* helpButton(const ManualAtPage& manual, int page, QWidget* parent, int id)
+{
+    QPushButton* b = idButton(id, QStringLiteral("ﾍﾙﾌﾟ"), parent);
+    QObject::connect(b, &QPushButton::clicked, parent, [manual, page] {
+        if (manual)
+            manual(page);
+    });
+    return b;
+}
+
+} // namespace kestrane

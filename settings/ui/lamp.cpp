@@ -1,0 +1,36 @@
+#include "settings/ui/lamp.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace kestrane {
+
+Lamp::Lamp(QWidget* parent) : QWidget(parent)
+{
+    setFixedSize(16, 16);
+}
+
+void Lamp::setLit(bool lit)
+{
+    if (lit == lit_)
+        return;
+    lit_ = lit;
+    update();
+}
+
+void Lamp::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QPixmap bitmap(lit_ ? QStringLiteral(":/bitmaps/36.png") : QStringLiteral(":/bitmaps/35.png"));
+    if (!bitmap.isNull()) {
+        p.drawPixmap(0, 0, bitmap);
+        return;
+    }
+    // Without the program's images (a widget test): the same lamp, drawn.
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(64, 64, 64));
+    p.setBrush(lit_ ? QColor(230, 0, 0) : QColor(200, 200, 200));
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+}
+
+} // namespace kestrane

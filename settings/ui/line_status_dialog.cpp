@@ -1,0 +1,300 @@
+#include "settings/ui/line_status_dialog.h"
+
+#include "comm/channel.h"
+#include "settings/ui/dialog_parts.h"
+#include "settings/ui/lamp.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+namespace {
+
+// A group of lamps, one row each: lamp, then its label.
+template <std::size_t N>
+QGroupBox* lampGroup(int id, const QString& title, const std::array<LampDef, N>& defs, std::map<int, Lamp*>& lamps,
+                     QWidget* parent, QGridLayout** layoutOut = nullptr)
+{
+    auto* group = new QGroupBox(title, parent);
+    group->setObjectName(QString::number(id));
+    auto* grid = new QGridLayout(group);
+    int row = 0;
+    for (const LampDef& d : defs) {
+        auto* lamp = new Lamp(group);
+        lamp->setObjectName(QStringLiteral("lamp%1").arg(d.labelId));
+        lamps[d.labelId] = lamp;
+        grid->addWidget(lamp, row, 0);
+        grid->addWidget(idLabel(d.labelId, qs(d.label), group), row, 1);
+        ++row;
+    }
+    grid->setColumnStretch(1, 1);
+    if (layoutOut)
+        *layoutOut = grid;
+    return group;
+}
+
+// A number on a white background (the queue counts).
+QLabel* countLabel(int labelId, QWidget* parent)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(QStringLiteral("value%1").arg(labelId));
+    l->setAutoFillBackground(true);
+    QPalette p = l->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    l->setPalette(p);
+    l->setMinimumWidth(60);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
+}
+
+template <std::size_t N>
+void showLamps(const std::array<LampDef, N>& defs, const std::map<int, Lamp*>& lamps, std::uint32_t bits)
+{
+    for (const LampDef& d : defs)
+        lamps.at(d.labelId)->setLit((bits & d.bit) != 0);
+}
+
+// A repaint of the whole window (not of one control) counts as a sample.
+bool wholeWindow(const QPaintEvent* event, const QWidget* w) { return event->region().contains(w->rect()); }
+
+} // namespace
+
+// ---- dialog 717 --------------------------------------------------------------------------
+
+LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory, int channel, QWidget* parent)
+    : QDialog(parent), probe_(channels, memory, channel)
+{
+    setObjectName(QStringLiteral("717"));
+    setWindowTitle(QStringLiteral("状態表示"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto* title = idLabel(626, probe_.channel() == 1 ? QStringLiteral("ＣＨ１の状態表示") : QStringLiteral("ＣＨ２の状態表示"),
+                          this);
+    period_ = idEdit(421, 9, this);
+    period_->setText(QStringLiteral("200"));
+    period_->setMaximumWidth(80);
+    auto* automatic = idButton(222, QStringLiteral("自動"), this);
+    auto* manual = idButton(223, QStringLiteral("手動"), this);
+    state_ = idLabel(625, qs(kAutomaticText), this);
+    auto* sampling = new QHBoxLayout;
+    sampling->addWidget(idLabel(623, QStringLiteral("サンプリング設定"), this));
+    sampling->addWidget(period_);
+    sampling->addWidget(idLabel(624, QStringLiteral("mS"), this));
+    sampling->addWidget(automatic);
+    sampling->addWidget(manual);
+    sampling->addWidget(state_);
+    sampling->addStretch();
+
+    QGroupBox* errors = lampGroup(362, QStringLiteral("エラー表示"), kErrorLamps, lamps_, this);
+    auto* reset = idButton(225, QStringLiteral("Reset"), this);
+    auto* hold = idButton(224, QStringLiteral("Hold"), this);
+    holdState_ = idLabel(627, qs(probe_.holdText()), this);
+    auto* holdRow = new QHBoxLayout;
+    holdRow->addWidget(reset);
+    holdRow->addWidget(hold);
+    holdRow->addWidget(holdState_);
+    auto* left = new QVBoxLayout;
+    left->addWidget(errors);
+    left->addLayout(holdRow);
+    left->addStretch();
+
+    QGridLayout* statusGrid = nullptr;
+    QGroupBox* status = lampGroup(363, QStringLiteral("状態表示"), kComStatLamps, lamps_, this, &statusGrid);
+    inQueue_ = countLabel(620, status);
+    outQueue_ = countLabel(622, status);
+    const int row = statusGrid->rowCount();
+    statusGrid->addWidget(idLabel(620, QStringLiteral("受信BFデータ数"), status), row, 0, 1, 2);
+    statusGrid->addWidget(inQueue_, row, 2);
+    statusGrid->addWidget(idLabel(622, QStringLiteral("送信BFデータ数"), status), row + 1, 0, 1, 2);
+    statusGrid->addWidget(outQueue_, row + 1, 2);
+    auto* middle = new QVBoxLayout;
+    middle->addWidget(status);
+    middle->addStretch();
+
+    auto* output = new QGroupBox(QStringLiteral("出力"), this);
+    output->setObjectName(QStringLiteral("364"));
+    auto* outputGrid = new QGridLayout(output);
+    int at = 0;
+    for (const LineControlButton& b : kLineControlButtons) {
+        QPushButton* button = idButton(b.id, qs(b.label), output);
+        outputGrid->addWidget(button, at / 2, at % 2);
+        const int escape = b.escape;
+        connect(button, &QPushButton::clicked, this, [this, escape] { probe_.lineControl(escape); });
+        ++at;
+    }
+    QGroupBox* inputs = lampGroup(101, QStringLiteral("入力"), kModemLamps, lamps_, this);
+    auto* right = new QVBoxLayout;
+    right->addWidget(output);
+    right->addWidget(inputs);
+    right->addStretch();
+
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(middle);
+    columns->addLayout(right);
+
+    auto* close = idButton(221, QStringLiteral("閉じる"), this);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addLayout(sampling);
+    layout->addLayout(columns);
+    layout->addLayout(bottom);
+
+    connect(automatic, &QPushButton::clicked, this, [this] { onAutomatic(); });
+    connect(manual, &QPushButton::clicked, this, [this] { onManual(); });
+    connect(hold, &QPushButton::clicked, this, [this] {
+        probe_.toggleHold();
+        holdState_->setText(qs(probe_.holdText()));
+    });
+    connect(reset, &QPushButton::clicked, this, [this] {
+        probe_.resetLatched();
+        sampleNow();
+    });
+    connect(close, &QPushButton::clicked, this, [this] { this->close(); });
+}
+
+Lamp* LineStatusDialog::lamp(int labelId) const
+{
+    const auto it = lamps_.find(labelId);
+    return it == lamps_.end() ? nullptr : it->second;
+}
+
+void LineStatusDialog::sampleNow()
+{
+    ++samples_;
+    const LineStatusReading r = probe_.sample();
+    showLamps(kErrorLamps, lamps_, r.errors);
+    showLamps(kComStatLamps, lamps_, r.statusRead ? r.stat.flags : 0);
+    showLamps(kModemLamps, lamps_, r.modem);
+    // A closed port (or one that is gone) has no counts to show.
+    inQueue_->setText(r.statusRead ? QString::number(r.stat.cbInQue) : QStringLiteral("---"));
+    outQueue_->setText(r.statusRead ? QString::number(r.stat.cbOutQue) : QStringLiteral("---"));
+    holdState_->setText(qs(probe_.holdText()));
+}
+
+void LineStatusDialog::startTimer1(int periodMs)
+{
+    periodMs_ = periodMs;
+    timer_.start(periodMs, Qt::PreciseTimer, this);
+}
+
+void LineStatusDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!timerStarted_) {
+        // The first time the window is shown: 200 ms, whatever the edit shows.
+        timerStarted_ = true;
+        startTimer1(kLineStatusFirstPeriodMs);
+        sampleNow();
+    }
+}
+
+void LineStatusDialog::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (timerStarted_ && wholeWindow(event, this))
+        sampleNow();
+}
+
+void LineStatusDialog::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == timer_.timerId())
+        sampleNow();
+    else
+        QDialog::timerEvent(event);
+}
+
+void LineStatusDialog::onAutomatic()
+{
+    timer_.stop();
+    const int period = samplingPeriodMs(period_->text().toStdString());
+    state_->setText(qs(kAutomaticText));
+    startTimer1(period);
+    sampleNow();
+}
+
+void LineStatusDialog::onManual()
+{
+    timer_.stop();
+    state_->setText(qs(kManualText));
+    sampleNow();
+}
+
+// ---- dialog 25 ---------------------------------------------------------------------------
+
+TDialog25::TDialog25(Channels& channels, QWidget* parent) : QDialog(parent), channels_(channels)
+{
+    setObjectName(QStringLiteral("25"));
+    setWindowTitle(QStringLiteral("ＩＮ入力表示（ＣＨ１・CH2）"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(lampGroup(101, QStringLiteral("CH1入力"), kModemLamps, lamps_, this));
+    columns->addWidget(lampGroup(106, QStringLiteral("CH2入力"), kCh2ModemLamps, lamps_, this));
+    auto* close = idButton(221, QStringLiteral("閉じる"), this);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addLayout(bottom);
+    connect(close, &QPushButton::clicked, this, [this] { this->close(); });
+}
+
+Lamp* TDialog25::lamp(int labelId) const
+{
+    const auto it = lamps_.find(labelId);
+    return it == lamps_.end() ? nullptr : it->second;
+}
+
+void TDialog25::sampleNow()
+{
+    ++samples_;
+    std::uint32_t ch1 = 0, ch2 = 0;
+    readModemInputs(channels_, 1, ch1);
+    readModemInputs(channels_, 2, ch2);
+    showLamps(kModemLamps, lamps_, ch1);
+    showLamps(kCh2ModemLamps, lamps_, ch2);
+}
+
+void TDialog25::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!timerStarted_) {
+        timerStarted_ = true;
+        timer_.start(kLineStatusFirstPeriodMs, Qt::PreciseTimer, this);
+        sampleNow();
+    }
+}
+
+void TDialog25::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (timerStarted_ && wholeWindow(event, this))
+        sampleNow();
+}
+
+void TDialog25::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == timer_.timerId())
+        sampleNow();
+    else
+        QDialog::timerEvent(event);
+}
+
+} // namespace kestrane

@@ -1,0 +1,128 @@
+#include "settings/ui/other_settings_dialogs.h"
+
+#include "settings/display_settings.h"
+#include "settings/ui/dialog_parts.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+namespace {
+
+// Program and file names are kept as the file system spells them.
+std::string fileName(const QLineEdit* e)
+{
+    const QByteArray bytes = QFile::encodeName(e->text());
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString fromFileName(const std::string& name)
+{
+    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+} // namespace
+
+// ---- TDialog13 ---------------------------------------------------------------------------
+
+TDialog13::TDialog13(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings)
+{
+    setObjectName(QStringLiteral("713"));
+    setWindowTitle(QStringLiteral("その他の設定"));
+    setModal(true);
+
+    noExitQuery_ = idCheck(305, QStringLiteral("終了時に「保存したか？」を問い合わせない"), this);
+    fromSystem_ = idCheck(101, QStringLiteral("COM番号はレジストリから取得する"), this);
+    showSent_ = idCheck(102, QStringLiteral("テキスト送信時、送信文字を画面に表示する"), this);
+    lowerCase_ = idCheck(103, QStringLiteral("チェックサム（ASC）の英文字を小文字にする"), this);
+    reader_ = idEdit(104, 259, this);
+    pageCommand_ = idEdit(108, 127, this);
+    auto* ok = idButton(201, QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(noExitQuery_);
+    layout->addWidget(fromSystem_);
+    layout->addWidget(showSent_);
+    layout->addWidget(lowerCase_);
+    layout->addWidget(idLabel(105, QStringLiteral("PDFの参照アプリの設定"), this));
+    layout->addWidget(reader_);
+    layout->addWidget(idLabel(107, QStringLiteral("PDFのページ参照コマンド"), this));
+    layout->addWidget(pageCommand_);
+    layout->addLayout(buttons);
+
+    const OtherControls c = otherControlsFor(settings_);
+    noExitQuery_->setChecked(c.noExitSaveQuery);
+    fromSystem_->setChecked(c.comNumbersFromSystem);
+    showSent_->setChecked(c.showSentText);
+    lowerCase_->setChecked(c.checksumLowerCase);
+    reader_->setText(fromFileName(c.pdfReaderPath));
+    pageCommand_->setText(fromFileName(c.pdfPageCommand));
+    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
+}
+
+void TDialog13::onOk()
+{
+    OtherControls c;
+    c.noExitSaveQuery = noExitQuery_->isChecked();
+    c.comNumbersFromSystem = fromSystem_->isChecked();
+    c.showSentText = showSent_->isChecked();
+    c.checksumLowerCase = lowerCase_->isChecked();
+    c.pdfReaderPath = fileName(reader_);
+    c.pdfPageCommand = fileName(pageCommand_);
+    applyOtherControls(settings_, c);
+    accept();
+}
+
+// ---- TDialog19 ---------------------------------------------------------------------------
+
+TDialog19::TDialog19(SamplingSettings& sampling, ManualAtPage manual, QWidget* parent)
+    : QDialog(parent), sampling_(sampling)
+{
+    setObjectName(QStringLiteral("719"));
+    setWindowTitle(QStringLiteral("自動ロギング設定"));
+    setModal(true);
+
+    on_ = idCheck(324, QStringLiteral("自動ロギング設定にする"), this);
+    prefix_ = idEdit(401, 31, this);
+    auto* ok = idButton(201, QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    auto* cancel = idButton(202, QStringLiteral("ｷｬﾝｾﾙ"), this);
+    auto* help = helpButton(manual, 59, this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addWidget(help);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(on_);
+    layout->addWidget(idLabel(604, QStringLiteral("保存するファイルの先頭文字"), this));
+    layout->addWidget(prefix_);
+    layout->addWidget(idLabel(633, QStringLiteral("拡張子は「．LOG」です"), this));
+    layout->addWidget(idLabel(634, QStringLiteral("保存先はLOGのフォルダ内"), this));
+    layout->addLayout(buttons);
+
+    const AutoLogControls c = autoLogControlsFor(sampling_);
+    on_->setChecked(c.autoLogging);
+    prefix_->setText(fromFileName(c.prefix));
+    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
+    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void TDialog19::onOk()
+{
+    applyAutoLogControls(sampling_, AutoLogControls{on_->isChecked(), fileName(prefix_)});
+    accept();
+}
+
+} // namespace kestrane

@@ -1,0 +1,131 @@
+#include "settings/ui/port_config_dialog.h"
+
+#include "settings/ui/dialog_parts.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+namespace {
+
+QComboBox* namedCombo(const char* name, QWidget* parent)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QString::fromLatin1(name));
+    return c;
+}
+
+// Selects the entry of `value`; a value the list does not offer (a record from elsewhere) is
+// added as its number, so OK keeps it rather than silently changing it.
+void selectData(QComboBox* c, int value)
+{
+    int at = c->findData(value);
+    if (at < 0) {
+        c->addItem(QString::number(value), value);
+        at = c->count() - 1;
+    }
+    c->setCurrentIndex(at);
+}
+
+} // namespace
+
+TPortConfigDialog::TPortConfigDialog(int comNumber, const PortConfig& initial, MessageBoxFn message, QWidget* parent)
+    : QDialog(parent), message_(std::move(message)), config_(initial)
+{
+    setObjectName(QStringLiteral("portConfig"));
+    setWindowTitle(QStringLiteral("COM%1のプロパティ").arg(comNumber));
+    setModal(true);
+
+    baud_ = namedCombo("baudRate", this);
+    baud_->setEditable(true);
+    baud_->setInsertPolicy(QComboBox::NoInsert);
+    for (std::uint32_t rate : kStandardBaudRates)
+        baud_->addItem(QString::number(rate));
+    baud_->lineEdit()->setMaxLength(10);
+
+    dataBits_ = namedCombo("byteSize", this);
+    for (int bits : {5, 6, 7, 8})
+        dataBits_->addItem(QString::number(bits), bits);
+
+    parity_ = namedCombo("parity", this);
+    parity_->addItem(QStringLiteral("なし"), NOPARITY);
+    parity_->addItem(QStringLiteral("奇数"), ODDPARITY);
+    parity_->addItem(QStringLiteral("偶数"), EVENPARITY);
+    parity_->addItem(QStringLiteral("マーク"), MARKPARITY);
+    parity_->addItem(QStringLiteral("スペース"), SPACEPARITY);
+
+    stopBits_ = namedCombo("stopBits", this);
+    stopBits_->addItem(QStringLiteral("1"), ONESTOPBIT);
+    stopBits_->addItem(QStringLiteral("1.5"), ONE5STOPBITS);
+    stopBits_->addItem(QStringLiteral("2"), TWOSTOPBITS);
+
+    flow_ = namedCombo("flowControl", this);
+    flow_->addItem(QStringLiteral("なし"), 0);
+    flow_->addItem(QStringLiteral("Xon / Xoff"), 1);
+    flow_->addItem(QStringLiteral("ハードウェア"), 2);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("ビット/秒(&B):"), baud_);
+    form->addRow(QStringLiteral("データ ビット(&D):"), dataBits_);
+    form->addRow(QStringLiteral("パリティ(&P):"), parity_);
+    form->addRow(QStringLiteral("ストップ ビット(&S):"), stopBits_);
+    form->addRow(QStringLiteral("フロー制御(&F):"), flow_);
+
+    auto* defaults = new QPushButton(QStringLiteral("既定値に戻す(&R)"), this);
+    defaults->setObjectName(QStringLiteral("defaults"));
+    defaults->setAutoDefault(false);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(defaults);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+
+    showConfig(initial);
+    connect(defaults, &QPushButton::clicked, this, [this] { showConfig(PortConfig{}); });
+    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
+    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void TPortConfigDialog::showConfig(const PortConfig& c)
+{
+    baud_->setEditText(QString::number(c.baudRate));
+    selectData(dataBits_, c.byteSize);
+    selectData(parity_, c.parity);
+    selectData(stopBits_, c.stopBits);
+    selectData(flow_, c.flowControl);
+}
+
+void TPortConfigDialog::onOk()
+{
+    std::uint32_t rate = 0;
+    if (!parseBaudRate(baud_->currentText().toStdString(), rate)) {
+        if (message_)
+            message_(qs(kBaudRateWrongText), QMessageBox::Ok, QMessageBox::Warning);
+        baud_->setFocus();
+        baud_->lineEdit()->selectAll();
+        return;
+    }
+    config_.baudRate = rate;
+    config_.byteSize = static_cast<std::uint8_t>(dataBits_->currentData().toInt());
+    config_.parity = static_cast<std::uint8_t>(parity_->currentData().toInt());
+    config_.stopBits = static_cast<std::uint8_t>(stopBits_->currentData().toInt());
+    config_.flowControl = flow_->currentData().toInt();
+    accept();
+}
+
+} // namespace kestrane

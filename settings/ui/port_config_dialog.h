@@ -1,0 +1,38 @@
+// The port-configuration dialog of the serial-settings command: baud rate (any rate, the usual ones
+// listed), data bits, parity, stop bits and flow control of one channel. Modal; it edits a copy
+// and only reports the choice, the command applies it.
+#pragma once
+
+#include "platform/ui/message_box.h"
+#include "settings/dcb_settings.h"
+
+#include <QDialog>
+
+class QComboBox;
+
+namespace kestrane {
+
+class TPortConfigDialog : public QDialog {
+    Q_OBJECT
+public:
+    TPortConfigDialog(int comNumber, const PortConfig& initial, MessageBoxFn message, QWidget* parent = nullptr);
+
+    // The choice after OK.
+    [[nodiscard]] const PortConfig& config() const { return config_; }
+
+private:
+    void showConfig(const PortConfig& c);
+    void onOk();
+
+    MessageBoxFn message_;
+    PortConfig config_;
+    QComboBox* baud_ = nullptr;
+    QComboBox* dataBits_ = nullptr;
+    QComboBox* parity_ = nullptr;
+    QComboBox* stopBits_ = nullptr;
+    QComboBox* flow_ = nullptr;
+};
+
+inline constexpr const char* kBaudRateWrongText = "ビット/秒の値が正しくありません。";
+
+} // namespace kestrane

@@ -9,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPaintEvent>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimerEvent>
@@ -51,7 +50,7 @@ QLabel* countLabel(int labelId, QWidget* parent)
     QPalette p = l->palette();
     p.setColor(QPalette::Window, Qt::white);
     l->setPalette(p);
-    l->setMinimumWidth(60);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QString(19, QLatin1Char(' '))) + 8);
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return l;
 }
@@ -62,9 +61,6 @@ void showLamps(const std::array<LampDef, N>& defs, const std::map<int, Lamp*>& l
     for (const LampDef& d : defs)
         lamps.at(d.labelId)->setLit((bits & d.bit) != 0);
 }
-
-// A repaint of the whole window (not of one control) counts as a sample.
-bool wholeWindow(const QPaintEvent* event, const QWidget* w) { return event->region().contains(w->rect()); }
 
 } // namespace
 
@@ -86,6 +82,7 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     auto* automatic = idButton(222, QStringLiteral("自動"), this);
     auto* manual = idButton(223, QStringLiteral("手動"), this);
     state_ = idLabel(625, qs(kAutomaticText), this);
+    state_->setMinimumWidth(state_->fontMetrics().horizontalAdvance(qs(kManualText)) + 8);
     auto* sampling = new QHBoxLayout;
     sampling->addWidget(idLabel(623, QStringLiteral("サンプリング設定"), this));
     sampling->addWidget(period_);
@@ -99,6 +96,7 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     auto* reset = idButton(225, QStringLiteral("Reset"), this);
     auto* hold = idButton(224, QStringLiteral("Hold"), this);
     holdState_ = idLabel(627, qs(probe_.holdText()), this);
+    holdState_->setMinimumWidth(holdState_->fontMetrics().horizontalAdvance(qs(kLiveText)) + 8);
     auto* holdRow = new QHBoxLayout;
     holdRow->addWidget(reset);
     holdRow->addWidget(hold);
@@ -192,6 +190,9 @@ void LineStatusDialog::startTimer1(int periodMs)
     timer_.start(periodMs, Qt::PreciseTimer, this);
 }
 
+// Shown (the first time, and again when restored from an icon): the window is drawn anew and
+// takes a sample. Repaints of single controls (a label that changed) take none, or the
+// window's own updates would keep it sampling.
 void LineStatusDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -199,15 +200,8 @@ void LineStatusDialog::showEvent(QShowEvent* event)
         // The first time the window is shown: 200 ms, whatever the edit shows.
         timerStarted_ = true;
         startTimer1(kLineStatusFirstPeriodMs);
-        sampleNow();
     }
-}
-
-void LineStatusDialog::paintEvent(QPaintEvent* event)
-{
-    QDialog::paintEvent(event);
-    if (timerStarted_ && wholeWindow(event, this))
-        sampleNow();
+    sampleNow();
 }
 
 void LineStatusDialog::timerEvent(QTimerEvent* event)
@@ -278,15 +272,8 @@ void TDialog25::showEvent(QShowEvent* event)
     if (!timerStarted_) {
         timerStarted_ = true;
         timer_.start(kLineStatusFirstPeriodMs, Qt::PreciseTimer, this);
-        sampleNow();
     }
-}
-
-void TDialog25::paintEvent(QPaintEvent* event)
-{
-    QDialog::paintEvent(event);
-    if (timerStarted_ && wholeWindow(event, this))
-        sampleNow();
+    sampleNow();
 }
 
 void TDialog25::timerEvent(QTimerEvent* event)

@@ -12,6 +12,7 @@
 #include "sending/character_send.h"
 #include "sending/send_buffer.h"
 #include "sending/text_transfer.h"
+#include "settings/line_status.h"
 #include "traffic/traffic_buffer.h"
 
 #include <array>
@@ -91,6 +92,8 @@ public:
     // The board behind the image; replaced in tests.
     [[nodiscard]] DioBoard& dioBoard() { return *dioBoard_; }
     void setDioBoard(std::unique_ptr<DioBoard> board) { dioBoard_ = std::move(board); }
+    // The line-status windows' latched error words and hold switches, kept for the run.
+    LineStatusMemory lineStatus;
 
 private:
     void takeSample(const std::uint8_t* bytes, std::size_t count) override;

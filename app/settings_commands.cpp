@@ -124,9 +124,9 @@ LineStatusDialog* SettingsCommands::lineStatus(int channel)
 {
     LineStatusDialog* dialog = nullptr;
     if (channel == 1)
-        dialog = new TDialog17(core_.channels(), lineStatus_, window_);
+        dialog = new TDialog17(core_.channels(), core_.lineStatus, window_);
     else
-        dialog = new TDialog17a(core_.channels(), lineStatus_, window_);
+        dialog = new TDialog17a(core_.channels(), core_.lineStatus, window_);
     dialog->show();
     return dialog;
 }

@@ -7,7 +7,6 @@
 #include "platform/serial_device_list.h"
 #include "platform/ui/message_box.h"
 #include "settings/com_port_settings.h"
-#include "settings/line_status.h"
 
 
 #include <cstdint>
@@ -56,15 +55,12 @@ public:
 
     // The system's ports with their stable numbers (dialog 703's lists).
     [[nodiscard]] PortEnumeration enumeratePorts();
-    // The latched error words and hold switches of the line-status windows, kept for the run.
-    [[nodiscard]] LineStatusMemory& lineStatusMemory() { return lineStatus_; }
 
 private:
     AppCore& core_;
     QWidget* window_;
     ManualAtPage manual_;
     SettingsWindowOps ops_;
-    LineStatusMemory lineStatus_;
 };
 
 // Adds the rows of the settings commands; their enabling follows the shared rules.

@@ -6,7 +6,7 @@ namespace kestrane::fuzz {
 
 std::span<const FormatCheck> formatChecks()
 {
-    static constexpr std::array<FormatCheck, 10> checks{{
+    static constexpr std::array<FormatCheck, 12> checks{{
         {"quellorn", checkQuellorn},
         {"quellorn1", checkQuellorn1},
         {"quellorn2", checkQuellorn2},
@@ -17,6 +17,8 @@ std::span<const FormatCheck> formatChecks()
         {"search_hex", checkSearchHex},
         {"mdata_txt", checkMdataTxt},
         {"sample_fields", checkSampleFields},
+        {"dialog_fields", checkDialogFields},
+        {"ports_catalog", checkPortsCatalog},
     }};
     return checks;
 }

@@ -29,6 +29,8 @@ std::string checkHexNotation(Bytes data);
 std::string checkSearchHex(Bytes data);
 std::string checkMdataTxt(Bytes data);
 std::string checkSampleFields(Bytes data);
+std::string checkDialogFields(Bytes data);
+std::string checkPortsCatalog(Bytes data);
 
 // Every format, in a fixed order.
 std::span<const FormatCheck> formatChecks();

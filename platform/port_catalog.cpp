@@ -1,13 +1,9 @@
 #include "platform/port_catalog.h"
 
+#include "platform/atomic_file.h"
 #include "platform/port_resolver.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -44,8 +40,7 @@ std::string oneLine(std::string text)
     return text;
 }
 
-// Appends `lines` to the file: the old text and the new lines go to a temporary file in the same
-// folder, which then replaces the file.
+// Appends `lines` to the file: the old text and the new lines replace the file in one step.
 bool appendLines(const fs::path& file, const std::string& lines)
 {
     std::string text;
@@ -59,30 +54,7 @@ bool appendLines(const fs::path& file, const std::string& lines)
     if (!text.empty() && text.back() != '\n')
         text.push_back('\n');
     text += lines;
-
-    const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string tmpl = (dir / (file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return false;
-    std::size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ::fchmod(fd, 0644);
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = std::rename(tmpl.c_str(), file.c_str()) == 0;
-    if (!ok)
-        ::unlink(tmpl.c_str());
-    return ok;
+    return writeFileAtomically(file, {std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())});
 }
 
 // k for "ttyS<k>", else -1.

@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets (clang, ASan + UBSan) into build-fuzz/ and runs each one.
 #   scripts/fuzz.sh [seconds per target]       default 60
 #   scripts/fuzz.sh --runs N                   N executions per target instead of a time
+# KESTRANE_FUZZ_ONLY="a b" runs only those formats.
 # Each target starts from fuzz/corpus/<format> and fuzz/regressions/<format>; new corpus entries
 # stay in build-fuzz/corpus, findings land in build-fuzz/findings/<format>/. A finding worth
 # keeping goes into fuzz/regressions/<format>/, where the regression test runs it in every build.
@@ -20,7 +21,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_
   -DKESTRANE_FUZZ=ON -DKESTRANE_TESTS=OFF "${launcher[@]}" >/dev/null
 cmake --build build-fuzz --target fuzz_all -j "$(nproc)"
 
-formats=$(sed -n 's/^set(KESTRANE_FUZZ_FORMATS \(.*\))$/\1/p' fuzz/CMakeLists.txt)
+formats=${KESTRANE_FUZZ_ONLY:-$(sed -n 's/^set(KESTRANE_FUZZ_FORMATS \(.*\))$/\1/p' fuzz/CMakeLists.txt)}
 status=0
 printf '%-14s %12s %9s\n' format executions findings
 for f in $formats; do

@@ -5,6 +5,7 @@
 
 #include "settings/settings_records.h"
 #include "comm/channel.h"
+#include "macro/macro_memory.h"
 #include "platform/clock.h"
 #include "platform/dio_board.h"
 #include "sampling/dio_image.h"
@@ -95,6 +96,9 @@ public:
     // The line-status windows' latched error words and hold switches, kept for the run.
     LineStatusMemory lineStatus;
 
+    // The macro machine: registers and bits live for the whole run (GUI thread only).
+    [[nodiscard]] MacroMemory& macroMemory() { return *macroMemory_; }
+
 private:
     void takeSample(const std::uint8_t* bytes, std::size_t count) override;
     void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) override;
@@ -111,6 +115,7 @@ private:
     TextTransfer textTransfer_;  // after the channels it writes to
     DioImage dio_;
     std::unique_ptr<DioBoard> dioBoard_;
+    std::unique_ptr<MacroMemory> macroMemory_ = std::make_unique<MacroMemory>();
 };
 
 } // namespace kestrane

@@ -2,6 +2,7 @@
 
 #include "app/command_ids.h"
 #include "app/app_core.h"
+#include "app/macro_commands.h"
 #include "app/menu_tree.h"
 #include "app/sampling_commands.h"
 #include "app/sending_commands.h"
@@ -102,6 +103,7 @@ void TDrawWindow::registerCommands()
     sendingCommands_ = registerSendingCommands(commands_, *this, core_, tools_);
     registerSamplingCommands(commands_, this, tools_, core_);
     registerSettingsCommands(commands_, *settingsCommands_);
+    registerMacroCommands(commands_, *this, core_, tools_);
 }
 
 CommandState TDrawWindow::commandState() const

@@ -1,0 +1,94 @@
+#include "app/macro_commands.h"
+
+#include "app/app_core.h"
+#include "app/command_ids.h"
+#include "app/command_table.h"
+#include "app/external_tools.h"
+#include "app/main_window.h"
+#include "macro/macro_dialog_rules.h"
+#include "macro/macro_list.h"
+#include "macro/traffic_access.h"
+#include "macro/ui/macro_dialog.h"
+
+namespace kestrane {
+
+namespace {
+
+// The macro's X and Y areas are the input and output bytes of the core's I/O image, so the I/O
+// monitor shows what a macro sets.
+class CoreDio final : public MacroDio {
+public:
+    explicit CoreDio(DioImage& image) : image_(image) {}
+    [[nodiscard]] std::uint8_t input(int port) const override { return image_.byte(DioArea::Input, port); }
+    void setInput(int port, std::uint8_t value) override { image_.setByte(DioArea::Input, port, value); }
+    [[nodiscard]] std::uint8_t output(int port) const override { return image_.byte(DioArea::Output, port); }
+    void setOutput(int port, std::uint8_t value) override { image_.setByte(DioArea::Output, port, value); }
+
+private:
+    DioImage& image_;
+};
+
+QString u8(const char* text) { return QString::fromUtf8(text); }
+
+} // namespace
+
+void registerMacroCommands(CommandTable& commands, TDrawWindow& window, AppCore& core, const ExternalTools& tools,
+                           MacroCommandHooks hooks)
+{
+    if (!hooks.message)
+        hooks.message = kestraneMessageBox(&window);
+    if (!hooks.chooseFile)
+        hooks.chooseFile = macroFileChooser(core.startDirectory());
+    if (!hooks.startEditor)
+        hooks.startEditor = [&tools](const std::filesystem::path& file, const std::filesystem::path& folder) {
+            return tools.processes().startEditor(file, folder);
+        };
+    if (!hooks.runDialog)
+        hooks.runDialog = [](TMacrosend& dialog) { dialog.exec(); };
+
+    commands.add(cmd::RunMacro, [&window, &core, &tools, hooks] {
+        if (core.settings().record.displayMode == DisplayMode::TimeStampedAsc) {
+            hooks.message(u8(macro_text::kRefusedInTimeStamped), QMessageBox::Ok, QMessageBox::NoIcon);
+            return;
+        }
+        TrafficBufferAccess traffic(core.traffic());
+        CoreDio dio(core.dio());
+        MacroDialogContext context{core.macroMemory(),
+                                   core.sendState(),
+                                   core.settings().record,
+                                   traffic,
+                                   dio,
+                                   core.clock(),
+                                   core.startDirectory(),
+                                   [&core](int channel, std::span<const std::uint8_t> frame) {
+                                       return core.transmit(channel, frame);
+                                   },
+                                   [&window] { window.toggleSpeed(); },
+                                   hooks.message,
+                                   [&tools](int page) { tools.openManualAtPage(page); },
+                                   hooks.chooseFile};
+        {
+            TMacrosend dialog(std::move(context), &window);
+            hooks.runDialog(dialog);
+        }
+        window.viewport()->update();  // the display is drawn anew after the dialog
+    });
+
+    commands.add(cmd::NewMacro, [&core, hooks] {
+        std::error_code ec;
+        const std::filesystem::path folder = core.startDirectory() / kMacroFolder;
+        std::filesystem::create_directories(folder, ec);
+        if (!hooks.startEditor({}, folder))
+            hooks.message(u8(macro_text::kEditorMissing), QMessageBox::Ok, QMessageBox::Warning);
+    });
+
+    commands.add(cmd::EditMacro, [&window, &core, hooks] {
+        const auto file = hooks.chooseFile(&window, u8(macro_text::kEditTitle));
+        if (!file)
+            return;
+        if (!hooks.startEditor(*file, core.startDirectory()))
+            hooks.message(u8(macro_text::kEditorMissing), QMessageBox::Ok, QMessageBox::Warning);
+    });
+}
+
+} // namespace kestrane

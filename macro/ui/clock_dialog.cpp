@@ -1,0 +1,64 @@
+#include "macro/ui/clock_dialog.h"
+
+#include "macro/macro_dialog_rules.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+TDialog22::TDialog22(SettingsRecord& settings, QWidget* parent) : QDialog(parent), settings_(settings)
+{
+    setObjectName(QStringLiteral("722"));
+    setWindowTitle(QStringLiteral("マクロ実行クロック"));
+    setModal(true);
+
+    auto* group = new QGroupBox(QStringLiteral("マクロ命令１処理の時間間隔"), this);
+    auto* grid = new QGridLayout(group);
+    // Exclusive by hand: a button group would not allow the state where none is checked.
+    const std::optional<int> current = macroClockButtonFor(settings_.macroClockMs);
+    int i = 0;
+    for (const MacroClockChoice& c : kMacroClockChoices) {
+        auto* b = new QRadioButton(QString::fromUtf8(c.text), group);
+        b->setObjectName(QString::number(c.id));
+        b->setAutoExclusive(false);
+        b->setChecked(current && *current == c.id);
+        connect(b, &QRadioButton::toggled, this, [this, b](bool on) {
+            if (on)
+                for (QRadioButton* other : buttons_)
+                    if (other != b)
+                        other->setChecked(false);
+        });
+        grid->addWidget(b, i % 4, i / 4);
+        buttons_.push_back(b);
+        ++i;
+    }
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("201"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+}
+
+void TDialog22::onOk()
+{
+    std::optional<int> checked;
+    for (QRadioButton* b : buttons_)
+        if (b->isChecked())
+            checked = b->objectName().toInt();
+    settings_.macroClockMs = macroClockAfterOk(checked);
+    accept();
+}
+
+} // namespace kestrane

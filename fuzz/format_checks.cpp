@@ -6,7 +6,7 @@ namespace kestrane::fuzz {
 
 std::span<const FormatCheck> formatChecks()
 {
-    static constexpr std::array<FormatCheck, 12> checks{{
+    static constexpr std::array<FormatCheck, 14> checks{{
         {"quellorn", checkQuellorn},
         {"quellorn1", checkQuellorn1},
         {"quellorn2", checkQuellorn2},
@@ -19,6 +19,8 @@ std::span<const FormatCheck> formatChecks()
         {"sample_fields", checkSampleFields},
         {"dialog_fields", checkDialogFields},
         {"ports_catalog", checkPortsCatalog},
+        {"macro_text", checkMacroText},
+        {"macro_dat", checkMacroDat},
     }};
     return checks;
 }

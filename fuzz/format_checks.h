@@ -31,6 +31,8 @@ std::string checkMdataTxt(Bytes data);
 std::string checkSampleFields(Bytes data);
 std::string checkDialogFields(Bytes data);
 std::string checkPortsCatalog(Bytes data);
+std::string checkMacroText(Bytes data);
+std::string checkMacroDat(Bytes data);
 
 // Every format, in a fixed order.
 std::span<const FormatCheck> formatChecks();

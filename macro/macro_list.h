@@ -67,10 +67,4 @@ private:
     std::array<MacroListEntry, kEntries> entries_{};
 };
 
-// A libFuzzer-style check of the macro.dat reader on arbitrary bytes: the parsed table written
-// back gives exactly the first 5120 bytes of the input (zero-padded when shorter), the shown
-// paths are those of the in-use entries, and adding and removing keep the table consistent.
-// False on any violation.
-bool checkMacroListImage(std::span<const std::uint8_t> data);
-
 } // namespace kestrane

@@ -132,11 +132,4 @@ private:
     std::int64_t ticks_ = 0;
 };
 
-// A libFuzzer-style check of the interpreter on an arbitrary macro text: runs it for a fixed
-// budget of ticks against far ends that keep sending, buttons, typed texts and input bits that
-// keep changing and a transmit that sometimes fails, and checks after every step that the step
-// counter, the status and every register length stay in range, that no step examined more
-// than a few passes over the text, and that a stop always ends the run. False on a violation.
-bool checkMacroText(std::span<const std::uint8_t> text);
-
 } // namespace kestrane

@@ -66,10 +66,11 @@ MacroListAdd MacroFileList::add(std::string_view path)
         return MacroListAdd::TooLong;
     std::array<char, MacroListEntry::kPathSize> field{};
     std::copy(path.begin(), path.end(), field.begin());
-    // Compared over all 256 bytes, so exactly. Only entries in use count: a path left in an
-    // unused entry of a foreign file is not shown, so it must not block adding it.
+    // Compared exactly, as the list shows them: up to the NUL (a foreign file may hold bytes
+    // after it). Only entries in use count: a path left in an unused entry is not shown, so it
+    // must not block adding it.
     for (const MacroListEntry& e : entries_)
-        if (e.inUse != 0 && e.path == field)
+        if (e.inUse != 0 && e.pathText() == path)
             return MacroListAdd::AlreadyListed;
     for (MacroListEntry& e : entries_) {
         if (e.inUse == 0) {

@@ -285,9 +285,18 @@ void TMacrosend::fillList()
 
 void TMacrosend::textInputDone()
 {
-    // The texts go on the line as the program's other texts do: code page 932 bytes.
-    const QByteArray a = toCp932(input1_->text());
-    const QByteArray b = toCp932(input2_->text());
+    // The texts go on the line as the program's other texts do: code page 932 bytes, at most 59
+    // of them, cut before a character that would not fit whole.
+    const auto bytesOf = [](QString text) {
+        QByteArray bytes = toCp932(text);
+        while (bytes.size() > kMacroInputMaxChars) {
+            text.chop(1);
+            bytes = toCp932(text);
+        }
+        return bytes;
+    };
+    const QByteArray a = bytesOf(input1_->text());
+    const QByteArray b = bytesOf(input2_->text());
     interpreter_->textInputDone(std::string_view(a.constData(), static_cast<std::size_t>(a.size())),
                                 std::string_view(b.constData(), static_cast<std::size_t>(b.size())));
 }

@@ -144,6 +144,7 @@ TEST(MacroCommands, AMacroSendsOnThePortAndTakesTheReplyIntoARegister)
                                               "PEND\r\n"
                                               ":OK1\r\n"
                                               "MOVE 02,'good'\r\n"
+                                              "BSET Y017\r\n"
                                               "PEND\r\n";
     App a(dir.path());
     ASSERT_TRUE(a.core.channels().running(1));
@@ -184,6 +185,7 @@ TEST(MacroCommands, AMacroSendsOnThePortAndTakesTheReplyIntoARegister)
     };
     EXPECT_EQ(reg(1), "PONG\r");
     EXPECT_EQ(reg(2), "good");
+    EXPECT_EQ(a.core.dio().byte(DioArea::Output, 1), 0x80);  // the Y area is the core's I/O image
     // Sent and received bytes are in the traffic buffer with their tags.
     TrafficBuffer& t = a.core.traffic();
     std::string data, tags;

@@ -1,0 +1,15 @@
+// The common start of the companion programs: a QApplication, the program's window, and the
+// start-up report used by tests and install checks (KESTRANE_SHOWN_REPORT names a file; once the
+// window is shown its title is appended to that file and the program ends).
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace kestrane {
+
+int runCompanion(int argc, char** argv, const char* programName, const std::function<std::unique_ptr<QWidget>()>& makeWindow);
+
+} // namespace kestrane

@@ -1,0 +1,244 @@
+// The demo instrument as a program: Kestrane's core on its ports sends a framed request and gets
+// the framed reply, watches the line in T connection, and nothing is left when the demo stops.
+#include "app/app_core.h"
+#include "comm/channel.h"
+#include "demo/demo_instrument.h"
+#include "platform/cp932.h"
+#include "settings/settings_files.h"
+#include "support/temp_dir.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace kestrane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TempDir;
+
+template <typename Pred>
+bool eventually(Pred done, std::chrono::milliseconds timeout = 20s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+// The demo program running in a folder; its output is collected line by line.
+class DemoProcess {
+public:
+    DemoProcess(const std::filesystem::path& folder, std::vector<std::string> program = {})
+    {
+        std::vector<std::string> args{KESTRANE_PROGRAM_DIR "/kestrane-demo", "--folder", folder.string(), "--reading-ms", "200",
+                                      "--poll-ms", "400"};
+        if (!program.empty()) {
+            args.push_back("--");
+            args.insert(args.end(), program.begin(), program.end());
+        }
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], 1);
+            std::vector<char*> argv;
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        output_ = out[0];
+    }
+    ~DemoProcess()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (output_ >= 0)
+            ::close(output_);
+    }
+
+    // Reads the program's output until `text` appeared at or after `from` (or the time is up).
+    bool waitForOutput(const std::string& text, std::size_t from = 0, std::chrono::milliseconds timeout = 30s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (text_.find(text, from) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd p{output_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            char buf[256];
+            const ssize_t n = ::read(output_, buf, sizeof buf);
+            if (n <= 0)
+                return false;
+            text_.append(buf, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    [[nodiscard]] const std::string& output() const { return text_; }
+
+    void signal(int sig) { ::kill(pid_, sig); }
+    // The exit code once the program ended, or -1 when it is still running after `timeout`.
+    int waitForExit(std::chrono::milliseconds timeout = 30s)
+    {
+        int status = 0;
+        const bool ended = eventually([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, timeout);
+        if (!ended)
+            return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string text_;
+};
+
+std::string storedText(AppCore& core)
+{
+    TrafficBuffer& t = core.traffic();
+    const auto n = static_cast<std::size_t>(t.storedLength.load());
+    return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), n);
+}
+
+TEST(DemoRun, KestranesCoreSendsAFramedRequestAndGetsTheFramedReply)
+{
+    TempDir dir;
+    DemoProcess demo(dir.path());
+    ASSERT_TRUE(demo.waitForOutput("kestrane-demo: ready")) << demo.output();
+
+    // The core as the program builds it: ports through the ports.conf the demo wrote, settings
+    // from the files it wrote on first run.
+    AppCore core(dir.path());
+    ASSERT_TRUE(core.loadGeneralSettings());
+    ASSERT_TRUE(core.loadLineSettings());
+    core.applySettings();
+    core.traffic().clearTraffic();
+    ASSERT_EQ(core.channels().openChannel(1, core.settings().record.ch1ComNumber), kOpened);
+
+    // Hold the instrument's device open ourselves too, to see the hang-up when the demo stops.
+    const std::string device = std::filesystem::read_symlink(dir / "ttyDEMO1").string();
+    const int watch = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watch, 0);
+
+    // The periodic reading with its label in code page 932.
+    ASSERT_TRUE(eventually([&] { return fromCp932(QByteArray::fromStdString(storedText(core))).contains(QStringLiteral("温度")); }));
+
+    SendState& send = core.sendState();
+    send.composeFrame("\"RD\"", TextForm::HexNotation, frameOptionsFrom(core.settings().record));
+    ASSERT_EQ(std::string(send.sendBuffer.frame().begin(), send.sendBuffer.frame().end()), "\x02RD\x03\x16");
+    ASSERT_EQ(core.transmit(1, send.sendBuffer.frame()), 0);
+
+    // The reply: STX "RD,<value>" ETX and the byte XOR of its data, as the request was checked.
+    std::size_t at = std::string::npos;
+    ASSERT_TRUE(eventually([&] {
+        const std::string s = storedText(core);
+        at = s.find("\x02RD,");
+        return at != std::string::npos && s.find('\x03', at) != std::string::npos && s.find('\x03', at) + 1 < s.size();
+    })) << storedText(core);
+    const std::string s = storedText(core);
+    const std::size_t etx = s.find('\x03', at);
+    const std::string data = s.substr(at + 1, etx - at - 1);
+    EXPECT_EQ(data.size(), std::string("RD,+23.4").size());
+    std::uint8_t bcc = 0;
+    for (const char c : data)
+        bcc = static_cast<std::uint8_t>(bcc ^ static_cast<std::uint8_t>(c));
+    EXPECT_EQ(static_cast<std::uint8_t>(s[etx + 1]), bcc);
+
+    demo.signal(SIGTERM);
+    EXPECT_EQ(demo.waitForExit(), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "ttyDEMO1"));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "ttyDEMO2"));
+    // The demo's side of the terminal is closed: whoever still holds the device sees the hang-up.
+    pollfd p{watch, POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_TRUE(p.revents & POLLHUP);
+    ::close(watch);
+    core.channels().closeChannel(1);
+}
+
+TEST(DemoRun, ALineMonitorSeesTheHostsPollOnCh2AndTheInstrumentsReplyOnCh1)
+{
+    TempDir dir;
+    DemoProcess demo(dir.path());
+    ASSERT_TRUE(demo.waitForOutput("kestrane-demo: ready")) << demo.output();
+    AppCore core(dir.path());
+    core.settings().record.ch2Mode = Ch2Mode::MonitorT;
+    core.settings().record.ch2ComNumber = 2;
+    core.applySettings();
+    core.traffic().clearTraffic();
+    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
+    ASSERT_EQ(core.channels().openChannel(2, 2), kOpened);
+
+    const std::string poll = [] {
+        const auto b = demo::hostPoll();
+        return std::string(b.begin(), b.end());
+    }();
+    ASSERT_TRUE(eventually([&] {
+        const std::string s = storedText(core);
+        return s.find(poll) != std::string::npos && s.find("\x02RD,") != std::string::npos;
+    })) << storedText(core);
+    // In the T connection CH2's bytes are tagged '0' and CH1's '1'.
+    TrafficBuffer& t = core.traffic();
+    const std::string s = storedText(core);
+    const auto tagAt = [&](std::size_t i) { return static_cast<char>(t.currentTagPlane()[i]); };
+    EXPECT_EQ(tagAt(s.find(poll)), '0');
+    EXPECT_EQ(tagAt(s.find("\x02RD,")), '1');
+
+    demo.signal(SIGINT);
+    EXPECT_EQ(demo.waitForExit(), 0);
+    core.channels().closeChannel(1);
+    core.channels().closeChannel(2);
+}
+
+TEST(DemoRun, TheProgramRunsInTheFolderAndTheDemoEndsWithIt)
+{
+    TempDir dir;
+    DemoProcess demo(dir.path(), {"/bin/sh", "-c", "pwd > where.txt; cat ports.conf > seen.txt"});
+    EXPECT_EQ(demo.waitForExit(), 0) << demo.output();
+    std::string where;
+    std::getline(std::ifstream(dir / "where.txt"), where);
+    EXPECT_EQ(std::filesystem::path(where), dir.path());
+    std::stringstream seen;
+    seen << std::ifstream(dir / "seen.txt").rdbuf();
+    EXPECT_NE(seen.str().find("COM1=" + (dir / "ttyDEMO1").string()), std::string::npos);
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "ttyDEMO1"));
+}
+
+TEST(DemoRun, StoppingTheDemoEndsItsProgramAndLeavesNoProcess)
+{
+    TempDir dir;
+    DemoProcess demo(dir.path(), {"/bin/sleep", "60"});
+    ASSERT_TRUE(demo.waitForOutput("(pid ")) << demo.output();
+    const auto at = demo.output().find("(pid ");
+    ASSERT_TRUE(demo.waitForOutput(")", at)) << demo.output();
+    const std::string& out = demo.output();
+    const pid_t child = static_cast<pid_t>(std::stoi(out.substr(at + 5)));
+    ASSERT_EQ(::kill(child, 0), 0);
+    demo.signal(SIGTERM);
+    EXPECT_EQ(demo.waitForExit(), 128 + SIGTERM);  // the program's own end is the demo's result
+    EXPECT_EQ(::kill(child, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+} // namespace
+} // namespace kestrane

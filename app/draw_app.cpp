@@ -22,7 +22,11 @@ QString TDrawApp::splashImagePath(const QString& startDirectory)
     const QString local = QDir(startDirectory).filePath(QStringLiteral("splslogo.gdt"));
     if (QFileInfo::exists(local))
         return local;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("splslogo.gdt"));
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("splslogo.gdt"));
+    if (QFileInfo::exists(beside))
+        return beside;
+    // An installed program: <prefix>/bin/kestrane reads <prefix>/share/kestrane/splslogo.gdt.
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/kestrane/splslogo.gdt"));
 }
 
 void TDrawApp::initMainWindow(bool pauses)

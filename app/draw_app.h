@@ -27,7 +27,8 @@ public:
     [[nodiscard]] int screenWidth() const { return screenWidth_; }
     [[nodiscard]] int screenHeight() const { return screenHeight_; }
 
-    // Where the splash image is looked for: the start-up directory, then beside the program.
+    // Where the splash image is looked for: the start-up directory, beside the program, then in
+    // the installed data folder.
     static QString splashImagePath(const QString& startDirectory);
 
 private:

@@ -1,6 +1,52 @@
 #include "app/external_tools.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
+
 namespace kestrane {
+
+namespace {
+
+std::string lowerBaseName(const std::string& path)
+{
+    std::string base = std::filesystem::path(path).filename().string();
+    std::transform(base.begin(), base.end(), base.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return base;
+}
+
+// How each known viewer is told the page; {page} and {file} are filled in.
+struct KnownViewer {
+    const char* program;
+    std::array<const char*, 3> args;
+};
+constexpr std::array<KnownViewer, 7> kKnownViewers{{
+    {"evince", {"-p", "{page}", "{file}"}},
+    {"okular", {"-p", "{page}", "{file}"}},
+    {"atril", {"-p", "{page}", "{file}"}},
+    {"qpdfview", {"{file}#{page}", nullptr, nullptr}},
+    {"zathura", {"-P", "{page}", "{file}"}},
+    {"mupdf", {"{file}", "{page}", nullptr}},
+    {"xpdf", {"{file}", "{page}", nullptr}},
+}};
+
+PageViewer viewerCommand(const KnownViewer& viewer, const std::string& program, int page, const std::string& file)
+{
+    PageViewer v{program, {}};
+    for (const char* arg : viewer.args) {
+        if (!arg)
+            break;
+        std::string a = arg;
+        if (const auto at = a.find("{page}"); at != std::string::npos)
+            a.replace(at, 6, std::to_string(page));
+        if (const auto at = a.find("{file}"); at != std::string::npos)
+            a.replace(at, 6, file);
+        v.args.push_back(a);
+    }
+    return v;
+}
+
+} // namespace
 
 QString companionMissingText(const char* program)
 {
@@ -14,6 +60,36 @@ ManualLaunch manualLaunchFor(const std::string& pdfReaderPath, const std::string
     return ManualLaunch{false, pdfReaderPath, pdfPageCommand + std::to_string(page) + " " + kDialogManual};
 }
 
+std::optional<PageViewer> pageViewerFor(const std::string& pdfReaderPath, const std::string& pdfPageCommand, int page,
+                                        const std::string& file, const std::function<bool(const std::string&)>& installed)
+{
+    const std::string base = lowerBaseName(pdfReaderPath);
+    if (base == "acrord32.exe" || base == "acrord32") {
+        if (installed(pdfReaderPath))
+            return std::nullopt;
+        for (const KnownViewer& viewer : kKnownViewers)
+            if (installed(viewer.program))
+                return viewerCommand(viewer, viewer.program, page, file);
+        return std::nullopt;
+    }
+    if (pdfPageCommand == kDefaultPdfPageCommand)
+        for (const KnownViewer& viewer : kKnownViewers)
+            if (base == viewer.program)
+                return viewerCommand(viewer, pdfReaderPath, page, file);
+    return std::nullopt;
+}
+
+std::vector<std::filesystem::path> dataFolders(const std::filesystem::path& startDirectory,
+                                               const std::filesystem::path& programDir)
+{
+    std::vector<std::filesystem::path> folders{startDirectory};
+    if (!programDir.empty()) {
+        folders.push_back(programDir);
+        folders.push_back(programDir.parent_path() / "share" / "kestrane");
+    }
+    return folders;
+}
+
 ExternalTools::ExternalTools(Processes processes, const Settings& settings, std::filesystem::path startDirectory)
     : processes_(std::move(processes)), settings_(settings), startDirectory_(std::move(startDirectory))
 {
@@ -24,27 +100,51 @@ bool ExternalTools::startCompanion(const char* program) const
     return processes_.start(program, {}, startDirectory_);
 }
 
-void ExternalTools::launch(const ManualLaunch& how) const
+std::filesystem::path ExternalTools::manualFile(const char* name) const
 {
-    if (!how.withHandler && processes_.start(how.program, splitParameters(how.parameters), startDirectory_))
-        return;
+    std::error_code ec;
+    if (std::filesystem::exists(startDirectory_ / name, ec))
+        return name;
+    for (const auto& folder : dataFolders(startDirectory_, processes_.programDir()))
+        if (std::filesystem::exists(folder / name, ec))
+            return std::filesystem::absolute(folder / name, ec);
+    return name;
+}
+
+void ExternalTools::launch(const ManualLaunch& how, const std::string& pageCommand, int page) const
+{
+    const std::string file = manualFile(kDialogManual).string();
+    if (!how.withHandler) {
+        const auto installed = [this](const std::string& name) { return !processes_.find(name).empty(); };
+        if (const auto viewer = pageViewerFor(how.program, pageCommand, page, file, installed)) {
+            if (processes_.start(viewer->program, viewer->args, startDirectory_))
+                return;
+        } else {
+            // As set: the page option and page number, then the manual.
+            std::vector<std::string> args = splitParameters(pageCommand + std::to_string(page));
+            args.push_back(file);
+            if (processes_.start(how.program, args, startDirectory_))
+                return;
+        }
+    }
     // Whatever the desktop reports is its own affair: nothing is shown here.
-    processes_.openDocument(startDirectory_ / kDialogManual);
+    processes_.openDocument(startDirectory_ / file);
 }
 
 void ExternalTools::openManualAtPage(int page) const
 {
-    launch(manualLaunchFor(fixedText(settings_.pdfReaderPath), fixedText(settings_.pdfPageCommand), page));
+    const std::string pageCommand = fixedText(settings_.pdfPageCommand);
+    launch(manualLaunchFor(fixedText(settings_.pdfReaderPath), pageCommand, page), pageCommand, page);
 }
 
 void ExternalTools::openSamplingManual() const
 {
-    launch(ManualLaunch{false, "AcroRd32.exe", std::string("/A page=58 ") + kDialogManual});
+    launch(ManualLaunch{false, "AcroRd32.exe", std::string("/A page=58 ") + kDialogManual}, "/A page=", 58);
 }
 
 bool ExternalTools::openMainManual() const
 {
-    return processes_.openDocument(startDirectory_ / kMainManual);
+    return processes_.openDocument(startDirectory_ / manualFile(kMainManual));
 }
 
 } // namespace kestrane

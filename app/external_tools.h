@@ -7,7 +7,10 @@
 #include <QString>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -28,6 +31,24 @@ struct ManualLaunch {
 };
 ManualLaunch manualLaunchFor(const std::string& pdfReaderPath, const std::string& pdfPageCommand, int page);
 
+// A PDF viewer of this system and the arguments that open `file` at a page.
+struct PageViewer {
+    std::string program;
+    std::vector<std::string> args;
+};
+// The stand-in for a reader setting this system cannot run as it stands: the Windows reader
+// (AcroRd32.exe, the default) when it is not installed becomes the first installed of the known
+// Linux viewers (evince, okular, atril, qpdfview, zathura, mupdf, xpdf) with that viewer's own
+// page option; a known viewer set with the Windows page option ("/A page=") gets its own option
+// too. None when the setting is used as it stands, or when no known viewer is installed.
+std::optional<PageViewer> pageViewerFor(const std::string& pdfReaderPath, const std::string& pdfPageCommand, int page,
+                                        const std::string& file, const std::function<bool(const std::string&)>& installed);
+
+// Where the program's own files are looked for: the start folder, the program's folder, and
+// the installed data folder beside it (<prefix>/share/kestrane for <prefix>/bin).
+std::vector<std::filesystem::path> dataFolders(const std::filesystem::path& startDirectory,
+                                               const std::filesystem::path& programDir);
+
 class ExternalTools {
 public:
     ExternalTools(Processes processes, const Settings& settings, std::filesystem::path startDirectory);
@@ -42,10 +63,15 @@ public:
     // The Help menu's manual, with the desktop's handler.
     bool openMainManual() const;
 
+    // A manual as it is handed to a reader: its bare name when it lies in the start folder (the
+    // reader runs there), else its path in the first data folder that has it; the bare name when
+    // none has it.
+    [[nodiscard]] std::filesystem::path manualFile(const char* name) const;
+
     [[nodiscard]] const Processes& processes() const { return processes_; }
 
 private:
-    void launch(const ManualLaunch& how) const;
+    void launch(const ManualLaunch& how, const std::string& pageCommand, int page) const;
 
     Processes processes_;
     const Settings& settings_;

@@ -31,6 +31,9 @@ public:
     // desktop's handler for text files (text only), then a known graphical editor that is installed.
     bool startEditor(const std::filesystem::path& file, const std::filesystem::path& folder = {}) const;
 
+    // The folder the program lies in (empty when unknown).
+    [[nodiscard]] const std::filesystem::path& programDir() const { return programDir_; }
+
     // The desktop's handler for documents; replaceable in tests.
     std::string desktopOpener = "xdg-open";
 

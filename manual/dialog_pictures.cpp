@@ -1,0 +1,134 @@
+#include "manual/dialog_pictures.h"
+
+#include "app/about_dialog.h"
+#include "companions/companion_windows.h"
+#include "sending/checksum_settings_dialog.h"
+#include "settings/settings_records.h"
+#include "traffic/ui/enumeration_dialog.h"
+#include "traffic/ui/search_dialog.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QLayout>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace kestrane::manual {
+
+namespace {
+
+// What the windows are built with: the settings as a first start has them.
+struct PictureContext {
+    Settings settings;
+};
+
+using WidgetFactory = std::function<std::unique_ptr<QWidget>(PictureContext&)>;
+
+template <typename Factory>
+WidgetFactory widget(Factory make)
+{
+    return [make](PictureContext& c) -> std::unique_ptr<QWidget> { return std::unique_ptr<QWidget>(make(c)); };
+}
+
+// The code page 932 bytes of a reading of the demo instrument, for the enumeration picture.
+std::vector<std::uint8_t> demoReading()
+{
+    return {0x02, 0x89, 0xB7, 0x93, 0x78, ' ', '+', '2', '3', '.', '4', 0x81, 0x8E, 0x03, 'C', '9', 0x0D, 0x0A};
+}
+
+// ---- The windows pictured in the manuals -------------------------------------------------
+//
+// HOOK for dialogs that land later: add one row per dialog, keyed by its id as the manual tables
+// name it (manual_pages.cpp), and link the dialog's *_ui library to make_manual in
+// manual/CMakeLists.txt. For example:
+//
+//     {"705", widget([](PictureContext& c) { return new TDialog5(c.settings.record); })},
+//     {"711", widget([](PictureContext& c) { return new TDialog11(c.settings.lineParams, ...); })},
+//
+// A page whose id has no row yet keeps its title and text; make_manual lists the ids still
+// without a picture when it runs.
+const std::map<QString, WidgetFactory>& factories()
+{
+    static const std::map<QString, WidgetFactory> table = {
+        {QStringLiteral("706"), widget([](PictureContext&) { return new TAboutDialog(); })},
+        {QStringLiteral("721"),
+         widget([](PictureContext&) { return new TSearchDialog(QStringLiteral("\"RD\""), [](const QByteArray&, SearchKind) {}); })},
+        {QStringLiteral("723"), widget([](PictureContext&) { return new TEnumerationDialog(demoReading()); })},
+        {QStringLiteral("724"), widget([](PictureContext& c) { return new TDialog24(c.settings.record); })},
+        {QStringLiteral("tolvek"), widget([](PictureContext&) {
+             auto* w = new TolvekWindow();
+             w->setInput(QStringLiteral("\"RD\""));
+             return w;
+         })},
+        {QStringLiteral("glimra"), widget([](PictureContext&) {
+             auto* w = new GlimraWindow();
+             w->resize(560, 460);
+             return w;
+         })},
+        {QStringLiteral("dornex"), widget([](PictureContext&) {
+             auto* w = new DornexWindow();
+             w->setType(IntegerType{8, true});
+             w->type(Radix::Hex, QStringLiteral("C8"));
+             return w;
+         })},
+    };
+    return table;
+}
+
+// The window's contents with a plain title bar drawn above them, so the picture shows the title
+// the way a window manager would.
+QImage framed(QWidget& w)
+{
+    w.ensurePolished();
+    if (w.layout())
+        w.layout()->activate();
+    if (w.size().isEmpty() || w.testAttribute(Qt::WA_Resized) == false)
+        w.adjustSize();
+    w.show();
+    QApplication::processEvents();
+    const QImage body = w.grab().toImage();
+    w.hide();
+
+    const int bar = 24;
+    QImage out(body.width() + 2, body.height() + bar + 1, QImage::Format_RGB32);
+    out.fill(QColor(0x50, 0x50, 0x50));
+    QPainter p(&out);
+    QLinearGradient g(0, 0, out.width(), 0);
+    g.setColorAt(0, QColor(0x1f, 0x3f, 0x8f));
+    g.setColorAt(1, QColor(0x6f, 0x8f, 0xcf));
+    p.fillRect(QRect(1, 1, out.width() - 2, bar - 1), g);
+    QFont f = QApplication::font();
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRect(8, 1, out.width() - 16, bar - 1), Qt::AlignVCenter | Qt::AlignLeft, w.windowTitle());
+    p.drawImage(1, bar, body);
+    return out;
+}
+
+} // namespace
+
+QImage windowPicture(const QString& id)
+{
+    const auto it = factories().find(id);
+    if (it == factories().end())
+        return {};
+    PictureContext context;
+    std::unique_ptr<QWidget> w = it->second(context);
+    return w ? framed(*w) : QImage();
+}
+
+QStringList picturedWindows()
+{
+    QStringList ids;
+    for (const auto& [id, factory] : factories())
+        ids << id;
+    return ids;
+}
+
+} // namespace kestrane::manual

@@ -1,0 +1,19 @@
+// Pictures of the program's real windows for the manuals, rendered offscreen. Each window has
+// an id (the dialog's number, or a name for windows without one); the manual tables name the
+// ids to show on a page.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+namespace kestrane::manual {
+
+// The picture of window `id` as the program shows it, framed with its title; a null image when
+// no builder is known for `id` yet.
+[[nodiscard]] QImage windowPicture(const QString& id);
+
+// The ids a builder is known for.
+[[nodiscard]] QStringList picturedWindows();
+
+} // namespace kestrane::manual

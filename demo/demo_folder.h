@@ -20,4 +20,8 @@ namespace kestrane::demo {
 // false when a file could not be written.
 bool writeDemoSettingsIfMissing(const std::filesystem::path& folder);
 
+// Creates the log and macro folders and, where they are missing, fixed strings (mdata.txt) and
+// an example macro (macro/poll.txt) that talk to the instrument; false when one cannot be written.
+bool writeDemoFilesIfMissing(const std::filesystem::path& folder);
+
 } // namespace kestrane::demo

@@ -230,7 +230,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!writeFileAtomically(folder / "ports.conf", portsConfText(instrumentLine.link, hostLine.link))
-        || !writeDemoSettingsIfMissing(folder)) {
+        || !writeDemoSettingsIfMissing(folder) || !writeDemoFilesIfMissing(folder)) {
         std::fprintf(stderr, "kestrane-demo: cannot write into %s\n", folder.c_str());
         instrumentLine.close();
         hostLine.close();

@@ -1,11 +1,14 @@
 // The demo instrument's protocol: frames with every check Kestrane can send, the request reader,
 // the instrument's answers and its Shift-JIS reading.
+#include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
 #include "platform/cp932.h"
 #include "sending/send_buffer.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 namespace kestrane::demo {
@@ -161,6 +164,42 @@ TEST(DemoInstrument, ReadingsStayPlausibleAndAreWrittenWithSignAndOneDecimal)
     }
     EXPECT_EQ(Instrument::readingText(234), "+23.4");
     EXPECT_EQ(Instrument::readingText(-5), "-0.5");
+}
+
+} // namespace
+} // namespace kestrane::demo
+
+namespace kestrane::demo {
+namespace {
+
+TEST(DemoFiles, TheFixedStringsAreFramesTheInstrumentAccepts)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(writeDemoFilesIfMissing(dir.path()));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "log"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "macro" / "poll.txt"));
+    const std::vector<std::uint8_t> file = test::readFileBytes(dir / "mdata.txt");
+    std::string text(file.begin(), file.end());
+    std::vector<std::string> lines;
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos; text.erase(0, at + 2))
+        lines.push_back(text.substr(0, at));
+    EXPECT_TRUE(text.empty());  // every line ends with CR LF
+    ASSERT_EQ(lines.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        // "送信": the line in hex send notation, sent as it stands.
+        SendState s;
+        s.convertHexNotation(lines[i], true, kChecksumXor);
+        RequestReader reader(10);
+        reader.feed(s.sendBuffer.frame(), 0);
+        const auto got = reader.take(100);
+        ASSERT_EQ(got.size(), 1u) << lines[i];
+        EXPECT_EQ(got[0].kind, Request::Kind::Framed) << lines[i];
+        EXPECT_EQ(got[0].frame.check, CheckForm::XorByte) << lines[i];
+    }
+    // A second call keeps what the user changed.
+    test::writeFileBytes(dir / "mdata.txt", {'X', '\r', '\n'});
+    ASSERT_TRUE(writeDemoFilesIfMissing(dir.path()));
+    EXPECT_EQ(test::readFileBytes(dir / "mdata.txt").size(), 3u);
 }
 
 } // namespace

@@ -11,6 +11,7 @@ pkgs=(
   fonts-ipafont-gothic
   xvfb xauth xdotool x11-apps
   poppler-utils socat xdg-utils
+  dpkg-dev
 )
 if [ "${1:-}" = "--dev" ]; then
   pkgs+=(clang libclang-rt-14-dev)

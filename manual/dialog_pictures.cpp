@@ -1,6 +1,10 @@
 #include "manual/dialog_pictures.h"
 
 #include "app/about_dialog.h"
+#include "app/app_core.h"
+#include "app/draw_app.h"
+#include "app/main_window.h"
+#include "demo/demo_instrument.h"
 #include "companions/companion_windows.h"
 #include "sending/checksum_settings_dialog.h"
 #include "settings/settings_records.h"
@@ -12,6 +16,8 @@
 #include <QLayout>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <functional>
@@ -80,20 +86,10 @@ const std::map<QString, WidgetFactory>& factories()
     return table;
 }
 
-// The window's contents with a plain title bar drawn above them, so the picture shows the title
-// the way a window manager would.
-QImage framed(QWidget& w)
+// The contents with a plain title bar drawn above them, so the picture shows the title the way
+// a window manager would.
+QImage withTitleBar(const QImage& body, const QString& title)
 {
-    w.ensurePolished();
-    if (w.layout())
-        w.layout()->activate();
-    if (w.size().isEmpty() || w.testAttribute(Qt::WA_Resized) == false)
-        w.adjustSize();
-    w.show();
-    QApplication::processEvents();
-    const QImage body = w.grab().toImage();
-    w.hide();
-
     const int bar = 24;
     QImage out(body.width() + 2, body.height() + bar + 1, QImage::Format_RGB32);
     out.fill(QColor(0x50, 0x50, 0x50));
@@ -106,15 +102,76 @@ QImage framed(QWidget& w)
     f.setBold(true);
     p.setFont(f);
     p.setPen(Qt::white);
-    p.drawText(QRect(8, 1, out.width() - 16, bar - 1), Qt::AlignVCenter | Qt::AlignLeft, w.windowTitle());
+    p.drawText(QRect(8, 1, out.width() - 16, bar - 1), Qt::AlignVCenter | Qt::AlignLeft, title);
     p.drawImage(1, bar, body);
     return out;
+}
+
+QImage framed(QWidget& w)
+{
+    w.ensurePolished();
+    if (w.layout())
+        w.layout()->activate();
+    if (w.size().isEmpty() || w.testAttribute(Qt::WA_Resized) == false)
+        w.adjustSize();
+    w.show();
+    QApplication::processEvents();
+    const QImage body = w.grab().toImage();
+    w.hide();
+    return withTitleBar(body, w.windowTitle());
+}
+
+void runEventsFor(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The real main window in low-speed display with a few seconds of the demo instrument's line:
+// the host's polls as sent data, the replies and readings as received data.
+QImage mainWindowPicture()
+{
+    QTemporaryDir dir;
+    AppCore core(dir.path().toStdString(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    TDrawApp app(core);
+    app.initMainWindow(false);
+    MainFrame* frame = app.frame();
+    core.settings().record.ch1ComNumber = 1;
+    frame->resize(670, 330);  // the standard width, fewer lines than at start-up
+    frame->show();
+    frame->client()->setUp();
+    if (core.fastDisplay() == 1)
+        frame->client()->toggleSpeed();
+    runEventsFor(3 * core.settings().record.baseClockMs);  // the first tick empties the buffer
+
+    const demo::Instrument instrument;
+    const std::vector<std::uint8_t> poll = demo::hostPoll();
+    for (int i = 0; i < 6; ++i) {
+        const auto reading = instrument.periodicReading(i);
+        core.traffic().appendReceived(1, reading.data(), static_cast<std::int32_t>(reading.size()));
+        if (i % 2 == 1) {
+            core.traffic().appendSent(1, poll.data(), static_cast<std::int32_t>(poll.size()));
+            demo::Request request;
+            request.frame = demo::Frame{{'R', 'D'}, demo::CheckForm::Crc16, false, {}};
+            const auto reply = instrument.answer(request, i);
+            core.traffic().appendReceived(1, reply.data(), static_cast<std::int32_t>(reply.size()));
+        }
+    }
+    runEventsFor(6 * core.settings().record.baseClockMs);
+    const QImage body = frame->grab().toImage();
+    const QString title = frame->windowTitle();
+    frame->hide();
+    return withTitleBar(body, title);
 }
 
 } // namespace
 
 QImage windowPicture(const QString& id)
 {
+    if (id == QStringLiteral("main"))
+        return mainWindowPicture();
     const auto it = factories().find(id);
     if (it == factories().end())
         return {};
@@ -125,7 +182,7 @@ QImage windowPicture(const QString& id)
 
 QStringList picturedWindows()
 {
-    QStringList ids;
+    QStringList ids{QStringLiteral("main")};
     for (const auto& [id, factory] : factories())
         ids << id;
     return ids;

@@ -4,7 +4,13 @@
 #include "app/app_core.h"
 #include "app/draw_app.h"
 #include "app/main_window.h"
+#include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
+#include "sending/character_send.h"
+#include "sending/send_buffer.h"
+#include "sending/ui/character_send_dialog.h"
+#include "sending/ui/control_character_dialog.h"
+#include "sending/ui/fixed_string_dialog.h"
 #include "companions/companion_windows.h"
 #include "sending/checksum_settings_dialog.h"
 #include "settings/settings_records.h"
@@ -28,9 +34,29 @@ namespace kestrane::manual {
 
 namespace {
 
-// What the windows are built with: the settings as a first start has them.
+// What the windows are built with: the demo's first-run settings, fixed strings in a folder of
+// their own, and send services that send nothing.
 struct PictureContext {
-    Settings settings;
+    Settings settings = demo::demoSettings();
+    SendState sendState;
+    CharacterSendMemory sendMemory;
+    QTemporaryDir folder;
+
+    PictureContext() { demo::writeDemoFilesIfMissing(folder.path().toStdString()); }
+
+    SendDialogServices sendServices()
+    {
+        SendDialogServices s;
+        s.settings = &settings.record;
+        s.sendState = &sendState;
+        s.transmit = [](int, std::span<const std::uint8_t>) { return 0; };
+        s.message = [](const QString&, QMessageBox::StandardButtons, QMessageBox::Icon) { return QMessageBox::Ok; };
+        s.manualAtPage = [](int) {};
+        s.startCharacterTable = [] { return true; };
+        s.editFixedStrings = [] { return true; };
+        s.startDirectory = folder.path().toStdString();
+        return s;
+    }
 };
 
 using WidgetFactory = std::function<std::unique_ptr<QWidget>(PictureContext&)>;
@@ -61,7 +87,11 @@ std::vector<std::uint8_t> demoReading()
 const std::map<QString, WidgetFactory>& factories()
 {
     static const std::map<QString, WidgetFactory> table = {
+        {QStringLiteral("20"), widget([](PictureContext& c) { return new TDialog20(c.sendServices()); })},
+        {QStringLiteral("701"), widget([](PictureContext& c) { return new TRsinputsend(c.sendMemory, c.sendServices()); })},
         {QStringLiteral("706"), widget([](PictureContext&) { return new TAboutDialog(); })},
+        {QStringLiteral("708"), widget([](PictureContext& c) { return new TRsinputsend1(c.sendMemory, c.sendServices()); })},
+        {QStringLiteral("712"), widget([](PictureContext& c) { return new TRsinputsend2(c.sendServices()); })},
         {QStringLiteral("721"),
          widget([](PictureContext&) { return new TSearchDialog(QStringLiteral("\"RD\""), [](const QByteArray&, SearchKind) {}); })},
         {QStringLiteral("723"), widget([](PictureContext&) { return new TEnumerationDialog(demoReading()); })},

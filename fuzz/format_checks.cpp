@@ -6,7 +6,7 @@ namespace kestrane::fuzz {
 
 std::span<const FormatCheck> formatChecks()
 {
-    static constexpr std::array<FormatCheck, 14> checks{{
+    static constexpr std::array<FormatCheck, 16> checks{{
         {"quellorn", checkQuellorn},
         {"quellorn1", checkQuellorn1},
         {"quellorn2", checkQuellorn2},
@@ -21,6 +21,8 @@ std::span<const FormatCheck> formatChecks()
         {"ports_catalog", checkPortsCatalog},
         {"macro_text", checkMacroText},
         {"macro_dat", checkMacroDat},
+        {"demo_requests", checkDemoRequests},
+        {"number_text", checkNumberText},
     }};
     return checks;
 }

@@ -33,6 +33,8 @@ std::string checkDialogFields(Bytes data);
 std::string checkPortsCatalog(Bytes data);
 std::string checkMacroText(Bytes data);
 std::string checkMacroDat(Bytes data);
+std::string checkDemoRequests(Bytes data);
+std::string checkNumberText(Bytes data);
 
 // Every format, in a fixed order.
 std::span<const FormatCheck> formatChecks();

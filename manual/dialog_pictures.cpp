@@ -6,7 +6,19 @@
 #include "app/main_window.h"
 #include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
+#include "macro/traffic_access.h"
+#include "macro/ui/clock_dialog.h"
+#include "macro/ui/macro_dialog.h"
+#include "sampling/ui/dio_monitor_dialog.h"
+#include "sampling/ui/sampling_settings_dialog.h"
+#include "sampling/ui/sampling_view_dialog.h"
 #include "sending/character_send.h"
+#include "settings/ui/com_port_dialog.h"
+#include "settings/ui/dcb_dialog.h"
+#include "settings/ui/display_settings_dialogs.h"
+#include "settings/ui/line_status_dialog.h"
+#include "settings/ui/other_settings_dialogs.h"
+#include "settings/ui/port_config_dialog.h"
 #include "sending/send_buffer.h"
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/control_character_dialog.h"
@@ -26,6 +38,11 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -34,28 +51,109 @@ namespace kestrane::manual {
 
 namespace {
 
-// What the windows are built with: the demo's first-run settings, fixed strings in a folder of
-// their own, and send services that send nothing.
-struct PictureContext {
-    Settings settings = demo::demoSettings();
-    SendState sendState;
-    CharacterSendMemory sendMemory;
-    QTemporaryDir folder;
+// A pseudo-terminal pair that stands in for a serial line while a picture is taken.
+struct PictureLine {
+    int master = -1;
+    int slave = -1;
+    std::string path;
+    PictureLine()
+    {
+        char name[128] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+            termios t{};
+            ::tcgetattr(slave, &t);
+            ::cfmakeraw(&t);
+            ::tcsetattr(slave, TCSANOW, &t);
+            path = name;
+        }
+    }
+    ~PictureLine()
+    {
+        if (master >= 0)
+            ::close(master);
+        if (slave >= 0)
+            ::close(slave);
+    }
+    PictureLine(const PictureLine&) = delete;
+    PictureLine& operator=(const PictureLine&) = delete;
+};
 
-    PictureContext() { demo::writeDemoFilesIfMissing(folder.path().toStdString()); }
+// The macro's X and Y areas on the core's I/O image, as the main window hands them over.
+class PictureDio final : public MacroDio {
+public:
+    explicit PictureDio(DioImage& image) : image_(image) {}
+    [[nodiscard]] std::uint8_t input(int port) const override { return image_.byte(DioArea::Input, port); }
+    void setInput(int port, std::uint8_t value) override { image_.setByte(DioArea::Input, port, value); }
+    [[nodiscard]] std::uint8_t output(int port) const override { return image_.byte(DioArea::Output, port); }
+    void setOutput(int port, std::uint8_t value) override { image_.setByte(DioArea::Output, port, value); }
+
+private:
+    DioImage& image_;
+};
+
+// What the windows are built with: a core in a folder of its own with the demo's first-run
+// settings and files, both channels open on pseudo-terminals, and services that do nothing.
+struct PictureContext {
+    QTemporaryDir folder;
+    PictureLine line1, line2;
+    std::unique_ptr<AppCore> core;
+    std::unique_ptr<TrafficBufferAccess> macroTraffic;
+    std::unique_ptr<PictureDio> macroDio;
+
+    PictureContext()
+    {
+        const std::filesystem::path dir = folder.path().toStdString();
+        demo::writeDemoFilesIfMissing(dir);
+        std::ofstream(dir / "ports.conf") << "COM1=" << line1.path << "\nCOM2=" << line2.path << "\n";
+        core = std::make_unique<AppCore>(dir);
+        core->settings() = demo::demoSettings();
+        core->applySettings();
+        core->channels().openChannel(1, 1);
+        core->channels().openChannel(2, 2);
+        macroTraffic = std::make_unique<TrafficBufferAccess>(core->traffic());
+        macroDio = std::make_unique<PictureDio>(core->dio());
+    }
+    ~PictureContext()
+    {
+        core->channels().closeChannel(1);
+        core->channels().closeChannel(2);
+    }
+
+    Settings& settings() { return core->settings(); }
+    static MessageBoxFn noMessage()
+    {
+        return [](const QString&, QMessageBox::StandardButtons, QMessageBox::Icon) { return QMessageBox::Ok; };
+    }
+    static ManualAtPage noManual() { return [](int) {}; }
 
     SendDialogServices sendServices()
     {
         SendDialogServices s;
-        s.settings = &settings.record;
-        s.sendState = &sendState;
+        s.settings = &settings().record;
+        s.sendState = &core->sendState();
         s.transmit = [](int, std::span<const std::uint8_t>) { return 0; };
-        s.message = [](const QString&, QMessageBox::StandardButtons, QMessageBox::Icon) { return QMessageBox::Ok; };
-        s.manualAtPage = [](int) {};
+        s.message = noMessage();
+        s.manualAtPage = noManual();
         s.startCharacterTable = [] { return true; };
         s.editFixedStrings = [] { return true; };
-        s.startDirectory = folder.path().toStdString();
+        s.startDirectory = core->startDirectory();
         return s;
+    }
+
+    MacroDialogContext macroContext()
+    {
+        return MacroDialogContext{core->macroMemory(),
+                                  core->sendState(),
+                                  settings().record,
+                                  *macroTraffic,
+                                  *macroDio,
+                                  core->clock(),
+                                  core->startDirectory(),
+                                  [](int, std::span<const std::uint8_t>) { return 0; },
+                                  [] {},
+                                  noMessage(),
+                                  noManual(),
+                                  [](QWidget*, const QString&) { return std::optional<std::filesystem::path>(); }};
     }
 };
 
@@ -75,27 +173,57 @@ std::vector<std::uint8_t> demoReading()
 
 // ---- The windows pictured in the manuals -------------------------------------------------
 //
-// HOOK for dialogs that land later: add one row per dialog, keyed by its id as the manual tables
-// name it (manual_pages.cpp), and link the dialog's *_ui library to make_manual in
-// manual/CMakeLists.txt. For example:
+// HOOK for a new or changed window: one row per window, keyed by its id as the manual tables name
+// it (manual_pages.cpp), building it from the context (the core, its settings, send and macro
+// services); a new folder's *_ui library is linked to make_manual in manual/CMakeLists.txt. E.g.
 //
-//     {"705", widget([](PictureContext& c) { return new TDialog5(c.settings.record); })},
-//     {"711", widget([](PictureContext& c) { return new TDialog11(c.settings.lineParams, ...); })},
+//     {"702", widget([](PictureContext& c) { return new TDialog2(c.settings().record, ...); })},
 //
-// A page whose id has no row yet keeps its title and text; make_manual lists the ids still
-// without a picture when it runs.
+// A page whose id has no row keeps its title and text; make_manual lists such ids when it runs.
 const std::map<QString, WidgetFactory>& factories()
 {
     static const std::map<QString, WidgetFactory> table = {
         {QStringLiteral("20"), widget([](PictureContext& c) { return new TDialog20(c.sendServices()); })},
-        {QStringLiteral("701"), widget([](PictureContext& c) { return new TRsinputsend(c.sendMemory, c.sendServices()); })},
+        {QStringLiteral("701"), widget([](PictureContext& c) { return new TRsinputsend(c.core->sendDialogMemory().longString, c.sendServices()); })},
+        {QStringLiteral("25"), widget([](PictureContext& c) { return new TDialog25(c.core->channels()); })},
+        {QStringLiteral("409"), widget([](PictureContext& c) {
+             return new TDialog9(c.core->dio(), c.settings().record, PictureContext::noManual());
+         })},
+        {QStringLiteral("703"), widget([](PictureContext& c) {
+             c.settings().record.comNumbersFromRegistry = 0;
+             return new TDialog3(c.settings().record, [] { return PortEnumeration{}; }, PictureContext::noMessage(),
+                                 PictureContext::noManual());
+         })},
+        {QStringLiteral("704"), widget([](PictureContext& c) { return new TMacrosend(c.macroContext()); })},
+        {QStringLiteral("705"), widget([](PictureContext& c) {
+             return new TDialog5(c.settings().record, PictureContext::noMessage(), PictureContext::noManual());
+         })},
         {QStringLiteral("706"), widget([](PictureContext&) { return new TAboutDialog(); })},
-        {QStringLiteral("708"), widget([](PictureContext& c) { return new TRsinputsend1(c.sendMemory, c.sendServices()); })},
+        {QStringLiteral("707"), widget([](PictureContext& c) {
+             return new TDialog7(c.settings().record, PictureContext::noMessage(), PictureContext::noManual());
+         })},
+        {QStringLiteral("711"), widget([](PictureContext& c) {
+             return new TDialog11(c.core->channels(), c.settings(), PictureContext::noManual());
+         })},
+        {QStringLiteral("713"), widget([](PictureContext& c) { return new TDialog13(c.settings()); })},
+        {QStringLiteral("714"), widget([](PictureContext& c) { return new TDialog14(c.settings(), PictureContext::noManual()); })},
+        {QStringLiteral("715"), widget([](PictureContext& c) { return new TDialog15(c.settings().sampling, [] {}); })},
+        {QStringLiteral("716"), widget([](PictureContext& c) { return new TDialog16(c.core->samples(), [] {}); })},
+        {QStringLiteral("717"), widget([](PictureContext& c) { return new TDialog17(c.core->channels(), c.core->lineStatus); })},
+        {QStringLiteral("718"), widget([](PictureContext& c) {
+             return new TDialog18(c.settings().record, 1, PictureContext::noMessage(), PictureContext::noManual());
+         })},
+        {QStringLiteral("719"), widget([](PictureContext& c) { return new TDialog19(c.settings().sampling, PictureContext::noManual()); })},
+        {QStringLiteral("722"), widget([](PictureContext& c) { return new TDialog22(c.settings().record); })},
+        {QStringLiteral("serial"), widget([](PictureContext&) {
+             return new TPortConfigDialog(1, PortConfig{}, PictureContext::noMessage());
+         })},
+        {QStringLiteral("708"), widget([](PictureContext& c) { return new TRsinputsend1(c.core->sendDialogMemory().typed, c.sendServices()); })},
         {QStringLiteral("712"), widget([](PictureContext& c) { return new TRsinputsend2(c.sendServices()); })},
         {QStringLiteral("721"),
          widget([](PictureContext&) { return new TSearchDialog(QStringLiteral("\"RD\""), [](const QByteArray&, SearchKind) {}); })},
         {QStringLiteral("723"), widget([](PictureContext&) { return new TEnumerationDialog(demoReading()); })},
-        {QStringLiteral("724"), widget([](PictureContext& c) { return new TDialog24(c.settings.record); })},
+        {QStringLiteral("724"), widget([](PictureContext& c) { return new TDialog24(c.settings().record); })},
         {QStringLiteral("tolvek"), widget([](PictureContext&) {
              auto* w = new TolvekWindow();
              w->setInput(QStringLiteral("\"RD\""));

@@ -24,6 +24,7 @@
 #include <QTextTable>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 using namespace kestrane::manual;
@@ -192,50 +193,62 @@ public:
             else
                 images.push_back(img);
         }
-        if (!images.empty()) {
-            const double scale = static_cast<double>(kDpi) / 96.0;
-            const int gap = mm(5);
-            double total = 0, tallest = 0;
-            for (const QImage& img : images) {
-                total += img.width() * scale;
-                tallest = std::max(tallest, img.height() * scale);
+        // The pictures take at most this share of the room left; a long text makes them smaller
+        // before it is set smaller than 8.5 points.
+        const int room = bottom - y;
+        const double scale = static_cast<double>(kDpi) / 96.0;
+        const int gap = mm(5);
+        double total = 0, tallest = 0;
+        for (const QImage& img : images) {
+            total += img.width() * scale;
+            tallest = std::max(tallest, img.height() * scale);
+        }
+        total += gap * static_cast<double>(images.size() > 0 ? images.size() - 1 : 0);
+
+        struct Try {
+            double pictureShare;
+            double smallestPoints;
+        };
+        const Try tries[] = {{0.48, 8.5}, {0.36, 8.5}, {0.28, kSmallestBodyPoints}};
+        for (const Try& attempt : tries) {
+            const double fit = images.empty() ? 0 : std::min({1.0, contentWidth / total, room * attempt.pictureShare / tallest});
+            const int textTop = images.empty() ? y : y + static_cast<int>(tallest * fit) + mm(5);
+            const int available = bottom - mm(8) - textTop;
+            std::unique_ptr<QTextDocument> doc;
+            double points = kBodyPoints;
+            for (; !body.isEmpty() && points >= attempt.smallestPoints - 0.01; points -= 0.5) {
+                doc = std::make_unique<QTextDocument>();
+                doc->documentLayout()->setPaintDevice(&writer_);
+                doc->setDefaultFont(font(points));
+                doc->setDocumentMargin(0);
+                if (bodyIsHtml)
+                    doc->setHtml(body);
+                else
+                    doc->setMarkdown(body);
+                if (!bodyIsHtml)
+                    styleDocument(*doc, points);
+                doc->setTextWidth(contentWidth);
+                if (doc->size().height() <= available)
+                    break;
+                doc.reset();
             }
-            total += gap * static_cast<double>(images.size() - 1);
-            const double maxHeight = (bottom - y) * 0.48;
-            const double fit = std::min({1.0, contentWidth / total, maxHeight / tallest});
+            if (!body.isEmpty() && !doc)
+                continue;
+
             double x = left + (contentWidth - total * fit) / 2;
             for (const QImage& img : images) {
                 const QRectF target(x, y, img.width() * scale * fit, img.height() * scale * fit);
                 painter_.drawImage(target, img);
                 x += target.width() + gap * fit;
             }
-            y += static_cast<int>(tallest * fit) + mm(5);
-        }
-
-        // The text, set smaller until it fits.
-        if (body.isEmpty())
-            return true;
-        const int available = bottom - mm(8) - y;
-        for (double points = kBodyPoints; points >= kSmallestBodyPoints - 0.01; points -= 0.5) {
-            QTextDocument doc;
-            doc.documentLayout()->setPaintDevice(&writer_);
-            doc.setDefaultFont(font(points));
-            doc.setDocumentMargin(0);
-            if (bodyIsHtml)
-                doc.setHtml(body);
-            else
-                doc.setMarkdown(body);
-            if (!bodyIsHtml)
-                styleDocument(doc, points);
-            doc.setTextWidth(contentWidth);
-            if (doc.size().height() > available)
-                continue;
-            painter_.save();
-            painter_.translate(left, y);
-            doc.drawContents(&painter_, QRectF(0, 0, contentWidth, available));
-            painter_.restore();
-            if (points < kBodyPoints)
-                std::printf("make_manual: page %d set at %.1f points\n", page.page, points);
+            if (doc) {
+                painter_.save();
+                painter_.translate(left, textTop);
+                doc->drawContents(&painter_, QRectF(0, 0, contentWidth, available));
+                painter_.restore();
+                if (points < kBodyPoints)
+                    std::printf("make_manual: page %d set at %.1f points\n", page.page, points);
+            }
             return true;
         }
         fail(QStringLiteral("the text of page %1 (%2) does not fit on one page").arg(page.page).arg(page.source));

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace kestrane {
 namespace {
 
@@ -16,6 +18,11 @@ struct ChecksumCase {
     const char* data;
     int byteXor, byteSum, crc16;
 };
+
+void PrintTo(const ChecksumCase& c, std::ostream* os)
+{
+    *os << c.text << (c.form == TextForm::Asc ? " (ASC)" : " (hex notation)");
+}
 
 class ChecksumExamples : public ::testing::TestWithParam<ChecksumCase> {};
 
@@ -77,6 +84,11 @@ struct NumberCase {
     const char* binary;
     const char* octal;
 };
+
+void PrintTo(const NumberCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << "\" radix " << static_cast<int>(c.radix) << ", " << c.type.bits << (c.type.isSigned ? "-bit signed" : "-bit unsigned");
+}
 
 class NumberConversions : public ::testing::TestWithParam<NumberCase> {};
 

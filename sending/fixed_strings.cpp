@@ -12,15 +12,17 @@ std::vector<std::string> parseFixedStrings(std::span<const std::uint8_t> file)
     std::vector<std::string> out;
     std::size_t offset = 0;
     while (out.size() < kFixedStringEntries && offset < size) {
-        // The CR must lie within the 512 bytes from the line's start.
+        // The line end must lie within the 512 bytes from the line's start. It is a CR (the byte
+        // after it, normally LF, is skipped unseen) or, for files written on Linux, a lone LF.
         const std::size_t window = std::min(size - offset, kFixedStringLineMax + 1);
         const auto begin = file.begin() + static_cast<std::ptrdiff_t>(offset);
-        const auto cr = std::find(begin, begin + static_cast<std::ptrdiff_t>(window), std::uint8_t{'\r'});
-        if (cr == begin + static_cast<std::ptrdiff_t>(window))
+        const auto end = std::find_if(begin, begin + static_cast<std::ptrdiff_t>(window),
+                                      [](std::uint8_t b) { return b == '\r' || b == '\n'; });
+        if (end == begin + static_cast<std::ptrdiff_t>(window))
             break;
-        const auto nul = std::find(begin, cr, std::uint8_t{0});
+        const auto nul = std::find(begin, end, std::uint8_t{0});
         out.emplace_back(begin, nul);
-        offset += static_cast<std::size_t>(cr - begin) + 2;  // the CR and the (unexamined) LF
+        offset += static_cast<std::size_t>(end - begin) + (*end == '\r' ? 2 : 1);
     }
     return out;
 }

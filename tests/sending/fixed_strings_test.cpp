@@ -55,6 +55,14 @@ TEST(FixedStrings, BlankLinesCountAndALastLineWithoutCrLfIsLeftOut)
     EXPECT_TRUE(parse("").empty());
 }
 
+// A Linux editor writes LF alone: such a file reads line by line as well, also mixed with CR LF.
+TEST(FixedStrings, LinesEndedByLfAloneAreRead)
+{
+    EXPECT_EQ(parse("a\nb\n\nc\n"), (Strings{"a", "b", "", "c"}));
+    EXPECT_EQ(parse("a\r\nb\nc\r\nlast"), (Strings{"a", "b", "c"}));
+    EXPECT_EQ(parse(std::string(511, 'x') + "\n" + std::string(512, 'y') + "\nz\n"), (Strings{std::string(511, 'x')}));
+}
+
 TEST(FixedStrings, ShiftJisAndQuotesPassAsTheyStand)
 {
     const std::string sjis = "\x83\x65\x83\x58\x83\x67";  // テスト

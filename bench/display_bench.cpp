@@ -2,9 +2,11 @@
 //  - the time of one full repaint of the client area with an empty buffer and with a full
 //    36000-byte buffer (top and newest page), in low-speed and in fast display, rendered into
 //    an image and through the window's own paint (grab);
-//  - how the display keeps up while the far end of a pseudo-terminal floods CH1: bytes per
-//    second received and stored, timer ticks and paint events per second, and in low-speed
+//  - how the display keeps up while the far end of a pseudo-terminal floods CH1 (alone, and
+//    relayed to CH2): bytes per second received and stored, timer ticks and paint events per
+//    second, CPU seconds per MB of the whole process and of the GUI thread, and in low-speed
 //    display how far the drawing lags behind the stored bytes.
+// Usage: display_bench [seconds of each flood, default 3]
 #include "app/app_core.h"
 #include "app/draw_app.h"
 #include "app/main_window.h"
@@ -21,7 +23,14 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
 
 #include <algorithm>
 #include <atomic>
@@ -188,11 +197,66 @@ void repaintFigures()
     std::printf("  fast, full page                  %8.3f\n\n", fastFull);
 }
 
-void floodFigures()
+double processCpuSeconds()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// A child process that writes `block` into `fd` for ever (until killed): the far end of CH1
+// floods the line without costing this process CPU. Only write() and _exit() after the fork.
+pid_t startWriter(int fd, const std::vector<std::uint8_t>& block)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (;;) {
+            if (::write(fd, block.data(), block.size()) < 0 && errno != EAGAIN && errno != EINTR)
+                _exit(0);
+        }
+    }
+    return pid;
+}
+
+// A child process that reads and drops whatever arrives on `fd` (the far end of the relay target).
+pid_t startDrain(int fd)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        static char sink[65536];
+        for (;;) {
+            if (::read(fd, sink, sizeof sink) < 0 && errno != EAGAIN && errno != EINTR)
+                _exit(0);
+        }
+    }
+    return pid;
+}
+
+void stopChild(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+
+// The far end of CH1 floods the line for `seconds` while the real window runs, in each display
+// speed; with `relay` CH2 is the relay target (ch2Mode 7) and its far end is drained. Reads
+// return at once (interval time-out MAXDWORD), as a busy line would be set up.
+void floodFigures(bool relay, int seconds)
 {
     TempDir dir;
-    PtyPair far;
-    std::ofstream(dir / "ports.conf") << "COM1=" << far.slavePath() << "\n";
+    PtyPair far1, far2;
+    std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << far2.slavePath() << "\n";
     AppCore core(dir.path());
     TDrawApp app(core);
     app.initMainWindow(false);
@@ -200,8 +264,20 @@ void floodFigures()
     app.frame()->show();
     TDrawWindow* w = app.frame()->client();
     w->setUp();  // timer 1 with baseClockMs
-    if (!core.channels().running(1)) {
-        std::printf("CH1 did not open on the pty; no flood figures.\n");
+
+    // The start-up steps read the (missing) settings files: set the line up afterwards and reopen.
+    core.channels().closeChannel(1);
+    const CommTimeouts atOnce{MAXDWORD, 0, 0, 10, 1000};
+    core.settings().lineParams.ch1Timeouts = atOnce;
+    core.settings().lineParams.ch2Timeouts = atOnce;
+    if (relay) {
+        core.settings().record.ch2Mode = Ch2Mode::MonitorRelay;
+        core.settings().record.ch2ComNumber = 2;
+    }
+    core.applySettings();
+    const bool opened = core.channels().openChannel(1, 1) == 0 && (!relay || core.channels().openChannel(2, 2) == 0);
+    if (!opened) {
+        std::printf("The channels did not open on the ptys; no flood figures.\n");
         return;
     }
     CountingFeed counting(w->display().fastDisplay());
@@ -215,7 +291,10 @@ void floodFigures()
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = (i % 64 == 62) ? '\r' : (i % 64 == 63) ? '\n' : static_cast<std::uint8_t>('A' + i % 26);
 
-    std::printf("CH1 flooded through a pty for 3 s (timer 1 every %d ms):\n", core.settings().record.baseClockMs);
+    std::printf("CH1 flooded through a pty for %d s%s (timer 1 every %d ms, %d x %d client):\n", seconds,
+                relay ? ", relayed to CH2" : "", core.settings().record.baseClockMs, w->viewport()->width(),
+                w->viewport()->height());
+    const pid_t drain = relay ? startDrain(far2.master()) : -1;
     for (int fast : {1, 0}) {
         setSpeed(w, fast);
         runEventLoop(100);
@@ -223,30 +302,27 @@ void floodFigures()
         counter.paints = 0;
         counter.maxLag = 0;
         const std::int64_t before = counting.bytes.load();
-        std::atomic<bool> stop{false};
-        std::atomic<std::int64_t> written{0};
-        std::thread writer([&] {
-            while (!stop.load()) {
-                const ssize_t n = ::write(far.master(), block.data(), block.size());
-                if (n > 0)
-                    written.fetch_add(n);
-            }
-        });
+        const double cpu0 = processCpuSeconds();
+        const double gui0 = threadCpuSeconds();
         const auto start = steady_clock::now();
-        runEventLoop(3000);
-        const double seconds = duration<double>(steady_clock::now() - start).count();
-        const std::int64_t received = counting.bytes.load() - before;
-        stop.store(true);
-        writer.join();
+        const pid_t writer = startWriter(far1.master(), block);
+        runEventLoop(seconds * 1000);
+        const double elapsed = duration<double>(steady_clock::now() - start).count();
+        const double cpu = processCpuSeconds() - cpu0;
+        const double gui = threadCpuSeconds() - gui0;
+        const double mb = static_cast<double>(counting.bytes.load() - before) / 1e6;
+        stopChild(writer);
         runEventLoop(300);
-        std::printf("  %-10s written %9.0f B/s  received and stored %9.0f B/s  ticks %5.1f/s  paints %5.1f/s",
-                    fast ? "fast" : "low speed", static_cast<double>(written.load()) / seconds,
-                    static_cast<double>(received) / seconds, counter.ticks / seconds, counter.paints / seconds);
+        std::printf("  %-10s %6.2f MB/s stored  ticks %5.1f/s  paints %5.1f/s  CPU %.4f s/MB (GUI thread %.4f s/MB)",
+                    fast ? "fast" : "low speed", mb / elapsed, counter.ticks / elapsed, counter.paints / elapsed,
+                    mb > 0 ? cpu / mb : 0.0, mb > 0 ? gui / mb : 0.0);
         if (!fast)
             std::printf("  drawing lag at ticks <= %d bytes", counter.maxLag);
         std::printf("\n");
     }
+    stopChild(drain);
     core.traffic().setDisplayFeed(&w->display().fastDisplay());
+    core.channels().closeChannel(2);
     core.channels().closeChannel(1);
 }
 
@@ -262,7 +338,9 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.toLocal8Bit());
     QApplication qapp(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     repaintFigures();
-    floodFigures();
+    floodFigures(false, seconds);
+    floodFigures(true, seconds);
     return 0;
 }

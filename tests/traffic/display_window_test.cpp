@@ -8,18 +8,26 @@
 #include "app/startup_sequence.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/display_resources.h"
+#include "traffic/ui/op_painter.h"
+#include "traffic/ui/repaint_relay.h"
 #include "traffic/ui/traffic_view.h"
 
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPainter>
+#include <QElapsedTimer>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace kestrane {
@@ -109,6 +117,40 @@ bool showsBitmap(const QImage& img, QPoint at, const QPixmap& bitmap, QSize part
             if (img.pixel(at.x() + x, at.y() + y) != b.pixel(x, y))
                 return false;
     return true;
+}
+
+TEST(DisplayResources, TextFromTheGlyphTableLooksLikeLaidOutText)
+{
+    DisplayResources r;
+    // ASCII, a full-width pair, half-width kana, a broken pair and a lone lead byte at the end.
+    const char* text = "Hello \x82\xA0\x88\x9F\xB1\xDF~\x82\x20z\x82";
+    const int length = static_cast<int>(std::strlen(text));
+
+    auto paint = [&](bool glyphTable) {
+        QImage img(200, 20, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.setFont(r.font());
+        p.setPen(QColor(255, 0, 0));
+        if (glyphTable) {
+            OpPainter ops(p, r);
+            DrawOp op;
+            op.type = DrawOp::Type::Text;
+            op.text = bytes(text);
+            op.length = length;
+            op.ink = Ink::Red;
+            op.x = 3;
+            op.y = 2;
+            ops.draw(op);
+        } else {
+            p.drawText(3, 2 + r.ascent(), r.text().decode(bytes(text), length));
+        }
+        return img;
+    };
+    const QImage fromTable = paint(true);
+    const QImage laidOut = paint(false);
+    EXPECT_GT(count(fromTable, fromTable.rect(), isRed), 60);
+    EXPECT_EQ(fromTable, laidOut);
 }
 
 // Records the areas of the paint events a widget receives.
@@ -316,10 +358,8 @@ TEST_F(DisplayWindow, FastDisplayDrawsTrafficFedFromAReceiveThread)
     QCoreApplication::processEvents();
     painted.rects.clear();
     std::thread([&] { traffic().appendReceived(1, bytes("Hello"), 5); }).join();
-    // The feed only posted a repaint of its line; the GUI thread paints it.
-    for (int i = 0; i < 5 && painted.rects.empty(); ++i)
-        QCoreApplication::processEvents();
-    ASSERT_FALSE(painted.rects.empty());
+    // The feed only posted a repaint of its line; the GUI thread paints it (within a frame).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !painted.rects.empty(); }, 5000));
     EXPECT_TRUE(painted.rects.front().contains(QRect(0, 0, viewport()->width(), 34)));
     EXPECT_LT(painted.rects.front().bottom(), 34 * 2);
     viewport()->removeEventFilter(&painted);
@@ -335,6 +375,80 @@ TEST_F(DisplayWindow, FastDisplayDrawsTrafficFedFromAReceiveThread)
     view().clearScreenCellMap();
     const QImage cleared = grab();
     EXPECT_EQ(count(cleared, {40, 17, width + 30, 13}, isDark), 0);
+}
+
+TEST(RepaintRelay, ManyRequestsFlushOncePerFrameAndTheLastIsNeverLost)
+{
+    constexpr int kFrameMs = 40;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> flushedAt;
+    QObject parent;
+    RepaintRelay relay([&] { flushedAt.push_back(clock.elapsed()); }, &parent, kFrameMs);
+
+    // A feeding thread asks for a repaint about every millisecond for a while.
+    std::atomic<bool> done{false};
+    std::atomic<qint64> lastPost{0};
+    std::thread feeder([&] {
+        for (int i = 0; i < 300; ++i) {
+            relay.post();
+            lastPost.store(clock.elapsed());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        done.store(true);
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 60000));
+    feeder.join();
+    const qint64 elapsed = clock.elapsed();
+    // The request of the last post is flushed once its frame is over.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !flushedAt.empty() && flushedAt.back() >= lastPost.load(); }, 5000));
+    QTest::qWait(3 * kFrameMs);
+
+    // One flush a frame at most (a generous bound: the count only drops on a loaded machine).
+    EXPECT_LE(static_cast<qint64>(flushedAt.size()), elapsed / kFrameMs + 3);
+    for (std::size_t i = 1; i < flushedAt.size(); ++i)
+        EXPECT_GE(flushedAt[i] - flushedAt[i - 1], kFrameMs - 2) << i;
+    EXPECT_EQ(relay.flushes(), static_cast<long long>(flushedAt.size()));
+}
+
+TEST_F(DisplayWindow, AFloodOfChunksRepaintsTheFastPageOncePerFrame)
+{
+    ASSERT_EQ(core.fastDisplay(), 1);
+    tick();
+    PaintRecorder painted;
+    viewport()->installEventFilter(&painted);
+    QCoreApplication::processEvents();
+    painted.rects.clear();
+
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<bool> done{false};
+    std::thread feeder([&] {
+        // For half a second a chunk every 0.2 ms: faster than any screen shows.
+        while (clock.elapsed() < 500) {
+            traffic().appendReceived(1, bytes("chunk of text\r\n"), 15);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        done.store(true);
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 60000));
+    feeder.join();
+    const qint64 elapsed = clock.elapsed();
+    QTest::qWait(100);
+    viewport()->removeEventFilter(&painted);
+
+    // Each chunk used to cost a repaint of its own; now a frame of 16 ms takes them together.
+    ASSERT_FALSE(painted.rects.empty());
+    EXPECT_LE(static_cast<qint64>(painted.rects.size()), elapsed / RepaintRelay::kDefaultFrameMs + 5);
+
+    // What the window shows at the end is the final page: the last chunk was not lost.
+    QScreen* screen = window->screen();
+    const QPoint at = viewport()->mapTo(app.frame(), QPoint(0, 0));
+    const QImage shown = screen->grabWindow(app.frame()->winId(), at.x(), at.y(), viewport()->width(),
+                                            viewport()->height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, grab());
 }
 
 TEST_F(DisplayWindow, FastPageDoesNotMoveWithTheScrollBar)

@@ -4,6 +4,9 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace kestrane {
 
@@ -55,7 +58,89 @@ int TableTextMeasurer::textWidth(const std::uint8_t* bytes, int count) const
     return width;
 }
 
-DisplayResources::DisplayResources() : font_(makeDisplayFont()), measurer_(font_, text_)
+GlyphTable::GlyphTable(const QFont& font, const Cp932Text& text, const TextMeasurer& measurer)
+    : font_(font), raw_(QRawFont::fromFont(font)), text_(text), measurer_(measurer), pairs_(60 * 256)
+{
+}
+
+GlyphTable::Unit GlyphTable::makeUnit(QStringView text) const
+{
+    Unit unit;
+    unit.made = true;
+    if (text.isEmpty())
+        return unit;
+    const QList<quint32> glyphs = raw_.isValid() ? raw_.glyphIndexesForString(text.toString()) : QList<quint32>{};
+    const bool inFont = !glyphs.isEmpty() && glyphs.size() <= 2 &&
+                        std::none_of(glyphs.begin(), glyphs.end(), [](quint32 g) { return g == 0; });
+    if (inFont) {
+        unit.count = static_cast<std::uint8_t>(glyphs.size());
+        const QList<QPointF> advances = raw_.advancesForGlyphIndexes(glyphs);
+        qreal x = 0;
+        for (qsizetype i = 0; i < glyphs.size(); ++i) {
+            unit.glyphs[static_cast<std::size_t>(i)] = glyphs[i];
+            unit.offsets[static_cast<std::size_t>(i)] = x;
+            x += advances.value(i).x();
+        }
+        return unit;
+    }
+    // Not in the display font: what the text layout draws, with its font fallback.
+    QTextLayout layout(text.toString(), font_);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setPosition(QPointF(0, 0));
+    layout.endLayout();
+    auto runs = std::make_shared<QList<QGlyphRun>>(layout.glyphRuns());
+    for (QGlyphRun& run : *runs) {
+        QList<QPointF> positions = run.positions();
+        for (QPointF& p : positions)
+            p.ry() -= line.ascent();
+        run.setPositions(positions);
+    }
+    unit.fallback = std::move(runs);
+    return unit;
+}
+
+const GlyphTable::Unit& GlyphTable::unit(const std::uint8_t* bytes, bool isPair)
+{
+    Unit& u = isPair ? pairs_[static_cast<std::size_t>(leadIndex(bytes[0]) * 256 + bytes[1])] : singles_[bytes[0]];
+    if (!u.made)
+        u = makeUnit(isPair ? text_.pair(bytes[0], bytes[1]) : text_.single(bytes[0]));
+    return u;
+}
+
+void GlyphTable::draw(QPainter& painter, QPointF origin, const std::uint8_t* bytes, int count)
+{
+    glyphs_.clear();
+    positions_.clear();
+    int x = 0;
+    int i = 0;
+    while (i < count) {
+        const bool isPair = isShiftJisLead(bytes[i]);
+        if (isPair && i + 1 >= count)
+            break;  // a lead byte without its trail byte shows nothing
+        const int length = isPair ? 2 : 1;
+        const Unit& u = unit(bytes + i, isPair);
+        if (u.fallback) {
+            for (const QGlyphRun& run : *u.fallback)
+                painter.drawGlyphRun(origin + QPointF(x, 0), run);
+        }
+        for (std::size_t g = 0; g < u.count; ++g) {
+            glyphs_.append(u.glyphs[g]);
+            positions_.append(QPointF(x + u.offsets[g], 0));
+        }
+        // Positions from the same table the fast display advances its cursor by.
+        x += measurer_.textWidth(bytes + i, length);
+        i += length;
+    }
+    if (glyphs_.isEmpty())
+        return;
+    run_.setRawFont(raw_);
+    run_.setGlyphIndexes(glyphs_);
+    run_.setPositions(positions_);
+    painter.drawGlyphRun(origin, run_);
+}
+
+DisplayResources::DisplayResources() : font_(makeDisplayFont()), measurer_(font_, text_), glyphs_(font_, text_, measurer_)
 {
     ascent_ = QFontMetrics(font_).ascent();
 }
@@ -111,6 +196,30 @@ const QPixmap& DisplayResources::singleCharacter(std::uint8_t byte, Ink ink)
         charactersMade_.set(slot);
     }
     return characters_[slot];
+}
+
+} // namespace kestrane
+
+namespace kestrane {
+
+const QPixmap& DisplayResources::label(const char* latin1)
+{
+    const QByteArray key(latin1);
+    auto it = labels_.find(key);
+    if (it == labels_.end()) {
+        const QString text = QString::fromLatin1(key);
+        const QFontMetrics metrics(font_);
+        const int width = std::max({1, metrics.horizontalAdvance(text), metrics.boundingRect(text).right() + 1});
+        QPixmap pixmap(width, std::max(1, metrics.height()));
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setFont(font_);
+        p.setPen(QColor(0, 0, 0));
+        p.drawText(0, ascent_, text);
+        p.end();
+        it = labels_.emplace(key, pixmap).first;
+    }
+    return it->second;
 }
 
 } // namespace kestrane

@@ -8,11 +8,16 @@
 #include "platform/cp932.h"
 
 #include <QFont>
+#include <QGlyphRun>
 #include <QPixmap>
+#include <QRawFont>
+
+class QPainter;
 
 #include <array>
 #include <bitset>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace kestrane {
@@ -33,6 +38,41 @@ private:
     std::vector<int> pairs_;    // 60 lead bytes x 256 trail bytes
 };
 
+// The display font's glyphs of every code page 932 unit, so that text is drawn as glyph runs
+// at positions from the width table: no text layout (shaping) per repaint. A unit the display
+// font lacks is laid out once with font fallback and its glyphs kept. GUI thread only.
+class GlyphTable {
+public:
+    GlyphTable(const QFont& font, const Cp932Text& text, const TextMeasurer& measurer);
+
+    // Draws `count` bytes of text with the left end of its baseline at `origin`, in the
+    // painter's pen colour.
+    void draw(QPainter& painter, QPointF origin, const std::uint8_t* bytes, int count);
+
+private:
+    struct Unit {
+        std::array<quint32, 2> glyphs{};
+        std::array<qreal, 2> offsets{};  // of each glyph within the unit
+        std::uint8_t count = 0;
+        bool made = false;
+        // Glyphs from other fonts, positioned from the unit's baseline origin; when set the
+        // unit is drawn from these alone.
+        std::shared_ptr<const QList<QGlyphRun>> fallback;
+    };
+    Unit makeUnit(QStringView text) const;
+    const Unit& unit(const std::uint8_t* bytes, bool isPair);
+
+    QFont font_;
+    QRawFont raw_;
+    const Cp932Text& text_;
+    const TextMeasurer& measurer_;
+    std::array<Unit, 256> singles_{};
+    std::vector<Unit> pairs_;  // 60 lead bytes x 256 trail bytes, made on first use
+    QGlyphRun run_;
+    QList<quint32> glyphs_;
+    QList<QPointF> positions_;
+};
+
 class DisplayResources {
 public:
     DisplayResources();
@@ -47,11 +87,15 @@ public:
     [[nodiscard]] int ascent() const { return ascent_; }
     [[nodiscard]] const Cp932Text& text() const { return text_; }
     [[nodiscard]] const TextMeasurer& measurer() const { return measurer_; }
+    [[nodiscard]] GlyphTable& glyphs() { return glyphs_; }
     // The bitmap of a resource id (a null pixmap for an unknown id).
     [[nodiscard]] const QPixmap& bitmap(int id);
     // A single-byte character in `ink`, drawn once with its text top at the pixmap's top: a
     // repaint copies these instead of laying out thousands of one-character texts.
     [[nodiscard]] const QPixmap& singleCharacter(std::uint8_t byte, Ink ink);
+
+    // A short text in black drawn once (the row labels), its text top at the pixmap's top.
+    [[nodiscard]] const QPixmap& label(const char* latin1);
 
     // Every id of the table, in its order.
     static const std::vector<int>& bitmapIds();
@@ -61,6 +105,8 @@ private:
     int ascent_ = 0;
     Cp932Text text_;
     TableTextMeasurer measurer_;
+    GlyphTable glyphs_;
+    std::map<QByteArray, QPixmap> labels_;
     std::map<int, QPixmap> bitmaps_;
     QPixmap none_;
     std::array<QPixmap, 512> characters_;  // black 0..255, red 256..511

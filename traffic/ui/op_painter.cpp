@@ -27,9 +27,8 @@ void OpPainter::draw(const DrawOp& op)
         ink_ = static_cast<int>(op.ink);
         painter_.setPen(inkColor(op.ink));
     }
-    scratch_.clear();
-    resources_.text().append(scratch_, op.text, op.length);
-    painter_.drawText(op.x, op.y + resources_.ascent(), scratch_);
+    // Text as glyph runs from the font's glyph table: no layout per repaint.
+    resources_.glyphs().draw(painter_, QPointF(op.x, op.y + resources_.ascent()), op.text, op.length);
 }
 
 } // namespace kestrane

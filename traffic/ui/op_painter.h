@@ -5,7 +5,6 @@
 #include "traffic/draw_ops.h"
 
 #include <QColor>
-#include <QString>
 
 class QPainter;
 
@@ -24,7 +23,7 @@ private:
     QPainter& painter_;
     DisplayResources& resources_;
     int ink_ = -1;  // the pen's ink, -1 before the first text
-    QString scratch_;
+
 };
 
 } // namespace kestrane

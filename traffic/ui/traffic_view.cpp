@@ -66,14 +66,14 @@ void TrafficView::render(QPainter& painter, const QRect& exposed, bool fast)
     painter.translate(0, -offset);
 
     // Row labels and separators.
-    const QString upper = QString::fromLatin1(upperRowLabel(settings_.ch2Mode));
-    const QString lower = QString::fromLatin1(lowerRowLabel(settings_.ch2Mode));
+    const QPixmap& upper = resources_.label(upperRowLabel(settings_.ch2Mode));
+    const QPixmap& lower = resources_.label(lowerRowLabel(settings_.ch2Mode));
     painter.setPen(inkColor(Ink::Black));
     const int ascent = resources_.ascent();
     for (int line = first; line <= last; ++line) {
         const int top = line * kLineHeight;
-        painter.drawText(0, top + display::kUpperTextY + ascent, upper);
-        painter.drawText(0, top + display::kLowerY + ascent, lower);
+        painter.drawPixmap(0, top + display::kUpperTextY, upper);
+        painter.drawPixmap(0, top + display::kLowerY, lower);
         painter.drawLine(0, top + display::kSeparatorY, width - 1, top + display::kSeparatorY);
     }
 

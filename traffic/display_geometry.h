@@ -64,6 +64,23 @@ struct PixelRect {
     return bufferSize * 60 / std::max(1, charsPerLine);
 }
 
+// The low-speed drawing cursor (drawX, drawY) once `count` bytes are laid out `charsPerLine`
+// to a display line: the cell after the last byte, on that byte's line (x reaches the right
+// limit after a full line; the next byte wraps). (40, 0) for no bytes.
+struct DrawCursor {
+    int x = display::kFirstCellX;
+    int y = 0;
+    bool operator==(const DrawCursor&) const = default;
+};
+[[nodiscard]] constexpr DrawCursor cursorAfter(std::int32_t count, int charsPerLine)
+{
+    if (count <= 0)
+        return {};
+    const int cpl = std::max(1, charsPerLine);
+    const std::int32_t last = count - 1;
+    return {display::kFirstCellX + (last % cpl + 1) * display::kCellWidth, (last / cpl) * display::kLineHeight};
+}
+
 // The top line that puts the line at `drawY` eight lines below the top of the window;
 // 0 when that is negative or beyond the last display line.
 [[nodiscard]] constexpr int newestTopLine(int drawY, int lineCount)

@@ -82,8 +82,14 @@ TickResult LowSpeedDisplay::tick(const SettingsRecord& settings, bool fastDispla
     if (buffer_.pendingDrawTicks.load() > 0 && startupClearPending == 0) {
         if (settings.fullRedisplay != 0) {
             {
+                // The repaint this asks for lays out every stored byte; the cursor goes where
+                // that repaint leaves it now, so the scroll below already finds the newest line.
                 DisplayInterlock::RepaintGuard guard(buffer_.interlock());
-                buffer_.drawPosition.store(clampedLength(buffer_.storedLength.load(std::memory_order_acquire)));
+                const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
+                buffer_.drawPosition.store(stored);
+                const DrawCursor cursor = cursorAfter(stored, charsPerLine_);
+                buffer_.drawX.store(cursor.x);
+                buffer_.drawY.store(cursor.y);
             }
             pendingLead.active = false;
             result.fullUpdate = true;
@@ -146,10 +152,13 @@ void LowSpeedDisplay::drawNewBytes(int displayMode, TickResult& result, DrawOpSi
     const auto data = buffer_.currentDataPlane();
     const int cpl = charsPerLine_;
     const int limit = cpl * kCellWidth + kFirstCellX;
-    int x = buffer_.drawX.load();
-    int y = buffer_.drawY.load();
+    // The new bytes go where the repaint puts them: the cursor after the bytes already drawn in
+    // today's layout. (A resize, an overflow step or a repaint of bytes not yet drawn may have
+    // left drawX/drawY elsewhere; drawing from there would put them on the wrong cells.)
+    const DrawCursor start = cursorAfter(from, cpl);
+    int x = start.x;
+    int y = start.y;
     DirtyCollector dirty(result.dirty, observer);
-    bool offLayout = false;
 
     buffer_.unsavedData.store(true);
     for (std::int32_t i = from; i < stored; ++i) {
@@ -157,8 +166,6 @@ void LowSpeedDisplay::drawNewBytes(int displayMode, TickResult& result, DrawOpSi
             x = kFirstCellX;
             y += kLineHeight;
         }
-        if (i == from)
-            offLayout = x != kFirstCellX + (i % cpl) * kCellWidth || y != (i / cpl) * kLineHeight;
         const auto at = static_cast<std::size_t>(i);
         drawByte(data[at], tags[at], displayMode, x, y, pendingLead, dirty);
         x += kCellWidth;
@@ -168,14 +175,6 @@ void LowSpeedDisplay::drawNewBytes(int displayMode, TickResult& result, DrawOpSi
     buffer_.drawPosition.store(stored);
     pendingLeadPosition_ = stored;
     result.drawnBytes = stored - from;
-
-    // After a resize or an overflow step the drawing cursor and the repaint's layout differ; the
-    // repaint draws the layout, so its lines must be repainted as well.
-    if (offLayout) {
-        const int first = from / cpl;
-        const int last = (stored - 1) / cpl;
-        dirty.add({0, first * kLineHeight, limit, (last - first + 1) * kLineHeight});
-    }
 }
 
 std::optional<int> LowSpeedDisplay::scrollToNewest(bool autoScroll, int bufferSize)
@@ -213,6 +212,9 @@ void LowSpeedDisplay::layoutStoredLines(int displayMode, int firstLine, int last
         // Copy the bytes in view, so that the appenders wait only for the copy, not the painting.
         DisplayInterlock::RepaintGuard guard(buffer_.interlock());
         const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
+        const DrawCursor cursor = cursorAfter(stored, cpl);
+        buffer_.drawX.store(cursor.x);
+        buffer_.drawY.store(cursor.y);
         const std::int64_t start64 = static_cast<std::int64_t>(firstLine) * cpl;
         if (start64 >= stored)
             return;
@@ -249,6 +251,15 @@ void LowSpeedDisplay::layoutStoredLines(int displayMode, int firstLine, int last
         drawByte(scratchData_[at], scratchTags_[at], displayMode, kFirstCellX + (i % cpl) * kCellWidth,
                  (i / cpl) * kLineHeight, pending, sink);
     }
+}
+
+void LowSpeedDisplay::relayoutCursor()
+{
+    DisplayInterlock::RepaintGuard guard(buffer_.interlock());
+    const DrawCursor cursor = cursorAfter(clampedLength(buffer_.storedLength.load(std::memory_order_acquire)),
+                                          charsPerLine_);
+    buffer_.drawX.store(cursor.x);
+    buffer_.drawY.store(cursor.y);
 }
 
 std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int scrollLine, int displayMode)

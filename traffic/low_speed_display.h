@@ -68,7 +68,12 @@ public:
 
     // The repaint: the stored bytes (0 .. storedLength) of display lines firstLine..lastLine in
     // the buffer's layout, in content coordinates. Takes the repaint role while it copies them.
+    // Like a repaint of the whole buffer, it leaves the drawing cursor (drawX, drawY) after the
+    // last stored byte, so auto-scroll and the last-line command find the newest line.
     void layoutStoredLines(int displayMode, int firstLine, int lastLine, DrawOpSink& sink);
+    // Puts the drawing cursor after the last stored byte in the current layout (after a resize,
+    // whether or not the window gets painted).
+    void relayoutCursor();
 
     // Character inspection for a left click at client (x, y) with the window scrolled by
     // `scrollLine` lines. Nothing for a click left of the first cell, outside the planes or

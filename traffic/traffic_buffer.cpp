@@ -1,6 +1,7 @@
 #include "traffic/traffic_buffer.h"
 
 #include "settings/settings_records.h"
+#include "traffic/display_geometry.h"
 #include "traffic/log_file.h"
 
 #include <algorithm>
@@ -260,6 +261,12 @@ bool TrafficBuffer::loadFromLog(const std::filesystem::path& path)
     if (!length)
         return false;
     storedLength.store(*length, std::memory_order_release);
+    // The loaded bytes count as drawn: the repaint shows them all, and search, enumeration
+    // and inspection (bounded by drawPosition) reach exactly them, never older bytes beyond.
+    drawPosition.store(*length);
+    const DrawCursor cursor = cursorAfter(*length, charsPerLine_.load());
+    drawX.store(cursor.x);
+    drawY.store(cursor.y);
     untitledLog.store(false);
     unsavedData.store(false);
     return true;

@@ -69,7 +69,8 @@ public:
     // Writes storedLength and the current pair; clears untitledLog and unsavedData on success.
     [[nodiscard]] bool saveToLog(const std::filesystem::path& path);
     // Reads a log into the current pair (see readLogFile for short and hostile files); clears
-    // untitledLog and unsavedData on success. drawPosition is left as it is.
+    // untitledLog and unsavedData on success. The loaded bytes count as drawn: drawPosition is
+    // the loaded length and the drawing cursor follows the last of them.
     [[nodiscard]] bool loadFromLog(const std::filesystem::path& path);
     // Writes page 0 (even counter) or page 1 (odd) with `length` to <logDir>/<prefix><n>.log.
     // Only with automatic logging on; silently nothing when the file cannot be created.

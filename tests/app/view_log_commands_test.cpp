@@ -60,11 +60,7 @@ protected:
         core.traffic().clearTraffic();
         ViewWindowOps ops;
         ops.invalidate = [this] { calls.push_back("invalidate"); };
-        ops.repaintNow = [this] {
-            calls.push_back("repaint");
-            if (repaintDrawY >= 0)  // the display's repaint recomputes the drawing cursor
-                core.traffic().drawY = repaintDrawY;
-        };
+        ops.repaintNow = [this] { calls.push_back("repaint"); };
         ops.scrollToLine = [this](std::int32_t line) { calls.push_back("scroll:" + std::to_string(line)); };
         ops.topLine = [this] { return top; };
         ops.charsPerLine = [] { return 40; };
@@ -108,7 +104,6 @@ protected:
     std::vector<Message> messages;
     std::deque<QMessageBox::StandardButton> answers;
     std::int32_t top = 0;
-    std::int32_t repaintDrawY = -1;
 };
 
 // ---------------------------------------------------------------- search dialog 721
@@ -419,27 +414,6 @@ TEST_F(ViewCommandsUi, NewAsksTheSaveQuestionOnlyWithUnsavedTraffic)
 
     table.dispatch(55500);  // nothing unsaved now: no question
     EXPECT_EQ(messages.size(), 2u);
-}
-
-TEST_F(ViewCommandsUi, OpenRepaintsThenScrollsToTheNewestLineAndRefreshesTheStatus)
-{
-    std::string many(40 * 30, 'q');
-    put(many);
-    ASSERT_TRUE(core.traffic().saveToLog(dir / "a.log"));
-    core.traffic().clearTraffic();
-    core.settings().record.autoScroll = 1;
-    commands->logCommands().chooseOpenFile = [&](const fs::path&) { return std::optional<fs::path>(dir / "a.log"); };
-    repaintDrawY = 29 * 34;  // where the repaint leaves the last of 30 lines
-
-    table.dispatch(55501);
-    EXPECT_EQ(core.traffic().storedLength.load(), 1200);
-    EXPECT_EQ(calls, (std::vector<std::string>{"repaint", "scroll:21", "status"}));
-
-    calls.clear();
-    core.settings().record.autoScroll = 0;
-    table.dispatch(55501);
-    EXPECT_EQ(calls, (std::vector<std::string>{"repaint", "status"}));
-    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ViewCommandsUi, AFileThatCannotBeOpenedIsReportedWithTheExclamationIcon)

@@ -3,9 +3,11 @@
 // command 37832), scrolling, the fast display fed from another thread, and the character
 // inspection under the mouse.
 #include "app/app_core.h"
+#include "app/command_ids.h"
 #include "app/draw_app.h"
 #include "app/main_window.h"
 #include "app/startup_sequence.h"
+#include "app/view_log_commands.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/display_resources.h"
 #include "traffic/ui/op_painter.h"
@@ -309,6 +311,74 @@ TEST_F(DisplayWindow, AutoScrollBringsTheNewestLineIntoView)
     EXPECT_EQ(count(img, {40, 9 * 34 + 17, 10, 13}, isDark), 0);
     // The scroll range covers all display lines of the buffer.
     EXPECT_EQ(window->verticalScrollBar()->maximum(), 900 - viewport()->height() / 34);
+}
+
+// The repaint puts the drawing cursor after the last stored byte in today's layout, and the
+// commands that show the newest line go by it.
+TEST_F(DisplayWindow, AfterAResizeTheLastLineCommandShowsTheNewestLine)
+{
+    setClientWidth(441);
+    lowSpeed();
+    tick();
+    const std::string lines(40 * 30, 'm');
+    traffic().appendReceived(1, bytes(lines.c_str()), static_cast<std::int32_t>(lines.size()));
+    tick();
+    ASSERT_EQ(window->verticalScrollBar()->value(), 29 - 8);
+
+    setClientWidth(241);  // 20 characters per line: the same bytes take 60 lines
+    window->commands().dispatch(cmd::LastLine);
+    EXPECT_EQ(window->verticalScrollBar()->value(), 59 - 8);
+    const QImage img = grab();
+    EXPECT_GT(count(img, {40 + 19 * 10, 8 * 34 + 17, 10, 13}, isDark), 3);  // the newest line, eight down
+    EXPECT_EQ(count(img, {40, 9 * 34 + 17, 10, 13}, isDark), 0);             // nothing below it
+
+    // Auto-scroll of the next traffic goes by the same layout.
+    traffic().appendReceived(1, bytes("n"), 1);
+    tick();
+    EXPECT_EQ(window->verticalScrollBar()->value(), 60 - 8);
+}
+
+TEST_F(DisplayWindow, FullRedisplayKeepsTheNewestLineInViewWhileTrafficFlows)
+{
+    core.settings().record.fullRedisplay = 1;
+    setClientWidth(441);
+    lowSpeed();
+    tick();
+    for (int i = 1; i <= 3; ++i) {
+        const std::string lines(40 * 10, 'f');
+        traffic().appendReceived(1, bytes(lines.c_str()), static_cast<std::int32_t>(lines.size()));
+        tick();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window->verticalScrollBar()->value(), std::max(0, i * 10 - 1 - 8)) << i;
+    }
+}
+
+TEST_F(DisplayWindow, OpenWithAutoScrollShowsTheNewestLineOfTheLoadedLog)
+{
+    setClientWidth(441);
+    lowSpeed();
+    tick();
+    const std::string lines(40 * 30, 'q');
+    traffic().appendReceived(1, bytes(lines.c_str()), static_cast<std::int32_t>(lines.size()));
+    ASSERT_TRUE(traffic().saveToLog(dir / "thirty.log"));
+    traffic().clearTraffic();
+    window->display().scrollToLine(0);
+    core.settings().record.autoScroll = 1;
+    window->viewCommands().logCommands().chooseOpenFile = [&](const std::filesystem::path&) {
+        return std::optional<std::filesystem::path>(dir / "thirty.log");
+    };
+
+    window->commands().dispatch(cmd::OpenLog);
+    EXPECT_EQ(traffic().storedLength.load(), 1200);
+    EXPECT_EQ(traffic().drawY.load(), 29 * 34);
+    EXPECT_EQ(window->verticalScrollBar()->value(), 29 - 8);
+    const QImage img = grab();
+    EXPECT_GT(count(img, {40 + 39 * 10, 8 * 34 + 17, 10, 13}, isDark), 3);  // line 29 eight lines down
+
+    // The loaded bytes count as drawn: the timer does not draw them again or mark them unsaved.
+    EXPECT_EQ(traffic().drawPosition.load(), 1200);
+    EXPECT_EQ(tick().drawnBytes, 0);
+    EXPECT_FALSE(traffic().unsavedData.load());
 }
 
 TEST_F(DisplayWindow, F5SwitchesTheSpeedAndTheStatusText)

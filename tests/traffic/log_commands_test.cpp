@@ -7,6 +7,7 @@
 #include "support/temp_dir.h"
 #include "traffic/log_file.h"
 #include "traffic/traffic_buffer.h"
+#include "traffic/view_commands.h"
 #include "traffic_test_support.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,57 @@ TEST_F(LogCommandsTest, OpenWithoutAutoScrollLeavesTheViewWhereItIs)
     EXPECT_TRUE(next.repaintNow);
     EXPECT_FALSE(next.scrollToNewest);
     EXPECT_FALSE(next.scrollToTop);
+}
+
+// Search, enumeration and inspection read only drawn bytes (below drawPosition); a loaded log
+// is drawn as a whole by the repaint, so its bytes count as drawn, and only they do.
+TEST_F(LogCommandsTest, AnOpenedLogCanBeSearchedAndPickedAtOnce)
+{
+    receive(*traffic, 1, "find the needle here");
+    ASSERT_TRUE(traffic->saveToLog(start / "needle.log"));
+    traffic->clearTraffic();  // as after New: drawPosition 0
+
+    script.openChoices = {start / "needle.log"};
+    ASSERT_TRUE(commands.open(true).invalidate);
+    EXPECT_EQ(traffic->drawPosition.load(), 20);
+    SearchState search;
+    const std::string needle = "needle";
+    EXPECT_TRUE(startSearch(search, BytesView(reinterpret_cast<const std::uint8_t*>(needle.data()), needle.size()),
+                            SearchKind::Ascii, traffic->currentDataPlane(), traffic->drawPosition.load()));
+    EXPECT_EQ(search.searchHitIndex, 9);
+
+    EnumerationSelection selection;
+    selection.press(40, 0, 0, 40, traffic->drawPosition.load());
+    const auto picked = selection.release(40 + 3 * 10, 0, 0, 40, traffic->drawPosition.load(),
+                                          traffic->currentDataPlane());
+    ASSERT_TRUE(picked.has_value());
+    EXPECT_EQ(std::string(picked->begin(), picked->end()), "find");
+}
+
+TEST_F(LogCommandsTest, AShortLogOpenedOverLongerTrafficHidesWhatLiesBeyondIt)
+{
+    receive(*traffic, 1, std::string(1000, 'x'));
+    traffic->drawPosition = 1000;  // all drawn
+    traffic->unsavedData = false;
+    // A log of ten bytes whose planes still hold older traffic beyond its length.
+    std::vector<std::uint8_t> file(kLogFileSize, ' ');
+    le::putI32(file, 0, 10);
+    std::fill(file.begin() + 4, file.begin() + 4 + 1000, '1');
+    const std::string text = "short log!" + std::string(990, 'y');
+    std::copy(text.begin(), text.end(), file.begin() + 4 + kTrafficPlaneSize);
+    writeFileBytes(start / "short.log", file);
+
+    script.openChoices = {start / "short.log"};
+    (void)commands.open(false);
+    ASSERT_EQ(traffic->storedLength.load(), 10);
+    EXPECT_EQ(traffic->drawPosition.load(), 10);
+    SearchState search;
+    const std::string y = "y";
+    EXPECT_FALSE(startSearch(search, BytesView(reinterpret_cast<const std::uint8_t*>(y.data()), y.size()),
+                             SearchKind::Ascii, traffic->currentDataPlane(), traffic->drawPosition.load()));
+    EnumerationSelection selection;
+    selection.press(40 + 12 * 10, 0, 0, 40, traffic->drawPosition.load());
+    EXPECT_EQ(selection.start(), -1);  // beyond the log: nothing to pick
 }
 
 TEST_F(LogCommandsTest, AnEmptyBufferSavesAFullFileWithZeroLength)

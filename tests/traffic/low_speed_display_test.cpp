@@ -472,11 +472,68 @@ TEST_F(LowSpeed, AfterAResizeTheRepaintedCellsFollowTheLayout)
     tick();
     width = 241;  // 20 characters per line: byte 100 now belongs at line 5, cell 0
     receive("b");
-    const TickResult r = tick();
+    RecordingSink ticked;
+    const TickResult r = tick(&ticked);
+    EXPECT_EQ(ticked.ops, std::vector<RecordedOp>{text("b", Ink::Black, 40, 5 * 34 + 17)});
     bool covered = false;
     for (const PixelRect& rect : r.dirty)
-        covered = covered || rect.contains({40, 5 * 34, 10, 34});
+        covered = covered || rect.contains({40, 5 * 34 + 17, 10, 13});
     EXPECT_TRUE(covered);
+    EXPECT_EQ(buffer.drawX.load(), 50);
+    EXPECT_EQ(buffer.drawY.load(), 5 * 34);
+}
+
+TEST_F(LowSpeed, TheRepaintLeavesTheDrawingCursorAfterTheLastStoredByte)
+{
+    receive(std::string(100, 'a'));
+    tick();
+    width = 241;  // 20 characters per line
+    receive(std::string(5, 'b'));  // stored, not drawn yet
+    display.updateGeometry(width);
+    (void)layout(0, 0);  // a repaint of the first line alone
+    EXPECT_EQ(buffer.drawX.load(), 40 + 5 * 10);
+    EXPECT_EQ(buffer.drawY.load(), 5 * 34);  // byte 104: line 5
+    EXPECT_EQ(buffer.drawPosition.load(), 100);  // what the timer still has to draw stays
+
+    // The same for an empty buffer and a full last line.
+    buffer.clearTraffic();
+    buffer.drawY.store(999);
+    (void)layout(0, 0);
+    EXPECT_EQ(buffer.drawX.load(), 40);
+    EXPECT_EQ(buffer.drawY.load(), 0);
+    receive(std::string(40, 'c'));
+    (void)layout(0, 0);
+    EXPECT_EQ(buffer.drawX.load(), 240);
+    EXPECT_EQ(buffer.drawY.load(), 34);
+}
+
+TEST_F(LowSpeed, FullRedisplayScrollsToTheNewestLineNotToTheTop)
+{
+    settings.fullRedisplay = 1;
+    receive(std::string(40 * 30, 'q'));  // 30 lines: the newest is line 29
+    const TickResult r = tick();
+    EXPECT_TRUE(r.fullUpdate);
+    ASSERT_TRUE(r.scrollTo.has_value());
+    EXPECT_EQ(*r.scrollTo, 29 - 8);
+    EXPECT_EQ(buffer.drawY.load(), 29 * 34);
+}
+
+TEST_F(LowSpeed, AfterAnOverflowStepNewBytesGoToTheirCellsOfTheLayout)
+{
+    settings.bufferSize = 200;  // capacity 12000, half 6000
+    configure();
+    receive(std::string(11850, 'a'));
+    tick();
+    receive(std::string(45, 'b'));
+    tick();
+    receive("cccccc");  // 11895 + 6 reaches 11900: the oldest 6000 go, the chunk lands at 5895
+    RecordingSink ticked;
+    tick(&ticked);
+    ASSERT_EQ(buffer.storedLength.load(), 5901);
+    ASSERT_EQ(ticked.ops.size(), 6u);
+    EXPECT_EQ(ticked.ops.front(), text("c", Ink::Black, 40 + (5895 % 40) * 10, 5895 / 40 * 34 + 17));
+    EXPECT_EQ(ticked.ops.back(), text("c", Ink::Black, 40 + (5900 % 40) * 10, 5900 / 40 * 34 + 17));
+    EXPECT_EQ(buffer.drawY.load(), 5900 / 40 * 34);
 }
 
 TEST_F(LowSpeed, NarrowWindowDrawsOneCharacterPerLine)

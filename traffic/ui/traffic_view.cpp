@@ -136,6 +136,8 @@ void TrafficView::resized()
     QWidget* viewport = area_.viewport();
     lowSpeed_.updateGeometry(viewport->width());
     fast_.setClientSize(viewport->width(), viewport->height());
+    if (lowSpeed_.startupClearPending == 0)
+        lowSpeed_.relayoutCursor();
     updateScrollRange();
     viewport->update();
 }

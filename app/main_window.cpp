@@ -171,11 +171,10 @@ bool TDrawWindow::canClose()
         const auto answer = askSaveAtExit();
         if (answer == QMessageBox::Cancel)
             return false;
-        if (answer == QMessageBox::Yes) {
-            commands_.dispatch(cmd::SaveLog);  // the overwrite-save command
-            if (core_.traffic().unsavedData.load())
-                return false;  // not saved: stay open
-        }
+        // The overwrite-save command; only a save that did not happen keeps the window open
+        // (traffic arriving during the save dialog marks the buffer unsaved again).
+        if (answer == QMessageBox::Yes && !viewCommands_->saveLog())
+            return false;
     }
     core_.shutdown();
     stopTimer1();

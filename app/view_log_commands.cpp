@@ -183,7 +183,7 @@ void ViewAndLogCommands::newLog() { apply(log_.newLog()); }
 
 void ViewAndLogCommands::openLog() { apply(log_.open(core_.settings().record.autoScroll != 0)); }
 
-void ViewAndLogCommands::saveLog() { log_.save(); }
+bool ViewAndLogCommands::saveLog() { return log_.save(); }
 
 void ViewAndLogCommands::saveLogAs() { log_.saveAs(); }
 

@@ -62,7 +62,7 @@ public:
     // --- File menu ---
     void newLog();          // 55500
     void openLog();         // 55501
-    void saveLog();         // 55502
+    bool saveLog();         // 55502: true when the log was written
     void saveLogAs();       // 55503
     void pageSetup();       // 55504
     void print();           // 55505

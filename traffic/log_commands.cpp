@@ -28,10 +28,10 @@ bool LogCommands::askToSave()
     const SaveAnswer answer = askSave ? askSave() : SaveAnswer::Cancel;
     if (answer == SaveAnswer::Cancel)
         return false;
-    if (answer == SaveAnswer::Yes) {
-        save();
-        return !traffic_.unsavedData.load();
-    }
+    // Yes goes on when the save itself was written: traffic that arrives while the save
+    // dialog is open marks the buffer unsaved again, and must not abandon the command.
+    if (answer == SaveAnswer::Yes)
+        return save();
     return true;
 }
 

@@ -42,8 +42,8 @@ public:
     std::function<void()> reportCannotOpen;
 
     // Asks to save when there is unsaved traffic. Yes saves first (as Save); false when the
-    // command must stop: Cancel, or Yes and the traffic is still unsaved (the save was cancelled
-    // or failed), so answering Yes never loses the traffic.
+    // command must stop: Cancel, or Yes and the save was cancelled or failed, so answering Yes
+    // never loses the traffic.
     [[nodiscard]] bool askToSave();
 
     // New: asks to save, then empties all planes and the buffer state; the buffer is untitled

@@ -297,6 +297,23 @@ TEST(Shutdown, YesSavesTheLogFirstAndAFailedSaveKeepsTheWindowOpen)
     EXPECT_TRUE(t.anySettingsFile());
 }
 
+TEST(Shutdown, YesClosesOnceTheLogIsWrittenEvenIfTrafficArrivedDuringTheSave)
+{
+    AppWithTraffic t;
+    TDrawWindow* w = t.a->app.frame()->client();
+    w->askSaveAtExit = [] { return QMessageBox::Yes; };
+    const auto logFile = t.dir / "busy.LOG";
+    w->viewCommands().logCommands().chooseSaveFile = [&](const std::filesystem::path&) {
+        const std::uint8_t more[] = {'!'};  // the line is busy while the dialog is open
+        t.a->core.traffic().appendReceived(1, more, 1);
+        return std::optional<std::filesystem::path>(logFile);
+    };
+    EXPECT_TRUE(t.a->app.frame()->close());
+    EXPECT_EQ(std::filesystem::file_size(logFile), 72004u);
+    EXPECT_TRUE(t.anySettingsFile());
+    EXPECT_FALSE(t.a->core.channels().running(1));
+}
+
 TEST(Shutdown, NoQuestionWhenTheSettingsSaySo)
 {
     AppWithTraffic t;

@@ -411,6 +411,32 @@ TEST_F(LogCommandsTest, YesSavesFirstAndAnUnfinishedSaveKeepsTheTraffic)
     EXPECT_TRUE(commands.currentFile().empty());
 }
 
+TEST_F(LogCommandsTest, YesGoesOnWhenTheSaveWasWrittenThoughTrafficArrivedMeanwhile)
+{
+    ASSERT_TRUE(traffic->saveToLog(start / "other.log"));
+    receive(*traffic, 1, "abc");
+    traffic->unsavedData = true;
+    // Traffic keeps flowing while the save dialog is open.
+    commands.chooseSaveFile = [&](const fs::path&) {
+        receive(*traffic, 1, "more");
+        traffic->unsavedData = true;
+        return std::optional<fs::path>(start / "while.log");
+    };
+
+    script.answers = {SaveAnswer::Yes};
+    EXPECT_TRUE(commands.newLog().invalidate);
+    EXPECT_EQ(le::getI32(readFileBytes(start / "while.log"), 0), 7);
+    EXPECT_EQ(traffic->storedLength.load(), 0);
+
+    receive(*traffic, 1, "xyz");
+    traffic->unsavedData = true;
+    traffic->untitledLog = true;
+    script.answers = {SaveAnswer::Yes};
+    script.openChoices = {start / "other.log"};
+    EXPECT_TRUE(commands.open(false).invalidate);
+    EXPECT_EQ(commands.currentFile(), start / "other.log");
+}
+
 TEST_F(LogCommandsTest, OpenAsksToSaveBeforeTheDialog)
 {
     ASSERT_TRUE(traffic->saveToLog(start / "other.log"));

@@ -67,6 +67,7 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     ops.repaintNow = [this] { viewport()->repaint(); };
     ops.scrollToLine = [this](std::int32_t line) { display_->scrollToLine(line); };
     ops.topLine = [this] { return static_cast<std::int32_t>(display_->scrollLine()); };
+    ops.maxTopLine = [this] { return static_cast<std::int32_t>(verticalScrollBar()->maximum()); };
     ops.refreshStatus = [this] { updateStatusText(); };
     ops.clearCellMap = [this] { display_->clearScreenCellMap(); };
     ops.printSize = [this] { return viewport()->size(); };

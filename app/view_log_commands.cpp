@@ -138,7 +138,8 @@ void ViewAndLogCommands::notFound()
 
 std::optional<SearchHighlight> ViewAndLogCommands::takePendingHighlight()
 {
-    return kestrane::takePendingHighlight(search_, charsPerLine(), lineCount());
+    return kestrane::takePendingHighlight(search_, charsPerLine(), lineCount(),
+                                          ops_.maxTopLine ? ops_.maxTopLine() : lineCount());
 }
 
 void ViewAndLogCommands::redisplay()

@@ -33,6 +33,7 @@ struct ViewWindowOps {
     std::function<std::int32_t()> topLine;           // the line at the top of the window
     std::function<std::int32_t()> charsPerLine;      // unset: the traffic buffer's value
     std::function<std::int32_t()> lineCount;         // unset: bufferSize x 60 / charsPerLine
+    std::function<std::int32_t()> maxTopLine;        // the last line the window scrolls to; unset: lineCount
     std::function<void()> refreshStatus;             // rebuild the status-bar text
     std::function<void()> clearCellMap;              // empty the fast display's screen cell map
     std::function<QSize()> printSize;                // size of the drawing that is printed

@@ -120,12 +120,12 @@ ContinueResult continueSearch(SearchState& state, SearchKind kind, BytesView dat
 }
 
 SearchHighlight searchHighlight(std::int32_t hitIndex, std::int32_t hitLength, std::int32_t charsPerLine,
-                                std::int32_t lineCount)
+                                std::int32_t lineCount, std::int32_t maxTopLine)
 {
     const std::int32_t cpl = std::max(charsPerLine, 1);
     const std::int32_t line = hitIndex / cpl;
     SearchHighlight h;
-    h.topLine = topLineFor(line, lineCount);
+    h.topLine = std::min(topLineFor(line, lineCount), std::max(maxTopLine, 0));
     h.x = (hitIndex - line * cpl) * kCellWidth + kFirstCellX;
     h.y = (line - h.topLine) * kLineHeight;
     h.width = hitLength * kCellWidth;
@@ -134,12 +134,12 @@ SearchHighlight searchHighlight(std::int32_t hitIndex, std::int32_t hitLength, s
 }
 
 std::optional<SearchHighlight> takePendingHighlight(SearchState& state, std::int32_t charsPerLine,
-                                                    std::int32_t lineCount)
+                                                    std::int32_t lineCount, std::int32_t maxTopLine)
 {
     if (state.searchPhase != 2)
         return std::nullopt;
     state.searchPhase = 1;
-    return searchHighlight(state.searchHitIndex, state.searchHitLength, charsPerLine, lineCount);
+    return searchHighlight(state.searchHitIndex, state.searchHitLength, charsPerLine, lineCount, maxTopLine);
 }
 
 // ---------------------------------------------------------------- string enumeration

@@ -78,13 +78,15 @@ struct SearchHighlight {
     bool operator==(const SearchHighlight&) const = default;
 };
 
+// The hit's line goes eight lines below the top, but the window scrolls no further than
+// `maxTopLine` (the last screenful); the rectangle is drawn where the hit then shows.
 [[nodiscard]] SearchHighlight searchHighlight(std::int32_t hitIndex, std::int32_t hitLength, std::int32_t charsPerLine,
-                                              std::int32_t lineCount);
+                                              std::int32_t lineCount, std::int32_t maxTopLine);
 
 // For the display's timer tick: when a hit waits (phase 2) it becomes highlighted (phase 1)
 // and its geometry is returned; otherwise nothing.
 [[nodiscard]] std::optional<SearchHighlight> takePendingHighlight(SearchState& state, std::int32_t charsPerLine,
-                                                                  std::int32_t lineCount);
+                                                                  std::int32_t lineCount, std::int32_t maxTopLine);
 
 // ---------------------------------------------------------------- string enumeration
 

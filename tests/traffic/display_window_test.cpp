@@ -381,6 +381,38 @@ TEST_F(DisplayWindow, OpenWithAutoScrollShowsTheNewestLineOfTheLoadedLog)
     EXPECT_FALSE(traffic().unsavedData.load());
 }
 
+TEST_F(DisplayWindow, ASearchHitInTheLastScreenfulIsFramedOnItsRow)
+{
+    setClientWidth(441);  // 40 characters a line, 900 lines
+    lowSpeed();
+    tick();
+    // 'a' everywhere, the needle on line 897, in the last screenful of the buffer.
+    std::string all(35890, 'a');
+    all.replace(897 * 40 + 2, 6, "NEEDLE");
+    for (std::size_t at = 0; at < all.size(); at += 500)
+        traffic().appendReceived(1, bytes(all.c_str() + at), static_cast<std::int32_t>(std::min<std::size_t>(500, all.size() - at)));
+    tick();
+    ASSERT_EQ(traffic().drawPosition.load(), 35890);
+    const QByteArray needle("NEEDLE");
+    ASSERT_TRUE(startSearch(window->viewCommands().searchState(),
+                            BytesView(reinterpret_cast<const std::uint8_t*>(needle.data()), 6), SearchKind::Ascii,
+                            traffic().currentDataPlane(), traffic().drawPosition.load()));
+
+    window->setUp();  // timer 1 frames the hit
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->viewCommands().searchState().searchPhase == 1; }, 10000));
+    const int top = window->verticalScrollBar()->value();
+    ASSERT_EQ(top, window->verticalScrollBar()->maximum());  // scrolled as far as it goes
+    ASSERT_LT(top, 897 - 8);
+    const QImage img = grab();
+    save(img, "search-last-screenful.png");
+    const int row = (897 - top) * 34;
+    // The red frame around the needle's six cells, on the needle's row.
+    EXPECT_GT(count(img, {40 + 2 * 10, row, 60, 1}, isRed), 50);
+    EXPECT_GT(count(img, {40 + 2 * 10, row + 34, 60, 1}, isRed), 50);
+    // Nothing red on the row eight lines down, where an unclamped top would have put it.
+    EXPECT_EQ(count(img, {0, 8 * 34 + 1, viewport()->width(), 32}, isRed), 0);
+}
+
 TEST_F(DisplayWindow, F5SwitchesTheSpeedAndTheStatusText)
 {
     tick();

@@ -167,7 +167,7 @@ TEST(Search, DialogSearchThenF3FindsOverlappingHitsAndAMissResetsTheIndex)
     std::vector<std::int32_t> hits{s.searchHitIndex};
     for (;;) {
         // The timer shows the hit, then F3 continues.
-        ASSERT_TRUE(takePendingHighlight(s, 40, 900).has_value());
+        ASSERT_TRUE(takePendingHighlight(s, 40, 900, 880).has_value());
         EXPECT_EQ(s.searchPhase, 1);
         const ContinueResult r = continueSearch(s, SearchKind::Ascii, plane.view(), 4);
         if (r != ContinueResult::Hit) {
@@ -202,11 +202,11 @@ TEST(Search, F4ContinuesWithTheHexNotationOfTheKeptText)
     ASSERT_TRUE(startSearch(s, bytes(R"(02"AB"03)"), SearchKind::Hex, plane.view(), 10));
     EXPECT_EQ(s.searchHitIndex, 0);
     EXPECT_EQ(s.searchHitLength, 4);
-    (void)takePendingHighlight(s, 40, 900);
+    (void)takePendingHighlight(s, 40, 900, 880);
     EXPECT_EQ(continueSearch(s, SearchKind::Hex, plane.view(), 10), ContinueResult::Hit);
     EXPECT_EQ(s.searchHitIndex, 6);
     // The same text searched as ASC is not there.
-    (void)takePendingHighlight(s, 40, 900);
+    (void)takePendingHighlight(s, 40, 900, 880);
     EXPECT_EQ(continueSearch(s, SearchKind::Ascii, plane.view(), 10), ContinueResult::Miss);
 }
 
@@ -219,7 +219,7 @@ TEST(Search, AMissFromTheDialogLeavesNoSearchGoing)
     EXPECT_FALSE(startSearch(s, bytes("zz"), SearchKind::Ascii, plane.view(), 3));
     EXPECT_EQ(s.searchPhase, 0);
     EXPECT_EQ(s.searchHitIndex, 0);
-    EXPECT_FALSE(takePendingHighlight(s, 40, 900).has_value());
+    EXPECT_FALSE(takePendingHighlight(s, 40, 900, 880).has_value());
 }
 
 // ---------------------------------------------------------------- where a hit is shown
@@ -227,18 +227,31 @@ TEST(Search, AMissFromTheDialogLeavesNoSearchGoing)
 TEST(SearchHighlight, HitLineEightLinesBelowTheTop)
 {
     // 40 characters a line: index 1005 is line 25, column 5.
-    EXPECT_EQ(searchHighlight(1005, 3, 40, 900), (SearchHighlight{17, 90, 8 * 34, 30, 34}));
+    EXPECT_EQ(searchHighlight(1005, 3, 40, 900, 880), (SearchHighlight{17, 90, 8 * 34, 30, 34}));
     // Lines 0..7 keep the top at 0, so the hit is drawn on its own line.
-    EXPECT_EQ(searchHighlight(85, 2, 40, 900), (SearchHighlight{0, 90, 2 * 34, 20, 34}));
-    EXPECT_EQ(searchHighlight(0, 0, 40, 900), (SearchHighlight{0, 40, 0, 0, 34}));
+    EXPECT_EQ(searchHighlight(85, 2, 40, 900, 880), (SearchHighlight{0, 90, 2 * 34, 20, 34}));
+    EXPECT_EQ(searchHighlight(0, 0, 40, 900, 880), (SearchHighlight{0, 40, 0, 0, 34}));
 }
 
 TEST(SearchHighlight, TopBeyondTheLinesFallsBackToZero)
 {
     // Line 20 of a 10-line buffer: top 12 is beyond the lines, so 0.
-    EXPECT_EQ(searchHighlight(20 * 40 + 1, 1, 40, 10).topLine, 0);
-    EXPECT_EQ(searchHighlight(20 * 40 + 1, 1, 40, 10).y, 20 * 34);
-    EXPECT_EQ(searchHighlight(20 * 40 + 1, 1, 40, 12).topLine, 12);
+    EXPECT_EQ(searchHighlight(20 * 40 + 1, 1, 40, 10, 100).topLine, 0);
+    EXPECT_EQ(searchHighlight(20 * 40 + 1, 1, 40, 10, 100).y, 20 * 34);
+    EXPECT_EQ(searchHighlight(20 * 40 + 1, 1, 40, 12, 100).topLine, 12);
+}
+
+TEST(SearchHighlight, AHitInTheLastScreenfulIsFramedWhereTheWindowShowsIt)
+{
+    // 900 lines, 20 of them in view: the window scrolls to line 880 at most.
+    const SearchHighlight h = searchHighlight(894 * 40 + 7, 2, 40, 900, 880);
+    EXPECT_EQ(h.topLine, 880);
+    EXPECT_EQ(h.y, (894 - 880) * 34);
+    EXPECT_EQ(h.x, 40 + 7 * 10);
+    // Short of the last screenful nothing changes.
+    EXPECT_EQ(searchHighlight(872 * 40, 1, 40, 900, 880).topLine, 864);
+    // A window taller than the buffer never scrolls.
+    EXPECT_EQ(searchHighlight(30 * 40, 1, 40, 900, 0), (SearchHighlight{0, 40, 30 * 34, 10, 34}));
 }
 
 TEST(TopLine, NegativeOrBeyondTheLinesGivesZero)

@@ -68,8 +68,8 @@ void AppCore::applyStartupDisplayRule()
 
 void AppCore::setFastDisplay(int fast)
 {
-    fastDisplay_ = fast;
-    traffic_.setFastDisplay(fast == 1);
+    fastDisplay_ = fast == 1 ? 1 : 0;  // one reading of the speed everywhere
+    traffic_.setFastDisplay(fastDisplay_ == 1);
 }
 
 void AppCore::applySettings()

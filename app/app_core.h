@@ -55,7 +55,7 @@ public:
     [[nodiscard]] TextTransfer& textTransfer() { return textTransfer_; }
     [[nodiscard]] const std::filesystem::path& startDirectory() const { return startDirectory_; }
 
-    // Display speed: 1 fast display, 0 low-speed display.
+    // Display speed: 1 fast display, 0 low-speed display (any other value given counts as 0).
     [[nodiscard]] int fastDisplay() const { return fastDisplay_; }
     void setFastDisplay(int fast);
 

@@ -47,7 +47,7 @@ ViewAndLogCommands::~ViewAndLogCommands()
         delete searchDialog_.data();
 }
 
-bool ViewAndLogCommands::fastDisplay() const { return core_.fastDisplay() != 0; }
+bool ViewAndLogCommands::fastDisplay() const { return core_.fastDisplay() == 1; }
 
 std::int32_t ViewAndLogCommands::charsPerLine() const
 {

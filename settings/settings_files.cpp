@@ -258,9 +258,12 @@ void applyLoadTimeChecks(SettingsRecord& r)
 
 int applyStartupDisplayRule(SettingsRecord& r)
 {
-    if (r.fastDisplayAtStart != 1 && r.displayMode != DisplayMode::Asc)
+    // Only 1 starts fast; any other value (a damaged file) is the low-speed display, and is
+    // stored back as 0, so every reader of the speed agrees.
+    const int fast = r.fastDisplayAtStart == 1 ? 1 : 0;
+    r.fastDisplayAtStart = fast;
+    if (fast == 0 && r.displayMode != DisplayMode::Asc)
         r.displayMode = 1;
-    const int fast = r.fastDisplayAtStart;
     if (fast != 0)
         r.displayMode = 0;
     return fast;

@@ -39,7 +39,8 @@ void applyQuellorn1Bytes(LineParams& p, std::span<const std::uint8_t> fileBytes)
 
 // Load-time checks of the general settings (range corrections, then the event-mask rule).
 void applyLoadTimeChecks(SettingsRecord& r);
-// The start-up display rule; returns the initial display speed (fast display when non-zero).
+// The start-up display rule; returns the initial display speed: 1 fast, 0 low speed (also for
+// a damaged fastDisplayAtStart other than 0 or 1, which it stores back as 0).
 int applyStartupDisplayRule(SettingsRecord& r);
 
 // Loading from the bytes of a file (what the file loaders below do once the file is read): the

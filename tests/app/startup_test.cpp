@@ -1,5 +1,6 @@
 // Start-up and shutdown of the application: the splash steps, the frame, the close query.
 #include "app/app_core.h"
+#include "app/command_rules.h"
 #include "app/draw_app.h"
 #include "app/main_window.h"
 #include "settings/settings_files.h"
@@ -211,6 +212,39 @@ TEST(Commands, AMissingCompanionProgramIsReported)
     answer.arm();
     a.app.frame()->action(55530)->trigger();  // About, modal
     EXPECT_EQ(answer.title.toStdString(), "このソフトについて");
+    a.app.frame()->close();
+}
+
+TEST(MainFrame, ADamagedFastDisplayAtStartIsTheLowSpeedDisplayForEveryCommand)
+{
+    TempDir dir;
+    Settings stored;
+    stored.record.fastDisplayAtStart = 5;
+    stored.record.displayMode = 1;
+    saveQuellorn(stored, dir.path());
+    App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    TDrawWindow* w = a.app.frame()->client();
+    EXPECT_EQ(a.core.fastDisplay(), 0);
+    EXPECT_EQ(a.core.settings().record.displayMode, 1);  // HEX, which only the low-speed display shows
+    EXPECT_TRUE(a.app.frame()->statusText().contains(QStringLiteral("| 低速表示")));
+    EXPECT_EQ(w->commandState().fastDisplay, 0);
+    EXPECT_TRUE(commandRule(55509, w->commandState()));  // display settings: low speed only
+
+    // The view commands read it the same way: no fast-display refusal.
+    std::vector<QString> messages;
+    w->viewCommands().message = [&](const QString& text, QMessageBox::StandardButtons, QMessageBox::Icon) {
+        messages.push_back(text);
+        return QMessageBox::Ok;
+    };
+    w->commands().dispatch(37835);  // last line
+    EXPECT_TRUE(messages.empty());
+
+    // F5 then goes to the fast display, and back.
+    w->toggleSpeed();
+    EXPECT_EQ(a.core.fastDisplay(), 1);
+    w->toggleSpeed();
+    EXPECT_EQ(a.core.fastDisplay(), 0);
+    w->askSaveAtExit = [] { return QMessageBox::No; };
     a.app.frame()->close();
 }
 

@@ -274,10 +274,14 @@ TEST(SettingsFiles, StartupDisplayRule)
     EXPECT_EQ(applyStartupDisplayRule(r), 0);
     EXPECT_EQ(r.displayMode, 0);
 
-    r.displayMode = 1;
-    r.fastDisplayAtStart = 5;  // not 1: HEX stays, and the speed is the stored value
-    EXPECT_EQ(applyStartupDisplayRule(r), 5);
-    EXPECT_EQ(r.displayMode, 0);
+    // A damaged value other than 0 or 1 is the low-speed display everywhere: HEX stays.
+    for (int damaged : {5, -1, 2}) {
+        r.displayMode = 1;
+        r.fastDisplayAtStart = damaged;
+        EXPECT_EQ(applyStartupDisplayRule(r), 0) << damaged;
+        EXPECT_EQ(r.displayMode, 1) << damaged;
+        EXPECT_EQ(r.fastDisplayAtStart, 0) << damaged;
+    }
 }
 
 TEST(SettingsFiles, ShortPdfTextsFallBackToDefaults)

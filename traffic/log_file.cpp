@@ -80,7 +80,13 @@ std::optional<std::int32_t> readLogFile(const std::filesystem::path& path, Mutab
 std::filesystem::path autoLogPath(const std::filesystem::path& logDirectory, std::string_view prefix,
                                   std::int32_t pageCounter)
 {
+    // The prefix names a file inside the log folder, never a path: a '/' in it (an absolute
+    // "/x", a climbing "../x", a sub-folder) would lead elsewhere, so it becomes '_'.
     std::string name(prefix);
+    for (char& c : name) {
+        if (c == '/' || c == '\0')
+            c = '_';
+    }
     name += std::to_string(pageCounter);
     name += ".log";
     return logDirectory / name;

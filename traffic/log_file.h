@@ -45,6 +45,7 @@ using MutablePlaneView = std::span<std::uint8_t, kTrafficPlaneSize>;
                                                       MutablePlaneView tagPlane, MutablePlaneView dataPlane);
 
 // <logDirectory>/<prefix><pageCounter>.log, the counter in decimal without leading zeros.
+// Always a file directly inside logDirectory: a '/' of the prefix is written as '_'.
 [[nodiscard]] std::filesystem::path autoLogPath(const std::filesystem::path& logDirectory,
                                                 std::string_view prefix, std::int32_t pageCounter);
 

@@ -151,6 +151,18 @@ TEST(LogFile, AutomaticLogNamesArePrefixPlusDecimalCounter)
     EXPECT_EQ(autoLogPath("/s/log", "", 7), std::filesystem::path("/s/log/7.log"));
 }
 
+TEST(LogFile, AutomaticLogsStayInsideTheLogFolderWhateverThePrefix)
+{
+    const std::filesystem::path folder("/s/log");
+    for (const char* prefix : {"/x", "../x", "../../etc/x", "a/b", "/", "..", ".", "x/../../y"}) {
+        const auto path = autoLogPath(folder, prefix, 3);
+        EXPECT_EQ(path.parent_path(), folder) << prefix;
+        EXPECT_EQ(path.lexically_normal().parent_path(), folder) << prefix;
+    }
+    EXPECT_EQ(autoLogPath(folder, "../x", 3), folder / ".._x3.log");
+    EXPECT_EQ(autoLogPath(folder, "/x", 0), folder / "_x0.log");
+}
+
 // ---------------------------------------------------------------- the buffer's save and load
 
 class BufferLogTest : public ::testing::Test {

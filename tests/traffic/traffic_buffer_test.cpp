@@ -582,6 +582,28 @@ TEST_F(AutoLoggingTest, FlushWritesThePageOfTheCountersParityAndClearsTheFlags)
     EXPECT_EQ(planeText(test::readFileBytes(dir / "log" / "4.log"), 4 + kTrafficPlaneSize + 8, 4), "even");
 }
 
+TEST_F(AutoLoggingTest, APrefixThatClimbsOutOfTheLogFolderStillWritesInsideIt)
+{
+    config.autoLogPrefix = "../escape";
+    apply();
+    unsigned seed = 0;
+    while (buffer->pageCounter.load() < 1)
+        receive(*buffer, 1, pattern(100, seed++));
+    EXPECT_FALSE(std::filesystem::exists(dir / "escape0.log"));
+    EXPECT_EQ(std::filesystem::file_size(dir / "log" / ".._escape0.log"), kLogFileSize);
+
+    config.autoLogPrefix = (dir / "abs").string();  // an absolute path
+    apply();
+    buffer->flushPageToLog(1, 10);
+    EXPECT_FALSE(std::filesystem::exists(dir / "abs1.log"));
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "log")) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 2u);
+}
+
 TEST_F(AutoLoggingTest, FlushDoesNothingWithAutomaticLoggingOff)
 {
     config.autoLogging = 0;

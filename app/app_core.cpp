@@ -5,7 +5,8 @@
 
 namespace kestrane {
 
-FrameRect startupFrame(int sizeCode, int screenWidth, int screenHeight, int previousWidth, int previousHeight)
+FrameRect startupFrame(int sizeCode, const FrameRect& screen, const FrameRect& available, int previousWidth,
+                       int previousHeight)
 {
     int w = previousWidth;
     int h = previousHeight;
@@ -15,11 +16,11 @@ FrameRect startupFrame(int sizeCode, int screenWidth, int screenHeight, int prev
     case 2: w = 800; h = 600; break;
     case 3: w = 1024; h = 768; break;
     case 4: w = 1280; h = 1024; break;
-    case 5: w = screenWidth; h = screenHeight; break;
+    case 5: return available;  // the whole frame on the screen, beside its panels
     default: break;
     }
     // Integer division truncates toward zero, as the centring asks, also for a frame larger than the screen.
-    return FrameRect{(screenWidth - w) / 2, (screenHeight - h) / 2, w, h};
+    return FrameRect{screen.x + (screen.width - w) / 2, screen.y + (screen.height - h) / 2, w, h};
 }
 
 AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::shared_ptr<const Clock> clock)

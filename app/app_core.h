@@ -28,9 +28,11 @@ struct FrameRect {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// The frame at start-up: size from the size code (5 = the screen, 0..4 from the table, any other
-// code keeps `previous`), centred on the screen with the division truncating toward zero.
-FrameRect startupFrame(int sizeCode, int screenWidth, int screenHeight, int previousWidth = 670,
+// The frame at start-up, decorations included: size from the size code (0..4 from the table,
+// any other code keeps `previous`), centred on `screen` with the division truncating toward
+// zero; code 5 takes the screen's `available` area (less panels and docks), so the whole frame
+// fits on the screen.
+FrameRect startupFrame(int sizeCode, const FrameRect& screen, const FrameRect& available, int previousWidth = 670,
                        int previousHeight = 510);
 
 class AppCore : private ReceiveSink {

@@ -11,6 +11,8 @@
 #include <QIcon>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace kestrane {
 
 TDrawApp::TDrawApp(AppCore& core) : core_(core) {}
@@ -41,16 +43,9 @@ void TDrawApp::initMainWindow(bool pauses)
     auto* client = new TDrawWindow(core_, *splash);
     frame_ = std::make_unique<MainFrame>(client);
 
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect screenRect = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-    screenWidth_ = screenRect.width();
-    screenHeight_ = screenRect.height();
-
-    const FrameRect r = startupFrame(core_.settings().startupSizeCode, screenWidth_, screenHeight_);
     frame_->setWindowFlags(frame_->windowFlags() | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
-    frame_->resize(r.width, r.height);
-    frame_->move(screenRect.x() + r.x, screenRect.y() + r.y);
+    placeFrame();
 
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/551.png"));
@@ -62,11 +57,34 @@ void TDrawApp::initMainWindow(bool pauses)
     splash.reset();
 }
 
+void TDrawApp::placeFrame()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect whole = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    const QRect available = screen ? screen->availableGeometry() : whole;
+    screenWidth_ = whole.width();
+    screenHeight_ = whole.height();
+
+    const FrameRect r =
+        startupFrame(core_.settings().startupSizeCode, FrameRect{whole.x(), whole.y(), whole.width(), whole.height()},
+                     FrameRect{available.x(), available.y(), available.width(), available.height()});
+    // The size is the frame's, title bar and borders included; the window is what lies inside.
+    const QRect outer = frame_->frameGeometry();
+    const QRect inner = frame_->geometry();
+    const int extraWidth = std::max(0, outer.width() - inner.width());
+    const int extraHeight = std::max(0, outer.height() - inner.height());
+    frame_->resize(std::max(1, r.width - extraWidth), std::max(1, r.height - extraHeight));
+    frame_->move(r.x, r.y);  // a window's position is its frame's
+}
+
 int TDrawApp::run()
 {
     if (!frame_)
         initMainWindow();
     frame_->show();
+    // Once shown, the window system has decorated the frame: place it again with them.
+    QCoreApplication::processEvents();
+    placeFrame();
     frame_->client()->setUp();
     return QApplication::exec();
 }

@@ -32,6 +32,10 @@ public:
     static QString splashImagePath(const QString& startDirectory);
 
 private:
+    // Sizes and places the frame for the start-up size code, its decorations included as far
+    // as the window system has told them.
+    void placeFrame();
+
     AppCore& core_;
     std::unique_ptr<MainFrame> frame_;
     int screenWidth_ = 0;

@@ -1,9 +1,11 @@
 #include "app/splash_window.h"
 
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QScreen>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -40,6 +42,11 @@ TSplashWindow::TSplashWindow(const QString& imagePath, QWidget* parent)
 
     setMaximumSize(250, 250);
     adjustSize();
+    // Centred on the screen, like the frame that follows it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
+    }
 }
 
 void TSplashWindow::setGauge(int percent)

@@ -4,6 +4,7 @@
 #include "app/draw_app.h"
 #include "app/main_window.h"
 #include "settings/settings_files.h"
+#include "app/splash_window.h"
 #include "app/startup_sequence.h"
 #include "traffic/log_commands.h"
 #include "app/view_log_commands.h"
@@ -13,6 +14,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
@@ -150,6 +153,18 @@ TEST(MainFrame, SizeCodeFiveFillsTheScreen)
     EXPECT_EQ(a.app.frame()->x(), 0);
     EXPECT_EQ(a.app.frame()->y(), 0);
     a.app.frame()->close();
+}
+
+TEST(Splash, IsCentredOnTheScreen)
+{
+    TempDir dir;
+    TSplashWindow splash(TDrawApp::splashImagePath(QString::fromStdString(dir.path().string())));
+    splash.show();
+    QCoreApplication::processEvents();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect at = splash.frameGeometry();
+    EXPECT_LE(std::abs(at.center().x() - screen.center().x()), 1) << at.x();
+    EXPECT_LE(std::abs(at.center().y() - screen.center().y()), 1) << at.y();
 }
 
 TEST(MainFrame, MenuBarHoldsEveryEntryInOrder)

@@ -79,35 +79,55 @@ TEST(StatusText, LongNumbersNeverRunPastTheText)
 
 TEST(StartupFrame, SizeCodesAndCentring)
 {
-    const FrameRect first = startupFrame(1, 1280, 1024);
+    const FrameRect screen{0, 0, 1280, 1024};
+    const FrameRect first = startupFrame(1, screen, screen);
     EXPECT_EQ(first.width, 670);
     EXPECT_EQ(first.height, 510);
     EXPECT_EQ(first.x, (1280 - 670) / 2);
     EXPECT_EQ(first.y, (1024 - 510) / 2);
 
-    const FrameRect whole = startupFrame(5, 1280, 1024);
+    const FrameRect whole = startupFrame(5, screen, screen);
     EXPECT_EQ(whole.x, 0);
     EXPECT_EQ(whole.y, 0);
     EXPECT_EQ(whole.width, 1280);
     EXPECT_EQ(whole.height, 1024);
 
+    const FrameRect wide{0, 0, 1920, 1080};
     for (int code : {-1, 6, 1000}) {
-        const FrameRect kept = startupFrame(code, 1920, 1080);
+        const FrameRect kept = startupFrame(code, wide, wide);
         EXPECT_EQ(kept.width, 670) << code;
         EXPECT_EQ(kept.height, 510) << code;
     }
-    const FrameRect sizes[] = {startupFrame(0, 2000, 2000), startupFrame(2, 2000, 2000), startupFrame(3, 2000, 2000),
-                               startupFrame(4, 2000, 2000)};
+    const FrameRect big{0, 0, 2000, 2000};
+    const FrameRect sizes[] = {startupFrame(0, big, big), startupFrame(2, big, big), startupFrame(3, big, big),
+                               startupFrame(4, big, big)};
     EXPECT_EQ(sizes[0].width * 1000 + sizes[0].height, 640480);
     EXPECT_EQ(sizes[1].width * 1000 + sizes[1].height, 800600);
     EXPECT_EQ(sizes[2].width * 1000 + sizes[2].height, 1024768);
     EXPECT_EQ(sizes[3].width * 10000 + sizes[3].height, 12801024);
 
     // A frame larger than the screen: the negative offset truncates toward zero.
-    const FrameRect big = startupFrame(4, 1023, 767);
-    EXPECT_EQ(big.x, (1023 - 1280) / 2);
-    EXPECT_EQ(big.x, -128);
-    EXPECT_EQ(big.y, -128);
+    const FrameRect small{0, 0, 1023, 767};
+    const FrameRect over = startupFrame(4, small, small);
+    EXPECT_EQ(over.x, (1023 - 1280) / 2);
+    EXPECT_EQ(over.x, -128);
+    EXPECT_EQ(over.y, -128);
+}
+
+TEST(StartupFrame, CodeFiveFitsTheAvailableAreaOfTheScreen)
+{
+    // A panel of 30 pixels at the top and a dock of 64 on the left.
+    const FrameRect screen{0, 0, 1920, 1080};
+    const FrameRect available{64, 30, 1856, 1050};
+    const FrameRect five = startupFrame(5, screen, available);
+    EXPECT_EQ(five.x, 64);
+    EXPECT_EQ(five.y, 30);
+    EXPECT_EQ(five.width, 1856);
+    EXPECT_EQ(five.height, 1050);
+    // The other codes stay centred on the whole screen; a second screen right of the first.
+    const FrameRect second{1920, 0, 1280, 1024};
+    const FrameRect one = startupFrame(1, second, second);
+    EXPECT_EQ(one.x, 1920 + (1280 - 670) / 2);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 //    relayed to CH2): bytes per second received and stored, timer ticks and paint events per
 //    second, CPU seconds per MB of the whole process and of the GUI thread, and in low-speed
 //    display how far the drawing lags behind the stored bytes.
+//  - the same relayed at the pace of a 4 Mbaud line (400 kB/s).
 // Usage: display_bench [seconds of each flood, default 3]
 #include "app/app_core.h"
 #include "app/draw_app.h"
@@ -215,14 +216,34 @@ double processCpuSeconds()
 
 
 // A child process that writes `block` into `fd` for ever (until killed): the far end of CH1
-// floods the line without costing this process CPU. Only write() and _exit() after the fork.
-pid_t startWriter(int fd, const std::vector<std::uint8_t>& block)
+// floods the line without costing this process CPU. With `bytesPerSecond` above 0 it paces
+// its writes to that rate, as a line of that speed would deliver them. Only async-signal-safe
+// calls after the fork.
+pid_t startWriter(int fd, const std::vector<std::uint8_t>& block, long bytesPerSecond = 0)
 {
     const pid_t pid = fork();
     if (pid == 0) {
+        timespec start{};
+        clock_gettime(CLOCK_MONOTONIC, &start);
+        long long sent = 0;
         for (;;) {
-            if (::write(fd, block.data(), block.size()) < 0 && errno != EAGAIN && errno != EINTR)
+            const ssize_t n = ::write(fd, block.data(), block.size());
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
                 _exit(0);
+            if (n > 0)
+                sent += n;
+            if (bytesPerSecond <= 0)
+                continue;
+            // Sleep until the time these bytes take on the line has passed.
+            const long long dueNs = sent * 1000000000LL / bytesPerSecond;
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            const long long elapsedNs = (now.tv_sec - start.tv_sec) * 1000000000LL + (now.tv_nsec - start.tv_nsec);
+            if (dueNs > elapsedNs) {
+                const long long waitNs = dueNs - elapsedNs;
+                timespec wait{static_cast<time_t>(waitNs / 1000000000LL), static_cast<long>(waitNs % 1000000000LL)};
+                nanosleep(&wait, nullptr);
+            }
         }
     }
     return pid;
@@ -253,8 +274,9 @@ void stopChild(pid_t pid)
 
 // The far end of CH1 floods the line for `seconds` while the real window runs, in each display
 // speed; with `relay` CH2 is the relay target (ch2Mode 7) and its far end is drained. Reads
-// return at once (interval time-out MAXDWORD), as a busy line would be set up.
-void floodFigures(bool relay, int seconds)
+// return at once (interval time-out MAXDWORD), as a busy line would be set up. With `pace`
+// above 0 the far end sends at that many bytes a second instead of as fast as it can.
+void floodFigures(bool relay, int seconds, long pace = 0)
 {
     TempDir dir;
     PtyPair far1, far2;
@@ -293,9 +315,14 @@ void floodFigures(bool relay, int seconds)
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = (i % 64 == 62) ? '\r' : (i % 64 == 63) ? '\n' : static_cast<std::uint8_t>('A' + i % 26);
 
-    std::printf("CH1 flooded through a pty for %d s%s (timer 1 every %d ms, %d x %d client):\n", seconds,
-                relay ? ", relayed to CH2" : "", core.settings().record.baseClockMs, w->viewport()->width(),
-                w->viewport()->height());
+    if (pace > 0)
+        std::printf("CH1 fed at %ld kB/s through a pty for %d s%s (timer 1 every %d ms, %d x %d client):\n",
+                    pace / 1000, seconds, relay ? ", relayed to CH2" : "", core.settings().record.baseClockMs,
+                    w->viewport()->width(), w->viewport()->height());
+    else
+        std::printf("CH1 flooded through a pty for %d s%s (timer 1 every %d ms, %d x %d client):\n", seconds,
+                    relay ? ", relayed to CH2" : "", core.settings().record.baseClockMs, w->viewport()->width(),
+                    w->viewport()->height());
     const pid_t drain = relay ? startDrain(far2.master()) : -1;
     for (int fast : {1, 0}) {
         setSpeed(w, fast);
@@ -307,7 +334,7 @@ void floodFigures(bool relay, int seconds)
         const double cpu0 = processCpuSeconds();
         const double gui0 = threadCpuSeconds();
         const auto start = steady_clock::now();
-        const pid_t writer = startWriter(far1.master(), block);
+        const pid_t writer = startWriter(far1.master(), block, pace);
         runEventLoop(seconds * 1000);
         const double elapsed = duration<double>(steady_clock::now() - start).count();
         const double cpu = processCpuSeconds() - cpu0;
@@ -344,5 +371,7 @@ int main(int argc, char** argv)
     repaintFigures();
     floodFigures(false, seconds);
     floodFigures(true, seconds);
+    // A 4 Mbaud line (400 kB/s) relayed: the display draws (nearly) every byte in both speeds.
+    floodFigures(true, seconds, 400000);
     return 0;
 }

@@ -522,6 +522,7 @@ TEST_F(LowSpeed, AfterAnOverflowStepNewBytesGoToTheirCellsOfTheLayout)
 {
     settings.bufferSize = 200;  // capacity 12000, half 6000
     configure();
+    width = 351;  // 31 characters a line: dropping 6000 bytes moves the cells by 17 columns
     receive(std::string(11850, 'a'));
     tick();
     receive(std::string(45, 'b'));
@@ -531,9 +532,9 @@ TEST_F(LowSpeed, AfterAnOverflowStepNewBytesGoToTheirCellsOfTheLayout)
     tick(&ticked);
     ASSERT_EQ(buffer.storedLength.load(), 5901);
     ASSERT_EQ(ticked.ops.size(), 6u);
-    EXPECT_EQ(ticked.ops.front(), text("c", Ink::Black, 40 + (5895 % 40) * 10, 5895 / 40 * 34 + 17));
-    EXPECT_EQ(ticked.ops.back(), text("c", Ink::Black, 40 + (5900 % 40) * 10, 5900 / 40 * 34 + 17));
-    EXPECT_EQ(buffer.drawY.load(), 5900 / 40 * 34);
+    EXPECT_EQ(ticked.ops.front(), text("c", Ink::Black, 40 + (5895 % 31) * 10, 5895 / 31 * 34 + 17));
+    EXPECT_EQ(ticked.ops.back(), text("c", Ink::Black, 40 + (5900 % 31) * 10, 5900 / 31 * 34 + 17));
+    EXPECT_EQ(buffer.drawY.load(), 5900 / 31 * 34);
 }
 
 TEST_F(LowSpeed, NarrowWindowDrawsOneCharacterPerLine)

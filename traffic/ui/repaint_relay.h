@@ -1,16 +1,17 @@
 // Carries the fast display's repaint requests from the feeding threads to the GUI thread, at
-// most one per display frame. A feeding thread only posts a queued call of `request` by name:
-// nothing of ours is allocated or written on its side, the changed lines travel in the fast
-// display's atomic mask. On the GUI thread a request runs `flush` at once when the last flush
-// is at least one frame old, otherwise once the frame is over; requests that arrive meanwhile
-// ride along with that one, so a flood of chunks costs one repaint a frame and the last chunk
-// is always painted.
+// most one per frame. A feeding thread only posts a queued call of `request` by name: nothing
+// of ours is allocated or written on its side, the changed lines travel in the fast display's
+// atomic mask. On the GUI thread a request runs `flush` at once when the last flush is at least
+// one frame old, otherwise once the frame is over; requests that arrive meanwhile ride along
+// with that one, so a flood of chunks costs one repaint a frame and the last chunk is always
+// painted. The frame is a display frame (16 ms) unless the owner lengthens it.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 namespace kestrane {
@@ -32,6 +33,10 @@ public:
 
     // Any thread.
     void post() { QMetaObject::invokeMethod(this, "request", Qt::QueuedConnection); }
+
+    // The shortest time between two flushes from now on (GUI thread).
+    void setFrameMs(int frameMs) { frameMs_ = std::max(1, frameMs); }
+    [[nodiscard]] int frameMs() const { return frameMs_; }
 
     // Flushes done so far (GUI thread; for tests and benchmarks).
     [[nodiscard]] long long flushes() const { return flushes_; }

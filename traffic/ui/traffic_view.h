@@ -75,6 +75,8 @@ private:
     void invalidateContent(const PixelRect& r);
     [[nodiscard]] QRect inspectionRect() const;
 
+    // Average time of a fast-display paint, which sets how often the page is repainted.
+    double fastPaintMs_ = 0;
     QAbstractScrollArea& area_;
     TrafficBuffer& buffer_;
     const SettingsRecord& settings_;

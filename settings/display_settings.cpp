@@ -32,7 +32,7 @@ DisplayModeChoice chooseDisplayMode(std::int32_t current, int checkedRadio)
 PlControls plControlsFor(const SettingsRecord& r)
 {
     PlControls c;
-    c.fastDisplayAtStart = r.fastDisplayAtStart != 0;
+    c.fastDisplayAtStart = r.fastDisplayAtStart == 1;  // only 1 starts fast
     c.fullRedisplay = r.fullRedisplay != 0;
     c.autoScroll = r.autoScroll != 0;
     c.idleClockFactor = std::to_string(r.idleClockFactor);

@@ -242,6 +242,7 @@ TEST(MainFrame, ADamagedFastDisplayAtStartIsTheLowSpeedDisplayForEveryCommand)
     App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
     TDrawWindow* w = a.app.frame()->client();
     EXPECT_EQ(a.core.fastDisplay(), 0);
+    EXPECT_EQ(a.core.settings().record.fastDisplayAtStart, 0);  // what the settings dialog shows and saves
     EXPECT_EQ(a.core.settings().record.displayMode, 1);  // HEX, which only the low-speed display shows
     EXPECT_TRUE(a.app.frame()->statusText().contains(QStringLiteral("| 低速表示")));
     EXPECT_EQ(w->commandState().fastDisplay, 0);

@@ -338,21 +338,6 @@ TEST_F(DisplayWindow, AfterAResizeTheLastLineCommandShowsTheNewestLine)
     EXPECT_EQ(window->verticalScrollBar()->value(), 60 - 8);
 }
 
-TEST_F(DisplayWindow, FullRedisplayKeepsTheNewestLineInViewWhileTrafficFlows)
-{
-    core.settings().record.fullRedisplay = 1;
-    setClientWidth(441);
-    lowSpeed();
-    tick();
-    for (int i = 1; i <= 3; ++i) {
-        const std::string lines(40 * 10, 'f');
-        traffic().appendReceived(1, bytes(lines.c_str()), static_cast<std::int32_t>(lines.size()));
-        tick();
-        QCoreApplication::processEvents();
-        EXPECT_EQ(window->verticalScrollBar()->value(), std::max(0, i * 10 - 1 - 8)) << i;
-    }
-}
-
 TEST_F(DisplayWindow, OpenWithAutoScrollShowsTheNewestLineOfTheLoadedLog)
 {
     setClientWidth(441);

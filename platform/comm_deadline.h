@@ -82,14 +82,18 @@ public:
     }
 
     // New bytes arrived at `now`: the interval starts again.
-    void bytesArrived(CommClock::time_point now) { lastByte_ = now; }
+    void bytesArrived(CommClock::time_point now)
+    {
+        lastByte_ = now;
+        sawByte_ = true;
+    }
 
     // When the read ends if nothing more arrives; nothing means it may wait forever.
     [[nodiscard]] std::optional<CommClock::time_point> deadline() const
     {
         std::optional<CommClock::time_point> d = total_;
-        if (intervalMs_ && lastByte_)
-            d = detail::earlier(d, *lastByte_ + std::chrono::milliseconds(intervalMs_));
+        if (intervalMs_ && sawByte_)
+            d = detail::earlier(d, lastByte_ + std::chrono::milliseconds(intervalMs_));
         return d;
     }
 
@@ -99,7 +103,9 @@ private:
     bool firstByte_ = false;
     std::optional<CommClock::time_point> total_;
     std::uint32_t intervalMs_ = 0;
-    std::optional<CommClock::time_point> lastByte_;
+    // A plain time point and a flag (an optional here trips GCC's maybe-uninitialized analysis).
+    CommClock::time_point lastByte_{};
+    bool sawByte_ = false;
 };
 
 // One write of n bytes: multiplier * n + constant ms from the start; both 0 means no time-out.

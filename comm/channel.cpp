@@ -3,6 +3,7 @@
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 
+#include <algorithm>
 #include <mutex>
 #include <system_error>
 
@@ -61,28 +62,24 @@ int Channels::openChannel(int channel, int comNumber)
     if (!port)
         return kPortWillNotOpen;
 
+    // The port is configured and purged before anyone else sees it: the other channel's relay
+    // must never write into it at the line settings it had before.
     port->setupComm(100, 100);
-
-    {
-        State& s = state(channel);
-        std::unique_lock lock(s.portGuard);
-        s.port = std::move(port);
-    }
-
-    if (apply(channel) != 0) {
+    if (applyTo(*port, channel) != 0) {
         applyChannelLineDefaults(settings_, channel);
-        if (apply(channel) != 0) {
-            State& s = state(channel);
-            std::unique_lock lock(s.portGuard);
-            s.port.reset();
+        if (applyTo(*port, channel) != 0)
             return kPortCannotBeConfigured;
-        }
     }
-    summarise(channel);
+    summariseFrom(*port, channel);
+    port->purgeComm(PURGE_ALL);
 
     State& s = state(channel);
     const ReceiveConfig config = receiveConfig(channel);
     s.mask = (config.maskRxChar ? EV_RXCHAR : 0) | (config.maskRxFlag ? EV_RXFLAG : 0);
+    {
+        std::unique_lock lock(s.portGuard);
+        s.port = std::move(port);
+    }
     // The flag is set before the thread exists, so the thread never sees a stale 0.
     s.running.store(1, std::memory_order_release);
     try {
@@ -93,8 +90,6 @@ int Channels::openChannel(int channel, int comNumber)
         s.port.reset();
         return kThreadCannotBeCreated;
     }
-
-    s.port->purgeComm(PURGE_ALL);
     return kOpened;
 }
 
@@ -103,14 +98,26 @@ void Channels::closeChannel(int channel)
     if (channel != 1 && channel != 2)
         return;
     State& s = state(channel);
+    // Only this (the GUI) thread changes the ports, so it reads them without their guards.
+    SerialPort* other = state(channel == 1 ? 2 : 1).port.get();
     s.running.store(0, std::memory_order_release);
-    if (s.port)
+    if (s.port) {
+        // The other channel's relay may be blocked writing into this port (a far end that does
+        // not read, no write time-out): end that write and every later one.
+        s.port->abortWrites();
         s.port->setCommMask(s.mask);  // ends a wait blocked in the receive thread
+    }
+    // This channel's thread may be blocked relaying into the other port: end that write. No
+    // other writer of that port runs meanwhile (transmits come from this thread).
+    if (other)
+        other->abortWrites();
     if (s.thread.joinable())
         s.thread.join();
+    if (other)
+        other->resumeWrites();
     if (s.port)
         s.port->purgeComm(PURGE_ALL);
-    std::unique_lock lock(s.portGuard);
+    std::unique_lock lock(s.portGuard);  // waits for a relay writer to leave the port
     s.port.reset();
 }
 
@@ -133,20 +140,28 @@ int Channels::capture(int channel)
 int Channels::apply(int channel)
 {
     SerialPort* p = port(channel);
-    if (!p)
-        return 1;
+    return p ? applyTo(*p, channel) : 1;
+}
+
+int Channels::applyTo(SerialPort& port, int channel)
+{
     Dcb& dcb = dcbStore(channel);
     dcb.DCBlength = Dcb::kSize;
-    const bool stateOk = p->setCommState(dcb);
-    const bool timeoutsOk = p->setCommTimeouts(timeoutStore(channel));
+    const bool stateOk = port.setCommState(dcb);
+    const bool timeoutsOk = port.setCommTimeouts(timeoutStore(channel));
     return stateOk && timeoutsOk ? 0 : 1;
 }
 
 int Channels::summarise(int channel)
 {
     SerialPort* p = port(channel);
+    return p ? summariseFrom(*p, channel) : 1;
+}
+
+int Channels::summariseFrom(SerialPort& port, int channel)
+{
     Dcb dcb = dcbStore(channel);
-    if (!p || !p->getCommState(dcb))
+    if (!port.getCommState(dcb))
         return 1;
     dcbStore(channel) = dcb;
     SettingsRecord& r = settings_.record;
@@ -210,6 +225,20 @@ void Channels::relayWrite(int channel, const std::uint8_t* bytes, std::size_t co
     s.port->write(bytes, count, written);  // a failed relay write is dropped
 }
 
+void Channels::deliver(int channel, const std::uint8_t* bytes, std::size_t count)
+{
+    if (!sink_)
+        return;
+    if (channel == 1 && samplingActive_.load(std::memory_order_relaxed)) {
+        // Sampling reads fields at fixed positions: past the chunk it finds zeros.
+        State& s = state(channel);
+        s.sampleBuffer.fill(0);
+        std::copy_n(bytes, count, s.sampleBuffer.begin());
+        sink_->takeSample(s.sampleBuffer.data(), count);
+    }
+    sink_->appendReceived(channel, bytes, count);
+}
+
 void Channels::receiveLoop(int channel, ReceiveConfig config)
 {
     State& s = state(channel);
@@ -223,27 +252,37 @@ void Channels::receiveLoop(int channel, ReceiveConfig config)
 
         std::uint32_t errors = 0;
         ComStat stat;
-        if (port.clearCommError(errors, &stat))
-            s.accumulatedErrors.fetch_or(errors, std::memory_order_relaxed);
-
-        std::size_t count = 0;
-        if ((events & (EV_RXCHAR | EV_RXFLAG)) != 0 && stat.cbInQue != 0) {
-            s.receiveBuffer.fill(0);
-            // The read completes within the receive gap: no read is left pending on the buffer.
-            if (port.read(s.receiveBuffer.data(), kPieceSize, count, config.rxGapMs) == IoStatus::Failed)
-                count = 0;
-        }
-        if (count == 0)
+        // The error bits count even when the queue query after them fails.
+        const bool statusOk = port.clearCommError(errors, &stat);
+        s.accumulatedErrors.fetch_or(errors, std::memory_order_relaxed);
+        // Without a queue count, read anyway: a port that has just been lost still delivers
+        // what it took from the device, and a read never waits longer than the receive gap.
+        if ((events & (EV_RXCHAR | EV_RXFLAG)) == 0 || (statusOk && stat.cbInQue == 0))
             continue;
 
-        if (sink_) {
-            if (channel == 1 && samplingActive_.load(std::memory_order_relaxed))
-                sink_->takeSample(s.receiveBuffer.data(), count);
-            sink_->appendReceived(channel, s.receiveBuffer.data(), count);
+        // The first chunk is the ordinary read, completed within the receive gap (no read is
+        // left pending on the buffer). While the port's queue holds more full chunks, they are
+        // taken now too: each read returns at once, and each chunk is stored on its own.
+        std::size_t queued = statusOk ? stat.cbInQue : 0;
+        std::size_t total = 0;
+        for (std::size_t chunk = 0; chunk < kChunksPerWake; ++chunk) {
+            std::uint8_t* at = s.receiveBuffer.data() + total;
+            std::size_t count = 0;
+            const IoStatus status = port.read(at, kPieceSize, count, config.rxGapMs);
+            if (status == IoStatus::Failed)
+                count = 0;
+            if (count > 0)
+                deliver(channel, at, count);
+            total += count;
+            queued -= std::min(queued, count);
+            if (status != IoStatus::Ok || count < kPieceSize || queued < kPieceSize
+                || s.running.load(std::memory_order_relaxed) == 0)
+                break;
         }
-        // The relay passes on the bytes as received, never a time-stamp text, so it stays transparent.
-        if (config.ch2Mode == Ch2Mode::MonitorRelay)
-            relayWrite(channel == 1 ? 2 : 1, s.receiveBuffer.data(), count);
+        // The relay passes on the bytes as received, never a time-stamp text, so it stays
+        // transparent; the chunks of one wake-up go out in one write.
+        if (total > 0 && config.ch2Mode == Ch2Mode::MonitorRelay)
+            relayWrite(channel == 1 ? 2 : 1, s.receiveBuffer.data(), total);
     }
     port.purgeComm(PURGE_RXCLEAR);
 }

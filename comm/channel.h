@@ -49,6 +49,9 @@ struct ReceiveConfig {
 class Channels {
 public:
     static constexpr std::size_t kPieceSize = 100;
+    // Chunks a receive thread takes at one wake-up when its port holds many bytes; each is
+    // stored as a chunk of its own, and the relay passes them on in one write.
+    static constexpr std::size_t kChunksPerWake = 32;
 
     Channels(Settings& settings, PortOpener opener);
     ~Channels();
@@ -82,7 +85,8 @@ public:
     // Whether the CH1 thread hands its chunks to sampling.
     void setSamplingActive(bool on) { samplingActive_.store(on, std::memory_order_relaxed); }
 
-    // Writes relayed bytes onto `channel`'s port if it is open (any thread).
+    // Writes relayed bytes onto `channel`'s port if it is open (any thread). It does not wait
+    // for the bytes to leave, and a close of either channel ends it.
     void relayWrite(int channel, const std::uint8_t* bytes, std::size_t count);
 
     // The flow-control code of a DCB: 1 Xon/Xoff, 2 hardware, 0 otherwise.
@@ -96,7 +100,8 @@ private:
         std::atomic<int> running{0};
         std::atomic<std::uint32_t> accumulatedErrors{0};
         std::uint32_t mask = EV_RXCHAR;
-        std::array<std::uint8_t, 200> receiveBuffer{};
+        std::array<std::uint8_t, kChunksPerWake * kPieceSize> receiveBuffer{};
+        std::array<std::uint8_t, 200> sampleBuffer{};  // one chunk, zero after its bytes
     };
 
     State& state(int channel) { return channel == 1 ? ch1_ : ch2_; }
@@ -104,7 +109,10 @@ private:
     Dcb& dcbStore(int channel);
     CommTimeouts& timeoutStore(int channel);
     ReceiveConfig receiveConfig(int channel) const;
+    int applyTo(SerialPort& port, int channel);
+    int summariseFrom(SerialPort& port, int channel);
     void receiveLoop(int channel, ReceiveConfig config);
+    void deliver(int channel, const std::uint8_t* bytes, std::size_t count);
 
     Settings& settings_;
     PortOpener opener_;

@@ -19,12 +19,14 @@ int transmitFrame(Channels& channels, TrafficBuffer& traffic, int channel, std::
         if (!port)
             return kWriteFailed;
         std::size_t written = 0;
-        const IoStatus status = port->write(frame.data() + offset, piece, written);
+        // A piece counts as written once it has left the line, so a line held by CTS or XOFF
+        // runs into the write time-out instead of vanishing into the driver's buffer.
+        const IoStatus status = port->writeAndDrain(frame.data() + offset, piece, written);
         if (status == IoStatus::Failed) {
             std::uint32_t errors = 0;
             ComStat stat;
-            if (port->clearCommError(errors, &stat))
-                channels.orAccumulatedErrors(channel, errors);
+            port->clearCommError(errors, &stat);  // the bits it took count even if it fails
+            channels.orAccumulatedErrors(channel, errors);
             return kWriteFailed;
         }
         if (written != piece)

@@ -1,6 +1,7 @@
 #include "platform/posix_serial_port.h"
 
 #include "platform/comm_deadline.h"
+#include "platform/output_drain.h"
 #include "platform/termios_mapping.h"
 
 #include <fcntl.h>
@@ -188,6 +189,7 @@ public:
         setModemLine(TIOCM_DTR, dcb.fDtrControl());
         setModemLine(TIOCM_RTS, dcb.fRtsControl());
         lastDcb_ = dcb;
+        hardwareFlow_ = (got.cflag & tio::kCrtscts) != 0;
         std::lock_guard qlock(queueMutex_);
         if (evtChar_ != dcb.EvtChar) {
             evtChar_ = dcb.EvtChar;
@@ -228,6 +230,14 @@ public:
         events = 0;
         for (;;) {
             if (lost_) {
+                // What the port took before the loss is still read out first.
+                {
+                    std::lock_guard lock(queueMutex_);
+                    events = mask_ & (EV_RXCHAR | EV_RXFLAG);
+                    if (queue_.size() > 0 && events)
+                        return true;
+                    events = 0;
+                }
                 // Nothing will ever arrive: sleep on the wake token alone, never spin on the hung-up fd.
                 pollfd p{wakeFd_, POLLIN, 0};
                 while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
@@ -239,23 +249,27 @@ public:
             if (takeFd(wakeFd_))
                 return true;
 
-            bool room = false;
+            bool readDevice = false;
             {
                 std::lock_guard lock(queueMutex_);
-                if (!drainLocked())
-                    continue;
                 const std::uint32_t mask = mask_;
+                // Nobody reads the queue until an event character comes: it must keep taking
+                // bytes, or a character still in the kernel would never be seen.
+                const bool stalled = !(mask & EV_RXCHAR) && evtCount_ == 0;
+                if (!drainLocked(stalled))
+                    continue;
                 if ((mask & EV_RXCHAR) && queue_.size() > 0)
                     events |= EV_RXCHAR;
                 if ((mask & EV_RXFLAG) && evtCount_ > 0)
                     events |= EV_RXFLAG;
-                room = queue_.room() > 1;
+                readDevice = queue_.room() > 1 || (!(mask & EV_RXCHAR) && evtCount_ == 0);
             }
             if (events)
                 return true;
 
-            // With the queue full the fd is not read: the kernel buffers fill and push back.
-            pollfd p[2] = {{fd_, static_cast<short>(room ? POLLIN : 0), 0}, {wakeFd_, POLLIN, 0}};
+            // With the queue full and a reader to come, the fd is not read: the kernel buffers
+            // fill and push back instead of losing bytes.
+            pollfd p[2] = {{fd_, static_cast<short>(readDevice ? POLLIN : 0), 0}, {wakeFd_, POLLIN, 0}};
             if (::poll(p, 2, -1) < 0) {
                 if (errno == EINTR)
                     continue;
@@ -270,8 +284,12 @@ public:
     IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) override
     {
         got = 0;
-        if (lost_)
-            return IoStatus::Failed;
+        if (lost_) {
+            // Bytes taken from the device before it went are delivered; then reads fail.
+            std::lock_guard lock(queueMutex_);
+            got = popLocked(buf, n);
+            return got > 0 ? IoStatus::Ok : IoStatus::Failed;
+        }
         const auto start = CommClock::now();
         ReadDeadline dl(timeouts(), n, capMs, start);
         const std::uint64_t abortGen = rxAbort_.generation.load();
@@ -287,10 +305,11 @@ public:
                     got += popLocked(buf + got, n - got);
                 }
             }
-            // A hang-up that leaves nothing to read is the end, whatever read() said.
+            // A hang-up that leaves nothing to read is the end, whatever read() said. What was
+            // read before it is delivered; the next call fails.
             if (gone || (hangUp && got == before)) {
                 markLost();
-                return IoStatus::Failed;
+                return got > 0 ? IoStatus::Ok : IoStatus::Failed;
             }
             if (got > before)
                 dl.bytesArrived(CommClock::now());
@@ -307,7 +326,7 @@ public:
                 if (errno == EINTR)
                     continue;
                 markLost();
-                return IoStatus::Failed;
+                return got > 0 ? IoStatus::Ok : IoStatus::Failed;
             }
             // The wake token stays for the next waitCommEvent, which it is meant for.
             if (p[1].revents & POLLIN)
@@ -326,44 +345,57 @@ public:
     {
         written = 0;
         std::lock_guard lock(writeMutex_);
-        if (lost_)
-            return IoStatus::Failed;
+        const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
+        return writeLocked(data, n, written, deadline, txAbort_.generation.load());
+    }
+
+    IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override
+    {
+        written = 0;
+        // Held through the drain, so no other write adds to the queue being waited for.
+        std::lock_guard lock(writeMutex_);
         const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
         const std::uint64_t abortGen = txAbort_.generation.load();
-        while (written < n) {
-            const ssize_t r = ::write(fd_, data + written, n - written);
-            if (r > 0) {
-                written += static_cast<std::size_t>(r);
-                continue;
-            }
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0 && errno != EAGAIN) {
-                markLost();
-                return IoStatus::Failed;
-            }
-            // Output stopped (XOFF, tcflow, CTS) or the device is full: wait for room.
-            const int timeoutMs = pollTimeoutMs(deadline, CommClock::now());
-            if (timeoutMs == 0)
-                return IoStatus::Ok;
-            pollfd p[2] = {{fd_, POLLOUT, 0}, {txAbort_.fd, POLLIN, 0}};
-            const int pr = ::poll(p, 2, timeoutMs);
-            if (pr < 0 && errno != EINTR) {
-                markLost();
-                return IoStatus::Failed;
-            }
-            if (hungUp(p[0].revents)) {
-                markLost();
-                return IoStatus::Failed;
-            }
-            if (p[1].revents & POLLIN) {
-                takeFd(txAbort_.fd);
-                if (txAbort_.generation.load() != abortGen)
-                    return IoStatus::Cancelled;
-            }
+        const IoStatus status = writeLocked(data, n, written, deadline, abortGen);
+        if (status != IoStatus::Ok || written == 0)
+            return status;
+        std::uint32_t baud = 0;
+        {
+            std::lock_guard state(stateMutex_);
+            baud = lastDcb_.BaudRate;
         }
-        return IoStatus::Ok;
+        std::uint32_t left = 0;
+        const DrainOutcome d = waitOutputDrained(
+            [&](std::uint32_t& queued) {
+                int q = 0;
+                if (::ioctl(fd_, TIOCOUTQ, &q) != 0) {
+                    if (errno != EIO)
+                        return queued = 0, true;  // a driver that cannot tell counts as drained
+                    markLost();
+                    return false;
+                }
+                queued = static_cast<std::uint32_t>(std::max(q, 0));
+                return true;
+            },
+            [&](int ms) { return !waitTxAbort(abortGen, ms); }, deadline, baud, left);
+        switch (d) {
+        case DrainOutcome::Drained: return IoStatus::Ok;
+        case DrainOutcome::TimedOut:
+            written -= std::min<std::size_t>(written, left);
+            return IoStatus::Ok;
+        case DrainOutcome::Aborted: return IoStatus::Cancelled;
+        case DrainOutcome::Failed: return IoStatus::Failed;
+        }
+        return IoStatus::Failed;
     }
+
+    void abortWrites() override
+    {
+        writesAborted_ = true;
+        txAbort_.fire();
+    }
+
+    void resumeWrites() override { writesAborted_ = false; }
 
     bool clearCommError(std::uint32_t& errors, ComStat* stat) override
     {
@@ -376,6 +408,9 @@ public:
             const std::uint32_t marks = decoder_.takeErrors();
             if (!icountSupported_)
                 errors |= marks;
+            if (rxOverflow_)
+                errors |= CE_RXOVER;
+            rxOverflow_ = false;
             queued = static_cast<std::uint32_t>(queue_.size());
         }
         if (icountSupported_)
@@ -393,10 +428,8 @@ public:
             stat->cbOutQue = static_cast<std::uint32_t>(outKernel);
         if (xoffByUs_)
             stat->flags |= ComStat::fXoffHold;
-        TermiosImage t;
         int lines = 0;
-        if (readTermios(fd_, t) && (t.cflag & tio::kCrtscts) && ::ioctl(fd_, TIOCMGET, &lines) == 0
-            && !(lines & TIOCM_CTS))
+        if (hardwareFlow_ && ::ioctl(fd_, TIOCMGET, &lines) == 0 && !(lines & TIOCM_CTS))
             stat->flags |= ComStat::fCtsHold;
         return true;
     }
@@ -471,6 +504,64 @@ public:
     [[nodiscard]] bool lost() const override { return lost_; }
 
 private:
+    // True when the write begun at `abortGen` was aborted (by a purge or abortWrites).
+    [[nodiscard]] bool txAborted(std::uint64_t abortGen) const
+    {
+        return writesAborted_ || txAbort_.generation.load() != abortGen;
+    }
+
+    // Sleeps up to `ms` on the abort token alone; true when the write was aborted.
+    bool waitTxAbort(std::uint64_t abortGen, int ms)
+    {
+        if (txAborted(abortGen))
+            return true;
+        pollfd p{txAbort_.fd, POLLIN, 0};
+        if (::poll(&p, 1, ms) > 0 && (p.revents & POLLIN))
+            takeFd(txAbort_.fd);
+        return txAborted(abortGen);
+    }
+
+    IoStatus writeLocked(const std::uint8_t* data, std::size_t n, std::size_t& written,
+                         std::optional<CommClock::time_point> deadline, std::uint64_t abortGen)
+    {
+        if (lost_)
+            return IoStatus::Failed;
+        if (txAborted(abortGen))
+            return IoStatus::Cancelled;
+        while (written < n) {
+            const ssize_t r = ::write(fd_, data + written, n - written);
+            if (r > 0) {
+                written += static_cast<std::size_t>(r);
+                continue;
+            }
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0 && errno != EAGAIN) {
+                markLost();
+                return IoStatus::Failed;
+            }
+            // Output stopped (XOFF, tcflow, CTS) or the device is full: wait for room.
+            const int timeoutMs = pollTimeoutMs(deadline, CommClock::now());
+            if (timeoutMs == 0)
+                return IoStatus::Ok;
+            pollfd p[2] = {{fd_, POLLOUT, 0}, {txAbort_.fd, POLLIN, 0}};
+            const int pr = ::poll(p, 2, timeoutMs);
+            if (pr < 0 && errno != EINTR) {
+                markLost();
+                return IoStatus::Failed;
+            }
+            if (hungUp(p[0].revents)) {
+                markLost();
+                return IoStatus::Failed;
+            }
+            if (p[1].revents & POLLIN)
+                takeFd(txAbort_.fd);
+            if (txAborted(abortGen))
+                return IoStatus::Cancelled;
+        }
+        return IoStatus::Ok;
+    }
+
     CommTimeouts timeouts()
     {
         std::lock_guard lock(stateMutex_);
@@ -504,18 +595,24 @@ private:
             ::ioctl(fd_, TIOCMBIC, &bit);
     }
 
-    // Moves what the device has into the queue, as far as it has room. False when the device
-    // has gone. Called with queueMutex_ held.
-    bool drainLocked()
+    // Moves what the device has into the queue, as far as it has room; with `overwrite` the
+    // oldest bytes make room (CE_RXOVER). False when the device has gone. Called with
+    // queueMutex_ held.
+    bool drainLocked(bool overwrite = false)
     {
         std::uint8_t raw[kChunk];
         std::uint8_t plain[kChunk + 1];
-        // Decoding may give one byte more than it takes (see MarkDecoder).
-        while (queue_.room() > 1) {
-            const std::size_t want = std::min(kChunk, queue_.room() - 1);
+        // Decoding may give one byte more than it takes (see MarkDecoder). Overwriting reads at
+        // most a queue's worth per call, so the lock is never held for long.
+        for (std::size_t pass = 0; overwrite ? pass < kQueueSize / kChunk : queue_.room() > 1; ++pass) {
+            const std::size_t want = overwrite ? kChunk : std::min(kChunk, queue_.room() - 1);
             const ssize_t r = ::read(fd_, raw, want);
             if (r > 0) {
                 const std::size_t k = decoder_.decode(raw, static_cast<std::size_t>(r), plain);
+                if (k > queue_.room()) {
+                    discardOldestLocked(k - queue_.room());
+                    rxOverflow_ = true;
+                }
                 queue_.push(plain, k);
                 evtCount_ += static_cast<std::size_t>(std::count(plain, plain + k, evtChar_));
                 if (static_cast<std::size_t>(r) < want)
@@ -542,6 +639,13 @@ private:
         if (queue_.room() <= 1 || !drainLocked())
             return false;
         return queue_.size() > before;
+    }
+
+    void discardOldestLocked(std::size_t n)
+    {
+        std::uint8_t scratch[kChunk];
+        while (n > 0)
+            n -= popLocked(scratch, std::min(n, sizeof scratch));
     }
 
     std::size_t popLocked(std::uint8_t* p, std::size_t n)
@@ -581,6 +685,8 @@ private:
     std::atomic<bool> lost_{false};
     std::atomic<std::uint32_t> mask_{0};
     std::atomic<bool> xoffByUs_{false};
+    std::atomic<bool> writesAborted_{false};
+    std::atomic<bool> hardwareFlow_{false};  // CRTSCTS on the device, as last set
 
     std::mutex stateMutex_;  // lastDcb_, lastTimeouts_, icount_
     Dcb lastDcb_;
@@ -588,8 +694,9 @@ private:
     bool icountSupported_ = false;  // fixed at open
     serial_icounter_struct icount_{};
 
-    std::mutex queueMutex_;  // queue_, evtChar_, evtCount_, decoder_; reads of the fd
+    std::mutex queueMutex_;  // queue_, evtChar_, evtCount_, decoder_, rxOverflow_; reads of the fd
     ByteRing queue_;
+    bool rxOverflow_ = false;
     std::uint8_t evtChar_ = 0x0D;
     std::size_t evtCount_ = 0;
     MarkDecoder decoder_;

@@ -43,16 +43,32 @@ public:
 
     // Events. setCommMask also ends a waitCommEvent blocked in another thread (it then returns
     // true with no events); waitCommEvent blocks until an event of the mask holds or a wake.
+    // While nothing will read the port's input queue (EV_RXFLAG alone, no event character
+    // queued) and it is full, the device is still read: the oldest bytes are dropped and
+    // CE_RXOVER is set, so the event character is still found.
     virtual bool setCommMask(std::uint32_t mask) = 0;
     virtual bool waitCommEvent(std::uint32_t& events) = 0;
 
     // Reads up to n bytes under the port's read time-outs, never longer than capMs
-    // (a negative cap means no cap). `got` is the number of bytes delivered.
+    // (a negative cap means no cap). `got` is the number of bytes delivered. Bytes the port had
+    // already taken from the device when it was lost are still delivered; the call after fails.
     virtual IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) = 0;
     // Writes n bytes under the port's write time-outs; a short `written` with Ok is a time-out.
+    // Done once the driver has taken the bytes: the relay must not wait for the line, or it
+    // would open gaps inside the frames it forwards.
     virtual IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) = 0;
+    // As write, then waits, within the same write deadline, until the driver's output queue has
+    // drained: the bytes have left (CTS or XOFF holding the line shows as a time-out). A short
+    // `written` counts the bytes that went out.
+    virtual IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) = 0;
+    // Ends the write under way and every later one (Cancelled) until resumeWrites. Unlike
+    // PURGE_TXABORT this cannot miss a write that starts just after it: a closing channel uses it
+    // to free a relay writer whatever the line does.
+    virtual void abortWrites() = 0;
+    virtual void resumeWrites() = 0;
 
-    // Reads and clears the error word; fills the status record when given.
+    // Reads and clears the error word; fills the status record when given. When the status query
+    // fails (false), `errors` still holds the bits that were taken.
     virtual bool clearCommError(std::uint32_t& errors, ComStat* stat) = 0;
     virtual bool getCommModemStatus(std::uint32_t& status) = 0;
     virtual bool escapeCommFunction(int function) = 0;
@@ -60,7 +76,8 @@ public:
     // PURGE_TXCLEAR / PURGE_RXCLEAR discard what is queued.
     virtual bool purgeComm(std::uint32_t flags) = 0;
 
-    // True once the device has gone away (hang-up, unplug): every operation then fails.
+    // True once the device has gone away (hang-up, unplug): every operation then fails, except
+    // that reads deliver what the port had already taken from the device.
     [[nodiscard]] virtual bool lost() const = 0;
 };
 

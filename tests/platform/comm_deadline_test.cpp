@@ -1,7 +1,10 @@
 // Read and write time-outs as deadlines, on made-up time points (no waiting).
 #include "platform/comm_deadline.h"
+#include "platform/output_drain.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace kestrane {
 namespace {
@@ -131,6 +134,91 @@ TEST(PollTimeout, RoundsUpAndNeverGoesNegative)
     EXPECT_EQ(pollTimeoutMs(t0, t0), 0);
     EXPECT_EQ(pollTimeoutMs(t0 - 1ms, t0), 0);
     EXPECT_EQ(pollTimeoutMs(t0 + std::chrono::hours(24 * 365), t0), INT_MAX);
+}
+
+// ---- Waiting for the output queue to drain ----
+
+namespace drain {
+
+// A driver whose queue goes down by `perWait` bytes at each wait; records the waits asked for.
+struct Driver {
+    std::uint32_t queued;
+    std::uint32_t perWait;
+    std::vector<int> waits;
+    bool failAfterFirst = false;
+    int asked = 0;
+
+    bool outQueue(std::uint32_t& q)
+    {
+        if (failAfterFirst && asked++ > 0)
+            return false;
+        q = queued;
+        return true;
+    }
+    bool sleep(int ms)
+    {
+        waits.push_back(ms);
+        queued -= std::min(queued, perWait);
+        return true;
+    }
+};
+
+DrainOutcome run(Driver& d, std::optional<CommClock::time_point> deadline, std::uint32_t baud, std::uint32_t& left)
+{
+    return waitOutputDrained([&](std::uint32_t& q) { return d.outQueue(q); }, [&](int ms) { return d.sleep(ms); },
+                             deadline, baud, left);
+}
+
+} // namespace drain
+
+TEST(OutputDrain, WaitsForTheLineTimeOfWhatIsLeftUntilTheQueueIsEmpty)
+{
+    drain::Driver d{300, 100, {}};
+    std::uint32_t left = 99;
+    EXPECT_EQ(drain::run(d, std::nullopt, 115200, left), DrainOutcome::Drained);
+    EXPECT_EQ(left, 0u);
+    // 300 bytes at 115200 baud take 26 ms (capped at 20), 200 take 18, 100 take 9.
+    EXPECT_EQ(d.waits, (std::vector<int>{20, 18, 9}));
+
+    drain::Driver empty{0, 0, {}};
+    EXPECT_EQ(drain::run(empty, std::nullopt, 9600, left), DrainOutcome::Drained);
+    EXPECT_TRUE(empty.waits.empty()) << "an empty queue costs no wait";
+}
+
+TEST(OutputDrain, AQueueThatDoesNotDrainRunsIntoTheDeadlineWithWhatIsLeft)
+{
+    drain::Driver held{70, 0, {}};
+    std::uint32_t left = 0;
+    const auto start = CommClock::now();
+    EXPECT_EQ(drain::run(held, start + 60ms, 9600, left), DrainOutcome::TimedOut);
+    EXPECT_EQ(left, 70u);
+    EXPECT_FALSE(held.waits.empty());
+    for (int w : held.waits) {
+        EXPECT_GE(w, 0);
+        EXPECT_LE(w, 60);
+    }
+}
+
+TEST(OutputDrain, AnAbortOrAFailedQueryEndsTheWait)
+{
+    std::uint32_t left = 0;
+    int waits = 0;
+    EXPECT_EQ(waitOutputDrained([](std::uint32_t& q) { return q = 5, true; }, [&](int) { return ++waits < 3; },
+                                std::nullopt, 9600, left),
+              DrainOutcome::Aborted);
+    EXPECT_EQ(waits, 3);
+
+    drain::Driver failing{50, 10, {}};
+    failing.failAfterFirst = true;
+    EXPECT_EQ(drain::run(failing, std::nullopt, 9600, left), DrainOutcome::Failed);
+}
+
+TEST(OutputDrain, WaitsFollowTheLineSpeedWithinOneAndTwentyMilliseconds)
+{
+    EXPECT_EQ(drainWaitMs(1, 4000000), 1);
+    EXPECT_EQ(drainWaitMs(10, 9600), 11);
+    EXPECT_EQ(drainWaitMs(100, 9600), 20);
+    EXPECT_EQ(drainWaitMs(100, 0), 20) << "an unknown speed counts as 9600";
 }
 
 } // namespace

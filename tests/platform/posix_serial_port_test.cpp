@@ -178,21 +178,20 @@ TEST_F(PosixPort, EveryByteValueGoesThroughUnchangedBothWays)
     EXPECT_EQ(pty.receive(bytes.size(), 2000ms), bytes);
 }
 
-TEST_F(PosixPort, AFullInputQueueStopsReadingTheDeviceWithoutLosingOrSpinning)
+std::vector<std::uint8_t> letters(std::size_t n)
 {
-    // More than the port's queue and the kernel's buffers together, with no event character:
-    // a wait for EV_RXFLAG fills the queue, then the far end must be held back.
-    Dcb d;
-    ASSERT_TRUE(port->getCommState(d));
-    d.EvtChar = '\r';
-    ASSERT_TRUE(port->setCommState(d));
-    ASSERT_TRUE(port->setCommMask(EV_RXFLAG));
-    std::uint32_t ev = 0;
-    ASSERT_TRUE(port->waitCommEvent(ev));  // takes the wake of setCommMask
+    std::vector<std::uint8_t> v(n);
+    for (std::size_t i = 0; i < n; ++i)
+        v[i] = static_cast<std::uint8_t>('a' + i % 26);
+    return v;
+}
 
-    std::vector<std::uint8_t> data(200 * 1024);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<std::uint8_t>('a' + i % 26);
+TEST_F(PosixPort, AFullInputQueueWithAReaderToComeHoldsTheFarEndBackWithoutLosing)
+{
+    // More than the port's queue and the kernel's buffers together; the waits take bytes into
+    // the queue but nobody reads yet.
+    ASSERT_TRUE(port->setCommMask(EV_RXCHAR));
+    const auto data = letters(200 * 1024);
     std::atomic<bool> sent{false};
     // Should the test fail half-way, the sender is freed by reading off what it sends.
     auto drainUntilSent = [&] {
@@ -206,29 +205,65 @@ TEST_F(PosixPort, AFullInputQueueStopsReadingTheDeviceWithoutLosingOrSpinning)
     ProbeThread sender(
         [&] {
             pty.send(data);
-            pty.send("\r");
             sent = true;
         },
         drainUntilSent);
+    std::uint32_t ev = 0;
+    ASSERT_TRUE(eventually([&] { return port->waitCommEvent(ev) && status().cbInQue >= 64 * 1024; }, 5000ms));
+    ASSERT_TRUE(sender.waitUntilAsleep()) << "the far end is held back";
+    EXPECT_FALSE(sent);
+    std::uint32_t errors = 0;
+    ComStat st;
+    ASSERT_TRUE(port->clearCommError(errors, &st));
+    EXPECT_EQ(errors & CE_RXOVER, 0u);
+
+    const auto got = readAll(data.size());
+    EXPECT_TRUE(got == data) << "every byte, in order: " << got.size();
+    EXPECT_TRUE(sender.joinWithin(2000ms));
+}
+
+TEST_F(PosixPort, WithOnlyTheFlagEventAFullQueueDropsTheOldestAndStillFindsTheEventCharacter)
+{
+    Dcb d;
+    ASSERT_TRUE(port->getCommState(d));
+    d.EvtChar = '\r';
+    ASSERT_TRUE(port->setCommState(d));
+    ASSERT_TRUE(port->setCommMask(EV_RXFLAG));
+    std::uint32_t ev = 0;
+    ASSERT_TRUE(port->waitCommEvent(ev));  // takes the wake of setCommMask
+
     bool ok = false;
     ProbeThread waiter([&] { ok = port->waitCommEvent(ev); }, [&] { port->setCommMask(0); });
+    // Far more than the queue holds, without the event character: the port keeps reading, so
+    // the sender is never held back.
+    const auto data = letters(200 * 1024);
+    ProbeThread sender([&] { pty.send(data); }, [&] { pty.closeMaster(); });
+    ASSERT_TRUE(sender.joinWithin(5000ms)) << "the far end was held back";
 
+    // Nothing more arrives: the waiter sleeps rather than spinning on its full queue.
     ASSERT_TRUE(eventually([&] { return status().cbInQue >= 64 * 1024 - 1; }, 5000ms));
     ASSERT_TRUE(waiter.waitUntilAsleep());
-    ASSERT_TRUE(sender.waitUntilAsleep()) << "the far end is held back";
     const auto cpuBefore = waiter.cpuTime();
     std::this_thread::sleep_for(200ms);  // the observation window of the spin check
     EXPECT_LT(waiter.cpuTime() - cpuBefore, 100ms);
 
-    // Reading it all gives every byte, in order, and then the event character.
-    ASSERT_TRUE(port->setCommMask(EV_RXCHAR | EV_RXFLAG));
+    pty.send("\r");
     ASSERT_TRUE(waiter.joinWithin(2000ms));
-    auto got = readAll(data.size() + 1);
-    ASSERT_EQ(got.size(), data.size() + 1);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ev, EV_RXFLAG);
+    std::uint32_t errors = 0;
+    ComStat st;
+    ASSERT_TRUE(port->clearCommError(errors, &st));
+    EXPECT_EQ(errors & CE_RXOVER, CE_RXOVER);
+
+    // The queue holds the newest bytes, in order, ending with the event character.
+    auto got = readAll(st.cbInQue);
+    ASSERT_FALSE(got.empty());
     EXPECT_EQ(got.back(), '\r');
     got.pop_back();
-    EXPECT_TRUE(got == data);
-    EXPECT_TRUE(sender.joinWithin(2000ms));
+    ASSERT_LE(got.size(), data.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), data.end() - static_cast<std::ptrdiff_t>(got.size())));
+    EXPECT_GT(got.size(), 32u * 1024);
 }
 
 TEST_F(PosixPort, WriteUnderSuspendedOutputReturnsShortAtItsDeadline)
@@ -277,6 +312,32 @@ TEST_F(PosixPort, PurgeTxabortEndsABlockedWriteButNotTheNextOne)
 
     ASSERT_TRUE(port->escapeCommFunction(SETXON));
     ASSERT_EQ(port->write(data.data(), data.size(), written), IoStatus::Ok);
+    EXPECT_EQ(written, data.size());
+    EXPECT_EQ(pty.receive(data.size(), 2000ms), data);
+}
+
+TEST_F(PosixPort, AbortWritesEndsTheWriteUnderWayAndEveryLaterOneUntilResumed)
+{
+    ASSERT_TRUE(port->escapeCommFunction(SETXOFF));
+    setTimeouts(CommTimeouts{0, 0, 0, 0, 0});  // no write time-out
+    const std::vector<std::uint8_t> data(16, 'x');
+    IoStatus status = IoStatus::Ok;
+    std::size_t written = 0;
+    {
+        ProbeThread t([&] { status = port->write(data.data(), data.size(), written); }, [&] { port->abortWrites(); });
+        ASSERT_TRUE(t.waitUntilAsleep());
+        port->abortWrites();
+        ASSERT_TRUE(t.joinWithin(2000ms));
+        EXPECT_EQ(status, IoStatus::Cancelled);
+    }
+    // Unlike a purge, the abort also holds for a write that starts after it.
+    ASSERT_TRUE(port->escapeCommFunction(SETXON));
+    EXPECT_EQ(port->write(data.data(), data.size(), written), IoStatus::Cancelled);
+    EXPECT_EQ(port->writeAndDrain(data.data(), data.size(), written), IoStatus::Cancelled);
+    EXPECT_TRUE(pty.receive(1, 50ms).empty());
+
+    port->resumeWrites();
+    ASSERT_EQ(port->writeAndDrain(data.data(), data.size(), written), IoStatus::Ok);
     EXPECT_EQ(written, data.size());
     EXPECT_EQ(pty.receive(data.size(), 2000ms), data);
 }

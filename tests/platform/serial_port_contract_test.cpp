@@ -403,6 +403,30 @@ TYPED_TEST(SerialPortContract, AHangUpLosesThePortAndAWaiterSleepsUntilWoken)
     EXPECT_FALSE(this->port().waitCommEvent(ev));
 }
 
+TYPED_TEST(SerialPortContract, BytesTakenBeforeAHangUpAreStillReadThenReadsFail)
+{
+    this->settleMask(EV_RXCHAR);
+    this->setReadTimeouts(0, 0, 0);
+    this->arrive("last words");
+    std::uint32_t ev = 0;
+    // The wait takes the bytes from the device into the port.
+    ASSERT_TRUE(this->port().waitCommEvent(ev));
+    ASSERT_EQ(ev, EV_RXCHAR);
+    this->h.hangUp();
+    ASSERT_TRUE(eventually([&] {
+        std::uint32_t errors = 0;
+        ComStat st;
+        return !this->port().clearCommError(errors, &st);
+    }));
+    // The wait still reports them rather than failing.
+    ASSERT_TRUE(this->port().waitCommEvent(ev));
+    EXPECT_EQ(ev, EV_RXCHAR);
+    const auto r = this->read(100, 2000);
+    EXPECT_EQ(r.status, IoStatus::Ok);
+    EXPECT_EQ(r.bytes, "last words");
+    EXPECT_EQ(this->read(100, 2000).status, IoStatus::Failed);
+}
+
 TYPED_TEST(SerialPortContract, AHangUpEndsABlockedRead)
 {
     this->setReadTimeouts(0, 0, 0);

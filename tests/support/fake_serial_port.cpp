@@ -75,6 +75,27 @@ void FakeSerialPort::setOutQueue(std::uint32_t bytes)
     outQueue_ = bytes;
 }
 
+void FakeSerialPort::holdOutput(bool hold)
+{
+    std::lock_guard l(m_);
+    holdOutput_ = hold;
+    if (!hold)
+        outQueue_ = 0;
+    cv_.notify_all();
+}
+
+void FakeSerialPort::setStatusQueryFailure(bool fail)
+{
+    std::lock_guard l(m_);
+    statusQueryFailure_ = fail;
+}
+
+void FakeSerialPort::setStateHook(std::function<void()> hook)
+{
+    std::lock_guard l(m_);
+    stateHook_ = std::move(hook);
+}
+
 void FakeSerialPort::hangUp()
 {
     std::lock_guard l(m_);
@@ -175,6 +196,13 @@ bool FakeSerialPort::getCommState(Dcb& dcb)
 
 bool FakeSerialPort::setCommState(const Dcb& dcb)
 {
+    std::function<void()> hook;
+    {
+        std::lock_guard l(m_);
+        hook = stateHook_;
+    }
+    if (hook)
+        hook();
     std::lock_guard l(m_);
     if (lost_)
         return false;
@@ -237,6 +265,11 @@ bool FakeSerialPort::waitCommEvent(std::uint32_t& events)
     } leave{waiters_};
     for (;;) {
         if (lost_) {
+            // What arrived before the loss is read out first.
+            events = mask_ & (EV_RXCHAR | EV_RXFLAG);
+            if (!queue_.empty() && events)
+                return true;
+            events = 0;
             cv_.wait(l, [&] { return wake_; });
             wake_ = false;
             return false;
@@ -270,8 +303,10 @@ IoStatus FakeSerialPort::read(std::uint8_t* buf, std::size_t n, std::size_t& got
     ReadDeadline dl(timeouts_, n, capMs, CommClock::now());
     const std::uint64_t generation = rxAbortGeneration_;
     for (;;) {
-        if (lost_)
-            return IoStatus::Failed;
+        if (lost_) {
+            got += takeLocked(buf + got, n - got);
+            return got > 0 ? IoStatus::Ok : IoStatus::Failed;
+        }
         const std::size_t k = takeLocked(buf + got, n - got);
         got += k;
         if (k > 0)
@@ -291,30 +326,75 @@ IoStatus FakeSerialPort::read(std::uint8_t* buf, std::size_t n, std::size_t& got
     }
 }
 
-IoStatus FakeSerialPort::write(const std::uint8_t* data, std::size_t n, std::size_t& written)
+IoStatus FakeSerialPort::writeLocked(std::unique_lock<std::mutex>& l, const std::uint8_t* data, std::size_t n,
+                                     std::size_t& written)
 {
     written = 0;
-    std::lock_guard wl(writeMutex_);
-    std::unique_lock l(m_);
     writeSizes_.push_back(n);
     if (lost_ || writeFailure_)
         return IoStatus::Failed;
+    if (writesAborted_)
+        return IoStatus::Cancelled;
     if (holdWrites_) {
         const std::uint64_t generation = txAbortGeneration_;
         ++blockedWriters_;
         cv_.notify_all();
-        cv_.wait(l, [&] { return !holdWrites_ || lost_ || txAbortGeneration_ != generation; });
+        cv_.wait(l, [&] { return !holdWrites_ || lost_ || txAbortGeneration_ != generation || writesAborted_; });
         --blockedWriters_;
-        if (txAbortGeneration_ != generation)
+        if (txAbortGeneration_ != generation || writesAborted_)
             return IoStatus::Cancelled;
         if (lost_)
             return IoStatus::Failed;
     }
     const std::size_t k = writeLimit_ ? std::min(n, *writeLimit_) : n;
     written_.insert(written_.end(), data, data + k);
+    if (holdOutput_)
+        outQueue_ += static_cast<std::uint32_t>(k);
     written = k;
     cv_.notify_all();
     return IoStatus::Ok;
+}
+
+IoStatus FakeSerialPort::write(const std::uint8_t* data, std::size_t n, std::size_t& written)
+{
+    std::lock_guard wl(writeMutex_);
+    std::unique_lock l(m_);
+    return writeLocked(l, data, n, written);
+}
+
+IoStatus FakeSerialPort::writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written)
+{
+    std::lock_guard wl(writeMutex_);
+    std::unique_lock l(m_);
+    const auto deadline = writeDeadline(timeouts_, n, CommClock::now());
+    const std::uint64_t generation = txAbortGeneration_;
+    const IoStatus status = writeLocked(l, data, n, written);
+    if (status != IoStatus::Ok)
+        return status;
+    auto settled = [&] { return outQueue_ == 0 || lost_ || writesAborted_ || txAbortGeneration_ != generation; };
+    if (!deadline)
+        cv_.wait(l, settled);
+    else
+        cv_.wait_until(l, *deadline, settled);
+    if (lost_)
+        return IoStatus::Failed;
+    if (writesAborted_ || txAbortGeneration_ != generation)
+        return IoStatus::Cancelled;
+    written -= std::min<std::size_t>(written, outQueue_);
+    return IoStatus::Ok;
+}
+
+void FakeSerialPort::abortWrites()
+{
+    std::lock_guard l(m_);
+    writesAborted_ = true;
+    cv_.notify_all();
+}
+
+void FakeSerialPort::resumeWrites()
+{
+    std::lock_guard l(m_);
+    writesAborted_ = false;
 }
 
 bool FakeSerialPort::clearCommError(std::uint32_t& errors, ComStat* stat)
@@ -325,6 +405,8 @@ bool FakeSerialPort::clearCommError(std::uint32_t& errors, ComStat* stat)
         return false;
     errors = errors_;
     errors_ = 0;
+    if (statusQueryFailure_)
+        return false;
     if (stat) {
         *stat = ComStat{};
         stat->cbInQue = static_cast<std::uint32_t>(queue_.size());

@@ -47,6 +47,12 @@ public:
     void holdWrites(bool hold);
     // Bytes the driver still has to send, as clearCommError reports them.
     void setOutQueue(std::uint32_t bytes);
+    // The line is held (CTS, XOFF): writes are taken but stay in the output queue until released.
+    void holdOutput(bool hold);
+    // clearCommError takes the error bits, then fails its queue query while set.
+    void setStatusQueryFailure(bool fail);
+    // Called at the start of every setCommState, outside the fake's lock.
+    void setStateHook(std::function<void()> hook);
     // The device goes away (unplug, hang-up).
     void hangUp();
 
@@ -82,6 +88,9 @@ public:
     bool waitCommEvent(std::uint32_t& events) override;
     IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) override;
     IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
+    IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
+    void abortWrites() override;
+    void resumeWrites() override;
     bool clearCommError(std::uint32_t& errors, ComStat* stat) override;
     bool getCommModemStatus(std::uint32_t& status) override;
     bool escapeCommFunction(int function) override;
@@ -90,6 +99,8 @@ public:
 
 private:
     std::size_t takeLocked(std::uint8_t* buf, std::size_t n);
+    IoStatus writeLocked(std::unique_lock<std::mutex>& l, const std::uint8_t* data, std::size_t n,
+                         std::size_t& written);
 
     mutable std::mutex m_;
     mutable std::condition_variable cv_;
@@ -113,6 +124,10 @@ private:
     bool break_ = false;
     bool xoffHold_ = false;
     std::uint32_t outQueue_ = 0;
+    bool holdOutput_ = false;
+    bool statusQueryFailure_ = false;
+    bool writesAborted_ = false;
+    std::function<void()> stateHook_;
     std::function<bool(const Dcb&)> reject_;
 
     std::optional<std::size_t> writeLimit_;

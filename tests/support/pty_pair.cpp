@@ -71,6 +71,35 @@ void PtyPair::send(const std::string& text)
     send(std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+std::size_t PtyPair::sendFor(const std::vector<std::uint8_t>& bytes, std::chrono::milliseconds timeout,
+                             std::chrono::milliseconds stall)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + timeout;
+    const int flags = ::fcntl(master_, F_GETFL);
+    ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        pollfd p{master_, POLLOUT, 0};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            break;
+        const int r = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left, stall.count())));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0 || !(p.revents & POLLOUT))
+            break;
+        const ssize_t k = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (k < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (k <= 0)
+            break;
+        done += static_cast<std::size_t>(k);
+    }
+    ::fcntl(master_, F_SETFL, flags);
+    return done;
+}
+
 std::vector<std::uint8_t> PtyPair::receive(std::size_t n, std::chrono::milliseconds timeout)
 {
     using Clock = std::chrono::steady_clock;

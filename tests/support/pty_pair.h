@@ -22,6 +22,11 @@ public:
     // Writes all bytes to the master (the far end transmits).
     void send(const std::vector<std::uint8_t>& bytes);
     void send(const std::string& text);
+    // Writes as much as the line takes within `timeout` without ever blocking past it; returns
+    // how many bytes went in. A line that takes nothing for `stall` counts as held back and ends
+    // the call early.
+    std::size_t sendFor(const std::vector<std::uint8_t>& bytes, std::chrono::milliseconds timeout,
+                        std::chrono::milliseconds stall = std::chrono::milliseconds::max());
     // Reads from the master until `n` bytes arrived or `timeout` passed.
     std::vector<std::uint8_t> receive(std::size_t n, std::chrono::milliseconds timeout);
     // Closes the far end (a hang-up for whoever holds the slave).

@@ -172,16 +172,17 @@ TEST(TransmitDrain, AFrameTheLineDoesNotSendTimesOutAndIsNotRecorded)
 TEST(TransmitDrain, RelayWritesDoNotWaitForTheLine)
 {
     FakeCore f(7);
+    f.core.settings().lineParams.ch2Timeouts = CommTimeouts{100, 2, 100, 0, 5000};
     f.openBoth();
-    f.port2->holdOutput(true);  // the relay target's line is held (default write time-outs)
-    for (const char* piece : {"one ", "two ", "three ", "four ", "five"}) {
-        f.port1->receive(piece);
-        std::this_thread::sleep_for(5ms);
-    }
-    // Each chunk would wait a whole write time-out (over a second) if the relay waited.
-    ASSERT_TRUE(f.port2->waitForWritten(22, 2500ms));
+    f.port2->holdOutput(true);  // the relay target's line is held
+    f.port1->receive("one");
+    ASSERT_TRUE(f.port2->waitForWritten(3, 3s));
+    // Had the relay write waited for the line, CH1's thread would still be in it for seconds.
+    f.port1->receive("two");
+    EXPECT_TRUE(eventually([&] { return storedText(f.core) == "onetwo"; }, 2000ms)) << storedText(f.core);
+    ASSERT_TRUE(f.port2->waitForWritten(6, 2s));
     const auto w = f.port2->written();
-    EXPECT_EQ(std::string(w.begin(), w.end()), "one two three four five");
+    EXPECT_EQ(std::string(w.begin(), w.end()), "onetwo");
 }
 
 // ---- Bytes and error bits at a hang-up ----

@@ -1,25 +1,39 @@
-// Data-path figures on pseudo-terminal pairs (run by hand):
-//  - the sustained rate at which bytes written to CH1's far end reach the traffic buffer, every
-//    byte accounted for through the display feed;
-//  - relay throughput (both directions at once) and the one-byte latency through the relay, with
-//    the default read time-outs and with reads that return at once;
-//  - CPU seconds per megabyte of the whole process;
-//  - the same relay figures for socat between the same kind of pty pairs, as a reference.
+// Data-path figures on pseudo-terminal pairs (run by hand): data_path_bench [path-to-kestrane]
+//
+// One table of relays, each a process of its own between two pty pairs, fed and read by this
+// program, with the relay process's CPU time taken from /proc:
+//  - Kestrane itself (the real program on the offscreen platform, CH2 used as a relay, reads
+//    that return at once) with the fast display and with the low-speed display;
+//  - jpnevulator (--pass --read: a relay that also prints the traffic) and socat (a relay that
+//    shows nothing), as references;
+// for 8 MB one way (throughput, CPU seconds per MB relayed), 2 x 32 MiB both directions at
+// once (byte-exact, throughput each way) and the one-byte latency. Then the rate at which one
+// channel stores received bytes in the traffic buffer, in this process, without a display.
 #include "app/app_core.h"
+#include "settings/settings_files.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
-#include <sys/resource.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
+
+#ifndef KESTRANE_EXE
+#define KESTRANE_EXE "kestrane"
+#endif
 
 using namespace kestrane;
 using namespace std::chrono;
@@ -28,20 +42,270 @@ using test::TempDir;
 
 namespace {
 
-double cpuSeconds()
+constexpr std::size_t kOneWay = 8 * 1000 * 1000;
+constexpr std::size_t kBothWays = 32 * 1024 * 1024;
+
+std::vector<std::uint8_t> pattern(std::size_t n, std::uint32_t seed)
 {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    std::vector<std::uint8_t> v(n);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (auto& b : v) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<std::uint8_t>(x);
+    }
+    return v;
 }
 
-double childCpuSeconds()
+// Writes `data` into the far end in pieces of 4 KiB, as a sender on the line would.
+void sendInPieces(PtyPair& far, const std::vector<std::uint8_t>& data)
 {
-    rusage ru{};
-    getrusage(RUSAGE_CHILDREN, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    for (std::size_t at = 0; at < data.size(); at += 4096)
+        far.send(std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(at),
+                                           data.begin() + static_cast<std::ptrdiff_t>(std::min(at + 4096, data.size()))));
+}
+
+// CPU seconds (user + system, all threads) a process has used so far.
+double processCpuSeconds(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    const auto close = line.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream rest(line.substr(close + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    // Fields after the name start with the state (3rd field); utime and stime are the 14th and 15th.
+    for (int i = 3; i <= 15 && rest >> field; ++i) {
+        if (i == 14)
+            utime = std::stoull(field);
+        if (i == 15)
+            stime = std::stoull(field);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// CPU seconds per thread of a process, by thread name.
+std::vector<std::pair<std::string, double>> threadCpuSeconds(pid_t pid)
+{
+    std::vector<std::pair<std::string, double>> out;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code ec;
+    for (const auto& t : std::filesystem::directory_iterator(tasks, ec)) {
+        std::string name;
+        std::getline(std::ifstream(t.path() / "comm"), name);
+        const auto tid = static_cast<pid_t>(std::stol(t.path().filename().string()));
+        std::ifstream in(t.path() / "stat");
+        std::string line;
+        std::getline(in, line);
+        const auto close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        std::string field;
+        unsigned long long ticks = 0;
+        for (int i = 3; i <= 15 && rest >> field; ++i)
+            if (i == 14 || i == 15)
+                ticks += std::stoull(field);
+        (void)tid;
+        out.emplace_back(name, static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK)));
+    }
+    return out;
+}
+
+// A relay program started between the slaves of two pty pairs.
+class RelayProcess {
+public:
+    RelayProcess(std::vector<std::string> argv, const std::string& dir = {}, bool offscreen = false)
+    {
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (!dir.empty() && chdir(dir.c_str()) != 0)
+                _exit(126);
+            if (offscreen)
+                setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            const int devNull = open("/dev/null", O_WRONLY);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+            std::vector<char*> args;
+            for (auto& a : argv)
+                args.push_back(a.data());
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+    }
+    ~RelayProcess()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+    }
+    RelayProcess(const RelayProcess&) = delete;
+    RelayProcess& operator=(const RelayProcess&) = delete;
+
+    [[nodiscard]] pid_t pid() const { return pid_; }
+    [[nodiscard]] bool alive() const
+    {
+        int status = 0;
+        return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// True once a byte sent at either far end comes out at the other.
+bool relayReady(PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
+{
+    const auto until = steady_clock::now() + seconds(30);
+    bool forward = false, backward = false;
+    while (steady_clock::now() < until && relay.alive() && !(forward && backward)) {
+        if (!forward) {
+            far1.send(std::vector<std::uint8_t>{0x55});
+            forward = far2.receive(1, milliseconds(300)).size() == 1;
+        }
+        if (!backward) {
+            far2.send(std::vector<std::uint8_t>{0xAA});
+            backward = far1.receive(1, milliseconds(300)).size() == 1;
+        }
+    }
+    // Probes that came late must not count as relayed data.
+    std::this_thread::sleep_for(milliseconds(300));
+    far1.receive(1 << 20, milliseconds(50));
+    far2.receive(1 << 20, milliseconds(50));
+    return forward && backward;
+}
+
+struct Row {
+    std::string name;
+    bool ran = false;
+    double oneWayMBps = 0, cpuPerMB = 0;
+    bool oneWayExact = false;
+    double bothMBps = 0;
+    bool bothExact = false;
+    double latencyMs = 0;
+    std::string byThread;  // where the one-way run's CPU went, for the program's own rows
+};
+
+void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
+{
+    if (!relayReady(far1, far2, relay)) {
+        std::printf("%s: the relay does not pass bytes; skipped\n", row.name.c_str());
+        return;
+    }
+    row.ran = true;
+
+    // Latency: the median of 50 one-byte trips.
+    std::vector<double> ms;
+    for (int i = 0; i < 50; ++i) {
+        const auto t0 = steady_clock::now();
+        far1.send(std::vector<std::uint8_t>{static_cast<std::uint8_t>(i)});
+        if (far2.receive(1, seconds(5)).size() != 1)
+            break;
+        ms.push_back(duration<double, std::milli>(steady_clock::now() - t0).count());
+    }
+    if (!ms.empty()) {
+        std::sort(ms.begin(), ms.end());
+        row.latencyMs = ms[ms.size() / 2];
+    }
+
+    // One way: throughput and the relay's CPU per MB.
+    {
+        const auto data = pattern(kOneWay, 1);
+        const auto threads0 = threadCpuSeconds(relay.pid());
+        const double cpu0 = processCpuSeconds(relay.pid());
+        const auto t0 = steady_clock::now();
+        std::thread writer([&] { sendInPieces(far1, data); });
+        const auto got = far2.receive(data.size(), seconds(300));
+        const double secs = duration<double>(steady_clock::now() - t0).count();
+        writer.join();
+        const double cpu = processCpuSeconds(relay.pid()) - cpu0;
+        if (threads0.size() > 1) {
+            for (const auto& [name, after] : threadCpuSeconds(relay.pid())) {
+                double before = 0;
+                for (const auto& [n0, c0] : threads0)
+                    if (n0 == name)
+                        before = c0;
+                if (after - before >= 0.005) {
+                    char part[96];
+                    std::snprintf(part, sizeof part, "%s%s %.2f s", row.byThread.empty() ? "" : ", ",
+                                  name.c_str(), after - before);
+                    row.byThread += part;
+                }
+            }
+        }
+        row.oneWayExact = got == data;
+        row.oneWayMBps = static_cast<double>(got.size()) / 1e6 / secs;
+        row.cpuPerMB = cpu / (static_cast<double>(kOneWay) / 1e6);
+    }
+
+    // Both directions at once, byte-exact.
+    {
+        const auto a = pattern(kBothWays, 2), b = pattern(kBothWays, 3);
+        std::vector<std::uint8_t> at2, at1;
+        const auto t0 = steady_clock::now();
+        auto pump = [](PtyPair& from, PtyPair& to, const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& got) {
+            std::thread w([&] { sendInPieces(from, data); });
+            got = to.receive(data.size(), seconds(300));
+            w.join();
+        };
+        std::thread ta([&] { pump(far1, far2, a, at2); });
+        std::thread tb([&] { pump(far2, far1, b, at1); });
+        ta.join();
+        tb.join();
+        const double secs = duration<double>(steady_clock::now() - t0).count();
+        row.bothExact = at2 == a && at1 == b;
+        row.bothMBps = static_cast<double>(std::min(at1.size(), at2.size())) / 1e6 / secs;
+    }
+}
+
+// Kestrane between two pty pairs: a start directory with ports.conf and settings files.
+void kestraneRow(Row& row, const std::string& exe, bool fastDisplay)
+{
+    TempDir dir;
+    PtyPair far1, far2;
+    std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << far2.slavePath() << "\n";
+    Settings s;
+    s.record.ch1ComNumber = 1;
+    s.record.ch2ComNumber = 2;
+    s.record.ch2Mode = Ch2Mode::MonitorRelay;
+    s.record.fastDisplayAtStart = fastDisplay ? 1 : 0;
+    s.record.noExitSaveQuery = 1;
+    const CommTimeouts atOnce{MAXDWORD, 0, 0, 10, 1000};
+    s.lineParams.ch1Timeouts = atOnce;
+    s.lineParams.ch2Timeouts = atOnce;
+    if (!saveQuellorn(s, dir.path()) || !saveQuellorn1(s, dir.path()) || !saveQuellorn2(s, dir.path())) {
+        std::printf("%s: cannot write the settings files\n", row.name.c_str());
+        return;
+    }
+    RelayProcess relay({exe}, dir.path().string(), true);
+    measure(row, far1, far2, relay);
+}
+
+void externalRow(Row& row, std::vector<std::string> argvHead, bool ttyOptions)
+{
+    PtyPair far1, far2;
+    std::vector<std::string> argv = std::move(argvHead);
+    if (ttyOptions) {
+        argv.push_back("--tty=" + far1.slavePath());
+        argv.push_back("--tty=" + far2.slavePath());
+    } else {
+        argv.push_back(far1.slavePath() + ",raw,echo=0");
+        argv.push_back(far2.slavePath() + ",raw,echo=0");
+    }
+    RelayProcess relay(argv);
+    std::this_thread::sleep_for(milliseconds(200));
+    if (!relay.alive()) {
+        std::printf("%s: not installed (scripts/setup.sh installs it)\n", row.name.c_str());
+        return;
+    }
+    measure(row, far1, far2, relay);
 }
 
 // Counts every byte the buffer stores and checks the running pattern.
@@ -61,43 +325,7 @@ struct CountingFeed : DisplayFeed {
     }
 };
 
-std::vector<std::uint8_t> pattern(std::size_t n)
-{
-    std::vector<std::uint8_t> v(n);
-    for (std::size_t i = 0; i < n; ++i)
-        v[i] = static_cast<std::uint8_t>(i);
-    return v;
-}
-
-// Writes `data` into the far end in pieces of 4 KiB, as a sender on the line would.
-void sendInPieces(PtyPair& far, const std::vector<std::uint8_t>& data)
-{
-    for (std::size_t at = 0; at < data.size(); at += 4096)
-        far.send(std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(at),
-                                           data.begin() + static_cast<std::ptrdiff_t>(std::min(at + 4096, data.size()))));
-}
-
-struct BothWays {
-    double seconds = 0;
-    bool exact = false;
-};
-
-// Pushes `data` each way at once through whatever joins far1 and far2.
-BothWays pumpBothWays(PtyPair& far1, PtyPair& far2, const std::vector<std::uint8_t>& data)
-{
-    const auto t0 = steady_clock::now();
-    std::vector<std::uint8_t> got1, got2;
-    auto pump = [&](PtyPair& from, PtyPair& to, std::vector<std::uint8_t>& got) {
-        std::thread w([&] { sendInPieces(from, data); });
-        got = to.receive(data.size(), seconds(120));
-        w.join();
-    };
-    std::thread a([&] { pump(far1, far2, got2); });
-    std::thread b([&] { pump(far2, far1, got1); });
-    a.join();
-    b.join();
-    return {duration<double>(steady_clock::now() - t0).count(), got1 == data && got2 == data};
-}
+double selfCpuSeconds() { return processCpuSeconds(getpid()); }
 
 void receiveRate()
 {
@@ -112,115 +340,69 @@ void receiveRate()
         return;
     }
     const std::size_t total = 8 * 1024 * 1024;
-    const auto data = pattern(total);
-    const double cpu0 = cpuSeconds();
+    std::vector<std::uint8_t> data(total);
+    for (std::size_t i = 0; i < total; ++i)
+        data[i] = static_cast<std::uint8_t>(i);
+    const double cpu0 = selfCpuSeconds();
     const auto t0 = steady_clock::now();
     std::thread writer([&] { sendInPieces(far, data); });
     while (feed.bytes.load() < static_cast<std::int64_t>(total) && steady_clock::now() - t0 < seconds(120))
         std::this_thread::sleep_for(milliseconds(1));
     const double secs = duration<double>(steady_clock::now() - t0).count();
     writer.join();
-    const double cpu = cpuSeconds() - cpu0;
-    std::printf("receive CH1 -> buffer: %.1f MB in %.2f s = %.2f MB/s, lost %lld, out of order %lld, "
-                "CPU %.2f s/MB (writer included)\n",
+    const double cpu = selfCpuSeconds() - cpu0;
+    std::printf("receive CH1 -> buffer (in this process, no display): %.1f MB in %.2f s = %.2f MB/s, lost %lld, "
+                "out of order %lld, CPU %.3f s/MB (writer included)\n",
                 static_cast<double>(total) / 1e6, secs, static_cast<double>(total) / 1e6 / secs,
                 static_cast<long long>(static_cast<std::int64_t>(total) - feed.bytes.load()),
                 static_cast<long long>(feed.mismatches.load()), cpu / (static_cast<double>(total) / 1e6));
     core.traffic().setDisplayFeed(nullptr);
 }
 
-// Relay throughput of Kestrane: both directions at once, CPU of the whole process.
-void relayThroughput(const char* label, PtyPair& far1, PtyPair& far2, std::size_t n)
-{
-    const auto data = pattern(n);
-    const double cpu0 = cpuSeconds();
-    const BothWays r = pumpBothWays(far1, far2, data);
-    const double cpu = cpuSeconds() - cpu0;
-    std::printf("%s relay: 2 x %.1f MB in %.2f s = %.2f MB/s each way, %s, CPU %.3f s/MB (pumps included)\n", label,
-                static_cast<double>(n) / 1e6, r.seconds, static_cast<double>(n) / 1e6 / r.seconds,
-                r.exact ? "byte-exact" : "MISMATCH", cpu / (2 * static_cast<double>(n) / 1e6));
-}
-
-void relayLatency(const char* label, PtyPair& far1, PtyPair& far2)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < 50; ++i) {
-        const auto t0 = steady_clock::now();
-        far1.send(std::vector<std::uint8_t>{static_cast<std::uint8_t>(i)});
-        const auto got = far2.receive(1, seconds(5));
-        if (got.size() != 1)
-            break;
-        ms.push_back(duration<double, std::milli>(steady_clock::now() - t0).count());
-    }
-    if (ms.empty()) {
-        std::printf("%s latency: no byte came through\n", label);
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("%s one-byte latency: median %.3f ms, min %.3f ms, max %.3f ms\n", label, ms[ms.size() / 2],
-                ms.front(), ms.back());
-}
-
-void kestraneRelay(bool immediateReads)
-{
-    TempDir dir;
-    PtyPair far1, far2;
-    std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << far2.slavePath() << "\n";
-    AppCore core(dir.path());
-    core.settings().record.ch2Mode = 7;
-    core.settings().record.ch2ComNumber = 2;
-    if (immediateReads) {
-        const CommTimeouts atOnce{MAXDWORD, 0, 0, 10, 1000};
-        core.settings().lineParams.ch1Timeouts = atOnce;
-        core.settings().lineParams.ch2Timeouts = atOnce;
-    }
-    core.applySettings();
-    if (core.channels().openChannel(1, 1) != 0 || core.channels().openChannel(2, 2) != 0) {
-        std::printf("relay: ports do not open\n");
-        return;
-    }
-    const char* label = immediateReads ? "kestrane (reads return at once)" : "kestrane (default time-outs)";
-    relayThroughput(label, far1, far2, 16 * 1024 * 1024);
-    relayLatency(label, far1, far2);
-}
-
-void socatRelay()
-{
-    PtyPair far1, far2;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const std::string a = far1.slavePath() + ",raw,echo=0";
-        const std::string b = far2.slavePath() + ",raw,echo=0";
-        execlp("socat", "socat", a.c_str(), b.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::this_thread::sleep_for(milliseconds(300));
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-        std::printf("socat: not available\n");
-        return;
-    }
-    relayLatency("socat", far1, far2);
-    // socat's CPU shows in the children's usage only once it has ended: run the volume last.
-    const auto data = pattern(16 * 1024 * 1024);
-    const BothWays r = pumpBothWays(far1, far2, data);
-    kill(pid, SIGTERM);
-    waitpid(pid, &status, 0);
-    const double cpu = childCpuSeconds();
-    std::printf("socat relay: 2 x %.1f MB in %.2f s = %.2f MB/s each way, %s, CPU %.3f s/MB (socat process, "
-                "whole life)\n",
-                static_cast<double>(data.size()) / 1e6, r.seconds, static_cast<double>(data.size()) / 1e6 / r.seconds,
-                r.exact ? "byte-exact" : "MISMATCH",
-                cpu / (2 * static_cast<double>(data.size()) / 1e6));
-}
-
 } // namespace
 
-int main()
+int main(int argc, char* argv[])
 {
-    receiveRate();
-    kestraneRelay(false);
-    kestraneRelay(true);
-    socatRelay();
+    // Optional: the program to measure, then a word that picks the rows to run ("low", "socat").
+    const std::string exe = argc > 1 && argv[1][0] ? argv[1] : KESTRANE_EXE;
+    const std::string only = argc > 2 ? argv[2] : "";
+    std::vector<Row> rows = {{"kestrane, fast display"}, {"kestrane, low-speed display"},
+                             {"jpnevulator --pass --read"}, {"socat"}};
+    auto wanted = [&](const Row& r) { return only.empty() || r.name.find(only) != std::string::npos; };
+    if (wanted(rows[0]))
+        kestraneRow(rows[0], exe, true);
+    if (wanted(rows[1]))
+        kestraneRow(rows[1], exe, false);
+    if (wanted(rows[2]))
+        externalRow(rows[2], {"jpnevulator", "--pass", "--read"}, true);
+    if (wanted(rows[3]))
+        externalRow(rows[3], {"socat"}, false);
+
+    std::printf("\nRelay between two pty pairs (reads that return at once); CPU of the relay process\n");
+    std::printf("| relay | one way 8 MB: MB/s | CPU s/MB relayed | both ways 2 x 32 MiB: MB/s each way | "
+                "byte-exact | one-byte latency ms |\n|---|---|---|---|---|---|\n");
+    for (const Row& r : rows) {
+        if (!r.ran) {
+            std::printf("| %s | - | - | - | - | - |\n", r.name.c_str());
+            continue;
+        }
+        std::printf("| %s | %.1f | %.3f | %.1f | %s | %.3f |\n", r.name.c_str(), r.oneWayMBps, r.cpuPerMB,
+                    r.bothMBps, r.oneWayExact && r.bothExact ? "yes" : "NO", r.latencyMs);
+    }
+    for (const Row& r : rows)
+        if (!r.byThread.empty())
+            std::printf("%s, CPU by thread in the one-way run: %s\n", r.name.c_str(), r.byThread.c_str());
+    if (rows[0].ran && rows[1].ran) {
+        const double worst = std::max(rows[0].cpuPerMB, rows[1].cpuPerMB);
+        const double ratio = rows[1].cpuPerMB > 0 ? rows[0].cpuPerMB / rows[1].cpuPerMB : 0;
+        const double both = std::min(rows[0].bothMBps, rows[1].bothMBps);
+        std::printf("\nGoals: CPU per MB at most 0.040 in either display speed: %.3f %s; fast within 1.5 x "
+                    "low-speed: %.2f x %s; both ways at once at least 10 MB/s each way, byte-exact: %.1f MB/s %s\n",
+                    worst, worst <= 0.04 ? "met" : "NOT MET", ratio, ratio <= 1.5 ? "met" : "NOT MET", both,
+                    both >= 10 && rows[0].bothExact && rows[1].bothExact ? "met" : "NOT MET");
+    }
+    std::printf("\n");
+    if (only.empty())
+        receiveRate();
     return 0;
 }

@@ -3,6 +3,8 @@
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <mutex>
 #include <system_error>
@@ -243,6 +245,7 @@ void Channels::receiveLoop(int channel, ReceiveConfig config)
 {
     State& s = state(channel);
     SerialPort& port = *s.port;  // the port outlives this thread: close joins before destroying it
+    pthread_setname_np(pthread_self(), channel == 1 ? "receive CH1" : "receive CH2");
     port.setCommMask(s.mask);
 
     while (s.running.load(std::memory_order_acquire) != 0) {

@@ -51,7 +51,7 @@ public:
     static constexpr std::size_t kPieceSize = 100;
     // Chunks a receive thread takes at one wake-up when its port holds many bytes; each is
     // stored as a chunk of its own, and the relay passes them on in one write.
-    static constexpr std::size_t kChunksPerWake = 32;
+    static constexpr std::size_t kChunksPerWake = 64;
 
     Channels(Settings& settings, PortOpener opener);
     ~Channels();

@@ -12,6 +12,7 @@ pkgs=(
   xvfb xauth xdotool x11-apps
   poppler-utils socat xdg-utils
   dpkg-dev
+  jpnevulator
 )
 if [ "${1:-}" = "--dev" ]; then
   pkgs+=(clang libclang-rt-14-dev)

@@ -36,9 +36,11 @@ bool eventually(Pred done, std::chrono::milliseconds timeout = 10s)
     return true;
 }
 
+// What the buffer holds, read under the interlock (an overflow moves the bytes).
 std::string storedText(AppCore& core)
 {
     TrafficBuffer& t = core.traffic();
+    DisplayInterlock::Guard g(t.interlock(), DisplayInterlock::Producer::Transmit);
     const auto n = t.storedLength.load();
     return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
 }

@@ -2,6 +2,10 @@
 
 #include "settings/settings_files.h"
 #include "comm/transmit.h"
+#include "platform/port_resolver.h"
+
+#include <fstream>
+#include <sstream>
 
 namespace kestrane {
 
@@ -34,6 +38,14 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
       dioBoard_(openDioBoard(settings_.record.dioDriverNo, settings_.record.dioGroupNo))
 {
     channels_.setSink(this);
+    channels_.setAliasOpener(systemPathOpener());
+    // The switch for reconnecting lost devices lives in ports.conf, read when a device is lost.
+    channels_.setReconnectPolicy([dir = startDirectory_] {
+        std::ifstream in(dir / "ports.conf", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return reconnectEnabled(text.str());
+    });
     applySettings();
 }
 

@@ -4,6 +4,10 @@
 #include "platform/posix_serial_port.h"
 
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 #include <algorithm>
 #include <mutex>
@@ -11,12 +15,17 @@
 
 namespace kestrane {
 
-Channels::Channels(Settings& settings, PortOpener opener) : settings_(settings), opener_(std::move(opener)) {}
+Channels::Channels(Settings& settings, PortOpener opener)
+    : settings_(settings), opener_(std::move(opener)), deviceEventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+}
 
 Channels::~Channels()
 {
     closeChannel(1);
     closeChannel(2);
+    if (deviceEventFd_ >= 0)
+        ::close(deviceEventFd_);
 }
 
 Dcb& Channels::dcbStore(int channel)
@@ -59,10 +68,33 @@ int Channels::openChannel(int channel, int comNumber)
     // A channel opened twice would lose its first port and thread: close it first.
     closeChannel(channel);
 
+    DeviceStatus& d = state(channel).device;
     OpenError error = OpenError::None;
     std::unique_ptr<SerialPort> port = opener_ ? opener_(comNumber, error) : nullptr;
-    if (!port)
+    ++deviceVersion_;
+    d = DeviceStatus{};
+    d.comNumber = comNumber;
+    d.path = error.path;
+    if (!port) {
+        d.openFailure = error.kind == OpenError::None ? OpenError(OpenError::Other, 0, error.path) : error;
         return kPortWillNotOpen;
+    }
+    const int result = openPort(channel, std::move(port));
+    if (result == kOpened) {
+        d.state = DeviceStatus::State::Open;
+        d.alias = d.path.empty() ? std::string() : serialByIdAlias(d.path);
+    }
+    return result;
+}
+
+int Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
+{
+    // The loss of the device is heard at once, by whichever thread meets it.
+    port->setLossNotifier([this, channel] {
+        state(channel).lossPending.store(true);
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto r = ::write(deviceEventFd_, &one, sizeof one);
+    });
 
     // The port is configured and purged before anyone else sees it: the other channel's relay
     // must never write into it at the line settings it had before.
@@ -99,6 +131,17 @@ void Channels::closeChannel(int channel)
 {
     if (channel != 1 && channel != 2)
         return;
+    stopWaiting(channel);
+    closePort(channel);
+    DeviceStatus& d = state(channel).device;
+    if (d.state != DeviceStatus::State::Closed) {
+        d.state = DeviceStatus::State::Closed;
+        ++deviceVersion_;
+    }
+}
+
+void Channels::closePort(int channel)
+{
     State& s = state(channel);
     // Only this (the GUI) thread changes the ports, so it reads them without their guards.
     SerialPort* other = state(channel == 1 ? 2 : 1).port.get();
@@ -262,32 +305,105 @@ void Channels::receiveLoop(int channel, ReceiveConfig config)
         // what it took from the device, and a read never waits longer than the receive gap.
         if ((events & (EV_RXCHAR | EV_RXFLAG)) == 0 || (statusOk && stat.cbInQue == 0))
             continue;
-
-        // The first chunk is the ordinary read, completed within the receive gap (no read is
-        // left pending on the buffer). While the port's queue holds more full chunks, they are
-        // taken now too: each read returns at once, and each chunk is stored on its own.
-        std::size_t queued = statusOk ? stat.cbInQue : 0;
-        std::size_t total = 0;
-        for (std::size_t chunk = 0; chunk < kChunksPerWake; ++chunk) {
-            std::uint8_t* at = s.receiveBuffer.data() + total;
-            std::size_t count = 0;
-            const IoStatus status = port.read(at, kPieceSize, count, config.rxGapMs);
-            if (status == IoStatus::Failed)
-                count = 0;
-            if (count > 0)
-                deliver(channel, at, count);
-            total += count;
-            queued -= std::min(queued, count);
-            if (status != IoStatus::Ok || count < kPieceSize || queued < kPieceSize
-                || s.running.load(std::memory_order_relaxed) == 0)
-                break;
-        }
-        // The relay passes on the bytes as received, never a time-stamp text, so it stays
-        // transparent; the chunks of one wake-up go out in one write.
-        if (total > 0 && config.ch2Mode == Ch2Mode::MonitorRelay)
-            relayWrite(channel == 1 ? 2 : 1, s.receiveBuffer.data(), total);
+        receivePass(channel, port, config, statusOk ? stat.cbInQue : 0);
     }
+    // A lost device is closed from outside: what the port took from it before is still stored.
+    if (port.lost())
+        while (receivePass(channel, port, config, SIZE_MAX) > 0) {
+        }
     port.purgeComm(PURGE_RXCLEAR);
+}
+
+std::size_t Channels::receivePass(int channel, SerialPort& port, const ReceiveConfig& config, std::size_t queued)
+{
+    State& s = state(channel);
+    // The first chunk is the ordinary read, completed within the receive gap (no read is left
+    // pending on the buffer). While the port's queue holds more full chunks, they are taken now
+    // too: each read returns at once, and each chunk is stored on its own.
+    std::size_t total = 0;
+    for (std::size_t chunk = 0; chunk < kChunksPerWake; ++chunk) {
+        std::uint8_t* at = s.receiveBuffer.data() + total;
+        std::size_t count = 0;
+        const IoStatus status = port.read(at, kPieceSize, count, config.rxGapMs);
+        if (status == IoStatus::Failed)
+            count = 0;
+        if (count > 0)
+            deliver(channel, at, count);
+        total += count;
+        queued -= std::min(queued, count);
+        if (status != IoStatus::Ok || count < kPieceSize || queued < kPieceSize)
+            break;
+    }
+    // The relay passes on the bytes as received, never a time-stamp text, so it stays
+    // transparent; the chunks of one wake-up go out in one write.
+    if (total > 0 && config.ch2Mode == Ch2Mode::MonitorRelay)
+        relayWrite(channel == 1 ? 2 : 1, s.receiveBuffer.data(), total);
+    return total;
+}
+
+// ---- Lost devices ----
+
+const DeviceStatus& Channels::device(int channel) const
+{
+    return state(channel == 2 ? 2 : 1).device;
+}
+
+void Channels::stopWaiting(int channel)
+{
+    watch_.unwatch(channel * 10);
+    watch_.unwatch(channel * 10 + 1);
+    state(channel).device.awaiting = false;
+}
+
+bool Channels::handleDeviceEvents()
+{
+    bool changed = false;
+    std::uint64_t count = 0;
+    [[maybe_unused]] const auto r = ::read(deviceEventFd_, &count, sizeof count);
+    for (int channel : {1, 2}) {
+        State& s = state(channel);
+        if (!s.lossPending.exchange(false) || !s.port || !s.port->lost())
+            continue;
+        const LossReason why = s.port->lossReason();
+        closePort(channel);  // the receive thread stores what the port still held, then ends
+        DeviceStatus& d = s.device;
+        d.state = DeviceStatus::State::Lost;
+        d.lossReason = why;
+        d.reconnectedAt.reset();
+        d.awaiting = !d.path.empty() && (!reconnectAllowed_ || reconnectAllowed_());
+        if (d.awaiting) {
+            watch_.watch(channel * 10, d.path);
+            if (!d.alias.empty())
+                watch_.watch(channel * 10 + 1, d.alias);
+            tryReconnect(channel);  // it may be back already
+        }
+        changed = true;
+    }
+    for (const int key : watch_.takeAppeared()) {
+        const int channel = key / 10;
+        if ((channel == 1 || channel == 2) && state(channel).device.awaiting)
+            changed = tryReconnect(channel) || changed;
+    }
+    if (changed)
+        ++deviceVersion_;
+    return changed;
+}
+
+bool Channels::tryReconnect(int channel)
+{
+    DeviceStatus& d = state(channel).device;
+    OpenError error = OpenError::None;
+    std::unique_ptr<SerialPort> port = opener_ ? opener_(d.comNumber, error) : nullptr;
+    if (!port && !d.alias.empty() && aliasOpener_)
+        port = aliasOpener_(d.alias, error);
+    if (!port || openPort(channel, std::move(port)) != kOpened)
+        return false;  // not back yet (or not usable yet): keep waiting
+    stopWaiting(channel);
+    d.state = DeviceStatus::State::Open;
+    d.lossReason = LossReason::None;
+    d.openFailure = OpenError::None;
+    d.reconnectedAt = std::chrono::system_clock::now();
+    return true;
 }
 
 PortOpener systemPortOpener(std::filesystem::path startDirectory, std::filesystem::path consoleList)
@@ -297,7 +413,19 @@ PortOpener systemPortOpener(std::filesystem::path startDirectory, std::filesyste
         const PortResolver resolver(dir / "ports.conf", consoles);
         const std::string path = resolver.pathFor(comNumber);
         if (resolver.isConsole(path)) {
-            error = OpenError::IsConsole;
+            error = OpenError(OpenError::IsConsole, 0, path);
+            return nullptr;
+        }
+        return openPosixSerialPort(path, error);
+    };
+}
+
+PathOpener systemPathOpener(std::filesystem::path consoleList)
+{
+    return [consoles = std::move(consoleList)](const std::string& path, OpenError& error) -> std::unique_ptr<SerialPort> {
+        const PortResolver resolver(std::filesystem::path{}, consoles);
+        if (resolver.isConsole(path)) {
+            error = OpenError(OpenError::IsConsole, 0, path);
             return nullptr;
         }
         return openPosixSerialPort(path, error);

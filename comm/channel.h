@@ -4,15 +4,19 @@
 #pragma once
 
 #include "settings/settings_records.h"
+#include "platform/path_watch.h"
 #include "platform/serial_port.h"
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
+#include <string>
 #include <thread>
 
 namespace kestrane {
@@ -26,8 +30,24 @@ enum OpenResult : int {
     kPortNumberOutOfRange = 4,
 };
 
-// Opens the device behind COM n; null (with the reason) when it does not open.
+// Opens the device behind COM n; null (with the reason) when it does not open. The opener sets
+// `error.path` to the device it opened or tried, when it knows it.
 using PortOpener = std::function<std::unique_ptr<SerialPort>(int comNumber, OpenError& error)>;
+// Opens a device by its path (a stable alias of a device that came back).
+using PathOpener = std::function<std::unique_ptr<SerialPort>(const std::string& path, OpenError& error)>;
+
+// What the user is told about a channel's device. GUI thread.
+struct DeviceStatus {
+    enum class State { Closed, Open, Lost };
+    State state = State::Closed;
+    int comNumber = 0;                // of the last open
+    std::string path;                 // the device of the last open, when the opener told it
+    std::string alias;                // its /dev/serial/by-id name, when it has one
+    LossReason lossReason = LossReason::None;
+    OpenError openFailure;            // why the last open failed; kind None after a success
+    bool awaiting = false;            // lost, and watched for its return
+    std::optional<std::chrono::system_clock::time_point> reconnectedAt;  // the last reconnection
+};
 
 // Where the receive threads deliver. Called on the receive threads.
 class ReceiveSink {
@@ -89,6 +109,24 @@ public:
     // for the bytes to leave, and a close of either channel ends it.
     void relayWrite(int channel, const std::uint8_t* bytes, std::size_t count);
 
+    // ---- Lost devices (GUI thread) ----
+    // A port that finds its device gone signals `deviceEventFd`; devices watched for their
+    // return make `watchFd` readable. Whoever sees either readable calls handleDeviceEvents,
+    // which closes lost ports (after their receive thread stored what they had read), starts
+    // watching for the device, and reopens a channel whose device came back with its stored
+    // line parameters. Closing a channel (or opening it anew) stops the watch.
+    [[nodiscard]] int deviceEventFd() const { return deviceEventFd_; }
+    [[nodiscard]] int watchFd() const { return watch_.fd(); }
+    // True when anything about a device changed.
+    bool handleDeviceEvents();
+    [[nodiscard]] const DeviceStatus& device(int channel) const;
+    // Counts changes of the device statuses (opens, closes, losses, reconnections).
+    [[nodiscard]] unsigned deviceVersion() const { return deviceVersion_; }
+    // Asked when a device is lost: whether to wait for it and reopen it (default: yes).
+    void setReconnectPolicy(std::function<bool()> allowed) { reconnectAllowed_ = std::move(allowed); }
+    // Opens a device's stable alias when its configured path does not come back.
+    void setAliasOpener(PathOpener opener) { aliasOpener_ = std::move(opener); }
+
     // The flow-control code of a DCB: 1 Xon/Xoff, 2 hardware, 0 otherwise.
     static std::int32_t flowControlCode(const Dcb& dcb);
 
@@ -102,6 +140,8 @@ private:
         std::uint32_t mask = EV_RXCHAR;
         std::array<std::uint8_t, kChunksPerWake * kPieceSize> receiveBuffer{};
         std::array<std::uint8_t, 200> sampleBuffer{};  // one chunk, zero after its bytes
+        std::atomic<bool> lossPending{false};  // set by the port's loss notifier
+        DeviceStatus device;
     };
 
     State& state(int channel) { return channel == 1 ? ch1_ : ch2_; }
@@ -109,9 +149,14 @@ private:
     Dcb& dcbStore(int channel);
     CommTimeouts& timeoutStore(int channel);
     ReceiveConfig receiveConfig(int channel) const;
+    int openPort(int channel, std::unique_ptr<SerialPort> port);
+    void closePort(int channel);
+    void stopWaiting(int channel);
+    bool tryReconnect(int channel);
     int applyTo(SerialPort& port, int channel);
     int summariseFrom(SerialPort& port, int channel);
     void receiveLoop(int channel, ReceiveConfig config);
+    std::size_t receivePass(int channel, SerialPort& port, const ReceiveConfig& config, std::size_t queued);
     void deliver(int channel, const std::uint8_t* bytes, std::size_t count);
 
     Settings& settings_;
@@ -120,11 +165,18 @@ private:
     std::atomic<bool> samplingActive_{false};
     State ch1_;
     State ch2_;
+    int deviceEventFd_ = -1;
+    PathWatch watch_;
+    std::function<bool()> reconnectAllowed_;
+    PathOpener aliasOpener_;
+    unsigned deviceVersion_ = 0;
 };
 
 // The opener used by the program: COM n through ports.conf in `startDirectory`, the ttys named in
 // `consoleList` (the system's active consoles) refused.
 PortOpener systemPortOpener(std::filesystem::path startDirectory,
                             std::filesystem::path consoleList = "/sys/class/tty/console/active");
+// Opens a path as the program does, the consoles refused.
+PathOpener systemPathOpener(std::filesystem::path consoleList = "/sys/class/tty/console/active");
 
 } // namespace kestrane

@@ -1,9 +1,12 @@
 #include "platform/port_resolver.h"
 
+#include "platform/atomic_file.h"
+
 #include <sys/stat.h>
 
 #include <cctype>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -73,6 +76,53 @@ std::map<int, std::string> parsePortsConf(std::string_view text)
         entries[n] = path;
     }
     return entries;
+}
+
+namespace {
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The value of a "reconnect=" line, or nothing for any other line.
+std::optional<bool> reconnectLine(std::string line)
+{
+    if (const auto hash = line.find('#'); hash != std::string::npos)
+        line.erase(hash);
+    const auto eq = line.find('=');
+    if (eq == std::string::npos || lower(trim(line.substr(0, eq))) != "reconnect")
+        return std::nullopt;
+    const std::string v = lower(trim(line.substr(eq + 1)));
+    return !(v == "off" || v == "no" || v == "0" || v == "false");
+}
+
+} // namespace
+
+bool reconnectEnabled(std::string_view text)
+{
+    bool enabled = true;
+    std::istringstream in{std::string(text)};
+    std::string line;
+    while (std::getline(in, line))
+        if (const auto v = reconnectLine(line))
+            enabled = *v;
+    return enabled;
+}
+
+bool setReconnectEnabled(const std::filesystem::path& confFile, bool enabled)
+{
+    std::ifstream in(confFile, std::ios::binary);
+    std::string out;
+    std::string line;
+    while (std::getline(in, line))
+        if (!reconnectLine(line))
+            out += line + "\n";
+    out += enabled ? "reconnect=on\n" : "reconnect=off\n";
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(out.data());
+    return writeFileAtomically(confFile, {std::span<const std::uint8_t>(bytes, out.size())});
 }
 
 PortResolver::PortResolver(const std::filesystem::path& confFile, std::filesystem::path consoleList)

@@ -14,6 +14,13 @@ namespace kestrane {
 // key or with an empty path are skipped; a later line for the same number wins.
 [[nodiscard]] std::map<int, std::string> parsePortsConf(std::string_view text);
 
+// Whether a channel whose device was lost is opened again when the device returns: a line
+// "reconnect=off" (or no, 0, false; any case) in ports.conf turns it off; the last such line wins.
+[[nodiscard]] bool reconnectEnabled(std::string_view portsConfText);
+// Sets that line in the ports.conf at `confFile`, keeping every other line. False when the file
+// cannot be written.
+bool setReconnectEnabled(const std::filesystem::path& confFile, bool enabled);
+
 class PortResolver {
 public:
     // Reads the map from `confFile` (a missing file means no entries).

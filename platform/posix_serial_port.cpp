@@ -83,7 +83,7 @@ private:
     std::size_t size_ = 0;
 };
 
-OpenError openErrorOf(int err)
+OpenError::Kind openErrorOf(int err)
 {
     switch (err) {
     case ENOENT:
@@ -502,6 +502,8 @@ public:
     }
 
     [[nodiscard]] bool lost() const override { return lost_; }
+    [[nodiscard]] LossReason lossReason() const override { return lossReason_; }
+    void setLossNotifier(std::function<void()> notify) override { lossNotifier_ = std::move(notify); }
 
 private:
     // True when the write begun at `abortGen` was aborted (by a purge or abortWrites).
@@ -568,13 +570,21 @@ private:
         return lastTimeouts_;
     }
 
-    void markLost() { lost_ = true; }
+    void markLost(LossReason why = LossReason::HungUp)
+    {
+        bool was = false;
+        if (!lost_.compare_exchange_strong(was, true))
+            return;
+        lossReason_ = why;
+        if (lossNotifier_)
+            lossNotifier_();
+    }
 
     // A failed call: EIO means the device has gone (hang-up, unplug).
     bool failed()
     {
         if (errno == EIO)
-            markLost();
+            markLost(LossReason::IoError);
         return false;
     }
 
@@ -623,8 +633,8 @@ private:
                 continue;
             if (r < 0 && errno == EAGAIN)
                 return true;
-            // read() == 0 or EIO: the far end hung up.
-            markLost();
+            // read() == 0: the far end hung up; an error such as EIO: the device failed.
+            markLost(r == 0 ? LossReason::HungUp : LossReason::IoError);
             return false;
         }
         return true;
@@ -683,6 +693,8 @@ private:
     AbortSignal rxAbort_;
     AbortSignal txAbort_;
     std::atomic<bool> lost_{false};
+    std::atomic<LossReason> lossReason_{LossReason::None};  // set before lost_ is seen by notify
+    std::function<void()> lossNotifier_;  // set before the port is shared
     std::atomic<std::uint32_t> mask_{0};
     std::atomic<bool> xoffByUs_{false};
     std::atomic<bool> writesAborted_{false};
@@ -708,34 +720,34 @@ private:
 
 std::unique_ptr<SerialPort> openPosixSerialPort(const std::string& path, OpenError& error)
 {
-    error = OpenError::None;
+    error = OpenError(OpenError::None, 0, path);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        error = openErrorOf(errno);
+        error = OpenError(openErrorOf(errno), errno, path);
         return nullptr;
     }
-    auto fail = [&](OpenError e) -> std::unique_ptr<SerialPort> {
+    auto fail = [&](OpenError::Kind kind, int err) -> std::unique_ptr<SerialPort> {
         ::close(fd);
-        error = e;
+        error = OpenError(kind, err, path);
         return nullptr;
     };
     if (!::isatty(fd))
-        return fail(OpenError::NotATty);
+        return fail(OpenError::NotATty, errno);
     // flock catches a second open by anyone (root included, and through links); TIOCEXCL
     // also stops programs that do not look at locks.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return fail(errno == EWOULDBLOCK ? OpenError::Busy : openErrorOf(errno));
+        return fail(errno == EWOULDBLOCK ? OpenError::Busy : openErrorOf(errno), errno);
     if (::ioctl(fd, TIOCEXCL) != 0)
-        return fail(openErrorOf(errno));
+        return fail(openErrorOf(errno), errno);
 
     TermiosImage t;
     if (!readTermios(fd, t))
-        return fail(openErrorOf(errno));
+        return fail(openErrorOf(errno), errno);
     makeRaw(t);
     if (!writeTermios(fd, t)) {
         const int err = errno;
         ::ioctl(fd, TIOCNXCL);
-        return fail(openErrorOf(err));
+        return fail(openErrorOf(err), err);
     }
 
     const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -746,7 +758,7 @@ std::unique_ptr<SerialPort> openPosixSerialPort(const std::string& path, OpenErr
             if (e >= 0)
                 ::close(e);
         ::ioctl(fd, TIOCNXCL);
-        return fail(OpenError::Other);
+        return fail(OpenError::Other, EMFILE);
     }
     return std::make_unique<PosixSerialPort>(fd, wake, rxAbort, txAbort);
 }
@@ -813,9 +825,9 @@ long uucpLockHolder(const std::string& path)
 
 } // namespace
 
-std::string describeOpenError(const std::string& path, OpenError error)
+std::string describeOpenError(const std::string& path, const OpenError& error)
 {
-    switch (error) {
+    switch (error.kind) {
     case OpenError::None: return {};
     case OpenError::NotFound: return path + " is not present (unplugged, or no such device).";
     case OpenError::Busy: {
@@ -839,7 +851,10 @@ std::string describeOpenError(const std::string& path, OpenError error)
     }
     case OpenError::NotATty: return path + " is not a serial device (not a terminal).";
     case OpenError::IsConsole: return path + " is the system console and is never opened as a port.";
-    case OpenError::Other: return path + " could not be opened (no hardware behind it?).";
+    case OpenError::Other:
+        if (error.systemError != 0)
+            return path + " could not be opened: " + std::strerror(error.systemError) + ".";
+        return path + " could not be opened (no hardware behind it?).";
     }
     return {};
 }

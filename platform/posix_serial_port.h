@@ -13,6 +13,6 @@ namespace kestrane {
 std::unique_ptr<SerialPort> openPosixSerialPort(const std::string& path, OpenError& error);
 
 // A short text for an open error, naming the device (e.g. the group to join on EACCES).
-std::string describeOpenError(const std::string& path, OpenError error);
+std::string describeOpenError(const std::string& path, const OpenError& error);
 
 } // namespace kestrane

@@ -10,13 +10,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace kestrane {
 
-// Why an open failed; the channel turns every kind into its "does not open" result.
-enum class OpenError { None, NotFound, Busy, PermissionDenied, NotATty, IsConsole, Other };
+// Why an open failed, kept whole so the user can be told: the kind (the channel turns every
+// kind into its "does not open" result), the system's error number of the failing call, and the
+// device path. An opener also fills `path` when the open succeeds. Compares equal to its kind.
+struct OpenError {
+    enum Kind { None, NotFound, Busy, PermissionDenied, NotATty, IsConsole, Other };
+
+    Kind kind = None;
+    int systemError = 0;  // errno, 0 when no system call failed
+    std::string path;
+
+    OpenError(Kind k = None, int error = 0, std::string device = {})  // NOLINT: a kind converts
+        : kind(k), systemError(error), path(std::move(device))
+    {
+    }
+    bool operator==(Kind k) const { return kind == k; }
+};
+
+// How a port was lost.
+enum class LossReason {
+    None,
+    HungUp,   // the device went away (USB unplug) or the far end closed
+    IoError,  // the device failed an operation with an I/O error
+};
 
 // Result of a read or write that may run into its time-outs.
 enum class IoStatus {
@@ -79,6 +102,10 @@ public:
     // True once the device has gone away (hang-up, unplug): every operation then fails, except
     // that reads deliver what the port had already taken from the device.
     [[nodiscard]] virtual bool lost() const = 0;
+    [[nodiscard]] virtual LossReason lossReason() const = 0;
+    // `notify` is called once, on whichever thread finds the port lost (set before the port is
+    // shared; it must be quick and must not call back into the port).
+    virtual void setLossNotifier(std::function<void()> notify) = 0;
 };
 
 } // namespace kestrane

@@ -98,9 +98,16 @@ void FakeSerialPort::setStateHook(std::function<void()> hook)
 
 void FakeSerialPort::hangUp()
 {
-    std::lock_guard l(m_);
-    lost_ = true;
-    cv_.notify_all();
+    std::function<void()> notify;
+    {
+        std::lock_guard l(m_);
+        if (!lost_)
+            notify = lossNotifier_;
+        lost_ = true;
+        cv_.notify_all();
+    }
+    if (notify)
+        notify();
 }
 
 // ---- What the program did ----
@@ -479,6 +486,18 @@ bool FakeSerialPort::lost() const
 {
     std::lock_guard l(m_);
     return lost_;
+}
+
+LossReason FakeSerialPort::lossReason() const
+{
+    std::lock_guard l(m_);
+    return lost_ ? LossReason::HungUp : LossReason::None;
+}
+
+void FakeSerialPort::setLossNotifier(std::function<void()> notify)
+{
+    std::lock_guard l(m_);
+    lossNotifier_ = std::move(notify);
 }
 
 } // namespace kestrane::test

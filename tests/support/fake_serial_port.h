@@ -96,6 +96,8 @@ public:
     bool escapeCommFunction(int function) override;
     bool purgeComm(std::uint32_t flags) override;
     [[nodiscard]] bool lost() const override;
+    [[nodiscard]] LossReason lossReason() const override;
+    void setLossNotifier(std::function<void()> notify) override;
 
 private:
     std::size_t takeLocked(std::uint8_t* buf, std::size_t n);
@@ -113,6 +115,7 @@ private:
     int maskCalls_ = 0;
     bool wake_ = false;
     bool lost_ = false;
+    std::function<void()> lossNotifier_;
     int waiters_ = 0;
     int blockedWriters_ = 0;
 

@@ -1,0 +1,214 @@
+// A device that goes away and comes back, on pty pairs reached through a symbolic link (as
+// ports.conf may name one): the loss is reported with what arrived before it stored, sends fail
+// at once, the relay in the other direction goes on, and the channel reopens by itself with its
+// stored line parameters when the link leads to a device again.
+#include "app/app_core.h"
+#include "comm/channel.h"
+#include "comm/transmit.h"
+#include "support/pty_pair.h"
+#include "support/temp_dir.h"
+
+#include <poll.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+namespace kestrane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PtyPair;
+using test::TempDir;
+using State = DeviceStatus::State;
+
+std::string storedText(AppCore& core)
+{
+    TrafficBuffer& t = core.traffic();
+    DisplayInterlock::Guard g(t.interlock(), DisplayInterlock::Producer::Transmit);
+    const auto n = t.storedLength.load();
+    return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
+}
+
+std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// Plays the GUI: waits on the two device descriptors (never polling fast) and handles what they
+// report until `done` holds.
+template <typename Pred>
+bool handleUntil(Channels& ch, Pred done, std::chrono::milliseconds timeout = 5s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left <= 0ms)
+            return false;
+        pollfd p[2] = {{ch.deviceEventFd(), POLLIN, 0}, {ch.watchFd(), POLLIN, 0}};
+        if (::poll(p, 2, static_cast<int>(std::min<std::int64_t>(left.count(), 100))) > 0)
+            ch.handleDeviceEvents();
+    }
+    return true;
+}
+
+// Points the link at `target` in one step, as udev replaces a by-id link.
+void pointLink(const std::filesystem::path& link, const std::string& target)
+{
+    const auto tmp = link.string() + ".new";
+    std::filesystem::remove(tmp);
+    std::filesystem::create_symlink(target, tmp);
+    std::filesystem::rename(tmp, link);
+}
+
+// CH1 on a link to a pty pair, CH2 (relay) on a pty pair of its own.
+struct LinkedPorts {
+    TempDir dir;
+    std::unique_ptr<PtyPair> far1 = std::make_unique<PtyPair>();
+    PtyPair far2;
+    std::filesystem::path link = dir / "ttyUSB-link";
+    std::unique_ptr<AppCore> core;
+
+    // CH1's reads wait for a full chunk within a long receive gap, so a hang-up can come while
+    // bytes are already read.
+    static constexpr CommTimeouts kCh1Timeouts{0, 0, 0, 3, 400};
+
+    explicit LinkedPorts(const std::string& extraConf = {})
+    {
+        std::filesystem::create_symlink(far1->slavePath(), link);
+        std::ofstream(dir / "ports.conf") << "COM1=" << link.string() << "\nCOM2=" << far2.slavePath() << "\n"
+                                          << extraConf;
+        core = std::make_unique<AppCore>(dir.path());
+        Settings& s = core->settings();
+        s.record.ch2Mode = Ch2Mode::MonitorRelay;
+        s.record.ch2ComNumber = 2;
+        s.lineParams.ch1Dcb.BaudRate = 19200;
+        s.lineParams.ch1Dcb.EvtChar = '#';
+        s.lineParams.ch1Timeouts = kCh1Timeouts;
+        s.record.ch1RxGapMs = 5000;
+        core->applySettings();
+        core->traffic().clearTraffic();
+        EXPECT_EQ(channels().openChannel(1, 1), kOpened);
+        EXPECT_EQ(channels().openChannel(2, 2), kOpened);
+    }
+    Channels& channels() { return core->channels(); }
+    const DeviceStatus& device1() { return channels().device(1); }
+};
+
+TEST(DeviceLoss, ReportedWithTheBytesBeforeItThenTheDeviceIsTakenBackWhenItReturns)
+{
+    LinkedPorts p;
+    EXPECT_EQ(p.device1().state, State::Open);
+    EXPECT_EQ(p.device1().path, p.link.string());
+
+    p.far1->send("before last");
+    std::this_thread::sleep_for(300ms);  // read, but the read waits for more
+    p.far1->closeMaster();  // unplugged
+    const auto lostAt = std::chrono::steady_clock::now();
+    ASSERT_TRUE(handleUntil(p.channels(), [&] { return p.device1().state == State::Lost; }));
+    EXPECT_LT(std::chrono::steady_clock::now() - lostAt, 2s) << "the loss is heard at once, not by polling";
+    EXPECT_EQ(p.device1().lossReason, LossReason::HungUp);
+    EXPECT_TRUE(p.device1().awaiting);
+    EXPECT_FALSE(p.channels().running(1));
+    EXPECT_EQ(storedText(*p.core), "before last");
+
+    // While it is away: a send fails at once, CH2 goes on receiving, nothing wakes us up.
+    const auto sendAt = std::chrono::steady_clock::now();
+    EXPECT_EQ(p.core->transmit(1, bytes("x")), kWriteFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - sendAt, 500ms);
+    p.far2.send("still");
+    ASSERT_TRUE(handleUntil(p.channels(), [&] { return storedText(*p.core) == "before laststill"; }));
+    pollfd idle[2] = {{p.channels().deviceEventFd(), POLLIN, 0}, {p.channels().watchFd(), POLLIN, 0}};
+    EXPECT_EQ(::poll(idle, 2, 300), 0) << "nothing to do while the device stays away";
+
+    // Plugged in again (another pty behind the same name).
+    PtyPair back;
+    pointLink(p.link, back.slavePath());
+    ASSERT_TRUE(handleUntil(p.channels(), [&] { return p.device1().state == State::Open; }));
+    EXPECT_TRUE(p.device1().reconnectedAt.has_value());
+    EXPECT_FALSE(p.device1().awaiting);
+    EXPECT_TRUE(p.channels().running(1));
+
+    // The stored line parameters are on the device again.
+    SerialPort* port = p.channels().port(1);
+    ASSERT_NE(port, nullptr);
+    Dcb dcb;
+    ASSERT_TRUE(port->getCommState(dcb));
+    EXPECT_EQ(dcb.BaudRate, 19200u);
+    EXPECT_EQ(dcb.EvtChar, '#');
+    EXPECT_EQ(dcb, p.core->settings().lineParams.ch1Dcb);
+    CommTimeouts t;
+    ASSERT_TRUE(port->getCommTimeouts(t));
+    EXPECT_EQ(t, LinkedPorts::kCh1Timeouts);
+
+    // Bytes from the new far end are stored and relayed, and the relay runs both ways again.
+    back.send(std::string(100, 'a'));  // one full chunk: the read completes at once
+    // (CH2's far end also got what CH1 relayed before the loss.)
+    EXPECT_EQ(p.far2.receive(111, 5s), bytes("before last" + std::string(100, 'a')));
+    EXPECT_EQ(storedText(*p.core), "before laststill" + std::string(100, 'a'));
+    p.far2.send("home");
+    EXPECT_EQ(back.receive(4, 5s), bytes("home"));
+}
+
+TEST(DeviceLoss, TheRelayTowardsTheLostDeviceNeverBlocksTheOtherDirection)
+{
+    LinkedPorts p;
+    p.far1->closeMaster();
+    ASSERT_TRUE(handleUntil(p.channels(), [&] { return p.device1().state == State::Lost; }));
+    // A steady stream into CH2, all of it meant for the lost CH1.
+    std::string all;
+    for (int i = 0; i < 50; ++i) {
+        const std::string piece = "piece" + std::to_string(i) + ";";
+        p.far2.send(piece);
+        all += piece;
+    }
+    ASSERT_TRUE(handleUntil(p.channels(), [&] { return storedText(*p.core) == all; }));
+}
+
+TEST(DeviceLoss, WithReconnectionSwitchedOffTheChannelStaysClosed)
+{
+    LinkedPorts p("reconnect=off\n");
+    p.far1->closeMaster();
+    ASSERT_TRUE(handleUntil(p.channels(), [&] { return p.device1().state == State::Lost; }));
+    EXPECT_FALSE(p.device1().awaiting);
+    PtyPair back;
+    pointLink(p.link, back.slavePath());
+    EXPECT_FALSE(handleUntil(p.channels(), [&] { return p.device1().state == State::Open; }, 500ms));
+}
+
+TEST(DeviceLoss, ClosingTheChannelStopsWaitingForTheDevice)
+{
+    LinkedPorts p;
+    p.far1->closeMaster();
+    ASSERT_TRUE(handleUntil(p.channels(), [&] { return p.device1().state == State::Lost; }));
+    ASSERT_TRUE(p.device1().awaiting);
+    p.channels().closeChannel(1);
+    EXPECT_EQ(p.device1().state, State::Closed);
+    EXPECT_FALSE(p.device1().awaiting);
+    PtyPair back;
+    pointLink(p.link, back.slavePath());
+    EXPECT_FALSE(handleUntil(p.channels(), [&] { return p.channels().running(1); }, 500ms));
+}
+
+TEST(DeviceOpen, AFailedOpenKeepsTheReasonTheSystemErrorAndThePath)
+{
+    TempDir dir;
+    std::ofstream(dir / "ports.conf") << "COM3=" << (dir / "nothing-here").string() << "\n";
+    Settings settings;
+    Channels channels(settings, systemPortOpener(dir.path()));
+    const unsigned before = channels.deviceVersion();
+    EXPECT_EQ(channels.openChannel(1, 3), kPortWillNotOpen);
+    const DeviceStatus& d = channels.device(1);
+    EXPECT_EQ(d.openFailure.kind, OpenError::NotFound);
+    EXPECT_EQ(d.openFailure.systemError, ENOENT);
+    EXPECT_EQ(d.openFailure.path, (dir / "nothing-here").string());
+    EXPECT_EQ(d.state, State::Closed);
+    EXPECT_NE(channels.deviceVersion(), before);
+
+    PtyPair pty;
+    std::ofstream(dir / "ports.conf") << "COM3=" << pty.slavePath() << "\n";
+    EXPECT_EQ(channels.openChannel(1, 3), kOpened);
+    EXPECT_EQ(channels.device(1).openFailure.kind, OpenError::None);
+    EXPECT_EQ(channels.device(1).state, State::Open);
+}
+
+} // namespace
+} // namespace kestrane

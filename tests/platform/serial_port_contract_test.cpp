@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
 
 namespace kestrane {
@@ -425,6 +426,28 @@ TYPED_TEST(SerialPortContract, BytesTakenBeforeAHangUpAreStillReadThenReadsFail)
     EXPECT_EQ(r.status, IoStatus::Ok);
     EXPECT_EQ(r.bytes, "last words");
     EXPECT_EQ(this->read(100, 2000).status, IoStatus::Failed);
+}
+
+TYPED_TEST(SerialPortContract, TheLossIsReportedOnceWithItsReason)
+{
+    std::atomic<int> calls{0};
+    this->port().setLossNotifier([&] { ++calls; });
+    this->settleMask(EV_RXCHAR);
+    bool ok = true;
+    std::uint32_t ev = 0;
+    ProbeThread t = this->waiter(ok, ev);
+    ASSERT_TRUE(t.waitUntilAsleep());
+    EXPECT_EQ(this->port().lossReason(), LossReason::None);
+    this->h.hangUp();
+    // Heard by the waiting thread itself, without anyone asking the port.
+    ASSERT_TRUE(eventually([&] { return calls.load() == 1; }));
+    EXPECT_EQ(this->port().lossReason(), LossReason::HungUp);
+    std::uint8_t b[4];
+    std::size_t n = 0;
+    EXPECT_EQ(this->port().write(b, 4, n), IoStatus::Failed);
+    EXPECT_EQ(calls.load(), 1);
+    this->port().setCommMask(EV_RXCHAR);
+    ASSERT_TRUE(t.joinWithin(2000ms));
 }
 
 TYPED_TEST(SerialPortContract, AHangUpEndsABlockedRead)

@@ -2,6 +2,7 @@
 
 #include "app/command_ids.h"
 #include "app/app_core.h"
+#include "app/device_field.h"
 #include "app/macro_commands.h"
 #include "app/menu_tree.h"
 #include "app/sampling_commands.h"
@@ -287,6 +288,8 @@ MainFrame::MainFrame(TDrawWindow* client, QWidget* parent) : QMainWindow(parent)
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("statusText"));
     statusBar()->addWidget(status_, 1);
+    deviceField_ = new DeviceField(client_->core(), this);
+    statusBar()->addPermanentWidget(deviceField_);
     statusBar()->setSizeGripEnabled(true);
     connect(client_, &TDrawWindow::statusTextChanged, status_, &QLabel::setText);
 }
@@ -348,6 +351,8 @@ void MainFrame::refreshMenu(QMenu* menu)
 
 void MainFrame::refreshMenuBarCommands()
 {
+    if (deviceField_)
+        deviceField_->refresh();  // after every command and timer tick: opens and closes show at once
     for (QAction* a : barCommands_)
         a->setEnabled(client_->commands().isEnabled(a->data().toInt()));
 }

@@ -24,6 +24,7 @@ class QAction;
 namespace kestrane {
 
 class AppCore;
+class DeviceField;
 class SendingCommands;
 class StartupView;
 class TrafficView;
@@ -111,6 +112,8 @@ public:
 
     [[nodiscard]] TDrawWindow* client() const { return client_; }
     [[nodiscard]] QString statusText() const;
+    // The second status field: lost devices, reconnections, why a port did not open.
+    [[nodiscard]] DeviceField* deviceField() const { return deviceField_; }
     // The QAction of a command id (the first one, for ids that appear twice), or null.
     [[nodiscard]] QAction* action(int id) const;
     // Re-evaluates the enabling tests of the commands on the menu bar itself.
@@ -127,6 +130,7 @@ private:
 
     TDrawWindow* client_;
     QLabel* status_ = nullptr;
+    DeviceField* deviceField_ = nullptr;
     QList<QAction*> barCommands_;
 };
 

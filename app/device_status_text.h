@@ -1,0 +1,19 @@
+// The second field of the status bar: what happened to the channels' devices (lost, waited
+// for, reconnected) and why a port did not open. The Part's status text beside it is untouched.
+#pragma once
+
+#include "comm/channel.h"
+
+#include <QString>
+
+namespace kestrane {
+
+struct DeviceFieldText {
+    QString text;
+    bool warning = false;  // shown in the warning colour
+};
+
+// `ch2Used`: CH2's piece is left out while CH2 is not used.
+DeviceFieldText deviceFieldText(const DeviceStatus& ch1, const DeviceStatus& ch2, bool ch2Used);
+
+} // namespace kestrane

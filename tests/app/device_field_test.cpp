@@ -1,0 +1,90 @@
+// The device field in the real window: a device unplugged behind its link shows as a warning
+// within a second, then, plugged in again, as a reconnection; the Part's status text stays.
+#include "app/app_core.h"
+#include "app/device_field.h"
+#include "app/draw_app.h"
+#include "app/main_window.h"
+#include "support/pty_pair.h"
+#include "support/temp_dir.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace kestrane {
+namespace {
+
+using test::PtyPair;
+using test::TempDir;
+
+bool processUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+TEST(DeviceField, ShowsTheLossThenTheReconnection)
+{
+    TempDir dir;
+    auto far = std::make_unique<PtyPair>();
+    const auto link = dir / "ttyUSB-link";
+    std::filesystem::create_symlink(far->slavePath(), link);
+    std::ofstream(dir / "ports.conf") << "COM1=" << link.string() << "\n";
+    AppCore core(dir.path());
+    core.loadStartupSize();
+    TDrawApp app(core);
+    app.initMainWindow(false);
+    app.frame()->show();
+    app.frame()->client()->setUp();
+    DeviceField* field = app.frame()->deviceField();
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(core.channels().running(1));
+    EXPECT_TRUE(field->text().isEmpty());
+    const QString partStatus = app.frame()->statusText();
+
+    far->closeMaster();
+    QElapsedTimer lostAt;
+    lostAt.start();
+    ASSERT_TRUE(processUntil([&] { return field->warning(); }));
+    EXPECT_LT(lostAt.elapsed(), 1500);
+    EXPECT_NE(field->text().indexOf(QString::fromStdString(link.string())), -1) << field->text().toStdString();
+    EXPECT_TRUE(field->isVisible());
+    EXPECT_EQ(app.frame()->statusText(), partStatus);
+
+    PtyPair back;
+    const auto tmp = dir / "tmp-link";
+    std::filesystem::create_symlink(back.slavePath(), tmp);
+    std::filesystem::rename(tmp, link);
+    ASSERT_TRUE(processUntil([&] { return !field->warning() && core.channels().running(1); }));
+    EXPECT_NE(field->text().indexOf(QStringLiteral("再接続しました")), -1) << field->text().toStdString();
+    app.frame()->close();
+}
+
+TEST(DeviceField, SaysWhyAPortDidNotOpenAtStartUp)
+{
+    TempDir dir;
+    std::ofstream(dir / "ports.conf") << "COM1=" << (dir / "ttyUSB-missing").string() << "\n";
+    AppCore core(dir.path());
+    core.loadStartupSize();
+    TDrawApp app(core);
+    app.initMainWindow(false);
+    app.frame()->show();
+    app.frame()->client()->setUp();
+    app.frame()->refreshMenuBarCommands();
+    DeviceField* field = app.frame()->deviceField();
+    EXPECT_TRUE(field->warning());
+    EXPECT_NE(field->text().indexOf(QStringLiteral("is not present")), -1) << field->text().toStdString();
+    app.frame()->close();
+}
+
+} // namespace
+} // namespace kestrane

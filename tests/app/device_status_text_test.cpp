@@ -1,0 +1,83 @@
+// The device field's text: losses with their reason, whether the device is waited for, why a
+// port did not open, a reconnection note; CH2 left out while unused.
+#include "app/device_status_text.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrane {
+namespace {
+
+using State = DeviceStatus::State;
+
+DeviceStatus lost(LossReason why, bool awaiting)
+{
+    DeviceStatus d;
+    d.state = State::Lost;
+    d.comNumber = 3;
+    d.path = "/dev/ttyUSB0";
+    d.lossReason = why;
+    d.awaiting = awaiting;
+    return d;
+}
+
+TEST(DeviceFieldText, NothingToSayForOpenOrClosedChannels)
+{
+    DeviceStatus open;
+    open.state = State::Open;
+    const auto t = deviceFieldText(open, DeviceStatus{}, true);
+    EXPECT_TRUE(t.text.isEmpty());
+    EXPECT_FALSE(t.warning);
+}
+
+TEST(DeviceFieldText, ALostDeviceNamesChannelPathAndReason)
+{
+    struct Case {
+        DeviceStatus d;
+        const char* reason;
+        const char* waiting;
+    };
+    const Case cases[] = {
+        {lost(LossReason::HungUp, true), "取り外されました", "戻るのを待っています。"},
+        {lost(LossReason::IoError, false), "I/Oエラー", "自動再接続はしません。"},
+    };
+    for (const Case& c : cases) {
+        const auto t = deviceFieldText(c.d, DeviceStatus{}, false);
+        const std::string s = t.text.toStdString();
+        EXPECT_EQ(s.rfind("CH1: /dev/ttyUSB0", 0), 0u) << s;
+        EXPECT_NE(s.find(c.reason), std::string::npos) << s;
+        EXPECT_NE(s.find(c.waiting), std::string::npos) << s;
+        EXPECT_TRUE(t.warning);
+    }
+}
+
+TEST(DeviceFieldText, AFailedOpenSaysWhyAndChannelTwoOnlyWhenUsed)
+{
+    DeviceStatus refused;
+    refused.comNumber = 2;
+    refused.openFailure = OpenError(OpenError::Busy, EBUSY, "/dev/ttyACM0");
+    const auto unused = deviceFieldText(DeviceStatus{}, refused, false);
+    EXPECT_TRUE(unused.text.isEmpty());
+    const auto used = deviceFieldText(DeviceStatus{}, refused, true);
+    EXPECT_NE(used.text.toStdString().find("CH2: /dev/ttyACM0 is in use by another program"), std::string::npos)
+        << used.text.toStdString();
+    EXPECT_TRUE(used.warning);
+
+    // Both channels at once.
+    const auto both = deviceFieldText(lost(LossReason::HungUp, true), refused, true);
+    EXPECT_NE(both.text.indexOf(QStringLiteral("CH1:")), -1);
+    EXPECT_NE(both.text.indexOf(QStringLiteral("CH2:")), -1);
+}
+
+TEST(DeviceFieldText, AReconnectionIsANoteNotAWarning)
+{
+    DeviceStatus back;
+    back.state = State::Open;
+    back.path = "/dev/ttyUSB0";
+    back.reconnectedAt = std::chrono::system_clock::now();
+    const auto t = deviceFieldText(back, DeviceStatus{}, false);
+    EXPECT_NE(t.text.indexOf(QStringLiteral("再接続しました")), -1);
+    EXPECT_FALSE(t.warning);
+}
+
+} // namespace
+} // namespace kestrane

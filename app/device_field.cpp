@@ -45,6 +45,7 @@ void DeviceField::show(bool force)
     const DeviceFieldText t = deviceFieldText(channels.device(1), channels.device(2),
                                               core_.settings().record.ch2Mode != Ch2Mode::NotUsed);
     setText(t.text);
+    setToolTip(t.detail);
     warning_ = t.warning;
     setStyleSheet(warning_ ? QStringLiteral("QLabel { background-color: #ffc857; color: #000000; padding: 0 4px; }")
                            : QString());

@@ -9,7 +9,8 @@
 namespace kestrane {
 
 struct DeviceFieldText {
-    QString text;
+    QString text;          // short: a device by its file name
+    QString detail;        // the same with whole paths, for the tooltip
     bool warning = false;  // shown in the warning colour
 };
 

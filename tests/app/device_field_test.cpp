@@ -56,7 +56,7 @@ TEST(DeviceField, ShowsTheLossThenTheReconnection)
     lostAt.start();
     ASSERT_TRUE(processUntil([&] { return field->warning(); }));
     EXPECT_LT(lostAt.elapsed(), 1500);
-    EXPECT_NE(field->text().indexOf(QString::fromStdString(link.string())), -1) << field->text().toStdString();
+    EXPECT_NE(field->toolTip().indexOf(QString::fromStdString(link.string())), -1) << field->toolTip().toStdString();
     EXPECT_TRUE(field->isVisible());
     EXPECT_EQ(app.frame()->statusText(), partStatus);
 

@@ -43,7 +43,8 @@ TEST(DeviceFieldText, ALostDeviceNamesChannelPathAndReason)
     for (const Case& c : cases) {
         const auto t = deviceFieldText(c.d, DeviceStatus{}, false);
         const std::string s = t.text.toStdString();
-        EXPECT_EQ(s.rfind("CH1: /dev/ttyUSB0", 0), 0u) << s;
+        EXPECT_EQ(s.rfind("CH1: ttyUSB0", 0), 0u) << s;
+        EXPECT_EQ(t.detail.toStdString().rfind("CH1: /dev/ttyUSB0", 0), 0u) << "the whole path in the detail";
         EXPECT_NE(s.find(c.reason), std::string::npos) << s;
         EXPECT_NE(s.find(c.waiting), std::string::npos) << s;
         EXPECT_TRUE(t.warning);
@@ -58,8 +59,9 @@ TEST(DeviceFieldText, AFailedOpenSaysWhyAndChannelTwoOnlyWhenUsed)
     const auto unused = deviceFieldText(DeviceStatus{}, refused, false);
     EXPECT_TRUE(unused.text.isEmpty());
     const auto used = deviceFieldText(DeviceStatus{}, refused, true);
-    EXPECT_NE(used.text.toStdString().find("CH2: /dev/ttyACM0 is in use by another program"), std::string::npos)
+    EXPECT_NE(used.text.toStdString().find("CH2: ttyACM0 is in use by another program"), std::string::npos)
         << used.text.toStdString();
+    EXPECT_NE(used.detail.toStdString().find("/dev/ttyACM0 is in use"), std::string::npos);
     EXPECT_TRUE(used.warning);
 
     // Both channels at once.

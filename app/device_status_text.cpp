@@ -3,45 +3,70 @@
 #include "platform/posix_serial_port.h"
 
 #include <QDateTime>
+#include <QStringList>
 
 #include <filesystem>
-#include <QStringList>
 
 namespace kestrane {
 
 namespace {
 
-QString lossText(LossReason why)
+QString lossText(LossReason why, bool whole)
 {
-    switch (why) {
-    case LossReason::IoError: return QStringLiteral("I/Oエラー");
-    case LossReason::HungUp:
-    case LossReason::None: break;
-    }
-    return QStringLiteral("取り外されました");
+    if (why == LossReason::IoError)
+        return QStringLiteral("I/Oエラー");
+    return whole ? QStringLiteral("取り外されました") : QStringLiteral("取り外し");
 }
 
-// One channel's piece, or empty when there is nothing to say. `whole`: whole paths.
+QString refusalText(OpenError::Kind kind)
+{
+    switch (kind) {
+    case OpenError::NotFound: return QStringLiteral("ありません");
+    case OpenError::Busy: return QStringLiteral("他のプログラムが使用中");
+    case OpenError::PermissionDenied: return QStringLiteral("権限がありません");
+    case OpenError::NotATty: return QStringLiteral("シリアル機器ではありません");
+    case OpenError::IsConsole: return QStringLiteral("システムコンソールです");
+    case OpenError::None:
+    case OpenError::Other: break;
+    }
+    return QStringLiteral("開けません");
+}
+
+// One channel's piece, or empty when there is nothing to say: short (the device by its file
+// name) or whole (whole paths and sentences, for the tooltip).
 DeviceFieldText piece(int channel, const DeviceStatus& d, bool whole)
 {
     const QString ch = QStringLiteral("CH%1: ").arg(channel);
-    const std::string shown = whole ? d.path : std::filesystem::path(d.path).filename().string();
-    const QString device = d.path.empty() ? QStringLiteral("COM%1").arg(d.comNumber) : QString::fromStdString(shown);
+    auto name = [&](const std::string& path) {
+        if (path.empty())
+            return QStringLiteral("COM%1").arg(d.comNumber);
+        return QString::fromStdString(whole ? path : std::filesystem::path(path).filename().string());
+    };
     if (d.state == DeviceStatus::State::Lost) {
-        QString text = ch + QStringLiteral("%1 との接続が切れました（%2）。").arg(device, lossText(d.lossReason));
-        text += d.awaiting ? QStringLiteral("戻るのを待っています。") : QStringLiteral("自動再接続はしません。");
-        return {text, {}, true};
+        if (whole)
+            return {ch + QStringLiteral("%1 との接続が切れました（%2）。").arg(name(d.path), lossText(d.lossReason, true))
+                        + (d.awaiting ? QStringLiteral("戻るのを待っています。") : QStringLiteral("自動再接続はしません。")),
+                    {}, true};
+        return {ch + QStringLiteral("%1 切断（%2）%3")
+                         .arg(name(d.path), lossText(d.lossReason, false),
+                              d.awaiting ? QStringLiteral("再接続待ち") : QStringLiteral("再接続なし")),
+                {}, true};
     }
     if (d.state == DeviceStatus::State::Closed && d.openFailure.kind != OpenError::None) {
-        std::string path = d.openFailure.path.empty() ? device.toStdString() : d.openFailure.path;
-        if (!whole)
-            path = std::filesystem::path(path).filename().string();
-        return {ch + QString::fromStdString(describeOpenError(path, d.openFailure)), {}, true};
+        const std::string path = d.openFailure.path.empty() ? d.path : d.openFailure.path;
+        if (whole)
+            return {ch + QString::fromStdString(describeOpenError(path.empty() ? name(path).toStdString() : path,
+                                                                  d.openFailure)),
+                    {}, true};
+        return {ch + QStringLiteral("%1 %2").arg(name(path), refusalText(d.openFailure.kind)), {}, true};
     }
     if (d.state == DeviceStatus::State::Open && d.reconnectedAt) {
-        const QDateTime at = QDateTime::fromSecsSinceEpoch(
-            std::chrono::duration_cast<std::chrono::seconds>(d.reconnectedAt->time_since_epoch()).count());
-        return {ch + QStringLiteral("%1 に再接続しました。").arg(at.toString(QStringLiteral("HH:mm:ss"))), {}, false};
+        const QString at = QDateTime::fromSecsSinceEpoch(
+                               std::chrono::duration_cast<std::chrono::seconds>(d.reconnectedAt->time_since_epoch()).count())
+                               .toString(QStringLiteral("HH:mm:ss"));
+        if (whole)
+            return {ch + QStringLiteral("%1 に %2 に再接続しました。").arg(name(d.path), at), {}, false};
+        return {ch + QStringLiteral("%1 再接続").arg(at), {}, false};
     }
     return {};
 }

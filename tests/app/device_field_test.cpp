@@ -65,7 +65,7 @@ TEST(DeviceField, ShowsTheLossThenTheReconnection)
     std::filesystem::create_symlink(back.slavePath(), tmp);
     std::filesystem::rename(tmp, link);
     ASSERT_TRUE(processUntil([&] { return !field->warning() && core.channels().running(1); }));
-    EXPECT_NE(field->text().indexOf(QStringLiteral("再接続しました")), -1) << field->text().toStdString();
+    EXPECT_NE(field->text().indexOf(QStringLiteral("再接続")), -1) << field->text().toStdString();
     app.frame()->close();
 }
 
@@ -82,7 +82,8 @@ TEST(DeviceField, SaysWhyAPortDidNotOpenAtStartUp)
     app.frame()->refreshMenuBarCommands();
     DeviceField* field = app.frame()->deviceField();
     EXPECT_TRUE(field->warning());
-    EXPECT_NE(field->text().indexOf(QStringLiteral("is not present")), -1) << field->text().toStdString();
+    EXPECT_NE(field->text().indexOf(QStringLiteral("ttyUSB-missing ありません")), -1) << field->text().toStdString();
+    EXPECT_NE(field->toolTip().indexOf(QStringLiteral("is not present")), -1) << field->toolTip().toStdString();
     app.frame()->close();
 }
 

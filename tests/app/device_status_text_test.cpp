@@ -35,16 +35,18 @@ TEST(DeviceFieldText, ALostDeviceNamesChannelPathAndReason)
         DeviceStatus d;
         const char* reason;
         const char* waiting;
+        const char* detail;
     };
     const Case cases[] = {
-        {lost(LossReason::HungUp, true), "取り外されました", "戻るのを待っています。"},
-        {lost(LossReason::IoError, false), "I/Oエラー", "自動再接続はしません。"},
+        {lost(LossReason::HungUp, true), "取り外し", "再接続待ち", "取り外されました）。戻るのを待っています。"},
+        {lost(LossReason::IoError, false), "I/Oエラー", "再接続なし", "I/Oエラー）。自動再接続はしません。"},
     };
     for (const Case& c : cases) {
         const auto t = deviceFieldText(c.d, DeviceStatus{}, false);
         const std::string s = t.text.toStdString();
         EXPECT_EQ(s.rfind("CH1: ttyUSB0", 0), 0u) << s;
         EXPECT_EQ(t.detail.toStdString().rfind("CH1: /dev/ttyUSB0", 0), 0u) << "the whole path in the detail";
+        EXPECT_NE(t.detail.toStdString().find(c.detail), std::string::npos) << t.detail.toStdString();
         EXPECT_NE(s.find(c.reason), std::string::npos) << s;
         EXPECT_NE(s.find(c.waiting), std::string::npos) << s;
         EXPECT_TRUE(t.warning);
@@ -59,8 +61,7 @@ TEST(DeviceFieldText, AFailedOpenSaysWhyAndChannelTwoOnlyWhenUsed)
     const auto unused = deviceFieldText(DeviceStatus{}, refused, false);
     EXPECT_TRUE(unused.text.isEmpty());
     const auto used = deviceFieldText(DeviceStatus{}, refused, true);
-    EXPECT_NE(used.text.toStdString().find("CH2: ttyACM0 is in use by another program"), std::string::npos)
-        << used.text.toStdString();
+    EXPECT_EQ(used.text.toStdString(), "CH2: ttyACM0 他のプログラムが使用中");
     EXPECT_NE(used.detail.toStdString().find("/dev/ttyACM0 is in use"), std::string::npos);
     EXPECT_TRUE(used.warning);
 
@@ -77,7 +78,8 @@ TEST(DeviceFieldText, AReconnectionIsANoteNotAWarning)
     back.path = "/dev/ttyUSB0";
     back.reconnectedAt = std::chrono::system_clock::now();
     const auto t = deviceFieldText(back, DeviceStatus{}, false);
-    EXPECT_NE(t.text.indexOf(QStringLiteral("再接続しました")), -1);
+    EXPECT_NE(t.text.indexOf(QStringLiteral("再接続")), -1);
+    EXPECT_NE(t.detail.indexOf(QStringLiteral("/dev/ttyUSB0 に")), -1);
     EXPECT_FALSE(t.warning);
 }
 

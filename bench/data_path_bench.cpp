@@ -97,7 +97,6 @@ std::vector<std::pair<std::string, double>> threadCpuSeconds(pid_t pid)
     for (const auto& t : std::filesystem::directory_iterator(tasks, ec)) {
         std::string name;
         std::getline(std::ifstream(t.path() / "comm"), name);
-        const auto tid = static_cast<pid_t>(std::stol(t.path().filename().string()));
         std::ifstream in(t.path() / "stat");
         std::string line;
         std::getline(in, line);
@@ -110,7 +109,6 @@ std::vector<std::pair<std::string, double>> threadCpuSeconds(pid_t pid)
         for (int i = 3; i <= 15 && rest >> field; ++i)
             if (i == 14 || i == 15)
                 ticks += std::stoull(field);
-        (void)tid;
         out.emplace_back(name, static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK)));
     }
     return out;
@@ -366,8 +364,11 @@ int main(int argc, char* argv[])
     // Optional: the program to measure, then a word that picks the rows to run ("low", "socat").
     const std::string exe = argc > 1 && argv[1][0] ? argv[1] : KESTRANE_EXE;
     const std::string only = argc > 2 ? argv[2] : "";
-    std::vector<Row> rows = {{"kestrane, fast display"}, {"kestrane, low-speed display"},
-                             {"jpnevulator --pass --read"}, {"socat"}};
+    std::vector<Row> rows(4);
+    rows[0].name = "kestrane, fast display";
+    rows[1].name = "kestrane, low-speed display";
+    rows[2].name = "jpnevulator --pass --read";
+    rows[3].name = "socat";
     auto wanted = [&](const Row& r) { return only.empty() || r.name.find(only) != std::string::npos; };
     if (wanted(rows[0]))
         kestraneRow(rows[0], exe, true);

@@ -82,7 +82,7 @@ int Channels::openChannel(int channel, int comNumber)
     const int result = openPort(channel, std::move(port));
     if (result == kOpened) {
         d.state = DeviceStatus::State::Open;
-        d.alias = d.path.empty() ? std::string() : serialByIdAlias(d.path);
+        d.alias = d.path.empty() ? std::string() : serialByIdAlias(d.path, byIdFolder_);
     }
     return result;
 }

@@ -126,6 +126,8 @@ public:
     void setReconnectPolicy(std::function<bool()> allowed) { reconnectAllowed_ = std::move(allowed); }
     // Opens a device's stable alias when its configured path does not come back.
     void setAliasOpener(PathOpener opener) { aliasOpener_ = std::move(opener); }
+    // Where the stable aliases are looked up (the system's /dev/serial/by-id by default).
+    void setByIdFolder(std::filesystem::path folder) { byIdFolder_ = std::move(folder); }
 
     // The flow-control code of a DCB: 1 Xon/Xoff, 2 hardware, 0 otherwise.
     static std::int32_t flowControlCode(const Dcb& dcb);
@@ -169,6 +171,7 @@ private:
     PathWatch watch_;
     std::function<bool()> reconnectAllowed_;
     PathOpener aliasOpener_;
+    std::filesystem::path byIdFolder_ = "/dev/serial/by-id";
     unsigned deviceVersion_ = 0;
 };
 

@@ -201,6 +201,32 @@ TEST(DeviceLoss, ClosingTheChannelStopsWaitingForTheDevice)
     EXPECT_FALSE(handleUntil(p.channels(), [&] { return p.channels().running(1); }, 500ms));
 }
 
+TEST(DeviceLoss, ADeviceBackUnderAnotherNumberIsFoundByItsByIdName)
+{
+    TempDir dir;
+    auto far = std::make_unique<PtyPair>();
+    // dir/ttyUSB0 stands for the kernel's node, dir/by-id for /dev/serial/by-id.
+    std::filesystem::create_directory(dir / "by-id");
+    std::filesystem::create_symlink(far->slavePath(), dir / "ttyUSB0");
+    std::filesystem::create_symlink(far->slavePath(), dir / "by-id" / "usb-FTDI_A1B2-if00");
+    std::ofstream(dir / "ports.conf") << "COM1=" << (dir / "ttyUSB0").string() << "\n";
+    AppCore core(dir.path());
+    core.channels().setByIdFolder(dir / "by-id");
+    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
+    EXPECT_EQ(core.channels().device(1).alias, (dir / "by-id" / "usb-FTDI_A1B2-if00").string());
+
+    far->closeMaster();  // unplugged: the node goes
+    std::filesystem::remove(dir / "ttyUSB0");
+    ASSERT_TRUE(handleUntil(core.channels(), [&] { return core.channels().device(1).state == State::Lost; }));
+
+    PtyPair back;  // back as ttyUSB1, under the same by-id name
+    std::filesystem::create_symlink(back.slavePath(), dir / "ttyUSB1");
+    pointLink(dir / "by-id" / "usb-FTDI_A1B2-if00", back.slavePath());
+    ASSERT_TRUE(handleUntil(core.channels(), [&] { return core.channels().device(1).state == State::Open; }));
+    back.send(std::string(100, 'b'));
+    ASSERT_TRUE(handleUntil(core.channels(), [&] { return storedText(core) == std::string(100, 'b'); }));
+}
+
 TEST(DeviceOpen, AFailedOpenKeepsTheReasonTheSystemErrorAndThePath)
 {
     TempDir dir;

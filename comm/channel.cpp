@@ -116,6 +116,10 @@ int Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
     }
     // The flag is set before the thread exists, so the thread never sees a stale 0.
     s.running.store(1, std::memory_order_release);
+    {
+        std::lock_guard lock(s.endMutex);
+        s.threadEnded = false;
+    }
     try {
         s.thread = std::thread(&Channels::receiveLoop, this, channel, config);
     } catch (const std::system_error&) {
@@ -152,10 +156,16 @@ void Channels::closePort(int channel)
         s.port->abortWrites();
         s.port->setCommMask(s.mask);  // ends a wait blocked in the receive thread
     }
-    // This channel's thread may be blocked relaying into the other port: end that write. No
-    // other writer of that port runs meanwhile (transmits come from this thread).
-    if (other)
-        other->abortWrites();
+    // This channel's thread may be blocked relaying into the other port: after a short grace, in
+    // which its last bytes (those read before a hang-up) are normally passed on, end that write.
+    // No other writer of that port runs meanwhile (transmits come from this thread).
+    if (other && s.thread.joinable()) {
+        std::unique_lock lock(s.endMutex);
+        if (!s.endCv.wait_for(lock, std::chrono::milliseconds(200), [&] { return s.threadEnded; })) {
+            lock.unlock();
+            other->abortWrites();
+        }
+    }
     if (s.thread.joinable())
         s.thread.join();
     if (other)
@@ -312,6 +322,9 @@ void Channels::receiveLoop(int channel, ReceiveConfig config)
         while (receivePass(channel, port, config, SIZE_MAX) > 0) {
         }
     port.purgeComm(PURGE_RXCLEAR);
+    std::lock_guard lock(s.endMutex);
+    s.threadEnded = true;
+    s.endCv.notify_all();
 }
 
 std::size_t Channels::receivePass(int channel, SerialPort& port, const ReceiveConfig& config, std::size_t queued)

@@ -10,10 +10,12 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <shared_mutex>
 #include <string>
@@ -144,6 +146,9 @@ private:
         std::array<std::uint8_t, 200> sampleBuffer{};  // one chunk, zero after its bytes
         std::atomic<bool> lossPending{false};  // set by the port's loss notifier
         DeviceStatus device;
+        std::mutex endMutex;  // threadEnded, for the close's short wait
+        std::condition_variable endCv;
+        bool threadEnded = false;
     };
 
     State& state(int channel) { return channel == 1 ? ch1_ : ch2_; }

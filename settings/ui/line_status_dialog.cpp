@@ -67,7 +67,7 @@ void showLamps(const std::array<LampDef, N>& defs, const std::map<int, Lamp*>& l
 // ---- dialog 717 --------------------------------------------------------------------------
 
 LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory, int channel, QWidget* parent)
-    : QDialog(parent), probe_(channels, memory, channel)
+    : QDialog(parent), probe_(channels, memory, channel), channels_(channels)
 {
     setObjectName(QStringLiteral("717"));
     setWindowTitle(QStringLiteral("状態表示"));
@@ -146,8 +146,15 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     bottom->addStretch();
     bottom->addWidget(close);
 
+    // Not a control of the dialog's resource: says when the channel's device is gone.
+    device_ = new QLabel(this);
+    device_->setObjectName(QStringLiteral("deviceStatus"));
+    device_->setStyleSheet(QStringLiteral("QLabel { background-color: #ffc857; color: #000000; padding: 2px; }"));
+    device_->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title);
+    layout->addWidget(device_);
     layout->addLayout(sampling);
     layout->addLayout(columns);
     layout->addLayout(bottom);
@@ -182,6 +189,14 @@ void LineStatusDialog::sampleNow()
     inQueue_->setText(r.statusRead ? QString::number(r.stat.cbInQue) : QStringLiteral("---"));
     outQueue_->setText(r.statusRead ? QString::number(r.stat.cbOutQue) : QStringLiteral("---"));
     holdState_->setText(qs(probe_.holdText()));
+    const DeviceStatus& d = channels_.device(probe_.channel());
+    const bool lost = d.state == DeviceStatus::State::Lost;
+    if (lost)
+        device_->setText(QStringLiteral("デバイス切断（%1）: %2　%3")
+                             .arg(d.lossReason == LossReason::IoError ? QStringLiteral("I/Oエラー") : QStringLiteral("取り外し"),
+                                  QString::fromStdString(d.path),
+                                  d.awaiting ? QStringLiteral("再接続待ち") : QStringLiteral("再接続なし")));
+    device_->setVisible(lost);
 }
 
 void LineStatusDialog::startTimer1(int periodMs)

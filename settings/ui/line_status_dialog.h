@@ -41,6 +41,8 @@ private:
     void onManual();
 
     LineStatusProbe probe_;
+    Channels& channels_;
+    QLabel* device_ = nullptr;  // the channel's lost device, when it is lost
     QBasicTimer timer_;
     int periodMs_ = 0;
     bool timerStarted_ = false;

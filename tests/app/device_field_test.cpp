@@ -4,11 +4,14 @@
 #include "app/device_field.h"
 #include "app/draw_app.h"
 #include "app/main_window.h"
+#include "settings/ui/line_status_dialog.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QSocketNotifier>
 
 #include <gtest/gtest.h>
 
@@ -67,6 +70,32 @@ TEST(DeviceField, ShowsTheLossThenTheReconnection)
     ASSERT_TRUE(processUntil([&] { return !field->warning() && core.channels().running(1); }));
     EXPECT_NE(field->text().indexOf(QStringLiteral("再接続")), -1) << field->text().toStdString();
     app.frame()->close();
+}
+
+TEST(DeviceField, TheLineStatusWindowShowsTheLostDeviceToo)
+{
+    TempDir dir;
+    auto far = std::make_unique<PtyPair>();
+    const auto link = dir / "ttyUSB-link";
+    std::filesystem::create_symlink(far->slavePath(), link);
+    std::ofstream(dir / "ports.conf") << "COM1=" << link.string() << "\n";
+    AppCore core(dir.path());
+    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
+    auto* window = new TDialog17(core.channels(), core.lineStatus);
+    window->show();
+    auto* label = window->findChild<QLabel*>(QStringLiteral("deviceStatus"));
+    ASSERT_NE(label, nullptr);
+    window->sampleNow();
+    EXPECT_FALSE(label->isVisible());
+
+    far->closeMaster();
+    QSocketNotifier lost(core.channels().deviceEventFd(), QSocketNotifier::Read);
+    QObject::connect(&lost, &QSocketNotifier::activated, [&] { core.channels().handleDeviceEvents(); });
+    ASSERT_TRUE(processUntil([&] { return core.channels().device(1).state == DeviceStatus::State::Lost; }));
+    window->sampleNow();
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_NE(label->text().indexOf(QString::fromStdString(link.string())), -1) << label->text().toStdString();
+    window->close();
 }
 
 TEST(DeviceField, SaysWhyAPortDidNotOpenAtStartUp)

@@ -1,5 +1,5 @@
 // The second field of the status bar: what happened to the channels' devices (lost, waited
-// for, reconnected) and why a port did not open. The Part's status text beside it is untouched.
+// for, reconnected) and why a port did not open. The status text beside it is untouched.
 #pragma once
 
 #include "comm/channel.h"

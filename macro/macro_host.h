@@ -19,7 +19,7 @@ public:
     virtual int transmit(int channel, std::span<const std::uint8_t> frame) = 0;
     // A send instruction failed: the dialog shows "送信出来ませんでした。".
     virtual void sendFailed() = 0;
-    // The step counter, status, line and notice changed (the Part's "refresh").
+    // The step counter, status, line and notice changed (what the dialog shows).
     virtual void refresh() = 0;
     // The macro finished or was stopped: the dialog stops its timers.
     virtual void finished() = 0;

@@ -1,5 +1,5 @@
 // The device field in the real window: a device unplugged behind its link shows as a warning
-// within a second, then, plugged in again, as a reconnection; the Part's status text stays.
+// within a second, then, plugged in again, as a reconnection; the status text stays.
 #include "app/app_core.h"
 #include "app/device_field.h"
 #include "app/draw_app.h"

@@ -15,7 +15,9 @@ for kind in "${@:-asan tsan}"; do
   for k in $kind; do
     option=$(echo "$k" | tr '[:lower:]' '[:upper:]')
     # shellcheck disable=SC2086
-    cmake -S . -B "build-$k" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DKESTRANE_$option=ON" \
+    # -O1 with line tables only: quicker to build than the release build, and reports still name
+    # their source lines.
+    cmake -S . -B "build-$k" -G Ninja -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g1" "-DKESTRANE_$option=ON" \
       "${launcher[@]}" ${KESTRANE_CMAKE_ARGS:-} >/dev/null
     cmake --build "build-$k" -j "$(nproc)"
     ctest --test-dir "build-$k" --output-on-failure -j "$(nproc)" --timeout 600

@@ -111,7 +111,7 @@ TEST(SampleFields, TenThousandSamplesFillRowsUpTo9998AndThenOverwriteRow9999)
 {
     SampleTable t;
     t.configure(fields({{0, 6}}));
-    char text[8];
+    char text[12];
     for (int i = 0; i < 10050; ++i) {
         std::snprintf(text, sizeof text, "%06d", i);
         take(t, text);

@@ -114,7 +114,7 @@ TEST(SamplingOnCh1, TheViewSideWorksWhileRecordsArrive)
     std::atomic<bool> sent{false};
     std::thread far([&] {
         for (int i = 0; i < 300; ++i) {
-            char record[8];
+            char record[16];
             std::snprintf(record, sizeof record, "R%03d;", i);
             p.far1.send(std::string(record));
             if (i % 5 == 0)

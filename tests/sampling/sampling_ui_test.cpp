@@ -182,7 +182,7 @@ TEST(SamplingView, AfterTenThousandSamplesShowsRowsUpTo9998)
 {
     SampleTable table;
     table.configure(oneField(0, 5));
-    char text[8];
+    char text[12];
     for (int i = 0; i < 10003; ++i) {
         std::snprintf(text, sizeof text, "%05d", i);
         takeChunks(table, {text});

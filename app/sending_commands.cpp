@@ -52,7 +52,8 @@ std::optional<std::filesystem::path> askTransferFile(QWidget* parent, const std:
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    const QStringList filters = {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("ALLFile(*.*)")};
+    // "All files" is "*" here: "*.*" would hide every name without a dot, as Linux files often are.
+    const QStringList filters = {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("ALLFile(*)")};
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.front());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -13,7 +13,8 @@ void setUpMacroFileDialog(QFileDialog& dialog, const QString& title, const std::
     dialog.setWindowTitle(title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("TxtFile(*.txt)"), QStringLiteral("ALLFile(*.*)")});
+    // "All files" is "*" here: "*.*" would hide every name without a dot, as Linux files often are.
+    dialog.setNameFilters({QStringLiteral("TxtFile(*.txt)"), QStringLiteral("ALLFile(*)")});
     // The macro folder is made when it is missing, so the dialog opens where macros belong.
     std::error_code ec;
     const std::filesystem::path folder = startDirectory / kMacroFolder;

@@ -1,5 +1,5 @@
 // The file-open dialogs of the macro files: a title of the caller's, the filters
-// "TxtFile(*.txt)" and "ALLFile(*.*)", starting in the folder macro below the start folder.
+// "TxtFile(*.txt)" and "ALLFile(*)", starting in the folder macro below the start folder.
 #pragma once
 
 #include <QString>

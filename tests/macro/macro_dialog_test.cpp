@@ -5,10 +5,14 @@
 #include "macro/traffic_access.h"
 #include "macro/ui/clock_dialog.h"
 #include "macro/ui/macro_dialog.h"
+#include "macro/ui/macro_file_dialog.h"
 #include "support/temp_dir.h"
 #include "traffic/traffic_buffer.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -300,6 +304,25 @@ TEST(MacroClockDialog, ShowsTheCurrentPeriodAndStoresTheChoice)
         d.reject();  // closed by the frame: nothing changes
         EXPECT_EQ(s.macroClockMs, 25);
     }
+}
+
+// The all-files filter lists names without a dot too (macro files written on Linux often have none).
+TEST(MacroFileDialog, AllFilesListsNamesWithoutADot)
+{
+    test::TempDir start;
+    QFileDialog dialog;
+    setUpMacroFileDialog(dialog, QStringLiteral("Ｍａｃｒｏファイル編集"), start.path());
+    EXPECT_TRUE(std::filesystem::is_directory(start / "macro"));
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    const QStringList names{QStringLiteral("poll"), QStringLiteral("poll.txt"), QStringLiteral("POLL.MAC")};
+
+    dialog.selectNameFilter(dialog.nameFilters().at(0));
+    EXPECT_FALSE(QDir::match(model->nameFilters(), names[0]));
+    EXPECT_TRUE(QDir::match(model->nameFilters(), names[1]));
+    dialog.selectNameFilter(dialog.nameFilters().at(1));
+    for (const QString& name : names)
+        EXPECT_TRUE(QDir::match(model->nameFilters(), name)) << name.toStdString();
 }
 
 } // namespace

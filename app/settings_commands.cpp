@@ -80,7 +80,7 @@ void SettingsCommands::serialSettings(int channel)
     Dcb work = store;
     const int comNumber = channel == 1 ? s.record.ch1ComNumber : s.record.ch2ComNumber;
     {
-        TPortConfigDialog dialog(comNumber, portConfigOf(work), message, window_);
+        TPortConfigDialog dialog(comNumber, portConfigOf(work), message, manual_, window_);
         if (dialog.exec() == QDialog::Accepted)
             applyPortConfig(dialog.config(), work);
         // A cancelled dialog goes on with the record unchanged: it is applied again.

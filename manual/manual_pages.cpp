@@ -3,7 +3,7 @@
 namespace kestrane::manual {
 
 // Quellorn_Manual.pdf: the reference the help buttons open. A dialog's page carries its title as
-// the heading; the help buttons name pages 30, 37, 39, 42, 46, 49, 51, 52, 53, 56, 58, 59, 62
+// the heading; the help buttons name pages 30, 37, 39, 42, 46, 49, 50, 51, 52, 53, 56, 58, 59, 62
 // and 63, which must stay where they are.
 ManualBook quellornManual()
 {

@@ -34,7 +34,8 @@ void selectData(QComboBox* c, int value)
 
 } // namespace
 
-TPortConfigDialog::TPortConfigDialog(int comNumber, const PortConfig& initial, MessageBoxFn message, QWidget* parent)
+TPortConfigDialog::TPortConfigDialog(int comNumber, const PortConfig& initial, MessageBoxFn message, ManualAtPage manual,
+                                     QWidget* parent)
     : QDialog(parent), message_(std::move(message)), config_(initial)
 {
     setObjectName(QStringLiteral("portConfig"));
@@ -85,11 +86,14 @@ TPortConfigDialog::TPortConfigDialog(int comNumber, const PortConfig& initial, M
     auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     cancel->setAutoDefault(false);
+    QPushButton* help = helpButton(manual, kPortConfigHelpPage, this);
+    help->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(defaults);
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
+    buttons->addWidget(help);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

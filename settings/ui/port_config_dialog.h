@@ -15,7 +15,9 @@ namespace kestrane {
 class TPortConfigDialog : public QDialog {
     Q_OBJECT
 public:
-    TPortConfigDialog(int comNumber, const PortConfig& initial, MessageBoxFn message, QWidget* parent = nullptr);
+    // The help button opens the manual's page on this dialog (kPortConfigHelpPage).
+    TPortConfigDialog(int comNumber, const PortConfig& initial, MessageBoxFn message, ManualAtPage manual = {},
+                      QWidget* parent = nullptr);
 
     // The choice after OK.
     [[nodiscard]] const PortConfig& config() const { return config_; }
@@ -33,6 +35,7 @@ private:
     QComboBox* flow_ = nullptr;
 };
 
+inline constexpr int kPortConfigHelpPage = 50;
 inline constexpr const char* kBaudRateWrongText = "ビット/秒の値が正しくありません。";
 
 } // namespace kestrane

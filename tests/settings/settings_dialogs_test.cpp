@@ -259,7 +259,7 @@ TEST(DetailDialogUi, BothEventsOffIsRefusedAndThenClosingIsRefusedToo)
 TEST(PortConfigDialogUi, ShowsTheRecordTakesAnyRateAndRefusesNonsense)
 {
     Recorder rec;
-    TPortConfigDialog d(3, PortConfig{250000, 7, ODDPARITY, TWOSTOPBITS, 2}, rec.message());
+    TPortConfigDialog d(3, PortConfig{250000, 7, ODDPARITY, TWOSTOPBITS, 2}, rec.message(), rec.manual());
     auto* baud = d.findChild<QComboBox*>("baudRate");
     EXPECT_EQ(baud->currentText().toStdString(), "250000");
     EXPECT_EQ(d.findChild<QComboBox*>("parity")->currentText().toStdString(), "奇数");
@@ -282,6 +282,9 @@ TEST(PortConfigDialogUi, ShowsTheRecordTakesAnyRateAndRefusesNonsense)
     EXPECT_EQ(d.config().parity, NOPARITY);
     EXPECT_EQ(d.config().stopBits, ONESTOPBIT);
     EXPECT_EQ(d.config().flowControl, 1);
+
+    click(&d, 203);
+    EXPECT_EQ(rec.pages, std::vector<int>{50});
 }
 
 // ---------------------------------------------------------------- 711 on a pseudo-terminal

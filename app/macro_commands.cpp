@@ -4,6 +4,7 @@
 #include "app/command_ids.h"
 #include "app/command_table.h"
 #include "app/external_tools.h"
+#include "app/image_dio.h"
 #include "app/main_window.h"
 #include "macro/macro_dialog_rules.h"
 #include "macro/macro_list.h"
@@ -13,20 +14,6 @@
 namespace kestrane {
 
 namespace {
-
-// The macro's X and Y areas are the input and output bytes of the core's I/O image, so the I/O
-// monitor shows what a macro sets.
-class CoreDio final : public MacroDio {
-public:
-    explicit CoreDio(DioImage& image) : image_(image) {}
-    [[nodiscard]] std::uint8_t input(int port) const override { return image_.byte(DioArea::Input, port); }
-    void setInput(int port, std::uint8_t value) override { image_.setByte(DioArea::Input, port, value); }
-    [[nodiscard]] std::uint8_t output(int port) const override { return image_.byte(DioArea::Output, port); }
-    void setOutput(int port, std::uint8_t value) override { image_.setByte(DioArea::Output, port, value); }
-
-private:
-    DioImage& image_;
-};
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
 
@@ -52,7 +39,7 @@ void registerMacroCommands(CommandTable& commands, TDrawWindow& window, AppCore&
             return;
         }
         TrafficBufferAccess traffic(core.traffic());
-        CoreDio dio(core.dio());
+        ImageDio dio(core.dio());
         MacroDialogContext context{core.macroMemory(),
                                    core.sendState(),
                                    core.settings().record,

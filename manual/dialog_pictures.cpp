@@ -3,6 +3,7 @@
 #include "app/about_dialog.h"
 #include "app/app_core.h"
 #include "app/draw_app.h"
+#include "app/image_dio.h"
 #include "app/main_window.h"
 #include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
@@ -78,19 +79,6 @@ struct PictureLine {
     PictureLine& operator=(const PictureLine&) = delete;
 };
 
-// The macro's X and Y areas on the core's I/O image, as the main window hands them over.
-class PictureDio final : public MacroDio {
-public:
-    explicit PictureDio(DioImage& image) : image_(image) {}
-    [[nodiscard]] std::uint8_t input(int port) const override { return image_.byte(DioArea::Input, port); }
-    void setInput(int port, std::uint8_t value) override { image_.setByte(DioArea::Input, port, value); }
-    [[nodiscard]] std::uint8_t output(int port) const override { return image_.byte(DioArea::Output, port); }
-    void setOutput(int port, std::uint8_t value) override { image_.setByte(DioArea::Output, port, value); }
-
-private:
-    DioImage& image_;
-};
-
 // What the windows are built with: a core in a folder of its own with the demo's first-run
 // settings and files, both channels open on pseudo-terminals, and services that do nothing.
 struct PictureContext {
@@ -98,7 +86,7 @@ struct PictureContext {
     PictureLine line1, line2;
     std::unique_ptr<AppCore> core;
     std::unique_ptr<TrafficBufferAccess> macroTraffic;
-    std::unique_ptr<PictureDio> macroDio;
+    std::unique_ptr<ImageDio> macroDio;
 
     PictureContext()
     {
@@ -111,7 +99,7 @@ struct PictureContext {
         core->channels().openChannel(1, 1);
         core->channels().openChannel(2, 2);
         macroTraffic = std::make_unique<TrafficBufferAccess>(core->traffic());
-        macroDio = std::make_unique<PictureDio>(core->dio());
+        macroDio = std::make_unique<ImageDio>(core->dio());
     }
     ~PictureContext()
     {

@@ -58,6 +58,7 @@ void FastDisplay::feedLowSpeed(const std::uint8_t* bytes, int count, int kind) {
 void FastDisplay::store(const std::uint8_t* bytes, int count, std::int32_t kind)
 {
     ScreenCellMap& m = *map_;
+    m.markUsed(m.fastLine, m.fastCell);
     ScreenCell& c = m.cell(m.fastLine, m.fastCell);
     c.length = count;
     c.kind = kind;
@@ -68,8 +69,7 @@ void FastDisplay::store(const std::uint8_t* bytes, int count, std::int32_t kind)
 void FastDisplay::newLine(int bottomLimit, std::uint64_t& dirty)
 {
     ScreenCellMap& m = *map_;
-    for (int c = m.fastCell + 1; c <= kLastCell; ++c)
-        m.cell(m.fastLine, c).length = 0;
+    m.clearFrom(m.fastLine, m.fastCell + 1);
     m.fastX = kFirstCellX;
     m.fastY += kLineHeight;
     m.fastCell = 0;
@@ -80,8 +80,7 @@ void FastDisplay::newLine(int bottomLimit, std::uint64_t& dirty)
         m.fastLine = 0;
     }
     dirty |= std::uint64_t{1} << m.fastLine;
-    for (int c = 0; c <= kLastCell; ++c)
-        m.cell(m.fastLine, c).length = 0;
+    m.clearFrom(m.fastLine, 0);
 }
 
 void FastDisplay::feed(const std::uint8_t* bytes, int count, int kind, bool draw)
@@ -132,6 +131,7 @@ void FastDisplay::feed(const std::uint8_t* bytes, int count, int kind, bool draw
     }
 
     // Where the next data goes.
+    m.markUsed(m.fastLine, m.fastCell);
     m.cell(m.fastLine, m.fastCell).kind = ScreenCell::kEndMarker;
     dirty |= std::uint64_t{1} << m.fastLine;
 
@@ -169,7 +169,8 @@ void FastDisplay::fastRepaint(int firstLine, int lastLine, DrawOpSink& sink)
         for (int line = firstLine; line <= lastLine; ++line) {
             const int top = line * kLineHeight;
             int x = kFirstCellX;
-            for (int c = 0; c <= kLastCell; ++c) {
+            const int used = m.usedCells(line);
+            for (int c = 0; c < used; ++c) {
                 const ScreenCell& cell = m.cell(line, c);
                 if (cell.length != 0 && cell.kind >= 0 && cell.kind <= 3) {
                     const int length = std::min(cell.length, ScreenCell::kTextSize);

@@ -5,6 +5,7 @@
 
 #include "traffic/display_geometry.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -35,6 +36,18 @@ public:
     [[nodiscard]] ScreenCell& cell(int line, int index) { return cells_[offset(line, index)]; }
     [[nodiscard]] const ScreenCell& cell(int line, int index) const { return cells_[offset(line, index)]; }
 
+    // Cells from `usedCells(line)` on are empty (length 0, kind 0), so clearing and repainting a
+    // line touch only what it holds: a line is 300 cells of about 300 bytes each.
+    [[nodiscard]] int usedCells(int line) const { return used_[static_cast<std::size_t>(line)]; }
+    // Call before writing cell (`line`, `index`).
+    void markUsed(int line, int index)
+    {
+        int& u = used_[static_cast<std::size_t>(line)];
+        u = std::max(u, index + 1);
+    }
+    // Empties the cells of `line` from `from` on (length and kind; the text stays).
+    void clearFrom(int line, int from);
+
     // The cursor: where the next data goes.
     int fastX = display::kFirstCellX;  // x in pixels
     int fastY = 0;                     // line top in pixels
@@ -47,6 +60,7 @@ private:
         return static_cast<std::size_t>(line) * kCellsPerLine + static_cast<std::size_t>(index);
     }
     std::vector<ScreenCell> cells_;
+    std::array<int, kLines> used_{};
 };
 
 } // namespace kestrane

@@ -362,7 +362,8 @@ void receiveRate()
 int main(int argc, char* argv[])
 {
     // Optional: the program to measure, then a word that picks the rows to run ("low", "socat").
-    const std::string exe = argc > 1 && argv[1][0] ? argv[1] : KESTRANE_EXE;
+    // Absolute, because each relay runs in a folder of its own.
+    const std::string exe = std::filesystem::absolute(argc > 1 && argv[1][0] ? argv[1] : KESTRANE_EXE).string();
     const std::string only = argc > 2 ? argv[2] : "";
     std::vector<Row> rows(4);
     rows[0].name = "kestrane, fast display";

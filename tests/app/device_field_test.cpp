@@ -23,6 +23,18 @@ namespace {
 using test::PtyPair;
 using test::TempDir;
 
+// COM1 is a link to a pty pair's slave, as a /dev/serial/by-id name points at a USB adapter.
+struct LinkedDevice {
+    TempDir dir;
+    std::unique_ptr<PtyPair> far = std::make_unique<PtyPair>();
+    std::filesystem::path link = dir / "ttyUSB-link";
+    LinkedDevice()
+    {
+        std::filesystem::create_symlink(far->slavePath(), link);
+        std::ofstream(dir / "ports.conf") << "COM1=" << link.string() << "\n";
+    }
+};
+
 bool processUntil(const std::function<bool()>& done, int timeoutMs = 5000)
 {
     QElapsedTimer t;
@@ -37,12 +49,8 @@ bool processUntil(const std::function<bool()>& done, int timeoutMs = 5000)
 
 TEST(DeviceField, ShowsTheLossThenTheReconnection)
 {
-    TempDir dir;
-    auto far = std::make_unique<PtyPair>();
-    const auto link = dir / "ttyUSB-link";
-    std::filesystem::create_symlink(far->slavePath(), link);
-    std::ofstream(dir / "ports.conf") << "COM1=" << link.string() << "\n";
-    AppCore core(dir.path());
+    LinkedDevice device;
+    AppCore core(device.dir.path());
     core.loadStartupSize();
     TDrawApp app(core);
     app.initMainWindow(false);
@@ -52,21 +60,21 @@ TEST(DeviceField, ShowsTheLossThenTheReconnection)
     ASSERT_NE(field, nullptr);
     ASSERT_TRUE(core.channels().running(1));
     EXPECT_TRUE(field->text().isEmpty());
-    const QString partStatus = app.frame()->statusText();
+    const QString statusBefore = app.frame()->statusText();
 
-    far->closeMaster();
+    device.far->closeMaster();
     QElapsedTimer lostAt;
     lostAt.start();
     ASSERT_TRUE(processUntil([&] { return field->warning(); }));
     EXPECT_LT(lostAt.elapsed(), 1500);
-    EXPECT_NE(field->toolTip().indexOf(QString::fromStdString(link.string())), -1) << field->toolTip().toStdString();
+    EXPECT_NE(field->toolTip().indexOf(QString::fromStdString(device.link.string())), -1) << field->toolTip().toStdString();
     EXPECT_TRUE(field->isVisible());
-    EXPECT_EQ(app.frame()->statusText(), partStatus);
+    EXPECT_EQ(app.frame()->statusText(), statusBefore);
 
     PtyPair back;
-    const auto tmp = dir / "tmp-link";
+    const auto tmp = device.dir / "tmp-link";
     std::filesystem::create_symlink(back.slavePath(), tmp);
-    std::filesystem::rename(tmp, link);
+    std::filesystem::rename(tmp, device.link);
     ASSERT_TRUE(processUntil([&] { return !field->warning() && core.channels().running(1); }));
     EXPECT_NE(field->text().indexOf(QStringLiteral("再接続")), -1) << field->text().toStdString();
     app.frame()->close();
@@ -74,12 +82,8 @@ TEST(DeviceField, ShowsTheLossThenTheReconnection)
 
 TEST(DeviceField, TheLineStatusWindowShowsTheLostDeviceToo)
 {
-    TempDir dir;
-    auto far = std::make_unique<PtyPair>();
-    const auto link = dir / "ttyUSB-link";
-    std::filesystem::create_symlink(far->slavePath(), link);
-    std::ofstream(dir / "ports.conf") << "COM1=" << link.string() << "\n";
-    AppCore core(dir.path());
+    LinkedDevice device;
+    AppCore core(device.dir.path());
     ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
     auto* window = new TDialog17(core.channels(), core.lineStatus);
     window->show();
@@ -88,13 +92,13 @@ TEST(DeviceField, TheLineStatusWindowShowsTheLostDeviceToo)
     window->sampleNow();
     EXPECT_FALSE(label->isVisible());
 
-    far->closeMaster();
+    device.far->closeMaster();
     QSocketNotifier lost(core.channels().deviceEventFd(), QSocketNotifier::Read);
     QObject::connect(&lost, &QSocketNotifier::activated, [&] { core.channels().handleDeviceEvents(); });
     ASSERT_TRUE(processUntil([&] { return core.channels().device(1).state == DeviceStatus::State::Lost; }));
     window->sampleNow();
     EXPECT_TRUE(label->isVisible());
-    EXPECT_NE(label->text().indexOf(QString::fromStdString(link.string())), -1) << label->text().toStdString();
+    EXPECT_NE(label->text().indexOf(QString::fromStdString(device.link.string())), -1) << label->text().toStdString();
     window->close();
 }
 

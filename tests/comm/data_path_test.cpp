@@ -5,6 +5,7 @@
 #include "comm/transmit.h"
 #include "support/fake_serial_port.h"
 #include "support/pty_pair.h"
+#include "support/eventually.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -22,19 +23,7 @@ using namespace std::chrono_literals;
 using test::FakeSerialPort;
 using test::PtyPair;
 using test::TempDir;
-
-// Waits until `done` holds or `timeout` passes.
-template <typename Pred>
-bool eventually(Pred done, std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+using test::eventually;
 
 // A core whose COM1 and COM2 are the slaves of two pty pairs.
 struct TwoPorts {

@@ -7,6 +7,7 @@
 #include "comm/transmit.h"
 #include "support/fake_serial_port.h"
 #include "support/pty_pair.h"
+#include "support/eventually.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -23,18 +24,7 @@ using namespace std::chrono_literals;
 using test::FakeSerialPort;
 using test::PtyPair;
 using test::TempDir;
-
-template <typename Pred>
-bool eventually(Pred done, std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+using test::eventually;
 
 // What the buffer holds, read under the interlock (an overflow moves the bytes).
 std::string storedText(AppCore& core)

@@ -5,6 +5,7 @@
 #include "demo/demo_instrument.h"
 #include "platform/cp932.h"
 #include "settings/settings_files.h"
+#include "support/eventually.h"
 #include "support/temp_dir.h"
 
 #include <fcntl.h>
@@ -24,18 +25,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::TempDir;
+using test::eventually;
 
-template <typename Pred>
-bool eventually(Pred done, std::chrono::milliseconds timeout = 20s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+// The demo starts a process and its pseudo-terminals: waits are longer than elsewhere.
+constexpr std::chrono::milliseconds kDemoWait = 20s;
 
 // The demo program running in a folder; its output is collected line by line.
 class DemoProcess {
@@ -141,7 +134,7 @@ TEST(DemoRun, KestranesCoreSendsAFramedRequestAndGetsTheFramedReply)
     ASSERT_GE(watch, 0);
 
     // The periodic reading with its label in code page 932.
-    ASSERT_TRUE(eventually([&] { return fromCp932(QByteArray::fromStdString(storedText(core))).contains(QStringLiteral("温度")); }));
+    ASSERT_TRUE(eventually([&] { return fromCp932(QByteArray::fromStdString(storedText(core))).contains(QStringLiteral("温度")); }, kDemoWait));
 
     SendState& send = core.sendState();
     send.composeFrame("\"RD\"", TextForm::HexNotation, frameOptionsFrom(core.settings().record));
@@ -154,7 +147,7 @@ TEST(DemoRun, KestranesCoreSendsAFramedRequestAndGetsTheFramedReply)
         const std::string s = storedText(core);
         at = s.find("\x02RD,");
         return at != std::string::npos && s.find('\x03', at) != std::string::npos && s.find('\x03', at) + 1 < s.size();
-    })) << storedText(core);
+    }, kDemoWait)) << storedText(core);
     const std::string s = storedText(core);
     const std::size_t etx = s.find('\x03', at);
     const std::string data = s.substr(at + 1, etx - at - 1);
@@ -196,7 +189,7 @@ TEST(DemoRun, ALineMonitorSeesTheHostsPollOnCh2AndTheInstrumentsReplyOnCh1)
     ASSERT_TRUE(eventually([&] {
         const std::string s = storedText(core);
         return s.find(poll) != std::string::npos && s.find("\x02RD,") != std::string::npos;
-    })) << storedText(core);
+    }, kDemoWait)) << storedText(core);
     // In the T connection CH2's bytes are tagged '0' and CH1's '1'.
     TrafficBuffer& t = core.traffic();
     const std::string s = storedText(core);

@@ -2,6 +2,7 @@
 // view's side under load, and the digital I/O part of shutdown.
 #include "app/app_core.h"
 #include "support/pty_pair.h"
+#include "support/eventually.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::PtyPair;
 using test::TempDir;
-
-template <typename Pred>
-bool eventually(Pred done, std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+using test::eventually;
 
 // A core with COM1 and COM2 on two pty pairs, CH1 open (and CH2 when `ch2Mode` is not 0).
 struct Ports {

@@ -23,6 +23,21 @@ QFont makeDisplayFont()
 
 int leadIndex(std::uint8_t lead) { return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31; }
 
+// `text` in `ink` on a transparent image as wide as it draws, its baseline at `ascent`.
+QPixmap textPixmap(const QFont& font, int ascent, const QString& text, const QColor& ink)
+{
+    const QFontMetrics metrics(font);
+    const int width = std::max({1, metrics.horizontalAdvance(text), metrics.boundingRect(text).right() + 1});
+    QPixmap pixmap(width, std::max(1, metrics.height()));
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setFont(font);
+    p.setPen(ink);
+    p.drawText(0, ascent, text);
+    p.end();
+    return pixmap;
+}
+
 } // namespace
 
 TableTextMeasurer::TableTextMeasurer(const QFont& font, const Cp932Text& text) : singles_(256), pairs_(60 * 256)
@@ -182,42 +197,19 @@ const QPixmap& DisplayResources::singleCharacter(std::uint8_t byte, Ink ink)
 {
     const std::size_t slot = byte + (ink == Ink::Red ? 256u : 0u);
     if (!charactersMade_[slot]) {
-        const QString text = text_.single(byte).toString();
-        const QFontMetrics metrics(font_);
-        const int width = std::max({1, metrics.horizontalAdvance(text), metrics.boundingRect(text).right() + 1});
-        QPixmap pixmap(width, std::max(1, metrics.height()));
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setFont(font_);
-        p.setPen(ink == Ink::Black ? QColor(0, 0, 0) : QColor(255, 0, 0));
-        p.drawText(0, ascent_, text);
-        p.end();
-        characters_[slot] = pixmap;
+        characters_[slot] =
+            textPixmap(font_, ascent_, text_.single(byte).toString(), ink == Ink::Black ? QColor(0, 0, 0) : QColor(255, 0, 0));
         charactersMade_.set(slot);
     }
     return characters_[slot];
 }
-
-} // namespace kestrane
-
-namespace kestrane {
 
 const QPixmap& DisplayResources::label(const char* latin1)
 {
     const QByteArray key(latin1);
     auto it = labels_.find(key);
     if (it == labels_.end()) {
-        const QString text = QString::fromLatin1(key);
-        const QFontMetrics metrics(font_);
-        const int width = std::max({1, metrics.horizontalAdvance(text), metrics.boundingRect(text).right() + 1});
-        QPixmap pixmap(width, std::max(1, metrics.height()));
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setFont(font_);
-        p.setPen(QColor(0, 0, 0));
-        p.drawText(0, ascent_, text);
-        p.end();
-        it = labels_.emplace(key, pixmap).first;
+        it = labels_.emplace(key, textPixmap(font_, ascent_, QString::fromLatin1(key), QColor(0, 0, 0))).first;
     }
     return it->second;
 }

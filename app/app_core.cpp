@@ -1,6 +1,6 @@
 #include "app/app_core.h"
 
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 #include "comm/transmit.h"
 #include "platform/port_resolver.h"
 

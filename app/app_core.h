@@ -3,7 +3,7 @@
 // handed by reference to the windows; tests build their own.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 #include "comm/channel.h"
 #include "macro/macro_memory.h"
 #include "platform/clock.h"

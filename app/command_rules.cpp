@@ -1,7 +1,7 @@
 #include "app/command_rules.h"
 
 #include "app/command_ids.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 namespace kestrane {
 

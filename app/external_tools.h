@@ -1,7 +1,7 @@
 // The companion programs, the manual and its pages.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 #include "platform/processes.h"
 
 #include <QString>

@@ -2,8 +2,8 @@
 // with its terminator so that a later piece overwrites what an earlier one wrote past its column.
 #pragma once
 
-#include "platform/cp932.h"
-#include "settings/settings_records.h"
+#include "text/cp932.h"
+#include "records/settings_records.h"
 
 #include <QByteArray>
 #include <QString>

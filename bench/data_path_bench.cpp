@@ -10,7 +10,7 @@
 // once (byte-exact, throughput each way) and the one-byte latency. Then the rate at which one
 // channel stores received bytes in the traffic buffer, in this process, without a display.
 #include "app/app_core.h"
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 

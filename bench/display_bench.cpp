@@ -9,8 +9,8 @@
 //  - the same relayed at the pace of a 4 Mbaud line (400 kB/s).
 // Usage: display_bench [seconds of each flood, default 3]
 #include "app/app_core.h"
-#include "app/draw_app.h"
-#include "app/main_window.h"
+#include "app/ui/draw_app.h"
+#include "app/ui/main_window.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/traffic_view.h"

@@ -3,7 +3,7 @@
 // receive thread that waits for its port's events and hands what it reads to the sink.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 #include "platform/path_watch.h"
 #include "platform/serial_port.h"
 

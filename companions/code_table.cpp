@@ -1,7 +1,7 @@
 #include "companions/code_table.h"
 
-#include "platform/cp932.h"
-#include "platform/shift_jis.h"
+#include "text/cp932.h"
+#include "notation/shift_jis.h"
 
 namespace kestrane {
 

@@ -1,6 +1,6 @@
 #include "demo/demo_folder.h"
 
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 
 #include <fstream>
 

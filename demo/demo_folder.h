@@ -2,7 +2,7 @@
 // open both ports and frame what the send dialogs send as the instrument expects.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <filesystem>
 #include <string>

@@ -3,7 +3,7 @@
 // field names inside the chunk, nothing from beyond it.
 #include "fuzz/check_support.h"
 #include "sampling/sample_table.h"
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,7 +1,7 @@
 // The four settings files.
 #include "fuzz/check_support.h"
 #include "platform/le_bytes.h"
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 
 #include <algorithm>
 #include <array>

@@ -15,7 +15,7 @@
 #include "macro/macro_memory.h"
 #include "platform/clock.h"
 #include "sending/send_buffer.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <array>
 #include <cstdint>

@@ -7,7 +7,7 @@
 // it only while it copies at most 100 bytes.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <cstdint>
 #include <filesystem>

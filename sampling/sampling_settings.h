@@ -2,7 +2,7 @@
 // typed numbers, with the corrections of positions above 300 and lengths above 20.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <array>
 #include <string>

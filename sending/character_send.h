@@ -4,7 +4,7 @@
 #pragma once
 
 #include "sending/send_buffer.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <array>
 #include <cstddef>

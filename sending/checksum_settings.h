@@ -1,7 +1,7 @@
 // What the checksum settings dialog (TDialog24) stores when OK is pressed, without widgets.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // Plain C++ without Qt; everything here runs on the user-interface thread.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <array>
 #include <cstddef>

@@ -6,7 +6,7 @@
 
 #include "sending/send_buffer.h"
 #include "sending/send_result.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <array>
 #include <cstddef>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/port_catalog.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <cstdint>
 #include <functional>

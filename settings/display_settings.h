@@ -3,7 +3,7 @@
 // (TDialog13) and automatic logging (TDialog19).
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <cstdint>
 #include <string>

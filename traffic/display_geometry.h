@@ -3,8 +3,8 @@
 // row label at x 0 and a separator line at line top + 16.
 #pragma once
 
-#include "platform/shift_jis.h"
-#include "settings/settings_records.h"
+#include "notation/shift_jis.h"
+#include "records/settings_records.h"
 
 #include <algorithm>
 #include <cstdint>

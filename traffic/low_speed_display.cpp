@@ -1,6 +1,6 @@
 #include "traffic/low_speed_display.h"
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 #include "traffic/traffic_planes.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "traffic/traffic_buffer.h"
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 #include "traffic/display_geometry.h"
 #include "traffic/log_file.h"
 

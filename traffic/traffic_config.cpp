@@ -1,6 +1,6 @@
 #include "traffic/traffic_config.h"
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 namespace kestrane {
 

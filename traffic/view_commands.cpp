@@ -1,6 +1,6 @@
 #include "traffic/view_commands.h"
 
-#include "sending/hex_notation.h"
+#include "notation/hex_notation.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Dialog 722 "マクロ実行クロック": the period of the timer that drives the macro interpreter.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <QDialog>
 

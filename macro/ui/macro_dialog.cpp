@@ -2,7 +2,7 @@
 
 #include "macro/macro_dialog_rules.h"
 #include "macro/ui/clock_dialog.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 #include <QFile>
 #include <QGridLayout>

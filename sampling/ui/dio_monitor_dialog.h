@@ -5,7 +5,7 @@
 
 #include "platform/ui/message_box.h"
 #include "sampling/dio_image.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <QDialog>
 #include <QPixmap>

@@ -2,7 +2,7 @@
 // tick of a 100 ms timer, with "データークリア", "閉じる" and "ヘルプ".
 #pragma once
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "sampling/sample_table.h"
 
 #include <QDialog>

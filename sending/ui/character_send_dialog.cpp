@@ -1,7 +1,7 @@
 #include "sending/ui/character_send_dialog.h"
 
-#include "platform/cp932.h"
-#include "sending/checksum_settings_dialog.h"
+#include "text/cp932.h"
+#include "sending/ui/checksum_settings_dialog.h"
 #include "sending/fixed_strings.h"
 #include "sending/ui/transmit_retry.h"
 

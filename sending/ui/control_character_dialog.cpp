@@ -2,7 +2,7 @@
 
 #include "sending/send_buffer.h"
 #include "sending/ui/transmit_retry.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <QGridLayout>
 #include <QPushButton>

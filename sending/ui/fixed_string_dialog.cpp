@@ -1,10 +1,10 @@
 #include "sending/ui/fixed_string_dialog.h"
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "sending/fixed_strings.h"
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/transmit_retry.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

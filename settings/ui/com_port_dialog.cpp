@@ -1,6 +1,6 @@
 #include "settings/ui/com_port_dialog.h"
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "settings/ui/dialog_parts.h"
 
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 
 #include "platform/ui/message_box.h"
 #include "settings/com_port_settings.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <QDialog>
 

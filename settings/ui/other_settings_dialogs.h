@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/ui/message_box.h"
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <QDialog>
 

@@ -1,9 +1,9 @@
 // The device field in the real window: a device unplugged behind its link shows as a warning
 // within a second, then, plugged in again, as a reconnection; the status text stays.
 #include "app/app_core.h"
-#include "app/device_field.h"
-#include "app/draw_app.h"
-#include "app/main_window.h"
+#include "app/ui/device_field.h"
+#include "app/ui/draw_app.h"
+#include "app/ui/main_window.h"
 #include "settings/ui/line_status_dialog.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"

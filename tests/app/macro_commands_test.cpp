@@ -2,9 +2,9 @@
 // disabled in the line-monitor modes, the editor commands, and a macro run end to end that
 // sends on a pseudo-terminal and takes the far end's reply into a register.
 #include "app/app_core.h"
-#include "app/draw_app.h"
-#include "app/macro_commands.h"
-#include "app/main_window.h"
+#include "app/ui/draw_app.h"
+#include "app/ui/macro_commands.h"
+#include "app/ui/main_window.h"
 #include "macro/ui/macro_dialog.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"

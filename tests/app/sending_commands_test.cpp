@@ -3,13 +3,13 @@
 // timers 2 and 3 (pace, completion, both channels, progress, cancel, channel close, exit), the
 // fixed-string editor command.
 #include "app/app_core.h"
-#include "app/draw_app.h"
-#include "app/main_window.h"
-#include "app/sending_commands.h"
+#include "app/ui/draw_app.h"
+#include "app/ui/main_window.h"
+#include "app/ui/sending_commands.h"
 #include "sending/send_result.h"
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/text_transfer_progress.h"
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/traffic_view.h"

@@ -2,12 +2,12 @@
 // through their controls, and what follows them (ports reopened on pseudo-terminals, relaying,
 // status text, timer 1, the manual at a page).
 #include "app/app_core.h"
-#include "app/draw_app.h"
-#include "app/main_window.h"
-#include "app/settings_commands.h"
+#include "app/ui/draw_app.h"
+#include "app/ui/main_window.h"
+#include "app/ui/settings_commands.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 #include "settings/ui/line_status_dialog.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"

@@ -8,7 +8,7 @@
 #include "traffic/ui/log_file_commands.h"
 #include "traffic/ui/print_display.h"
 #include "traffic/ui/search_dialog.h"
-#include "app/view_log_commands.h"
+#include "app/ui/view_log_commands.h"
 
 #include <QApplication>
 #include <QFileDialog>

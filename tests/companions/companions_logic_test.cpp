@@ -3,7 +3,7 @@
 #include "companions/checksum_calc.h"
 #include "companions/code_table.h"
 #include "companions/number_convert.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The companion programs' windows, and their start from the real main window's View menu.
 #include "app/app_core.h"
-#include "app/draw_app.h"
-#include "app/main_window.h"
-#include "companions/companion_windows.h"
+#include "app/ui/draw_app.h"
+#include "app/ui/main_window.h"
+#include "companions/ui/companion_windows.h"
 #include "support/temp_dir.h"
 
 #include <QAction>

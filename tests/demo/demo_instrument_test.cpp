@@ -2,7 +2,7 @@
 // the instrument's answers and its Shift-JIS reading.
 #include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 #include "sending/send_buffer.h"
 #include "support/temp_dir.h"
 

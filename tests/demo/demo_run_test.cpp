@@ -3,8 +3,8 @@
 #include "app/app_core.h"
 #include "comm/channel.h"
 #include "demo/demo_instrument.h"
-#include "platform/cp932.h"
-#include "settings/settings_files.h"
+#include "text/cp932.h"
+#include "records/settings_files.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
 

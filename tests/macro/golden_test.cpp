@@ -16,7 +16,7 @@
 //   expect ticks|elapsed <=|>= <n> | expect notice <text> | expect no-notice
 //   expect button <n> | expect trail <status...>
 #include "macro/macro_sim.h"
-#include "sending/hex_notation.h"
+#include "notation/hex_notation.h"
 
 #include <gtest/gtest.h>
 

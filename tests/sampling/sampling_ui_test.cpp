@@ -2,15 +2,15 @@
 // the offscreen platform.
 #include "app/app_core.h"
 #include "app/command_table.h"
-#include "app/draw_app.h"
+#include "app/ui/draw_app.h"
 #include "app/external_tools.h"
-#include "app/main_window.h"
-#include "app/sampling_commands.h"
+#include "app/ui/main_window.h"
+#include "app/ui/sampling_commands.h"
 #include "sampling/dio_monitor.h"
 #include "sampling/ui/dio_monitor_dialog.h"
 #include "sampling/ui/sampling_settings_dialog.h"
 #include "sampling/ui/sampling_view_dialog.h"
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 #include "support/temp_dir.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 // Dialog 724 "チェックサム設定": what OK stores, and the dialog driven through its controls.
 #include "sending/checksum_settings.h"
-#include "sending/checksum_settings_dialog.h"
+#include "sending/ui/checksum_settings_dialog.h"
 #include "sending/send_buffer.h"
 
 #include <gtest/gtest.h>

@@ -4,10 +4,10 @@
 // inspection under the mouse.
 #include "app/app_core.h"
 #include "app/command_ids.h"
-#include "app/draw_app.h"
-#include "app/main_window.h"
+#include "app/ui/draw_app.h"
+#include "app/ui/main_window.h"
 #include "app/startup_sequence.h"
-#include "app/view_log_commands.h"
+#include "app/ui/view_log_commands.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/display_resources.h"
 #include "traffic/ui/op_painter.h"

@@ -7,7 +7,7 @@
 #include "traffic/low_speed_display.h"
 #include "traffic_test_support.h"
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <gtest/gtest.h>
 

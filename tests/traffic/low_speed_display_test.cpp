@@ -1,7 +1,7 @@
 // The low-speed display without a window: geometry, how one byte is drawn, the repaint's layout,
 // the timer tick (incremental drawing, idle redisplay, start-up clear, auto-scroll) and the
 // character inspection.
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 #include "display_test_support.h"
 #include "traffic/display_geometry.h"
 #include "traffic/low_speed_display.h"

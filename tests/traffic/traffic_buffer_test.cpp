@@ -2,7 +2,7 @@
 // automatic logging, clearing and the small pieces of state the other parts rely on.
 #include "traffic/traffic_buffer.h"
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 #include "platform/le_bytes.h"
 #include "support/temp_dir.h"
 #include "traffic/log_file.h"

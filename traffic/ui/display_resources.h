@@ -5,7 +5,7 @@
 
 #include "traffic/draw_ops.h"
 #include "traffic/text_measure.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 #include <QFont>
 #include <QGlyphRun>

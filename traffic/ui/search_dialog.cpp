@@ -1,6 +1,6 @@
 #include "traffic/ui/search_dialog.h"
 
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>

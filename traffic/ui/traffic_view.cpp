@@ -1,6 +1,6 @@
 #include "traffic/ui/traffic_view.h"
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 #include "traffic/traffic_buffer.h"
 #include "traffic/ui/op_painter.h"
 #include "traffic/ui/repaint_relay.h"

@@ -3,7 +3,7 @@
 // draw_size.dat (the frame size at start-up). Raw little-endian images, no header.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <array>
 #include <cstdint>

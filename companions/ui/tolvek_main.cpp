@@ -1,6 +1,6 @@
 // tolvek: the checksum calculator started by the View menu's "ﾁｪｯｸｻﾑ(C)".
-#include "companions/companion_app.h"
-#include "companions/companion_windows.h"
+#include "companions/ui/companion_app.h"
+#include "companions/ui/companion_windows.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "app/splash_window.h"
+#include "app/ui/splash_window.h"
 
 #include <QGuiApplication>
 #include <QImageReader>

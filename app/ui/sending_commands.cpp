@@ -1,10 +1,10 @@
-#include "app/sending_commands.h"
+#include "app/ui/sending_commands.h"
 
 #include "app/app_core.h"
 #include "app/command_ids.h"
 #include "app/command_table.h"
 #include "app/external_tools.h"
-#include "app/main_window.h"
+#include "app/ui/main_window.h"
 #include "sending/fixed_strings.h"
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/control_character_dialog.h"

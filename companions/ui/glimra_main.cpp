@@ -1,6 +1,6 @@
 // glimra: the character code table started by the View menu's "ASCII(A)".
-#include "companions/companion_app.h"
-#include "companions/companion_windows.h"
+#include "companions/ui/companion_app.h"
+#include "companions/ui/companion_windows.h"
 
 int main(int argc, char** argv)
 {

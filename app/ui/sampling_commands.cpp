@@ -1,4 +1,4 @@
-#include "app/sampling_commands.h"
+#include "app/ui/sampling_commands.h"
 
 #include "app/app_core.h"
 #include "app/command_ids.h"

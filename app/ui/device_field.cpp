@@ -1,4 +1,4 @@
-#include "app/device_field.h"
+#include "app/ui/device_field.h"
 
 #include "app/app_core.h"
 #include "app/device_status_text.h"

@@ -1,4 +1,4 @@
-#include "sending/checksum_settings_dialog.h"
+#include "sending/ui/checksum_settings_dialog.h"
 
 #include "sending/checksum_settings.h"
 #include "sending/send_buffer.h"

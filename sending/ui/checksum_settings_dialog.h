@@ -1,7 +1,7 @@
 // Dialog 724 "チェックサム設定": the checksum method and the output form of the checksum.
 #pragma once
 
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "companions/companion_windows.h"
+#include "companions/ui/companion_windows.h"
 
 #include "companions/checksum_calc.h"
 #include "companions/code_table.h"

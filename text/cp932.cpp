@@ -1,6 +1,6 @@
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
-#include "platform/shift_jis.h"
+#include "notation/shift_jis.h"
 
 #include <QStringEncoder>
 

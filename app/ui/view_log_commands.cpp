@@ -1,4 +1,4 @@
-#include "app/view_log_commands.h"
+#include "app/ui/view_log_commands.h"
 
 #include "app/command_ids.h"
 #include "app/app_core.h"

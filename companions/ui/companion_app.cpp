@@ -1,4 +1,4 @@
-#include "companions/companion_app.h"
+#include "companions/ui/companion_app.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,12 +1,12 @@
-#include "app/shell_commands.h"
+#include "app/ui/shell_commands.h"
 
 #include "app/command_ids.h"
-#include "app/about_dialog.h"
+#include "app/ui/about_dialog.h"
 #include "app/app_core.h"
 #include "app/command_table.h"
 #include "app/external_tools.h"
-#include "app/main_window.h"
-#include "sending/checksum_settings_dialog.h"
+#include "app/ui/main_window.h"
+#include "sending/ui/checksum_settings_dialog.h"
 
 namespace kestrane {
 

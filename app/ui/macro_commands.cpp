@@ -1,11 +1,11 @@
-#include "app/macro_commands.h"
+#include "app/ui/macro_commands.h"
 
 #include "app/app_core.h"
 #include "app/command_ids.h"
 #include "app/command_table.h"
 #include "app/external_tools.h"
 #include "app/image_dio.h"
-#include "app/main_window.h"
+#include "app/ui/main_window.h"
 #include "macro/macro_dialog_rules.h"
 #include "macro/macro_list.h"
 #include "macro/traffic_access.h"

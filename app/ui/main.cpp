@@ -1,7 +1,7 @@
 // Program entry: reads the start-up size, builds the application and runs it.
 #include "app/app_core.h"
-#include "app/draw_app.h"
-#include "app/main_window.h"
+#include "app/ui/draw_app.h"
+#include "app/ui/main_window.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -1,8 +1,8 @@
-#include "app/draw_app.h"
+#include "app/ui/draw_app.h"
 
 #include "app/app_core.h"
-#include "app/main_window.h"
-#include "app/splash_window.h"
+#include "app/ui/main_window.h"
+#include "app/ui/splash_window.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/settings_commands.h"
+#include "app/ui/settings_commands.h"
 
 #include "app/app_core.h"
 #include "app/command_ids.h"

@@ -1,4 +1,4 @@
-#include "settings/settings_records.h"
+#include "records/settings_records.h"
 
 namespace kestrane {
 

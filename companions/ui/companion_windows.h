@@ -4,7 +4,7 @@
 #pragma once
 
 #include "companions/number_convert.h"
-#include "platform/cp932.h"
+#include "text/cp932.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 
 #include "platform/atomic_file.h"
 #include "platform/le_bytes.h"

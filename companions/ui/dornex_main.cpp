@@ -1,6 +1,6 @@
 // dornex: the number converter started by the View menu's "数値変換(&I)".
-#include "companions/companion_app.h"
-#include "companions/companion_windows.h"
+#include "companions/ui/companion_app.h"
+#include "companions/ui/companion_windows.h"
 
 int main(int argc, char** argv)
 {

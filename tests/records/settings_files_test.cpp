@@ -1,5 +1,5 @@
 // The four settings files: byte images, round trips, defaults, load-time checks, short files.
-#include "settings/settings_files.h"
+#include "records/settings_files.h"
 #include "platform/le_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"

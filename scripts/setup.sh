@@ -4,7 +4,7 @@
 set -euo pipefail
 
 pkgs=(
-  cmake ninja-build g++ pkg-config ccache
+  cmake ninja-build g++ pkg-config ccache python3
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
   libgl-dev libxkbcommon-dev
   libgtest-dev

@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 # shellcheck disable=SC2086
 bash scripts/build.sh ${KESTRANE_CMAKE_ARGS:-}
+# No library includes a header of one it does not link.
+python3 scripts/check_layers.py build
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"

@@ -432,8 +432,8 @@ bool MacroInterpreter::receptionPass()
 bool MacroInterpreter::receptionEnded() const
 {
     const Reception& r = reception_;
-    if (r.count > 0 && r.time > 0)
-        return periods_ >= r.time || r.seen >= r.count;
+    if (r.count > 0 && r.time > 0)  // the collection is cut to 255 bytes: a larger count ends on time
+        return periods_ >= r.time || r.length >= r.count;
     if (r.count > 0)
         return r.seen >= r.count;  // or a stop request
     if (r.time > 0)

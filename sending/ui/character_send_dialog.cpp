@@ -76,8 +76,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     history_ = new QListWidget(this);
     history_->setObjectName(QStringLiteral("history"));
     history_->setSortingEnabled(false);
-    connect(history_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { pick(item); });
-    connect(history_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) { pick(item); });
+    onExplicitPick(history_, this, [this](QListWidgetItem* item) { pick(item); });
 
     auto* lists = new QVBoxLayout;
     lists->addWidget(historyLabel);
@@ -87,8 +86,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
         fixed_ = new QListWidget(this);
         fixed_->setObjectName(QStringLiteral("fixed"));
         fixed_->setSortingEnabled(false);
-        connect(fixed_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { pick(item); });
-        connect(fixed_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) { pick(item); });
+        onExplicitPick(fixed_, this, [this](QListWidgetItem* item) { pick(item); });
         lists->addWidget(fixedLabel);
         lists->addWidget(fixed_);
     }

@@ -29,11 +29,9 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
     list_->setSortingEnabled(false);
     list_->setMinimumWidth(360);
     // Selecting a line puts it into the send text; nothing is sent.
-    connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-        if (item) {
-            const QByteArray bytes = item->data(Qt::UserRole).toByteArray();
-            services_.sendState->sendText.assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-        }
+    onExplicitPick(list_, this, [this](QListWidgetItem* item) {
+        const QByteArray bytes = item->data(Qt::UserRole).toByteArray();
+        services_.sendState->sendText.assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     });
     for (const std::string& s : loadFixedStrings(services_.startDirectory)) {
         const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
@@ -59,8 +57,9 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
     auto* sendHex = button(QStringLiteral("送信"), 205);
     auto* sendAsc = button(QStringLiteral("ASCで送信"), 217);
     auto* edit = button(QStringLiteral("編集"), 216);
-    auto* close = button(QStringLiteral("閉じる"), 202);
+    // Created in the order they stand, so Tab goes down the column.
     auto* help = button(QStringLiteral("ﾍﾙﾌﾟ"), 203);
+    auto* close = button(QStringLiteral("閉じる"), 202);
     connect(sendHex, &QPushButton::clicked, this, [this] { send(TextForm::HexNotation); });
     connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
     connect(edit, &QPushButton::clicked, this, [this] {
@@ -96,10 +95,12 @@ int TRsinputsend2::channel() const
 void TRsinputsend2::send(TextForm form)
 {
     // The line selected here is what goes out, even when another sender used the send text
-    // since it was selected; before any selection nothing is sent.
-    QListWidgetItem* item = list_->currentItem();
-    if (!item)
+    // since it was selected; while no line is selected nothing is sent (a row that is merely
+    // current because the list got focus is not selected).
+    const QList<QListWidgetItem*> selected = list_->selectedItems();
+    if (selected.isEmpty())
         return;
+    QListWidgetItem* item = selected.front();
     SendState& state = *services_.sendState;
     const QByteArray bytes = item->data(Qt::UserRole).toByteArray();
     state.sendText.assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));

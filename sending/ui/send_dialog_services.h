@@ -8,6 +8,10 @@
 #include <filesystem>
 #include <functional>
 
+class QListWidget;
+class QListWidgetItem;
+class QObject;
+
 namespace kestrane {
 
 class SendState;
@@ -23,5 +27,10 @@ struct SendDialogServices {
     std::function<bool()> editFixedStrings;     // "編集": false when no editor can be started
     std::filesystem::path startDirectory;       // where mdata.txt lies
 };
+
+// Calls `picked` when the user chooses an entry of `list`: a click, or a selection moved with the
+// keyboard. A list that merely receives focus makes its first row current without selecting it;
+// that is no choice and picks nothing.
+void onExplicitPick(QListWidget* list, QObject* context, std::function<void(QListWidgetItem*)> picked);
 
 } // namespace kestrane

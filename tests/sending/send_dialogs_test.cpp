@@ -219,6 +219,51 @@ TEST_F(SendDialogs, TheHistoryListFollowsEverySendAndAPickOnlyFillsTheLine)
     other->close();
 }
 
+// A list that gets focus makes its first row current without selecting it: no choice, no pick.
+TEST_F(SendDialogs, FocusAloneNeverPicksAnEntry)
+{
+    const auto focusByTab = [](QWidget* d, QWidget* from, QWidget* to) {
+        QApplication::setActiveWindow(d);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(d));
+        from->setFocus();
+        for (int i = 0; i < 10 && QApplication::focusWidget() != to; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), to);
+    };
+    auto* typed = new TRsinputsend1(memory.typed, services());
+    typed->show();
+    type(typed, "41");
+    click(typed, "201");
+    type(typed, "4243");
+    focusByTab(typed, typed->inputLine(), typed->historyList());
+    QTest::keyClick(typed->historyList(), Qt::Key_Return);  // the default button sends the line
+    EXPECT_EQ(typed->inputLine()->text(), "4243");
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent.back().frame, (Bytes{0x42, 0x43}));
+    QTest::keyClick(typed->historyList(), Qt::Key_Down);  // a selection moved by the keyboard picks
+    EXPECT_FALSE(typed->historyList()->selectedItems().isEmpty());
+    EXPECT_EQ(typed->inputLine()->text(), typed->historyList()->selectedItems().front()->text());
+    typed->close();
+
+    test::writeFileBytes(dir / "mdata.txt", {'0', 'D', '\r', '\n', '0', 'A', '\r', '\n'});
+    auto* longString = new TRsinputsend(memory.longString, services());
+    longString->show();
+    type(longString, "7E");
+    focusByTab(longString, longString->inputLine(), longString->fixedList());
+    EXPECT_EQ(longString->inputLine()->text(), "7E");
+    longString->close();
+
+    auto* fixed = new TRsinputsend2(services());
+    fixed->show();
+    focusByTab(fixed, child<QPushButton>(fixed, "205"), fixed->list());
+    click(fixed, "205");
+    EXPECT_EQ(sent.size(), 2u);  // no line selected: nothing sent
+    // Tab goes down the button column as drawn: help before close.
+    focusByTab(fixed, child<QPushButton>(fixed, "216"), child<QPushButton>(fixed, "203"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), child<QPushButton>(fixed, "202"));
+}
+
 TEST_F(SendDialogs, ChannelButtonsFollowCh2Use)
 {
     settings.ch2Mode = 0;

@@ -64,7 +64,7 @@ std::string checkSampleFields(Bytes data)
         KCHECK(taken->line == expectedLine(row, settings.sampling, chunk), "row " + std::to_string(row) + " holds other bytes");
         ++row;
     } while (!received.empty() && row < SampleTable::kLastRow - 1);
-    KCHECK(static_cast<std::int32_t>(table.shownLines().size()) == row, "saved lines differ from the rows taken over");
+    KCHECK(static_cast<std::int32_t>(table.saveLines().size()) == row, "saved lines differ from the rows taken over");
     return {};
 }
 

@@ -105,11 +105,16 @@ std::vector<std::string> SampleTable::shownLines(std::int32_t from) const
 {
     std::lock_guard lock(mutex_);
     std::vector<std::string> lines;
-    if (fieldCount_ == 0)
-        return lines;
     for (std::int32_t row = std::max(from, 0); row < shown_; ++row)
         lines.push_back(lineLocked(row));
     return lines;
+}
+
+std::vector<std::string> SampleTable::saveLines() const
+{
+    if (fieldCount() == 0)
+        return {};
+    return shownLines();
 }
 
 void SampleTable::clear()

@@ -52,8 +52,10 @@ public:
 
     // A row as "row,field1,field2,..." with the configured number of fields (bytes as received).
     [[nodiscard]] std::string line(std::int32_t row) const;
-    // The lines of rows 0 .. samplesShown - 1; none while sampling is off.
+    // The lines of rows from .. samplesShown - 1 as the view lists them ("N," while no field is in use).
     [[nodiscard]] std::vector<std::string> shownLines(std::int32_t from = 0) const;
+    // What a save writes: the shown lines, none while no field is in use.
+    [[nodiscard]] std::vector<std::string> saveLines() const;
     // A field's text: its slot up to the first zero byte (field 0..4).
     [[nodiscard]] std::string fieldText(std::int32_t row, std::size_t field) const;
 

@@ -32,7 +32,7 @@ void saveSamplingFile(AppCore& core, const SamplingCommandHooks& hooks)
     const auto path = hooks.askSavePath();
     if (!path)
         return;
-    if (!writeSampleFile(*path, core.samples().shownLines()))
+    if (!writeSampleFile(*path, core.samples().saveLines()))
         hooks.message(QStringLiteral("ﾌｧｲﾙが開けません"), QMessageBox::Ok, QMessageBox::Warning);
 }
 

@@ -41,7 +41,9 @@ TDialog15::TDialog15(SamplingSettings& settings, std::function<void()> help, QWi
         counts_[n]->setObjectName(QLatin1String(radioIds[n]));
         countLayout->addWidget(counts_[n]);
     }
-    counts_[static_cast<std::size_t>(samplingDialogCount(settings_))]->setChecked(true);
+    QRadioButton* checked = counts_[static_cast<std::size_t>(samplingDialogCount(settings_))];
+    checked->setChecked(true);
+    checked->setFocus();  // the arrow keys start from the checked count
 
     auto* fields = new QGridLayout;
     auto* firstHead = new QLabel(QStringLiteral("先頭文字"), this);

@@ -163,7 +163,8 @@ TEST(SampleFields, LinesFollowTheCurrentFieldCount)
     EXPECT_EQ(t.shownLines(), (std::vector<std::string>{"0,x"}));
     one.samplingCount = 0;
     t.configure(one);
-    EXPECT_TRUE(t.shownLines().empty()) << "with sampling off nothing is saved";
+    EXPECT_EQ(t.shownLines(), (std::vector<std::string>{"0,"})) << "the view lists the rows without fields";
+    EXPECT_TRUE(t.saveLines().empty()) << "with sampling off nothing is saved";
 }
 
 TEST(SampleFile, LinesEndWithCrLfAndReplaceAnExistingFile)

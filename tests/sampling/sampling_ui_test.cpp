@@ -85,6 +85,10 @@ TEST(SamplingSettingsDialog, ShowsTheStoredValuesAndOkCorrectsWithAMessageEach)
     EXPECT_EQ(child<QLineEdit>(&dialog, "403")->text(), "1");
     EXPECT_EQ(child<QLineEdit>(&dialog, "406")->text(), "2");
     EXPECT_EQ(child<QLineEdit>(&dialog, "412")->maxLength(), 4);
+    dialog.show();  // the arrow keys start from the checked count
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    EXPECT_EQ(QApplication::focusWidget(), child<QRadioButton>(&dialog, "503"));
     QTest::mouseClick(child<QPushButton>(&dialog, "203"), Qt::LeftButton);
     EXPECT_EQ(helps, 1);
 
@@ -153,6 +157,20 @@ TEST(SamplingView, OpensWithTheRowsTakenOverAndAddsOnePerTick)
     QTest::mouseClick(child<QPushButton>(&view, "217"), Qt::LeftButton);
     EXPECT_FALSE(view.timerRunning());
     EXPECT_FALSE(view.isVisible());
+}
+
+TEST(SamplingView, WithNoFieldInUseListsTheRowsShownWithoutFields)
+{
+    SampleTable table;
+    table.configure(oneField(0, 3));
+    takeChunks(table, {"aaa", "bbb"});
+    (void)table.takeOver();
+    (void)table.takeOver();
+    SamplingSettings off = oneField(0, 3);
+    off.samplingCount = 0;
+    table.configure(off);
+    TDialog16 view(table, {});
+    EXPECT_EQ(listed(view), (std::vector<std::string>{"0,", "1,"}));
 }
 
 TEST(SamplingView, TwoViewsEachListEveryRowAndFollowAClear)

@@ -7,6 +7,13 @@
 
 namespace kestrane {
 
+namespace {
+
+// 32-bit fields are shown as signed decimal: MAXDWORD reads -1 and fits its field.
+std::string signedText(std::uint32_t value) { return std::to_string(static_cast<std::int32_t>(value)); }
+
+} // namespace
+
 const std::vector<DcbControl> kDcbControls = {
     {311, "fBinary", true, 0},
     {312, "fOutxCtsFlow", true, 0},
@@ -64,15 +71,15 @@ DcbControlValues dcbControlValues(const Dcb& d, const CommTimeouts& t)
     v.edits[418] = hexText(d.ErrorChar);
     v.edits[419] = hexText(d.EofChar);
     v.edits[420] = hexText(d.EvtChar);
-    v.edits[401] = std::to_string(d.BaudRate);
+    v.edits[401] = signedText(d.BaudRate);
     v.edits[403] = std::to_string(d.ByteSize);
     v.edits[405] = std::to_string(d.Parity);
     v.edits[406] = std::to_string(d.StopBits);
-    v.edits[404] = std::to_string(t.ReadIntervalTimeout);
-    v.edits[422] = std::to_string(t.ReadTotalTimeoutMultiplier);
-    v.edits[423] = std::to_string(t.ReadTotalTimeoutConstant);
-    v.edits[424] = std::to_string(t.WriteTotalTimeoutMultiplier);
-    v.edits[425] = std::to_string(t.WriteTotalTimeoutConstant);
+    v.edits[404] = signedText(t.ReadIntervalTimeout);
+    v.edits[422] = signedText(t.ReadTotalTimeoutMultiplier);
+    v.edits[423] = signedText(t.ReadTotalTimeoutConstant);
+    v.edits[424] = signedText(t.WriteTotalTimeoutMultiplier);
+    v.edits[425] = signedText(t.WriteTotalTimeoutConstant);
     return v;
 }
 

@@ -225,6 +225,7 @@ TEST(DcbDialog, FieldsAsTheDialogShowsAndReadsThem)
     EXPECT_EQ(d.fDummy2(), 9u);
     EXPECT_EQ(d.EvtChar, 0x0D);
     EXPECT_EQ(t.ReadIntervalTimeout, MAXDWORD);
+    EXPECT_EQ(dcbControlValues(d, t).edits[404], "-1");  // 32-bit fields show signed, within 9 characters
     EXPECT_EQ(d.XonLim, static_cast<std::uint16_t>(70000));
     EXPECT_EQ(d.BaudRate, 0u);
     EXPECT_EQ(d.ByteSize, 7);

@@ -45,6 +45,7 @@ TextTransferProgress::TextTransferProgress(int channel, const QString& fileName,
     bar_->setTextVisible(true);
     text_ = new QLabel(this);
     text_->setObjectName(QStringLiteral("progress"));
+    text_->setWordWrap(true);  // an ending message is longer than the progress line
     button_ = new QPushButton(QStringLiteral("中止"), this);
     button_->setObjectName(QStringLiteral("cancel"));
     connect(button_, &QPushButton::clicked, this, &QWidget::close);
@@ -71,6 +72,11 @@ void TextTransferProgress::showEnded(const QString& text)
     running_ = false;
     text_->setText(text);
     button_->setText(QStringLiteral("閉じる"));
+    // Grow the window when the wrapped message needs more lines than it has room for.
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 void TextTransferProgress::finish()

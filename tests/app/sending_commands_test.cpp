@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -373,6 +374,13 @@ TEST(TextTransferCommand, ClosingTheChannelEndsTheTransferCleanly)
     EXPECT_FALSE(p->running());
     EXPECT_NE(p->progressText().indexOf(QStringLiteral("ポートが閉じられた")), -1);
     EXPECT_TRUE(a.messages.empty());
+    // The whole message is visible: no line of it runs past the label or below it.
+    auto* label = p->findChild<QLabel*>(QStringLiteral("progress"));
+    ASSERT_NE(label, nullptr);
+    QCoreApplication::processEvents();
+    const int unwrapped = label->wordWrap() ? 0 : QFontMetrics(label->font()).horizontalAdvance(label->text());
+    EXPECT_LE(unwrapped, label->width());
+    EXPECT_LE(label->heightForWidth(label->width()), label->height());
 
     // A transfer on CH2 ends the same way when the window closes (exit).
     a.commands().pickTransferFile = [&](int) { return std::optional(a.file("big2.txt", 1000)); };

@@ -168,23 +168,28 @@ public:
 
     bool setCommState(const Dcb& dcb) override
     {
-        if (lost_)
-            return false;
         std::lock_guard lock(stateMutex_);
+        setFailure_ = {};
+        if (lost_)
+            return refuseSet(ENODEV);
         TermiosImage before;
         if (!readTermios(fd_, before))
-            return failed();
+            return failedSet();
         TermiosImage want = before;
         if (!applyDcb(dcb, want))
-            return false;
+            return refuseSet(EINVAL);
         if (!writeTermios(fd_, want))
-            return failed();
+            return failedSet();
+        // Read back what the device took: a driver answers a set it did not fully take with success.
         TermiosImage got;
         if (!readTermios(fd_, got))
-            return failed();
-        if (!speedAccepted(dcb.BaudRate, dcbFromTermios(got, dcb).BaudRate)) {
+            return failedSet();
+        const Dcb taken = dcbFromTermios(got, dcb);
+        if (const std::uint32_t refused = refusedSettings(dcb, taken, got)) {
             writeTermios(fd_, before);
-            return false;
+            setFailure_.refused = refused;
+            setFailure_.got = taken;
+            return refuseSet(EINVAL);
         }
         setModemLine(TIOCM_DTR, dcb.fDtrControl());
         setModemLine(TIOCM_RTS, dcb.fRtsControl());
@@ -196,6 +201,12 @@ public:
             evtCount_ = queue_.count(evtChar_);
         }
         return true;
+    }
+
+    SetStateFailure lastSetStateFailure() const override
+    {
+        std::lock_guard lock(stateMutex_);
+        return setFailure_;
     }
 
     bool getCommTimeouts(CommTimeouts& t) override
@@ -595,6 +606,38 @@ private:
         return diff * 100 <= std::uint64_t{wanted} * 3;
     }
 
+    // The line settings of `wanted` the device did not take (SetStateFailure::Field bits). Rates
+    // within 3 % count as taken (drivers round to what their clock divides).
+    static std::uint32_t refusedSettings(const Dcb& wanted, const Dcb& taken, const TermiosImage& got)
+    {
+        std::uint32_t refused = 0;
+        if (!speedAccepted(wanted.BaudRate, taken.BaudRate))
+            refused |= SetStateFailure::Rate;
+        if (taken.ByteSize != wanted.ByteSize)
+            refused |= SetStateFailure::ByteSize;
+        if (taken.Parity != wanted.Parity)
+            refused |= SetStateFailure::Parity;
+        if (taken.StopBits != wanted.StopBits)
+            refused |= SetStateFailure::StopBits;
+        const bool handshake = wanted.fOutxCtsFlow() || wanted.fRtsControl() == RTS_CONTROL_HANDSHAKE;
+        if (((got.cflag & tio::kCrtscts) != 0) != handshake || taken.fOutX() != wanted.fOutX() ||
+            taken.fInX() != wanted.fInX())
+            refused |= SetStateFailure::FlowControl;
+        return refused;
+    }
+
+    // Note why the set failed; always false, so a failure path can return them.
+    bool refuseSet(int error)
+    {
+        setFailure_.systemError = error;
+        return false;
+    }
+    bool failedSet()
+    {
+        setFailure_.systemError = errno;
+        return failed();
+    }
+
     // DTR/RTS levels of the record; handshake and toggle modes leave the line to the driver.
     // Drivers without modem lines (ptys) answer ENOTTY, which is no failure of the settings.
     void setModemLine(int bit, std::uint32_t control)
@@ -700,8 +743,9 @@ private:
     std::atomic<bool> writesAborted_{false};
     std::atomic<bool> hardwareFlow_{false};  // CRTSCTS on the device, as last set
 
-    std::mutex stateMutex_;  // lastDcb_, lastTimeouts_, icount_
+    mutable std::mutex stateMutex_;  // lastDcb_, lastTimeouts_, icount_, setFailure_
     Dcb lastDcb_;
+    SetStateFailure setFailure_;  // why the last setCommState failed (under stateMutex_)
     CommTimeouts lastTimeouts_;
     bool icountSupported_ = false;  // fixed at open
     serial_icounter_struct icount_{};

@@ -41,6 +41,23 @@ enum class LossReason {
     IoError,  // the device failed an operation with an I/O error
 };
 
+// Why the last setCommState failed. A device may answer a set without taking all of it (a pty
+// keeps 8 data bits and no parity; some adapters round or drop settings): the port reads the
+// settings back, and a line setting that differs from what was asked makes the set fail with
+// EINVAL and names it here. The device is left as it was before the set.
+struct SetStateFailure {
+    enum Field : std::uint32_t {
+        Rate = 1U << 0,
+        ByteSize = 1U << 1,
+        Parity = 1U << 2,
+        StopBits = 1U << 3,
+        FlowControl = 1U << 4,
+    };
+    int systemError = 0;     // errno of the failed call; 0 after a successful set
+    std::uint32_t refused = 0;  // Field bits of the settings the device did not take
+    Dcb got{};               // what the device reported after the set (valid when refused != 0)
+};
+
 // Result of a read or write that may run into its time-outs.
 enum class IoStatus {
     Ok,        // done; a short count means the time-out ran out
@@ -58,6 +75,9 @@ public:
     // Line parameters. setCommState fails for values the record or the device cannot take;
     // getCommState reports what the device really has (members it cannot hold read back as set).
     virtual bool getCommState(Dcb& dcb) = 0;
+    // Why the last setCommState failed (see SetStateFailure); a port that cannot tell gives only
+    // the system error.
+    [[nodiscard]] virtual SetStateFailure lastSetStateFailure() const { return {}; }
     virtual bool setCommState(const Dcb& dcb) = 0;
     virtual bool getCommTimeouts(CommTimeouts& t) = 0;
     virtual bool setCommTimeouts(const CommTimeouts& t) = 0;

@@ -4,6 +4,9 @@
 #include "settings/dialog_values.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <utility>
 
 namespace kestrane {
 
@@ -190,6 +193,33 @@ bool parseBaudRate(const std::string& text, std::uint32_t& rate)
 std::string setCommStateErrorText(int error, int size)
 {
     return "SetCommStateのErr番号は" + std::to_string(error) + ":cc.size=" + std::to_string(size);
+}
+
+std::string setStateFailureReason(const SetStateFailure& failure)
+{
+    if (failure.refused == 0 && failure.systemError == EINVAL)
+        return "この組み合わせは設定できません";  // e.g. 1.5 stop bits with other than 5 data bits
+    if (failure.refused == 0)
+        return failure.systemError != 0 ? std::string(std::strerror(failure.systemError)) : std::string();
+    static constexpr std::pair<std::uint32_t, const char*> kNames[] = {
+        {SetStateFailure::Rate, "ボーレート"},       {SetStateFailure::ByteSize, "データビット"},
+        {SetStateFailure::Parity, "パリティ"},       {SetStateFailure::StopBits, "ストップビット"},
+        {SetStateFailure::FlowControl, "フロー制御"},
+    };
+    static constexpr const char* kParity[] = {"なし", "奇数", "偶数", "マーク", "スペース"};
+    static constexpr const char* kStop[] = {"1", "1.5", "2"};
+    std::string names;
+    for (const auto& [bit, name] : kNames) {
+        if ((failure.refused & bit) == 0)
+            continue;
+        if (!names.empty())
+            names += "、";
+        names += name;
+    }
+    const Dcb& d = failure.got;
+    return "デバイスが受け付けなかった設定: " + names + "（デバイスの設定は " + std::to_string(d.BaudRate) + "bps " +
+           std::to_string(d.ByteSize) + "ビット パリティ" + (d.Parity < 5 ? kParity[d.Parity] : "?") + " ストップビット" +
+           (d.StopBits < 3 ? kStop[d.StopBits] : "?") + "）";
 }
 
 } // namespace kestrane

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/comm_types.h"
+#include "platform/serial_port.h"
 
 #include <array>
 #include <cstdint>
@@ -81,5 +82,8 @@ inline constexpr int kCommConfigSize = 52;
 // The error numbers reported with it.
 inline constexpr int kErrorInvalidParameter = 87;
 inline constexpr int kErrorDeviceNotConnected = 1167;
+// The line under that message that says why: the settings the device did not take (and what it
+// has instead), or the system's reason; empty when the port gave none.
+[[nodiscard]] std::string setStateFailureReason(const SetStateFailure& failure);
 
 } // namespace kestrane

@@ -91,7 +91,10 @@ void SettingsCommands::serialSettings(int channel)
     work.DCBlength = Dcb::kSize;
     if (!port->setCommState(work)) {
         const int error = port->lost() ? kErrorDeviceNotConnected : kErrorInvalidParameter;
-        message(qs(setCommStateErrorText(error, kCommConfigSize)), QMessageBox::Ok, QMessageBox::NoIcon);
+        std::string text = setCommStateErrorText(error, kCommConfigSize);
+        if (const std::string reason = setStateFailureReason(port->lastSetStateFailure()); !reason.empty())
+            text += "\n" + reason;
+        message(qs(text), QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     store = work;

@@ -259,8 +259,24 @@ TEST(SerialSettingsCommand, AppliesTheChoiceReportsARefusalAndReappliesOnCancel)
         d->findChild<QPushButton*>("ok")->click();
     });
     a.action(55520)->trigger();
-    EXPECT_EQ(a.messages, (std::vector<std::string>{"SetCommStateのErr番号は87:cc.size=52"}));
+    EXPECT_EQ(a.messages, (std::vector<std::string>{"SetCommStateのErr番号は87:cc.size=52\nこの組み合わせは設定できません"}));
     EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.StopBits, ONESTOPBIT);
+
+    // 7 data bits and even parity on a pty, which keeps 8N1 and answers the set with success:
+    // refused with the settings named, and the stores keep what the device has.
+    a.messages.clear();
+    whenModalOpens([](QWidget* d) {
+        d->findChild<QComboBox*>("byteSize")->setCurrentText(QStringLiteral("7"));
+        d->findChild<QComboBox*>("parity")->setCurrentIndex(2);
+        d->findChild<QPushButton*>("ok")->click();
+    });
+    a.action(55520)->trigger();
+    ASSERT_EQ(a.messages.size(), 1u);
+    EXPECT_EQ(a.messages[0], "SetCommStateのErr番号は87:cc.size=52\nデバイスが受け付けなかった設定: データビット、パリティ"
+                             "（デバイスの設定は 19200bps 8ビット パリティなし ストップビット1）");
+    EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.ByteSize, 8);
+    EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.Parity, NOPARITY);
+    EXPECT_NE(a.status().find("COM3:19200:8b1bit:Pr無"), std::string::npos) << a.status();
 
     a.messages.clear();
     whenModalOpens([](QWidget* d) { d->findChild<QPushButton*>("cancel")->click(); });

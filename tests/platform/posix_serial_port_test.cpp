@@ -444,18 +444,30 @@ TEST_F(PosixPort, ANonStandardRateAndTheUnholdableMembersReadBack)
     EXPECT_EQ(master.c_cc[VSTART], 0x05);
 }
 
-TEST_F(PosixPort, ReadBackReportsTheDeviceNotTheRequest)
+TEST_F(PosixPort, ASettingTheDeviceDoesNotTakeFailsTheSetAndNamesIt)
 {
-    // A pty keeps 8 data bits and no parity whatever it is told.
+    // A pty keeps 8 data bits and no parity whatever it is told, and answers the set with success.
+    Dcb before;
+    ASSERT_TRUE(port->getCommState(before));
     Dcb d;
     applyLineDefaults(d);
+    d.BaudRate = 4800;  // taken, but undone with the rest
     d.ByteSize = 7;
     d.Parity = EVENPARITY;
-    ASSERT_TRUE(port->setCommState(d));
-    Dcb got;
-    ASSERT_TRUE(port->getCommState(got));
-    EXPECT_EQ(got.ByteSize, 8);
-    EXPECT_EQ(got.Parity, NOPARITY);
+    EXPECT_FALSE(port->setCommState(d));
+    const SetStateFailure failure = port->lastSetStateFailure();
+    EXPECT_EQ(failure.systemError, EINVAL);
+    EXPECT_EQ(failure.refused, SetStateFailure::ByteSize | SetStateFailure::Parity);
+    EXPECT_EQ(failure.got.ByteSize, 8);
+    EXPECT_EQ(failure.got.Parity, NOPARITY);
+    Dcb after;
+    ASSERT_TRUE(port->getCommState(after));
+    EXPECT_EQ(after, before) << "the device is left as it was";
+
+    d.ByteSize = 8;
+    d.Parity = NOPARITY;
+    EXPECT_TRUE(port->setCommState(d));
+    EXPECT_EQ(port->lastSetStateFailure().systemError, 0);
 }
 
 TEST_F(PosixPort, ModemLinesAreUnavailableOnAPtyWithoutFailingTheSettings)

@@ -42,9 +42,12 @@ Cp932Text::Cp932Text() : pairs_(60 * 256)
         return unit;
     };
 
+    // A lead byte standing alone (its trail byte missing, or of another line) shows as a byte the
+    // display cannot show, so it keeps its cell.
+    const char unshowable = '\x80';
     for (int b = 0; b < 256; ++b) {
         const char byte = static_cast<char>(b);
-        singles_[static_cast<std::size_t>(b)] = isShiftJisLead(static_cast<std::uint8_t>(b)) ? Unit{} : decodeUnit(&byte, 1);
+        singles_[static_cast<std::size_t>(b)] = decodeUnit(isShiftJisLead(static_cast<std::uint8_t>(b)) ? &unshowable : &byte, 1);
     }
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
         if (!isShiftJisLead(static_cast<std::uint8_t>(lead)))
@@ -74,9 +77,8 @@ void Cp932Text::append(QString& out, const std::uint8_t* bytes, int count) const
 {
     int i = 0;
     while (i < count) {
-        if (isShiftJisLead(bytes[i])) {
-            if (i + 1 < count)
-                out.append(pair(bytes[i], bytes[i + 1]));
+        if (isShiftJisLead(bytes[i]) && i + 1 < count) {
+            out.append(pair(bytes[i], bytes[i + 1]));
             i += 2;
         } else {
             out.append(single(bytes[i]));

@@ -24,12 +24,13 @@ public:
     // False when the platform has no "windows-31j" decoder (the tables then hold Latin-1).
     [[nodiscard]] bool valid() const { return valid_; }
 
-    // The text of `count` bytes. A lead byte at the very end (its trail byte not there) gives
-    // nothing.
+    // The text of `count` bytes. A lead byte at the very end (its trail byte not there) stands
+    // alone, shown as a byte that cannot be shown.
     [[nodiscard]] QString decode(const std::uint8_t* bytes, int count) const;
     void append(QString& out, const std::uint8_t* bytes, int count) const;
 
-    // One unit: a single byte, or a lead byte with the byte after it.
+    // One unit: a single byte (a lead byte alone shows as one that cannot be shown), or a lead
+    // byte with the byte after it.
     [[nodiscard]] QStringView single(std::uint8_t byte) const;
     [[nodiscard]] QStringView pair(std::uint8_t lead, std::uint8_t trail) const;
 

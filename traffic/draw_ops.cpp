@@ -54,7 +54,7 @@ void drawByte(std::uint8_t byte, std::uint8_t tag, int displayMode, int x, int l
         return;
     }
 
-    if (pending.active) {
+    if (pending.active && pending.tag == tag) {
         // The trail byte: both bytes are one character, drawn where the lead byte came.
         pending.active = false;
         if (isKnownTag(tag)) {
@@ -63,8 +63,9 @@ void drawByte(std::uint8_t byte, std::uint8_t tag, int displayMode, int x, int l
         }
         return;
     }
+    drawLoneLead(pending, sink);  // a byte of another line: the lead byte had no trail byte
     if (isShiftJisLead(byte)) {
-        pending = PendingLead{true, byte, x, lineTop};
+        pending = PendingLead{true, byte, tag, x, lineTop};
         return;
     }
     if (byte <= 32) {
@@ -75,6 +76,22 @@ void drawByte(std::uint8_t byte, std::uint8_t tag, int displayMode, int x, int l
     }
     if (isKnownTag(tag))
         emitText(sink, &byte, 1, inkOf(tag), x, lineTop + (isUpperTag(tag) ? kUpperTextY : kLowerY));
+}
+
+void drawLoneLead(PendingLead& pending, DrawOpSink& sink)
+{
+    if (!pending.active)
+        return;
+    pending.active = false;
+    if (isKnownTag(pending.tag))
+        emitText(sink, &pending.byte, 1, inkOf(pending.tag), pending.x,
+                 pending.lineTop + (isUpperTag(pending.tag) ? display::kUpperTextY : display::kLowerY));
+}
+
+bool pairsWithNext(std::span<const std::uint8_t> tags, std::span<const std::uint8_t> data, std::size_t index)
+{
+    return index + 1 < data.size() && index + 1 < tags.size() && isShiftJisLead(data[index]) &&
+           tags[index] == tags[index + 1];
 }
 
 } // namespace kestrane

@@ -5,7 +5,9 @@
 
 #include "traffic/display_geometry.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace kestrane {
 
@@ -64,10 +66,11 @@ public:
     virtual void draw(const DrawOp& op) = 0;
 };
 
-// A Shift-JIS lead byte waiting for its trail byte, with the cell it came in.
+// A Shift-JIS lead byte waiting for its trail byte, with its tag and the cell it came in.
 struct PendingLead {
     bool active = false;
     std::uint8_t byte = 0;
+    std::uint8_t tag = 0;
     int x = 0;
     int lineTop = 0;
 };
@@ -75,8 +78,15 @@ struct PendingLead {
 // Draws one buffer byte with its tag at cell `x` of the display line at `lineTop`:
 // HEX (displayMode 1) two digits; otherwise (ASC, time-stamped ASC) a control glyph, a single
 // character, nothing for a lead byte (remembered in `pending`) or the lead and this byte as one
-// character at the lead's cell.
+// character at the lead's cell. A lead byte pairs only with the next byte of its own tag (the
+// record interleaves the lines): before a byte of another tag it is drawn alone in its cell,
+// as a byte the display cannot show, and the byte is then drawn as itself.
 void drawByte(std::uint8_t byte, std::uint8_t tag, int displayMode, int x, int lineTop, PendingLead& pending,
               DrawOpSink& sink);
+// Draws a waiting lead byte alone in its cell (nothing when none waits).
+void drawLoneLead(PendingLead& pending, DrawOpSink& sink);
+// Whether the byte at `index` of a tag/data pair is a lead byte that pairs with the next one.
+[[nodiscard]] bool pairsWithNext(std::span<const std::uint8_t> tags, std::span<const std::uint8_t> data,
+                                 std::size_t index);
 
 } // namespace kestrane

@@ -230,24 +230,35 @@ void LowSpeedDisplay::layoutStoredLines(int displayMode, int firstLine, int last
         scratchTags_.assign(tags.begin() + start, tags.begin() + end);
 
         // Whether the byte before `start` is a lead byte still waiting: a byte that is not a
-        // lead byte never leaves one waiting, and within a row of lead bytes every other one
-        // pairs with the next, so an odd row waits.
+        // lead byte never leaves one waiting, a lead byte pairs only with a byte of its own tag,
+        // and within a row of lead bytes of one tag every other one pairs with the next, so an
+        // odd row waits.
         if (displayMode != DisplayMode::Hex && start > 0) {
+            const auto last = static_cast<std::size_t>(start - 1);
             std::int32_t leads = 0;
-            for (std::int32_t j = start - 1; j >= 0 && isShiftJisLead(data[static_cast<std::size_t>(j)]); --j)
+            for (std::int32_t j = start - 1; j >= 0; --j) {
+                const auto k = static_cast<std::size_t>(j);
+                if (!isShiftJisLead(data[k]) || tags[k] != tags[last])
+                    break;
                 ++leads;
+            }
             if (leads % 2 == 1) {
                 const std::int32_t j = start - 1;
-                pending = PendingLead{true, data[static_cast<std::size_t>(j)], kFirstCellX + (j % cpl) * kCellWidth,
+                pending = PendingLead{true, data[last], tags[last], kFirstCellX + (j % cpl) * kCellWidth,
                                       (j / cpl) * kLineHeight};
             }
         }
     }
 
     for (std::int32_t i = start; i < end; ++i) {
-        if (i >= lineEnd && !pending.active)
-            break;
         const auto at = static_cast<std::size_t>(i - start);
+        if (i >= lineEnd) {
+            // Past the lines in view only a lead byte ending them is completed (or drawn alone).
+            if (pending.active && pending.tag != scratchTags_[at])
+                drawLoneLead(pending, sink);
+            if (!pending.active)
+                break;
+        }
         drawByte(scratchData_[at], scratchTags_[at], displayMode, kFirstCellX + (i % cpl) * kCellWidth,
                  (i / cpl) * kLineHeight, pending, sink);
     }
@@ -272,11 +283,16 @@ std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int sc
     if (index < 0 || index >= kTrafficPlaneSize)
         return std::nullopt;
     std::uint8_t byte = 0;
+    std::optional<std::uint8_t> trail;  // the byte a lead byte pairs with, when it has one
     {
         DisplayInterlock::RepaintGuard guard(buffer_.interlock());
         if (index > buffer_.drawPosition.load())
             return std::nullopt;
         byte = buffer_.dataAt(static_cast<std::int32_t>(index));
+        const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
+        const auto at = static_cast<std::size_t>(index);
+        if (index + 1 < stored && pairsWithNext(buffer_.currentTagPlane(), buffer_.currentDataPlane(), at))
+            trail = buffer_.dataAt(static_cast<std::int32_t>(index + 1));
     }
 
     Inspection in;
@@ -291,6 +307,15 @@ std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int sc
             in.glyph = glyph::control(byte, Ink::Black);
             in.glyphX = x - 3;
             in.glyphY = y - 18;
+        } else if (isShiftJisLead(byte)) {
+            // A lead byte shows the character it makes with its trail byte, or stands alone;
+            // it never pairs with the closing parenthesis.
+            in.text = std::string("(") + static_cast<char>(byte);
+            if (trail)
+                in.text += static_cast<char>(*trail);
+            else
+                in.loneLeadAt = 1;
+            in.text += ')';
         } else {
             std::snprintf(text, sizeof text, "(%c)", static_cast<char>(byte));
             in.text = text;

@@ -35,6 +35,7 @@ struct TickResult {
 struct Inspection {
     int clickX = 0, clickY = 0;
     std::string text;                  // code page 932 bytes
+    int loneLeadAt = -1;               // a lead byte in `text` shown alone (it pairs with nothing there)
     int textX = 0, textY = 0;
     int glyph = 0;                     // a control glyph inside "(  )", or 0
     int glyphX = 0, glyphY = 0;

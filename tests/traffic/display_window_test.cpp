@@ -70,8 +70,10 @@ TEST(Cp932Text, DecodesSingleBytesPairsAndHalfWidthKana)
     EXPECT_EQ(t.decode(bytes("\x82\xA0\x83\x4C"), 4), QStringLiteral("あキ"));
     EXPECT_EQ(t.decode(bytes("\xB1\xDF"), 2), QStringLiteral("ｱﾟ"));
     EXPECT_EQ(t.decode(bytes("\x88\x9F"), 2), QStringLiteral("亜"));
-    // A lead byte without its trail byte gives nothing; it never swallows a following unit.
-    EXPECT_EQ(t.decode(bytes("x\x82"), 2), QStringLiteral("x"));
+    // A lead byte without its trail byte stands alone, shown as a byte that cannot be shown; it
+    // never swallows a following unit.
+    EXPECT_EQ(t.decode(bytes("x\x82"), 2), QStringLiteral("x") + t.single(0x80).toString());
+    EXPECT_FALSE(t.single(0x82).isEmpty());
     EXPECT_EQ(t.decode(bytes("\x82\x20z"), 3).back(), QChar(u'z'));
 }
 
@@ -83,6 +85,9 @@ TEST(Cp932Text, MeasuredWidthsFollowTheFont)
     EXPECT_EQ(w.textWidth(bytes("A"), 1), m.horizontalAdvance(QStringLiteral("A")));
     EXPECT_EQ(w.textWidth(bytes("\x82\xA0"), 2), m.horizontalAdvance(QStringLiteral("あ")));
     EXPECT_EQ(w.textWidth(bytes("ABC\x82\xA0"), 5), m.horizontalAdvance(QStringLiteral("ABCあ")));
+    // A lead byte alone keeps a cell as wide as any byte that cannot be shown.
+    EXPECT_EQ(w.textWidth(bytes("A\xE3"), 2), w.textWidth(bytes("A\x80"), 2));
+    EXPECT_GT(w.textWidth(bytes("\xE3"), 1), 0);
     // IPAGothic: a full-width character is exactly two half-width ones.
     EXPECT_EQ(w.textWidth(bytes("\x82\xA0"), 2), 2 * w.textWidth(bytes("\xB1"), 1));
     // The measurer is a table: other threads get the same answers.

@@ -131,10 +131,18 @@ TEST(DrawByte, PrintableBytesAreTextInTheRowAndColourOfTheTag)
 
 TEST(DrawByte, ShiftJisPairIsOneCharacterAtTheLeadBytesCell)
 {
-    // The trail byte's tag decides row and colour; the cell is the lead byte's.
-    EXPECT_EQ(drawn({{'x', '1'}, {0x82, '1'}, {0xA0, '2'}, {'y', '1'}}, 0),
+    // The cell is the lead byte's.
+    EXPECT_EQ(drawn({{'x', '1'}, {0x82, '2'}, {0xA0, '2'}, {'y', '1'}}, 0),
               (std::vector<RecordedOp>{text("x", Ink::Black, 40, kTop + 17), text("\x82\xA0", Ink::Red, 50, kTop + 3),
                                        text("y", Ink::Black, 70, kTop + 17)}));
+    // A lead byte pairs only with the next byte of its own line: CH2's last byte 0xE3 before
+    // CH1's STX stands alone in its cell, and the STX is drawn as itself.
+    EXPECT_EQ(drawn({{0xE3, '3'}, {0x02, '1'}, {'R', '1'}}, 0),
+              (std::vector<RecordedOp>{text("\xE3", Ink::Red, 40, kTop + 17), glyphAt(1 + 2, 50, kTop + 17),
+                                       text("R", Ink::Black, 60, kTop + 17)}));
+    // A lone lead byte before another lead byte: that one waits for its own trail byte.
+    EXPECT_EQ(drawn({{0x82, '1'}, {0x83, '0'}, {0x65, '0'}}, 0),
+              (std::vector<RecordedOp>{text("\x82", Ink::Black, 40, kTop + 17), text("\x83\x65", Ink::Black, 50, kTop + 3)}));
     // Any byte completes a pair, even a control byte; both lead ranges count.
     EXPECT_EQ(drawn({{0xE0, '1'}, {0x0A, '1'}, {0x9F, '0'}, {0x41, '0'}}, 0),
               (std::vector<RecordedOp>{text("\xE0\x0A", Ink::Black, 40, kTop + 17),
@@ -143,8 +151,8 @@ TEST(DrawByte, ShiftJisPairIsOneCharacterAtTheLeadBytesCell)
     EXPECT_EQ(drawn({{0x80, '1'}, {0xA0, '1'}, {0xDF, '1'}, {0xFD, '1'}}, 0).size(), 4u);
     // A lead byte alone draws nothing yet.
     EXPECT_TRUE(drawn({{0x82, '1'}}, 0).empty());
-    // A pair whose trail byte has no known tag draws nothing and is finished.
-    EXPECT_EQ(drawn({{0x82, '1'}, {0xA0, ' '}, {'z', '1'}}, 0),
+    // A pair whose bytes both have no known tag draws nothing and is finished.
+    EXPECT_EQ(drawn({{0x82, ' '}, {0xA0, ' '}, {'z', '1'}}, 0),
               std::vector<RecordedOp>{text("z", Ink::Black, 60, kTop + 17)});
 }
 
@@ -583,6 +591,22 @@ TEST_F(LowSpeed, InspectionShowsTheByteUnderTheClick)
     EXPECT_EQ(atEnd->text, "(0x20)");
     EXPECT_FALSE(display.inspectCharacter(85, 20, 0, 0).has_value());
     EXPECT_FALSE(display.inspectCharacter(45, 40, 0, 0).has_value());  // the next line
+}
+
+TEST_F(LowSpeed, InspectionShowsALeadByteWithItsOwnTrailByteOrAlone)
+{
+    receive("\x83" "e");
+    receive("\xE3", 2);
+    receive("\x02");
+    tick();
+    auto paired = display.inspectCharacter(45, 20, 0, 1);
+    ASSERT_TRUE(paired.has_value());
+    EXPECT_EQ(paired->text, "(\x83" "e)");
+    EXPECT_EQ(paired->loneLeadAt, -1);
+    auto alone = display.inspectCharacter(65, 20, 0, 1);  // CH2's 0xE3, followed by CH1's STX
+    ASSERT_TRUE(alone.has_value());
+    EXPECT_EQ(alone->text, "(\xE3)");
+    EXPECT_EQ(alone->loneLeadAt, 1);
 }
 
 TEST_F(LowSpeed, InspectionUsesTheScrollPosition)

@@ -61,9 +61,8 @@ int TableTextMeasurer::textWidth(const std::uint8_t* bytes, int count) const
     int width = 0;
     int i = 0;
     while (i < count) {
-        if (isShiftJisLead(bytes[i])) {
-            if (i + 1 < count)
-                width += pairs_[static_cast<std::size_t>(leadIndex(bytes[i]) * 256 + bytes[i + 1])];
+        if (isShiftJisLead(bytes[i]) && i + 1 < count) {
+            width += pairs_[static_cast<std::size_t>(leadIndex(bytes[i]) * 256 + bytes[i + 1])];
             i += 2;
         } else {
             width += singles_[bytes[i]];
@@ -130,9 +129,8 @@ void GlyphTable::draw(QPainter& painter, QPointF origin, const std::uint8_t* byt
     int x = 0;
     int i = 0;
     while (i < count) {
-        const bool isPair = isShiftJisLead(bytes[i]);
-        if (isPair && i + 1 >= count)
-            break;  // a lead byte without its trail byte shows nothing
+        // A lead byte without its trail byte stands alone.
+        const bool isPair = isShiftJisLead(bytes[i]) && i + 1 < count;
         const int length = isPair ? 2 : 1;
         const Unit& u = unit(bytes + i, isPair);
         if (u.fallback) {

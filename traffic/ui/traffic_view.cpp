@@ -107,9 +107,7 @@ void TrafficView::render(QPainter& painter, const QRect& exposed, bool fast)
         painter.setPen(inkColor(Ink::Black));
         painter.setBackgroundMode(Qt::OpaqueMode);
         painter.setBackground(QColor(255, 255, 255));
-        const QString text = resources_.text().decode(reinterpret_cast<const std::uint8_t*>(in.text.data()),
-                                                      static_cast<int>(in.text.size()));
-        painter.drawText(in.textX, in.textY + ascent, text);
+        painter.drawText(in.textX, in.textY + ascent, inspectionText(in));
         if (in.glyph != 0)
             painter.drawPixmap(in.glyphX, in.glyphY, resources_.bitmap(in.glyph));
         painter.restore();
@@ -186,13 +184,23 @@ void TrafficView::speedChanged(bool fast)
     area_.viewport()->update();
 }
 
+QString TrafficView::inspectionText(const Inspection& in) const
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(in.text.data());
+    const int size = static_cast<int>(in.text.size());
+    if (in.loneLeadAt < 0 || in.loneLeadAt >= size)
+        return resources_.text().decode(bytes, size);
+    const int at = in.loneLeadAt;
+    return resources_.text().decode(bytes, at) + resources_.text().single(bytes[at]).toString() +
+           resources_.text().decode(bytes + at + 1, size - at - 1);
+}
+
 QRect TrafficView::inspectionRect() const
 {
     if (!inspection_)
         return {};
     const Inspection& in = *inspection_;
-    const QString text = resources_.text().decode(reinterpret_cast<const std::uint8_t*>(in.text.data()),
-                                                  static_cast<int>(in.text.size()));
+    const QString text = inspectionText(in);
     const QFontMetrics metrics(resources_.font());
     const QRect textRect(in.textX, in.textY, metrics.horizontalAdvance(text) + 1, metrics.height() + 1);
     return textRect.united(toQRect(LowSpeedDisplay::inspectionEraseRect(in.clickX, in.clickY)));

@@ -73,7 +73,8 @@ private:
     void updateScrollRange();
     void flushFastRepaint();
     void invalidateContent(const PixelRect& r);
-    [[nodiscard]] QRect inspectionRect() const;
+    [[nodiscard]] QString inspectionText(const Inspection& in) const;
+    QRect inspectionRect() const;
 
     // Average time of a fast-display paint, which sets how often the page is repainted.
     double fastPaintMs_ = 0;

@@ -133,8 +133,8 @@ void ExternalTools::launch(const ManualLaunch& how, const std::string& pageComma
 
 void ExternalTools::openManualAtPage(int page) const
 {
-    const std::string pageCommand = fixedText(settings_.pdfPageCommand);
-    launch(manualLaunchFor(fixedText(settings_.pdfReaderPath), pageCommand, page), pageCommand, page);
+    const std::string pageCommand = fieldUtf8(settings_.pdfPageCommand);
+    launch(manualLaunchFor(fieldUtf8(settings_.pdfReaderPath), pageCommand, page), pageCommand, page);
 }
 
 void ExternalTools::openSamplingManual() const

@@ -1,6 +1,7 @@
 // Text typed into the settings dialogs' number fields and the DCB dialog, and ports.conf as the
 // port numbering finds and extends it.
 #include "fuzz/check_support.h"
+#include "platform/code_page.h"
 #include "platform/port_catalog.h"
 #include "platform/port_resolver.h"
 #include "settings/dcb_settings.h"
@@ -66,7 +67,8 @@ std::string checkDialogFields(Bytes data)
                                                                                static_cast<std::uint32_t>(data[3]) << 24)
                                                  : 0;
     KCHECK(hexValue(hexText(first)) == first, "hexadecimal text does not read back");
-    KCHECK(fitUtf8(text, 31).size() <= 31, "cut text too long");
+    const std::size_t fit = cp932Fit(text, 31);
+    KCHECK(fit <= 31 && cp932Fit(text.substr(0, fit), 31) == fit, "cut text too long or split inside a character");
 
     // Any record survives the DCB dialog unchanged (but for the 2-bit members' 3, which becomes 2).
     if (data.size() >= Dcb::kSize + CommTimeouts::kSize) {

@@ -281,6 +281,8 @@ void loadQuellornBytes(Settings& s, std::span<const std::uint8_t> bytes)
     // A text without its NUL would run past its field: keep the last byte a terminator.
     s.pdfReaderPath.back() = 0;
     s.pdfPageCommand.back() = 0;
+    adoptUtf8Field(s.pdfReaderPath);
+    adoptUtf8Field(s.pdfPageCommand);
     if (fixedText(s.pdfReaderPath).size() < 4)
         setFixedText(s.pdfReaderPath, kDefaultPdfReader);
     if (fixedText(s.pdfPageCommand).size() < 2)
@@ -320,6 +322,7 @@ void loadQuellorn2Bytes(Settings& s, std::span<const std::uint8_t> bytes)
     writeSamplingSettings(s.sampling, img);
     std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
     s.sampling = readSamplingSettings(img);
+    adoptUtf8Field(s.sampling.autoLogPrefix);
 }
 
 bool loadQuellorn2(Settings& s, const std::filesystem::path& dir)

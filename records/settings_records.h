@@ -3,11 +3,13 @@
 // produced and read field by field at fixed little-endian offsets (settings_files.cpp).
 #pragma once
 
+#include "platform/code_page.h"
 #include "platform/comm_types.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kestrane {
 
@@ -29,6 +31,34 @@ std::string fixedText(const std::array<char, N>& field)
     while (n < N && field[n] != 0)
         ++n;
     return std::string(field.data(), n);
+}
+
+// The settings files hold their texts (pdf reader and page command, log prefix) in code page
+// 932, and so do these fields; the program uses them as UTF-8 (file names, dialogs).
+template <std::size_t N>
+std::string fieldUtf8(const std::array<char, N>& field)
+{
+    return cp932ToUtf8Lossy(fixedText(field));
+}
+
+// Stores a UTF-8 text as code page 932 ('?' for what it lacks), cut at a character boundary.
+template <std::size_t N>
+void setFieldUtf8(std::array<char, N>& field, std::string_view utf8)
+{
+    std::string bytes = utf8ToCp932Lossy(utf8);
+    bytes.resize(cp932Fit(bytes, N - 1));
+    setFixedText(field, bytes);
+}
+
+// A field an earlier build stored as UTF-8 is read as UTF-8 and held as code page 932 from then
+// on. (Real code page 932 text is practically never valid UTF-8 with characters beyond ASCII,
+// while UTF-8 text often reads as valid code page 932: the UTF-8 reading decides.)
+template <std::size_t N>
+void adoptUtf8Field(std::array<char, N>& field)
+{
+    const std::string text = fixedText(field);
+    if (isNonAsciiUtf8(text))
+        setFieldUtf8(field, text);
 }
 
 inline constexpr const char* kDefaultPdfReader = "AcroRd32.exe";

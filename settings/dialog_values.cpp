@@ -85,15 +85,4 @@ std::string hexText(std::uint32_t value)
     return buf;
 }
 
-std::string fitUtf8(std::string_view text, std::size_t maxBytes)
-{
-    if (text.size() <= maxBytes)
-        return std::string(text);
-    std::size_t cut = maxBytes;
-    // Step back over continuation bytes to the start of the character that does not fit.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return std::string(text.substr(0, cut));
-}
-
 } // namespace kestrane

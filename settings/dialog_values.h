@@ -24,9 +24,6 @@ namespace kestrane {
 // "%x": lower case, no prefix, no padding ("d" for a carriage return, "11" for XON).
 [[nodiscard]] std::string hexText(std::uint32_t value);
 
-// `text` cut to at most `maxBytes` bytes without splitting a UTF-8 character.
-[[nodiscard]] std::string fitUtf8(std::string_view text, std::size_t maxBytes);
-
 // The shortest period of a window timer: shorter (and zero or negative) periods are raised to it,
 // as the system's timer service does, so a timer never spins.
 inline constexpr int kShortestTimerMs = 10;

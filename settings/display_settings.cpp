@@ -113,8 +113,8 @@ OtherControls otherControlsFor(const Settings& s)
     c.comNumbersFromSystem = s.record.comNumbersFromRegistry != 0;
     c.showSentText = s.record.showSentText != 0;
     c.checksumLowerCase = s.record.checksumLowerCase != 0;
-    c.pdfReaderPath = fixedText(s.pdfReaderPath);
-    c.pdfPageCommand = fixedText(s.pdfPageCommand);
+    c.pdfReaderPath = fieldUtf8(s.pdfReaderPath);
+    c.pdfPageCommand = fieldUtf8(s.pdfPageCommand);
     return c;
 }
 
@@ -124,19 +124,19 @@ void applyOtherControls(Settings& s, const OtherControls& c)
     s.record.comNumbersFromRegistry = c.comNumbersFromSystem ? 1 : 0;
     s.record.showSentText = c.showSentText ? 1 : 0;
     s.record.checksumLowerCase = c.checksumLowerCase ? 1 : 0;
-    setFixedText(s.pdfReaderPath, fitUtf8(c.pdfReaderPath, s.pdfReaderPath.size() - 1));
-    setFixedText(s.pdfPageCommand, fitUtf8(c.pdfPageCommand, s.pdfPageCommand.size() - 1));
+    setFieldUtf8(s.pdfReaderPath, c.pdfReaderPath);
+    setFieldUtf8(s.pdfPageCommand, c.pdfPageCommand);
 }
 
 AutoLogControls autoLogControlsFor(const SamplingSettings& s)
 {
-    return AutoLogControls{s.autoLogging != 0, fixedText(s.autoLogPrefix)};
+    return AutoLogControls{s.autoLogging != 0, fieldUtf8(s.autoLogPrefix)};
 }
 
 void applyAutoLogControls(SamplingSettings& s, const AutoLogControls& c)
 {
     s.autoLogging = c.autoLogging ? 1 : 0;
-    setFixedText(s.autoLogPrefix, fitUtf8(c.prefix, s.autoLogPrefix.size() - 1));
+    setFieldUtf8(s.autoLogPrefix, c.prefix);
 }
 
 } // namespace kestrane

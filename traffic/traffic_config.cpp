@@ -14,7 +14,7 @@ TrafficConfig trafficConfigFrom(const Settings& settings, bool fastDisplay,
     c.ch2Mode = r.ch2Mode;
     c.showSentText = r.showSentText;
     c.autoLogging = settings.sampling.autoLogging;
-    c.autoLogPrefix = fixedText(settings.sampling.autoLogPrefix);
+    c.autoLogPrefix = fieldUtf8(settings.sampling.autoLogPrefix);
     c.idleClockFactor = r.idleClockFactor;
     c.idleRedisplayCount = r.idleRedisplayCount;
     c.trafficDisplayCount = r.trafficDisplayCount;

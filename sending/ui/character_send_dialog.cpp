@@ -1,5 +1,6 @@
 #include "sending/ui/character_send_dialog.h"
 
+#include "platform/ui/cp932_length_validator.h"
 #include "text/cp932.h"
 #include "sending/ui/checksum_settings_dialog.h"
 #include "sending/fixed_strings.h"
@@ -15,7 +16,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QValidator>
 #include <QVBoxLayout>
 
 namespace kestrane {
@@ -23,15 +23,6 @@ namespace kestrane {
 namespace {
 
 // The input line takes at most 511 bytes of code page 932, whatever the characters.
-class Cp932LengthValidator final : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& text, int&) const override
-    {
-        return static_cast<std::size_t>(toCp932(text).size()) <= SendText::kMaxChars ? Acceptable : Invalid;
-    }
-};
-
 QByteArray bytesOf(std::string_view s)
 {
     return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
@@ -68,7 +59,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     input_ = new QLineEdit(this);
     input_->setObjectName(QStringLiteral("input"));
     input_->setMaxLength(static_cast<int>(SendText::kMaxChars));
-    input_->setValidator(new Cp932LengthValidator(input_));
+    input_->setValidator(new Cp932LengthValidator(static_cast<int>(SendText::kMaxChars), input_));
     input_->setMinimumWidth(kind.inputWidth);
     inputLabel->setBuddy(input_);
 

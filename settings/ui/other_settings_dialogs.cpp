@@ -1,5 +1,6 @@
 #include "settings/ui/other_settings_dialogs.h"
 
+#include "platform/ui/cp932_length_validator.h"
 #include "settings/display_settings.h"
 #include "settings/ui/dialog_parts.h"
 
@@ -43,6 +44,9 @@ TDialog13::TDialog13(Settings& settings, QWidget* parent) : QDialog(parent), set
     lowerCase_ = idCheck(103, QStringLiteral("チェックサム（ASC）の英文字を小文字にする"), this);
     reader_ = idEdit(104, 259, this);
     pageCommand_ = idEdit(108, 127, this);
+    // The fields store code page 932: a name is held to what fits them.
+    reader_->setValidator(new Cp932LengthValidator(259, reader_));
+    pageCommand_->setValidator(new Cp932LengthValidator(127, pageCommand_));
     auto* ok = idButton(201, QStringLiteral("OK"), this);
     ok->setDefault(true);
     auto* buttons = new QHBoxLayout;
@@ -94,6 +98,7 @@ TDialog19::TDialog19(SamplingSettings& sampling, ManualAtPage manual, QWidget* p
 
     on_ = idCheck(324, QStringLiteral("自動ロギング設定にする"), this);
     prefix_ = idEdit(401, 31, this);
+    prefix_->setValidator(new Cp932LengthValidator(31, prefix_));
     auto* ok = idButton(201, QStringLiteral("OK"), this);
     ok->setDefault(true);
     auto* cancel = idButton(202, QStringLiteral("ｷｬﾝｾﾙ"), this);

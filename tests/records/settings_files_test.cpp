@@ -409,3 +409,60 @@ TEST(SettingsFiles, AWriteThatFailsMidwayLeavesTheOldFileWhole)
 
 } // namespace
 } // namespace kestrane
+
+namespace kestrane {
+namespace {
+
+TEST(SettingsTexts, AreCodePage932InTheFilesAndCutAtACharacterBoundary)
+{
+    TempDir dir;
+    Settings s;
+    // 16 kanji take 32 bytes in code page 932: the 31 the prefix can hold keep 15 of them whole.
+    const std::string sixteen = "温度記録温度記録温度記録温度記録";
+    setFieldUtf8(s.sampling.autoLogPrefix, sixteen);
+    EXPECT_EQ(fieldUtf8(s.sampling.autoLogPrefix), "温度記録温度記録温度記録温度記");
+    setFieldUtf8(s.pdfReaderPath, "/opt/閲覧/viewer");
+    ASSERT_TRUE(saveQuellorn(s, dir.path()));
+    ASSERT_TRUE(saveQuellorn2(s, dir.path()));
+    const auto q2 = readFileBytes(dir / "Quellorn2.dat");
+    EXPECT_EQ(q2[48], 0x89);  // 温 is 89 B7 in code page 932
+    EXPECT_EQ(q2[49], 0xB7);
+    EXPECT_EQ(q2[48 + 30], 0);
+    const auto q = readFileBytes(dir / "Quellorn.dat");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&q[178])), "/opt/\x89\x7B\x97\x97/viewer");
+
+    Settings loaded;
+    ASSERT_TRUE(loadQuellorn(loaded, dir.path()));
+    ASSERT_TRUE(loadQuellorn2(loaded, dir.path()));
+    EXPECT_EQ(fieldUtf8(loaded.sampling.autoLogPrefix), "温度記録温度記録温度記録温度記");
+    EXPECT_EQ(fieldUtf8(loaded.pdfReaderPath), "/opt/閲覧/viewer");
+    // Half-width katakana take one byte each: 31 of 32 fit.
+    std::string kana;
+    for (int i = 0; i < 32; ++i)
+        kana += "ｶ";
+    setFieldUtf8(s.sampling.autoLogPrefix, kana);
+    EXPECT_EQ(fixedText(s.sampling.autoLogPrefix).size(), 31u);
+}
+
+TEST(SettingsTexts, AFieldAnEarlierBuildStoredAsUtf8IsReadAsUtf8AndWrittenBackAsCodePage932)
+{
+    TempDir dir;
+    std::vector<std::uint8_t> q2(80, 0);
+    const std::string utf8 = "ログ";  // E3 83 AD E3 82 B0: valid code page 932 too, as mojibake
+    std::copy(utf8.begin(), utf8.end(), q2.begin() + 48);
+    writeFileBytes(dir / "Quellorn2.dat", q2);
+    Settings s;
+    ASSERT_TRUE(loadQuellorn2(s, dir.path()));
+    EXPECT_EQ(fieldUtf8(s.sampling.autoLogPrefix), "ログ");
+    ASSERT_TRUE(saveQuellorn2(s, dir.path()));
+    const auto back = readFileBytes(dir / "Quellorn2.dat");
+    EXPECT_EQ(std::vector<std::uint8_t>(back.begin() + 48, back.begin() + 53),
+              (std::vector<std::uint8_t>{0x83, 0x8D, 0x83, 0x4F, 0}));
+    // Code page 932 text is kept byte for byte.
+    Settings again;
+    ASSERT_TRUE(loadQuellorn2(again, dir.path()));
+    EXPECT_EQ(again.sampling.autoLogPrefix, s.sampling.autoLogPrefix);
+}
+
+} // namespace
+} // namespace kestrane

@@ -49,14 +49,6 @@ TEST(DialogValues, DecimalAndHexadecimalFields)
     EXPECT_EQ(timerPeriodMs(50), 50);
 }
 
-TEST(DialogValues, TextsAreCutWithoutSplittingACharacter)
-{
-    EXPECT_EQ(fitUtf8("abcdef", 4), "abcd");
-    EXPECT_EQ(fitUtf8("ab日本", 4), "ab");   // 日 takes three bytes: it does not fit whole
-    EXPECT_EQ(fitUtf8("ab日本", 5), "ab日");
-    EXPECT_EQ(fitUtf8("short", 31), "short");
-}
-
 // ---- dialog 703 ----
 
 TEST(ComPortDialog, PortTexts)

@@ -39,6 +39,8 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
 {
     channels_.setSink(this);
     channels_.setAliasOpener(systemPathOpener());
+    // Automatic logging that starts or stops failing is news for the device field.
+    traffic_.setAutoLogNotifier([this] { channels_.signalDeviceEvent(); });
     // The switch for reconnecting lost devices lives in ports.conf, read when a device is lost.
     channels_.setReconnectPolicy([dir = startDirectory_] {
         std::ifstream in(dir / "ports.conf", std::ios::binary);

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <cstring>
 #include <filesystem>
 
 namespace kestrane {
@@ -73,7 +74,8 @@ DeviceFieldText piece(int channel, const DeviceStatus& d, bool whole)
 
 } // namespace
 
-DeviceFieldText deviceFieldText(const DeviceStatus& ch1, const DeviceStatus& ch2, bool ch2Used)
+DeviceFieldText deviceFieldText(const DeviceStatus& ch1, const DeviceStatus& ch2, bool ch2Used,
+                                const TrafficBuffer::AutoLogStatus& autoLog)
 {
     DeviceFieldText out;
     QStringList parts, details;
@@ -87,6 +89,13 @@ DeviceFieldText deviceFieldText(const DeviceStatus& ch1, const DeviceStatus& ch2
         parts << p.text;
         details << piece(channel, d, true).text;
         out.warning = out.warning || p.warning;
+    }
+    if (autoLog.failing) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(autoLog.systemError));
+        parts << QStringLiteral("自動ログ: 書けません（%1）").arg(reason);
+        details << QStringLiteral("自動ログを書けません: %1: %2。次のページで書き直します。")
+                       .arg(QString::fromStdString(autoLog.file.string()), reason);
+        out.warning = true;
     }
     out.text = parts.join(QStringLiteral("  "));
     out.detail = details.join(QStringLiteral("\n"));

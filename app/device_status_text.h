@@ -3,6 +3,7 @@
 #pragma once
 
 #include "comm/channel.h"
+#include "traffic/traffic_buffer.h"
 
 #include <QString>
 
@@ -14,7 +15,9 @@ struct DeviceFieldText {
     bool warning = false;  // shown in the warning colour
 };
 
-// `ch2Used`: CH2's piece is left out while CH2 is not used.
-DeviceFieldText deviceFieldText(const DeviceStatus& ch1, const DeviceStatus& ch2, bool ch2Used);
+// `ch2Used`: CH2's piece is left out while CH2 is not used. `autoLog`: automatic logging that
+// cannot write its pages is told after the channels.
+DeviceFieldText deviceFieldText(const DeviceStatus& ch1, const DeviceStatus& ch2, bool ch2Used,
+                                const TrafficBuffer::AutoLogStatus& autoLog = {});
 
 } // namespace kestrane

@@ -87,13 +87,18 @@ int Channels::openChannel(int channel, int comNumber)
     return result;
 }
 
+void Channels::signalDeviceEvent()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto r = ::write(deviceEventFd_, &one, sizeof one);
+}
+
 int Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
 {
     // The loss of the device is heard at once, by whichever thread meets it.
     port->setLossNotifier([this, channel] {
         state(channel).lossPending.store(true);
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto r = ::write(deviceEventFd_, &one, sizeof one);
+        signalDeviceEvent();
     });
 
     // The port is configured and purged before anyone else sees it: the other channel's relay

@@ -118,6 +118,9 @@ public:
     // watching for the device, and reopens a channel whose device came back with its stored
     // line parameters. Closing a channel (or opening it anew) stops the watch.
     [[nodiscard]] int deviceEventFd() const { return deviceEventFd_; }
+    // Makes `deviceEventFd` readable for news that is not a channel's (any thread): whoever
+    // watches the devices then looks at the field's other sources too.
+    void signalDeviceEvent();
     [[nodiscard]] int watchFd() const { return watch_.fd(); }
     // True when anything about a device changed.
     bool handleDeviceEvents();

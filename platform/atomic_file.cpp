@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <cerrno>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -12,67 +13,98 @@ namespace kestrane {
 
 namespace {
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes)
+int writeAll(const FileWriteOps& ops, int fd, std::span<const std::uint8_t> bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ops.write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return errno;
         }
         if (n == 0)
-            return false;
+            return EIO;
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    return 0;
 }
 
-mode_t currentUmask()
+// A fresh name for the temporary file beside the target.
+std::string temporaryName(const std::filesystem::path& target)
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string suffix(8, 'x');
+    for (char& c : suffix)
+        c = kChars[rng() % (sizeof kChars - 1)];
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    return (folder / ("." + target.filename().string() + "." + suffix)).string();
 }
 
 } // namespace
 
-bool writeFileAtomically(const std::filesystem::path& path,
-                         std::initializer_list<std::span<const std::uint8_t>> pieces)
+const FileWriteOps& systemFileWriteOps()
+{
+    static const FileWriteOps ops{
+        [](const char* path, mode_t mode) { return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode); },
+        [](int fd, const void* bytes, std::size_t count) { return ::write(fd, bytes, count); },
+        [](int fd) { return ::fsync(fd); },
+        [](int fd) { return ::close(fd); },
+        [](const char* from, const char* to) { return ::rename(from, to); },
+        [](const char* path) { return ::unlink(path); },
+    };
+    return ops;
+}
+
+FileWriteResult writeFileAtomically(const std::filesystem::path& path,
+                                    std::initializer_list<std::span<const std::uint8_t>> pieces, const FileWriteOps& ops)
 {
     std::error_code ec;
     std::filesystem::path target = path;
     if (std::filesystem::is_symlink(path, ec)) {
         const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
         if (ec)
-            return false;
+            return {ec.value()};
         target = resolved;
     }
 
-    mode_t mode = 0666 & ~currentUmask();
+    // A new file is created with 0666 and the system takes the umask off; an existing file's
+    // mode is kept.
+    bool keepMode = false;
+    mode_t mode = 0666;
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode))
-            return false;
+            return {EISDIR};
+        keepMode = true;
         mode = old.st_mode & 07777;
     }
 
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = temporaryName(target);
+        fd = ops.create(temporary.c_str(), keepMode ? 0600 : mode);
+        if (fd < 0 && errno != EEXIST)
+            return {errno};
+    }
     if (fd < 0)
-        return false;
+        return {EEXIST};
 
-    bool ok = ::fchmod(fd, mode) == 0;
+    int error = keepMode && ::fchmod(fd, mode) != 0 ? errno : 0;
     for (const auto& piece : pieces)
-        ok = ok && writeAll(fd, piece);
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(pattern.c_str(), target.c_str()) == 0;
-    if (!ok)
-        ::unlink(pattern.c_str());
-    return ok;
+        if (error == 0)
+            error = writeAll(ops, fd, piece);
+    if (error == 0 && ops.flush(fd) != 0)
+        error = errno;
+    if (ops.close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ops.rename(temporary.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error != 0)
+        ops.remove(temporary.c_str());
+    return {error};
 }
 
 } // namespace kestrane

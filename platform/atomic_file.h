@@ -6,16 +6,43 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <span>
 
+#include <sys/types.h>
+
 namespace kestrane {
 
-// Writes the pieces one after the other as the new content of `path`. False (and nothing
+// The system calls the writer makes, in this order: create the temporary file (exclusively,
+// with the file's mode), write, flush it to the disk, close, rename it over the target; on any
+// failure the temporary file is removed. The flush must come before the rename: renamed first, a
+// crash would leave an empty file in place of the old one. Tests replace them to watch the order.
+struct FileWriteOps {
+    std::function<int(const char* path, mode_t mode)> create;
+    std::function<ssize_t(int fd, const void* bytes, std::size_t count)> write;
+    std::function<int(int fd)> flush;
+    std::function<int(int fd)> close;
+    std::function<int(const char* from, const char* to)> rename;
+    std::function<int(const char* path)> remove;
+};
+// The real calls (open, write, fsync, close, rename, unlink).
+[[nodiscard]] const FileWriteOps& systemFileWriteOps();
+
+// The outcome of a write: the system's error number of the step that failed (ENOSPC for a full
+// disk, EACCES for a folder that cannot be written, ...), 0 when the file was written. Converts
+// to true on success, so callers that need only that can test it.
+struct FileWriteResult {
+    int systemError = 0;
+    operator bool() const { return systemError == 0; }  // NOLINT: tested like the bool it was
+};
+
+// Writes the pieces one after the other as the new content of `path`. Fails (and nothing
 // changed) when the folder is not writable, the disk is full or any write fails. A symbolic
 // link is followed: its target gets the new content and the link stays. A new file gets the
 // usual mode (0666 less the umask); an existing file keeps its mode.
-[[nodiscard]] bool writeFileAtomically(const std::filesystem::path& path,
-                                       std::initializer_list<std::span<const std::uint8_t>> pieces);
+[[nodiscard]] FileWriteResult writeFileAtomically(const std::filesystem::path& path,
+                                                  std::initializer_list<std::span<const std::uint8_t>> pieces,
+                                                  const FileWriteOps& ops = systemFileWriteOps());
 
 } // namespace kestrane

@@ -132,7 +132,7 @@ std::uint32_t SampleTable::clears() const
     return clears_;
 }
 
-bool writeSampleFile(const std::filesystem::path& path, const std::vector<std::string>& lines)
+FileWriteResult writeSampleFile(const std::filesystem::path& path, const std::vector<std::string>& lines)
 {
     std::string text;
     for (const std::string& line : lines) {

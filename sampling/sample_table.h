@@ -7,6 +7,7 @@
 // it only while it copies at most 100 bytes.
 #pragma once
 
+#include "platform/atomic_file.h"
 #include "records/settings_records.h"
 
 #include <cstdint>
@@ -79,6 +80,6 @@ private:
 
 // Writes `lines` to `path`, each ended by CR LF, replacing any file there (through a temporary
 // file in the same folder). False when the file cannot be written.
-[[nodiscard]] bool writeSampleFile(const std::filesystem::path& path, const std::vector<std::string>& lines);
+[[nodiscard]] FileWriteResult writeSampleFile(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
 } // namespace kestrane

@@ -59,7 +59,7 @@ ViewFollowUp LogCommands::open(bool autoScroll)
         return {};
     if (!traffic_.loadFromLog(*chosen)) {
         if (reportCannotOpen)
-            reportCannotOpen();
+            reportCannotOpen(0);
         return {};
     }
     currentFile_ = *chosen;
@@ -94,9 +94,9 @@ bool LogCommands::saveAs()
 
 bool LogCommands::write(const Path& path)
 {
-    if (!traffic_.saveToLog(path)) {
+    if (const FileWriteResult written = traffic_.saveToLog(path); !written) {
         if (reportCannotOpen)
-            reportCannotOpen();
+            reportCannotOpen(written.systemError);
         return false;
     }
     currentFile_ = path;

@@ -38,8 +38,9 @@ public:
     std::function<std::optional<Path>(const Path& folder)> chooseOpenFile;
     // The save-file dialog proposing `proposed`; nothing when cancelled.
     std::function<std::optional<Path>(const Path& proposed)> chooseSaveFile;
-    // "ﾌｧｲﾙが開けません": a file could not be opened or created.
-    std::function<void()> reportCannotOpen;
+    // "ﾌｧｲﾙが開けません": a file could not be opened or created, with the system's reason
+    // (an errno; 0 when there is none).
+    std::function<void(int systemError)> reportCannotOpen;
 
     // Asks to save when there is unsaved traffic. Yes saves first (as Save); false when the
     // command must stop: Cancel, or Yes and the save was cancelled or failed, so answering Yes

@@ -33,7 +33,8 @@ std::size_t readUpTo(std::FILE* f, std::uint8_t* out, std::size_t size)
 
 } // namespace
 
-bool writeLogFile(const std::filesystem::path& path, std::int32_t length, PlaneView tagPlane, PlaneView dataPlane)
+FileWriteResult writeLogFile(const std::filesystem::path& path, std::int32_t length, PlaneView tagPlane,
+                             PlaneView dataPlane)
 {
     std::array<std::uint8_t, kLogHeaderSize> header{};
     le::putI32(header, 0, length);

@@ -6,6 +6,7 @@
 // The planes are always written whole; only the first stored-length bytes mean anything.
 #pragma once
 
+#include "platform/atomic_file.h"
 #include "traffic/traffic_planes.h"
 
 #include <cstddef>
@@ -24,10 +25,10 @@ using PlaneView = std::span<const std::uint8_t, kTrafficPlaneSize>;
 using MutablePlaneView = std::span<std::uint8_t, kTrafficPlaneSize>;
 
 // Creates or overwrites `path` (through a temporary file renamed into place, so a failed write
-// leaves the old file whole) with `length` and both planes. False when the file cannot be
-// created or not every byte could be written.
-[[nodiscard]] bool writeLogFile(const std::filesystem::path& path, std::int32_t length, PlaneView tagPlane,
-                                PlaneView dataPlane);
+// leaves the old file whole) with `length` and both planes. Fails, with the system's reason,
+// when the file cannot be created or not every byte could be written.
+[[nodiscard]] FileWriteResult writeLogFile(const std::filesystem::path& path, std::int32_t length,
+                                           PlaneView tagPlane, PlaneView dataPlane);
 
 // A stored length taken from a file is only trusted inside the plane: negative becomes 0 and
 // anything above 36000 becomes 36000, so every index derived from it stays in the planes.

@@ -241,15 +241,17 @@ void TrafficBuffer::clearTraffic()
     pageCounter.store(0);
 }
 
-bool TrafficBuffer::saveToLog(const std::filesystem::path& path)
+FileWriteResult TrafficBuffer::saveToLog(const std::filesystem::path& path)
 {
     Guard g(interlock_, Producer::Transmit);
     const int tagIndex = currentTagPlaneIndex();
-    if (!writeLogFile(path, storedLength.load(std::memory_order_relaxed), plane(tagIndex), plane(tagIndex + 1)))
-        return false;
+    const FileWriteResult written =
+        writeLogFile(path, storedLength.load(std::memory_order_relaxed), plane(tagIndex), plane(tagIndex + 1));
+    if (!written)
+        return written;
     untitledLog.store(false);
     unsavedData.store(false);
-    return true;
+    return written;
 }
 
 bool TrafficBuffer::loadFromLog(const std::filesystem::path& path)
@@ -283,13 +285,47 @@ void TrafficBuffer::flushPageLocked(std::int32_t page, std::int32_t length)
     if (!config_.autoLogging || config_.logDirectory.empty())
         return;
     const int tagIndex = kPageTagPlane[page & 1];
-    // A missing log folder or a file that cannot be created is not reported: logging simply
-    // does not happen, and the traffic carries on.
-    if (!writeLogFile(autoLogPath(config_.logDirectory, config_.autoLogPrefix, page), length, plane(tagIndex),
-                      plane(tagIndex + 1)))
+    const std::filesystem::path file = autoLogPath(config_.logDirectory, config_.autoLogPrefix, page);
+    // A log folder that is missing (a new start folder, a removed one) is made; whatever still
+    // fails is told once, and the traffic carries on.
+    std::error_code ec;
+    std::filesystem::create_directories(config_.logDirectory, ec);
+    const FileWriteResult written = writeLogFile(file, length, plane(tagIndex), plane(tagIndex + 1));
+    noteAutoLogResult(written.systemError, file);
+    if (!written)
         return;
     untitledLog.store(false);
     unsavedData.store(false);
+}
+
+void TrafficBuffer::noteAutoLogResult(int systemError, const std::filesystem::path& file)
+{
+    std::function<void()> notify;
+    {
+        std::lock_guard lock(autoLogMutex_);
+        const bool failing = systemError != 0;
+        if (failing == autoLog_.failing)
+            return;  // still failing (or still fine): nothing new to tell
+        autoLog_.failing = failing;
+        autoLog_.systemError = systemError;
+        autoLog_.file = file;
+        ++autoLog_.version;
+        notify = autoLogNotify_;
+    }
+    if (notify)
+        notify();
+}
+
+TrafficBuffer::AutoLogStatus TrafficBuffer::autoLogStatus() const
+{
+    std::lock_guard lock(autoLogMutex_);
+    return autoLog_;
+}
+
+void TrafficBuffer::setAutoLogNotifier(std::function<void()> notify)
+{
+    std::lock_guard lock(autoLogMutex_);
+    autoLogNotify_ = std::move(notify);
 }
 
 } // namespace kestrane

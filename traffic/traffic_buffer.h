@@ -12,6 +12,7 @@
 // (an overflow step, a clear or a load rewrites them) takes the interlock's repaint role.
 #pragma once
 
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "traffic/display_feed.h"
 #include "traffic/display_interlock.h"
@@ -22,6 +23,8 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <span>
 
 namespace kestrane {
@@ -67,15 +70,30 @@ public:
     // All six planes to spaces; storedLength, drawPosition, drawY, pageCounter 0, drawX 40.
     void clearTraffic();
     // Writes storedLength and the current pair; clears untitledLog and unsavedData on success.
-    [[nodiscard]] bool saveToLog(const std::filesystem::path& path);
+    [[nodiscard]] FileWriteResult saveToLog(const std::filesystem::path& path);
     // Reads a log into the current pair (see readLogFile for short and hostile files); clears
     // untitledLog and unsavedData on success. The loaded bytes count as drawn: drawPosition is
     // the loaded length and the drawing cursor follows the last of them.
     [[nodiscard]] bool loadFromLog(const std::filesystem::path& path);
     // Writes page 0 (even counter) or page 1 (odd) with `length` to <logDir>/<prefix><n>.log.
-    // Only with automatic logging on; silently nothing when the file cannot be created.
+    // Only with automatic logging on; a missing log folder is created. A page that cannot be
+    // written is lost, but not silently: see autoLogStatus. The next page tries again.
     // The overflow step calls it with the lock held; this public form takes the lock.
     void flushPageToLog(std::int32_t pageCounter, std::int32_t length);
+
+    // Whether automatic logging is failing: the first page that could not be written (its file
+    // and the system's reason) since the last page that could. `version` changes when logging
+    // starts or stops failing, not with every page.
+    struct AutoLogStatus {
+        bool failing = false;
+        int systemError = 0;
+        std::filesystem::path file;
+        std::uint32_t version = 0;
+    };
+    [[nodiscard]] AutoLogStatus autoLogStatus() const;
+    // Called (on the appending thread) when the status changes; quick, and it must not call
+    // back into the buffer.
+    void setAutoLogNotifier(std::function<void()> notify);
 
     // --- readers ---
     [[nodiscard]] std::int32_t capacity() const;
@@ -120,6 +138,7 @@ private:
     void overflowStepLocked(OverflowTest test);
     void dropOldestHalfLocked(OverflowTest test);
     void flushPageLocked(std::int32_t page, std::int32_t length);
+    void noteAutoLogResult(int systemError, const std::filesystem::path& file);
 
     const Clock& clock_;
     mutable DisplayInterlock interlock_;
@@ -128,6 +147,10 @@ private:
     // Guarded by the interlock.
     TrafficConfig config_;
     DisplayFeed* feed_ = &nullFeed_;
+
+    mutable std::mutex autoLogMutex_;  // autoLog_ and autoLogNotify_
+    AutoLogStatus autoLog_;
+    std::function<void()> autoLogNotify_;
 
     // Mirrors of the settings that lock-free readers need to pick the pair and the capacity.
     std::atomic<std::int32_t> bufferSize_{600};

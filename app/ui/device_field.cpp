@@ -39,11 +39,13 @@ void DeviceField::refresh() { show(false); }
 void DeviceField::show(bool force)
 {
     const Channels& channels = core_.channels();
-    if (!force && channels.deviceVersion() == shownVersion_)
+    const TrafficBuffer::AutoLogStatus autoLog = core_.traffic().autoLogStatus();
+    if (!force && channels.deviceVersion() == shownVersion_ && autoLog.version == shownLogVersion_)
         return;
     shownVersion_ = channels.deviceVersion();
+    shownLogVersion_ = autoLog.version;
     const DeviceFieldText t = deviceFieldText(channels.device(1), channels.device(2),
-                                              core_.settings().record.ch2Mode != Ch2Mode::NotUsed);
+                                              core_.settings().record.ch2Mode != Ch2Mode::NotUsed, autoLog);
     setText(t.text);
     setToolTip(t.detail);
     warning_ = t.warning;

@@ -1,11 +1,12 @@
 // The status bar's device field: hears the channels' device events (a lost port, a watched
-// device that reappeared) through socket notifiers, lets the channels handle them, and shows
-// the result. Nothing runs while nothing happens. Its context menu turns automatic
+// device that reappeared) and automatic logging that cannot write, through socket notifiers,
+// lets the channels handle them, and shows the result. Nothing runs while nothing happens. Its context menu turns automatic
 // reconnection on or off (kept in ports.conf, not in the settings files).
 #pragma once
 
 #include <QLabel>
 
+#include <cstdint>
 #include <filesystem>
 
 class QSocketNotifier;
@@ -34,6 +35,7 @@ private:
     QSocketNotifier* lossNotifier_ = nullptr;
     QSocketNotifier* watchNotifier_ = nullptr;
     unsigned shownVersion_ = 0;
+    std::uint32_t shownLogVersion_ = 0;
     bool warning_ = false;
 };
 

@@ -32,8 +32,9 @@ void saveSamplingFile(AppCore& core, const SamplingCommandHooks& hooks)
     const auto path = hooks.askSavePath();
     if (!path)
         return;
-    if (!writeSampleFile(*path, core.samples().saveLines()))
-        hooks.message(QStringLiteral("ﾌｧｲﾙが開けません"), QMessageBox::Ok, QMessageBox::Warning);
+    if (const FileWriteResult written = writeSampleFile(*path, core.samples().saveLines()); !written)
+        hooks.message(withSystemReason(QStringLiteral("ﾌｧｲﾙが開けません"), written.systemError), QMessageBox::Ok,
+                      QMessageBox::Warning);
 }
 
 void registerSamplingCommands(CommandTable& commands, QWidget* owner, const ExternalTools& tools, AppCore& core,

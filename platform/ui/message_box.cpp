@@ -1,5 +1,7 @@
 #include "platform/ui/message_box.h"
 
+#include <cstring>
+
 namespace kestrane {
 
 QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons,
@@ -14,6 +16,13 @@ MessageBoxFn kestraneMessageBox(QWidget* parent)
     return [parent](const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) {
         return showMessage(parent, text, buttons, icon);
     };
+}
+
+QString withSystemReason(const QString& text, int systemError)
+{
+    if (systemError == 0)
+        return text;
+    return text + QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(systemError));
 }
 
 } // namespace kestrane

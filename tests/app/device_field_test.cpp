@@ -17,6 +17,8 @@
 
 #include <fstream>
 
+#include <unistd.h>
+
 namespace kestrane {
 namespace {
 
@@ -100,6 +102,34 @@ TEST(DeviceField, TheLineStatusWindowShowsTheLostDeviceToo)
     EXPECT_TRUE(label->isVisible());
     EXPECT_NE(label->text().indexOf(QString::fromStdString(device.link.string())), -1) << label->text().toStdString();
     window->close();
+}
+
+TEST(DeviceField, AutomaticLoggingThatCannotWriteIsToldWithItsReason)
+{
+    LinkedDevice device;
+    test::writeFileBytes(device.dir / "log", {1});  // a file where the log folder should be
+    AppCore core(device.dir.path());
+    core.loadStartupSize();
+    TDrawApp app(core);
+    app.initMainWindow(false);
+    app.frame()->show();
+    app.frame()->client()->setUp();
+    core.settings().sampling.autoLogging = 1;
+    core.settings().record.bufferSize = 200;
+    core.applySettings();
+    ASSERT_TRUE(core.channels().running(1));
+    DeviceField* field = app.frame()->deviceField();
+    // Pages of 200 lines of 60 bytes fill until one is handed to the log.
+    const std::string block(1000, 'x');
+    for (int i = 0; i < 100 && !field->warning(); ++i) {
+        ASSERT_EQ(::write(device.far->master(), block.data(), block.size()), 1000);
+        processUntil([&] { return field->warning(); }, 100);
+    }
+    ASSERT_TRUE(field->warning());
+    EXPECT_NE(field->text().indexOf(QStringLiteral("自動ログ: 書けません")), -1) << field->text().toStdString();
+    EXPECT_NE(field->toolTip().indexOf(QStringLiteral("Log0.log")), -1) << field->toolTip().toStdString();
+    core.settings().record.noExitSaveQuery = 1;  // no save question for the test's traffic
+    app.frame()->close();
 }
 
 TEST(DeviceField, SaysWhyAPortDidNotOpenAtStartUp)

@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <string>
 #include <vector>
 
 namespace kestrane {
@@ -44,7 +46,9 @@ TEST(AtomicFile, AFullDiskMidWriteLeavesTheOldFileWhole)
     const auto next = bytesOf(2000, 0x55);
     {
         test::FileSizeLimit limit(1000);
-        EXPECT_FALSE(writeFileAtomically(dir / "f.dat", {next}));
+        const FileWriteResult r = writeFileAtomically(dir / "f.dat", {next});
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.systemError, EFBIG) << "the reason travels with the failure";
     }
     EXPECT_EQ(readFileBytes(dir / "f.dat"), bytesOf(600, 0xAA));
     EXPECT_TRUE(onlyFileIn(dir.path(), "f.dat"));
@@ -88,6 +92,42 @@ TEST(AtomicFile, ANewFileGetsTheUsualModeNotTheTemporaryOne)
     struct stat st {};
     ASSERT_EQ(::stat((dir / "n.dat").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+// The order of the steps: the data reaches the disk before the new name does, so a crash
+// right after the rename never leaves an empty file where the old one was.
+TEST(AtomicFile, FlushesBeforeItRenamesAndRemovesTheTemporaryFileOnAnyFailure)
+{
+    TempDir dir;
+    std::vector<std::string> steps;
+    const FileWriteOps& real = systemFileWriteOps();
+    int failAt = -1;  // index of the step that fails
+    const auto step = [&](const char* name) {
+        steps.emplace_back(name);
+        if (static_cast<int>(steps.size()) - 1 == failAt) {
+            errno = ENOSPC;
+            return true;
+        }
+        return false;
+    };
+    FileWriteOps ops;
+    ops.create = [&](const char* p, mode_t m) { return step("create") ? -1 : real.create(p, m); };
+    ops.write = [&](int fd, const void* b, std::size_t n) { return step("write") ? -1 : real.write(fd, b, n); };
+    ops.flush = [&](int fd) { return step("flush") ? -1 : real.flush(fd); };
+    ops.close = [&](int fd) { return step("close") ? (real.close(fd), -1) : real.close(fd); };
+    ops.rename = [&](const char* a, const char* b) { return step("rename") ? -1 : real.rename(a, b); };
+    ops.remove = [&](const char* p) { steps.emplace_back("remove"); return real.remove(p); };
+
+    ASSERT_TRUE(writeFileAtomically(dir / "f.dat", {bytesOf(3, 7)}, ops));
+    EXPECT_EQ(steps, (std::vector<std::string>{"create", "write", "flush", "close", "rename"}));
+    for (failAt = 1; failAt <= 4; ++failAt) {
+        steps.clear();
+        const FileWriteResult r = writeFileAtomically(dir / "f.dat", {bytesOf(5, 1)}, ops);
+        EXPECT_EQ(r.systemError, ENOSPC) << failAt;
+        EXPECT_EQ(steps.back(), "remove") << failAt;
+        EXPECT_EQ(readFileBytes(dir / "f.dat"), bytesOf(3, 7)) << failAt;
+        EXPECT_TRUE(onlyFileIn(dir.path(), "f.dat")) << failAt;
+    }
 }
 
 } // namespace

@@ -24,6 +24,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 // The lamp bitmaps live in the application's resources.
 static void useImageResources() { Q_INIT_RESOURCE(resources); }
 
@@ -340,7 +343,8 @@ TEST(SamplingCommands, SaveWritesTheRowsTakenOverAsLines)
 
     g.answer = g.dir / "no-such-folder" / "out.txt";
     g.table.dispatch(37828);
-    EXPECT_EQ(g.messages.texts, (std::vector<std::string>{"ﾌｧｲﾙが開けません"}));
+    // The program's message, and under it the system's reason.
+    EXPECT_EQ(g.messages.texts, (std::vector<std::string>{"ﾌｧｲﾙが開けません\n" + std::string(std::strerror(ENOENT))}));
     EXPECT_EQ(g.messages.icons, (std::vector<QMessageBox::Icon>{QMessageBox::Warning}));
     EXPECT_EQ(g.asked, 4);
 }

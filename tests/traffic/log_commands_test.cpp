@@ -59,7 +59,7 @@ struct Script {
             proposals.push_back(proposed);
             return take(saveChoices);
         };
-        c.reportCannotOpen = [this] { ++cannotOpen; };
+        c.reportCannotOpen = [this](int) { ++cannotOpen; };
     }
 
 private:

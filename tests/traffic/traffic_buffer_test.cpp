@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <ostream>
 
@@ -546,16 +547,40 @@ TEST_F(AutoLoggingTest, FullPagesGoToNumberedFilesAndThePagesAlternate)
     EXPECT_FALSE(buffer->untitledLog.load());
 }
 
-TEST_F(AutoLoggingTest, MissingLogFolderSwitchesPagesWithoutWritingAnything)
+TEST_F(AutoLoggingTest, AMissingLogFolderIsMadeAndAFolderThatCannotBeIsToldOnceAndTriedAgain)
 {
-    config.logDirectory = dir / "absent";
+    config.logDirectory = dir / "absent" / "log";
     apply();
+    int told = 0;
+    buffer->setAutoLogNotifier([&told] { ++told; });
     unsigned seed = 0;
-    while (buffer->pageCounter.load() < 2)
+    while (buffer->pageCounter.load() < 1)
         receive(*buffer, 1, pattern(100, seed++));
-    EXPECT_FALSE(std::filesystem::exists(dir / "absent"));
-    EXPECT_TRUE(buffer->untitledLog.load());
-    EXPECT_EQ(buffer->storedLength.load(), 100);
+    EXPECT_TRUE(std::filesystem::exists(dir / "absent" / "log" / "Log0.log"));
+    EXPECT_FALSE(buffer->untitledLog.load());
+    EXPECT_FALSE(buffer->autoLogStatus().failing);
+    EXPECT_EQ(told, 0);
+
+    // A file where the folder should be: no page can be written. Told once, not per page.
+    test::writeFileBytes(dir / "blocked", {1});
+    config.logDirectory = dir / "blocked" / "log";
+    apply();
+    while (buffer->pageCounter.load() < 3)
+        receive(*buffer, 1, pattern(100, seed++));
+    const TrafficBuffer::AutoLogStatus failing = buffer->autoLogStatus();
+    EXPECT_TRUE(failing.failing);
+    EXPECT_EQ(failing.systemError, ENOTDIR);
+    EXPECT_EQ(failing.file, dir / "blocked" / "log" / "Log1.log");
+    EXPECT_EQ(told, 1);
+
+    // The next page tries again, and logging that works again is told too.
+    std::filesystem::remove(dir / "blocked");
+    while (buffer->pageCounter.load() < 4)
+        receive(*buffer, 1, pattern(100, seed++));
+    EXPECT_TRUE(std::filesystem::exists(dir / "blocked" / "log" / "Log3.log"));
+    EXPECT_FALSE(buffer->autoLogStatus().failing);
+    EXPECT_EQ(told, 2);
+    EXPECT_NE(buffer->autoLogStatus().version, failing.version);
 }
 
 TEST_F(AutoLoggingTest, FlushWritesThePageOfTheCountersParityAndClearsTheFlags)

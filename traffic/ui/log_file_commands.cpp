@@ -71,8 +71,8 @@ void installLogFileDialogs(LogCommands& commands, QWidget* parent, MessageBoxFn 
     commands.chooseSaveFile = [parent](const std::filesystem::path& proposed) {
         return runLogFileDialog(parent, LogFileDialogKind::Save, proposed);
     };
-    commands.reportCannotOpen = [message = std::move(message)] {
-        message(QStringLiteral("ﾌｧｲﾙが開けません"), QMessageBox::Ok, QMessageBox::Warning);
+    commands.reportCannotOpen = [message = std::move(message)](int systemError) {
+        message(withSystemReason(QStringLiteral("ﾌｧｲﾙが開けません"), systemError), QMessageBox::Ok, QMessageBox::Warning);
     };
 }
 

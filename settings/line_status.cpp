@@ -1,5 +1,7 @@
 #include "settings/line_status.h"
 
+#include <cerrno>
+
 #include "comm/channel.h"
 #include "settings/dialog_values.h"
 
@@ -43,10 +45,15 @@ int LineStatusProbe::hold() const { return memory_.hold[static_cast<std::size_t>
 
 void LineStatusProbe::resetLatched() { memory_.latched[static_cast<std::size_t>(channel_ - 1)] = 0; }
 
-void LineStatusProbe::lineControl(int escape)
+int LineStatusProbe::lineControl(int escape)
 {
-    if (SerialPort* port = channels_.port(channel_))
-        port->escapeCommFunction(escape);
+    SerialPort* port = channels_.port(channel_);
+    if (!port || port->lost())
+        return ENODEV;
+    errno = 0;
+    if (port->escapeCommFunction(escape))
+        return 0;
+    return errno != 0 ? errno : EIO;
 }
 
 bool readModemInputs(Channels& channels, int channel, std::uint32_t& status)

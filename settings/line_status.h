@@ -112,8 +112,10 @@ public:
     [[nodiscard]] const char* holdText() const { return hold() == 1 ? kLiveText : kHoldText; }
     // "Reset": the latched word becomes 0 (the caller then takes a sample).
     void resetLatched();
-    // A line-control button: one escape function on the port; the result is not reported.
-    void lineControl(int escape);
+    // A line-control button: one escape function on the port. 0 when the port took it, else the
+    // system's reason (ENOTTY: the device has no such line, as a pseudo-terminal has no DTR/RTS;
+    // ENODEV: the port is closed or gone).
+    [[nodiscard]] int lineControl(int escape);
 
     [[nodiscard]] int channel() const { return channel_; }
 

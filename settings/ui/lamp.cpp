@@ -18,9 +18,26 @@ void Lamp::setLit(bool lit)
     update();
 }
 
+void Lamp::setAvailable(bool available)
+{
+    if (available == available_)
+        return;
+    available_ = available;
+    setToolTip(available ? QString() : QStringLiteral("このデバイスはモデム線の状態を報告しません"));
+    update();
+}
+
 void Lamp::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
+    if (!available_) {
+        // Neither on nor off: a grey ring, so it cannot be read as a dark lamp.
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(170, 170, 170), 1, Qt::DashLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+        return;
+    }
     const QPixmap bitmap(lit_ ? QStringLiteral(":/bitmaps/36.png") : QStringLiteral(":/bitmaps/35.png"));
     if (!bitmap.isNull()) {
         p.drawPixmap(0, 0, bitmap);

@@ -12,6 +12,9 @@ public:
 
     void setLit(bool lit);
     [[nodiscard]] bool isLit() const { return lit_; }
+    // A lamp whose signal the device does not report is drawn greyed, whatever `lit` says.
+    void setAvailable(bool available);
+    [[nodiscard]] bool isAvailable() const { return available_; }
     [[nodiscard]] QSize sizeHint() const override { return {16, 16}; }
 
 protected:
@@ -19,6 +22,7 @@ protected:
 
 private:
     bool lit_ = false;
+    bool available_ = true;
 };
 
 } // namespace kestrane

@@ -1,5 +1,7 @@
 #include "settings/ui/line_status_dialog.h"
 
+#include <cstring>
+
 #include "comm/channel.h"
 #include "settings/ui/dialog_parts.h"
 #include "settings/ui/lamp.h"
@@ -56,10 +58,13 @@ QLabel* countLabel(int labelId, QWidget* parent)
 }
 
 template <std::size_t N>
-void showLamps(const std::array<LampDef, N>& defs, const std::map<int, Lamp*>& lamps, std::uint32_t bits)
+void showLamps(const std::array<LampDef, N>& defs, const std::map<int, Lamp*>& lamps, std::uint32_t bits,
+               bool available = true)
 {
-    for (const LampDef& d : defs)
+    for (const LampDef& d : defs) {
         lamps.at(d.labelId)->setLit((bits & d.bit) != 0);
+        lamps.at(d.labelId)->setAvailable(available);
+    }
 }
 
 } // namespace
@@ -127,7 +132,15 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
         QPushButton* button = idButton(b.id, qs(b.label), output);
         outputGrid->addWidget(button, at / 2, at % 2);
         const int escape = b.escape;
-        connect(button, &QPushButton::clicked, this, [this, escape] { probe_.lineControl(escape); });
+        const QString label = qs(b.label).trimmed();
+        connect(button, &QPushButton::clicked, this, [this, escape, label] {
+            const int error = probe_.lineControl(escape);
+            // Say what the device refused: a button that does nothing would look broken.
+            refused_->setText(error == 0 ? QString()
+                                         : QStringLiteral("%1: このデバイスでは出来ません（%2）")
+                                               .arg(label, QString::fromLocal8Bit(std::strerror(error))));
+            refused_->setVisible(error != 0);
+        });
         ++at;
     }
     QGroupBox* inputs = lampGroup(101, QStringLiteral("入力"), kModemLamps, lamps_, this);
@@ -142,7 +155,12 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     columns->addLayout(right);
 
     auto* close = idButton(221, QStringLiteral("閉じる"), this);
+    // Not a control of the dialog's resource: the status line tells a line control the device refused.
+    refused_ = new QLabel(this);
+    refused_->setObjectName(QStringLiteral("lineControlStatus"));
+    refused_->hide();
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(refused_, 1);
     bottom->addStretch();
     bottom->addWidget(close);
 
@@ -184,7 +202,9 @@ void LineStatusDialog::sampleNow()
     const LineStatusReading r = probe_.sample();
     showLamps(kErrorLamps, lamps_, r.errors);
     showLamps(kComStatLamps, lamps_, r.statusRead ? r.stat.flags : 0);
-    showLamps(kModemLamps, lamps_, r.modem);
+    // A device without modem lines (a pty, a raw TCP line, some adapters) reports none: its
+    // lamps are neither on nor off.
+    showLamps(kModemLamps, lamps_, r.modem, !r.portOpen || r.modemRead);
     // A closed port (or one that is gone) has no counts to show.
     inQueue_->setText(r.statusRead ? QString::number(r.stat.cbInQue) : QStringLiteral("---"));
     outQueue_->setText(r.statusRead ? QString::number(r.stat.cbOutQue) : QStringLiteral("---"));
@@ -275,10 +295,10 @@ void TDialog25::sampleNow()
 {
     ++samples_;
     std::uint32_t ch1 = 0, ch2 = 0;
-    readModemInputs(channels_, 1, ch1);
-    readModemInputs(channels_, 2, ch2);
-    showLamps(kModemLamps, lamps_, ch1);
-    showLamps(kCh2ModemLamps, lamps_, ch2);
+    const bool read1 = readModemInputs(channels_, 1, ch1) || !channels_.port(1);
+    const bool read2 = readModemInputs(channels_, 2, ch2) || !channels_.port(2);
+    showLamps(kModemLamps, lamps_, ch1, read1);
+    showLamps(kCh2ModemLamps, lamps_, ch2, read2);
 }
 
 void TDialog25::showEvent(QShowEvent* event)

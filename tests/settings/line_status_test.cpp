@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <chrono>
 #include <thread>
 
@@ -119,7 +121,7 @@ TEST(LineStatus, StatusQueuesAndModemInputs)
     EXPECT_FALSE(r.portOpen);
     EXPECT_FALSE(r.statusRead);
     EXPECT_FALSE(readModemInputs(f.channels, 2, both));
-    probe.lineControl(SETDTR);
+    EXPECT_EQ(probe.lineControl(SETDTR), ENODEV);
 }
 
 TEST(LineStatus, EveryButtonSendsItsEscape)
@@ -129,7 +131,7 @@ TEST(LineStatus, EveryButtonSendsItsEscape)
     LineStatusProbe probe(f.channels, memory, 1);
     std::vector<int> expected;
     for (const LineControlButton& b : kLineControlButtons) {
-        probe.lineControl(b.escape);
+        EXPECT_EQ(probe.lineControl(b.escape), 0) << b.label;
         expected.push_back(b.escape);
     }
     EXPECT_EQ(f.port[1]->escapes(), expected);

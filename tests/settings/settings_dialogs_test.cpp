@@ -509,6 +509,34 @@ TEST(LineStatusDialogUi, XoffAndXonStopAndResumeAPseudoTerminalsOutput)
     EXPECT_FALSE(d.lamp(601)->isLit());
 }
 
+TEST(LineStatusDialogUi, AnAbsentModemLineShowsUnavailableAndARefusedControlSaysSo)
+{
+    PtyChannels p;  // a pseudo-terminal has no modem lines
+    ASSERT_EQ(p.channels.openChannel(1, 1), kOpened);
+    LineStatusMemory memory;
+    TDialog17 d(p.channels, memory);
+    d.show();
+    for (int id : {102, 103, 104, 105}) {
+        EXPECT_FALSE(d.lamp(id)->isAvailable()) << id;
+        EXPECT_FALSE(d.lamp(id)->toolTip().isEmpty()) << id;
+    }
+    EXPECT_NE(d.findChild<QLabel*>("value620")->text().toStdString(), "---");  // the counts stay
+    auto* status = d.findChild<QLabel*>("lineControlStatus");
+    ASSERT_NE(status, nullptr);
+    EXPECT_FALSE(status->isVisible());
+    click(&d, 202);  // "DTR を ON"
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("DTR を ON: このデバイスでは出来ません"))) << status->text().toStdString();
+    click(&d, 218);  // XON: a pseudo-terminal takes it
+    EXPECT_FALSE(status->isVisible());
+
+    // A port that reports its modem lines shows them as lamps again.
+    FakeChannels f;
+    TDialog17 fake(f.channels, memory);
+    fake.show();
+    EXPECT_TRUE(fake.lamp(103)->isAvailable());
+}
+
 TEST(InputSignalsDialogUi, BothChannelsModemInputs)
 {
     FakeChannels f;
@@ -628,7 +656,8 @@ TEST(OtherDialogsUi, OtherSettingsStoreOnOkOnly)
     }
     EXPECT_EQ(s.record.noExitSaveQuery, 1);
     EXPECT_EQ(s.record.checksumLowerCase, 1);
-    EXPECT_EQ(fixedText(s.pdfReaderPath), "/opt/ビューア/evince");
+    EXPECT_EQ(fieldUtf8(s.pdfReaderPath), "/opt/ビューア/evince");
+    EXPECT_EQ(fixedText(s.pdfReaderPath), "/opt/\x83\x72\x83\x85\x81\x5B\x83\x41/evince");  // code page 932
     EXPECT_EQ(fixedText(s.pdfPageCommand), "");
 }
 
@@ -649,6 +678,16 @@ TEST(OtherDialogsUi, AutoLoggingPrefixIsCutByTheField)
     EXPECT_EQ(s.autoLogging, 1);
     EXPECT_EQ(fixedText(s.autoLogPrefix), std::string(31, 'p'));
     EXPECT_EQ(rec.pages, (std::vector<int>{59}));
+    {
+        // The field holds 31 bytes of code page 932: 15 kanji, not 10 as UTF-8 would allow.
+        TDialog19 d(s, rec.manual());
+        child<QLineEdit>(&d, 401)->clear();
+        for (int i = 0; i < 20; ++i)
+            QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(&d, 401), Qt::Key_unknown, QStringLiteral("温"), Qt::NoModifier);
+        EXPECT_EQ(child<QLineEdit>(&d, 401)->text(), QString(15, QChar(u'温')));
+        click(&d, 201);
+    }
+    EXPECT_EQ(fieldUtf8(s.autoLogPrefix), QString(15, QChar(u'温')).toStdString());
     {
         TDialog19 d(s, rec.manual());
         child<QCheckBox>(&d, 324)->setChecked(false);

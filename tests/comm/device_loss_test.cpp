@@ -5,11 +5,13 @@
 #include "app/app_core.h"
 #include "comm/channel.h"
 #include "comm/transmit.h"
+#include "platform/posix_serial_port.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -199,6 +201,48 @@ TEST(DeviceLoss, ClosingTheChannelStopsWaitingForTheDevice)
     PtyPair back;
     pointLink(p.link, back.slavePath());
     EXPECT_FALSE(handleUntil(p.channels(), [&] { return p.channels().running(1); }, 500ms));
+}
+
+// udev makes a device node owned by root and gives it its group a moment later: a user who is
+// not root can open it only after that change, which must wake the watch too.
+TEST(DeviceLoss, ADeviceBackRootOnlyIsReopenedOnceItsModeLetsUsIn)
+{
+    TempDir dir;
+    const auto node = dir / "ttyUSB0";  // stands for the device node; the pty behind it is the device
+    auto far = std::make_unique<PtyPair>();
+    std::string behind = far->slavePath();
+    test::writeFileBytes(node, {});
+    std::filesystem::permissions(node, std::filesystem::perms(0660));
+    int refused = 0;
+    Settings settings;
+    Channels channels(settings, [&](int, OpenError& e) -> std::unique_ptr<SerialPort> {
+        struct stat st {};
+        if (::stat(node.c_str(), &st) != 0 || (st.st_mode & 0060) == 0) {
+            ++refused;
+            e = OpenError(::stat(node.c_str(), &st) != 0 ? OpenError::NotFound : OpenError::PermissionDenied, EACCES,
+                          node.string());
+            return nullptr;
+        }
+        auto port = openPosixSerialPort(behind, e);
+        e.path = node.string();
+        return port;
+    });
+    ASSERT_EQ(channels.openChannel(1, 1), kOpened);
+    far->closeMaster();
+    std::filesystem::remove(node);
+    ASSERT_TRUE(handleUntil(channels, [&] { return channels.device(1).state == State::Lost; }));
+    ASSERT_TRUE(channels.device(1).awaiting);
+
+    far = std::make_unique<PtyPair>();
+    behind = far->slavePath();
+    test::writeFileBytes(node, {});
+    std::filesystem::permissions(node, std::filesystem::perms(0600));  // root only, for now
+    ASSERT_TRUE(handleUntil(channels, [&] { return refused > 0; }));
+    EXPECT_EQ(channels.device(1).state, State::Lost);
+    std::filesystem::permissions(node, std::filesystem::perms(0660));  // the group is let in
+    ASSERT_TRUE(handleUntil(channels, [&] { return channels.running(1); }));
+    far->send("back");
+    EXPECT_EQ(channels.device(1).state, State::Open);
 }
 
 TEST(DeviceLoss, ADeviceBackUnderAnotherNumberIsFoundByItsByIdName)

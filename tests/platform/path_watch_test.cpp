@@ -78,6 +78,20 @@ TEST(PathWatch, ADanglingLinkIsReportedWhenItsTargetComesBack)
     EXPECT_EQ(awaitAppeared(w), std::vector<int>{3});
 }
 
+TEST(PathWatch, ANodeWhoseModeChangesIsReportedAgain)
+{
+    // A device node that appears root-only and is opened up a moment later (udev sets its group
+    // and mode after creating it): the change of mode is news for whoever could not open it.
+    TempDir dir;
+    std::ofstream(dir / "ttyUSB0") << "";
+    fs::permissions(dir / "ttyUSB0", fs::perms(0600));
+    PathWatch w;
+    w.watch(4, (dir / "ttyUSB0").string());
+    EXPECT_TRUE(quiet(w));
+    fs::permissions(dir / "ttyUSB0", fs::perms(0660));
+    EXPECT_EQ(awaitAppeared(w), std::vector<int>{4});
+}
+
 TEST(PathWatch, UnwatchedPathsAreNotReported)
 {
     TempDir dir;

@@ -87,9 +87,23 @@ void AppCore::setFastDisplay(int fast)
     traffic_.setFastDisplay(fastDisplay_ == 1);
 }
 
+void AppCore::setLogDirectory(std::filesystem::path folder)
+{
+    logDirectory_ = std::move(folder);
+    applySettings();
+}
+
+std::filesystem::path AppCore::logDirectory() const
+{
+    return logDirectory_.empty() ? startDirectory_ / "log" : logDirectory_;
+}
+
 void AppCore::applySettings()
 {
-    traffic_.configure(trafficConfigFrom(settings_, fastDisplay_ == 1, startDirectory_));
+    TrafficConfig config = trafficConfigFrom(settings_, fastDisplay_ == 1, startDirectory_);
+    if (!logDirectory_.empty())
+        config.logDirectory = logDirectory_;
+    traffic_.configure(config);
     applySamplingSettings();
 }
 

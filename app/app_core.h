@@ -61,6 +61,11 @@ public:
     [[nodiscard]] int fastDisplay() const { return fastDisplay_; }
     void setFastDisplay(int fast);
 
+    // The folder of the automatic logs: "log" below the start directory unless set here (a
+    // program without a window may keep its logs elsewhere). Takes effect at once.
+    void setLogDirectory(std::filesystem::path folder);
+    [[nodiscard]] std::filesystem::path logDirectory() const;
+
     // Hands the settings that the receive threads and appenders use to the traffic buffer and
     // to sampling. Called after the settings files are read and after every change of those settings.
     void applySettings();
@@ -106,6 +111,7 @@ private:
     void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) override;
 
     std::filesystem::path startDirectory_;
+    std::filesystem::path logDirectory_;  // empty: "log" below the start directory
     std::shared_ptr<const Clock> clock_;
     Settings settings_;
     int fastDisplay_ = 1;

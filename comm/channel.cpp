@@ -285,8 +285,16 @@ void Channels::relayWrite(int channel, const std::uint8_t* bytes, std::size_t co
     s.port->write(bytes, count, written);  // a failed relay write is dropped
 }
 
+std::uint64_t Channels::receivedBytes(int channel) const
+{
+    if (channel != 1 && channel != 2)
+        return 0;
+    return state(channel).receivedBytes.load(std::memory_order_relaxed);
+}
+
 void Channels::deliver(int channel, const std::uint8_t* bytes, std::size_t count)
 {
+    state(channel).receivedBytes.fetch_add(count, std::memory_order_relaxed);
     if (!sink_)
         return;
     if (channel == 1 && samplingActive_.load(std::memory_order_relaxed)) {

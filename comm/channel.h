@@ -104,6 +104,10 @@ public:
     // Reads and resets the word in one step, so no error slips in between (the line-status display).
     std::uint32_t takeAccumulatedErrors(int channel);
 
+    // Bytes the channel's receive threads have delivered since the start, across reopens and
+    // reconnections. Any thread.
+    [[nodiscard]] std::uint64_t receivedBytes(int channel) const;
+
     // Whether the CH1 thread hands its chunks to sampling.
     void setSamplingActive(bool on) { samplingActive_.store(on, std::memory_order_relaxed); }
 
@@ -144,6 +148,7 @@ private:
         std::thread thread;
         std::atomic<int> running{0};
         std::atomic<std::uint32_t> accumulatedErrors{0};
+        std::atomic<std::uint64_t> receivedBytes{0};
         std::uint32_t mask = EV_RXCHAR;
         std::array<std::uint8_t, kChunksPerWake * kPieceSize> receiveBuffer{};
         std::array<std::uint8_t, 200> sampleBuffer{};  // one chunk, zero after its bytes

@@ -280,22 +280,31 @@ void TrafficBuffer::flushPageToLog(std::int32_t page, std::int32_t length)
     flushPageLocked(page, length);
 }
 
-void TrafficBuffer::flushPageLocked(std::int32_t page, std::int32_t length)
+bool TrafficBuffer::writeCurrentPage()
+{
+    Guard g(interlock_, Producer::Transmit);
+    return flushPageLocked(pageCounter.load(), clampStoredLength(storedLength.load(std::memory_order_relaxed)));
+}
+
+bool TrafficBuffer::flushPageLocked(std::int32_t page, std::int32_t length)
 {
     if (!config_.autoLogging || config_.logDirectory.empty())
-        return;
+        return false;
     const int tagIndex = kPageTagPlane[page & 1];
     const std::filesystem::path file = autoLogPath(config_.logDirectory, config_.autoLogPrefix, page);
     // A log folder that is missing (a new start folder, a removed one) is made; whatever still
-    // fails is told once, and the traffic carries on.
+    // fails is counted and told once, and the traffic carries on.
     std::error_code ec;
     std::filesystem::create_directories(config_.logDirectory, ec);
     const FileWriteResult written = writeLogFile(file, length, plane(tagIndex), plane(tagIndex + 1));
+    if (!written)
+        autoLogFailures.fetch_add(1);
     noteAutoLogResult(written.systemError, file);
     if (!written)
-        return;
+        return false;
     untitledLog.store(false);
     unsavedData.store(false);
+    return true;
 }
 
 void TrafficBuffer::noteAutoLogResult(int systemError, const std::filesystem::path& file)

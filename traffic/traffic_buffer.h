@@ -80,6 +80,12 @@ public:
     // written is lost, but not silently: see autoLogStatus. The next page tries again.
     // The overflow step calls it with the lock held; this public form takes the lock.
     void flushPageToLog(std::int32_t pageCounter, std::int32_t length);
+    // Writes the page in progress, with the stored length, to its numbered file now, as the
+    // overflow step will once the page is full: whoever stops recording, or keeps its work safe
+    // against a crash, leaves a log the loader opens. Counter and length are read under the
+    // lock, so a page that just overflowed is never written again with a shorter length.
+    // False when automatic logging is off or the file was not written.
+    bool writeCurrentPage();
 
     // Whether automatic logging is failing: the first page that could not be written (its file
     // and the system's reason) since the last page that could. `version` changes when logging
@@ -124,6 +130,8 @@ public:
     std::atomic<std::int32_t> receptionMarker{0};
     std::atomic<bool> unsavedData{false};
     std::atomic<bool> untitledLog{true};
+    // Automatic log writes that failed (a full disk, a folder gone), counted for whoever reports them.
+    std::atomic<std::uint32_t> autoLogFailures{0};
 
 private:
     enum class OverflowTest { Received, Sent };
@@ -137,7 +145,7 @@ private:
                           std::int32_t count, int kind, OverflowTest test);
     void overflowStepLocked(OverflowTest test);
     void dropOldestHalfLocked(OverflowTest test);
-    void flushPageLocked(std::int32_t page, std::int32_t length);
+    bool flushPageLocked(std::int32_t page, std::int32_t length);
     void noteAutoLogResult(int systemError, const std::filesystem::path& file);
 
     const Clock& clock_;

@@ -2,6 +2,8 @@
 
 #include "notation/shift_jis.h"
 
+#include <algorithm>
+
 #include <QStringEncoder>
 
 #include <QByteArrayView>
@@ -19,6 +21,16 @@ QString fromCp932(const QByteArray& bytes)
 {
     QStringDecoder dec("windows-31j");
     return dec.decode(bytes);
+}
+
+QByteArray toCp932Within(QString text, int maxBytes)
+{
+    QByteArray bytes = toCp932(text);
+    while (bytes.size() > std::max(maxBytes, 0)) {
+        text.chop(1);
+        bytes = toCp932(text);
+    }
+    return bytes;
 }
 
 Cp932Text::Cp932Text() : pairs_(60 * 256)

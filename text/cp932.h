@@ -16,6 +16,9 @@ namespace kestrane {
 // Whole texts to and from code page 932 bytes (the program's texts in fixed byte layouts).
 QByteArray toCp932(const QString& text);
 QString fromCp932(const QByteArray& bytes);
+// The code page 932 bytes of `text`, cut before the first character that would not fit whole
+// in `maxBytes` (typed input that goes on the line).
+QByteArray toCp932Within(QString text, int maxBytes);
 
 class Cp932Text {
 public:

@@ -18,9 +18,6 @@ namespace kestrane {
 
 namespace {
 
-// Steps made while a timed wait runs, so that it ends close to its time whatever the clock.
-constexpr int kWaitPollMs = 20;
-
 QString u8(const char* text) { return QString::fromUtf8(text); }
 
 QString pathText(const std::filesystem::path& p) { return QFile::decodeName(p.c_str()); }
@@ -154,7 +151,7 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
 
     timer1_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, [this] { tick(); });
-    waitTimer_.setInterval(kWaitPollMs);
+    waitTimer_.setInterval(kMacroWaitPollMs);
     connect(&waitTimer_, &QTimer::timeout, this, [this] { tick(); });
 
     // Opening: reception starts with the bytes stored from now on; the list comes from macro.dat.
@@ -287,16 +284,8 @@ void TMacrosend::textInputDone()
 {
     // The texts go on the line as the program's other texts do: code page 932 bytes, at most 59
     // of them, cut before a character that would not fit whole.
-    const auto bytesOf = [](QString text) {
-        QByteArray bytes = toCp932(text);
-        while (bytes.size() > kMacroInputMaxChars) {
-            text.chop(1);
-            bytes = toCp932(text);
-        }
-        return bytes;
-    };
-    const QByteArray a = bytesOf(input1_->text());
-    const QByteArray b = bytesOf(input2_->text());
+    const QByteArray a = toCp932Within(input1_->text(), kMacroInputMaxChars);
+    const QByteArray b = toCp932Within(input2_->text(), kMacroInputMaxChars);
     interpreter_->textInputDone(std::string_view(a.constData(), static_cast<std::size_t>(a.size())),
                                 std::string_view(b.constData(), static_cast<std::size_t>(b.size())));
 }

@@ -5,13 +5,13 @@
 #include "demo/demo_instrument.h"
 #include "text/cp932.h"
 #include "records/settings_files.h"
+#include "support/child_process.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -30,80 +30,25 @@ using test::eventually;
 // The demo starts a process and its pseudo-terminals: waits are longer than elsewhere.
 constexpr std::chrono::milliseconds kDemoWait = 20s;
 
-// The demo program running in a folder; its output is collected line by line.
-class DemoProcess {
+// The demo program running in a folder, optionally with a program it starts.
+class DemoProcess : public test::ChildProcess {
 public:
-    DemoProcess(const std::filesystem::path& folder, std::vector<std::string> program = {})
+    explicit DemoProcess(const std::filesystem::path& folder, std::vector<std::string> program = {})
+        : ChildProcess(arguments(folder, std::move(program)))
     {
-        std::vector<std::string> args{KESTRANE_PROGRAM_DIR "/kestrane-demo", "--folder", folder.string(), "--reading-ms", "200",
-                                      "--poll-ms", "400"};
+    }
+
+private:
+    static std::vector<std::string> arguments(const std::filesystem::path& folder, std::vector<std::string> program)
+    {
+        std::vector<std::string> args{KESTRANE_PROGRAM_DIR "/kestrane-demo", "--folder", folder.string(), "--reading-ms",
+                                      "200", "--poll-ms", "400"};
         if (!program.empty()) {
             args.push_back("--");
             args.insert(args.end(), program.begin(), program.end());
         }
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], 1);
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        output_ = out[0];
+        return args;
     }
-    ~DemoProcess()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (output_ >= 0)
-            ::close(output_);
-    }
-
-    // Reads the program's output until `text` appeared at or after `from` (or the time is up).
-    bool waitForOutput(const std::string& text, std::size_t from = 0, std::chrono::milliseconds timeout = 30s)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (text_.find(text, from) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd p{output_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                return false;
-            char buf[256];
-            const ssize_t n = ::read(output_, buf, sizeof buf);
-            if (n <= 0)
-                return false;
-            text_.append(buf, static_cast<std::size_t>(n));
-        }
-        return true;
-    }
-    [[nodiscard]] const std::string& output() const { return text_; }
-
-    void signal(int sig) { ::kill(pid_, sig); }
-    // The exit code once the program ended, or -1 when it is still running after `timeout`.
-    int waitForExit(std::chrono::milliseconds timeout = 30s)
-    {
-        int status = 0;
-        const bool ended = eventually([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, timeout);
-        if (!ended)
-            return -1;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-private:
-    pid_t pid_ = -1;
-    int output_ = -1;
-    std::string text_;
 };
 
 std::string storedText(AppCore& core)

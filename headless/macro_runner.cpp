@@ -1,0 +1,203 @@
+#include "headless/macro_runner.h"
+
+#include "app/app_core.h"
+#include "app/image_dio.h"
+#include "macro/macro_dialog_rules.h"
+#include "macro/macro_interpreter.h"
+#include "macro/traffic_access.h"
+#include "text/cp932.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+
+namespace kestrane::headless {
+
+MacroRunner::MacroRunner(AppCore& core, MacroOptions options, std::FILE* out)
+    : core_(core), options_(std::move(options)), out_(out),
+      traffic_(std::make_unique<TrafficBufferAccess>(core.traffic())),
+      dio_(std::make_unique<ImageDio>(core.dio())),
+      interpreter_(std::make_unique<MacroInterpreter>(core.macroMemory(), core.sendState(), core.settings().record,
+                                                      static_cast<MacroHost&>(*this), *traffic_, *dio_, core.clock()))
+{
+}
+
+MacroRunner::~MacroRunner() = default;
+
+void MacroRunner::say(const std::string& line)
+{
+    std::fprintf(out_, "%s\n", line.c_str());
+    std::fflush(out_);
+}
+
+int MacroRunner::transmit(int channel, std::span<const std::uint8_t> frame) { return core_.transmit(channel, frame); }
+
+void MacroRunner::refresh()
+{
+    const MacroMemory& m = core_.macroMemory();
+    char counter[16];
+    std::snprintf(counter, sizeof counter, "%08d ", m.pc);
+    std::string line = counter + std::string(macroStatusText(m.status));
+    if (const std::int32_t at = interpreter_->currentLine(); at > 0)
+        line += " line " + std::to_string(at);
+    if (line != shown_) {
+        shown_ = line;
+        if (!options_.quiet)
+            say(line);
+    }
+    const std::string& notice = interpreter_->notice();
+    if (!notice.empty() && notice != notice_)
+        say("line " + std::to_string(interpreter_->noticeLine()) + ": " + notice);
+    notice_ = notice;
+}
+
+int MacroRunner::answerWaits()
+{
+    MacroMemory& m = core_.macroMemory();
+    const std::string where = "line " + std::to_string(interpreter_->currentLine());
+    if (m.status == MacroStatus::WaitButton && m.pressedButton == 0) {
+        if (options_.buttons.empty()) {
+            say(where + " waits for a button (" + macroStatusText(m.status) + "): nobody can press one here; answer "
+                "it with --button N");
+            return kNeedsPerson;
+        }
+        const int button = buttonsUsed_ < options_.buttons.size() ? options_.buttons[buttonsUsed_++] : options_.buttons.back();
+        interpreter_->pressButton(button);
+        if (!options_.quiet)
+            say("Button" + std::to_string(button) + " pressed (--button)");
+    } else if (m.status == MacroStatus::WaitText && m.inputDone == 0) {
+        if (!options_.input1 && !options_.input2) {
+            say(where + " waits for typed input (" + macroStatusText(m.status) + "): nobody can type here; answer it "
+                "with --input1 TEXT and --input2 TEXT");
+            return kNeedsPerson;
+        }
+        // As the dialog sends its input lines: code page 932, at most 59 bytes, whole characters.
+        const QByteArray a = toCp932Within(QString::fromUtf8(options_.input1.value_or("")), kMacroInputMaxChars);
+        const QByteArray b = toCp932Within(QString::fromUtf8(options_.input2.value_or("")), kMacroInputMaxChars);
+        interpreter_->textInputDone(std::string_view(a.constData(), static_cast<std::size_t>(a.size())),
+                                    std::string_view(b.constData(), static_cast<std::size_t>(b.size())));
+        if (!options_.quiet)
+            say("文字入力完了 (--input1, --input2)");
+    } else if (m.status == MacroStatus::WaitExternal) {
+        say(where + " waits for an external input bit (" + macroStatusText(m.status) + "), which nothing sets "
+            "without a window");
+        return kNeedsPerson;
+    }
+    return -1;
+}
+
+int MacroRunner::end(int code, const std::string& message)
+{
+    if (interpreter_->running())
+        interpreter_->stop();
+    say(message);
+    if (portsOpen_) {
+        // The receive threads store what they read before they end; then the log is whole.
+        core_.closeChannel(1);
+        core_.closeChannel(2);
+        if (options_.log) {
+            if (core_.traffic().saveToLog(*options_.log)) {
+                if (!options_.quiet)
+                    say("traffic saved in " + options_.log->string());
+            } else {
+                say("cannot write the log " + options_.log->string());
+                if (code == kFinished)
+                    code = kFailed;
+            }
+        }
+    }
+    return code;
+}
+
+int MacroRunner::run(StopSignals& stops)
+{
+    const auto text = readMacroFile(options_.file);
+    if (!text)
+        return end(kFailed, std::string(macro_text::kCannotRead) + " " + options_.file.string());
+    loadSettings(core_, options_.ports);
+    SettingsRecord& r = core_.settings().record;
+    if (isLineMonitor(r.ch2Mode))
+        return end(kFailed, "CH2 is set as a line monitor (T connection or relay), where macros do not run: give "
+                            "--ch2 COMn for a port of its own, or --ch2 none");
+    // No display: received chunks carry no time stamps, which reception would take for data.
+    r.displayMode = DisplayMode::Asc;
+    core_.applySettings();
+    core_.traffic().clearTraffic();
+    if (const std::string why = openChannels(core_); !why.empty())
+        return end(kFailed, why);
+    portsOpen_ = true;
+
+    interpreter_->markReceptionStart();
+    interpreter_->load(*text);
+    interpreter_->start();
+
+    const Clock& clock = core_.clock();
+    const std::int64_t period = options_.clockMs.value_or(macroTimerPeriod(r.macroClockMs));
+    std::int64_t now = clock.tickMs();
+    std::int64_t nextTick = now + period;
+    std::int64_t nextPoll = -1;  // the wait's extra steps, while a timed wait runs
+    const std::int64_t deadline =
+        options_.timeoutSeconds ? now + static_cast<std::int64_t>(std::llround(*options_.timeoutSeconds * 1000)) : -1;
+    Channels& channels = core_.channels();
+    pollfd fds[3] = {{stops.fd(), POLLIN, 0}, {channels.deviceEventFd(), POLLIN, 0}, {channels.watchFd(), POLLIN, 0}};
+    const auto where = [this] {
+        return "at line " + std::to_string(interpreter_->currentLine()) + " ("
+               + macroStatusText(core_.macroMemory().status) + ")";
+    };
+    while (true) {
+        std::int64_t due = nextTick;
+        if (nextPoll >= 0)
+            due = std::min(due, nextPoll);
+        if (deadline >= 0)
+            due = std::min(due, deadline);
+        const int waitMs = static_cast<int>(std::clamp<std::int64_t>(due - clock.tickMs(), 0, INT_MAX));
+        if (::poll(fds, 3, waitMs) < 0 && errno != EINTR)
+            return end(kFailed, "cannot wait for events");
+        if (fds[0].revents & POLLIN) {
+            if (const int signal = stops.take())
+                return end(kTimedOut, std::string("stopped by ") + stopSignalName(signal) + " " + where());
+        }
+        if (((fds[1].revents | fds[2].revents) & POLLIN) && channels.handleDeviceEvents()) {
+            for (int channel : {1, 2}) {
+                const bool lost = channels.device(channel).state == DeviceStatus::State::Lost;
+                if (lost && !lost_[channel - 1])
+                    say("CH" + std::to_string(channel) + " lost: its device went away");
+                lost_[channel - 1] = lost;
+            }
+        }
+        now = clock.tickMs();
+        if (deadline >= 0 && now >= deadline)
+        {
+            char limit[32];
+            std::snprintf(limit, sizeof limit, "%g", *options_.timeoutSeconds);
+            return end(kTimedOut, "time-out after " + std::string(limit) + " s " + where());
+        }
+        bool step = false;
+        if (now >= nextTick) {
+            step = true;
+            nextTick = std::max(nextTick + period, now + 1);  // a late tick is not made up for
+        }
+        if (nextPoll >= 0 && now >= nextPoll) {
+            step = true;
+            nextPoll = std::max(nextPoll + kMacroWaitPollMs, now + 1);
+        }
+        if (!step)
+            continue;
+        interpreter_->step();
+        if (sendFailed_)
+            return end(kFailed, std::string(macro_text::kSendFailed) + " " + where());
+        if (!interpreter_->running())
+            return end(kFinished, "finished " + where());
+        if (!interpreter_->inTimedWait())
+            nextPoll = -1;
+        else if (nextPoll < 0)
+            nextPoll = now + kMacroWaitPollMs;
+        if (const int code = answerWaits(); code >= 0)
+            return end(code, "stopped " + where());
+    }
+}
+
+} // namespace kestrane::headless

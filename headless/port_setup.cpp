@@ -1,0 +1,138 @@
+#include "headless/port_setup.h"
+
+#include "app/app_core.h"
+#include "platform/posix_serial_port.h"
+
+#include <cctype>
+#include <charconv>
+
+namespace kestrane::headless {
+
+std::optional<LineSetting> parseLineSetting(std::string_view text)
+{
+    LineSetting line;
+    const auto comma = text.find(',');
+    const std::string_view rate = text.substr(0, comma);
+    const char* end = rate.data() + rate.size();
+    const auto [at, ec] = std::from_chars(rate.data(), end, line.baudRate);
+    if (rate.empty() || ec != std::errc{} || at != end || line.baudRate < 50 || line.baudRate > 4'000'000)
+        return std::nullopt;
+    if (comma == std::string_view::npos)
+        return line;
+    const std::string_view frame = text.substr(comma + 1);
+    if (frame.size() < 3 || frame[0] < '5' || frame[0] > '8')
+        return std::nullopt;
+    line.byteSize = static_cast<std::uint8_t>(frame[0] - '0');
+    static constexpr std::string_view kParities = "NOEMS";
+    const auto parity = kParities.find(static_cast<char>(std::toupper(static_cast<unsigned char>(frame[1]))));
+    if (parity == std::string_view::npos)
+        return std::nullopt;
+    line.parity = static_cast<std::uint8_t>(parity);
+    const std::string_view stop = frame.substr(2);
+    if (stop == "1")
+        line.stopBits = 0;
+    else if (stop == "1.5")
+        line.stopBits = 1;
+    else if (stop == "2")
+        line.stopBits = 2;
+    else
+        return std::nullopt;
+    return line;
+}
+
+void applyLineSetting(Dcb& dcb, const LineSetting& line)
+{
+    dcb.BaudRate = line.baudRate;
+    dcb.ByteSize = line.byteSize;
+    dcb.Parity = line.parity;
+    dcb.StopBits = line.stopBits;
+    dcb.setField(1, 1, line.parity != 0 ? 1 : 0);  // fParity: check what the parity says
+}
+
+bool readPortOption(ArgReader& args, PortOptions& ports, bool monitorModes)
+{
+    if (args.is("--ch1")) {
+        ports.ch1 = args.comNumber();
+    } else if (args.is("--ch2")) {
+        const auto text = args.value();
+        if (text && (*text == "none" || *text == "off")) {
+            ports.ch2Off = true;
+        } else if (text) {
+            ports.ch2 = parseComNumber(*text);
+            if (!ports.ch2)
+                args.fail("--ch2 takes a port COM1 to COM255 (or its number) or none, not \"" + *text + "\"");
+        }
+    } else if (args.is("--line")) {
+        if (const auto text = args.value()) {
+            ports.line = parseLineSetting(*text);
+            if (!ports.line)
+                args.fail("--line takes RATE or RATE,DPS such as 115200 or 9600,7E1, not \"" + *text + "\"");
+        }
+    } else if (monitorModes && (args.is("--tap") || args.is("--relay"))) {
+        args.checkSwitch();
+        const std::int32_t mode = args.is("--tap") ? Ch2Mode::MonitorT : Ch2Mode::MonitorRelay;
+        if (ports.ch2Mode && *ports.ch2Mode != mode)
+            args.fail("choose --tap or --relay, not both");
+        ports.ch2Mode = mode;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void loadSettings(AppCore& core, const PortOptions& ports)
+{
+    core.loadGeneralSettings();
+    core.loadLineSettings();
+    core.loadSamplingSettings();
+    Settings& s = core.settings();
+    SettingsRecord& r = s.record;
+    if (ports.ch1)
+        r.ch1ComNumber = *ports.ch1;
+    if (ports.ch2)
+        r.ch2ComNumber = *ports.ch2;
+    if (ports.ch2Mode)
+        r.ch2Mode = *ports.ch2Mode;
+    else if (ports.ch2 && r.ch2Mode == Ch2Mode::NotUsed)
+        r.ch2Mode = Ch2Mode::Independent;  // a port for CH2 and no mode: a second port of its own
+    if (ports.ch2Off)
+        r.ch2Mode = Ch2Mode::NotUsed;
+    if (ports.line) {
+        applyLineSetting(s.lineParams.ch1Dcb, *ports.line);
+        applyLineSetting(s.lineParams.ch2Dcb, *ports.line);
+    }
+    core.applySettings();
+}
+
+std::string openChannels(AppCore& core)
+{
+    const SettingsRecord& r = core.settings().record;
+    for (int channel : {1, 2}) {
+        if (channel == 2 && r.ch2Mode == Ch2Mode::NotUsed)
+            continue;
+        const int com = channel == 1 ? r.ch1ComNumber : r.ch2ComNumber;
+        const int result = core.channels().openChannel(channel, com);
+        if (result == kOpened)
+            continue;
+        const DeviceStatus& d = core.channels().device(channel);
+        std::string why;
+        switch (result) {
+        case kPortNumberOutOfRange:
+            why = com == 0 ? "no port is set for it (give --ch" + std::to_string(channel) + " COMn)"
+                           : "COM" + std::to_string(com) + " lies outside COM1..COM255";
+            break;
+        case kPortCannotBeConfigured: why = "the port takes neither its line settings nor the defaults"; break;
+        case kThreadCannotBeCreated: why = "no receive thread can be started"; break;
+        default: {
+            const std::string path = d.openFailure.path.empty() ? d.path : d.openFailure.path;
+            why = describeOpenError(path.empty() ? "COM" + std::to_string(com) : path, d.openFailure);
+        }
+        }
+        core.closeChannel(1);
+        core.closeChannel(2);
+        return "cannot open CH" + std::to_string(channel) + " (COM" + std::to_string(com) + "): " + why;
+    }
+    return {};
+}
+
+} // namespace kestrane::headless

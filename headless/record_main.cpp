@@ -1,0 +1,131 @@
+// kestrane-record: records CH1 and CH2 without a window into automatic-log pages. See kHelp.
+#include "app/app_core.h"
+#include "headless/recorder.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+using namespace kestrane;
+using namespace kestrane::headless;
+
+namespace {
+
+constexpr const char* kHelp = R"(Usage: kestrane-record [OPTIONS]
+
+Records serial traffic without a window, for hours or days: every byte received on CH1 and CH2
+(and, as a relay, passed on to the other port) is stored with its channel and direction and
+written page by page into numbered log files, which the window opens (ファイル → 開く) and
+kestrane-log prints. Runs until SIGINT (Ctrl-C), SIGTERM or SIGHUP, which write the page in
+progress as a complete log file; nothing read before the signal is lost.
+
+Ports and modes (default: the settings files of the folder, as the window saved them):
+  --folder DIR     The folder with the settings files (Quellorn.dat, Quellorn1.dat,
+                   Quellorn2.dat) and ports.conf, as the window's start folder (default: the
+                   current folder). Missing files mean the window's defaults. The recorder never
+                   writes them.
+  --ch1 COMn       CH1's port (COM1..COM255; ports.conf maps numbers to devices, and a number
+                   without an entry means /dev/ttyS<n-1>).
+  --ch2 COMn       CH2's port; without --tap or --relay, and unless the settings use CH2 as a
+                   line monitor, a second port of its own. --ch2 none: CH2 not used.
+  --tap            Line monitor, T connection: both ports only listen to one line.
+  --relay          Line monitor, relay: every byte received on one port is sent out on the other.
+  --line RATE[,DPS]  Line settings of both ports instead of those of Quellorn1.dat: the rate,
+                   and data bits, parity (N O E M S) and stop bits (1, 1.5, 2), e.g. 115200 or
+                   9600,7E1. Flow control and time-outs stay as the settings file has them.
+
+Log files:
+  --log-dir DIR    Where the pages go (default: the folder's log/, created when missing).
+  --prefix TEXT    File names TEXT<n>.log (default: the settings' automatic-logging prefix,
+                   "Log" without a settings file; at most 31 bytes).
+                   Each page holds up to 36000 bytes of traffic (the buffer size of the settings
+                   times 60, less a margin) in a log file of 72004 bytes. Numbering goes on after
+                   the highest number already in the folder, so a restart never overwrites a page.
+  --time-stamps    Store the time (<6d9:5,7> for CH1, <6D9:5,7> for CH2) before every received
+                   chunk, as the window's time-stamped display does. In relay mode only the
+                   received bytes are passed on.
+  --checkpoint S   Also write the page in progress every S seconds while it grows (default 60;
+                   0: only at the end), so a crash or power cut loses at most that much.
+
+Output:
+  On a terminal one status line is kept up to date: bytes received on each channel (in relay
+  mode: passed each way), the kinds of line errors seen, losses and reconnections, and the page
+  being filled. Events are printed above it, one a line with the date and time: the start,
+  each completed page, line errors (at most once a minute per channel), a lost device, a
+  reconnection, a page that could not be written, the end.
+  --quiet          Only the events, also on a terminal (always so without a terminal, e.g.
+                   under systemd, where they go to the journal).
+  -h, --help       This text.
+
+A device that goes away (an unplugged USB adapter) is reopened with its line settings when it
+comes back, as in the window, unless ports.conf says reconnect=off. Recording goes on on the
+other channel meanwhile.
+
+Exit status: 0 stopped by a signal, every page written; 1 the last page could not be written,
+or no channel is left (every device lost with reconnection off); 2 recording could not start:
+a port does not open (the reason is printed), the log folder cannot be used, or a mistake in
+the command line.
+
+Example: relay between COM3 and COM4 at 115200 baud, pages in ./log:
+  kestrane-record --ch1 COM3 --ch2 COM4 --relay --line 115200,8N1
+A systemd unit for running it day and night is installed as
+/usr/share/doc/kestrane/examples/kestrane-record.service.
+)";
+
+int usageError(const std::string& message)
+{
+    std::fprintf(stderr, "kestrane-record: %s\nTry kestrane-record --help.\n", message.c_str());
+    return Recorder::kCannotStart;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    StopSignals stops;  // before any thread starts, so only its descriptor hears the signals
+    ArgReader args(argc, argv);
+    RecordOptions options;
+    std::filesystem::path folder = ".";
+    bool quiet = false;
+    while (args.next()) {
+        if (args.is("-h") || args.is("--help")) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (readPortOption(args, options.ports, true))
+            continue;
+        if (args.is("--folder")) {
+            folder = args.value().value_or(folder.string());
+        } else if (args.is("--log-dir")) {
+            if (const auto dir = args.value())
+                options.logDir = *dir;
+        } else if (args.is("--prefix")) {
+            options.prefix = args.value();
+            if (options.prefix && options.prefix->size() > 31)
+                args.fail("--prefix takes at most 31 bytes");
+        } else if (args.is("--time-stamps")) {
+            args.checkSwitch();
+            options.timeStamps = true;
+        } else if (args.is("--checkpoint")) {
+            options.checkpointSeconds = static_cast<int>(args.number(0, 86400).value_or(options.checkpointSeconds));
+        } else if (args.is("--quiet")) {
+            args.checkSwitch();
+            quiet = true;
+        } else {
+            args.unknown();
+        }
+    }
+    std::error_code ec;
+    if (!args.failed() && !std::filesystem::is_directory(folder, ec))
+        args.fail("the folder " + folder.string() + " does not exist");
+    if (args.failed())
+        return usageError(args.error());
+
+    AppCore core(std::filesystem::absolute(folder));
+    Console console(stdout, !quiet && ::isatty(STDOUT_FILENO));
+    Recorder recorder(core, options, console);
+    if (const int code = recorder.start(); code != Recorder::kStopped)
+        return code;
+    return recorder.run(stops);
+}

@@ -1,0 +1,321 @@
+#include "headless/recorder.h"
+
+#include "app/app_core.h"
+#include "traffic/log_file.h"
+
+#include <poll.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+namespace kestrane::headless {
+
+namespace {
+
+std::string withThousands(std::uint64_t n)
+{
+    std::string digits = std::to_string(n);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
+// Why pages cannot be written into `folder`, as well as can be told afterwards.
+std::string folderTrouble(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        return "the folder " + folder.string() + " is gone";
+    if (::access(folder.c_str(), W_OK) != 0)
+        return folder.string() + ": " + std::strerror(errno);
+    struct statvfs fs {};
+    if (::statvfs(folder.c_str(), &fs) == 0 && static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize < 2 * kLogFileSize)
+        return "the disk of " + folder.string() + " is full";
+    return "the file could not be written into " + folder.string();
+}
+
+std::string lineErrorText(std::uint32_t word)
+{
+    static constexpr std::pair<std::uint32_t, const char*> kNames[] = {
+        {CE_FRAME, "framing"}, {CE_RXPARITY, "parity"}, {CE_OVERRUN, "overrun"}, {CE_BREAK, "break"},
+        {CE_RXOVER, "input queue full"}, {CE_TXFULL, "output queue full"}, {CE_IOE, "I/O"}, {CE_MODE, "mode"}};
+    std::string text;
+    for (const auto& [bit, name] : kNames)
+        if (word & bit)
+            text += (text.empty() ? "" : ", ") + std::string(name);
+    return text.empty() ? "unknown" : text;
+}
+
+const char* modeText(std::int32_t ch2Mode)
+{
+    switch (ch2Mode) {
+    case Ch2Mode::NotUsed: return "CH1 only";
+    case Ch2Mode::MonitorT: return "line monitor, T connection";
+    case Ch2Mode::MonitorRelay: return "line monitor, relay";
+    default: return "two ports";
+    }
+}
+
+constexpr std::int64_t kErrorReportMs = 60'000;  // line errors are told at most once a minute per channel
+
+} // namespace
+
+std::int32_t nextLogNumber(const std::filesystem::path& folder, const std::string& prefix)
+{
+    // The name rule of the pages (a '/' of the prefix becomes '_'), taken from the rule itself.
+    const std::string first = autoLogPath(folder, prefix, 0).filename().string();
+    const std::string head = first.substr(0, first.size() - std::string("0.log").size());
+    std::int64_t next = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= head.size() + 4 || name.compare(0, head.size(), head) != 0
+            || name.compare(name.size() - 4, 4, ".log") != 0)
+            continue;
+        const char* begin = name.data() + head.size();
+        const char* end = name.data() + name.size() - 4;
+        std::int64_t n = 0;
+        const auto [at, err] = std::from_chars(begin, end, n);
+        if (err == std::errc{} && at == end && n >= 0 && (end - begin == 1 || *begin != '0'))
+            next = std::max(next, n + 1);
+    }
+    return static_cast<std::int32_t>(std::min<std::int64_t>(next, std::numeric_limits<std::int32_t>::max()));
+}
+
+Recorder::Recorder(AppCore& core, RecordOptions options, Console& console)
+    : core_(core), options_(std::move(options)), console_(console)
+{
+}
+
+Recorder::~Recorder()
+{
+    if (running_)
+        stop("ended");
+}
+
+bool Recorder::used(int channel) const { return channel == 1 || core_.settings().record.ch2Mode != Ch2Mode::NotUsed; }
+
+std::string Recorder::channelName(int channel) const
+{
+    const DeviceStatus& d = core_.channels().device(channel);
+    std::string text = "CH" + std::to_string(channel) + " COM" + std::to_string(d.comNumber);
+    if (!d.path.empty())
+        text += " (" + d.path + ")";
+    return text;
+}
+
+std::filesystem::path Recorder::pagePath(std::int32_t page) const { return autoLogPath(logDir_, prefix_, page); }
+
+int Recorder::start()
+{
+    loadSettings(core_, options_.ports);
+    Settings& s = core_.settings();
+    // No display: the display mode only decides whether received chunks carry a time stamp.
+    s.record.displayMode = options_.timeStamps ? DisplayMode::TimeStampedAsc : DisplayMode::Asc;
+    s.sampling.autoLogging = 1;
+    if (options_.prefix)
+        setFixedText(s.sampling.autoLogPrefix, *options_.prefix);
+    prefix_ = fixedText(s.sampling.autoLogPrefix);
+    logDir_ = std::filesystem::absolute(options_.logDir.value_or(core_.startDirectory() / "log"));
+    core_.setLogDirectory(logDir_);  // also hands the settings above to the traffic buffer
+
+    std::error_code ec;
+    std::filesystem::create_directories(logDir_, ec);
+    if (ec || ::access(logDir_.c_str(), W_OK) != 0) {
+        console_.event("cannot use the log folder " + logDir_.string() + ": "
+                       + (ec ? ec.message() : std::string(std::strerror(errno))));
+        return kCannotStart;
+    }
+
+    TrafficBuffer& traffic = core_.traffic();
+    traffic.clearTraffic();
+    firstPage_ = nextLogNumber(logDir_, prefix_);
+    traffic.pageCounter.store(firstPage_);
+    pagesSeen_ = firstPage_;
+    failuresSeen_ = traffic.autoLogFailures.load();
+
+    if (const std::string why = openChannels(core_); !why.empty()) {
+        console_.event(why);
+        return kCannotStart;
+    }
+    for (int channel : {1, 2})
+        watched_[static_cast<std::size_t>(channel - 1)].state = static_cast<int>(core_.channels().device(channel).state);
+    running_ = true;
+
+    std::string text = "recording " + channelName(1);
+    if (used(2))
+        text += ", " + channelName(2);
+    text += std::string(" (") + modeText(s.record.ch2Mode) + "); pages " + pagePath(firstPage_).string() + " on";
+    console_.event(text);
+    return kStopped;
+}
+
+int Recorder::run(StopSignals& stops)
+{
+    Channels& channels = core_.channels();
+    pollfd fds[3] = {{stops.fd(), POLLIN, 0}, {channels.deviceEventFd(), POLLIN, 0}, {channels.watchFd(), POLLIN, 0}};
+    lastCheckpoint_ = core_.clock().tickMs();
+    while (true) {
+        watch(core_.clock().tickMs());
+        if (!anyChannelLeft()) {
+            stop("no channel is left: every device is lost and none is waited for");
+            return kFailed;
+        }
+        // One look a second keeps the status line and the checkpoint current; nothing else wakes
+        // the recorder while the line is quiet.
+        if (::poll(fds, 3, 1000) < 0 && errno != EINTR) {
+            stop("cannot wait for events: " + std::string(std::strerror(errno)));
+            return kFailed;
+        }
+        if (fds[0].revents & POLLIN) {
+            if (const int signal = stops.take())
+                return stop(std::string("stopped by ") + stopSignalName(signal)) ? kStopped : kFailed;
+        }
+        if ((fds[1].revents | fds[2].revents) & POLLIN)
+            watchDevices();
+    }
+}
+
+void Recorder::watch(std::int64_t nowMs)
+{
+    watchPages();
+    watchLineErrors(nowMs);
+    checkpoint(nowMs);
+    console_.status(statusText());
+}
+
+void Recorder::watchDevices()
+{
+    Channels& channels = core_.channels();
+    if (!channels.handleDeviceEvents())
+        return;
+    for (int channel : {1, 2}) {
+        Watched& w = watched_[static_cast<std::size_t>(channel - 1)];
+        const DeviceStatus& d = channels.device(channel);
+        const int state = static_cast<int>(d.state);
+        if (state == w.state && d.awaiting == w.awaiting)
+            continue;
+        if (d.state == DeviceStatus::State::Lost && w.state != state) {
+            ++losses_;
+            console_.event(channelName(channel) + " lost: "
+                           + (d.lossReason == LossReason::IoError ? "an input/output error" : "the device went away")
+                           + (d.awaiting ? "; waiting for it to come back" : "; automatic reconnection is off"));
+        } else if (d.state == DeviceStatus::State::Open && w.state == static_cast<int>(DeviceStatus::State::Lost)) {
+            ++reconnections_;
+            console_.event(channelName(channel) + " reconnected; recording goes on");
+        }
+        w.state = state;
+        w.awaiting = d.awaiting;
+    }
+}
+
+void Recorder::watchPages()
+{
+    TrafficBuffer& traffic = core_.traffic();
+    const std::int32_t pages = traffic.pageCounter.load();
+    for (; pagesSeen_ < pages; ++pagesSeen_)
+        console_.event("page " + pagePath(pagesSeen_).filename().string() + " complete");
+    const std::uint32_t failures = traffic.autoLogFailures.load();
+    if (failures != failuresSeen_) {
+        console_.event("could not write " + std::to_string(failures - failuresSeen_) + " page(s): "
+                       + folderTrouble(logDir_) + "; recording goes on and tries again at the next page");
+        failuresSeen_ = failures;
+    }
+}
+
+void Recorder::watchLineErrors(std::int64_t nowMs)
+{
+    for (int channel : {1, 2}) {
+        Watched& w = watched_[static_cast<std::size_t>(channel - 1)];
+        const std::uint32_t word = core_.channels().takeAccumulatedErrors(channel);
+        w.errorWord |= word;
+        w.errorsSeen |= word;
+        if (w.errorWord != 0 && (w.lastErrorTold < 0 || nowMs - w.lastErrorTold >= kErrorReportMs)) {
+            console_.event(channelName(channel) + " line errors: " + lineErrorText(w.errorWord));
+            w.errorWord = 0;
+            w.lastErrorTold = nowMs;
+        }
+    }
+}
+
+void Recorder::checkpoint(std::int64_t nowMs)
+{
+    if (options_.checkpointSeconds <= 0 || nowMs - lastCheckpoint_ < options_.checkpointSeconds * 1000LL)
+        return;
+    lastCheckpoint_ = nowMs;
+    TrafficBuffer& traffic = core_.traffic();
+    const std::int64_t state = static_cast<std::int64_t>(traffic.pageCounter.load()) << 32 | traffic.storedLength.load();
+    if (state == writtenState_ || traffic.storedLength.load() == 0)
+        return;
+    // A crash or a power cut then loses at most what came since: the page is rewritten whole.
+    if (traffic.writeCurrentPage())
+        writtenState_ = state;
+}
+
+bool Recorder::anyChannelLeft() const
+{
+    for (int channel : {1, 2})
+        if (used(channel) && (core_.channels().running(channel) || core_.channels().device(channel).awaiting))
+            return true;
+    return false;
+}
+
+bool Recorder::stop(const std::string& why)
+{
+    if (!running_)
+        return true;
+    running_ = false;
+    // The receive threads store what they read before they end; only then is the page whole.
+    core_.closeChannel(2);
+    core_.closeChannel(1);
+    watchPages();
+    TrafficBuffer& traffic = core_.traffic();
+    const std::int32_t length = traffic.storedLength.load();
+    const std::int32_t page = traffic.pageCounter.load();
+    bool ok = true;
+    std::string text = why;
+    if (length > 0) {
+        ok = traffic.writeCurrentPage();
+        text += ok ? "; wrote the page in progress " + pagePath(page).filename().string() + " ("
+                         + withThousands(static_cast<std::uint64_t>(length)) + " bytes)"
+                   : "; could not write the page in progress " + pagePath(page).string() + ": " + folderTrouble(logDir_);
+    }
+    console_.status(statusText());
+    console_.finish();
+    console_.event(text);
+    return ok;
+}
+
+std::string Recorder::statusText() const
+{
+    const Channels& channels = core_.channels();
+    const bool relay = core_.settings().record.ch2Mode == Ch2Mode::MonitorRelay;
+    std::string text;
+    for (int channel : {1, 2}) {
+        if (!used(channel))
+            continue;
+        const char* name = relay ? (channel == 1 ? "CH1>CH2 " : "CH2>CH1 ") : (channel == 1 ? "CH1 " : "CH2 ");
+        text += name + withThousands(channels.receivedBytes(channel)) + " B";
+        const DeviceStatus& d = channels.device(channel);
+        if (d.state == DeviceStatus::State::Lost)
+            text += d.awaiting ? " (lost, waiting)" : " (lost)";
+        text += "  ";
+    }
+    std::string errors;
+    for (int channel : {1, 2}) {
+        const std::uint32_t seen = watched_[static_cast<std::size_t>(channel - 1)].errorsSeen;
+        if (seen != 0)
+            errors += (errors.empty() ? "CH" : "; CH") + std::to_string(channel) + " " + lineErrorText(seen);
+    }
+    const TrafficBuffer& traffic = core_.traffic();
+    text += "line errors: " + (errors.empty() ? std::string("none") : errors) + "  losses " + std::to_string(losses_) + "  reconnections "
+            + std::to_string(reconnections_) + "  " + pagePath(traffic.pageCounter.load()).filename().string() + " "
+            + withThousands(static_cast<std::uint64_t>(std::max(0, traffic.storedLength.load()))) + " B";
+    return text;
+}
+
+} // namespace kestrane::headless

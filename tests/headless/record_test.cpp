@@ -1,0 +1,251 @@
+// kestrane-record as a user runs it: in a folder with ports.conf, between pseudo-terminal pairs,
+// ended by a signal; its pages opened by the window's own loader.
+#include "headless/recorder.h"
+#include "platform/clock.h"
+#include "support/child_process.h"
+#include "support/pty_pair.h"
+#include "support/temp_dir.h"
+#include "traffic/log_file.h"
+#include "traffic/traffic_buffer.h"
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+namespace kestrane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ChildProcess;
+using test::PtyPair;
+using test::TempDir;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes pattern(std::size_t n, std::uint32_t seed)
+{
+    Bytes v(n);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (auto& b : v) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<std::uint8_t>(x);
+    }
+    return v;
+}
+
+// What the pages <prefix>0.log, <prefix>1.log, ... hold, as the window loads them.
+struct Pages {
+    int count = 0;
+    bool allLoad = true;
+    std::vector<std::int32_t> lengths;
+    Bytes ch1, ch2;  // received on CH1 (tag '1') and on CH2 (tag '0' in the line-monitor modes)
+};
+
+Pages readPages(const std::filesystem::path& folder, const std::string& prefix = "Log")
+{
+    Pages p;
+    SystemClock clock;
+    TrafficBuffer window(clock);
+    for (int n = 0; std::filesystem::exists(folder / (prefix + std::to_string(n) + ".log")); ++n) {
+        ++p.count;
+        p.allLoad = window.loadFromLog(folder / (prefix + std::to_string(n) + ".log")) && p.allLoad;
+        const std::int32_t length = window.storedLength.load();
+        p.lengths.push_back(length);
+        for (std::int32_t i = 0; i < length; ++i) {
+            const std::uint8_t tag = window.tagAt(i);
+            (tag == '1' ? p.ch1 : p.ch2).push_back(window.dataAt(i));
+            p.allLoad = p.allLoad && (tag == '1' || tag == '0');
+        }
+    }
+    return p;
+}
+
+bool isPrefix(const Bytes& part, const Bytes& whole)
+{
+    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
+}
+
+// A folder whose ports.conf maps COM1 and COM2 to two pty pairs; the test is the far end of each.
+struct RecordFolder {
+    TempDir dir;
+    PtyPair far1, far2;
+    std::filesystem::path logs = dir / "log";
+
+    RecordFolder() { std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << far2.slavePath() << "\n"; }
+    std::unique_ptr<ChildProcess> start(std::vector<std::string> options)
+    {
+        options.insert(options.begin(), {KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", dir.path().string()});
+        auto p = std::make_unique<ChildProcess>(options);
+        EXPECT_TRUE(p->waitForOutput("recording CH1")) << p->output();
+        return p;
+    }
+};
+
+TEST(Record, ARelayRecordsBothDirectionsAtOnceIntoPagesTheWindowOpens)
+{
+    RecordFolder f;
+    auto recorder = f.start({"--relay", "--ch1", "COM1", "--ch2", "COM2"});
+    // 10 MB in all, 5 MB each way at the same time; each far end gets what the other sent.
+    const Bytes a = pattern(5'000'000, 1), b = pattern(5'000'000, 2);
+    Bytes atFar2, atFar1;
+    std::thread ab([&] {
+        std::thread w([&] { f.far1.send(a); });
+        atFar2 = f.far2.receive(a.size(), 240s);
+        w.join();
+    });
+    std::thread ba([&] {
+        std::thread w([&] { f.far2.send(b); });
+        atFar1 = f.far1.receive(b.size(), 240s);
+        w.join();
+    });
+    ab.join();
+    ba.join();
+    EXPECT_TRUE(atFar2 == a && atFar1 == b) << "the relay passes every byte on";
+
+    recorder->signal(SIGTERM);
+    ASSERT_EQ(recorder->waitForExit(), 0) << recorder->output();
+    const Pages pages = readPages(f.logs);
+    EXPECT_TRUE(pages.allLoad);
+    EXPECT_GT(pages.count, 250);
+    for (std::size_t i = 0; i + 1 < pages.lengths.size(); ++i)
+        ASSERT_GT(pages.lengths[i], 35'000) << "page " << i << " is a full page";
+    EXPECT_TRUE(pages.ch1 == a) << "CH1's pages hold what CH1 received, byte for byte";
+    EXPECT_TRUE(pages.ch2 == b);
+    EXPECT_NE(recorder->output().find("page Log0.log complete"), std::string::npos) << recorder->output();
+}
+
+TEST(Record, AStopSignalInTheMiddleOfTrafficKeepsEveryByteReadBeforeIt)
+{
+    RecordFolder f;
+    auto recorder = f.start({"--relay", "--ch1", "1", "--ch2", "2", "--prefix", "Run"});
+    const Bytes data = pattern(20'000'000, 3);
+    std::atomic<bool> stop{false};
+    std::size_t sent = 0;
+    std::thread sender([&] {
+        for (; sent < data.size() && !stop; sent += 4096)
+            f.far1.sendFor(Bytes(data.begin() + static_cast<std::ptrdiff_t>(sent),
+                                 data.begin() + static_cast<std::ptrdiff_t>(std::min(sent + 4096, data.size()))),
+                           2s);
+    });
+    Bytes relayed;
+    std::thread reader([&] {
+        while (!stop) {
+            const Bytes got = f.far2.receive(1 << 16, 50ms);
+            relayed.insert(relayed.end(), got.begin(), got.end());
+        }
+    });
+    ASSERT_TRUE(recorder->waitForOutput("page Run2.log complete", 0, 120s)) << recorder->output();
+    recorder->signal(SIGTERM);
+    const int code = recorder->waitForExit();
+    stop = true;
+    sender.join();
+    reader.join();
+    ASSERT_EQ(code, 0) << recorder->output();
+    EXPECT_NE(recorder->output().find("stopped by SIGTERM; wrote the page in progress"), std::string::npos);
+
+    const Pages pages = readPages(f.logs, "Run");
+    EXPECT_TRUE(pages.allLoad);
+    EXPECT_LT(pages.lengths.back(), 35'000) << "the last page is the partial one";
+    EXPECT_TRUE(isPrefix(pages.ch1, data)) << "no gap and no stray byte";
+    EXPECT_TRUE(isPrefix(relayed, pages.ch1)) << relayed.size() << " bytes passed on, " << pages.ch1.size()
+                                              << " recorded: every byte read before the signal is in a file";
+}
+
+TEST(Record, EachStopSignalWritesThePageInProgressAndACheckpointKeepsItMeanwhile)
+{
+    for (const int sig : {SIGINT, SIGHUP}) {
+        RecordFolder f;
+        auto recorder = f.start({"--ch1", "COM1", "--ch2", "none", "--checkpoint", "1"});
+        f.far1.send("hello");
+        // The checkpoint writes the page in progress while the recorder runs.
+        Pages pages;
+        for (int i = 0; i < 100 && pages.ch1.size() < 5; ++i) {
+            std::this_thread::sleep_for(50ms);
+            pages = readPages(f.logs);
+        }
+        EXPECT_EQ(std::string(pages.ch1.begin(), pages.ch1.end()), "hello");
+        f.far1.send(" world");
+        std::this_thread::sleep_for(300ms);
+        recorder->signal(sig);
+        ASSERT_EQ(recorder->waitForExit(), 0) << recorder->output();
+        pages = readPages(f.logs);
+        EXPECT_EQ(pages.count, 1);
+        EXPECT_EQ(std::string(pages.ch1.begin(), pages.ch1.end()), "hello world") << "signal " << sig;
+    }
+}
+
+TEST(Record, ANewRunNumbersOnAfterTheHighestPageInTheFolder)
+{
+    TempDir dir;
+    for (const char* name : {"Log0.log", "Log7.log", "Log12.log", "Log03.log", "Logx.log", "Lag99.log", "Log40.txt"})
+        std::ofstream(dir / name) << "x";
+    EXPECT_EQ(headless::nextLogNumber(dir.path(), "Log"), 13);
+    EXPECT_EQ(headless::nextLogNumber(dir.path(), "Lag"), 100);
+    EXPECT_EQ(headless::nextLogNumber(dir.path(), "New"), 0);
+}
+
+TEST(Record, APortThatDoesNotOpenIsToldWithItsReasonAndExitCode2)
+{
+    RecordFolder f;
+    std::ofstream(f.dir / "ports.conf") << "COM1=" << f.far1.slavePath() << "\nCOM9=" << (f.dir / "ttyUSB7").string() << "\n";
+    ChildProcess recorder({KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", f.dir.path().string(), "--tap", "--ch2", "COM9"});
+    EXPECT_EQ(recorder.waitForExit(), 2);
+    EXPECT_NE(recorder.output().find("cannot open CH2 (COM9): " + (f.dir / "ttyUSB7").string() + " is not present"),
+              std::string::npos)
+        << recorder.output();
+    EXPECT_FALSE(std::filesystem::exists(f.logs / "Log0.log"));
+}
+
+TEST(Record, ALostDeviceIsToldAndRecordingGoesOnWhenItComesBack)
+{
+    TempDir dir;
+    auto far = std::make_unique<PtyPair>();
+    const auto link = dir / "ttyUSB0";
+    std::filesystem::create_symlink(far->slavePath(), link);
+    std::ofstream(dir / "ports.conf") << "COM1=" << link.string() << "\n";
+    ChildProcess recorder({KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", dir.path().string(), "--ch1", "COM1",
+                           "--ch2", "none", "--checkpoint", "1"});
+    ASSERT_TRUE(recorder.waitForOutput("recording CH1")) << recorder.output();
+    far->send("before ");
+    std::this_thread::sleep_for(300ms);
+    far->closeMaster();  // unplugged
+    ASSERT_TRUE(recorder.waitForOutput("lost: the device went away; waiting for it to come back")) << recorder.output();
+
+    PtyPair back;  // plugged in again under the same name
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(back.slavePath(), link);
+    ASSERT_TRUE(recorder.waitForOutput("reconnected; recording goes on")) << recorder.output();
+    back.send("after");
+    Pages pages;
+    for (int i = 0; i < 100 && pages.ch1.size() < 12; ++i) {
+        std::this_thread::sleep_for(50ms);
+        pages = readPages(dir / "log");
+    }
+    recorder.signal(SIGTERM);
+    EXPECT_EQ(recorder.waitForExit(), 0) << recorder.output();
+    pages = readPages(dir / "log");
+    EXPECT_EQ(std::string(pages.ch1.begin(), pages.ch1.end()), "before after");
+}
+
+TEST(Record, MistakesInTheCommandLineExit2AndEveryProgramExplainsItself)
+{
+    for (const char* program : {"/kestrane-record", "/kestrane-macro", "/kestrane-log"}) {
+        ChildProcess help({std::string(KESTRANE_PROGRAM_DIR) + program, "--help"});
+        EXPECT_EQ(help.waitForExit(), 0);
+        EXPECT_NE(help.output().find("Exit status"), std::string::npos) << program;
+        ChildProcess wrong({std::string(KESTRANE_PROGRAM_DIR) + program, "--no-such-option", "x"});
+        EXPECT_EQ(wrong.waitForExit(), 2);
+        EXPECT_NE(wrong.output().find("unknown option --no-such-option"), std::string::npos) << wrong.output();
+    }
+    ChildProcess prefix({KESTRANE_PROGRAM_DIR "/kestrane-record", "--line", "9600,9Q1"});
+    EXPECT_EQ(prefix.waitForExit(), 2);
+    EXPECT_NE(prefix.output().find("--line takes RATE or RATE,DPS"), std::string::npos) << prefix.output();
+}
+
+} // namespace
+} // namespace kestrane

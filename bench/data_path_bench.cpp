@@ -4,10 +4,13 @@
 // program, with the relay process's CPU time taken from /proc:
 //  - Kestrane itself (the real program on the offscreen platform, CH2 used as a relay, reads
 //    that return at once) with the fast display and with the low-speed display;
+//  - kestrane-record, the recorder without a window, on the same settings, writing every page
+//    to its log folder;
 //  - jpnevulator (--pass --read: a relay that also prints the traffic) and socat (a relay that
 //    shows nothing), as references;
 // for 8 MB one way (throughput, CPU seconds per MB relayed), 2 x 32 MiB both directions at
-// once (byte-exact, throughput each way) and the one-byte latency. Then the rate at which one
+// once (byte-exact, throughput each way), the one-byte latency and the CPU used while the line
+// is quiet (10 s before any traffic). Then the rate at which one
 // channel stores received bytes in the traffic buffer, in this process, without a display.
 #include "app/app_core.h"
 #include "records/settings_files.h"
@@ -33,6 +36,9 @@
 
 #ifndef KESTRANE_EXE
 #define KESTRANE_EXE "kestrane"
+#endif
+#ifndef KESTRANE_RECORD_EXE
+#define KESTRANE_RECORD_EXE "kestrane-record"
 #endif
 
 using namespace kestrane;
@@ -188,6 +194,7 @@ struct Row {
     double bothMBps = 0;
     bool bothExact = false;
     double latencyMs = 0;
+    double idlePercent = 0;  // CPU while the line is quiet, in % of one core
     std::string byThread;  // where the one-way run's CPU went, for the program's own rows
 };
 
@@ -198,6 +205,13 @@ void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
         return;
     }
     row.ran = true;
+
+    // Idle: the line quiet for 10 s.
+    {
+        const double cpu0 = processCpuSeconds(relay.pid());
+        std::this_thread::sleep_for(seconds(10));
+        row.idlePercent = (processCpuSeconds(relay.pid()) - cpu0) / 10 * 100;
+    }
 
     // Latency: the median of 50 one-byte trips.
     std::vector<double> ms;
@@ -263,8 +277,10 @@ void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
     }
 }
 
-// Kestrane between two pty pairs: a start directory with ports.conf and settings files.
-void kestraneRow(Row& row, const std::string& exe, bool fastDisplay)
+// Kestrane (or, with `recorder`, kestrane-record) between two pty pairs: a start directory with
+// ports.conf and settings files.
+void kestraneRow(Row& row, const std::string& exe, bool fastDisplay, bool recorder = false,
+                 const std::string& logDir = {})
 {
     TempDir dir;
     PtyPair far1, far2;
@@ -282,7 +298,12 @@ void kestraneRow(Row& row, const std::string& exe, bool fastDisplay)
         std::printf("%s: cannot write the settings files\n", row.name.c_str());
         return;
     }
-    RelayProcess relay({exe}, dir.path().string(), true);
+    std::vector<std::string> argv{exe};
+    if (recorder)
+        argv.push_back("--quiet");
+    if (!logDir.empty())
+        argv.insert(argv.end(), {"--log-dir", logDir});
+    RelayProcess relay(argv, dir.path().string(), !recorder);
     measure(row, far1, far2, relay);
 }
 
@@ -365,11 +386,14 @@ int main(int argc, char* argv[])
     // Absolute, because each relay runs in a folder of its own.
     const std::string exe = std::filesystem::absolute(argc > 1 && argv[1][0] ? argv[1] : KESTRANE_EXE).string();
     const std::string only = argc > 2 ? argv[2] : "";
-    std::vector<Row> rows(4);
+    const std::string recordExe = std::filesystem::absolute(KESTRANE_RECORD_EXE).string();
+    std::vector<Row> rows(6);
     rows[0].name = "kestrane, fast display";
     rows[1].name = "kestrane, low-speed display";
     rows[2].name = "jpnevulator --pass --read";
     rows[3].name = "socat";
+    rows[4].name = "kestrane-record (no window, pages to disk)";
+    rows[5].name = "kestrane-record, pages to memory (tmpfs: without the disk's cost)";
     auto wanted = [&](const Row& r) { return only.empty() || r.name.find(only) != std::string::npos; };
     if (wanted(rows[0]))
         kestraneRow(rows[0], exe, true);
@@ -379,17 +403,25 @@ int main(int argc, char* argv[])
         externalRow(rows[2], {"jpnevulator", "--pass", "--read"}, true);
     if (wanted(rows[3]))
         externalRow(rows[3], {"socat"}, false);
+    if (wanted(rows[4]))
+        kestraneRow(rows[4], recordExe, false, true);
+    if (wanted(rows[5]) && std::filesystem::is_directory("/dev/shm")) {
+        const std::string shm = "/dev/shm/kestrane-bench-" + std::to_string(getpid());
+        kestraneRow(rows[5], recordExe, false, true, shm);
+        std::error_code ec;
+        std::filesystem::remove_all(shm, ec);
+    }
 
     std::printf("\nRelay between two pty pairs (reads that return at once); CPU of the relay process\n");
     std::printf("| relay | one way 8 MB: MB/s | CPU s/MB relayed | both ways 2 x 32 MiB: MB/s each way | "
-                "byte-exact | one-byte latency ms |\n|---|---|---|---|---|---|\n");
+                "byte-exact | one-byte latency ms | idle CPU %% |\n|---|---|---|---|---|---|---|\n");
     for (const Row& r : rows) {
         if (!r.ran) {
-            std::printf("| %s | - | - | - | - | - |\n", r.name.c_str());
+            std::printf("| %s | - | - | - | - | - | - |\n", r.name.c_str());
             continue;
         }
-        std::printf("| %s | %.1f | %.3f | %.1f | %s | %.3f |\n", r.name.c_str(), r.oneWayMBps, r.cpuPerMB,
-                    r.bothMBps, r.oneWayExact && r.bothExact ? "yes" : "NO", r.latencyMs);
+        std::printf("| %s | %.1f | %.3f | %.1f | %s | %.3f | %.2f |\n", r.name.c_str(), r.oneWayMBps, r.cpuPerMB,
+                    r.bothMBps, r.oneWayExact && r.bothExact ? "yes" : "NO", r.latencyMs, r.idlePercent);
     }
     for (const Row& r : rows)
         if (!r.byThread.empty())
@@ -403,6 +435,12 @@ int main(int argc, char* argv[])
                     worst, worst <= 0.04 ? "met" : "NOT MET", ratio, ratio <= 1.5 ? "met" : "NOT MET", both,
                     both >= 10 && rows[0].bothExact && rows[1].bothExact ? "met" : "NOT MET");
     }
+    if (rows[1].ran && rows[4].ran)
+        std::printf("Recorder: CPU per MB %.3f against the window's low-speed display %.3f (%s); idle %.2f %% of a "
+                    "core against the window's %.2f %% (%s)\n",
+                    rows[4].cpuPerMB, rows[1].cpuPerMB, rows[4].cpuPerMB <= rows[1].cpuPerMB ? "at most: met" : "NOT MET",
+                    rows[4].idlePercent, rows[1].idlePercent,
+                    rows[4].idlePercent <= std::min(rows[1].idlePercent, 0.1) ? "near zero: met" : "NOT MET");
     std::printf("\n");
     if (only.empty())
         receiveRate();

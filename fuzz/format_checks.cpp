@@ -6,12 +6,13 @@ namespace kestrane::fuzz {
 
 std::span<const FormatCheck> formatChecks()
 {
-    static constexpr std::array<FormatCheck, 16> checks{{
+    static constexpr std::array<FormatCheck, 17> checks{{
         {"quellorn", checkQuellorn},
         {"quellorn1", checkQuellorn1},
         {"quellorn2", checkQuellorn2},
         {"draw_size", checkDrawSize},
         {"log_file", checkLogFile},
+        {"log_print", checkLogPrint},
         {"ports_conf", checkPortsConf},
         {"hex_notation", checkHexNotation},
         {"search_hex", checkSearchHex},

@@ -24,6 +24,7 @@ std::string checkQuellorn1(Bytes data);
 std::string checkQuellorn2(Bytes data);
 std::string checkDrawSize(Bytes data);
 std::string checkLogFile(Bytes data);
+std::string checkLogPrint(Bytes data);
 std::string checkPortsConf(Bytes data);
 std::string checkHexNotation(Bytes data);
 std::string checkSearchHex(Bytes data);

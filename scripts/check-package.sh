@@ -27,6 +27,8 @@ step "install $deb"
 $SUDO dpkg -i "$deb" || { $SUDO apt-get -o DPkg::Lock::Timeout=120 -f install -y -q; }
 dpkg-query -W -f='${Status}\n' kestrane | grep -q "install ok installed" || fail "kestrane is not installed"
 for f in /usr/bin/kestrane /usr/bin/tolvek /usr/bin/glimra /usr/bin/dornex /usr/bin/kestrane-demo \
+         /usr/bin/kestrane-record /usr/bin/kestrane-macro /usr/bin/kestrane-log \
+         /usr/share/doc/kestrane/examples/kestrane-record.service \
          /usr/share/kestrane/Kestrane_Manual.pdf /usr/share/kestrane/Quellorn_Manual.pdf /usr/share/kestrane/splslogo.gdt \
          /usr/share/applications/kestrane.desktop /usr/share/icons/hicolor/32x32/apps/kestrane.png; do
   [ -e "$f" ] || fail "missing $f"
@@ -80,6 +82,17 @@ child=$(sed -n 's/.*started .* (pid \([0-9]*\)).*/\1/p' "$work/demo.log")
 [ -n "$child" ] || fail "the demo did not start kestrane"
 kill -0 "$child" 2>/dev/null && fail "kestrane (pid $child) still runs"
 [ -e "$work/demo/ttyDEMO1" ] && fail "the demo left its links"
+
+step "programs without a window: the recorder on the demo instrument, its page printed"
+for p in kestrane-record kestrane-macro kestrane-log; do "/usr/bin/$p" --help >/dev/null || fail "$p --help"; done
+systemd-analyze verify /usr/share/doc/kestrane/examples/kestrane-record.service || fail "the unit example"
+kestrane-demo --folder "$work/record" -- kestrane-record --quiet > "$work/record.log" 2>&1 &
+demo_pid=$!
+sleep 5
+kill -TERM "$demo_pid"
+wait "$demo_pid" || fail "the recorder ended with $? ($(cat "$work/record.log"))"
+cat "$work/record.log"
+kestrane-log --csv "$work/record/log/Log0.log" | grep -q ',received,' || fail "no received bytes in the recorded page"
 
 step "remove"
 $SUDO dpkg -r kestrane

@@ -127,7 +127,7 @@ int main(int argc, char* argv[])
     if (args.failed())
         return usageError(args.error());
 
-    AppCore core(std::filesystem::absolute(folder));
+    AppCore core(std::filesystem::absolute(folder).lexically_normal());
     MacroRunner runner(core, options, stdout);
     return runner.run(stops);
 }

@@ -122,7 +122,7 @@ int main(int argc, char* argv[])
     if (args.failed())
         return usageError(args.error());
 
-    AppCore core(std::filesystem::absolute(folder));
+    AppCore core(std::filesystem::absolute(folder).lexically_normal());
     Console console(stdout, !quiet && ::isatty(STDOUT_FILENO));
     Recorder recorder(core, options, console);
     if (const int code = recorder.start(); code != Recorder::kStopped)

@@ -14,6 +14,7 @@
 // channel stores received bytes in the traffic buffer, in this process, without a display.
 #include "app/app_core.h"
 #include "records/settings_files.h"
+#include "support/byte_pattern.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -50,19 +51,6 @@ namespace {
 
 constexpr std::size_t kOneWay = 8 * 1000 * 1000;
 constexpr std::size_t kBothWays = 32 * 1024 * 1024;
-
-std::vector<std::uint8_t> pattern(std::size_t n, std::uint32_t seed)
-{
-    std::vector<std::uint8_t> v(n);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : v) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<std::uint8_t>(x);
-    }
-    return v;
-}
 
 // Writes `data` into the far end in pieces of 4 KiB, as a sender on the line would.
 void sendInPieces(PtyPair& far, const std::vector<std::uint8_t>& data)
@@ -229,7 +217,7 @@ void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
 
     // One way: throughput and the relay's CPU per MB.
     {
-        const auto data = pattern(kOneWay, 1);
+        const auto data = test::bytePattern(kOneWay, 1);
         const auto threads0 = threadCpuSeconds(relay.pid());
         const double cpu0 = processCpuSeconds(relay.pid());
         const auto t0 = steady_clock::now();
@@ -259,7 +247,7 @@ void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
 
     // Both directions at once, byte-exact.
     {
-        const auto a = pattern(kBothWays, 2), b = pattern(kBothWays, 3);
+        const auto a = test::bytePattern(kBothWays, 2), b = test::bytePattern(kBothWays, 3);
         std::vector<std::uint8_t> at2, at1;
         const auto t0 = steady_clock::now();
         auto pump = [](PtyPair& from, PtyPair& to, const std::vector<std::uint8_t>& data, std::vector<std::uint8_t>& got) {

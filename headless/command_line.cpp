@@ -1,6 +1,7 @@
 #include "headless/command_line.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace kestrane::headless {
 
@@ -85,6 +86,12 @@ bool ArgReader::fail(std::string message)
 }
 
 bool ArgReader::unknown() { return fail(plain_ ? "unexpected argument \"" + current_ + "\"" : "unknown option " + name_); }
+
+int usageError(const char* program, const std::string& message, int exitCode)
+{
+    std::fprintf(stderr, "%s: %s\nTry %s --help.\n", program, message.c_str(), program);
+    return exitCode;
+}
 
 std::optional<int> parseComNumber(std::string_view text)
 {

@@ -49,6 +49,10 @@ private:
     std::string error_;
 };
 
+// Tells a mistake in the command line on stderr ("PROGRAM: MESSAGE", then where help is) and
+// returns `exitCode`.
+int usageError(const char* program, const std::string& message, int exitCode);
+
 // "COM3", "com3" or "3" as 1..255.
 [[nodiscard]] std::optional<int> parseComNumber(std::string_view text);
 

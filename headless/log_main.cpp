@@ -54,12 +54,6 @@ Examples:
   diff <(kestrane-log --hex a.LOG) <(kestrane-log --hex b.LOG)
 )";
 
-int usageError(const std::string& message)
-{
-    std::fprintf(stderr, "kestrane-log: %s\nTry kestrane-log --help.\n", message.c_str());
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -103,7 +97,7 @@ int main(int argc, char* argv[])
     if (file.empty())
         args.fail("no log file given");
     if (args.failed())
-        return usageError(args.error());
+        return usageError("kestrane-log", args.error(), 2);
     options.colour = options.form != LogForm::Csv && (colour == "always" || (colour == "auto" && ::isatty(STDOUT_FILENO)));
 
     const LogRead log = readLog(file);

@@ -64,12 +64,6 @@ Example: a pass/fail step of a test run, with a 30 s limit:
   kestrane-macro --ch1 COM3 --line 115200 --timeout 30 --log run.LOG macro/selftest.txt
 )";
 
-int usageError(const std::string& message)
-{
-    std::fprintf(stderr, "kestrane-macro: %s\nTry kestrane-macro --help.\n", message.c_str());
-    return MacroRunner::kFailed;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -125,7 +119,7 @@ int main(int argc, char* argv[])
     else if (!std::filesystem::is_directory(folder, ec))
         args.fail("the folder " + folder.string() + " does not exist");
     if (args.failed())
-        return usageError(args.error());
+        return usageError("kestrane-macro", args.error(), MacroRunner::kFailed);
 
     AppCore core(std::filesystem::absolute(folder).lexically_normal());
     MacroRunner runner(core, options, stdout);

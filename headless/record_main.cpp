@@ -73,12 +73,6 @@ A systemd unit for running it day and night is installed as
 /usr/share/doc/kestrane/examples/kestrane-record.service.
 )";
 
-int usageError(const std::string& message)
-{
-    std::fprintf(stderr, "kestrane-record: %s\nTry kestrane-record --help.\n", message.c_str());
-    return Recorder::kCannotStart;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -120,7 +114,7 @@ int main(int argc, char* argv[])
     if (!args.failed() && !std::filesystem::is_directory(folder, ec))
         args.fail("the folder " + folder.string() + " does not exist");
     if (args.failed())
-        return usageError(args.error());
+        return usageError("kestrane-record", args.error(), Recorder::kCannotStart);
 
     AppCore core(std::filesystem::absolute(folder).lexically_normal());
     Console console(stdout, !quiet && ::isatty(STDOUT_FILENO));

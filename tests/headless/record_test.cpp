@@ -3,6 +3,7 @@
 #include "headless/recorder.h"
 #include "platform/clock.h"
 #include "support/child_process.h"
+#include "support/byte_pattern.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 #include "traffic/log_file.h"
@@ -24,19 +25,6 @@ using test::ChildProcess;
 using test::PtyPair;
 using test::TempDir;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes pattern(std::size_t n, std::uint32_t seed)
-{
-    Bytes v(n);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : v) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<std::uint8_t>(x);
-    }
-    return v;
-}
 
 // What the pages <prefix>0.log, <prefix>1.log, ... hold, as the window loads them.
 struct Pages {
@@ -91,7 +79,7 @@ TEST(Record, ARelayRecordsBothDirectionsAtOnceIntoPagesTheWindowOpens)
     RecordFolder f;
     auto recorder = f.start({"--relay", "--ch1", "COM1", "--ch2", "COM2"});
     // 10 MB in all, 5 MB each way at the same time; each far end gets what the other sent.
-    const Bytes a = pattern(5'000'000, 1), b = pattern(5'000'000, 2);
+    const Bytes a = test::bytePattern(5'000'000, 1), b = test::bytePattern(5'000'000, 2);
     Bytes atFar2, atFar1;
     std::thread ab([&] {
         std::thread w([&] { f.far1.send(a); });
@@ -123,7 +111,7 @@ TEST(Record, AStopSignalInTheMiddleOfTrafficKeepsEveryByteReadBeforeIt)
 {
     RecordFolder f;
     auto recorder = f.start({"--relay", "--ch1", "1", "--ch2", "2", "--prefix", "Run"});
-    const Bytes data = pattern(20'000'000, 3);
+    const Bytes data = test::bytePattern(20'000'000, 3);
     std::atomic<bool> stop{false};
     std::size_t sent = 0;
     std::thread sender([&] {

@@ -144,26 +144,35 @@ TEST(Record, AStopSignalInTheMiddleOfTrafficKeepsEveryByteReadBeforeIt)
                                               << " recorded: every byte read before the signal is in a file";
 }
 
+// Polls the pages in `folder` until CH1's bytes are `text` (false after 10 s).
+bool pagesShow(const std::filesystem::path& folder, const std::string& text)
+{
+    for (int i = 0; i < 200; ++i) {
+        const Pages pages = readPages(folder);
+        if (std::string(pages.ch1.begin(), pages.ch1.end()) == text)
+            return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+std::string text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
 TEST(Record, EachStopSignalWritesThePageInProgressAndACheckpointKeepsItMeanwhile)
 {
     for (const int sig : {SIGINT, SIGHUP}) {
         RecordFolder f;
-        auto recorder = f.start({"--ch1", "COM1", "--ch2", "none", "--checkpoint", "1"});
+        auto recorder = f.start({"--relay", "--ch2", "COM2", "--checkpoint", "1"});
         f.far1.send("hello");
-        // The checkpoint writes the page in progress while the recorder runs.
-        Pages pages;
-        for (int i = 0; i < 100 && pages.ch1.size() < 5; ++i) {
-            std::this_thread::sleep_for(50ms);
-            pages = readPages(f.logs);
-        }
-        EXPECT_EQ(std::string(pages.ch1.begin(), pages.ch1.end()), "hello");
+        EXPECT_EQ(text(f.far2.receive(5, 10s)), "hello");
+        EXPECT_TRUE(pagesShow(f.logs, "hello")) << "the checkpoint writes the page in progress meanwhile";
         f.far1.send(" world");
-        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(text(f.far2.receive(6, 10s)), " world") << "read (and passed on) before the signal";
         recorder->signal(sig);
         ASSERT_EQ(recorder->waitForExit(), 0) << recorder->output();
-        pages = readPages(f.logs);
+        const Pages pages = readPages(f.logs);
         EXPECT_EQ(pages.count, 1);
-        EXPECT_EQ(std::string(pages.ch1.begin(), pages.ch1.end()), "hello world") << "signal " << sig;
+        EXPECT_EQ(text(pages.ch1), "hello world") << "signal " << sig;
     }
 }
 
@@ -200,7 +209,7 @@ TEST(Record, ALostDeviceIsToldAndRecordingGoesOnWhenItComesBack)
                            "--ch2", "none", "--checkpoint", "1"});
     ASSERT_TRUE(recorder.waitForOutput("recording CH1")) << recorder.output();
     far->send("before ");
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(pagesShow(dir / "log", "before "));
     far->closeMaster();  // unplugged
     ASSERT_TRUE(recorder.waitForOutput("lost: the device went away; waiting for it to come back")) << recorder.output();
 
@@ -209,15 +218,10 @@ TEST(Record, ALostDeviceIsToldAndRecordingGoesOnWhenItComesBack)
     std::filesystem::create_symlink(back.slavePath(), link);
     ASSERT_TRUE(recorder.waitForOutput("reconnected; recording goes on")) << recorder.output();
     back.send("after");
-    Pages pages;
-    for (int i = 0; i < 100 && pages.ch1.size() < 12; ++i) {
-        std::this_thread::sleep_for(50ms);
-        pages = readPages(dir / "log");
-    }
+    EXPECT_TRUE(pagesShow(dir / "log", "before after"));
     recorder.signal(SIGTERM);
     EXPECT_EQ(recorder.waitForExit(), 0) << recorder.output();
-    pages = readPages(dir / "log");
-    EXPECT_EQ(std::string(pages.ch1.begin(), pages.ch1.end()), "before after");
+    EXPECT_EQ(text(readPages(dir / "log").ch1), "before after");
 }
 
 TEST(Record, MistakesInTheCommandLineExit2AndEveryProgramExplainsItself)

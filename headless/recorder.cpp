@@ -4,7 +4,6 @@
 #include "traffic/log_file.h"
 
 #include <poll.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,19 +24,6 @@ std::string withThousands(std::uint64_t n)
 }
 
 // Why pages cannot be written into `folder`, as well as can be told afterwards.
-std::string folderTrouble(const std::filesystem::path& folder)
-{
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
-        return "the folder " + folder.string() + " is gone";
-    if (::access(folder.c_str(), W_OK) != 0)
-        return folder.string() + ": " + std::strerror(errno);
-    struct statvfs fs {};
-    if (::statvfs(folder.c_str(), &fs) == 0 && static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize < 2 * kLogFileSize)
-        return "the disk of " + folder.string() + " is full";
-    return "the file could not be written into " + folder.string();
-}
-
 std::string lineErrorText(std::uint32_t word)
 {
     static constexpr std::pair<std::uint32_t, const char*> kNames[] = {
@@ -221,8 +207,12 @@ void Recorder::watchPages()
         console_.event("page " + pagePath(pagesSeen_).filename().string() + " complete");
     const std::uint32_t failures = traffic.autoLogFailures.load();
     if (failures != failuresSeen_) {
-        console_.event("could not write " + std::to_string(failures - failuresSeen_) + " page(s): "
-                       + folderTrouble(logDir_) + "; recording goes on and tries again at the next page");
+        const TrafficBuffer::AutoLogStatus status = traffic.autoLogStatus();
+        const std::string why = status.systemError != 0
+                                    ? status.file.string() + ": " + std::strerror(status.systemError)
+                                    : "the file could not be written into " + logDir_.string();
+        console_.event("could not write " + std::to_string(failures - failuresSeen_) + " page(s): " + why
+                       + "; recording goes on and tries again at the next page");
         failuresSeen_ = failures;
     }
 }

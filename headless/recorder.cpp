@@ -272,7 +272,8 @@ bool Recorder::stop(const std::string& why)
         ok = traffic.writeCurrentPage();
         text += ok ? "; wrote the page in progress " + pagePath(page).filename().string() + " ("
                          + withThousands(static_cast<std::uint64_t>(length)) + " bytes)"
-                   : "; could not write the page in progress " + pagePath(page).string() + ": " + folderTrouble(logDir_);
+                   : "; could not write the page in progress " + pagePath(page).string() + ": "
+                         + std::strerror(traffic.autoLogStatus().systemError);
     }
     console_.status(statusText());
     console_.finish();

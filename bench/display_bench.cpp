@@ -6,8 +6,8 @@
 //    relayed to CH2): bytes per second received and stored, timer ticks and paint events per
 //    second, CPU seconds per MB of the whole process and of the GUI thread, and in low-speed
 //    display how far the drawing lags behind the stored bytes.
-//  - the same relayed at the pace of a 4 Mbaud line (400 kB/s).
-// Usage: display_bench [seconds of each flood, default 3]
+//  - the same relayed at the pace of a 4 Mbaud line (400 kB/s), one way and both ways at once.
+// Usage: display_bench [seconds of each flood, default 3] [steady: only the 400 kB/s figures]
 #include "app/app_core.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
@@ -38,6 +38,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -275,8 +276,9 @@ void stopChild(pid_t pid)
 // The far end of CH1 floods the line for `seconds` while the real window runs, in each display
 // speed; with `relay` CH2 is the relay target (ch2Mode 7) and its far end is drained. Reads
 // return at once (interval time-out MAXDWORD), as a busy line would be set up. With `pace`
-// above 0 the far end sends at that many bytes a second instead of as fast as it can.
-void floodFigures(bool relay, int seconds, long pace = 0)
+// above 0 the far end sends at that many bytes a second instead of as fast as it can. With
+// `bothWays` both far ends send (each at `pace`) and both drain what is relayed to them.
+void floodFigures(bool relay, int seconds, long pace = 0, bool bothWays = false)
 {
     TempDir dir;
     PtyPair far1, far2;
@@ -315,7 +317,12 @@ void floodFigures(bool relay, int seconds, long pace = 0)
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = (i % 64 == 62) ? '\r' : (i % 64 == 63) ? '\n' : static_cast<std::uint8_t>('A' + i % 26);
 
-    if (pace > 0)
+    if (pace > 0 && bothWays)
+        std::printf("CH1 and CH2 each fed at %ld kB/s through ptys for %d s, relayed both ways at once (timer 1 every "
+                    "%d ms, %d x %d client):\n",
+                    pace / 1000, seconds, core.settings().record.baseClockMs, w->viewport()->width(),
+                    w->viewport()->height());
+    else if (pace > 0)
         std::printf("CH1 fed at %ld kB/s through a pty for %d s%s (timer 1 every %d ms, %d x %d client):\n",
                     pace / 1000, seconds, relay ? ", relayed to CH2" : "", core.settings().record.baseClockMs,
                     w->viewport()->width(), w->viewport()->height());
@@ -324,6 +331,7 @@ void floodFigures(bool relay, int seconds, long pace = 0)
                     relay ? ", relayed to CH2" : "", core.settings().record.baseClockMs, w->viewport()->width(),
                     w->viewport()->height());
     const pid_t drain = relay ? startDrain(far2.master()) : -1;
+    const pid_t drain1 = relay && bothWays ? startDrain(far1.master()) : -1;
     for (int fast : {1, 0}) {
         setSpeed(w, fast);
         runEventLoop(100);
@@ -335,12 +343,14 @@ void floodFigures(bool relay, int seconds, long pace = 0)
         const double gui0 = threadCpuSeconds();
         const auto start = steady_clock::now();
         const pid_t writer = startWriter(far1.master(), block, pace);
+        const pid_t writer2 = relay && bothWays ? startWriter(far2.master(), block, pace) : -1;
         runEventLoop(seconds * 1000);
         const double elapsed = duration<double>(steady_clock::now() - start).count();
         const double cpu = processCpuSeconds() - cpu0;
         const double gui = threadCpuSeconds() - gui0;
         const double mb = static_cast<double>(counting.bytes.load() - before) / 1e6;
         stopChild(writer);
+        stopChild(writer2);
         runEventLoop(300);
         std::printf("  %-10s %6.2f MB/s stored  ticks %5.1f/s  paints %5.1f/s  CPU %.4f s/MB (GUI thread %.4f s/MB)",
                     fast ? "fast" : "low speed", mb / elapsed, counter.ticks / elapsed, counter.paints / elapsed,
@@ -350,6 +360,7 @@ void floodFigures(bool relay, int seconds, long pace = 0)
         std::printf("\n");
     }
     stopChild(drain);
+    stopChild(drain1);
     core.traffic().setDisplayFeed(&w->display().fastDisplay());
     core.channels().closeChannel(2);
     core.channels().closeChannel(1);
@@ -368,10 +379,15 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.toLocal8Bit());
     QApplication qapp(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    repaintFigures();
-    floodFigures(false, seconds);
-    floodFigures(true, seconds);
+    const bool steadyOnly = argc > 2 && std::string(argv[2]) == "steady";
+    if (!steadyOnly) {
+        repaintFigures();
+        floodFigures(false, seconds);
+        floodFigures(true, seconds);
+    }
     // A 4 Mbaud line (400 kB/s) relayed: the display draws (nearly) every byte in both speeds.
     floodFigures(true, seconds, 400000);
+    // Both lines of a 4 Mbaud relay busy at once: the steady load a line monitor meets.
+    floodFigures(true, seconds, 400000, true);
     return 0;
 }

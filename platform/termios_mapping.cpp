@@ -210,6 +210,16 @@ std::size_t MarkDecoder::decode(const std::uint8_t* in, std::size_t n, std::uint
 {
     std::size_t o = 0;
     for (std::size_t i = 0; i < n; ++i) {
+        if (state_ == State::Plain) {
+            // Between marks the bytes are plain: copied as one run up to the next FF.
+            const auto* mark = static_cast<const std::uint8_t*>(std::memchr(in + i, 0xFF, n - i));
+            const std::size_t run = (mark ? static_cast<std::size_t>(mark - in) : n) - i;
+            std::memcpy(out + o, in + i, run);
+            o += run;
+            i += run;
+            if (i == n)
+                break;
+        }
         const std::uint8_t c = in[i];
         switch (state_) {
         case State::Plain:

@@ -60,12 +60,14 @@ void TrafficView::paint(const QRect& exposed, bool fast)
     if (!fast)
         return;
     // A page rewritten by a flood is repainted whole every frame. The frame stretches so that
-    // this painting takes at most a hundredth of the time (1 % of a core), though never
-    // beyond 100 ms: a flood of a large window is shown ten times a second, and sparse
-    // traffic (a cheap paint) still at once and every display frame.
+    // this painting takes at most a two-hundredth of the time (half a percent of a core), though
+    // never beyond the low-speed display's tick (timer 1, at least 100 ms): a flood is shown about
+    // as often as the low-speed display would draw it, and sparse traffic (a cheap paint) still
+    // at once and every display frame.
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     fastPaintMs_ = fastPaintMs_ == 0 ? ms : 0.75 * fastPaintMs_ + 0.25 * ms;
-    relay_->setFrameMs(std::clamp(static_cast<int>(fastPaintMs_ * 100), RepaintRelay::kDefaultFrameMs, 100));
+    const int longest = std::max(100, static_cast<int>(settings_.baseClockMs));
+    relay_->setFrameMs(std::clamp(static_cast<int>(fastPaintMs_ * 200), RepaintRelay::kDefaultFrameMs, longest));
 }
 
 void TrafficView::render(QPainter& painter, const QRect& exposed, bool fast)

@@ -134,6 +134,11 @@ void AppCore::appendReceived(int channel, const std::uint8_t* bytes, std::size_t
     traffic_.appendReceived(channel, bytes, static_cast<std::int32_t>(count));
 }
 
+void AppCore::appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize)
+{
+    traffic_.appendReceivedChunks(channel, bytes, static_cast<std::int32_t>(count), static_cast<std::int32_t>(chunkSize));
+}
+
 void AppCore::saveSettings()
 {
     saveQuellorn(settings_, startDirectory_);

@@ -109,6 +109,7 @@ public:
 private:
     void takeSample(const std::uint8_t* bytes, std::size_t count) override;
     void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) override;
+    void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize) override;
 
     std::filesystem::path startDirectory_;
     std::filesystem::path logDirectory_;  // empty: "log" below the start directory

@@ -292,19 +292,16 @@ std::uint64_t Channels::receivedBytes(int channel) const
     return state(channel).receivedBytes.load(std::memory_order_relaxed);
 }
 
-void Channels::deliver(int channel, const std::uint8_t* bytes, std::size_t count)
+void Channels::sampleChunk(int channel, const std::uint8_t* bytes, std::size_t count)
 {
     state(channel).receivedBytes.fetch_add(count, std::memory_order_relaxed);
-    if (!sink_)
-        return;
-    if (channel == 1 && samplingActive_.load(std::memory_order_relaxed)) {
+    if (sink_ && channel == 1 && samplingActive_.load(std::memory_order_relaxed)) {
         // Sampling reads fields at fixed positions: past the chunk it finds zeros.
         State& s = state(channel);
         s.sampleBuffer.fill(0);
         std::copy_n(bytes, count, s.sampleBuffer.begin());
         sink_->takeSample(s.sampleBuffer.data(), count);
     }
-    sink_->appendReceived(channel, bytes, count);
 }
 
 void Channels::receiveLoop(int channel, ReceiveConfig config)
@@ -354,12 +351,15 @@ std::size_t Channels::receivePass(int channel, SerialPort& port, const ReceiveCo
         if (status == IoStatus::Failed)
             count = 0;
         if (count > 0)
-            deliver(channel, at, count);
+            sampleChunk(channel, at, count);
         total += count;
         queued -= std::min(queued, count);
+        // Every chunk but the last is a full piece: the traffic buffer can tell them apart.
         if (status != IoStatus::Ok || count < kPieceSize || queued < kPieceSize)
             break;
     }
+    if (total > 0 && sink_)
+        sink_->appendReceivedChunks(channel, s.receiveBuffer.data(), total, kPieceSize);
     // The relay passes on the bytes as received, never a time-stamp text, so it stays
     // transparent; the chunks of one wake-up go out in one write.
     if (total > 0 && config.ch2Mode == Ch2Mode::MonitorRelay)

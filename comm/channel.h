@@ -7,6 +7,7 @@
 #include "platform/path_watch.h"
 #include "platform/serial_port.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -58,6 +59,14 @@ public:
     // CH1 only, before appendReceived, on the bytes exactly as read, while sampling is on.
     virtual void takeSample(const std::uint8_t* bytes, std::size_t count) = 0;
     virtual void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) = 0;
+    // The chunks of one wake-up: `count` bytes, each `chunkSize` of them (the last may be
+    // shorter) a chunk read on its own. A sink may store them in one go; by default each is
+    // appended on its own.
+    virtual void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize)
+    {
+        for (std::size_t done = 0; done < count; done += chunkSize)
+            appendReceived(channel, bytes + done, std::min(chunkSize, count - done));
+    }
 };
 
 // What a receive thread reads of the settings, taken when its channel opens.
@@ -172,7 +181,8 @@ private:
     int summariseFrom(SerialPort& port, int channel);
     void receiveLoop(int channel, ReceiveConfig config);
     std::size_t receivePass(int channel, SerialPort& port, const ReceiveConfig& config, std::size_t queued);
-    void deliver(int channel, const std::uint8_t* bytes, std::size_t count);
+    // Counts and samples one chunk as read (the traffic buffer gets the wake-up's chunks together).
+    void sampleChunk(int channel, const std::uint8_t* bytes, std::size_t count);
 
     Settings& settings_;
     PortOpener opener_;

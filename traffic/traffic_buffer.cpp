@@ -103,7 +103,23 @@ void TrafficBuffer::appendReceived(int channel, const std::uint8_t* bytes, std::
     if ((channel != 1 && channel != 2) || count < 0 || (bytes == nullptr && count > 0))
         return;
     Guard g(interlock_, channel == 1 ? Producer::Ch1 : Producer::Ch2);
+    appendReceivedLocked(channel, bytes, count);
+}
 
+void TrafficBuffer::appendReceivedChunks(int channel, const std::uint8_t* bytes, std::int32_t count,
+                                         std::int32_t chunkSize)
+{
+    if ((channel != 1 && channel != 2) || count <= 0 || bytes == nullptr || chunkSize <= 0)
+        return;
+    // One hold of the lock for the chunks of one wake-up: the other receive thread and the
+    // repaint wait once, not once a chunk.
+    Guard g(interlock_, channel == 1 ? Producer::Ch1 : Producer::Ch2);
+    for (std::int32_t done = 0; done < count; done += chunkSize)
+        appendReceivedLocked(channel, bytes + done, std::min(chunkSize, count - done));
+}
+
+void TrafficBuffer::appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count)
+{
     const int kind = channel == 1 ? 1 : (config_.ch2Mode == Ch2Mode::Independent ? 3 : 0);
 
     // Time-stamped mode: the stamp is stored in front of the chunk as ordinary data.

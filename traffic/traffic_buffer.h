@@ -62,6 +62,10 @@ public:
     // A chunk read by a receive thread (channel 1 or 2). In time-stamped mode the time-stamp
     // text goes in front of it. Other channel numbers, a negative count or no bytes store nothing.
     void appendReceived(int channel, const std::uint8_t* bytes, std::int32_t count);
+    // Chunks read one after the other on `channel`: `count` bytes, each `chunkSize` of them (the
+    // last may be shorter) a chunk of its own, stored exactly as appendReceived would store each
+    // (its own time stamp, its own feed), under one hold of the lock.
+    void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::int32_t count, std::int32_t chunkSize);
     // A message written completely to channel 1 or 2. Stores nothing in the line-monitor modes
     // or with showSentText 0; otherwise sets receptionMarker to the new storedLength.
     void appendSent(int channel, const std::uint8_t* bytes, std::int32_t count);
@@ -146,6 +150,7 @@ private:
     void overflowStepLocked(OverflowTest test);
     void dropOldestHalfLocked(OverflowTest test);
     bool flushPageLocked(std::int32_t page, std::int32_t length);
+    void appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count);
     void noteAutoLogResult(int systemError, const std::filesystem::path& file);
 
     const Clock& clock_;

@@ -221,6 +221,36 @@ TEST_F(TrafficBufferTest, LongStampedChunkCarriesOneStamp)
     EXPECT_EQ(storedData(*buffer), "<2d3:4,5>" + big);
 }
 
+TEST_F(TrafficBufferTest, ChunksStoredTogetherAreStoredAsEachOnItsOwn)
+{
+    // A wake-up's chunks in one call: each its own stamp and its own feed, the same planes,
+    // also across the overflow of a small buffer.
+    config.displayMode = 2;
+    config.bufferSize = 200;
+    apply();
+    test::RecordingFeed oneByOne;
+    TrafficBuffer single(clock);
+    single.configure(config);
+    single.clearTraffic();
+    single.setDisplayFeed(&oneByOne);
+    feed.calls.clear();
+    for (unsigned seed = 0; seed < 300; ++seed) {
+        clock.now = {1, 2, 3, static_cast<int>(seed % 60)};
+        const std::string bytes = pattern(100 * (seed % 5) + seed % 37 + 1, seed);
+        const int channel = seed % 3 == 0 ? 2 : 1;
+        buffer->appendReceivedChunks(channel, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                     static_cast<std::int32_t>(bytes.size()), 100);
+        for (std::size_t at = 0; at < bytes.size(); at += 100)
+            receive(single, channel, bytes.substr(at, 100));
+        ASSERT_EQ(storedData(*buffer), storedData(single)) << seed;
+        ASSERT_EQ(storedTags(*buffer), storedTags(single)) << seed;
+    }
+    EXPECT_EQ(buffer->pageCounter.load(), single.pageCounter.load());
+    ASSERT_EQ(feed.calls.size(), oneByOne.calls.size());
+    for (std::size_t i = 0; i < feed.calls.size(); ++i)
+        EXPECT_EQ(feed.calls[i].bytes, oneByOne.calls[i].bytes) << i;
+}
+
 // ---------------------------------------------------------------- input limits
 
 TEST_F(TrafficBufferTest, InvalidCallsStoreNothing)

@@ -1,21 +1,12 @@
 #include "companions/number_convert.h"
 
+#include "notation/number_reader.h"
+
 #include <cctype>
 
 namespace kestrane {
 
 namespace {
-
-int digitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A' + 10;
-    return 99;
-}
 
 std::string_view trimmed(std::string_view s)
 {
@@ -44,49 +35,25 @@ ParseResult parseNumber(std::string_view text, Radix radix, IntegerType type)
     if (text.empty())
         return {ParseError::Empty, 0};
 
-    bool negative = false;
-    if (radix == Radix::Decimal && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.size() > 2 && text[0] == '0') {
-        const char p = static_cast<char>(std::tolower(static_cast<unsigned char>(text[1])));
-        if ((radix == Radix::Hex && p == 'x') || (radix == Radix::Binary && p == 'b') || (radix == Radix::Octal && p == 'o'))
-            text.remove_prefix(2);
-    }
-
-    const int base = static_cast<int>(radix);
-    std::uint64_t magnitude = 0;
-    bool anyDigit = false;
-    bool tooBig = false;
-    for (const char c : text) {
-        if (c == ' ' || c == '_')
-            continue;
-        const int d = digitValue(c);
-        if (d >= base)
-            return {ParseError::NotANumber, 0};
-        anyDigit = true;
-        magnitude = magnitude * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
-        if (magnitude > 0xFFFFFFFFull + 1) {
-            // Saturate: out of every range, and no overflow however many digits follow.
-            tooBig = true;
-            magnitude = 0xFFFFFFFFull + 2;
-        }
-    }
-    if (!anyDigit)
+    // The whole text must be the number; a value beyond 64 bits is held there, out of every range.
+    NumberRules rules;
+    rules.base = static_cast<int>(radix);
+    rules.blanks = NumberRules::Blanks::None;
+    rules.sign = radix == Radix::Decimal;
+    rules.prefix = true;
+    rules.separators = true;
+    const NumberRead read = readNumber(text, rules);
+    if (!read.digits || read.end != text.size())
         return {ParseError::NotANumber, 0};
-    if (tooBig)
-        return {ParseError::OutOfRange, 0};
 
     if (radix == Radix::Decimal) {
-        const std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
-        if (value < type.minimum() || value > type.maximum())
+        if (read.value < type.minimum() || read.value > type.maximum())
             return {ParseError::OutOfRange, 0};
-        return {ParseError::None, static_cast<std::uint32_t>(static_cast<std::uint64_t>(value) & type.mask())};
+        return {ParseError::None, static_cast<std::uint32_t>(static_cast<std::uint64_t>(read.value) & type.mask())};
     }
-    if (magnitude > type.mask())
+    if (read.value > static_cast<std::int64_t>(type.mask()))
         return {ParseError::OutOfRange, 0};
-    return {ParseError::None, static_cast<std::uint32_t>(magnitude)};
+    return {ParseError::None, static_cast<std::uint32_t>(read.value)};
 }
 
 std::string formatNumber(std::uint32_t pattern, Radix radix, IntegerType type)

@@ -6,7 +6,7 @@ namespace kestrane::fuzz {
 
 std::span<const FormatCheck> formatChecks()
 {
-    static constexpr std::array<FormatCheck, 17> checks{{
+    static constexpr std::array<FormatCheck, 18> checks{{
         {"quellorn", checkQuellorn},
         {"quellorn1", checkQuellorn1},
         {"quellorn2", checkQuellorn2},
@@ -24,6 +24,7 @@ std::span<const FormatCheck> formatChecks()
         {"macro_dat", checkMacroDat},
         {"demo_requests", checkDemoRequests},
         {"number_text", checkNumberText},
+        {"number_reader", checkNumberReader},
     }};
     return checks;
 }

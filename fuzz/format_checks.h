@@ -36,6 +36,7 @@ std::string checkMacroText(Bytes data);
 std::string checkMacroDat(Bytes data);
 std::string checkDemoRequests(Bytes data);
 std::string checkNumberText(Bytes data);
+std::string checkNumberReader(Bytes data);
 
 // Every format, in a fixed order.
 std::span<const FormatCheck> formatChecks();

@@ -1,5 +1,7 @@
 #include "macro/macro_interpreter.h"
 
+#include "notation/number_reader.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -17,7 +19,6 @@ constexpr std::array<std::string_view, kMacroCommandCount> kWords{
     "PUSM", "BSET", "BRST", "BTON", "BOFF", "BONJ", "BOFJ", "ICHR", "MCLR", "PEND",
 };
 
-bool isSpace(std::uint8_t c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
 bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
 bool isHexDigitUpper(std::uint8_t c) { return isDigit(c) || (c >= 'A' && c <= 'F'); }
 
@@ -84,21 +85,12 @@ bool MacroInterpreter::matches(std::int32_t pos, std::string_view word) const
 
 int MacroInterpreter::numberAt(std::int64_t pos, int width) const
 {
-    // As the C library reads a number from a copy of the field: white space, a sign, digits.
-    int i = 0;
-    while (i < width && isSpace(at(pos + i)))
-        ++i;
-    bool negative = false;
-    if (i < width && (at(pos + i) == '-' || at(pos + i) == '+')) {
-        negative = at(pos + i) == '-';
-        ++i;
-    }
-    int value = 0;
-    while (i < width && isDigit(at(pos + i))) {
-        value = value * 10 + (at(pos + i) - '0');
-        ++i;
-    }
-    return negative ? -value : value;
+    // Within the field only: white space, a sign, decimal digits; the text's end reads as a NUL.
+    NumberRules rules;
+    rules.width = static_cast<std::size_t>(width);
+    const std::size_t from = static_cast<std::size_t>(std::clamp<std::int64_t>(pos, 0, kMacroTextSize));
+    const std::string_view text(reinterpret_cast<const char*>(memory_.text.data()) + from, kMacroTextSize - from);
+    return static_cast<int>(readNumber(text, rules).value);
 }
 
 std::array<std::uint8_t, 3> MacroInterpreter::labelAt(std::int64_t pos) const

@@ -1,7 +1,7 @@
 #include "sampling/sampling_settings.h"
 
-#include <algorithm>
-#include <cctype>
+#include "notation/number_reader.h"
+
 #include <limits>
 
 namespace kestrane {
@@ -23,21 +23,11 @@ SamplingEditTexts samplingDialogTexts(const SamplingSettings& settings)
 
 std::int32_t parseDialogNumber(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::int64_t value = 0;
-    constexpr std::int64_t limit = std::numeric_limits<std::int32_t>::max();
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
-        value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), limit + 1);
-    if (negative)
-        return static_cast<std::int32_t>(-value);
-    return static_cast<std::int32_t>(std::min(value, limit));
+    NumberRules rules;
+    rules.blanks = NumberRules::Blanks::SpaceTab;
+    rules.min = std::numeric_limits<std::int32_t>::min();
+    rules.max = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(readNumber(text, rules).value);
 }
 
 std::vector<SamplingCorrection> applySamplingDialog(SamplingSettings& settings, const SamplingDialogInput& input)

@@ -1,6 +1,7 @@
 #include "sending/send_buffer.h"
 
 #include "notation/hex_notation.h"
+#include "notation/number_reader.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,12 +15,6 @@ std::string_view untilNul(std::string_view text) noexcept
 {
     const std::size_t nul = text.find('\0');
     return nul == std::string_view::npos ? text : text.substr(0, nul);
-}
-
-// White space as the C locale's isspace() sees it.
-bool isCSpace(char c) noexcept
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 // One step of the CRC16 of Modbus RTU (reflected polynomial 0xA001).
@@ -108,35 +103,12 @@ FrameOptions frameOptionsFrom(const SettingsRecord& settings)
 
 std::uint8_t hexCharValue(std::string_view text) noexcept
 {
-    text = untilNul(text);
-    std::size_t i = 0;
-    while (i < text.size() && isCSpace(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // The 0x prefix counts only when a digit follows it; otherwise the 0 alone is the number.
-    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')
-        && hexDigitValue(text[i + 2]) >= 0)
-        i += 2;
-
-    // strtol saturates at LONG_MAX / LONG_MIN; the magnitude is held to those limits.
-    const unsigned long long limit = negative ? static_cast<unsigned long long>(LONG_MAX) + 1
-                                              : static_cast<unsigned long long>(LONG_MAX);
-    unsigned long long magnitude = 0;
-    for (; i < text.size(); ++i) {
-        const int digit = hexDigitValue(text[i]);
-        if (digit < 0)
-            break;
-        if (magnitude > (limit - static_cast<unsigned>(digit)) / 16)
-            magnitude = limit;
-        else
-            magnitude = magnitude * 16 + static_cast<unsigned>(digit);
-    }
-    const unsigned long long value = negative ? 0ULL - magnitude : magnitude;
-    return static_cast<std::uint8_t>(value & 0xFFu);
+    NumberRules rules;
+    rules.base = 16;
+    rules.prefix = true;
+    rules.min = LONG_MIN;
+    rules.max = LONG_MAX;
+    return static_cast<std::uint8_t>(static_cast<std::uint64_t>(readNumber(text, rules).value) & 0xFFu);
 }
 
 std::array<char, 2> checksumDigits(std::uint8_t value, bool lowerCase) noexcept

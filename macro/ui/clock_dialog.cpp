@@ -1,6 +1,7 @@
 #include "macro/ui/clock_dialog.h"
 
 #include "macro/macro_dialog_rules.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -39,16 +40,9 @@ TDialog22::TDialog22(SettingsRecord& settings, QWidget* parent) : QDialog(parent
         ++i;
     }
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("201"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addLayout(dialogButtons(this, {.acceptText = QStringLiteral("OK"), .onAccept = [this] { onOk(); }}).row);
 }
 
 void TDialog22::onOk()

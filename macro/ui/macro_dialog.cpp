@@ -2,6 +2,7 @@
 
 #include "macro/macro_dialog_rules.h"
 #include "macro/ui/clock_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 #include "text/cp932.h"
 
 #include <QFile>
@@ -21,14 +22,6 @@ namespace {
 QString u8(const char* text) { return QString::fromUtf8(text); }
 
 QString pathText(const std::filesystem::path& p) { return QFile::decodeName(p.c_str()); }
-
-QPushButton* button(QWidget* parent, int id, const QString& text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::number(id));
-    b->setAutoDefault(false);
-    return b;
-}
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text)
 {
@@ -52,10 +45,10 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
 
     // --- run a chosen file ---
     auto* fileGroup = new QGroupBox(QStringLiteral("ファイル名を選んで実行"), this);
-    auto* open = button(fileGroup, 211, QStringLiteral("ファイルを開く"));
+    auto* open = idButton(211, QStringLiteral("ファイルを開く"), fileGroup);
     fileLabel_ = label(fileGroup, QStringLiteral("639"), u8(macro_text::kNoFile));
     fileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* runFile = button(fileGroup, 201, QStringLiteral("Macro実行"));
+    auto* runFile = idButton(201, QStringLiteral("Macro実行"), fileGroup);
     auto* fileLayout = new QHBoxLayout(fileGroup);
     fileLayout->addWidget(open);
     fileLayout->addWidget(fileLabel_, 1);
@@ -66,9 +59,9 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     listBox_ = new QListWidget(listGroup);
     listBox_->setObjectName(QStringLiteral("list"));
     listBox_->setSortingEnabled(false);
-    auto* add = button(listGroup, 213, QStringLiteral("リスト追加"));
-    auto* remove = button(listGroup, 214, QStringLiteral("リスト削除"));
-    auto* runList = button(listGroup, 212, QStringLiteral("Macro実行"));
+    auto* add = idButton(213, QStringLiteral("リスト追加"), listGroup);
+    auto* remove = idButton(214, QStringLiteral("リスト削除"), listGroup);
+    auto* runList = idButton(212, QStringLiteral("Macro実行"), listGroup);
     auto* listButtons = new QVBoxLayout;
     listButtons->addWidget(add);
     listButtons->addWidget(remove);
@@ -97,7 +90,7 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     input2_ = new QLineEdit(this);
     input2_->setObjectName(QStringLiteral("input2"));
     input2_->setMaxLength(kMacroInputMaxChars);
-    auto* inputDone = button(this, 210, QStringLiteral("文字入力完了"));
+    auto* inputDone = idButton(210, QStringLiteral("文字入力完了"), this);
     auto* inputs = new QGridLayout;
     inputs->addWidget(new QLabel(QStringLiteral("Input 1"), this), 0, 0);
     inputs->addWidget(input1_, 0, 1);
@@ -106,24 +99,20 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     inputs->addWidget(inputDone, 0, 2, 2, 1);
     auto* pressRow = new QHBoxLayout;
     for (int n = 1; n <= 6; ++n) {
-        auto* b = button(this, 203 + n, QStringLiteral("Button%1").arg(n));
+        auto* b = idButton(203 + n, QStringLiteral("Button%1").arg(n), this);
         connect(b, &QPushButton::clicked, this, [this, n] { interpreter_->pressButton(n); });
         pressRow->addWidget(b);
     }
 
     // --- dialog buttons ---
-    auto* display = button(this, 216, QStringLiteral("表示切替"));
-    auto* stop = button(this, 217, QStringLiteral("MACRO停止"));
-    auto* clock = button(this, 220, QStringLiteral("clock"));
-    auto* close = button(this, 202, QStringLiteral("閉じる"));
-    auto* help = button(this, 203, QStringLiteral("ﾍﾙﾌﾟ"));
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(display);
-    bottom->addWidget(stop);
-    bottom->addWidget(clock);
-    bottom->addStretch();
-    bottom->addWidget(close);
-    bottom->addWidget(help);
+    auto* display = idButton(216, QStringLiteral("表示切替"), this);
+    auto* stop = idButton(217, QStringLiteral("MACRO停止"), this);
+    auto* clock = idButton(220, QStringLiteral("clock"), this);
+    const DialogButtons bottom = dialogButtons(
+        this, {.closeText = QStringLiteral("閉じる"), .onHelp = manualAt(context_.manual, kMacroManualPage)});
+    bottom.row->insertWidget(0, display);
+    bottom.row->insertWidget(1, stop);
+    bottom.row->insertWidget(2, clock);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fileGroup);
@@ -132,7 +121,7 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     layout->addWidget(notice_);
     layout->addLayout(inputs);
     layout->addLayout(pressRow);
-    layout->addLayout(bottom);
+    layout->addLayout(bottom.row);
 
     connect(open, &QPushButton::clicked, this, [this] { openFile(); });
     connect(runFile, &QPushButton::clicked, this, [this] { runSelected(); });
@@ -143,11 +132,6 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     connect(display, &QPushButton::clicked, this, [this] { switchDisplay(); });
     connect(stop, &QPushButton::clicked, this, [this] { interpreter_->stop(); });
     connect(clock, &QPushButton::clicked, this, [this] { openClock(); });
-    connect(close, &QPushButton::clicked, this, [this] { reject(); });
-    connect(help, &QPushButton::clicked, this, [this] {
-        if (context_.manual)
-            context_.manual(kMacroManualPage);
-    });
 
     timer1_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, [this] { tick(); });

@@ -1,5 +1,6 @@
 #include "sampling/ui/dio_monitor_dialog.h"
 
+#include "platform/ui/dialog_buttons.h"
 #include "sampling/dio_monitor.h"
 
 #include <QCloseEvent>
@@ -25,19 +26,12 @@ TDialog9::TDialog9(DioImage& image, const SettingsRecord& settings, ManualAtPage
     setModal(false);
     setFixedSize(kClientWidth, kClientHeight);
 
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    close->setObjectName(QStringLiteral("202"));
+    auto* close = idButton(202, QStringLiteral("閉じる"), this);
     close->setGeometry(56, 134, 80, 26);
-    auto* helpButton = new QPushButton(QStringLiteral("ﾍﾙﾌﾟ"), this);
-    helpButton->setObjectName(QStringLiteral("203"));
+    auto* helpButton = idButton(203, QStringLiteral("ﾍﾙﾌﾟ"), this);
     helpButton->setGeometry(156, 134, 80, 26);
-    for (QPushButton* b : {close, helpButton})
-        b->setAutoDefault(false);
     connect(close, &QPushButton::clicked, this, [this] { this->close(); });
-    connect(helpButton, &QPushButton::clicked, this, [help = std::move(help)] {
-        if (help)
-            help(kHelpPage);
-    });
+    connect(helpButton, &QPushButton::clicked, this, manualAt(std::move(help), kHelpPage));
 
     lampOff_ = QPixmap(QStringLiteral(":/bitmaps/35.png"));
     lampOn_ = QPixmap(QStringLiteral(":/bitmaps/36.png"));

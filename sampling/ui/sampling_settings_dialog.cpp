@@ -1,5 +1,6 @@
 #include "sampling/ui/sampling_settings_dialog.h"
 
+#include "platform/ui/dialog_buttons.h"
 #include "sampling/sampling_settings.h"
 
 #include <QGridLayout>
@@ -12,18 +13,6 @@
 #include <QVBoxLayout>
 
 namespace kestrane {
-
-namespace {
-
-QPushButton* button(const QString& text, const char* id, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(id));
-    b->setAutoDefault(false);
-    return b;
-}
-
-} // namespace
 
 TDialog15::TDialog15(SamplingSettings& settings, std::function<void()> help, QWidget* parent)
     : QDialog(parent), message(kestraneMessageBox(this)), settings_(settings)
@@ -65,26 +54,15 @@ TDialog15::TDialog15(SamplingSettings& settings, std::function<void()> help, QWi
     auto* ch1Only = new QLabel(QStringLiteral("この機能はＣＨ１のみ"), this);
     ch1Only->setObjectName(QStringLiteral("614"));
 
-    auto* ok = button(QStringLiteral("OK"), "201", this);
-    ok->setDefault(true);
-    auto* cancel = button(QStringLiteral("ｷｬﾝｾﾙ"), "202", this);
-    auto* helpButton = button(QStringLiteral("ﾍﾙﾌﾟ"), "203", this);
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this, [help = std::move(help)] {
-        if (help)
-            help();
-    });
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addWidget(helpButton);
+    const DialogButtons buttons = dialogButtons(this, okCancelHelp([this] { onOk(); }, [help = std::move(help)] {
+                                                        if (help)
+                                                            help();
+                                                    }));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(countGroup);
     layout->addLayout(fields);
     layout->addWidget(ch1Only);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 }
 
 void TDialog15::onOk()

@@ -1,5 +1,7 @@
 #include "sampling/ui/sampling_view_dialog.h"
 
+#include "platform/ui/dialog_buttons.h"
+
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -23,29 +25,22 @@ TDialog16::TDialog16(SampleTable& table, std::function<void()> help, QWidget* pa
     list_->setUniformItemSizes(true);  // ten thousand rows stay quick to lay out
     list_->setMinimumSize(320, 240);
 
-    auto* clear = new QPushButton(QStringLiteral("データークリア"), this);
-    clear->setObjectName(QStringLiteral("216"));
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    close->setObjectName(QStringLiteral("217"));
-    auto* helpButton = new QPushButton(QStringLiteral("ヘルプ"), this);
-    helpButton->setObjectName(QStringLiteral("218"));
-    for (QPushButton* b : {clear, close, helpButton})
-        b->setAutoDefault(false);
+    auto* clear = idButton(216, QStringLiteral("データークリア"), this);
     connect(clear, &QPushButton::clicked, this, [this] { clearData(); });
-    connect(close, &QPushButton::clicked, this, [this] { this->close(); });
-    connect(helpButton, &QPushButton::clicked, this, [help = std::move(help)] {
-        if (help)
-            help();
-    });
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(clear);
-    buttons->addStretch();
-    buttons->addWidget(close);
-    buttons->addWidget(helpButton);
+    const DialogButtons buttons = dialogButtons(this, {.closeText = QStringLiteral("閉じる"),
+                                                       .onClose = [this] { this->close(); },
+                                                       .onHelp = [help = std::move(help)] {
+                                                           if (help)
+                                                               help();
+                                                       },
+                                                       .closeId = 217,
+                                                       .helpId = 218,
+                                                       .helpText = QStringLiteral("ヘルプ")});
+    buttons.row->insertWidget(0, clear);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     catchUp();
     timer_ = startTimer(100);

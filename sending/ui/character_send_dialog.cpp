@@ -1,8 +1,9 @@
 #include "sending/ui/character_send_dialog.h"
 
 #include "platform/ui/cp932_length_validator.h"
-#include "text/cp932.h"
+#include "platform/ui/dialog_buttons.h"
 #include "sending/ui/checksum_settings_dialog.h"
+#include "text/cp932.h"
 #include "sending/fixed_strings.h"
 #include "sending/ui/transmit_retry.h"
 
@@ -33,14 +34,6 @@ void addEntry(QListWidget* list, const QByteArray& bytes)
 {
     auto* item = new QListWidgetItem(fromCp932(bytes), list);
     item->setData(Qt::UserRole, bytes);
-}
-
-QPushButton* button(const QString& label, int id, QWidget* parent)
-{
-    auto* b = new QPushButton(label, parent);
-    b->setObjectName(QString::number(id));
-    b->setAutoDefault(false);
-    return b;
 }
 
 } // namespace
@@ -120,13 +113,13 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     side->addStretch();
 
     // The buttons.
-    auto* sendHex = button(QStringLiteral("送信"), 201, this);
+    auto* sendHex = idButton(201, QStringLiteral("送信"), this);
     sendHex->setAutoDefault(true);
     sendHex->setDefault(true);  // Enter in the line sends it
-    auto* sendAsc = button(QStringLiteral("ASC送信"), 216, this);
-    auto* details = button(QStringLiteral("詳細設定"), kind.detailsId, this);
-    auto* ascii = button(QStringLiteral("ＡＳＣＩＩ"), 204, this);
-    auto* close = button(QStringLiteral("閉じる"), kind.closeId, this);
+    auto* sendAsc = idButton(216, QStringLiteral("ASC送信"), this);
+    auto* details = idButton(kind.detailsId, QStringLiteral("詳細設定"), this);
+    auto* ascii = idButton(204, QStringLiteral("ＡＳＣＩＩ"), this);
+    auto* close = idButton(kind.closeId, QStringLiteral("閉じる"), this);
     connect(sendHex, &QPushButton::clicked, this, [this] { send(TextForm::HexNotation); });
     connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
     connect(details, &QPushButton::clicked, this, [this] { runChecksumSettingsDialog(*services_.settings, this); });
@@ -142,12 +135,8 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     buttons->addWidget(details);
     buttons->addWidget(ascii);
     if (kind.helpPage > 0) {
-        auto* help = button(QStringLiteral("ﾍﾙﾌﾟ"), 203, this);
-        const int page = kind.helpPage;
-        connect(help, &QPushButton::clicked, this, [this, page] {
-            if (services_.manualAtPage)
-                services_.manualAtPage(page);
-        });
+        auto* help = idButton(203, QStringLiteral("ﾍﾙﾌﾟ"), this);
+        connect(help, &QPushButton::clicked, this, manualAt(services_.manualAtPage, kind.helpPage));
         buttons->addWidget(help);
     }
     buttons->addStretch();

@@ -1,5 +1,6 @@
 #include "sending/ui/checksum_settings_dialog.h"
 
+#include "platform/ui/dialog_buttons.h"
 #include "sending/checksum_settings.h"
 #include "sending/send_buffer.h"
 
@@ -60,20 +61,12 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     methodLayout->addWidget(method_);
     methodLayout->addStretch();
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("201"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-
     auto* groups = new QHBoxLayout;
     groups->addWidget(formGroup);
     groups->addWidget(methodGroup);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(groups);
-    layout->addLayout(buttons);
+    layout->addLayout(dialogButtons(this, {.acceptText = QStringLiteral("OK"), .onAccept = [this] { onOk(); }}).row);
 }
 
 void TDialog24::onOk()

@@ -1,10 +1,11 @@
 #include "sending/ui/fixed_string_dialog.h"
 
-#include "text/cp932.h"
+#include "platform/ui/dialog_buttons.h"
+#include "records/settings_records.h"
 #include "sending/fixed_strings.h"
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/transmit_retry.h"
-#include "records/settings_records.h"
+#include "text/cp932.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,18 +49,12 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
     ch1_->setEnabled(ch2InUse);
     ch2_->setEnabled(ch2InUse);
 
-    const auto button = [this](const QString& label, int id) {
-        auto* b = new QPushButton(label, this);
-        b->setObjectName(QString::number(id));
-        b->setAutoDefault(false);
-        return b;
-    };
-    auto* sendHex = button(QStringLiteral("送信"), 205);
-    auto* sendAsc = button(QStringLiteral("ASCで送信"), 217);
-    auto* edit = button(QStringLiteral("編集"), 216);
+    auto* sendHex = idButton(205, QStringLiteral("送信"), this);
+    auto* sendAsc = idButton(217, QStringLiteral("ASCで送信"), this);
+    auto* edit = idButton(216, QStringLiteral("編集"), this);
     // Created in the order they stand, so Tab goes down the column.
-    auto* help = button(QStringLiteral("ﾍﾙﾌﾟ"), 203);
-    auto* close = button(QStringLiteral("閉じる"), 202);
+    auto* help = idButton(203, QStringLiteral("ﾍﾙﾌﾟ"), this);
+    auto* close = idButton(202, QStringLiteral("閉じる"), this);
     connect(sendHex, &QPushButton::clicked, this, [this] { send(TextForm::HexNotation); });
     connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
     connect(edit, &QPushButton::clicked, this, [this] {
@@ -67,10 +62,7 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
             services_.message(QString::fromUtf8(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
-    connect(help, &QPushButton::clicked, this, [this] {
-        if (services_.manualAtPage)
-            services_.manualAtPage(39);
-    });
+    connect(help, &QPushButton::clicked, this, manualAt(services_.manualAtPage, 39));
 
     auto* side = new QVBoxLayout;
     side->addWidget(ch1_);

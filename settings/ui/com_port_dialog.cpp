@@ -84,21 +84,16 @@ TDialog3::TDialog3(SettingsRecord& record, PortEnumerator enumerate, MessageBoxF
     monitorLayout->addWidget(tConnection_, 1, 0, 1, 2);
     monitorLayout->addWidget(relay_, 2, 0, 1, 2);
 
-    auto* store = idButton(201, QStringLiteral("登録"), this);
-    store->setDefault(true);
-    auto* close = idButton(202, QStringLiteral("閉じる"), this);
-    auto* help = helpButton(manual_, 49, this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(store);
-    buttons->addWidget(close);
-    buttons->addWidget(help);
+    const DialogButtons buttons = dialogButtons(this, {.acceptText = QStringLiteral("登録"),
+                                                       .onAccept = [this] { onStore(); },
+                                                       .closeText = QStringLiteral("閉じる"),
+                                                       .onHelp = manualAt(manual_, 49)});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ch1Group);
     layout->addWidget(ch2Group);
     layout->addWidget(monitorGroup);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     // The lists: the system's ports, or COM1 .. COM255.
     if (record_.comNumbersFromRegistry != 0 && enumerate) {
@@ -130,8 +125,6 @@ TDialog3::TDialog3(SettingsRecord& record, PortEnumerator enumerate, MessageBoxF
     connect(monitor_, &QCheckBox::toggled, this, [this] { updateEnabling(); });
     connect(ch1List_, &QComboBox::currentTextChanged, this, [this] { updateInfo(ch1List_, ch1Info_); });
     connect(ch2List_, &QComboBox::currentTextChanged, this, [this] { updateInfo(ch2List_, ch2Info_); });
-    connect(store, &QPushButton::clicked, this, [this] { onStore(); });
-    connect(close, &QPushButton::clicked, this, [this] { reject(); });
     connect(ch1Detail, &QPushButton::clicked, this, [this] { onDetail(1); });
     connect(ch2Detail, &QPushButton::clicked, this, [this] { onDetail(2); });
 }
@@ -237,22 +230,18 @@ TDialog18::TDialog18(SettingsRecord& record, int channel, MessageBoxFn message, 
     maskLayout->addWidget(rxChar_);
     maskLayout->addWidget(rxFlag_);
 
-    auto* store = idButton(201, QStringLiteral("登録"), this);
-    store->setDefault(true);
-    auto* close = idButton(202, QStringLiteral("閉じる"), this);
-    auto* help = helpButton(manual, 51, this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(store);
-    buttons->addWidget(close);
-    buttons->addWidget(help);
+    const DialogButtons buttons = dialogButtons(this, {.acceptText = QStringLiteral("登録"),
+                                                       .onAccept = [this] { onStore(); },
+                                                       .closeText = QStringLiteral("閉じる"),
+                                                       .onClose = [this] { onClose(); },
+                                                       .onHelp = manualAt(manual, 51)});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(force52_);
     layout->addWidget(gapLabel);
     layout->addWidget(gap_);
     layout->addWidget(maskGroup);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     const DetailControls c = detailControlsFor(record_, channel_);
     force52_->setChecked(c.forceSize52);
@@ -261,8 +250,6 @@ TDialog18::TDialog18(SettingsRecord& record, int channel, MessageBoxFn message, 
     rxFlag_->setChecked(c.rxFlag);
     lastTakenWithoutEvent_ = !c.rxChar && !c.rxFlag;
 
-    connect(store, &QPushButton::clicked, this, [this] { onStore(); });
-    connect(close, &QPushButton::clicked, this, [this] { onClose(); });
 }
 
 DetailControls TDialog18::taken() const

@@ -46,28 +46,19 @@ DcbDialog::DcbDialog(Channels& channels, Settings& settings, int channel, Manual
 
     auto* defaults = idButton(225, QStringLiteral("初期状態"), this);
     auto* defaultsLabel = idLabel(627, qs(kDcbDefaultsLabel), this);
-    auto* ok = idButton(201, QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    auto* cancel = idButton(202, QStringLiteral("ｷｬﾝｾﾙ"), this);
-    auto* help = helpButton(manual, channel_ == 1 ? 52 : 53, this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(defaults);
-    buttons->addWidget(defaultsLabel);
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addWidget(help);
+    const DialogButtons buttons =
+        dialogButtons(this, okCancelHelp([this] { onOk(); }, manualAt(manual, channel_ == 1 ? 52 : 53)));
+    buttons.row->insertWidget(0, defaults);
+    buttons.row->insertWidget(1, defaultsLabel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     // The port's present state, whatever the stores held.
     channels_.capture(channel_);
     fillFromStores();
 
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
     connect(defaults, &QPushButton::clicked, this, [this] { onDefaults(); });
 }
 

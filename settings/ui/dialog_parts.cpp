@@ -3,21 +3,12 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 
 namespace kestrane {
 
 QString qs(const char* utf8) { return QString::fromUtf8(utf8); }
 QString qs(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
-
-QPushButton* idButton(int id, const QString& text, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::number(id));
-    b->setAutoDefault(false);
-    return b;
-}
 
 QCheckBox* idCheck(int id, const QString& text, QWidget* parent)
 {
@@ -46,16 +37,6 @@ QLabel* idLabel(int id, const QString& text, QWidget* parent)
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::number(id));
     return l;
-}
-
-QPushButton* helpButton(const ManualAtPage& manual, int page, QWidget* parent, int id)
-{
-    QPushButton* b = idButton(id, QStringLiteral("ﾍﾙﾌﾟ"), parent);
-    QObject::connect(b, &QPushButton::clicked, parent, [manual, page] {
-        if (manual)
-            manual(page);
-    });
-    return b;
 }
 
 } // namespace kestrane

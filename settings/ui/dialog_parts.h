@@ -1,7 +1,8 @@
-// Small pieces the settings dialogs share: controls named by their ids, the help button.
+// Small pieces the settings dialogs share: controls named by their ids (buttons and the button
+// row come from platform/ui/dialog_buttons.h).
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QString>
 
@@ -20,12 +21,9 @@ namespace kestrane {
 QString qs(const char* utf8);
 QString qs(const std::string& utf8);
 
-QPushButton* idButton(int id, const QString& text, QWidget* parent);
 QCheckBox* idCheck(int id, const QString& text, QWidget* parent);
 QRadioButton* idRadio(int id, const QString& text, QWidget* parent);
 QLineEdit* idEdit(int id, int maxLength, QWidget* parent);
 QLabel* idLabel(int id, const QString& text, QWidget* parent);
-// Button 203 "ﾍﾙﾌﾟ": opens the manual at `page` (nothing when no opener was handed in).
-QPushButton* helpButton(const ManualAtPage& manual, int page, QWidget* parent, int id = 203);
 
 } // namespace kestrane

@@ -17,23 +17,6 @@ namespace kestrane {
 
 namespace {
 
-// OK, ｷｬﾝｾﾙ and ﾍﾙﾌﾟ in a row; OK calls `onOk`.
-QHBoxLayout* okCancelHelp(QDialog* dialog, const ManualAtPage& manual, int page, const std::function<void()>& onOk)
-{
-    auto* ok = idButton(201, QStringLiteral("OK"), dialog);
-    ok->setDefault(true);
-    auto* cancel = idButton(202, QStringLiteral("ｷｬﾝｾﾙ"), dialog);
-    auto* help = helpButton(manual, page, dialog);
-    QObject::connect(ok, &QPushButton::clicked, dialog, onOk);
-    QObject::connect(cancel, &QPushButton::clicked, dialog, [dialog] { dialog->reject(); });
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    row->addWidget(help);
-    return row;
-}
-
 std::string text(const QLineEdit* e) { return e->text().toStdString(); }
 
 } // namespace
@@ -67,7 +50,7 @@ TDialog5::TDialog5(SettingsRecord& record, MessageBoxFn message, ManualAtPage ma
     radios_.at(504)->setEnabled(false);
     if (const int current = displayModeRadio(record_.displayMode); current != 0)
         radios_.at(current)->setChecked(true);
-    layout->addLayout(okCancelHelp(this, manual, 30, [this] { onOk(); }));
+    layout->addLayout(dialogButtons(this, okCancelHelp([this] { onOk(); }, manualAt(manual, 30))).row);
 }
 
 void TDialog5::onOk()
@@ -125,7 +108,7 @@ TDialog7::TDialog7(SettingsRecord& record, MessageBoxFn message, ManualAtPage ma
     layout->addWidget(fastAtStart_);
     layout->addWidget(lowSpeed);
     layout->addLayout(page);
-    layout->addLayout(okCancelHelp(this, manual, 63, [this] { onOk(); }));
+    layout->addLayout(dialogButtons(this, okCancelHelp([this] { onOk(); }, manualAt(manual, 63))).row);
 
     const PlControls c = plControlsFor(record_);
     fastAtStart_->setChecked(c.fastDisplayAtStart);
@@ -175,7 +158,7 @@ TDialog14::TDialog14(Settings& settings, ManualAtPage manual, QWidget* parent) :
     }
     if (const int current = startupSizeRadio(settings_.startupSizeCode); current != 0)
         radios_.at(current)->setChecked(true);
-    layout->addLayout(okCancelHelp(this, manual, 62, [this] { onOk(); }));
+    layout->addLayout(dialogButtons(this, okCancelHelp([this] { onOk(); }, manualAt(manual, 62))).row);
 }
 
 void TDialog14::onOk()

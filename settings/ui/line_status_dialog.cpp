@@ -20,6 +20,13 @@ namespace kestrane {
 
 namespace {
 
+// "閉じる" (221) alone at the right: the windows are modeless and close.
+QHBoxLayout* closeRow(QDialog* dialog)
+{
+    return dialogButtons(dialog, {.closeText = QStringLiteral("閉じる"), .onClose = [dialog] { dialog->close(); }, .closeId = 221})
+        .row;
+}
+
 // A group of lamps, one row each: lamp, then its label.
 template <std::size_t N>
 QGroupBox* lampGroup(int id, const QString& title, const std::array<LampDef, N>& defs, std::map<int, Lamp*>& lamps,
@@ -154,15 +161,12 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     columns->addLayout(middle);
     columns->addLayout(right);
 
-    auto* close = idButton(221, QStringLiteral("閉じる"), this);
+    QHBoxLayout* bottom = closeRow(this);
     // Not a control of the dialog's resource: the status line tells a line control the device refused.
     refused_ = new QLabel(this);
     refused_->setObjectName(QStringLiteral("lineControlStatus"));
     refused_->hide();
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(refused_, 1);
-    bottom->addStretch();
-    bottom->addWidget(close);
+    bottom->insertWidget(0, refused_, 1);
 
     // Not a control of the dialog's resource: says when the channel's device is gone.
     device_ = new QLabel(this);
@@ -187,7 +191,6 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
         probe_.resetLatched();
         sampleNow();
     });
-    connect(close, &QPushButton::clicked, this, [this] { this->close(); });
 }
 
 Lamp* LineStatusDialog::lamp(int labelId) const
@@ -275,14 +278,9 @@ TDialog25::TDialog25(Channels& channels, QWidget* parent) : QDialog(parent), cha
     auto* columns = new QHBoxLayout;
     columns->addWidget(lampGroup(101, QStringLiteral("CH1入力"), kModemLamps, lamps_, this));
     columns->addWidget(lampGroup(106, QStringLiteral("CH2入力"), kCh2ModemLamps, lamps_, this));
-    auto* close = idButton(221, QStringLiteral("閉じる"), this);
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
-    layout->addLayout(bottom);
-    connect(close, &QPushButton::clicked, this, [this] { this->close(); });
+    layout->addLayout(closeRow(this));
 }
 
 Lamp* TDialog25::lamp(int labelId) const

@@ -47,11 +47,7 @@ TDialog13::TDialog13(Settings& settings, QWidget* parent) : QDialog(parent), set
     // The fields store code page 932: a name is held to what fits them.
     reader_->setValidator(new Cp932LengthValidator(259, reader_));
     pageCommand_->setValidator(new Cp932LengthValidator(127, pageCommand_));
-    auto* ok = idButton(201, QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
+    const DialogButtons buttons = dialogButtons(this, {.acceptText = QStringLiteral("OK"), .onAccept = [this] { onOk(); }});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(noExitQuery_);
@@ -62,7 +58,7 @@ TDialog13::TDialog13(Settings& settings, QWidget* parent) : QDialog(parent), set
     layout->addWidget(reader_);
     layout->addWidget(idLabel(107, QStringLiteral("PDFのページ参照コマンド"), this));
     layout->addWidget(pageCommand_);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     const OtherControls c = otherControlsFor(settings_);
     noExitQuery_->setChecked(c.noExitSaveQuery);
@@ -71,7 +67,6 @@ TDialog13::TDialog13(Settings& settings, QWidget* parent) : QDialog(parent), set
     lowerCase_->setChecked(c.checksumLowerCase);
     reader_->setText(fromFileName(c.pdfReaderPath));
     pageCommand_->setText(fromFileName(c.pdfPageCommand));
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
 }
 
 void TDialog13::onOk()
@@ -99,15 +94,7 @@ TDialog19::TDialog19(SamplingSettings& sampling, ManualAtPage manual, QWidget* p
     on_ = idCheck(324, QStringLiteral("自動ロギング設定にする"), this);
     prefix_ = idEdit(401, 31, this);
     prefix_->setValidator(new Cp932LengthValidator(31, prefix_));
-    auto* ok = idButton(201, QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    auto* cancel = idButton(202, QStringLiteral("ｷｬﾝｾﾙ"), this);
-    auto* help = helpButton(manual, 59, this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addWidget(help);
+    const DialogButtons buttons = dialogButtons(this, okCancelHelp([this] { onOk(); }, manualAt(std::move(manual), 59)));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(on_);
@@ -115,13 +102,11 @@ TDialog19::TDialog19(SamplingSettings& sampling, ManualAtPage manual, QWidget* p
     layout->addWidget(prefix_);
     layout->addWidget(idLabel(633, QStringLiteral("拡張子は「．LOG」です"), this));
     layout->addWidget(idLabel(634, QStringLiteral("保存先はLOGのフォルダ内"), this));
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     const AutoLogControls c = autoLogControlsFor(sampling_);
     on_->setChecked(c.autoLogging);
     prefix_->setText(fromFileName(c.prefix));
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
 }
 
 void TDialog19::onOk()

@@ -80,29 +80,19 @@ TPortConfigDialog::TPortConfigDialog(int comNumber, const PortConfig& initial, M
     auto* defaults = new QPushButton(QStringLiteral("既定値に戻す(&R)"), this);
     defaults->setObjectName(QStringLiteral("defaults"));
     defaults->setAutoDefault(false);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setAutoDefault(false);
-    QPushButton* help = helpButton(manual, kPortConfigHelpPage, this);
-    help->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(defaults);
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addWidget(help);
+    DialogButtonsSpec spec = okCancelHelp([this] { onOk(); }, manualAt(manual, kPortConfigHelpPage));
+    spec.closeText = QStringLiteral("キャンセル");
+    const DialogButtons buttons = dialogButtons(this, std::move(spec));
+    buttons.accept->setObjectName(QStringLiteral("ok"));  // the system's dialog has no control ids
+    buttons.close->setObjectName(QStringLiteral("cancel"));
+    buttons.row->insertWidget(0, defaults);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     showConfig(initial);
     connect(defaults, &QPushButton::clicked, this, [this] { showConfig(PortConfig{}); });
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
 }
 
 void TPortConfigDialog::showConfig(const PortConfig& c)

@@ -13,12 +13,6 @@ constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
 constexpr std::int64_t kPeriodMs = 100;
 
-constexpr std::array<std::string_view, kMacroCommandCount> kWords{
-    "SEND", "SED2", "MSED", "MSD2", "READ", "RED2", "ZRED", "ZRD2", "TIME", "GOTO", "CMPM",
-    "CMPL", "MOVE", "MADD", "MMID", "MINC", "HINC", "CHKA", "CHKH", "CK1A", "CK1H", "PUSE",
-    "PUSM", "BSET", "BRST", "BTON", "BOFF", "BONJ", "BOFJ", "ICHR", "MCLR", "PEND",
-};
-
 bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
 bool isHexDigitUpper(std::uint8_t c) { return isDigit(c) || (c >= 'A' && c <= 'F'); }
 
@@ -57,11 +51,6 @@ void MacroRegister::assign(std::span<const std::uint8_t> from) noexcept
     length = static_cast<std::int32_t>(n);
 }
 
-std::string_view macroCommandWord(MacroCommand command) noexcept
-{
-    return kWords[static_cast<std::size_t>(command)];
-}
-
 MacroInterpreter::MacroInterpreter(MacroMemory& memory, SendState& send, const SettingsRecord& settings,
                                    MacroHost& host, MacroTraffic& traffic, MacroDio& dio, const Clock& clock)
     : memory_(memory), send_(send), settings_(settings), host_(host), traffic_(traffic), dio_(dio), clock_(clock)
@@ -83,21 +72,6 @@ bool MacroInterpreter::matches(std::int32_t pos, std::string_view word) const
     return true;
 }
 
-int MacroInterpreter::numberAt(std::int64_t pos, int width) const
-{
-    // Within the field only: white space, a sign, decimal digits; the text's end reads as a NUL.
-    NumberRules rules;
-    rules.width = static_cast<std::size_t>(width);
-    const std::size_t from = static_cast<std::size_t>(std::clamp<std::int64_t>(pos, 0, kMacroTextSize));
-    const std::string_view text(reinterpret_cast<const char*>(memory_.text.data()) + from, kMacroTextSize - from);
-    return static_cast<int>(readNumber(text, rules).value);
-}
-
-std::array<std::uint8_t, 3> MacroInterpreter::labelAt(std::int64_t pos) const
-{
-    return {at(pos), at(pos + 1), at(pos + 2)};
-}
-
 std::int32_t MacroInterpreter::lineEnd(std::int64_t pos)
 {
     // A line ends at CR (normally followed by LF, which the scan then skips) or at a lone LF,
@@ -111,28 +85,6 @@ std::int32_t MacroInterpreter::lineEnd(std::int64_t pos)
     if (p < kMacroTextSize)
         ++p;
     return static_cast<std::int32_t>(p);
-}
-
-std::string MacroInterpreter::literalAt(std::int64_t pos)
-{
-    std::string literal;
-    std::int64_t p = pos;
-    bool cut = false;
-    while (p < kMacroTextSize) {
-        const std::uint8_t c = at(p);
-        if (c == kCr || c == kLf || c == 0)
-            break;
-        if (static_cast<std::int32_t>(literal.size()) == kMacroLiteralMax) {
-            cut = true;
-            break;
-        }
-        literal.push_back(static_cast<char>(c));
-        ++p;
-        ++work_;
-    }
-    if (cut)
-        note("リテラルが255文字を超えたので、255文字までを使いました");
-    return literal;
 }
 
 void MacroInterpreter::convertLiteral(const std::string& literal)
@@ -158,6 +110,61 @@ void MacroInterpreter::note(const std::string& text)
     noticeLine_ = currentLine();
 }
 
+// ---- operands, through the command table -----------------------------------------------------
+
+std::int64_t MacroInterpreter::operandAt(std::size_t i) const
+{
+    return static_cast<std::int64_t>(commandPc_) + command_->operands[i].offset;
+}
+
+int MacroInterpreter::number(std::size_t i) const
+{
+    // Within the field only: white space, a sign, decimal digits; the text's end reads as a NUL.
+    NumberRules rules;
+    rules.width = command_->operands[i].width;
+    const auto from = static_cast<std::size_t>(std::clamp<std::int64_t>(operandAt(i), 0, kMacroTextSize));
+    const std::string_view text(reinterpret_cast<const char*>(memory_.text.data()) + from, kMacroTextSize - from);
+    return static_cast<int>(readNumber(text, rules).value);
+}
+
+int MacroInterpreter::registerNumber(std::size_t i)
+{
+    const int reg = number(i);
+    if (reg >= 0 && reg < kMacroRegisterCount)
+        return reg;
+    note(std::string(command_->word) + ": レジスタ番号 " + std::to_string(reg) + " は00〜99の外なので、実行しませんでした");
+    return -1;
+}
+
+std::string MacroInterpreter::literal(std::size_t i)
+{
+    std::string text;
+    std::int64_t p = operandAt(i);
+    bool cut = false;
+    while (p < kMacroTextSize) {
+        const std::uint8_t c = at(p);
+        if (c == kCr || c == kLf || c == 0)
+            break;
+        if (static_cast<std::int32_t>(text.size()) == kMacroLiteralMax) {
+            cut = true;
+            break;
+        }
+        text.push_back(static_cast<char>(c));
+        ++p;
+        ++work_;
+    }
+    if (cut)
+        note("リテラルが255文字を超えたので、255文字までを使いました");
+    return text;
+}
+
+std::uint8_t MacroInterpreter::area(std::size_t i) const { return at(operandAt(i)); }
+
+std::uint8_t MacroInterpreter::bitMask(std::size_t i) const
+{
+    return static_cast<std::uint8_t>(1U << (at(operandAt(i)) & 7U));
+}
+
 // ---- lifecycle --------------------------------------------------------------------------------
 
 void MacroInterpreter::load(std::span<const std::uint8_t> text)
@@ -178,7 +185,7 @@ void MacroInterpreter::load(std::span<const std::uint8_t> text)
 
 void MacroInterpreter::start()
 {
-    wait_ = Wait::None;
+    wait_ = MacroWait::None;
     commandPc_ = -1;
     notice_.clear();
     noticeLine_ = 0;
@@ -192,9 +199,9 @@ void MacroInterpreter::start()
 void MacroInterpreter::stop()
 {
     memory_.stopRequested = 1;
-    if (wait_ == Wait::Reception)
+    if (wait_ == MacroWait::Reception)
         storeReception();  // the wait ends on the stop request with what it collected
-    wait_ = Wait::None;
+    wait_ = MacroWait::None;
     running_ = false;
     memory_.status = MacroStatus::Finished;
     host_.refresh();
@@ -204,7 +211,7 @@ void MacroInterpreter::stop()
 void MacroInterpreter::finish()
 {
     memory_.stopRequested = 0;
-    wait_ = Wait::None;
+    wait_ = MacroWait::None;
     running_ = false;
     memory_.status = MacroStatus::Finished;
     host_.refresh();
@@ -242,7 +249,7 @@ void MacroInterpreter::step()
     work_ = 0;
     if (!running_)
         return;
-    if (wait_ != Wait::None) {
+    if (wait_ != MacroWait::None) {
         continueWait();
         return;
     }
@@ -251,16 +258,17 @@ void MacroInterpreter::step()
             finish();
             return;
         }
-        memory_.stepFlag = 0;
         ++work_;
         // A command word never starts with a byte outside A..Z: skip the rest of the table.
         const std::uint8_t first = memory_.text[static_cast<std::size_t>(memory_.pc)];
         if (first >= 'A' && first <= 'Z') {
             for (std::size_t i = 0; i < kMacroCommandCount; ++i) {
-                if (!matches(memory_.pc, kWords[i]))
+                const auto command = static_cast<MacroCommand>(i);
+                if (!matches(memory_.pc, macroCommandWord(command)))
                     continue;
                 commandPc_ = memory_.pc;
-                execute(static_cast<MacroCommand>(i));
+                command_ = &macroCommandInfo(command);
+                execute(command);
                 return;  // executed, finished, waiting, or pending until a press
             }
         }
@@ -268,50 +276,36 @@ void MacroInterpreter::step()
     }
 }
 
-MacroInterpreter::Outcome MacroInterpreter::done()
-{
-    memory_.pc = lineEnd(commandPc_);
-    memory_.stepFlag = 1;
-    return Outcome::Done;
-}
+void MacroInterpreter::done() { memory_.pc = lineEnd(commandPc_); }
 
-MacroInterpreter::Outcome MacroInterpreter::jumpTo(const std::array<std::uint8_t, 3>& label)
+void MacroInterpreter::jump()
 {
+    const std::int64_t pos = operandAt(static_cast<std::size_t>(command_->label));
+    const std::array<std::uint8_t, 3> label{at(pos), at(pos + 1), at(pos + 2)};
     for (std::int32_t i = 0; i + 3 < kMacroTextSize; ++i, ++work_) {
         const auto* t = memory_.text.data() + i;
         if (t[0] == ':' && t[1] == label[0] && t[2] == label[1] && t[3] == label[2]) {
             memory_.pc = lineEnd(i);
-            memory_.stepFlag = 1;
-            return Outcome::Done;
+            return;
         }
     }
-    return done();  // no such label: on after the jumping command's line
+    done();  // no such label: on after the jumping command's line
 }
 
-MacroInterpreter::Outcome MacroInterpreter::refuse(const char* what)
+void MacroInterpreter::refuse(const char* what)
 {
     note(what);
-    return refused();
+    refused();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::refused()
+void MacroInterpreter::refused()
 {
     host_.refresh();
-    return done();
+    done();
 }
 
-int MacroInterpreter::registerAt(std::int64_t pos, const char* command)
+void MacroInterpreter::execute(MacroCommand command)
 {
-    const int reg = numberAt(pos, 2);
-    if (reg >= 0 && reg < kMacroRegisterCount)
-        return reg;
-    note(std::string(command) + ": レジスタ番号 " + std::to_string(reg) + " は00〜99の外なので、実行しませんでした");
-    return -1;
-}
-
-MacroInterpreter::Outcome MacroInterpreter::execute(MacroCommand command)
-{
-    const std::int32_t pc = memory_.pc;
     switch (command) {
     case MacroCommand::Send: return sendLiteral(1);
     case MacroCommand::Sed2: return sendLiteral(2);
@@ -322,7 +316,7 @@ MacroInterpreter::Outcome MacroInterpreter::execute(MacroCommand command)
     case MacroCommand::Zred:
     case MacroCommand::Zrd2: return beginReception(command);
     case MacroCommand::Time: return beginTime();
-    case MacroCommand::Goto: return jumpTo(labelAt(pc + 5));
+    case MacroCommand::Goto: return jump();
     case MacroCommand::Cmpm: return compareRegisters();
     case MacroCommand::Cmpl: return compareLiteral();
     case MacroCommand::Move: return move();
@@ -344,7 +338,7 @@ MacroInterpreter::Outcome MacroInterpreter::execute(MacroCommand command)
     case MacroCommand::Bofj: return bitJump(false);
     case MacroCommand::Ichr: return textInput();
     case MacroCommand::Mclr: {
-        const int reg = registerAt(pc + 5, "MCLR");
+        const int reg = registerNumber(0);
         if (reg < 0)
             return refused();
         MacroRegister& r = memory_.registers[static_cast<std::size_t>(reg)];
@@ -352,49 +346,45 @@ MacroInterpreter::Outcome MacroInterpreter::execute(MacroCommand command)
         std::fill_n(r.data.begin(), 256, std::uint8_t{0});
         return done();
     }
-    case MacroCommand::Pend:
-        finish();
-        return Outcome::Finished;
+    case MacroCommand::Pend: return finish();
     }
-    return done();
 }
 
 // ---- sending ----------------------------------------------------------------------------------
 
-MacroInterpreter::Outcome MacroInterpreter::sendLiteral(int channel)
+void MacroInterpreter::sendLiteral(int channel)
 {
-    convertLiteral(literalAt(static_cast<std::int64_t>(memory_.pc) + 5));
+    convertLiteral(literal(0));
     if (host_.transmit(channel, send_.sendBuffer.frame()) != 0)
         host_.sendFailed();  // no retry: the macro goes on with the next line
-    return done();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::sendRegister(int channel)
+void MacroInterpreter::sendRegister(int channel)
 {
-    const int reg = registerAt(memory_.pc + 5, channel == 1 ? "MSED" : "MSD2");
+    const int reg = registerNumber(0);
     if (reg < 0)
         return refused();
     send_.sendBuffer.assign(memory_.registers[static_cast<std::size_t>(reg)].bytes());
     if (host_.transmit(channel, send_.sendBuffer.frame()) != 0)
         host_.sendFailed();
     host_.refresh();
-    return done();
+    done();
 }
 
 // ---- reception --------------------------------------------------------------------------------
 
-MacroInterpreter::Outcome MacroInterpreter::beginReception(MacroCommand command)
+void MacroInterpreter::beginReception(MacroCommand command)
 {
-    const std::int32_t pc = memory_.pc;
-    const int reg = registerAt(pc + 5, std::string(macroCommandWord(command)).c_str());
+    const int reg = registerNumber(0);
     if (reg < 0)
         return refused();
     setStatus(MacroStatus::WaitReception);
     reception_ = Reception{};
     reception_.reg = reg;
     // Negative counts and times have no meaning of their own: they count as 0.
-    reception_.count = std::max(0, numberAt(pc + 8, 3));
-    reception_.time = std::max(0, numberAt(pc + 12, 3));
+    reception_.count = std::max(0, number(1));
+    reception_.time = std::max(0, number(2));
     const bool fromNow = command == MacroCommand::Read || command == MacroCommand::Red2;
     reception_.tag = command == MacroCommand::Read || command == MacroCommand::Zred ? '1' : '3';
     if (fromNow)
@@ -403,10 +393,9 @@ MacroInterpreter::Outcome MacroInterpreter::beginReception(MacroCommand command)
     periodStart_ = clock_.tickMs();
     periods_ = 0;
     timeLimit_ = reception_.time;
-    wait_ = Wait::Reception;
+    wait_ = command_->wait;
     if (receptionPass())
-        return finishWait();
-    return Outcome::Waiting;
+        finishWait();
 }
 
 bool MacroInterpreter::receptionPass()
@@ -454,32 +443,29 @@ void MacroInterpreter::advancePeriods(std::int32_t limit)
 
 // ---- time and input-bit waits -----------------------------------------------------------------
 
-MacroInterpreter::Outcome MacroInterpreter::beginTime()
+void MacroInterpreter::beginTime()
 {
     setStatus(MacroStatus::WaitTime);
-    timeLimit_ = std::max(0, numberAt(static_cast<std::int64_t>(memory_.pc) + 5, 3));
+    timeLimit_ = std::max(0, number(0));
     periodStart_ = clock_.tickMs();
     periods_ = 0;
-    wait_ = Wait::Time;
+    wait_ = command_->wait;
     if (timeLimit_ == 0)
-        return finishWait();
-    return Outcome::Waiting;
+        finishWait();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::beginBitWait(bool wantOn)
+void MacroInterpreter::beginBitWait(bool wantOn)
 {
-    const std::int64_t pc = memory_.pc;
-    bitArea_ = at(pc + 5);
+    bitArea_ = area(0);
     if (bitArea_ != 'X')
         return done();  // only the X area is waited on
-    bitByte_ = numberAt(pc + 6, 2);
-    bitMask_ = static_cast<std::uint8_t>(1U << (at(pc + 8) & 7U));
+    bitByte_ = number(1);
+    bitMask_ = bitMask(2);
     bitWantOn_ = wantOn;
     setStatus(MacroStatus::WaitExternal);
-    wait_ = Wait::Bit;
+    wait_ = command_->wait;
     if (bitWaitEnded())
-        return finishWait();
-    return Outcome::Waiting;
+        finishWait();
 }
 
 bool MacroInterpreter::bitWaitEnded() const
@@ -493,74 +479,70 @@ void MacroInterpreter::continueWait()
 {
     bool ended = false;
     switch (wait_) {
-    case Wait::Reception: ended = receptionPass(); break;
-    case Wait::Time:
+    case MacroWait::Reception: ended = receptionPass(); break;
+    case MacroWait::Time:
         advancePeriods(timeLimit_);
         ended = periods_ >= timeLimit_;
         break;
-    case Wait::Bit: ended = bitWaitEnded(); break;
-    case Wait::None: return;
+    case MacroWait::InputBit: ended = bitWaitEnded(); break;
+    default: return;
     }
     if (ended)
         finishWait();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::finishWait()
+void MacroInterpreter::finishWait()
 {
-    if (wait_ == Wait::Reception)
+    if (wait_ == MacroWait::Reception)
         storeReception();
-    wait_ = Wait::None;
+    wait_ = MacroWait::None;
     setStatus(MacroStatus::Processing);
-    return done();
+    done();
 }
 
 // ---- registers --------------------------------------------------------------------------------
 
-MacroInterpreter::Outcome MacroInterpreter::compareRegisters()
+void MacroInterpreter::compareRegisters()
 {
-    const std::int64_t pc = memory_.pc;
-    const int nn = registerAt(pc + 5, "CMPM");
-    const int mm = nn < 0 ? -1 : registerAt(pc + 8, "CMPM");
+    const int nn = registerNumber(0);
+    const int mm = nn < 0 ? -1 : registerNumber(1);
     if (nn < 0 || mm < 0)
         return refused();
     const MacroRegister& a = memory_.registers[static_cast<std::size_t>(nn)];
     const MacroRegister& b = memory_.registers[static_cast<std::size_t>(mm)];
     // The stored bytes of MM, also beyond its length (a register is not cleared beyond it).
     if (std::memcmp(a.data.data(), b.data.data(), static_cast<std::size_t>(a.length)) == 0)
-        return jumpTo(labelAt(pc + 11));
-    return done();
+        return jump();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::compareLiteral()
+void MacroInterpreter::compareLiteral()
 {
-    const std::int64_t pc = memory_.pc;
-    const int nn = registerAt(pc + 5, "CMPL");
+    const int nn = registerNumber(0);
     if (nn < 0)
         return refused();
-    convertLiteral(literalAt(pc + 12));
+    convertLiteral(literal(2));
     const MacroRegister& r = memory_.registers[static_cast<std::size_t>(nn)];
     const auto frame = send_.sendBuffer.frame();
     if (std::memcmp(r.data.data(), frame.data(), frame.size()) == 0)
-        return jumpTo(labelAt(pc + 8));
-    return done();
+        return jump();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::move()
+void MacroInterpreter::move()
 {
-    const std::int64_t pc = memory_.pc;
-    const int nn = registerAt(pc + 5, "MOVE");
+    const int nn = registerNumber(0);
     if (nn < 0)
         return refused();
-    convertLiteral(literalAt(pc + 8));
+    convertLiteral(literal(1));
     memory_.registers[static_cast<std::size_t>(nn)].assign(send_.sendBuffer.frame());
-    return done();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::append()
+void MacroInterpreter::append()
 {
-    const std::int64_t pc = memory_.pc;
-    const int nn = registerAt(pc + 5, "MADD");
-    const int mm = nn < 0 ? -1 : registerAt(pc + 8, "MADD");
+    const int nn = registerNumber(0);
+    const int mm = nn < 0 ? -1 : registerNumber(1);
     if (nn < 0 || mm < 0)
         return refused();
     MacroRegister& to = memory_.registers[static_cast<std::size_t>(nn)];
@@ -571,18 +553,17 @@ MacroInterpreter::Outcome MacroInterpreter::append()
     to.length += n;
     if (n < from.length)
         note("MADD: 520バイトを超えた " + std::to_string(from.length - n) + " バイトを切り捨てました");
-    return done();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::middle()
+void MacroInterpreter::middle()
 {
-    const std::int64_t pc = memory_.pc;
-    const int nn = registerAt(pc + 5, "MMID");
-    const int dd = nn < 0 ? -1 : registerAt(pc + 14, "MMID");
+    const int nn = registerNumber(0);
+    const int dd = nn < 0 ? -1 : registerNumber(3);
     if (nn < 0 || dd < 0)
         return refused();
-    const int from = numberAt(pc + 8, 2);
-    const int length = numberAt(pc + 11, 2);
+    const int from = number(1);
+    const int length = number(2);
     if (from < 0 || length < 0)
         return refuse("MMID: 位置か長さが負なので、実行しませんでした");
     // Two-character fields hold at most 99 each, so the bytes lie inside the 520.
@@ -590,12 +571,12 @@ MacroInterpreter::Outcome MacroInterpreter::middle()
     MacroRegister& to = memory_.registers[static_cast<std::size_t>(dd)];
     std::copy_n(source.data.begin() + from, length, to.data.begin());
     to.length = length;
-    return done();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::increment(bool hex)
+void MacroInterpreter::increment(bool hex)
 {
-    const int nn = registerAt(memory_.pc + 5, hex ? "HINC" : "MINC");
+    const int nn = registerNumber(0);
     if (nn < 0)
         return refused();
     MacroRegister& r = memory_.registers[static_cast<std::size_t>(nn)];
@@ -619,15 +600,13 @@ MacroInterpreter::Outcome MacroInterpreter::increment(bool hex)
             bump(i - 1);
         --i;
     }
-    return done();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::checksum(bool sum, bool digits)
+void MacroInterpreter::checksum(bool sum, bool digits)
 {
-    const std::int64_t pc = memory_.pc;
-    const char* name = sum ? (digits ? "CK1A" : "CK1H") : (digits ? "CHKA" : "CHKH");
-    const int nn = registerAt(pc + 5, name);
-    const int mm = nn < 0 ? -1 : registerAt(pc + 8, name);
+    const int nn = registerNumber(0);
+    const int mm = nn < 0 ? -1 : registerNumber(1);
     if (nn < 0 || mm < 0)
         return refused();
     std::uint8_t& acc = send_.checksumAccumulator;
@@ -644,49 +623,50 @@ MacroInterpreter::Outcome MacroInterpreter::checksum(bool sum, bool digits)
         out.data[0] = acc;
         out.length = 1;
     }
-    return done();
+    done();
 }
 
 // ---- buttons and text input -------------------------------------------------------------------
+// Until the press arrives the step returns without executing: the next tick finds the command again.
 
-MacroInterpreter::Outcome MacroInterpreter::buttonJump()
+void MacroInterpreter::buttonJump()
 {
-    const std::int64_t pc = memory_.pc;
     setStatus(MacroStatus::WaitButton);
     if (memory_.pressedButton == 0)
-        return Outcome::Pending;
-    const bool match = memory_.pressedButton == numberAt(pc + 5, 1);
+        return;
+    const bool match = memory_.pressedButton == number(0);
     memory_.pressedButton = 0;
     setStatus(MacroStatus::Processing);
-    return match ? jumpTo(labelAt(pc + 7)) : done();
+    if (match)
+        return jump();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::buttonStore()
+void MacroInterpreter::buttonStore()
 {
-    const int nn = registerAt(memory_.pc + 5, "PUSM");
+    const int nn = registerNumber(0);
     if (nn < 0)
         return refused();  // refused before waiting: no press is consumed
     setStatus(MacroStatus::WaitButton);
     if (memory_.pressedButton == 0)
-        return Outcome::Pending;
+        return;
     MacroRegister& r = memory_.registers[static_cast<std::size_t>(nn)];
     r.data[0] = static_cast<std::uint8_t>(memory_.pressedButton);
     r.length = 1;
     memory_.pressedButton = 0;
     setStatus(MacroStatus::Processing);
-    return done();
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::textInput()
+void MacroInterpreter::textInput()
 {
-    const std::int64_t pc = memory_.pc;
-    const int nn = registerAt(pc + 7, "ICHR");
+    const int nn = registerNumber(1);
     if (nn < 0)
         return refused();
     setStatus(MacroStatus::WaitText);
     if (memory_.inputDone == 0)
-        return Outcome::Pending;
-    const int which = numberAt(pc + 5, 1);
+        return;
+    const int which = number(0);
     if (which == 1 || which == 2) {
         const auto& text = which == 1 ? memory_.inputText1 : memory_.inputText2;
         const std::size_t n = std::find(text.begin(), text.end(), '\0') - text.begin();
@@ -695,7 +675,7 @@ MacroInterpreter::Outcome MacroInterpreter::textInput()
     }
     memory_.inputDone = 0;
     setStatus(MacroStatus::Processing);
-    return done();
+    done();
 }
 
 // ---- bits -------------------------------------------------------------------------------------
@@ -722,27 +702,24 @@ void MacroInterpreter::writeArea(std::uint8_t area, int byte, std::uint8_t value
     }
 }
 
-MacroInterpreter::Outcome MacroInterpreter::setBit(bool on)
+void MacroInterpreter::setBit(bool on)
 {
-    const std::int64_t pc = memory_.pc;
-    const std::uint8_t area = at(pc + 5);
-    const int byte = numberAt(pc + 6, 2);
-    const auto mask = static_cast<std::uint8_t>(1U << (at(pc + 8) & 7U));
+    const std::uint8_t letter = area(0);
+    const int byte = number(1);
+    const std::uint8_t mask = bitMask(2);
     std::uint8_t value = 0;
-    if (readArea(area, byte, value))
-        writeArea(area, byte, static_cast<std::uint8_t>(on ? value | mask : value & ~mask));
-    return done();
+    if (readArea(letter, byte, value))
+        writeArea(letter, byte, static_cast<std::uint8_t>(on ? value | mask : value & ~mask));
+    done();
 }
 
-MacroInterpreter::Outcome MacroInterpreter::bitJump(bool whenOn)
+void MacroInterpreter::bitJump(bool whenOn)
 {
-    const std::int64_t pc = memory_.pc;
     std::uint8_t value = 0;
-    readArea(at(pc + 5), numberAt(pc + 6, 2), value);  // another letter: the bit counts as 0
-    const bool on = (value & (1U << (at(pc + 8) & 7U))) != 0;
-    if (on == whenOn)
-        return jumpTo(labelAt(pc + 10));
-    return done();
+    readArea(area(0), number(1), value);  // another letter: the bit counts as 0
+    if (((value & bitMask(2)) != 0) == whenOn)
+        return jump();
+    done();
 }
 
 } // namespace kestrane

@@ -1,6 +1,6 @@
 // The macro interpreter: one command per tick of the macro dialog's timer, commands found by
-// their four-letter words anywhere in the text, operands at fixed offsets, labels searched from
-// the start of the text. Waits (reception, time, an input bit) are spread over ticks: a step
+// their four-letter words anywhere in the text, operands read through the command table
+// (macro/macro_commands.h), labels searched from the start of the text. Waits (reception, time, an input bit) are spread over ticks: a step
 // that finds its wait unfinished returns, and the next step goes on with it, so the dialog stays
 // responsive and a stop ends the wait at once. The button and text-input waits return from the
 // step without executing until the press arrives.
@@ -11,6 +11,7 @@
 // each of these leaves a notice (with its line) for the dialog to show beside the status.
 #pragma once
 
+#include "macro/macro_commands.h"
 #include "macro/macro_host.h"
 #include "macro/macro_memory.h"
 #include "platform/clock.h"
@@ -25,15 +26,6 @@
 #include <vector>
 
 namespace kestrane {
-
-// Every command word in the order the step tests them.
-enum class MacroCommand : std::uint8_t {
-    Send, Sed2, Msed, Msd2, Read, Red2, Zred, Zrd2, Time, Goto, Cmpm, Cmpl, Move, Madd, Mmid, Minc,
-    Hinc, Chka, Chkh, Ck1a, Ck1h, Puse, Pusm, Bset, Brst, Bton, Boff, Bonj, Bofj, Ichr, Mclr, Pend,
-};
-inline constexpr std::size_t kMacroCommandCount = 32;
-// The four letters of a command word.
-[[nodiscard]] std::string_view macroCommandWord(MacroCommand command) noexcept;
 
 class MacroInterpreter {
 public:
@@ -63,7 +55,7 @@ public:
     [[nodiscard]] bool running() const { return running_; }
     // A reception, time or input-bit wait is in progress: the caller may step more often than
     // its timer so the wait ends without delay (a step during such a wait only goes on with it).
-    [[nodiscard]] bool inTimedWait() const { return wait_ != Wait::None; }
+    [[nodiscard]] bool inTimedWait() const { return wait_ != MacroWait::None; }
     // 1-based line of the command executed or waited on last; 0 before the first command.
     [[nodiscard]] std::int32_t currentLine() const;
     // The last notice about an out-of-range operand (UTF-8) and its line; empty when none.
@@ -76,9 +68,6 @@ public:
     [[nodiscard]] const MacroMemory& memory() const { return memory_; }
 
 private:
-    enum class Outcome { Done, Pending, Waiting, Finished };
-    enum class Wait { None, Reception, Time, Bit };
-
     struct Reception {
         int reg = 0;
         std::int32_t count = 0;
@@ -92,49 +81,54 @@ private:
 
     [[nodiscard]] std::uint8_t at(std::int64_t index) const;
     [[nodiscard]] bool matches(std::int32_t pos, std::string_view word) const;
-    [[nodiscard]] int numberAt(std::int64_t pos, int width) const;
-    [[nodiscard]] std::array<std::uint8_t, 3> labelAt(std::int64_t pos) const;
     [[nodiscard]] std::int32_t lineEnd(std::int64_t pos);
-    // The literal from `pos` to the end of its line, cut at 255 characters.
-    [[nodiscard]] std::string literalAt(std::int64_t pos);
     // Converts `literal` in the hex send notation into the send buffer (nothing is sent).
     void convertLiteral(const std::string& literal);
 
-    Outcome execute(MacroCommand command);
-    Outcome done();  // the rest of the command's line skipped, one command this tick
-    Outcome jumpTo(const std::array<std::uint8_t, 3>& label);
-    // The command does nothing (an out-of-range operand); `what` is the notice.
-    Outcome refuse(const char* what);
-    // The same after registerAt has left its notice.
-    Outcome refused();
-    // A register number at `pos`, or -1 (with a notice) when it is outside 00..99.
-    int registerAt(std::int64_t pos, const char* command);
+    // Operand `i` of the command being executed, read as the command table describes it.
+    [[nodiscard]] std::int64_t operandAt(std::size_t i) const;
+    [[nodiscard]] int number(std::size_t i) const;
+    // A register number, or -1 (with a notice) when it is outside 00..99.
+    int registerNumber(std::size_t i);
+    // The literal to the end of its line, cut at 255 characters.
+    [[nodiscard]] std::string literal(std::size_t i);
+    [[nodiscard]] std::uint8_t area(std::size_t i) const;
+    [[nodiscard]] std::uint8_t bitMask(std::size_t i) const;
 
-    Outcome sendLiteral(int channel);
-    Outcome sendRegister(int channel);
-    Outcome beginReception(MacroCommand command);
+    void execute(MacroCommand command);
+    void done();  // the rest of the command's line skipped, one command this tick
+    // To the line after the command's label, or on after its line when the label is missing.
+    void jump();
+    // The command does nothing (an out-of-range operand); `what` is the notice.
+    void refuse(const char* what);
+    // The same after registerNumber has left its notice.
+    void refused();
+
+    void sendLiteral(int channel);
+    void sendRegister(int channel);
+    void beginReception(MacroCommand command);
     bool receptionPass();
     [[nodiscard]] bool receptionEnded() const;
     void storeReception();
-    Outcome beginTime();
-    Outcome beginBitWait(bool wantOn);
+    void beginTime();
+    void beginBitWait(bool wantOn);
     [[nodiscard]] bool bitWaitEnded() const;
     void advancePeriods(std::int32_t limit);
     void continueWait();
-    Outcome finishWait();
+    void finishWait();
 
-    Outcome compareRegisters();
-    Outcome compareLiteral();
-    Outcome move();
-    Outcome append();
-    Outcome middle();
-    Outcome increment(bool hex);
-    Outcome checksum(bool sum, bool digits);
-    Outcome buttonJump();
-    Outcome buttonStore();
-    Outcome setBit(bool on);
-    Outcome bitJump(bool whenOn);
-    Outcome textInput();
+    void compareRegisters();
+    void compareLiteral();
+    void move();
+    void append();
+    void middle();
+    void increment(bool hex);
+    void checksum(bool sum, bool digits);
+    void buttonJump();
+    void buttonStore();
+    void setBit(bool on);
+    void bitJump(bool whenOn);
+    void textInput();
 
     // Area byte of T (M, X, Y) nn; false for another letter.
     bool readArea(std::uint8_t area, int byte, std::uint8_t& value) const;
@@ -153,8 +147,9 @@ private:
     const Clock& clock_;
 
     bool running_ = false;
-    Wait wait_ = Wait::None;
-    std::int32_t commandPc_ = -1;  // where the command executed or waited on starts
+    MacroWait wait_ = MacroWait::None;  // a reception, time or input-bit wait in progress
+    std::int32_t commandPc_ = -1;       // where the command executed or waited on starts
+    const MacroCommandInfo* command_ = nullptr;
     Reception reception_;
     std::int64_t periodStart_ = 0;
     std::int32_t periods_ = 0;

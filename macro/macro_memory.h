@@ -55,7 +55,6 @@ struct MacroMemory {
     std::int32_t status = MacroStatus::Finished;
     std::int32_t busy = 0;
     std::int32_t stopRequested = 0;
-    std::int32_t stepFlag = 0;
 
     std::array<MacroRegister, kMacroRegisterCount> registers{};
     std::array<std::uint8_t, kMacroBitBytes> bits{};  // the M area

@@ -1,6 +1,7 @@
 #include "macro/macro_sim.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace kestrane {
 
@@ -87,10 +88,9 @@ void MacroSimulation::start()
     applySettings();
     start_ = clock_.now;
     ticks_ = 0;
-    nextTick_ = clock_.now + tickMs;
-    timerRunning_ = true;
     stopped_ = false;
     interpreter_->start();
+    pacer_.start(clock_.now, tickMs);
 }
 
 int MacroSimulation::transmit(int channel, std::span<const std::uint8_t> frame)
@@ -125,38 +125,36 @@ void MacroSimulation::runDue()
     }
 }
 
-void MacroSimulation::slice()
+void MacroSimulation::slice(std::int64_t limit)
 {
-    clock_.now += kPollMs;
+    std::int64_t next = limit;
+    if (pacer_.running())
+        next = std::min(next, pacer_.nextDue());
+    if (!events_.empty())
+        next = std::min(next, start_ + events_.front().at);
+    clock_.now = std::max(clock_.now, next);
     runDue();
-    if (!timerRunning_)
+    if (!pacer_.running() || clock_.now < pacer_.nextDue())
         return;
-    bool stepped = false;
-    if (clock_.now >= nextTick_) {
-        nextTick_ += tickMs;
+    interpreter_->step();
+    if (pacer_.stepped(clock_.now, interpreter_->running() && interpreter_->inTimedWait()))
         ++ticks_;
-        interpreter_->step();
-        stepped = true;
-    } else if (interpreter_->inTimedWait()) {
-        interpreter_->step();
-        stepped = true;
-    }
-    if (stepped && afterStep && !afterStep())
+    if (afterStep && !afterStep())
         violated_ = true;
 }
 
 bool MacroSimulation::run(std::int64_t budgetTicks)
 {
-    while (timerRunning_ && ticks_ < budgetTicks && !violated_)
-        slice();
-    return !timerRunning_ && !stopped_;
+    while (pacer_.running() && ticks_ < budgetTicks && !violated_)
+        slice(std::numeric_limits<std::int64_t>::max());
+    return !pacer_.running() && !stopped_;
 }
 
 void MacroSimulation::advance(std::int64_t ms)
 {
     const std::int64_t end = clock_.now + ms;
     while (clock_.now < end && !violated_)
-        slice();
+        slice(end);
 }
 
 } // namespace kestrane

@@ -1,11 +1,13 @@
 // A whole macro run without windows, ports or real time: a manual clock, the real traffic
 // buffer, scripted far ends (bytes arriving at given times, replies to sent frames), button
-// presses, typed texts and input bits. It steps the interpreter as the macro dialog does: one
-// timer tick every `tickMs`, and during a timed wait a step every few milliseconds. The golden
-// macro tests, the randomised tests and the fuzz check all run macros through it.
+// presses, typed texts and input bits. It steps the interpreter by the same MacroPacer as the
+// macro dialog, so the schedule it runs is the program's: time jumps from one event or due step
+// to the next. The golden macro tests, the randomised tests and the fuzz check all run macros
+// through it.
 #pragma once
 
 #include "macro/macro_interpreter.h"
+#include "macro/macro_pacer.h"
 #include "macro/traffic_access.h"
 #include "traffic/traffic_buffer.h"
 
@@ -28,9 +30,6 @@ public:
 
 class MacroSimulation final : private MacroHost {
 public:
-    // Milliseconds between the steps made during a timed wait.
-    static constexpr std::int64_t kPollMs = 5;
-
     MacroSimulation();
     ~MacroSimulation() override;
     MacroSimulation(const MacroSimulation&) = delete;
@@ -100,12 +99,12 @@ private:
     int transmit(int channel, std::span<const std::uint8_t> frame) override;
     void sendFailed() override { ++failures_; }
     void refresh() override;
-    void finished() override { timerRunning_ = false; }
+    void finished() override { pacer_.stop(); }
 
     void schedule(std::int64_t atMs, std::function<void()> action);
     void runDue();
-    // One slice of kPollMs: due events, then a tick or a poll.
-    void slice();
+    // On to the next due event or step, but not past `limit`: the events due, then the step.
+    void slice(std::int64_t limit);
 
     ManualClock clock_;
     std::unique_ptr<TrafficBuffer> traffic_;
@@ -114,6 +113,7 @@ private:
     MacroMemory memory_;
     SendState send_;
     std::unique_ptr<MacroInterpreter> interpreter_;
+    MacroPacer pacer_;
 
     std::vector<Event> events_;  // kept sorted by (at, order)
     std::uint64_t order_ = 0;
@@ -124,11 +124,9 @@ private:
     int failures_ = 0;
     int refreshes_ = 0;
     std::vector<std::int32_t> statusTrail_;
-    bool timerRunning_ = false;
     bool stopped_ = false;
     bool violated_ = false;
     std::int64_t start_ = 0;
-    std::int64_t nextTick_ = 0;
     std::int64_t ticks_ = 0;
 };
 

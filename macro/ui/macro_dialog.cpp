@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kestrane {
 
 namespace {
@@ -133,10 +135,9 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     connect(stop, &QPushButton::clicked, this, [this] { interpreter_->stop(); });
     connect(clock, &QPushButton::clicked, this, [this] { openClock(); });
 
-    timer1_.setTimerType(Qt::PreciseTimer);
-    connect(&timer1_, &QTimer::timeout, this, [this] { tick(); });
-    waitTimer_.setInterval(kMacroWaitPollMs);
-    connect(&waitTimer_, &QTimer::timeout, this, [this] { tick(); });
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
 
     // Opening: reception starts with the bytes stored from now on; the list comes from macro.dat.
     interpreter_->markReceptionStart();
@@ -145,11 +146,7 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     fillList();
 }
 
-TMacrosend::~TMacrosend()
-{
-    timer1_.stop();
-    waitTimer_.stop();
-}
+TMacrosend::~TMacrosend() { timer_.stop(); }
 
 // ---- MacroHost --------------------------------------------------------------------------------
 
@@ -173,8 +170,8 @@ void TMacrosend::refresh()
 
 void TMacrosend::finished()
 {
-    timer1_.stop();
-    waitTimer_.stop();
+    pacer_.stop();
+    timer_.stop();
 }
 
 // ---- the run ----------------------------------------------------------------------------------
@@ -182,12 +179,19 @@ void TMacrosend::finished()
 void TMacrosend::tick()
 {
     interpreter_->step();
-    if (interpreter_->running() && interpreter_->inTimedWait()) {
-        if (!waitTimer_.isActive())
-            waitTimer_.start();
-    } else {
-        waitTimer_.stop();
+    pacer_.stepped(context_.clock.tickMs(), interpreter_->running() && interpreter_->inTimedWait());
+    schedule();
+}
+
+void TMacrosend::schedule()
+{
+    if (!pacer_.running() || !interpreter_->running()) {
+        timer_.stop();
+        return;
     }
+    // A clock that stands still (or jumps) never makes the wait longer than a period.
+    const std::int64_t wait = pacer_.nextDue() - context_.clock.tickMs();
+    timer_.start(static_cast<int>(std::clamp<std::int64_t>(wait, 0, pacer_.periodMs())));
 }
 
 void TMacrosend::run(const std::filesystem::path& path)
@@ -198,11 +202,11 @@ void TMacrosend::run(const std::filesystem::path& path)
         return;
     }
     // A run started while another runs replaces it.
-    timer1_.stop();
-    waitTimer_.stop();
+    timer_.stop();
     interpreter_->load(*text);
     interpreter_->start();
-    timer1_.start(macroTimerPeriod(context_.settings.macroClockMs));
+    pacer_.start(context_.clock.tickMs(), macroTimerPeriod(context_.settings.macroClockMs));
+    schedule();
 }
 
 void TMacrosend::openFile()
@@ -293,8 +297,8 @@ void TMacrosend::openClock()
 void TMacrosend::done(int result)
 {
     // Closing stops a running macro at once, also in the middle of a wait, and keeps the list.
-    timer1_.stop();
-    waitTimer_.stop();
+    pacer_.stop();
+    timer_.stop();
     if (interpreter_->running())
         interpreter_->stop();
     context_.memory.stopRequested = 1;

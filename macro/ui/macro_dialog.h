@@ -1,13 +1,15 @@
 // Dialog 704 "Macro実行Diagram" (TMacrosend): picks a macro file or one of the listed ones,
 // runs and stops it, shows the step counter and status (with the line of the command and any
 // notice about an out-of-range operand beside them), and answers the macro's waits with six
-// buttons and two text lines. The dialog's timer drives the interpreter one command per tick;
-// during a reception, time or input-bit wait a second, faster timer lets the wait end on time.
+// buttons and two text lines. One timer drives the interpreter when the MacroPacer says: one
+// command per tick of the macro clock, and during a reception, time or input-bit wait also
+// between the ticks, so the wait ends on time.
 #pragma once
 
 #include "macro/macro_host.h"
 #include "macro/macro_interpreter.h"
 #include "macro/macro_list.h"
+#include "macro/macro_pacer.h"
 #include "macro/ui/macro_file_dialog.h"
 #include "platform/ui/message_box.h"
 
@@ -51,8 +53,9 @@ public:
     [[nodiscard]] MacroInterpreter& interpreter() { return *interpreter_; }
     [[nodiscard]] const MacroFileList& fileList() const { return list_; }
     [[nodiscard]] const std::filesystem::path& selectedMacroFile() const { return selected_; }
-    [[nodiscard]] bool timerRunning() const { return timer1_.isActive(); }
-    [[nodiscard]] int timerInterval() const { return timer1_.interval(); }
+    [[nodiscard]] bool timerRunning() const { return timer_.isActive(); }
+    // The macro clock's period of the run.
+    [[nodiscard]] int timerInterval() const { return static_cast<int>(pacer_.periodMs()); }
 
     // Closing in any way stops the macro and writes macro.dat.
     void done(int result) override;
@@ -74,13 +77,15 @@ private:
     void run(const std::filesystem::path& path);
     void fillList();
     void tick();
+    // Starts the timer for the step the pacer wants next; stops it when the run is over.
+    void schedule();
 
     MacroDialogContext context_;
     std::unique_ptr<MacroInterpreter> interpreter_;
     MacroFileList list_;
     std::filesystem::path selected_;
-    QTimer timer1_;
-    QTimer waitTimer_;
+    MacroPacer pacer_;
+    QTimer timer_;
 
     QLabel* fileLabel_ = nullptr;
     QListWidget* listBox_ = nullptr;

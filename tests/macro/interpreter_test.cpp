@@ -1,6 +1,7 @@
 // What the golden scripts cannot show: the busy guard against a nested tick, a text longer than
 // the text area, registers kept between runs, the step counter and line during waits, and
-// reception that goes on across a traffic buffer overflow or clear.
+// reception that goes on across a traffic buffer overflow or clear; the pacer's schedule.
+#include "macro/macro_pacer.h"
 #include "macro/macro_sim.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,43 @@ TEST(MacroInterpreter, TheStatusTextsAreThoseOfTheStatusDisplay)
                                                          {3, "釦押待"}, {4, "外入待"}, {5, "文入待"}, {6, ""}};
     for (const auto& [status, text] : texts)
         EXPECT_EQ(std::string(macroStatusText(status)), text) << status;
+}
+
+TEST(MacroPacer, StepsOnEachTickAndDuringAPolledWaitEvery20Ms)
+{
+    MacroPacer p;
+    p.start(1000, 100);
+    EXPECT_EQ(p.nextDue(), 1100);
+    EXPECT_TRUE(p.stepped(1100, true));  // a tick that began a wait: polled from here
+    EXPECT_EQ(p.nextDue(), 1120);
+    EXPECT_FALSE(p.stepped(1120, true));
+    EXPECT_EQ(p.nextDue(), 1140);
+    EXPECT_FALSE(p.stepped(1190, true));  // a late poll: the next keeps the 20 ms grid
+    EXPECT_EQ(p.nextDue(), 1200);
+    EXPECT_TRUE(p.stepped(1200, true));  // tick and poll at once: one step
+    EXPECT_EQ(p.nextDue(), 1220);
+    EXPECT_FALSE(p.stepped(1220, false));  // the wait ended: ticks only
+    EXPECT_EQ(p.nextDue(), 1300);
+    EXPECT_TRUE(p.stepped(1530, false));  // ticks missed meanwhile are dropped
+    EXPECT_EQ(p.nextDue(), 1600);
+}
+
+TEST(MacroPacer, TheSimulationStepsAsThePacerSays)
+{
+    MacroSimulation sim;
+    sim.load(std::string("TIME 003\r\nPEND\r\n"));
+    std::vector<std::int64_t> steps;
+    sim.afterStep = [&] {
+        steps.push_back(sim.elapsedMs());
+        return true;
+    };
+    sim.start();
+    EXPECT_TRUE(sim.run(10));
+    std::vector<std::int64_t> expected;
+    for (std::int64_t t = 100; t <= 400; t += MacroPacer::kWaitPollMs)
+        expected.push_back(t);  // the tick that begins the wait, then its polls until it ends
+    expected.push_back(500);    // PEND on the next tick
+    EXPECT_EQ(steps, expected);
 }
 
 } // namespace

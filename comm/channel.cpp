@@ -49,15 +49,6 @@ ReceiveConfig Channels::receiveConfig(int channel) const
     return c;
 }
 
-std::int32_t Channels::flowControlCode(const Dcb& dcb)
-{
-    if (!dcb.fOutxCtsFlow() && dcb.fOutX() && dcb.fInX() && dcb.fRtsControl() == 0)
-        return 1;
-    if (dcb.fOutxCtsFlow() && !dcb.fOutX() && !dcb.fInX() && dcb.fRtsControl() == RTS_CONTROL_HANDSHAKE)
-        return 2;
-    return 0;
-}
-
 int Channels::openChannel(int channel, int comNumber)
 {
     if (comNumber <= 0 || comNumber >= 256)

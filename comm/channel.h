@@ -147,9 +147,6 @@ public:
     // Where the stable aliases are looked up (the system's /dev/serial/by-id by default).
     void setByIdFolder(std::filesystem::path folder) { byIdFolder_ = std::move(folder); }
 
-    // The flow-control code of a DCB: 1 Xon/Xoff, 2 hardware, 0 otherwise.
-    static std::int32_t flowControlCode(const Dcb& dcb);
-
 private:
     struct State {
         std::unique_ptr<SerialPort> port;

@@ -16,6 +16,15 @@ Settings::Settings()
     setFixedText(pdfPageCommand, kDefaultPdfPageCommand);
 }
 
+std::int32_t flowControlCode(const Dcb& dcb)
+{
+    if (!dcb.fOutxCtsFlow() && dcb.fOutX() && dcb.fInX() && dcb.fRtsControl() == 0)
+        return 1;
+    if (dcb.fOutxCtsFlow() && !dcb.fOutX() && !dcb.fInX() && dcb.fRtsControl() == RTS_CONTROL_HANDSHAKE)
+        return 2;
+    return 0;
+}
+
 void applyChannelLineDefaults(Settings& s, int channel)
 {
     LineParams& lp = s.lineParams;

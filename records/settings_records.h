@@ -189,4 +189,7 @@ struct Settings {
 // The line defaults of one channel (1 or 2), applied to its stores and its line summary.
 void applyChannelLineDefaults(Settings& s, int channel);
 
+// The flow-control code a line summary keeps for a DCB: 1 Xon/Xoff, 2 hardware, 0 otherwise.
+[[nodiscard]] std::int32_t flowControlCode(const Dcb& dcb);
+
 } // namespace kestrane

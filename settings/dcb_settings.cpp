@@ -1,6 +1,6 @@
 #include "settings/dcb_settings.h"
 
-#include "comm/channel.h"
+#include "records/settings_records.h"
 #include "settings/dialog_values.h"
 
 #include <cctype>
@@ -130,7 +130,7 @@ void readDcbControlValues(const DcbControlValues& v, Dcb& d, CommTimeouts& t)
 
 PortConfig portConfigOf(const Dcb& d)
 {
-    return PortConfig{d.BaudRate, d.ByteSize, d.Parity, d.StopBits, Channels::flowControlCode(d)};
+    return PortConfig{d.BaudRate, d.ByteSize, d.Parity, d.StopBits, flowControlCode(d)};
 }
 
 void applyPortConfig(const PortConfig& c, Dcb& d)
@@ -141,7 +141,7 @@ void applyPortConfig(const PortConfig& c, Dcb& d)
     d.StopBits = c.stopBits;
     // A parity other than none is checked on receive.
     d.setFParity(c.parity != NOPARITY);
-    if (c.flowControl == Channels::flowControlCode(d))
+    if (c.flowControl == flowControlCode(d))
         return;
     switch (c.flowControl) {
     case 1:  // Xon/Xoff

@@ -54,7 +54,7 @@ void readDcbControlValues(const DcbControlValues& values, Dcb& dcb, CommTimeouts
 // ---- the port-configuration dialog of the serial-settings command ----
 
 // The line parameters the port-configuration dialog edits. Flow control as the line summary
-// codes it (Channels::flowControlCode): 0 none, 1 Xon/Xoff, 2 hardware (RTS/CTS).
+// codes it (flowControlCode, records/): 0 none, 1 Xon/Xoff, 2 hardware (RTS/CTS).
 struct PortConfig {
     std::uint32_t baudRate = 9600;
     std::uint8_t byteSize = 8;

@@ -137,25 +137,6 @@ TEST(OpenChannel, APortThatRefusesEvenTheDefaultsIsClosedAgain)
     EXPECT_EQ(channels.port(1), nullptr);
 }
 
-TEST(OpenChannel, FlowControlCodeFromTheDcb)
-{
-    Dcb d;
-    applyLineDefaults(d);
-    EXPECT_EQ(Channels::flowControlCode(d), 0);
-    d.setFOutX(true);
-    d.setFInX(true);
-    EXPECT_EQ(Channels::flowControlCode(d), 1);
-    d.setFRtsControl(RTS_CONTROL_ENABLE);
-    EXPECT_EQ(Channels::flowControlCode(d), 0);
-    d.setFOutX(false);
-    d.setFInX(false);
-    d.setFOutxCtsFlow(true);
-    d.setFRtsControl(RTS_CONTROL_HANDSHAKE);
-    EXPECT_EQ(Channels::flowControlCode(d), 2);
-    d.setFInX(true);
-    EXPECT_EQ(Channels::flowControlCode(d), 0);
-}
-
 TEST(CloseChannel, EndsAThreadBlockedInItsEventWait)
 {
     Settings settings;

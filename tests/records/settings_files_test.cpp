@@ -407,6 +407,25 @@ TEST(SettingsFiles, AWriteThatFailsMidwayLeavesTheOldFileWhole)
     EXPECT_EQ(loaded.record.ch1ComNumber, saved.record.ch1ComNumber);
 }
 
+TEST(LineSummary, FlowControlCodeFromTheDcb)
+{
+    Dcb d;
+    applyLineDefaults(d);
+    EXPECT_EQ(flowControlCode(d), 0);
+    d.setFOutX(true);
+    d.setFInX(true);
+    EXPECT_EQ(flowControlCode(d), 1);
+    d.setFRtsControl(RTS_CONTROL_ENABLE);
+    EXPECT_EQ(flowControlCode(d), 0);
+    d.setFOutX(false);
+    d.setFInX(false);
+    d.setFOutxCtsFlow(true);
+    d.setFRtsControl(RTS_CONTROL_HANDSHAKE);
+    EXPECT_EQ(flowControlCode(d), 2);
+    d.setFInX(true);
+    EXPECT_EQ(flowControlCode(d), 0);
+}
+
 } // namespace
 } // namespace kestrane
 

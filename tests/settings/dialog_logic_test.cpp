@@ -272,7 +272,7 @@ TEST(PortConfig, FlowChoicesGiveTheirSummaryCode)
     Dcb d = defaultDcb();  // one record through every change of flow control
     for (std::int32_t flow : {0, 1, 2, 0, 2, 1, 0}) {
         applyPortConfig(PortConfig{19200, 7, EVENPARITY, TWOSTOPBITS, flow}, d);
-        EXPECT_EQ(Channels::flowControlCode(d), flow);
+        EXPECT_EQ(flowControlCode(d), flow);
         EXPECT_EQ(d.BaudRate, 19200u);
         EXPECT_EQ(d.ByteSize, 7);
         EXPECT_EQ(d.Parity, EVENPARITY);

@@ -2,6 +2,8 @@
 // single quotes. The send dialogs, the macros and the HEX search all read typed text this way.
 #pragma once
 
+#include "notation/number_reader.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -11,13 +13,8 @@ namespace kestrane {
 // Value of a hexadecimal digit, -1 for any other character.
 constexpr int hexDigitValue(char c) noexcept
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    const int value = digitValue(c);
+    return value < 16 ? value : -1;
 }
 
 // One pair read as strtol("0x" + pair, nullptr, 16) reads it: two digits give their value, a

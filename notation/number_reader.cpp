@@ -14,18 +14,6 @@ bool isBlank(char c, NumberRules::Blanks blanks) noexcept
     return false;
 }
 
-// The value of a digit in any base up to 36, or 36 for a character that is none.
-int digitValue(char c) noexcept
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A' + 10;
-    return 36;
-}
-
 char prefixLetter(int base) noexcept
 {
     switch (base) {

@@ -41,6 +41,18 @@ struct NumberRead {
     bool saturated = false;  // the value was held at min or max
 };
 
+// The value of a digit in a base up to 36 (letters of either case above 9); 36 for any other character.
+[[nodiscard]] constexpr int digitValue(char c) noexcept
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A' + 10;
+    return 36;
+}
+
 // Reads white space, a sign, a prefix and digits from the start of `text` by `rules`, stopping at
 // the first character that is not a digit of the base (a NUL among them).
 [[nodiscard]] NumberRead readNumber(std::string_view text, const NumberRules& rules) noexcept;

@@ -1,4 +1,5 @@
 // The command table and its enabling rules; the companion programs and the manual.
+#include "app/command_ids.h"
 #include "app/command_rules.h"
 #include "app/command_table.h"
 #include "app/external_tools.h"
@@ -23,14 +24,15 @@ TEST(CommandRules, Ch2EntriesNeedASecondPortThatIsOpen)
     CommandState s;
     s.ch1Running = true;
     s.ch2Running = true;  // a thread flag alone is not enough while CH2 is not in use
-    s.ch2Mode = 0;
-    for (int id : {55521, 55523, 37831, 37834, 37841})
+    s.ch2Mode = Ch2Mode::NotUsed;
+    for (int id :
+         {cmd::SerialSettingsCh2, cmd::DcbSettingsCh2, cmd::LineStatusCh2, cmd::TextTransferCh2, cmd::LineStatusBoth})
         EXPECT_FALSE(enabled(id, s)) << id;
-    s.ch2Mode = 1;
-    for (int id : {55521, 55523, 37831, 37834})
+    s.ch2Mode = Ch2Mode::Independent;
+    for (int id : {cmd::SerialSettingsCh2, cmd::DcbSettingsCh2, cmd::LineStatusCh2, cmd::TextTransferCh2})
         EXPECT_TRUE(enabled(id, s)) << id;
     s.ch2Running = false;
-    for (int id : {55521, 55523, 37831, 37834})
+    for (int id : {cmd::SerialSettingsCh2, cmd::DcbSettingsCh2, cmd::LineStatusCh2, cmd::TextTransferCh2})
         EXPECT_FALSE(enabled(id, s)) << id;
 }
 
@@ -38,28 +40,28 @@ TEST(CommandRules, Ch1EntriesFollowItsPortAndComPortStaysAvailable)
 {
     CommandState s;
     s.ch1Running = false;  // CH1 failed at start-up
-    for (int id : {55520, 55522, 37829, 37839})
+    for (int id : {cmd::SerialSettingsCh1, cmd::DcbSettingsCh1, cmd::LineStatusCh1, cmd::TextTransferCh1})
         EXPECT_FALSE(enabled(id, s)) << id;
-    EXPECT_TRUE(enabled(55519, s));
+    EXPECT_TRUE(enabled(cmd::ComPortSettings, s));
     s.ch1Running = true;
-    for (int id : {55520, 55522, 37829, 37839})
+    for (int id : {cmd::SerialSettingsCh1, cmd::DcbSettingsCh1, cmd::LineStatusCh1, cmd::TextTransferCh1})
         EXPECT_TRUE(enabled(id, s)) << id;
 }
 
 TEST(CommandRules, LineMonitorModes)
 {
     CommandState s;
-    for (int mode : {0, 1})  {
+    for (int mode : {Ch2Mode::NotUsed, Ch2Mode::Independent}) {
         s.ch2Mode = mode;
-        EXPECT_TRUE(enabled(55518, s));
-        EXPECT_FALSE(enabled(37841, s));
+        EXPECT_TRUE(enabled(cmd::RunMacro, s));
+        EXPECT_FALSE(enabled(cmd::LineStatusBoth, s));
     }
-    s.ch2Mode = 3;
-    EXPECT_FALSE(enabled(55518, s));
-    EXPECT_TRUE(enabled(37841, s));
-    s.ch2Mode = 7;
-    EXPECT_FALSE(enabled(55518, s));
-    EXPECT_FALSE(enabled(37841, s));
+    s.ch2Mode = Ch2Mode::MonitorT;
+    EXPECT_FALSE(enabled(cmd::RunMacro, s));
+    EXPECT_TRUE(enabled(cmd::LineStatusBoth, s));
+    s.ch2Mode = Ch2Mode::MonitorRelay;
+    EXPECT_FALSE(enabled(cmd::RunMacro, s));
+    EXPECT_FALSE(enabled(cmd::LineStatusBoth, s));
 }
 
 TEST(CommandRules, DisplayEntries)
@@ -67,19 +69,19 @@ TEST(CommandRules, DisplayEntries)
     CommandState s;
     for (int mode : {0, 1, 2}) {
         s.displayMode = mode;
-        EXPECT_EQ(enabled(37832, s), mode == 0) << mode;
+        EXPECT_EQ(enabled(cmd::ToggleSpeed, s), mode == 0) << mode;
     }
     s.fastDisplay = 1;
-    EXPECT_FALSE(enabled(55509, s));
+    EXPECT_FALSE(enabled(cmd::DisplaySettings, s));
     s.fastDisplay = 0;
-    EXPECT_TRUE(enabled(55509, s));
+    EXPECT_TRUE(enabled(cmd::DisplaySettings, s));
     s.dioFitted = 1;
     for (int mode : {0, 1, 2})
-        EXPECT_FALSE(enabled(55510, CommandState{0, true, true, 0, mode, 1}));
-    EXPECT_FALSE(enabled(55524, s));
-    EXPECT_TRUE(enabled(55514, s));
+        EXPECT_FALSE(enabled(cmd::TimeChart, CommandState{0, true, true, 0, mode, 1}));
+    EXPECT_FALSE(enabled(cmd::DioPortSettings, s));
+    EXPECT_TRUE(enabled(cmd::IoMonitor, s));
     s.dioFitted = 0;
-    EXPECT_FALSE(enabled(55514, s));
+    EXPECT_FALSE(enabled(cmd::IoMonitor, s));
 }
 
 TEST(CommandTable, DispatchesToTheRowAndDisablesIdsWithoutHandlers)
@@ -88,24 +90,24 @@ TEST(CommandTable, DispatchesToTheRowAndDisablesIdsWithoutHandlers)
     int ran = 0;
     CommandState state;
     table.setRule([&](int id) { return commandRule(id, state); });
-    table.add(55507, [&] { ran = 55507; });
-    table.add(37832, [&] { ran = 37832; });
-    table.add(55510, {});  // a row without a handler
+    table.add(cmd::Redisplay, [&] { ran = cmd::Redisplay; });
+    table.add(cmd::ToggleSpeed, [&] { ran = cmd::ToggleSpeed; });
+    table.add(cmd::TimeChart, {});  // a row without a handler
 
-    EXPECT_TRUE(table.dispatch(55507));
-    EXPECT_EQ(ran, 55507);
-    EXPECT_FALSE(table.dispatch(55510));
+    EXPECT_TRUE(table.dispatch(cmd::Redisplay));
+    EXPECT_EQ(ran, cmd::Redisplay);
+    EXPECT_FALSE(table.dispatch(cmd::TimeChart));
     EXPECT_FALSE(table.dispatch(12345));
-    EXPECT_EQ(ran, 55507);
+    EXPECT_EQ(ran, cmd::Redisplay);
 
-    EXPECT_TRUE(table.isEnabled(55507));
-    EXPECT_FALSE(table.isEnabled(55510));
-    EXPECT_FALSE(table.isEnabled(55520));  // no handler: disabled whatever its rule says
-    EXPECT_TRUE(table.isEnabled(37832));
+    EXPECT_TRUE(table.isEnabled(cmd::Redisplay));
+    EXPECT_FALSE(table.isEnabled(cmd::TimeChart));
+    EXPECT_FALSE(table.isEnabled(cmd::SerialSettingsCh1));  // no handler: disabled whatever its rule says
+    EXPECT_TRUE(table.isEnabled(cmd::ToggleSpeed));
     state.displayMode = 1;
-    EXPECT_FALSE(table.isEnabled(37832));  // evaluated anew each time
-    table.add(37832, [] {}, [] { return true; });
-    EXPECT_TRUE(table.isEnabled(37832));   // a row's own test wins over the rule
+    EXPECT_FALSE(table.isEnabled(cmd::ToggleSpeed));  // evaluated anew each time
+    table.add(cmd::ToggleSpeed, [] {}, [] { return true; });
+    EXPECT_TRUE(table.isEnabled(cmd::ToggleSpeed));   // a row's own test wins over the rule
 }
 
 TEST(Manual, ParametersWithTheDefaultsAndTheFallBacks)

@@ -1,6 +1,7 @@
 // The macro commands in the real main window: 55518 refused in the time-stamped display and
 // disabled in the line-monitor modes, the editor commands, and a macro run end to end that
 // sends on a pseudo-terminal and takes the far end's reply into a register.
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/macro_commands.h"
@@ -84,24 +85,24 @@ TEST(MacroCommands, RunMacroIsRefusedInTimeStampedAscAndDisabledInLineMonitorMod
     registerMacroCommands(w.commands(), w, a.core, w.tools(), hooksFor(r));
 
     a.core.settings().record.displayMode = DisplayMode::TimeStampedAsc;
-    w.commands().dispatch(55518);
+    w.commands().dispatch(cmd::RunMacro);
     EXPECT_EQ(r.messages, std::vector<std::string>{"表示が時刻付きＡＳＣ表示なのでマクロは実行出来ません"});
     EXPECT_EQ(r.dialogs, 0);
 
     a.core.settings().record.displayMode = DisplayMode::Hex;
-    w.commands().dispatch(55518);
+    w.commands().dispatch(cmd::RunMacro);
     EXPECT_EQ(r.dialogs, 1);
 
-    for (int mode : {3, 7}) {
+    for (int mode : {Ch2Mode::MonitorT, Ch2Mode::MonitorRelay}) {
         a.core.settings().record.ch2Mode = mode;
         a.app.frame()->refreshAllCommands();
-        EXPECT_FALSE(a.app.frame()->action(55518)->isEnabled()) << mode;
+        EXPECT_FALSE(a.app.frame()->action(cmd::RunMacro)->isEnabled()) << mode;
     }
-    a.core.settings().record.ch2Mode = 1;
+    a.core.settings().record.ch2Mode = Ch2Mode::Independent;
     a.app.frame()->refreshAllCommands();
-    EXPECT_TRUE(a.app.frame()->action(55518)->isEnabled());
-    EXPECT_TRUE(a.app.frame()->action(55526)->isEnabled());
-    EXPECT_TRUE(a.app.frame()->action(55527)->isEnabled());
+    EXPECT_TRUE(a.app.frame()->action(cmd::RunMacro)->isEnabled());
+    EXPECT_TRUE(a.app.frame()->action(cmd::NewMacro)->isEnabled());
+    EXPECT_TRUE(a.app.frame()->action(cmd::EditMacro)->isEnabled());
 }
 
 TEST(MacroCommands, NewAndEditStartTheEditorInTheMacroFolder)
@@ -112,22 +113,22 @@ TEST(MacroCommands, NewAndEditStartTheEditorInTheMacroFolder)
     TDrawWindow& w = *a.app.frame()->client();
     registerMacroCommands(w.commands(), w, a.core, w.tools(), hooksFor(r));
 
-    w.commands().dispatch(55526);
+    w.commands().dispatch(cmd::NewMacro);
     ASSERT_EQ(r.editors.size(), 1u);
     EXPECT_EQ(r.editors[0], (std::pair<std::string, std::string>{"", (dir / "macro").string()}));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "macro"));
 
-    w.commands().dispatch(55527);  // the file dialog cancelled: nothing starts
+    w.commands().dispatch(cmd::EditMacro);  // the file dialog cancelled: nothing starts
     EXPECT_EQ(r.editors.size(), 1u);
     r.choice = dir / "macro" / "m.txt";
-    w.commands().dispatch(55527);
+    w.commands().dispatch(cmd::EditMacro);
     ASSERT_EQ(r.editors.size(), 2u);
     EXPECT_EQ(r.editors[1], (std::pair<std::string, std::string>{(dir / "macro" / "m.txt").string(), dir.path().string()}));
     EXPECT_TRUE(r.messages.empty());
 
     r.editorStarts = false;
-    w.commands().dispatch(55526);
-    w.commands().dispatch(55527);
+    w.commands().dispatch(cmd::NewMacro);
+    w.commands().dispatch(cmd::EditMacro);
     EXPECT_EQ(r.messages, std::vector<std::string>(2, "notepad.exeが見つかりませんでした。"));
 }
 
@@ -182,7 +183,7 @@ TEST(MacroCommands, AMacroSendsOnThePortAndTakesTheReplyIntoARegister)
         finished = !d.interpreter().running();
         d.findChild<QPushButton*>(QStringLiteral("202"))->click();
     }));
-    w.commands().dispatch(55518);
+    w.commands().dispatch(cmd::RunMacro);
     responder.join();
 
     EXPECT_TRUE(finished);

@@ -2,6 +2,7 @@
 // end of a pseudo-terminal, the time-out question with output held, the text-file transfer on
 // timers 2 and 3 (pace, completion, both channels, progress, cancel, channel close, exit), the
 // fixed-string editor command.
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
@@ -63,7 +64,7 @@ struct SendingApp {
     std::vector<Message> messages;
     std::function<QMessageBox::StandardButton(const std::string&)> answer;
 
-    explicit SendingApp(int ch2Mode = 1, bool ch1Port = true)
+    explicit SendingApp(int ch2Mode = Ch2Mode::Independent, bool ch1Port = true)
     {
         std::ofstream(dir / "ports.conf") << "COM1=" << (ch1Port ? far1.slavePath() : std::string("/nonexistent"))
                                           << "\nCOM2=" << far2.slavePath() << "\n";
@@ -207,7 +208,7 @@ TEST(SendingCommands, FramedLinesFromDialog708ArriveByteForByteAndShowAsSentData
         {"empty", "", "201", 0, 0, false, true, false, true, true, {0x02, 0x0D}},
         {"asc", "0D0A", "216", 0, 0, false, false, false, false, true, {'0', 'D', '0', 'A', 0x0D}},
     };
-    a.trigger(55515);
+    a.trigger(cmd::SendTyped);
     auto* d = a.find<CharacterSendDialog>("708");
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(d->isVisible());
@@ -244,7 +245,7 @@ TEST(SendingCommands, YesToTheTimeOutQuestionSendsTheIdenticalFrameWhenOutputIsH
     ASSERT_GE(a.hold1, 0);
     a.core->settings().record.sendChecksumOn = 1;
     a.core->settings().record.checksumMethod = 1;
-    a.trigger(55515);
+    a.trigger(cmd::SendTyped);
     auto* d = a.find<CharacterSendDialog>("708");
     ASSERT_NE(d, nullptr);
     d->inputLine()->setText("\"HELD\"");
@@ -271,7 +272,7 @@ TEST(TextTransferCommand, A250ByteFileGoesOutAs100And100And50HalfASecondApart)
 {
     SendingApp a;
     a.commands().pickTransferFile = [&](int) { return std::optional(a.file("t250.txt", 250)); };
-    a.trigger(37839);
+    a.trigger(cmd::TextTransferCh1);
     EXPECT_TRUE(a.window().transferTimerActive(1));
     ASSERT_NE(a.commands().progress(1), nullptr);
     Arrivals got;
@@ -304,8 +305,8 @@ TEST(TextTransferCommand, ShortAndEmptyFilesReportCompletionAndBothChannelsRunAt
         files.pop_front();
         return std::optional(f);
     };
-    a.trigger(37839);  // 200 bytes on CH1
-    a.trigger(37834);  // nothing on CH2
+    a.trigger(cmd::TextTransferCh1);  // 200 bytes on CH1
+    a.trigger(cmd::TextTransferCh2);  // nothing on CH2
     Arrivals one, two;
     ASSERT_TRUE(pump({{&a.far1, &one}, {&a.far2, &two}}, [&] {
         return std::count_if(a.messages.begin(), a.messages.end(), [](const Message& m) { return m.text == "Text送信完了。"; }) == 2;
@@ -318,8 +319,8 @@ TEST(TextTransferCommand, ShortAndEmptyFilesReportCompletionAndBothChannelsRunAt
     files = {a.file("a.txt", 230), a.file("b.txt", 180)};
     a.messages.clear();
     Arrivals three, four;
-    a.trigger(37839);
-    a.trigger(37834);
+    a.trigger(cmd::TextTransferCh1);
+    a.trigger(cmd::TextTransferCh2);
     EXPECT_TRUE(a.window().transferTimerActive(1));
     EXPECT_TRUE(a.window().transferTimerActive(2));
     ASSERT_TRUE(pump({{&a.far1, &three}, {&a.far2, &four}}, [&] { return a.messages.size() == 2; }));
@@ -334,7 +335,7 @@ TEST(TextTransferCommand, ProgressThenCancelStopsTheTransfer)
 {
     SendingApp a;
     a.commands().pickTransferFile = [&](int) { return std::optional(a.file("big.txt", 1000)); };
-    a.trigger(37839);
+    a.trigger(cmd::TextTransferCh1);
     TextTransferProgress* p = a.commands().progress(1);
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(p->isVisible());
@@ -344,7 +345,7 @@ TEST(TextTransferCommand, ProgressThenCancelStopsTheTransfer)
     EXPECT_EQ(p->progressText().toStdString(), std::to_string(got.total()) + " / 1,000 バイト");
 
     // A second start on the same channel is refused while this one runs.
-    a.trigger(37839);
+    a.trigger(cmd::TextTransferCh1);
     ASSERT_EQ(a.messages.size(), 1u);
     EXPECT_EQ(a.messages[0].text, "ＣＨ１はテキスト転送中です。");
 
@@ -363,7 +364,7 @@ TEST(TextTransferCommand, ClosingTheChannelEndsTheTransferCleanly)
 {
     SendingApp a;
     a.commands().pickTransferFile = [&](int) { return std::optional(a.file("big.txt", 1000)); };
-    a.trigger(37839);
+    a.trigger(cmd::TextTransferCh1);
     Arrivals got;
     ASSERT_TRUE(pump({{&a.far1, &got}}, [&] { return got.total() >= 100; }));
     a.core->closeChannel(1);  // what the COM-port command does first
@@ -384,7 +385,7 @@ TEST(TextTransferCommand, ClosingTheChannelEndsTheTransferCleanly)
 
     // A transfer on CH2 ends the same way when the window closes (exit).
     a.commands().pickTransferFile = [&](int) { return std::optional(a.file("big2.txt", 1000)); };
-    a.trigger(37834);
+    a.trigger(cmd::TextTransferCh2);
     ASSERT_TRUE(a.core->textTransfer().running(2));
     a.core->traffic().unsavedData.store(false);
     EXPECT_TRUE(a.app->frame()->close());
@@ -398,7 +399,7 @@ TEST(TextTransferCommand, HeldOutputEndsTheTransferWithTheTimeOutMessage)
     ASSERT_GE(a.hold1, 0);
     ASSERT_EQ(::tcflow(a.hold1, TCOOFF), 0);
     a.commands().pickTransferFile = [&](int) { return std::optional(a.file("held.txt", 300)); };
-    a.trigger(37839);
+    a.trigger(cmd::TextTransferCh1);
     ASSERT_TRUE(pump({}, [&] { return !a.messages.empty(); }));
     ASSERT_EQ(a.messages.size(), 1u);  // the error, no completion after it
     EXPECT_EQ(a.messages[0].text, "送信時間切れです。");
@@ -408,12 +409,12 @@ TEST(TextTransferCommand, HeldOutputEndsTheTransferWithTheTimeOutMessage)
 
 TEST(TextTransferCommand, StartMessages)
 {
-    SendingApp a(0, false);  // CH1's port does not open, CH2 not in use
+    SendingApp a(Ch2Mode::NotUsed, false);  // CH1's port does not open, CH2 not in use
     a.commands().pickTransferFile = [&](int) -> std::optional<std::filesystem::path> { return std::nullopt; };
     a.app->frame()->refreshAllCommands();
-    EXPECT_FALSE(a.app->frame()->action(37839)->isEnabled());
-    EXPECT_FALSE(a.app->frame()->action(37834)->isEnabled());
-    EXPECT_TRUE(a.app->frame()->action(55515)->isEnabled());
+    EXPECT_FALSE(a.app->frame()->action(cmd::TextTransferCh1)->isEnabled());
+    EXPECT_FALSE(a.app->frame()->action(cmd::TextTransferCh2)->isEnabled());
+    EXPECT_TRUE(a.app->frame()->action(cmd::SendTyped)->isEnabled());
     a.commands().startTextTransfer(1);
     a.commands().startTextTransfer(2);
     ASSERT_EQ(a.messages.size(), 2u);
@@ -423,9 +424,9 @@ TEST(TextTransferCommand, StartMessages)
 
     SendingApp b;
     b.commands().pickTransferFile = [&](int) -> std::optional<std::filesystem::path> { return std::nullopt; };
-    b.trigger(37839);
+    b.trigger(cmd::TextTransferCh1);
     b.commands().pickTransferFile = [&](int) { return std::optional(b.dir / "missing.txt"); };
-    b.trigger(37839);
+    b.trigger(cmd::TextTransferCh1);
     ASSERT_EQ(b.messages.size(), 2u);
     EXPECT_EQ(b.messages[0].text, "ファイル名選択できません");
     EXPECT_EQ(b.messages[1].text, "ﾌｧｲﾙが開けません");
@@ -444,14 +445,15 @@ TEST(SendingCommands, EveryRowOpensItsDialogAndTheEditorGetsMdataTxt)
     qputenv("VISUAL", QByteArray(script.c_str()));
     {
         SendingApp a;
-        for (const auto& [id, name] : {std::pair{55515, "708"}, {55517, "701"}, {55516, "712"}, {37840, "20"}}) {
+        for (const auto& [id, name] : {std::pair{cmd::SendTyped, "708"}, {cmd::SendLong, "701"}, {cmd::SendFixed, "712"},
+                                       {cmd::SendControl, "20"}}) {
             a.trigger(id);
             QWidget* w = a.find<QWidget>(name);
             ASSERT_NE(w, nullptr) << name;
             EXPECT_TRUE(w->isVisible()) << name;
             EXPECT_FALSE(w->isModal()) << name;
         }
-        a.trigger(55525);
+        a.trigger(cmd::EditFixedStrings);
         EXPECT_TRUE(std::filesystem::exists(a.dir / "mdata.txt"));  // created for the first edit
         std::string args;
         for (int i = 0; i < 500 && args.empty(); ++i) {
@@ -469,7 +471,7 @@ TEST(SendingCommands, EveryRowOpensItsDialogAndTheEditorGetsMdataTxt)
     {
         SendingApp a;
         qputenv("PATH", oldPath);
-        a.trigger(55525);
+        a.trigger(cmd::EditFixedStrings);
         ASSERT_EQ(a.messages.size(), 1u);
         EXPECT_EQ(a.messages[0].text, "notepad.exeが見つかりませんでした。");
     }

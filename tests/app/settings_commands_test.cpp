@@ -1,6 +1,7 @@
 // The settings menu in the real main window: the menu actions themselves, their dialogs driven
 // through their controls, and what follows them (ports reopened on pseudo-terminals, relaying,
 // status text, timer 1, the manual at a page).
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
@@ -9,6 +10,7 @@
 #include "platform/posix_serial_port.h"
 #include "records/settings_files.h"
 #include "settings/ui/line_status_dialog.h"
+#include "support/controls.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/traffic_view.h"
@@ -36,18 +38,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::child;
+using test::click;
 using test::PtyPair;
 using test::TempDir;
-
-template <typename T>
-T* child(QWidget* w, int id)
-{
-    T* c = w->findChild<T*>(QString::number(id));
-    EXPECT_NE(c, nullptr) << id;
-    return c;
-}
-
-void click(QWidget* w, int id) { child<QPushButton>(w, id)->click(); }
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms)
 {
@@ -90,7 +84,7 @@ struct App {
     PtyPair pty1, pty2;
     std::vector<std::string> messages;
 
-    explicit App(int ch1Com = 1, int ch2Mode = 0, int ch2Com = 0)
+    explicit App(int ch1Com = 1, int ch2Mode = Ch2Mode::NotUsed, int ch2Com = 0)
     {
         std::ofstream(dir / "ports.conf") << "COM3=" << pty1.slavePath() << "\nCOM4=" << pty2.slavePath()
                                           << "\nCOM6=" << (dir / "unplugged").string() << "\n";
@@ -154,9 +148,9 @@ TEST(ComPortCommand, TheMenuActionMovesCh1ToAPseudoTerminalAndItsBytesAppear)
 {
     App a;  // COM1 is not mapped: CH1 fails at start-up
     EXPECT_FALSE(a.core->channels().running(1));
-    QAction* comPort = a.action(55519);
+    QAction* comPort = a.action(cmd::ComPortSettings);
     EXPECT_TRUE(comPort->isEnabled());
-    for (int id : {55520, 55522, 37829})
+    for (int id : {cmd::SerialSettingsCh1, cmd::DcbSettingsCh1, cmd::LineStatusCh1})
         EXPECT_FALSE(a.action(id)->isEnabled()) << id;
 
     bool seen = false;
@@ -177,7 +171,7 @@ TEST(ComPortCommand, TheMenuActionMovesCh1ToAPseudoTerminalAndItsBytesAppear)
     EXPECT_EQ(a.core->settings().record.ch1ComNumber, 3);
     ASSERT_TRUE(a.core->channels().running(1));
     EXPECT_NE(a.status().find("CH1:COM3:9600"), std::string::npos) << a.status();
-    for (int id : {55520, 55522, 37829})
+    for (int id : {cmd::SerialSettingsCh1, cmd::DcbSettingsCh1, cmd::LineStatusCh1})
         EXPECT_TRUE(a.action(id)->isEnabled()) << id;
 
     // After timer 1's first tick, which clears the buffer once at start-up.
@@ -201,14 +195,14 @@ TEST(ComPortCommand, SwitchingOnTheRelayRelaysAtOnce)
         child<QRadioButton>(d, 527)->setChecked(true);
         click(d, 201);
     });
-    a.action(55519)->trigger();
+    a.action(cmd::ComPortSettings)->trigger();
     EXPECT_EQ(a.core->settings().record.ch2Mode, 7);
     ASSERT_TRUE(a.core->channels().running(2));
     a.pty1.send("to the right");
     EXPECT_EQ(text(a.pty2.receive(12, 3000ms)), "to the right");
     a.pty2.send("to the left");
     EXPECT_EQ(text(a.pty1.receive(11, 3000ms)), "to the left");
-    EXPECT_FALSE(a.action(55518)->isEnabled());  // no macros while monitoring the line
+    EXPECT_FALSE(a.action(cmd::RunMacro)->isEnabled());  // no macros while monitoring the line
 }
 
 TEST(ComPortCommand, ACh2ThatDoesNotOpenIsSwitchedOff)
@@ -219,22 +213,22 @@ TEST(ComPortCommand, ACh2ThatDoesNotOpenIsSwitchedOff)
         child<QComboBox>(d, 252)->setEditText(QStringLiteral("COM6"));
         click(d, 201);
     });
-    a.action(55519)->trigger();
+    a.action(cmd::ComPortSettings)->trigger();
     EXPECT_EQ(a.messages, (std::vector<std::string>{"ＣＨ２のポートがオープンしません。"}));
     EXPECT_EQ(a.core->settings().record.ch2Mode, 0);
     EXPECT_EQ(a.core->settings().record.ch2ComNumber, 0);
     EXPECT_TRUE(a.core->channels().running(1));
     EXPECT_EQ(a.status().find("CH2"), std::string::npos) << a.status();
-    for (int id : {55521, 55523, 37831})
+    for (int id : {cmd::SerialSettingsCh2, cmd::DcbSettingsCh2, cmd::LineStatusCh2})
         EXPECT_FALSE(a.action(id)->isEnabled()) << id;
 }
 
 TEST(ComPortCommand, ClosingTheDialogReopensThePortsAsTheyWere)
 {
-    App a(3, 1, 4);
+    App a(3, Ch2Mode::Independent, 4);
     ASSERT_TRUE(a.core->channels().running(2));
     whenModalOpens([](QWidget* d) { click(d, 202); });
-    a.action(55519)->trigger();
+    a.action(cmd::ComPortSettings)->trigger();
     EXPECT_TRUE(a.core->channels().running(1));
     EXPECT_TRUE(a.core->channels().running(2));
     EXPECT_TRUE(a.messages.empty());
@@ -247,7 +241,7 @@ TEST(SerialSettingsCommand, AppliesTheChoiceReportsARefusalAndReappliesOnCancel)
         d->findChild<QComboBox*>("baudRate")->setEditText(QStringLiteral("19200"));
         d->findChild<QPushButton*>("ok")->click();
     });
-    a.action(55520)->trigger();
+    a.action(cmd::SerialSettingsCh1)->trigger();
     EXPECT_TRUE(a.messages.empty());
     EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.BaudRate, 19200u);
     EXPECT_EQ(a.core->settings().record.ch1BaudRate, 19200u);
@@ -258,7 +252,7 @@ TEST(SerialSettingsCommand, AppliesTheChoiceReportsARefusalAndReappliesOnCancel)
         d->findChild<QComboBox*>("stopBits")->setCurrentIndex(1);
         d->findChild<QPushButton*>("ok")->click();
     });
-    a.action(55520)->trigger();
+    a.action(cmd::SerialSettingsCh1)->trigger();
     EXPECT_EQ(a.messages, (std::vector<std::string>{"SetCommStateのErr番号は87:cc.size=52\nこの組み合わせは設定できません"}));
     EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.StopBits, ONESTOPBIT);
 
@@ -270,7 +264,7 @@ TEST(SerialSettingsCommand, AppliesTheChoiceReportsARefusalAndReappliesOnCancel)
         d->findChild<QComboBox*>("parity")->setCurrentIndex(2);
         d->findChild<QPushButton*>("ok")->click();
     });
-    a.action(55520)->trigger();
+    a.action(cmd::SerialSettingsCh1)->trigger();
     ASSERT_EQ(a.messages.size(), 1u);
     EXPECT_EQ(a.messages[0], "SetCommStateのErr番号は87:cc.size=52\nデバイスが受け付けなかった設定: データビット、パリティ"
                              "（デバイスの設定は 19200bps 8ビット パリティなし ストップビット1）");
@@ -280,7 +274,7 @@ TEST(SerialSettingsCommand, AppliesTheChoiceReportsARefusalAndReappliesOnCancel)
 
     a.messages.clear();
     whenModalOpens([](QWidget* d) { d->findChild<QPushButton*>("cancel")->click(); });
-    a.action(55520)->trigger();
+    a.action(cmd::SerialSettingsCh1)->trigger();
     EXPECT_TRUE(a.messages.empty());
     Dcb onPort;
     ASSERT_TRUE(a.core->channels().port(1)->getCommState(onPort));
@@ -296,7 +290,7 @@ TEST(DcbCommand, ABaudRateWithoutDigitsIsRefusedByThePortAndTheSummaryRestored)
         child<QLineEdit>(d, 420)->setText("0A");
         click(d, 201);
     });
-    a.action(55522)->trigger();
+    a.action(cmd::DcbSettingsCh1)->trigger();
     EXPECT_TRUE(a.messages.empty());
     EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.BaudRate, 9600u);
     EXPECT_EQ(a.core->settings().record.ch1BaudRate, 9600u);
@@ -312,7 +306,7 @@ TEST(DisplayCommands, BaseClockRestartsTimer1AndTheBufferSizeIsCorrected)
         child<QLineEdit>(d, 412)->setText("333");
         click(d, 201);
     });
-    a.action(55528)->trigger();
+    a.action(cmd::PlSettings)->trigger();
     EXPECT_EQ(a.window().timer1IntervalMs(), 50);
     EXPECT_EQ(a.messages, (std::vector<std::string>{"Buffer Sizeを偶数値に設定します。"}));
     EXPECT_EQ(a.core->traffic().config().bufferSize, 332);
@@ -322,31 +316,31 @@ TEST(DisplayCommands, BaseClockRestartsTimer1AndTheBufferSizeIsCorrected)
         child<QLineEdit>(d, 402)->setText("0");
         click(d, 201);
     });
-    a.action(55528)->trigger();
+    a.action(cmd::PlSettings)->trigger();
     EXPECT_EQ(a.window().timer1IntervalMs(), 10);
 }
 
 TEST(DisplayCommands, DisplayModeOnlyInLowSpeedAndThenTheStatusText)
 {
     App a(3);
-    EXPECT_FALSE(a.action(55509)->isEnabled());
+    EXPECT_FALSE(a.action(cmd::DisplaySettings)->isEnabled());
     a.window().toggleSpeed();
-    ASSERT_TRUE(a.action(55509)->isEnabled());
+    ASSERT_TRUE(a.action(cmd::DisplaySettings)->isEnabled());
     whenModalOpens([](QWidget* d) {
         child<QRadioButton>(d, 502)->setChecked(true);
         click(d, 201);
     });
-    a.action(55509)->trigger();
+    a.action(cmd::DisplaySettings)->trigger();
     EXPECT_EQ(a.core->settings().record.displayMode, 1);
     EXPECT_EQ(a.core->traffic().config().displayMode, 1);
     EXPECT_EQ(a.status().rfind("HEX表示", 0), 0u) << a.status();
-    EXPECT_FALSE(a.action(37832)->isEnabled());
+    EXPECT_FALSE(a.action(cmd::ToggleSpeed)->isEnabled());
 
     whenModalOpens([](QWidget* d) {
         child<QRadioButton>(d, 510)->setChecked(true);
         click(d, 201);
     });
-    a.action(55531)->trigger();
+    a.action(cmd::StartupSizeSettings)->trigger();
     EXPECT_EQ(a.core->settings().startupSizeCode, 5);
     EXPECT_EQ(a.app->frame()->width(), 670);  // the size changes at the next start
 }
@@ -358,7 +352,7 @@ TEST(OtherCommands, OtherSettingsAndAutomaticLoggingReachTheTrafficBuffer)
         child<QCheckBox>(d, 102)->setChecked(false);
         click(d, 201);
     });
-    a.action(37838)->trigger();
+    a.action(cmd::OtherSettings)->trigger();
     EXPECT_EQ(a.core->settings().record.showSentText, 0);
     EXPECT_EQ(a.core->traffic().config().showSentText, 0);
 
@@ -367,20 +361,20 @@ TEST(OtherCommands, OtherSettingsAndAutomaticLoggingReachTheTrafficBuffer)
         child<QLineEdit>(d, 401)->setText("Bench");
         click(d, 201);
     });
-    a.action(37830)->trigger();
+    a.action(cmd::AutoLogSettings)->trigger();
     EXPECT_EQ(a.core->traffic().config().autoLogging, 1);
     EXPECT_EQ(a.core->traffic().config().autoLogPrefix, "Bench");
 }
 
 TEST(LineStatusCommands, WindowsOpenBesideTheMainWindow)
 {
-    App a(3, 3, 4);
+    App a(3, Ch2Mode::MonitorT, 4);
     ASSERT_TRUE(a.core->channels().running(2));
-    EXPECT_TRUE(a.action(37841)->isEnabled());
-    a.action(37829)->trigger();
-    a.action(37831)->trigger();
-    a.action(37841)->trigger();
-    a.action(37841)->trigger();
+    EXPECT_TRUE(a.action(cmd::LineStatusBoth)->isEnabled());
+    a.action(cmd::LineStatusCh1)->trigger();
+    a.action(cmd::LineStatusCh2)->trigger();
+    a.action(cmd::LineStatusBoth)->trigger();
+    a.action(cmd::LineStatusBoth)->trigger();
     const auto statusWindows = a.window().findChildren<LineStatusDialog*>();
     ASSERT_EQ(statusWindows.size(), 2);
     for (LineStatusDialog* w : statusWindows) {
@@ -412,7 +406,7 @@ TEST(HelpButtons, OpenTheManualAtTheirPageThroughTheConfiguredReader)
         click(d, 203);
         click(d, 202);
     });
-    a.action(55519)->trigger();
+    a.action(cmd::ComPortSettings)->trigger();
     ASSERT_TRUE(waitFor([&] { return fs::exists(args); }));
     std::ifstream in(args);
     std::vector<std::string> lines;

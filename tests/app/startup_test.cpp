@@ -1,4 +1,5 @@
 // Start-up and shutdown of the application: the splash steps, the frame, the close query.
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/command_rules.h"
 #include "app/ui/draw_app.h"
@@ -80,7 +81,7 @@ TEST(StartupSteps, OpensBothChannelsOnTheirPorts)
     {
         Settings s;
         s.record.ch1ComNumber = 4;
-        s.record.ch2Mode = 1;
+        s.record.ch2Mode = Ch2Mode::Independent;
         s.record.ch2ComNumber = 6;
         saveQuellorn(s, dir.path());
         saveQuellorn1(s, dir.path());
@@ -180,10 +181,10 @@ TEST(MainFrame, MenuBarHoldsEveryEntryInOrder)
               "ﾌｧｲﾙ(&F)|表示(&V)|送信(&S)|環境設定(&K)|表示切替|ﾍﾙﾌﾟ(&H)|終了");
     // Commands without an action yet are disabled; the exit command is not.
     a.app.frame()->refreshAllCommands();
-    ASSERT_NE(a.app.frame()->action(55524), nullptr);
-    EXPECT_FALSE(a.app.frame()->action(55524)->isEnabled());
-    EXPECT_EQ(a.app.frame()->action(55524)->text().toStdString(), "DioPort設定(&D)");
-    EXPECT_TRUE(a.app.frame()->action(55506)->isEnabled());
+    ASSERT_NE(a.app.frame()->action(cmd::DioPortSettings), nullptr);
+    EXPECT_FALSE(a.app.frame()->action(cmd::DioPortSettings)->isEnabled());
+    EXPECT_EQ(a.app.frame()->action(cmd::DioPortSettings)->text().toStdString(), "DioPort設定(&D)");
+    EXPECT_TRUE(a.app.frame()->action(cmd::Exit)->isEnabled());
     a.app.frame()->close();
 }
 
@@ -221,13 +222,13 @@ TEST(Commands, AMissingCompanionProgramIsReported)
     qputenv("PATH", oldPath);
     ModalAnswer answer;
     answer.arm();
-    a.app.frame()->action(55512)->trigger();
+    a.app.frame()->action(cmd::CharacterTableTool)->trigger();
     EXPECT_EQ(answer.text.toStdString(), "glimra.exeが見つかりませんでした。");
     EXPECT_EQ(answer.title.toStdString(), "Kestrane");
 
     answer = ModalAnswer{};
     answer.arm();
-    a.app.frame()->action(55530)->trigger();  // About, modal
+    a.app.frame()->action(cmd::About)->trigger();  // About, modal
     EXPECT_EQ(answer.title.toStdString(), "このソフトについて");
     a.app.frame()->close();
 }
@@ -246,7 +247,7 @@ TEST(MainFrame, ADamagedFastDisplayAtStartIsTheLowSpeedDisplayForEveryCommand)
     EXPECT_EQ(a.core.settings().record.displayMode, 1);  // HEX, which only the low-speed display shows
     EXPECT_TRUE(a.app.frame()->statusText().contains(QStringLiteral("| 低速表示")));
     EXPECT_EQ(w->commandState().fastDisplay, 0);
-    EXPECT_TRUE(commandRule(55509, w->commandState()));  // display settings: low speed only
+    EXPECT_TRUE(commandRule(cmd::DisplaySettings, w->commandState()));  // display settings: low speed only
 
     // The view commands read it the same way: no fast-display refusal.
     std::vector<QString> messages;
@@ -254,7 +255,7 @@ TEST(MainFrame, ADamagedFastDisplayAtStartIsTheLowSpeedDisplayForEveryCommand)
         messages.push_back(text);
         return QMessageBox::Ok;
     };
-    w->commands().dispatch(37835);  // last line
+    w->commands().dispatch(cmd::LastLine);  // last line
     EXPECT_TRUE(messages.empty());
 
     // F5 then goes to the fast display, and back.
@@ -404,7 +405,7 @@ int darkPixelsOfPrintout(App& a, const std::filesystem::path& dir, const char* n
         p.setOutputFileName(QString::fromStdString(pdf.string()));
         return true;
     };
-    w->commands().dispatch(55505);
+    w->commands().dispatch(cmd::Print);
     const auto png = dir / name;
     QProcess render;
     render.start("pdftoppm", {"-r", "60", "-png", "-singlefile", QString::fromStdString(pdf.string()),

@@ -38,7 +38,7 @@ TEST(StatusText, SecondPortAndLineMonitorModes)
     r.ch1ComNumber = 3;
     r.ch1StopBits = 1;
     r.ch1Parity = 1;
-    r.ch2Mode = 1;
+    r.ch2Mode = Ch2Mode::Independent;
     r.ch2ComNumber = 4;
     r.ch2BaudRate = 19200;
     r.ch2ByteSize = 7;
@@ -46,11 +46,11 @@ TEST(StatusText, SecondPortAndLineMonitorModes)
     r.ch2Parity = 3;
     EXPECT_EQ(utf8(r, 0), "時刻ASC表示 | CH1:COM3:9600:8bi1.5b:Pr奇 | CH2:COM4:19200:7b2bit:PrＭ | 低速表示");
 
-    r.ch2Mode = 3;
+    r.ch2Mode = Ch2Mode::MonitorT;
     r.ch2Parity = 4;
     EXPECT_EQ(utf8(r, 1),
               "時刻ASC表示 | CH1:COM3:9600:8bi1.5b:Pr奇 | CH2:COM4:19200:7b2bit:PrSP | 高速表示| ﾗｲﾝﾓﾆﾀＴ接続");
-    r.ch2Mode = 7;
+    r.ch2Mode = Ch2Mode::MonitorRelay;
     r.ch2Parity = 0;
     const QByteArray b = statusTextBytes(r, 1);
     EXPECT_EQ(b.mid(80), toCp932(QStringLiteral("| ﾗｲﾝﾓﾆﾀ中継式")));
@@ -69,7 +69,7 @@ TEST(StatusText, LongNumbersNeverRunPastTheText)
     SettingsRecord r;
     r.ch1ComNumber = -2147483647;
     r.ch1BaudRate = 4294967295u;
-    r.ch2Mode = 7;
+    r.ch2Mode = Ch2Mode::MonitorRelay;
     r.ch2ComNumber = 2147483647;
     r.ch2BaudRate = 4294967295u;
     const QByteArray b = statusTextBytes(r, 1);

@@ -1,6 +1,7 @@
 // The windows of the View and File commands on the offscreen platform: the search dialog 721,
 // the enumeration dialog 723, the command rows with a scripted window, the log-file dialogs
 // and printing to a PDF file.
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/command_table.h"
 #include "support/temp_dir.h"
@@ -111,7 +112,7 @@ protected:
 TEST_F(ViewCommandsUi, SearchOpensAModelessDialogAndAHitWaitsForTheTimer)
 {
     put("xxaayyaa");
-    ASSERT_TRUE(table.dispatch(37836));
+    ASSERT_TRUE(table.dispatch(cmd::Search));
     EXPECT_EQ(calls, std::vector<std::string>{"repaint"});
     QPointer<TSearchDialog> dialog = commands->searchDialog();
     ASSERT_FALSE(dialog.isNull());
@@ -151,13 +152,13 @@ TEST_F(ViewCommandsUi, SearchOpensAModelessDialogAndAHitWaitsForTheTimer)
 TEST_F(ViewCommandsUi, EachSearchGetsANewDialogWithTheKeptText)
 {
     put("abc");
-    table.dispatch(37836);
+    table.dispatch(cmd::Search);
     QPointer<TSearchDialog> first = commands->searchDialog();
     first->findChild<QLineEdit*>("401")->setText("あい");
     QTest::mouseClick(first->findChild<QPushButton*>("201"), Qt::LeftButton);
     deleteClosedDialogs();
 
-    table.dispatch(37836);
+    table.dispatch(cmd::Search);
     TSearchDialog* second = commands->searchDialog();
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(first.isNull());
@@ -168,7 +169,7 @@ TEST_F(ViewCommandsUi, EachSearchGetsANewDialogWithTheKeptText)
 TEST_F(ViewCommandsUi, JapaneseTextIsSearchedAsShiftJis)
 {
     put("ab\x82\xA0\x82\xA2z");  // "あい" in code page 932
-    table.dispatch(37836);
+    table.dispatch(cmd::Search);
     TSearchDialog* dialog = commands->searchDialog();
     dialog->findChild<QLineEdit*>("401")->setText("あい");
     QTest::mouseClick(dialog->findChild<QPushButton*>("201"), Qt::LeftButton);
@@ -180,7 +181,7 @@ TEST_F(ViewCommandsUi, JapaneseTextIsSearchedAsShiftJis)
 TEST_F(ViewCommandsUi, HexSearchAndTheNotFoundMessage)
 {
     put("zz\x02" "AB\x03");
-    table.dispatch(37836);
+    table.dispatch(cmd::Search);
     TSearchDialog* dialog = commands->searchDialog();
     dialog->findChild<QLineEdit*>("401")->setText(R"(02"AB"03)");
     QTest::mouseClick(dialog->findChild<QPushButton*>("217"), Qt::LeftButton);
@@ -188,7 +189,7 @@ TEST_F(ViewCommandsUi, HexSearchAndTheNotFoundMessage)
     EXPECT_EQ(commands->searchState().searchHitIndex, 2);
     deleteClosedDialogs();
 
-    table.dispatch(37836);
+    table.dispatch(cmd::Search);
     dialog = commands->searchDialog();
     dialog->findChild<QLineEdit*>("401")->setText("nothing");
     QTest::mouseClick(dialog->findChild<QPushButton*>("201"), Qt::LeftButton);
@@ -203,7 +204,7 @@ TEST_F(ViewCommandsUi, HexSearchAndTheNotFoundMessage)
 TEST_F(ViewCommandsUi, F4MissShowsTheMessageAndKeepsTheView)
 {
     put("\x02" "AB\x03");
-    table.dispatch(37836);
+    table.dispatch(cmd::Search);
     TSearchDialog* dialog = commands->searchDialog();
     dialog->findChild<QLineEdit*>("401")->setText(R"(02"AB"03)");
     QTest::mouseClick(dialog->findChild<QPushButton*>("217"), Qt::LeftButton);
@@ -225,8 +226,8 @@ TEST_F(ViewCommandsUi, F4MissShowsTheMessageAndKeepsTheView)
 TEST_F(ViewCommandsUi, FastDisplayRefusesSearchAndLastLine)
 {
     core.setFastDisplay(1);
-    table.dispatch(37836);
-    table.dispatch(37835);
+    table.dispatch(cmd::Search);
+    table.dispatch(cmd::LastLine);
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].text, "高速表示は検索機能は使えません。");
     EXPECT_EQ(messages[1].text, "高速表示は最後の行へ移行しません。");
@@ -342,7 +343,8 @@ TEST_F(ViewCommandsUi, TheEnumerationDialogIsModal)
 
 TEST_F(ViewCommandsUi, EveryRowIsThereAndEnabled)
 {
-    for (int id : {55500, 55501, 55502, 55503, 55504, 55505, 37833, 37835, 37836, 55507, 55508}) {
+    for (int id : {cmd::NewLog, cmd::OpenLog, cmd::SaveLog, cmd::SaveLogAs, cmd::PageSetup, cmd::Print, cmd::FirstLine,
+                   cmd::LastLine, cmd::Search, cmd::Redisplay, cmd::ClearDisplay}) {
         EXPECT_TRUE(table.hasHandler(id)) << id;
         EXPECT_TRUE(table.isEnabled(id)) << id;
     }
@@ -351,22 +353,22 @@ TEST_F(ViewCommandsUi, EveryRowIsThereAndEnabled)
 TEST_F(ViewCommandsUi, FirstLastAndRedisplay)
 {
     core.traffic().drawY = 20 * 34;
-    table.dispatch(37833);
-    table.dispatch(37835);
-    table.dispatch(55507);
+    table.dispatch(cmd::FirstLine);
+    table.dispatch(cmd::LastLine);
+    table.dispatch(cmd::Redisplay);
     EXPECT_EQ(calls, (std::vector<std::string>{"scroll:0", "scroll:12", "scroll:12", "repaint"}));
 
     // Fast display: redisplay goes to the top.
     calls.clear();
     core.setFastDisplay(1);
-    table.dispatch(55507);
+    table.dispatch(cmd::Redisplay);
     EXPECT_EQ(calls, (std::vector<std::string>{"scroll:0", "repaint"}));
 
     // The newest line near the top keeps the top at 0.
     calls.clear();
     core.setFastDisplay(0);
     core.traffic().drawY = 5 * 34;
-    table.dispatch(37835);
+    table.dispatch(cmd::LastLine);
     EXPECT_EQ(calls, std::vector<std::string>{"scroll:0"});
     EXPECT_TRUE(messages.empty());
 }
@@ -376,7 +378,7 @@ TEST_F(ViewCommandsUi, ClearAsksAndOnYesEmptiesEverything)
     put("traffic");
     core.traffic().unsavedData = true;
     answers = {QMessageBox::No};
-    table.dispatch(55508);
+    table.dispatch(cmd::ClearDisplay);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "表示をクリアしますか?");
     EXPECT_EQ(messages[0].buttons, QMessageBox::Yes | QMessageBox::No);
@@ -384,7 +386,7 @@ TEST_F(ViewCommandsUi, ClearAsksAndOnYesEmptiesEverything)
     EXPECT_TRUE(calls.empty());
 
     answers = {QMessageBox::Yes};
-    table.dispatch(55508);
+    table.dispatch(cmd::ClearDisplay);
     EXPECT_EQ(core.traffic().storedLength.load(), 0);
     EXPECT_EQ(core.traffic().drawPosition.load(), 0);
     EXPECT_EQ(core.traffic().dataAt(0), ' ');
@@ -399,7 +401,7 @@ TEST_F(ViewCommandsUi, NewAsksTheSaveQuestionOnlyWithUnsavedTraffic)
     put("abc");
     core.traffic().unsavedData = true;
     answers = {QMessageBox::Cancel};
-    table.dispatch(55500);
+    table.dispatch(cmd::NewLog);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "保存しますか?");
     EXPECT_EQ(messages[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -408,18 +410,18 @@ TEST_F(ViewCommandsUi, NewAsksTheSaveQuestionOnlyWithUnsavedTraffic)
     EXPECT_TRUE(calls.empty());
 
     answers = {QMessageBox::No};
-    table.dispatch(55500);
+    table.dispatch(cmd::NewLog);
     EXPECT_EQ(core.traffic().storedLength.load(), 0);
     EXPECT_EQ(calls, (std::vector<std::string>{"invalidate", "scroll:0"}));
 
-    table.dispatch(55500);  // nothing unsaved now: no question
+    table.dispatch(cmd::NewLog);  // nothing unsaved now: no question
     EXPECT_EQ(messages.size(), 2u);
 }
 
 TEST_F(ViewCommandsUi, AFileThatCannotBeOpenedIsReportedWithTheExclamationIcon)
 {
     commands->logCommands().chooseOpenFile = [&](const fs::path&) { return std::optional<fs::path>(dir / "none.log"); };
-    table.dispatch(55501);
+    table.dispatch(cmd::OpenLog);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "ﾌｧｲﾙが開けません");
     EXPECT_EQ(messages[0].buttons, QMessageBox::Ok);
@@ -434,9 +436,9 @@ TEST_F(ViewCommandsUi, SaveOfAnUntitledBufferProposesTheLogFolder)
         proposed.push_back(p);
         return std::optional<fs::path>(dir / "x.log");
     };
-    table.dispatch(55502);
-    table.dispatch(55502);  // titled now: written without the dialog
-    table.dispatch(55503);
+    table.dispatch(cmd::SaveLog);
+    table.dispatch(cmd::SaveLog);  // titled now: written without the dialog
+    table.dispatch(cmd::SaveLogAs);
     EXPECT_EQ(proposed, (std::vector<fs::path>{dir / "log" / "newfile.log", dir / "x.log"}));
     EXPECT_TRUE(fs::exists(dir / "x.log"));
 }
@@ -658,8 +660,8 @@ TEST_F(ViewCommandsUi, PrintCommandPrintsTheWindowsDrawing)
     };
     int setups = 0;
     withPrint.printing().runPageSetupDialog = [&](QPrinter&) { ++setups; };
-    rows.dispatch(55504);
-    rows.dispatch(55505);
+    rows.dispatch(cmd::PageSetup);
+    rows.dispatch(cmd::Print);
     EXPECT_EQ(setups, 1);
     EXPECT_TRUE(rendered);
     const QImage page = renderPdf(dir / "window.pdf");

@@ -4,8 +4,9 @@
 #include "comm/channel.h"
 #include "comm/transmit.h"
 #include "support/fake_serial_port.h"
-#include "support/pty_pair.h"
+#include "support/app/pty_core.h"
 #include "support/eventually.h"
+#include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -21,71 +22,53 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::FakeSerialPort;
+using test::PtyCore;
 using test::PtyPair;
 using test::TempDir;
 using test::eventually;
 
-// A core whose COM1 and COM2 are the slaves of two pty pairs.
-struct TwoPorts {
-    TempDir dir;
-    PtyPair far1, far2;
-    std::unique_ptr<AppCore> core;
+// The data and tag planes stored so far.
+std::string stored(AppCore& core)
+{
+    TrafficBuffer& t = core.traffic();
+    const auto n = t.storedLength.load();
+    return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
+}
 
-    explicit TwoPorts(int ch2Mode, int displayMode = 0)
-    {
-        std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << far2.slavePath() << "\n";
-        core = std::make_unique<AppCore>(dir.path());
-        Settings& s = core->settings();
-        s.record.ch2Mode = ch2Mode;
-        s.record.ch2ComNumber = 2;
-        s.record.displayMode = displayMode;
-        core->applySettings();
-        core->traffic().clearTraffic();
-        EXPECT_EQ(core->channels().openChannel(1, 1), kOpened);
-        if (ch2Mode != 0) {
-            EXPECT_EQ(core->channels().openChannel(2, 2), kOpened);
-        }
-    }
+std::string tags(AppCore& core)
+{
+    TrafficBuffer& t = core.traffic();
+    const auto n = t.storedLength.load();
+    return std::string(reinterpret_cast<const char*>(t.currentTagPlane().data()), static_cast<std::size_t>(n));
+}
 
-    std::string stored()
-    {
-        TrafficBuffer& t = core->traffic();
-        const auto n = t.storedLength.load();
-        return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
-    }
-    std::string tags()
-    {
-        TrafficBuffer& t = core->traffic();
-        const auto n = t.storedLength.load();
-        return std::string(reinterpret_cast<const char*>(t.currentTagPlane().data()), static_cast<std::size_t>(n));
-    }
-};
+void timeStamped(Settings& s) { s.record.displayMode = DisplayMode::TimeStampedAsc; }
 
 TEST(ReceivePath, BytesLandWithTheirChannelTags)
 {
-    for (int mode : {1, 3}) {
-        TwoPorts p(mode);
+    for (int mode : {Ch2Mode::Independent, Ch2Mode::MonitorT}) {
+        PtyCore p(mode);
         p.far1.send("hello");
         ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 5; }));
         p.far2.send("abc");
         ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 8; }));
-        EXPECT_EQ(p.stored(), "helloabc");
-        EXPECT_EQ(p.tags(), mode == 1 ? "11111333" : "11111000");
+        EXPECT_EQ(stored(*p.core), "helloabc");
+        EXPECT_EQ(tags(*p.core), mode == Ch2Mode::Independent ? "11111333" : "11111000");
         EXPECT_TRUE(p.core->traffic().unsavedData.load());
     }
 }
 
 TEST(ReceivePath, TimeStampedModeStoresTheTextInFrontOfEachChunk)
 {
-    TwoPorts p(1, 2);
+    PtyCore p(Ch2Mode::Independent, timeStamped);
     p.far2.send("AB");
     ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() > 2; }));
-    const std::string s = p.stored();
+    const std::string s = stored(*p.core);
     ASSERT_GE(s.size(), 2u);
     EXPECT_EQ(s.front(), '<');
     EXPECT_NE(s.find('D'), std::string::npos);  // the CH2 mark
     EXPECT_EQ(s.substr(s.size() - 3), ">AB");
-    EXPECT_EQ(p.tags(), std::string(s.size(), '3'));
+    EXPECT_EQ(tags(*p.core), std::string(s.size(), '3'));
 }
 
 // Records the chunks a channel hands over.
@@ -186,7 +169,7 @@ std::vector<std::uint8_t> pump(PtyPair& from, PtyPair& to, const std::vector<std
 
 TEST(Relay, ForwardsByteExactInBothDirectionsAtOnce)
 {
-    TwoPorts p(7);
+    PtyCore p(Ch2Mode::MonitorRelay);
     std::mt19937 rng(42);
     std::vector<std::uint8_t> oneWay(2 * 1024 * 1024), otherWay(2 * 1024 * 1024);
     for (auto& b : oneWay)
@@ -205,7 +188,7 @@ TEST(Relay, ForwardsByteExactInBothDirectionsAtOnce)
 
 TEST(Relay, PassesOnlyTheReceivedBytesInTimeStampedMode)
 {
-    TwoPorts p(7, 2);
+    PtyCore p(Ch2Mode::MonitorRelay, timeStamped);
     p.far1.send("ping");
     EXPECT_EQ(p.far2.receive(4, 5s), (std::vector<std::uint8_t>{'p', 'i', 'n', 'g'}));
     EXPECT_TRUE(p.far2.receive(1, 300ms).empty());  // no time-stamp text follows
@@ -214,7 +197,7 @@ TEST(Relay, PassesOnlyTheReceivedBytesInTimeStampedMode)
 
 TEST(Relay, TheTConnectionForwardsNothing)
 {
-    TwoPorts p(3);
+    PtyCore p(Ch2Mode::MonitorT);
     p.far1.send("one");
     p.far2.send("two");
     ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 6; }));
@@ -232,7 +215,7 @@ struct FakePorts {
                      (com == 1 ? port1 : port2) = p.get();
                      return std::unique_ptr<SerialPort>(std::move(p));
                  }};
-    explicit FakePorts(int ch2Mode = 1)
+    explicit FakePorts(int ch2Mode = Ch2Mode::Independent)
     {
         core.settings().record.ch2Mode = ch2Mode;
         core.applySettings();
@@ -308,7 +291,7 @@ TEST(Transmit, NothingIsRecordedWithoutSentTextOrInTheLineMonitorModes)
         EXPECT_EQ(f.port1->written().size(), 10u);
         EXPECT_EQ(f.core.traffic().storedLength.load(), 0);
     }
-    for (int mode : {3, 7}) {
+    for (int mode : {Ch2Mode::MonitorT, Ch2Mode::MonitorRelay}) {
         FakePorts f(mode);
         EXPECT_EQ(f.core.transmit(1, frameOf(10)), kTransmitted);
         EXPECT_EQ(f.core.transmit(2, frameOf(10)), kTransmitted);
@@ -319,7 +302,7 @@ TEST(Transmit, NothingIsRecordedWithoutSentTextOrInTheLineMonitorModes)
 
 TEST(Transmit, TimesOutWhenTheLineIsHeld)
 {
-    TwoPorts p(0);
+    PtyCore p(Ch2Mode::NotUsed);
     SerialPort* port = p.core->channels().port(1);
     ASSERT_NE(port, nullptr);
     CommTimeouts t = defaultTimeouts();

@@ -6,14 +6,13 @@
 #include "comm/channel.h"
 #include "comm/transmit.h"
 #include "support/fake_serial_port.h"
-#include "support/pty_pair.h"
+#include "support/app/pty_core.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <future>
 #include <thread>
 
@@ -22,7 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::FakeSerialPort;
-using test::PtyPair;
+using test::PtyCore;
 using test::TempDir;
 using test::eventually;
 
@@ -34,30 +33,6 @@ std::string storedText(AppCore& core)
     const auto n = t.storedLength.load();
     return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
 }
-
-// A core on two pty pairs, CH2 used as `ch2Mode`.
-struct PtyCore {
-    TempDir dir;
-    PtyPair far1, far2;
-    std::unique_ptr<AppCore> core;
-
-    explicit PtyCore(int ch2Mode, const std::function<void(Settings&)>& adjust = {})
-    {
-        std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << far2.slavePath() << "\n";
-        core = std::make_unique<AppCore>(dir.path());
-        Settings& s = core->settings();
-        s.record.ch2Mode = ch2Mode;
-        s.record.ch2ComNumber = 2;
-        if (adjust)
-            adjust(s);
-        core->applySettings();
-        core->traffic().clearTraffic();
-        EXPECT_EQ(core->channels().openChannel(1, 1), kOpened);
-        if (ch2Mode != 0) {
-            EXPECT_EQ(core->channels().openChannel(2, 2), kOpened);
-        }
-    }
-};
 
 // A core on two fake ports.
 struct FakeCore {
@@ -94,7 +69,7 @@ TEST_P(RelayClose, EndsPromptlyWhileTheRelayWriteIsBlockedForEver)
 {
     const int closing = GetParam();
     // CH2 has no write time-out and its far end never reads: CH1's relay write into it blocks.
-    PtyCore p(7, [](Settings& s) { s.lineParams.ch2Timeouts.WriteTotalTimeoutMultiplier = 0;
+    PtyCore p(Ch2Mode::MonitorRelay, [](Settings& s) { s.lineParams.ch2Timeouts.WriteTotalTimeoutMultiplier = 0;
                                    s.lineParams.ch2Timeouts.WriteTotalTimeoutConstant = 0; });
     const std::vector<std::uint8_t> flood(1024 * 1024, 'r');
     const std::size_t taken = p.far1.sendFor(flood, 5000ms, 500ms);
@@ -121,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(EitherChannel, RelayClose, ::testing::Values(1, 2),
 
 TEST(RelayOpen, ANewPortIsRelayedIntoOnlyOnceItIsConfigured)
 {
-    FakeCore f(7);
+    FakeCore f(Ch2Mode::MonitorRelay);
     ASSERT_EQ(f.core.channels().openChannel(1, 1), kOpened);
     bool relayedTooEarly = false;
     f.prepare = [&](int com, FakeSerialPort& port) {
@@ -146,7 +121,7 @@ TEST(RelayOpen, ANewPortIsRelayedIntoOnlyOnceItIsConfigured)
 
 TEST(TransmitDrain, AFrameTheLineDoesNotSendTimesOutAndIsNotRecorded)
 {
-    FakeCore f(1);
+    FakeCore f(Ch2Mode::Independent);
     f.core.settings().lineParams.ch1Timeouts = CommTimeouts{100, 2, 100, 0, 200};
     f.openBoth();
     f.port1->holdOutput(true);  // the driver takes the bytes but CTS holds the line
@@ -163,7 +138,7 @@ TEST(TransmitDrain, AFrameTheLineDoesNotSendTimesOutAndIsNotRecorded)
 
 TEST(TransmitDrain, RelayWritesDoNotWaitForTheLine)
 {
-    FakeCore f(7);
+    FakeCore f(Ch2Mode::MonitorRelay);
     f.core.settings().lineParams.ch2Timeouts = CommTimeouts{100, 2, 100, 0, 5000};
     f.openBoth();
     f.port2->holdOutput(true);  // the relay target's line is held
@@ -183,7 +158,7 @@ TEST(HangUp, BytesReadJustBeforeTheFarEndClosesAreStored)
 {
     // Reads wait for a full chunk (no read time-outs) within a long receive gap, so the hang-up
     // comes while the bytes are already read.
-    PtyCore p(0, [](Settings& s) {
+    PtyCore p(Ch2Mode::NotUsed, [](Settings& s) {
         s.lineParams.ch1Timeouts = CommTimeouts{0, 0, 0, 10, 1000};
         s.record.ch1RxGapMs = 5000;
     });
@@ -195,7 +170,7 @@ TEST(HangUp, BytesReadJustBeforeTheFarEndClosesAreStored)
 
 TEST(HangUp, ErrorBitsSurviveAFailedQueueQuery)
 {
-    FakeCore f(0);
+    FakeCore f(Ch2Mode::NotUsed);
     ASSERT_EQ(f.core.channels().openChannel(1, 1), kOpened);
     f.port1->setStatusQueryFailure(true);
     f.port1->injectErrors(CE_FRAME | CE_OVERRUN);
@@ -210,7 +185,7 @@ TEST(HangUp, ErrorBitsSurviveAFailedQueueQuery)
 
 TEST(FlagEventOnly, ReceptionGoesOnAfterMoreThanTheQueueWithoutTheEventCharacter)
 {
-    PtyCore p(0, [](Settings& s) {
+    PtyCore p(Ch2Mode::NotUsed, [](Settings& s) {
         s.record.ch1MaskRxChar = 0;
         s.record.ch1MaskRxFlag = 1;
     });
@@ -232,7 +207,7 @@ TEST(FlagEventOnly, ReceptionGoesOnAfterMoreThanTheQueueWithoutTheEventCharacter
 
 TEST(ChunksPerWake, AFullQueueIsStoredChunkByChunkWithTimeStampsAndRelayedInOneWrite)
 {
-    FakeCore f(7, 2);  // relay, time-stamped display
+    FakeCore f(Ch2Mode::MonitorRelay, 2);  // relay, time-stamped display
     f.openBoth();
     std::string burst;
     for (int i = 0; i < 1000; ++i)

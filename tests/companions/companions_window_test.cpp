@@ -1,4 +1,5 @@
 // The companion programs' windows, and their start from the real main window's View menu.
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
@@ -86,7 +87,7 @@ TEST(Companions, TheViewMenuStartsTheRealPrograms)
     TDrawApp app(core);
     app.initMainWindow(false);
     qputenv("PATH", oldPath);
-    for (const int id : {55511, 55512, 55513})
+    for (const int id : {cmd::ChecksumTool, cmd::CharacterTableTool, cmd::NumberConverterTool})
         app.frame()->action(id)->trigger();
 
     QStringList lines;

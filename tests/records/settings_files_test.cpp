@@ -44,7 +44,7 @@ Settings distinctiveSettings()
     r.idleRedisplayCount = 5;
     r.trafficDisplayCount = 6;
     r.displayMode = 1;
-    r.ch2Mode = 7;
+    r.ch2Mode = Ch2Mode::MonitorRelay;
     r.ch2ComNumber = 9;
     r.ch2BaudRate = 19200;
     r.ch2ByteSize = 6;

@@ -1,14 +1,14 @@
 // Sampling fed by the real CH1 receive thread on pseudo-terminals, the table shared with the
 // view's side under load, and the digital I/O part of shutdown.
 #include "app/app_core.h"
-#include "support/pty_pair.h"
+#include "support/app/pty_core.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
+#include <functional>
 #include <regex>
 #include <thread>
 
@@ -16,33 +16,18 @@ namespace kestrane {
 namespace {
 
 using namespace std::chrono_literals;
-using test::PtyPair;
+using test::PtyCore;
 using test::TempDir;
 using test::eventually;
 
-// A core with COM1 and COM2 on two pty pairs, CH1 open (and CH2 when `ch2Mode` is not 0).
-struct Ports {
-    TempDir dir;
-    PtyPair far1, far2;
-    std::unique_ptr<AppCore> core;
-
-    explicit Ports(int ch2Mode, SamplingSettings sampling, int displayMode = DisplayMode::Asc)
-    {
-        std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << far2.slavePath() << "\n";
-        core = std::make_unique<AppCore>(dir.path());
-        Settings& s = core->settings();
-        s.record.ch2Mode = ch2Mode;
-        s.record.ch2ComNumber = 2;
+// The core on pty pairs with `fields` as its sampling settings.
+std::function<void(Settings&)> withSampling(const SamplingSettings& fields, int displayMode = DisplayMode::Asc)
+{
+    return [fields, displayMode](Settings& s) {
+        s.sampling = fields;
         s.record.displayMode = displayMode;
-        s.sampling = sampling;
-        core->applySettings();
-        EXPECT_EQ(core->channels().openChannel(1, 1), kOpened);
-        if (ch2Mode != 0) {
-            EXPECT_EQ(core->channels().openChannel(2, 2), kOpened);
-        }
-    }
-    SampleTable& samples() { return core->samples(); }
-};
+    };
+}
 
 SamplingSettings stxExample()
 {
@@ -56,10 +41,10 @@ SamplingSettings stxExample()
 TEST(SamplingOnCh1, AFramedRecordGivesItsFields)
 {
     for (int displayMode : {DisplayMode::Asc, DisplayMode::TimeStampedAsc}) {
-        Ports p(0, stxExample(), displayMode);
+        PtyCore p(Ch2Mode::NotUsed, withSampling(stxExample(), displayMode));
         p.far1.send(std::string("\x02" "ABC,42\x03"));
-        ASSERT_TRUE(eventually([&] { return p.samples().samplesStored() == 1; }));
-        const auto row = p.samples().takeOver();
+        ASSERT_TRUE(eventually([&] { return p.core->samples().samplesStored() == 1; }));
+        const auto row = p.core->samples().takeOver();
         ASSERT_TRUE(row);
         // Also in the time-stamped mode the fields count from the first received byte.
         EXPECT_EQ(row->line, "0,ABC,42") << displayMode;
@@ -69,28 +54,28 @@ TEST(SamplingOnCh1, AFramedRecordGivesItsFields)
 TEST(SamplingOnCh1, OnlyCh1IsSampledAlsoWhileCh2IsInUse)
 {
     for (int mode : {Ch2Mode::Independent, Ch2Mode::MonitorT, Ch2Mode::MonitorRelay}) {
-        Ports p(mode, stxExample());
+        PtyCore p(mode, withSampling(stxExample()));
         p.far2.send(std::string("\x02" "XYZ,99\x03"));
         ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() >= 8; })) << mode;
-        EXPECT_EQ(p.samples().samplesStored(), 0) << mode;
+        EXPECT_EQ(p.core->samples().samplesStored(), 0) << mode;
         p.far1.send(std::string("\x02" "ABC,42\x03"));
-        ASSERT_TRUE(eventually([&] { return p.samples().samplesStored() == 1; })) << mode;
-        EXPECT_EQ(p.samples().takeOver()->line, "0,ABC,42");
+        ASSERT_TRUE(eventually([&] { return p.core->samples().samplesStored() == 1; })) << mode;
+        EXPECT_EQ(p.core->samples().takeOver()->line, "0,ABC,42");
     }
 }
 
 TEST(SamplingOnCh1, OffUntilTheSettingsAskForFields)
 {
-    Ports p(0, SamplingSettings{});
+    PtyCore p(Ch2Mode::NotUsed, withSampling(SamplingSettings{}));
     p.far1.send("abc");
     ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 3; }));
-    EXPECT_EQ(p.samples().samplesStored(), 0);
+    EXPECT_EQ(p.core->samples().samplesStored(), 0);
     p.core->settings().sampling.samplingCount = 1;
     p.core->settings().sampling.samplingFields[0] = {0, 2};
     p.core->applySamplingSettings();
     p.far1.send("xyz");
-    ASSERT_TRUE(eventually([&] { return p.samples().samplesStored() == 1; }));
-    EXPECT_EQ(p.samples().takeOver()->line, "0,xy");
+    ASSERT_TRUE(eventually([&] { return p.core->samples().samplesStored() == 1; }));
+    EXPECT_EQ(p.core->samples().takeOver()->line, "0,xy");
 }
 
 // The receive thread fills rows while this thread takes them over, reconfigures and clears, as
@@ -100,7 +85,7 @@ TEST(SamplingOnCh1, TheViewSideWorksWhileRecordsArrive)
     SamplingSettings s;
     s.samplingCount = 1;
     s.samplingFields[0] = {0, 4};
-    Ports p(0, s);
+    PtyCore p(Ch2Mode::NotUsed, withSampling(s));
     std::atomic<bool> sent{false};
     std::thread far([&] {
         for (int i = 0; i < 300; ++i) {
@@ -116,12 +101,12 @@ TEST(SamplingOnCh1, TheViewSideWorksWhileRecordsArrive)
     int taken = 0;
     bool cleared = false;
     const auto viewWork = [&](int pass) {
-        if (const auto row = p.samples().takeOver()) {
+        if (const auto row = p.core->samples().takeOver()) {
             EXPECT_TRUE(std::regex_match(row->line, lineForm)) << row->line;
             ++taken;
         }
         if (taken >= 40 && !cleared) {
-            p.samples().clear();
+            p.core->samples().clear();
             cleared = true;
         }
         if (pass % 50 == 0)
@@ -133,10 +118,10 @@ TEST(SamplingOnCh1, TheViewSideWorksWhileRecordsArrive)
     }
     far.join();
     ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 300 * 5; }, 20s));
-    for (int pass = 1; p.samples().samplesStored() != p.samples().samplesShown(); ++pass)
+    for (int pass = 1; p.core->samples().samplesStored() != p.core->samples().samplesShown(); ++pass)
         viewWork(pass);
     EXPECT_GT(taken, 0);
-    for (const std::string& line : p.samples().shownLines())
+    for (const std::string& line : p.core->samples().shownLines())
         EXPECT_TRUE(std::regex_match(line, lineForm)) << line;
 }
 

@@ -1,5 +1,6 @@
 // The sampling dialogs, the I/O monitor and their commands, driven through their controls on
 // the offscreen platform.
+#include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/command_table.h"
 #include "app/ui/draw_app.h"
@@ -11,6 +12,7 @@
 #include "sampling/ui/sampling_settings_dialog.h"
 #include "sampling/ui/sampling_view_dialog.h"
 #include "records/settings_files.h"
+#include "support/controls.h"
 #include "support/temp_dir.h"
 
 #include <QAction>
@@ -33,16 +35,9 @@ static void useImageResources() { Q_INIT_RESOURCE(resources); }
 namespace kestrane {
 namespace {
 
+using test::child;
 using test::TempDir;
 using namespace std::chrono_literals;
-
-template <typename T>
-T* child(QWidget* parent, const char* id)
-{
-    auto* w = parent->findChild<T*>(QString::fromLatin1(id));
-    EXPECT_NE(w, nullptr) << id;
-    return w;
-}
 
 struct Messages {
     std::vector<std::string> texts;
@@ -320,7 +315,7 @@ TEST(SamplingCommands, SaveWritesTheRowsTakenOverAsLines)
 {
     Glue g;
     g.answer = g.dir / "out.txt";
-    EXPECT_TRUE(g.table.dispatch(37828));  // before any view: an empty file
+    EXPECT_TRUE(g.table.dispatch(cmd::SaveSampling));  // before any view: an empty file
     EXPECT_TRUE(std::filesystem::exists(*g.answer));
     EXPECT_TRUE(test::readFileBytes(*g.answer).empty());
 
@@ -331,18 +326,18 @@ TEST(SamplingCommands, SaveWritesTheRowsTakenOverAsLines)
     takeChunks(g.core.samples(), {"\x02" "ABC,42\x03", "\x02" "DEF,07\x03", "\x02" "GHI,99\x03"});
     (void)g.core.samples().takeOver();
     (void)g.core.samples().takeOver();
-    g.table.dispatch(37828);
+    g.table.dispatch(cmd::SaveSampling);
     const std::string expected = "0,ABC,42\r\n1,DEF,07\r\n";
     EXPECT_EQ(test::readFileBytes(*g.answer), std::vector<std::uint8_t>(expected.begin(), expected.end()));
 
     g.answer.reset();  // cancelled: nothing is written
     std::filesystem::remove(g.dir / "out.txt");
-    g.table.dispatch(37828);
+    g.table.dispatch(cmd::SaveSampling);
     EXPECT_FALSE(std::filesystem::exists(g.dir / "out.txt"));
     EXPECT_TRUE(g.messages.texts.empty());
 
     g.answer = g.dir / "no-such-folder" / "out.txt";
-    g.table.dispatch(37828);
+    g.table.dispatch(cmd::SaveSampling);
     // The program's message, and under it the system's reason.
     EXPECT_EQ(g.messages.texts, (std::vector<std::string>{"ﾌｧｲﾙが開けません\n" + std::string(std::strerror(ENOENT))}));
     EXPECT_EQ(g.messages.icons, (std::vector<QMessageBox::Icon>{QMessageBox::Warning}));
@@ -360,7 +355,7 @@ TEST(SamplingCommands, SettingsOkReachesTheReceiveSide)
         child<QLineEdit>(dialog, "404")->setText("30");
         QTest::mouseClick(child<QPushButton>(dialog, "201"), Qt::LeftButton);
     });
-    g.table.dispatch(37827);
+    g.table.dispatch(cmd::SamplingSettings);
     EXPECT_EQ(g.messages.texts, (std::vector<std::string>{"文字数は20以下設定します。"}));
     EXPECT_EQ(g.core.settings().sampling.samplingFields[0], (SamplingField{2, 20}));
     EXPECT_EQ(g.core.samples().fieldCount(), 1);
@@ -371,9 +366,9 @@ TEST(SamplingCommands, SettingsOkReachesTheReceiveSide)
 TEST(SamplingCommands, ViewAndMonitorOpenModelessWindows)
 {
     Glue g;
-    g.table.dispatch(37826);
-    g.table.dispatch(37826);
-    g.table.dispatch(55514);
+    g.table.dispatch(cmd::SamplingView);
+    g.table.dispatch(cmd::SamplingView);
+    g.table.dispatch(cmd::IoMonitor);
     const auto views = g.owner.findChildren<TDialog16*>();
     EXPECT_EQ(views.size(), 2);
     const auto monitors = g.owner.findChildren<TDialog9*>();
@@ -401,10 +396,10 @@ TEST(SamplingCommands, MenuRowsInTheMainWindow)
         MainFrame* frame = app.frame();
         core.settings().record.displayMode = DisplayMode::AscWithIo;  // the time chart's one condition
         frame->refreshAllCommands();
-        EXPECT_EQ(frame->action(55514)->isEnabled(), fitted == 1);
-        EXPECT_FALSE(frame->action(55524)->isEnabled());
-        EXPECT_FALSE(frame->action(55510)->isEnabled());
-        for (int id : {37826, 37827, 37828})
+        EXPECT_EQ(frame->action(cmd::IoMonitor)->isEnabled(), fitted == 1);
+        EXPECT_FALSE(frame->action(cmd::DioPortSettings)->isEnabled());
+        EXPECT_FALSE(frame->action(cmd::TimeChart)->isEnabled());
+        for (int id : {cmd::SamplingView, cmd::SamplingSettings, cmd::SaveSampling})
             EXPECT_TRUE(frame->action(id)->isEnabled()) << id;
         core.settings().record.displayMode = DisplayMode::Asc;
         frame->close();

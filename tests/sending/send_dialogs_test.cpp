@@ -6,6 +6,7 @@
 #include "sending/ui/control_character_dialog.h"
 #include "sending/ui/fixed_string_dialog.h"
 #include "sending/ui/transmit_retry.h"
+#include "support/controls.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ namespace kestrane {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using test::child;
 
 struct Message {
     std::string text;
@@ -74,13 +76,6 @@ protected:
         return s;
     }
 
-    template <typename W>
-    W* child(QWidget* dialog, const char* name)
-    {
-        W* w = dialog->findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
     void click(QWidget* dialog, const char* id) { QTest::mouseClick(child<QPushButton>(dialog, id), Qt::LeftButton); }
     void type(CharacterSendDialog* d, const QString& text)
     {
@@ -266,7 +261,7 @@ TEST_F(SendDialogs, FocusAloneNeverPicksAnEntry)
 
 TEST_F(SendDialogs, ChannelButtonsFollowCh2Use)
 {
-    settings.ch2Mode = 0;
+    settings.ch2Mode = Ch2Mode::NotUsed;
     auto* d = new TRsinputsend1(memory.typed, services());
     EXPECT_FALSE(child<QRadioButton>(d, "501")->isEnabled());
     EXPECT_FALSE(child<QRadioButton>(d, "502")->isEnabled());
@@ -276,7 +271,7 @@ TEST_F(SendDialogs, ChannelButtonsFollowCh2Use)
     EXPECT_EQ(sent.back().channel, 1);
     d->close();
 
-    settings.ch2Mode = 1;
+    settings.ch2Mode = Ch2Mode::Independent;
     d = new TRsinputsend1(memory.typed, services());
     EXPECT_TRUE(child<QRadioButton>(d, "502")->isEnabled());
     child<QRadioButton>(d, "502")->setChecked(true);
@@ -371,7 +366,7 @@ TEST_F(SendDialogs, FixedStringsGoOutUndecoratedOnTheChosenChannel)
 {
     test::writeFileBytes(dir / "mdata.txt", {'0', 'D', '0', 'A', '\r', '\n', '\r', '\n', '"', 'x', '"', '\r', '\n'});
     settings.sendStartCharOn = 1;  // never used here
-    settings.ch2Mode = 1;
+    settings.ch2Mode = Ch2Mode::Independent;
     auto* d = new TRsinputsend2(services());
     d->show();
     ASSERT_EQ(items(d->list()), (QStringList{"0D0A", "", "\"x\""}));
@@ -422,7 +417,7 @@ TEST_F(SendDialogs, FixedStringDialogHelpEditAndAMissingFile)
 
 TEST_F(SendDialogs, EachControlButtonSendsItsByte)
 {
-    settings.ch2Mode = 3;
+    settings.ch2Mode = Ch2Mode::MonitorT;
     auto* d = new TDialog20(services());
     d->show();
     EXPECT_EQ(d->windowTitle(), "制御文字送信");

@@ -73,7 +73,7 @@ TEST(ComPortDialog, StoreSetsTheModeFromTheBoxes)
     for (const Case& c : {Case{false, true, true, 0, 0}, Case{true, false, true, 1, 4}, Case{true, true, false, 3, 4},
                           Case{true, true, true, 7, 4}}) {
         SettingsRecord r;
-        r.ch2Mode = 3;
+        r.ch2Mode = Ch2Mode::MonitorT;
         r.ch2ComNumber = 9;
         EXPECT_EQ(applyComPortControls(r, {"COM2", c.ch2Used, "COM4", c.monitor, c.relay}), ComPortCheck::Stored);
         EXPECT_EQ(r.ch1ComNumber, 2);
@@ -86,7 +86,7 @@ TEST(ComPortDialog, RefusalsAndWhatStaysStored)
 {
     SettingsRecord r;
     r.ch1ComNumber = 5;
-    r.ch2Mode = 1;
+    r.ch2Mode = Ch2Mode::Independent;
     r.ch2ComNumber = 6;
     for (const char* bad : {"COM0", "COM256", "CO"}) {
         EXPECT_EQ(applyComPortControls(r, {bad, true, "COM8", false, false}), ComPortCheck::Ch1Wrong) << bad;

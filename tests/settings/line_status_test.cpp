@@ -4,7 +4,7 @@
 #include "comm/channel.h"
 #include "settings/dialog_values.h"
 #include "settings/line_status.h"
-#include "support/fake_serial_port.h"
+#include "support/comm/fake_channels.h"
 
 #include <gtest/gtest.h>
 
@@ -17,23 +17,7 @@ namespace kestrane {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeSerialPort;
-
-// Two channels on fake ports, both open.
-struct FakeChannels {
-    Settings settings;
-    FakeSerialPort* port[3] = {nullptr, nullptr, nullptr};
-    Channels channels{settings, [this](int com, OpenError&) {
-                          auto p = std::make_unique<FakeSerialPort>();
-                          port[com] = p.get();
-                          return std::unique_ptr<SerialPort>(std::move(p));
-                      }};
-    FakeChannels()
-    {
-        EXPECT_EQ(channels.openChannel(1, 1), kOpened);
-        EXPECT_EQ(channels.openChannel(2, 2), kOpened);
-    }
-};
+using test::FakeChannels;
 
 TEST(LineStatus, ALatchedErrorStaysUntilResetAndALiveOneLastsOneSample)
 {

@@ -11,7 +11,8 @@
 #include "settings/ui/line_status_dialog.h"
 #include "settings/ui/other_settings_dialogs.h"
 #include "settings/ui/port_config_dialog.h"
-#include "support/fake_serial_port.h"
+#include "support/comm/fake_channels.h"
+#include "support/controls.h"
 #include "support/pty_pair.h"
 
 #include <QApplication>
@@ -34,18 +35,10 @@ namespace kestrane {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeSerialPort;
+using test::child;
+using test::click;
+using test::FakeChannels;
 using test::PtyPair;
-
-template <typename T>
-T* child(QWidget* w, int id)
-{
-    T* c = w->findChild<T*>(QString::number(id));
-    EXPECT_NE(c, nullptr) << id;
-    return c;
-}
-
-void click(QWidget* w, int id) { child<QPushButton>(w, id)->click(); }
 
 // Message boxes and help pages, recorded.
 struct Recorder {
@@ -183,7 +176,7 @@ TEST(ComPortDialogUi, RefusalsKeepTheDialogOpenAndStoreWhatPassed)
     SettingsRecord r;
     r.comNumbersFromRegistry = 0;
     r.ch1ComNumber = 1;
-    r.ch2Mode = 7;
+    r.ch2Mode = Ch2Mode::MonitorRelay;
     r.ch2ComNumber = 2;
     Recorder rec;
     TDialog3 d(r, {}, rec.message(), rec.manual());
@@ -367,21 +360,6 @@ TEST(DcbDialogUi, ARateThePortRefusesIsReadBackAfterwards)
 }
 
 // ---------------------------------------------------------------- 717 and 25
-
-struct FakeChannels {
-    Settings settings;
-    FakeSerialPort* port[3] = {nullptr, nullptr, nullptr};
-    Channels channels{settings, [this](int com, OpenError&) {
-                          auto p = std::make_unique<FakeSerialPort>();
-                          port[com] = p.get();
-                          return std::unique_ptr<SerialPort>(std::move(p));
-                      }};
-    FakeChannels()
-    {
-        EXPECT_EQ(channels.openChannel(1, 1), kOpened);
-        EXPECT_EQ(channels.openChannel(2, 2), kOpened);
-    }
-};
 
 TEST(LineStatusDialogUi, LampsNumbersAndTheirSamplingModes)
 {

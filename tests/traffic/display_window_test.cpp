@@ -226,7 +226,7 @@ TEST_F(DisplayWindow, StartsInFastDisplayAndItsFirstTickClearsTheBuffer)
 
 TEST_F(DisplayWindow, GrabShowsKnownTrafficInItsRowsColoursAndGlyphs)
 {
-    core.settings().record.ch2Mode = 1;
+    core.settings().record.ch2Mode = Ch2Mode::Independent;
     core.applySettings();
     setClientWidth(441);
     lowSpeed();
@@ -261,7 +261,7 @@ TEST_F(DisplayWindow, LineMonitorLabelsDifferFromTheTerminalLabels)
     lowSpeed();
     tick();
     const QImage terminal = grab();
-    core.settings().record.ch2Mode = 7;
+    core.settings().record.ch2Mode = Ch2Mode::MonitorRelay;
     viewport()->update();
     const QImage monitor = grab();
     EXPECT_NE(terminal.copy(0, 0, 40, 34), monitor.copy(0, 0, 40, 34));
@@ -286,7 +286,7 @@ TEST_F(DisplayWindow, FortyFirstByteWrapsToTheNextLineIn441Pixels)
 TEST_F(DisplayWindow, HexModeShowsTheDigitBitmaps)
 {
     core.settings().record.displayMode = 1;
-    core.settings().record.ch2Mode = 1;
+    core.settings().record.ch2Mode = Ch2Mode::Independent;
     core.applySettings();
     lowSpeed();
     tick();
@@ -430,14 +430,14 @@ TEST_F(DisplayWindow, F5SwitchesTheSpeedAndTheStatusText)
 TEST_F(DisplayWindow, SpeedCommandIsEnabledOnlyInAscMode)
 {
     CommandTable& commands = window->commands();
-    EXPECT_TRUE(commands.isEnabled(37832));
+    EXPECT_TRUE(commands.isEnabled(cmd::ToggleSpeed));
     for (int mode : {1, 2}) {
         core.settings().record.displayMode = mode;
-        EXPECT_FALSE(commands.isEnabled(37832)) << mode;
+        EXPECT_FALSE(commands.isEnabled(cmd::ToggleSpeed)) << mode;
     }
     core.settings().record.displayMode = 0;
     const int before = core.fastDisplay();
-    commands.dispatch(37832);
+    commands.dispatch(cmd::ToggleSpeed);
     EXPECT_EQ(core.fastDisplay(), 1 - before);
 }
 

@@ -59,7 +59,7 @@ struct Fast : ::testing::Test {
         fast.setClientSize(200, 120);
         fast.setRepaintRequest([this] { ++requests; });
         config.fastDisplay = true;
-        config.ch2Mode = 1;
+        config.ch2Mode = Ch2Mode::Independent;
         buffer.configure(config);
         buffer.setDisplayFeed(&fast);
     }
@@ -323,7 +323,7 @@ TEST(FastConcurrency, FeedsRepaintsAndTicksInterleaveSafely)
     fast.setRepaintRequest([&] { ++requests; });
     TrafficConfig config;
     config.bufferSize = 200;  // small: many overflow steps
-    config.ch2Mode = 1;
+    config.ch2Mode = Ch2Mode::Independent;
     buffer.configure(config);
     buffer.setDisplayFeed(&fast);
     SettingsRecord settings;

@@ -77,7 +77,7 @@ class LogCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        config.ch2Mode = 1;
+        config.ch2Mode = Ch2Mode::Independent;
         traffic->configure(config);
         traffic->clearTraffic();
         script.attach(commands);

@@ -5,6 +5,7 @@
 #include "platform/le_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
+#include "records/settings_records.h"
 #include "traffic/traffic_buffer.h"
 #include "traffic_test_support.h"
 
@@ -169,7 +170,7 @@ class BufferLogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        config.ch2Mode = 1;
+        config.ch2Mode = Ch2Mode::Independent;
         buffer->configure(config);
         buffer->clearTraffic();
     }

@@ -48,11 +48,11 @@ TEST(DisplayGeometry, NewestLineSitsEightLinesBelowTheTop)
 
 TEST(DisplayGeometry, RowLabelsNameTheChannelsOfTheLineMonitor)
 {
-    for (int mode : {0, 1}) {
+    for (int mode : {Ch2Mode::NotUsed, Ch2Mode::Independent}) {
         EXPECT_STREQ(upperRowLabel(mode), "SEND");
         EXPECT_STREQ(lowerRowLabel(mode), "READ");
     }
-    for (int mode : {3, 7}) {
+    for (int mode : {Ch2Mode::MonitorT, Ch2Mode::MonitorRelay}) {
         EXPECT_STREQ(upperRowLabel(mode), "2chR");
         EXPECT_STREQ(lowerRowLabel(mode), "1chR");
     }

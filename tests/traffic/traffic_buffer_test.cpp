@@ -29,7 +29,7 @@ class TrafficBufferTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        config.ch2Mode = 1;
+        config.ch2Mode = Ch2Mode::Independent;
         apply();
         buffer->clearTraffic();
         buffer->setDisplayFeed(&feed);
@@ -675,7 +675,7 @@ TEST(TrafficConfigFrom, TakesTheSettingsTheBufferNeeds)
     Settings s;
     s.record.bufferSize = 314;
     s.record.displayMode = 2;
-    s.record.ch2Mode = 7;
+    s.record.ch2Mode = Ch2Mode::MonitorRelay;
     s.record.showSentText = 0;
     s.record.idleClockFactor = 11;
     s.record.idleRedisplayCount = 12;

@@ -1,6 +1,7 @@
 // Three producers append at once while a reader reads below storedLength and a repaint takes
 // the interlock: no chunk may interleave with another, no byte may be lost, the feed must never
 // run twice at once or during a repaint. Run under ThreadSanitizer as well.
+#include "records/settings_records.h"
 #include "traffic/traffic_buffer.h"
 
 #include "traffic_test_support.h"
@@ -48,7 +49,7 @@ TEST_P(TrafficConcurrency, ProducersReaderAndRepaintTogether)
     test::FixedClock clock;
     auto buffer = std::make_unique<TrafficBuffer>(clock);
     TrafficConfig config;
-    config.ch2Mode = 1;
+    config.ch2Mode = Ch2Mode::Independent;
     config.bufferSize = 600;
     config.fastDisplay = GetParam();
     buffer->configure(config);

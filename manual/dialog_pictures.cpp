@@ -8,6 +8,7 @@
 #include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
 #include "macro/traffic_access.h"
+#include "platform/ui/dialog_ids.h"
 #include "macro/ui/clock_dialog.h"
 #include "macro/ui/macro_dialog.h"
 #include "sampling/ui/dio_monitor_dialog.h"
@@ -162,56 +163,57 @@ std::vector<std::uint8_t> demoReading()
 // ---- The windows pictured in the manuals -------------------------------------------------
 //
 // HOOK for a new or changed window: one row per window, keyed by its id as the manual tables name
-// it (manual_pages.cpp), building it from the context (the core, its settings, send and macro
-// services); a new folder's *_ui library is linked to make_manual in manual/CMakeLists.txt. E.g.
+// it (manual_pages.cpp; a dialog's id from platform/ui/dialog_ids.h), building it from the context
+// (the core, its settings, send and macro services); a new folder's *_ui library is linked to
+// make_manual in manual/CMakeLists.txt. E.g.
 //
-//     {"702", widget([](PictureContext& c) { return new TDialog2(c.settings().record, ...); })},
+//     {QString::fromLatin1(dialog_id::DioPorts), widget([](PictureContext& c) { return new TDialog2(...); })},
 //
 // A page whose id has no row keeps its title and text; make_manual lists such ids when it runs.
 const std::map<QString, WidgetFactory>& factories()
 {
     static const std::map<QString, WidgetFactory> table = {
-        {QStringLiteral("20"), widget([](PictureContext& c) { return new TDialog20(c.sendServices()); })},
-        {QStringLiteral("701"), widget([](PictureContext& c) { return new TRsinputsend(c.core->sendDialogMemory().longString, c.sendServices()); })},
-        {QStringLiteral("25"), widget([](PictureContext& c) { return new TDialog25(c.core->channels()); })},
-        {QStringLiteral("409"), widget([](PictureContext& c) {
+        {QString::fromLatin1(dialog_id::ControlCharacters), widget([](PictureContext& c) { return new TDialog20(c.sendServices()); })},
+        {QString::fromLatin1(dialog_id::LongStringSend), widget([](PictureContext& c) { return new TRsinputsend(c.core->sendDialogMemory().longString, c.sendServices()); })},
+        {QString::fromLatin1(dialog_id::InputSignals), widget([](PictureContext& c) { return new TDialog25(c.core->channels()); })},
+        {QString::fromLatin1(dialog_id::DioMonitor), widget([](PictureContext& c) {
              return new TDialog9(c.core->dio(), c.settings().record, PictureContext::noManual());
          })},
-        {QStringLiteral("703"), widget([](PictureContext& c) {
+        {QString::fromLatin1(dialog_id::ComPort), widget([](PictureContext& c) {
              c.settings().record.comNumbersFromRegistry = 0;
              return new TDialog3(c.settings().record, [] { return PortEnumeration{}; }, PictureContext::noMessage(),
                                  PictureContext::noManual());
          })},
-        {QStringLiteral("704"), widget([](PictureContext& c) { return new TMacrosend(c.macroContext()); })},
-        {QStringLiteral("705"), widget([](PictureContext& c) {
+        {QString::fromLatin1(dialog_id::Macro), widget([](PictureContext& c) { return new TMacrosend(c.macroContext()); })},
+        {QString::fromLatin1(dialog_id::Display), widget([](PictureContext& c) {
              return new TDialog5(c.settings().record, PictureContext::noMessage(), PictureContext::noManual());
          })},
-        {QStringLiteral("706"), widget([](PictureContext&) { return new TAboutDialog(); })},
-        {QStringLiteral("707"), widget([](PictureContext& c) {
+        {QString::fromLatin1(dialog_id::About), widget([](PictureContext&) { return new TAboutDialog(); })},
+        {QString::fromLatin1(dialog_id::PlSettings), widget([](PictureContext& c) {
              return new TDialog7(c.settings().record, PictureContext::noMessage(), PictureContext::noManual());
          })},
-        {QStringLiteral("711"), widget([](PictureContext& c) {
+        {QString::fromLatin1(dialog_id::Dcb), widget([](PictureContext& c) {
              return new TDialog11(c.core->channels(), c.settings(), PictureContext::noManual());
          })},
-        {QStringLiteral("713"), widget([](PictureContext& c) { return new TDialog13(c.settings()); })},
-        {QStringLiteral("714"), widget([](PictureContext& c) { return new TDialog14(c.settings(), PictureContext::noManual()); })},
-        {QStringLiteral("715"), widget([](PictureContext& c) { return new TDialog15(c.settings().sampling, [] {}); })},
-        {QStringLiteral("716"), widget([](PictureContext& c) { return new TDialog16(c.core->samples(), [] {}); })},
-        {QStringLiteral("717"), widget([](PictureContext& c) { return new TDialog17(c.core->channels(), c.core->lineStatus); })},
-        {QStringLiteral("718"), widget([](PictureContext& c) {
+        {QString::fromLatin1(dialog_id::OtherSettings), widget([](PictureContext& c) { return new TDialog13(c.settings()); })},
+        {QString::fromLatin1(dialog_id::StartupSize), widget([](PictureContext& c) { return new TDialog14(c.settings(), PictureContext::noManual()); })},
+        {QString::fromLatin1(dialog_id::SamplingSettings), widget([](PictureContext& c) { return new TDialog15(c.settings().sampling, [] {}); })},
+        {QString::fromLatin1(dialog_id::SamplingView), widget([](PictureContext& c) { return new TDialog16(c.core->samples(), [] {}); })},
+        {QString::fromLatin1(dialog_id::LineStatus), widget([](PictureContext& c) { return new TDialog17(c.core->channels(), c.core->lineStatus); })},
+        {QString::fromLatin1(dialog_id::PortDetails), widget([](PictureContext& c) {
              return new TDialog18(c.settings().record, 1, PictureContext::noMessage(), PictureContext::noManual());
          })},
-        {QStringLiteral("719"), widget([](PictureContext& c) { return new TDialog19(c.settings().sampling, PictureContext::noManual()); })},
-        {QStringLiteral("722"), widget([](PictureContext& c) { return new TDialog22(c.settings().record); })},
+        {QString::fromLatin1(dialog_id::AutoLog), widget([](PictureContext& c) { return new TDialog19(c.settings().sampling, PictureContext::noManual()); })},
+        {QString::fromLatin1(dialog_id::MacroClock), widget([](PictureContext& c) { return new TDialog22(c.settings().record); })},
         {QStringLiteral("serial"), widget([](PictureContext&) {
              return new TPortConfigDialog(1, PortConfig{}, PictureContext::noMessage());
          })},
-        {QStringLiteral("708"), widget([](PictureContext& c) { return new TRsinputsend1(c.core->sendDialogMemory().typed, c.sendServices()); })},
-        {QStringLiteral("712"), widget([](PictureContext& c) { return new TRsinputsend2(c.sendServices()); })},
-        {QStringLiteral("721"),
+        {QString::fromLatin1(dialog_id::TypedSend), widget([](PictureContext& c) { return new TRsinputsend1(c.core->sendDialogMemory().typed, c.sendServices()); })},
+        {QString::fromLatin1(dialog_id::FixedStringSend), widget([](PictureContext& c) { return new TRsinputsend2(c.sendServices()); })},
+        {QString::fromLatin1(dialog_id::Search),
          widget([](PictureContext&) { return new TSearchDialog(QStringLiteral("\"RD\""), [](const QByteArray&, SearchKind) {}); })},
-        {QStringLiteral("723"), widget([](PictureContext&) { return new TEnumerationDialog(demoReading()); })},
-        {QStringLiteral("724"), widget([](PictureContext& c) { return new TDialog24(c.settings().record); })},
+        {QString::fromLatin1(dialog_id::Enumeration), widget([](PictureContext&) { return new TEnumerationDialog(demoReading()); })},
+        {QString::fromLatin1(dialog_id::ChecksumSettings), widget([](PictureContext& c) { return new TDialog24(c.settings().record); })},
         {QStringLiteral("tolvek"), widget([](PictureContext&) {
              auto* w = new TolvekWindow();
              w->setInput(QStringLiteral("\"RD\""));

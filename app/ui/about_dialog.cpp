@@ -1,5 +1,7 @@
 #include "app/ui/about_dialog.h"
 
+#include "platform/ui/dialog_ids.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -11,7 +13,7 @@ namespace kestrane {
 TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("このソフトについて"));
-    setObjectName(QStringLiteral("706"));
+    setObjectName(QString::fromLatin1(dialog_id::About));
     auto* layout = new QVBoxLayout(this);
 
     auto* picture = new QLabel(this);

@@ -2,6 +2,7 @@
 
 #include "macro/macro_dialog_rules.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/dialog_ids.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -15,7 +16,7 @@ namespace kestrane {
 
 TDialog22::TDialog22(SettingsRecord& settings, QWidget* parent) : QDialog(parent), settings_(settings)
 {
-    setObjectName(QStringLiteral("722"));
+    setObjectName(QString::fromLatin1(dialog_id::MacroClock));
     setWindowTitle(QStringLiteral("マクロ実行クロック"));
     setModal(true);
 

@@ -3,6 +3,7 @@
 #include "macro/macro_dialog_rules.h"
 #include "macro/ui/clock_dialog.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/dialog_ids.h"
 #include "text/cp932.h"
 
 #include <QFile>
@@ -37,7 +38,7 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text)
 TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context))
 {
-    setObjectName(QStringLiteral("704"));
+    setObjectName(QString::fromLatin1(dialog_id::Macro));
     setWindowTitle(QStringLiteral("Macro実行Diagram"));
     setModal(true);
 

@@ -1,6 +1,7 @@
 #include "sampling/ui/dio_monitor_dialog.h"
 
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/dialog_ids.h"
 #include "sampling/dio_monitor.h"
 
 #include <QCloseEvent>
@@ -21,7 +22,7 @@ constexpr int kClientHeight = 172;
 TDialog9::TDialog9(DioImage& image, const SettingsRecord& settings, ManualAtPage help, QWidget* parent)
     : QDialog(parent), image_(image), settings_(settings)
 {
-    setObjectName(QStringLiteral("409"));
+    setObjectName(QString::fromLatin1(dialog_id::DioMonitor));
     setWindowTitle(QStringLiteral("DIO Moniter Dialog"));
     setModal(false);
     setFixedSize(kClientWidth, kClientHeight);

@@ -1,6 +1,7 @@
 #include "sampling/ui/sampling_settings_dialog.h"
 
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/dialog_ids.h"
 #include "sampling/sampling_settings.h"
 
 #include <QGridLayout>
@@ -17,7 +18,7 @@ namespace kestrane {
 TDialog15::TDialog15(SamplingSettings& settings, std::function<void()> help, QWidget* parent)
     : QDialog(parent), message(kestraneMessageBox(this)), settings_(settings)
 {
-    setObjectName(QStringLiteral("715"));
+    setObjectName(QString::fromLatin1(dialog_id::SamplingSettings));
     setWindowTitle(QStringLiteral("サンプリング設定画面"));
     setModal(true);
 

@@ -1,6 +1,7 @@
 #include "sampling/ui/sampling_view_dialog.h"
 
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/dialog_ids.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -15,7 +16,7 @@ namespace kestrane {
 TDialog16::TDialog16(SampleTable& table, std::function<void()> help, QWidget* parent)
     : QDialog(parent), table_(table), clears_(table.clears())
 {
-    setObjectName(QStringLiteral("716"));
+    setObjectName(QString::fromLatin1(dialog_id::SamplingView));
     setWindowTitle(QStringLiteral("サンプリング設定画面"));
     setModal(false);
 

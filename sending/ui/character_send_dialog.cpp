@@ -2,6 +2,7 @@
 
 #include "platform/ui/cp932_length_validator.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/dialog_ids.h"
 #include "sending/ui/checksum_settings_dialog.h"
 #include "text/cp932.h"
 #include "sending/fixed_strings.h"
@@ -246,13 +247,13 @@ void CharacterSendDialog::reject()
 // ---- the two kinds ----------------------------------------------------------------------------
 
 TRsinputsend1::TRsinputsend1(CharacterSendMemory& memory, SendDialogServices services, QWidget* parent)
-    : CharacterSendDialog(Kind{"708", {"ｽﾀｰﾄ文字", "ｽﾄｯﾌﾟ文字", "ﾁｪｯｸｻﾑ", "ｴﾝﾄﾞ文字"}, 202, 219, 37, false, 320},
+    : CharacterSendDialog(Kind{dialog_id::TypedSend, {"ｽﾀｰﾄ文字", "ｽﾄｯﾌﾟ文字", "ﾁｪｯｸｻﾑ", "ｴﾝﾄﾞ文字"}, 202, 219, 37, false, 320},
                           memory, std::move(services), parent)
 {
 }
 
 TRsinputsend::TRsinputsend(CharacterSendMemory& memory, SendDialogServices services, QWidget* parent)
-    : CharacterSendDialog(Kind{"701", {"ｽﾀｰﾄ", "ｽﾄｯﾌﾟ", "ﾁｪｯｸ", "ｴﾝﾄﾞ"}, 219, 226, 0, true, 560},
+    : CharacterSendDialog(Kind{dialog_id::LongStringSend, {"ｽﾀｰﾄ", "ｽﾄｯﾌﾟ", "ﾁｪｯｸ", "ｴﾝﾄﾞ"}, 219, 226, 0, true, 560},
                           memory, std::move(services), parent)
 {
 }

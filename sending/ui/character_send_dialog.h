@@ -25,7 +25,7 @@ class CharacterSendDialog : public QDialog {
 public:
     // The differences between the two dialogs.
     struct Kind {
-        const char* id;           // the dialog's id: "708" or "701"
+        const char* id;           // the dialog's id: dialog_id::TypedSend or LongStringSend
         const char* checkLabels[4];  // check boxes 301..304
         int closeId;              // "閉じる"
         int detailsId;            // "詳細設定"

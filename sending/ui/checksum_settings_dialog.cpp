@@ -1,6 +1,7 @@
 #include "sending/ui/checksum_settings_dialog.h"
 
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/dialog_ids.h"
 #include "sending/checksum_settings.h"
 #include "sending/send_buffer.h"
 
@@ -29,7 +30,7 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     : QDialog(parent)
     , settings_(settings)
 {
-    setObjectName(QStringLiteral("724"));
+    setObjectName(QString::fromLatin1(dialog_id::ChecksumSettings));
     setWindowTitle(QStringLiteral("チェックサム設定"));
     setModal(true);
 

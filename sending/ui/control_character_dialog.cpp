@@ -1,5 +1,6 @@
 #include "sending/ui/control_character_dialog.h"
 
+#include "platform/ui/dialog_ids.h"
 #include "sending/send_buffer.h"
 #include "sending/ui/transmit_retry.h"
 #include "records/settings_records.h"
@@ -32,7 +33,7 @@ const char* TDialog20::label(int k)
 TDialog20::TDialog20(SendDialogServices services, QWidget* parent)
     : QDialog(parent), services_(std::move(services))
 {
-    setObjectName(QStringLiteral("20"));
+    setObjectName(QString::fromLatin1(dialog_id::ControlCharacters));
     setWindowTitle(QStringLiteral("制御文字送信"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);

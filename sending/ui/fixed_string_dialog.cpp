@@ -1,6 +1,7 @@
 #include "sending/ui/fixed_string_dialog.h"
 
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/dialog_ids.h"
 #include "records/settings_records.h"
 #include "sending/fixed_strings.h"
 #include "sending/ui/character_send_dialog.h"
@@ -19,7 +20,7 @@ namespace kestrane {
 TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
     : QDialog(parent), services_(std::move(services))
 {
-    setObjectName(QStringLiteral("712"));
+    setObjectName(QString::fromLatin1(dialog_id::FixedStringSend));
     setWindowTitle(QStringLiteral("文字送信Diagram"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);

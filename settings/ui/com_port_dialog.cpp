@@ -1,5 +1,6 @@
 #include "settings/ui/com_port_dialog.h"
 
+#include "platform/ui/dialog_ids.h"
 #include "text/cp932.h"
 #include "settings/ui/dialog_parts.h"
 
@@ -40,7 +41,7 @@ TDialog3::TDialog3(SettingsRecord& record, PortEnumerator enumerate, MessageBoxF
                    QWidget* parent)
     : QDialog(parent), record_(record), message_(std::move(message)), manual_(std::move(manual))
 {
-    setObjectName(QStringLiteral("703"));
+    setObjectName(QString::fromLatin1(dialog_id::ComPort));
     setWindowTitle(QStringLiteral("Com Port Setting"));
     setModal(true);
 
@@ -215,7 +216,7 @@ void TDialog3::onDetail(int channel)
 TDialog18::TDialog18(SettingsRecord& record, int channel, MessageBoxFn message, ManualAtPage manual, QWidget* parent)
     : QDialog(parent), record_(record), channel_(channel == 2 ? 2 : 1), message_(std::move(message))
 {
-    setObjectName(QStringLiteral("718"));
+    setObjectName(QString::fromLatin1(dialog_id::PortDetails));
     setWindowTitle(QStringLiteral("詳細設定"));
     setModal(true);
 

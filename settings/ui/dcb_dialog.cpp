@@ -1,6 +1,7 @@
 #include "settings/ui/dcb_dialog.h"
 
 #include "comm/channel.h"
+#include "platform/ui/dialog_ids.h"
 #include "settings/ui/dialog_parts.h"
 
 #include <QCheckBox>
@@ -18,7 +19,7 @@ namespace kestrane {
 DcbDialog::DcbDialog(Channels& channels, Settings& settings, int channel, ManualAtPage manual, QWidget* parent)
     : QDialog(parent), channels_(channels), settings_(settings), channel_(channel == 2 ? 2 : 1)
 {
-    setObjectName(QStringLiteral("711"));
+    setObjectName(QString::fromLatin1(dialog_id::Dcb));
     setWindowTitle(QStringLiteral("DCBの設定"));
     setModal(true);
 

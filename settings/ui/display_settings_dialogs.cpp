@@ -1,5 +1,6 @@
 #include "settings/ui/display_settings_dialogs.h"
 
+#include "platform/ui/dialog_ids.h"
 #include "settings/display_settings.h"
 #include "settings/ui/dialog_parts.h"
 
@@ -34,7 +35,7 @@ int checkedRadioId(const std::map<int, QRadioButton*>& radios)
 TDialog5::TDialog5(SettingsRecord& record, MessageBoxFn message, ManualAtPage manual, QWidget* parent)
     : QDialog(parent), record_(record), message_(std::move(message))
 {
-    setObjectName(QStringLiteral("705"));
+    setObjectName(QString::fromLatin1(dialog_id::Display));
     setWindowTitle(QStringLiteral("表示設定"));
     setModal(true);
 
@@ -67,7 +68,7 @@ void TDialog5::onOk()
 TDialog7::TDialog7(SettingsRecord& record, MessageBoxFn message, ManualAtPage manual, QWidget* parent)
     : QDialog(parent), record_(record), message_(std::move(message))
 {
-    setObjectName(QStringLiteral("707"));
+    setObjectName(QString::fromLatin1(dialog_id::PlSettings));
     setWindowTitle(QStringLiteral("PL Setting"));
     setModal(true);
 
@@ -142,7 +143,7 @@ void TDialog7::onOk()
 
 TDialog14::TDialog14(Settings& settings, ManualAtPage manual, QWidget* parent) : QDialog(parent), settings_(settings)
 {
-    setObjectName(QStringLiteral("714"));
+    setObjectName(QString::fromLatin1(dialog_id::StartupSize));
     setWindowTitle(QStringLiteral("起動時の画面サイズ"));
     setModal(true);
 

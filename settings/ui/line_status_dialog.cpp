@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "comm/channel.h"
+#include "platform/ui/dialog_ids.h"
 #include "settings/ui/dialog_parts.h"
 #include "settings/ui/lamp.h"
 
@@ -81,7 +82,7 @@ void showLamps(const std::array<LampDef, N>& defs, const std::map<int, Lamp*>& l
 LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory, int channel, QWidget* parent)
     : QDialog(parent), probe_(channels, memory, channel), channels_(channels)
 {
-    setObjectName(QStringLiteral("717"));
+    setObjectName(QString::fromLatin1(dialog_id::LineStatus));
     setWindowTitle(QStringLiteral("状態表示"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
@@ -270,7 +271,7 @@ void LineStatusDialog::onManual()
 
 TDialog25::TDialog25(Channels& channels, QWidget* parent) : QDialog(parent), channels_(channels)
 {
-    setObjectName(QStringLiteral("25"));
+    setObjectName(QString::fromLatin1(dialog_id::InputSignals));
     setWindowTitle(QStringLiteral("ＩＮ入力表示（ＣＨ１・CH2）"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);

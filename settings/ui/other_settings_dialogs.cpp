@@ -1,6 +1,7 @@
 #include "settings/ui/other_settings_dialogs.h"
 
 #include "platform/ui/cp932_length_validator.h"
+#include "platform/ui/dialog_ids.h"
 #include "settings/display_settings.h"
 #include "settings/ui/dialog_parts.h"
 
@@ -34,7 +35,7 @@ QString fromFileName(const std::string& name)
 
 TDialog13::TDialog13(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings)
 {
-    setObjectName(QStringLiteral("713"));
+    setObjectName(QString::fromLatin1(dialog_id::OtherSettings));
     setWindowTitle(QStringLiteral("その他の設定"));
     setModal(true);
 
@@ -87,7 +88,7 @@ void TDialog13::onOk()
 TDialog19::TDialog19(SamplingSettings& sampling, ManualAtPage manual, QWidget* parent)
     : QDialog(parent), sampling_(sampling)
 {
-    setObjectName(QStringLiteral("719"));
+    setObjectName(QString::fromLatin1(dialog_id::AutoLog));
     setWindowTitle(QStringLiteral("自動ロギング設定"));
     setModal(true);
 

@@ -10,6 +10,7 @@
 #include "sending/send_result.h"
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/text_transfer_progress.h"
+#include "platform/ui/dialog_ids.h"
 #include "records/settings_files.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
@@ -445,8 +446,9 @@ TEST(SendingCommands, EveryRowOpensItsDialogAndTheEditorGetsMdataTxt)
     qputenv("VISUAL", QByteArray(script.c_str()));
     {
         SendingApp a;
-        for (const auto& [id, name] : {std::pair{cmd::SendTyped, "708"}, {cmd::SendLong, "701"}, {cmd::SendFixed, "712"},
-                                       {cmd::SendControl, "20"}}) {
+        for (const auto& [id, name] :
+             {std::pair{cmd::SendTyped, dialog_id::TypedSend}, {cmd::SendLong, dialog_id::LongStringSend},
+              {cmd::SendFixed, dialog_id::FixedStringSend}, {cmd::SendControl, dialog_id::ControlCharacters}}) {
             a.trigger(id);
             QWidget* w = a.find<QWidget>(name);
             ASSERT_NE(w, nullptr) << name;

@@ -6,6 +6,7 @@
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "app/ui/settings_commands.h"
+#include "platform/ui/dialog_ids.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "records/settings_files.h"
@@ -156,7 +157,7 @@ TEST(ComPortCommand, TheMenuActionMovesCh1ToAPseudoTerminalAndItsBytesAppear)
     bool seen = false;
     whenModalOpens([&](QWidget* d) {
         seen = true;
-        EXPECT_EQ(d->objectName().toStdString(), "703");
+        EXPECT_EQ(d->objectName(), dialog_id::ComPort);
         auto* ch1 = child<QComboBox>(d, 251);
         // The mapped pseudo-terminals are offered (the missing COM6 is not), with their paths.
         ASSERT_EQ(ch1->count(), 2);
@@ -285,7 +286,7 @@ TEST(DcbCommand, ABaudRateWithoutDigitsIsRefusedByThePortAndTheSummaryRestored)
 {
     App a(3);
     whenModalOpens([](QWidget* d) {
-        EXPECT_EQ(d->objectName().toStdString(), "711");
+        EXPECT_EQ(d->objectName(), dialog_id::Dcb);
         child<QLineEdit>(d, 401)->setText("abc");
         child<QLineEdit>(d, 420)->setText("0A");
         click(d, 201);

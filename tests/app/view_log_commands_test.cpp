@@ -4,6 +4,7 @@
 #include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/command_table.h"
+#include "platform/ui/dialog_ids.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/enumeration_dialog.h"
 #include "traffic/ui/log_file_commands.h"
@@ -118,7 +119,7 @@ TEST_F(ViewCommandsUi, SearchOpensAModelessDialogAndAHitWaitsForTheTimer)
     ASSERT_FALSE(dialog.isNull());
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(dialog->isModal());
-    EXPECT_EQ(dialog->objectName(), "721");
+    EXPECT_EQ(dialog->objectName(), dialog_id::Search);
     EXPECT_EQ(dialog->windowTitle(), "検索");
 
     auto* edit = dialog->findChild<QLineEdit*>("401");
@@ -240,7 +241,7 @@ TEST_F(ViewCommandsUi, FastDisplayRefusesSearchAndLastLine)
 TEST(EnumerationDialog, ButtonCyclesTheModesWithTheirCaptions)
 {
     TEnumerationDialog dialog({0x02, 'A', 'B', 0x03});
-    EXPECT_EQ(dialog.objectName(), "723");
+    EXPECT_EQ(dialog.objectName(), dialog_id::Enumeration);
     auto* text = dialog.findChild<QPlainTextEdit*>("enumerationText");
     auto* cycle = dialog.findChild<QPushButton*>("216");
     ASSERT_TRUE(text && cycle);

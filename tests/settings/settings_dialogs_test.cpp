@@ -2,6 +2,7 @@
 // 703 and 718, the port configuration, 711 on a pseudo-terminal, 717 and 25 on fake ports (and a
 // pseudo-terminal where it can show a line-control button), 705, 707, 714, 713, 719.
 #include "comm/channel.h"
+#include "platform/ui/dialog_ids.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "settings/ui/com_port_dialog.h"
@@ -161,7 +162,7 @@ TEST(ComPortDialogUi, EnablingFollowsTheBoxesAndTheDetailButtons)
 
     // CH1's details: dialog 718 for channel 1, its change stored even if 703 is then closed.
     whenModalOpens([](QWidget* w) {
-        EXPECT_EQ(w->objectName().toStdString(), "718");
+        EXPECT_EQ(w->objectName(), dialog_id::PortDetails);
         child<QLineEdit>(w, 402)->setText("250");
         click(w, 201);
     });

@@ -1,5 +1,6 @@
 #include "traffic/ui/enumeration_dialog.h"
 
+#include "platform/ui/dialog_ids.h"
 #include "text/cp932.h"
 
 #include <QHBoxLayout>
@@ -14,7 +15,7 @@ namespace kestrane {
 TEnumerationDialog::TEnumerationDialog(std::vector<std::uint8_t> bytes, QWidget* parent)
     : QDialog(parent), bytes_(std::move(bytes)), mode_(initialEnumerationMode(bytes_))
 {
-    setObjectName(QStringLiteral("723"));
+    setObjectName(QString::fromLatin1(dialog_id::Enumeration));
 
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("enumerationText"));

@@ -1,5 +1,6 @@
 #include "traffic/ui/search_dialog.h"
 
+#include "platform/ui/dialog_ids.h"
 #include "text/cp932.h"
 
 #include <QHBoxLayout>
@@ -14,7 +15,7 @@ namespace kestrane {
 TSearchDialog::TSearchDialog(const QString& text, SearchFn search, QWidget* parent)
     : QDialog(parent), search_(std::move(search))
 {
-    setObjectName(QStringLiteral("721"));
+    setObjectName(QString::fromLatin1(dialog_id::Search));
     setWindowTitle(QStringLiteral("検索"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);

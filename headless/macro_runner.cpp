@@ -4,6 +4,7 @@
 #include "app/image_dio.h"
 #include "macro/macro_dialog_rules.h"
 #include "macro/macro_interpreter.h"
+#include "macro/macro_pacer.h"
 #include "macro/traffic_access.h"
 #include "text/cp932.h"
 
@@ -137,8 +138,8 @@ int MacroRunner::run(StopSignals& stops)
     const Clock& clock = core_.clock();
     const std::int64_t period = options_.clockMs.value_or(macroTimerPeriod(r.macroClockMs));
     std::int64_t now = clock.tickMs();
-    std::int64_t nextTick = now + period;
-    std::int64_t nextPoll = -1;  // the wait's extra steps, while a timed wait runs
+    MacroPacer pacer;
+    pacer.start(now, period);
     const std::int64_t deadline =
         options_.timeoutSeconds ? now + static_cast<std::int64_t>(std::llround(*options_.timeoutSeconds * 1000)) : -1;
     Channels& channels = core_.channels();
@@ -148,9 +149,7 @@ int MacroRunner::run(StopSignals& stops)
                + macroStatusText(core_.macroMemory().status) + ")";
     };
     while (true) {
-        std::int64_t due = nextTick;
-        if (nextPoll >= 0)
-            due = std::min(due, nextPoll);
+        std::int64_t due = pacer.nextDue();
         if (deadline >= 0)
             due = std::min(due, deadline);
         const int waitMs = static_cast<int>(std::clamp<std::int64_t>(due - clock.tickMs(), 0, INT_MAX));
@@ -175,26 +174,14 @@ int MacroRunner::run(StopSignals& stops)
             std::snprintf(limit, sizeof limit, "%g", *options_.timeoutSeconds);
             return end(kTimedOut, "time-out after " + std::string(limit) + " s " + where());
         }
-        bool step = false;
-        if (now >= nextTick) {
-            step = true;
-            nextTick = std::max(nextTick + period, now + 1);  // a late tick is not made up for
-        }
-        if (nextPoll >= 0 && now >= nextPoll) {
-            step = true;
-            nextPoll = std::max(nextPoll + kMacroWaitPollMs, now + 1);
-        }
-        if (!step)
+        if (now < pacer.nextDue())
             continue;
         interpreter_->step();
+        pacer.stepped(now, interpreter_->running() && interpreter_->inTimedWait());
         if (sendFailed_)
             return end(kFailed, std::string(macro_text::kSendFailed) + " " + where());
         if (!interpreter_->running())
             return end(kFinished, "finished " + where());
-        if (!interpreter_->inTimedWait())
-            nextPoll = -1;
-        else if (nextPoll < 0)
-            nextPoll = now + kMacroWaitPollMs;
         if (const int code = answerWaits(); code >= 0)
             return end(code, "stopped " + where());
     }

@@ -1,7 +1,7 @@
 // A macro run without a window: the interpreter of the macro dialog on the application core,
-// stepped as the dialog steps it (one step every macro clock period, and while a reception, time
-// or input-bit wait runs also every kMacroWaitPollMs), with the program's options answering the
-// waits that need a person. Each change of what the dialog would show is printed as a line.
+// stepped as the dialog steps it (by the MacroPacer: each tick of the macro clock, and while a
+// reception, time or input-bit wait runs also between the ticks), with the program's options
+// answering the waits that need a person. Each change of what the dialog would show is printed as a line.
 #pragma once
 
 #include "headless/port_setup.h"

@@ -38,10 +38,6 @@ inline constexpr std::int32_t kDefaultMacroClockMs = 200;
 // 1..1000 ms so a damaged setting can neither spin nor stall the timer.
 [[nodiscard]] int macroTimerPeriod(std::int32_t macroClockMs);
 
-// While a reception, time or input-bit wait runs, the interpreter is stepped this often besides
-// its clock, so the wait ends on time whatever the clock (the dialog and every other runner).
-inline constexpr int kMacroWaitPollMs = 20;
-
 // Reads up to 25600 bytes of a macro file; nothing when it cannot be opened.
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> readMacroFile(const std::filesystem::path& path);
 

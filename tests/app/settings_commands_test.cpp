@@ -41,29 +41,10 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::child;
 using test::click;
+using test::waitFor;
+using test::whenModalOpens;
 using test::PtyPair;
 using test::TempDir;
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-// Runs `action` on the modal dialog once it is open.
-void whenModalOpens(std::function<void(QWidget*)> action)
-{
-    QTimer::singleShot(0, [action = std::move(action)] {
-        QWidget* w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
-        action(w);
-    });
-}
 
 // COM numbers open only what ports.conf maps (pseudo-terminals); no real device is ever tried.
 PortOpener mappedOnly(const fs::path& dir)

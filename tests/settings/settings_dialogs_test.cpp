@@ -38,6 +38,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::child;
 using test::click;
+using test::waitFor;
+using test::whenModalOpens;
 using test::FakeChannels;
 using test::PtyPair;
 
@@ -57,28 +59,6 @@ struct Recorder {
         return [this](int page) { pages.push_back(page); };
     }
 };
-
-// Runs `action` on the next modal dialog once it is open, then lets `open` return.
-void whenModalOpens(std::function<void(QWidget*)> action)
-{
-    QTimer::singleShot(0, [action = std::move(action)] {
-        QWidget* w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
-        action(w);
-    });
-}
-
-// Waits (processing events) until `done` holds or the generous limit passes.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------- 703
 

@@ -29,6 +29,7 @@ FrameRect startupFrame(int sizeCode, const FrameRect& screen, const FrameRect& a
 
 AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::shared_ptr<const Clock> clock)
     : startDirectory_(std::move(startDirectory)),
+      systemPorts_(!opener),
       clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()),
       traffic_(*clock_),
       channels_(settings_, opener ? std::move(opener) : systemPortOpener(startDirectory_)),
@@ -41,6 +42,9 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
     channels_.setAliasOpener(systemPathOpener());
     // Automatic logging that starts or stops failing is news for the device field.
     traffic_.setAutoLogNotifier([this] { channels_.signalDeviceEvent(); });
+    // A lost remote line is tried again through ports.conf; a close stops a try under way.
+    if (systemPorts_)
+        channels_.setRetryOpener(systemRetryOpener(startDirectory_));
     // The switch for reconnecting lost devices lives in ports.conf, read when a device is lost.
     channels_.setReconnectPolicy([dir = startDirectory_] {
         std::ifstream in(dir / "ports.conf", std::ios::binary);

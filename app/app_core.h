@@ -112,6 +112,7 @@ private:
     void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize) override;
 
     std::filesystem::path startDirectory_;
+    bool systemPorts_ = true;  // the program's own openers (none handed in)
     std::filesystem::path logDirectory_;  // empty: "log" below the start directory
     std::shared_ptr<const Clock> clock_;
     Settings settings_;

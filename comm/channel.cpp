@@ -2,6 +2,8 @@
 
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
+#include "platform/remote_address.h"
+#include "remote/remote_serial_port.h"
 
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -14,6 +16,15 @@
 #include <system_error>
 
 namespace kestrane {
+
+namespace {
+
+// Pauses between the tries to reach a lost remote line: short at first (a server restarted),
+// growing to a try every ten seconds (a machine rebooting, a cable pulled).
+constexpr std::chrono::milliseconds kFirstRetry{500};
+constexpr std::chrono::milliseconds kLongestRetry{10000};
+
+} // namespace
 
 Channels::Channels(Settings& settings, PortOpener opener)
     : settings_(settings), opener_(std::move(opener)), deviceEventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
@@ -101,6 +112,7 @@ int Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
             return kPortCannotBeConfigured;
     }
     summariseFrom(*port, channel);
+    state(channel).device.unconfirmed = port->unconfirmedSettings();
     port->purgeComm(PURGE_ALL);
 
     State& s = state(channel);
@@ -206,7 +218,20 @@ int Channels::applyTo(SerialPort& port, int channel)
 int Channels::summarise(int channel)
 {
     SerialPort* p = port(channel);
-    return p ? summariseFrom(*p, channel) : 1;
+    const int result = p ? summariseFrom(*p, channel) : 1;
+    refreshUnconfirmed(channel);
+    return result;
+}
+
+void Channels::refreshUnconfirmed(int channel)
+{
+    SerialPort* p = port(channel);
+    DeviceStatus& d = state(channel).device;
+    const std::uint32_t now = p ? p->unconfirmedSettings() : 0;
+    if (now != d.unconfirmed) {
+        d.unconfirmed = now;
+        ++deviceVersion_;
+    }
 }
 
 int Channels::summariseFrom(SerialPort& port, int channel)
@@ -369,6 +394,7 @@ void Channels::stopWaiting(int channel)
 {
     watch_.unwatch(channel * 10);
     watch_.unwatch(channel * 10 + 1);
+    state(channel).retry.reset();  // stops a try under way and joins its thread
     state(channel).device.awaiting = false;
 }
 
@@ -388,7 +414,11 @@ bool Channels::handleDeviceEvents()
         d.lossReason = why;
         d.reconnectedAt.reset();
         d.awaiting = !d.path.empty() && (!reconnectAllowed_ || reconnectAllowed_());
-        if (d.awaiting) {
+        d.retries = 0;
+        if (d.awaiting && looksRemote(d.path)) {
+            // No file to watch: the line is tried again with pauses until it answers.
+            startRetrying(channel);
+        } else if (d.awaiting) {
             watch_.watch(channel * 10, d.path);
             if (!d.alias.empty())
                 watch_.watch(channel * 10 + 1, d.alias);
@@ -396,6 +426,9 @@ bool Channels::handleDeviceEvents()
         }
         changed = true;
     }
+    for (int channel : {1, 2})
+        if (state(channel).retry)
+            changed = takeRetryResult(channel) || changed;
     for (const int key : watch_.takeAppeared()) {
         const int channel = key / 10;
         if ((channel == 1 || channel == 2) && state(channel).device.awaiting)
@@ -423,17 +456,118 @@ bool Channels::tryReconnect(int channel)
     return true;
 }
 
+void Channels::startRetrying(int channel)
+{
+    State& s = state(channel);
+    s.retry = std::make_unique<Retry>();
+    Retry& r = *s.retry;
+    const int comNumber = s.device.comNumber;
+    try {
+        r.thread = std::jthread([this, &r, comNumber](std::stop_token stop) { retryLoop(stop, r, comNumber); });
+    } catch (const std::system_error&) {
+        s.retry.reset();
+        s.device.awaiting = false;
+    }
+}
+
+void Channels::retryLoop(std::stop_token stop, Retry& r, int comNumber)
+{
+    pthread_setname_np(pthread_self(), "reconnect");
+    std::chrono::milliseconds pause = kFirstRetry;
+    for (;;) {
+        {
+            std::unique_lock lock(r.m);
+            r.cv.wait_for(lock, stop, pause, [] { return false; });
+        }
+        if (stop.stop_requested())
+            return;
+        OpenError error = OpenError::None;
+        std::unique_ptr<SerialPort> port = retryOpener_ ? retryOpener_(comNumber, error, stop) : opener_(comNumber, error);
+        if (stop.stop_requested())
+            return;  // a port that did open closes again here
+        const bool connected = port != nullptr;
+        {
+            std::lock_guard lock(r.m);
+            if (connected)
+                r.port = std::move(port);
+            else
+                r.lastError = error;
+            ++r.attempts;
+        }
+        signalDeviceEvent();
+        if (connected)
+            return;
+        pause = std::min(pause * 2, kLongestRetry);
+    }
+}
+
+bool Channels::takeRetryResult(int channel)
+{
+    State& s = state(channel);
+    DeviceStatus& d = s.device;
+    std::unique_ptr<SerialPort> port;
+    unsigned attempts = 0;
+    OpenError error;
+    {
+        std::lock_guard lock(s.retry->m);
+        port = std::move(s.retry->port);
+        attempts = s.retry->attempts;
+        error = s.retry->lastError;
+    }
+    if (!port) {
+        if (attempts == d.retries)
+            return false;
+        d.retries = attempts;
+        d.openFailure = error;  // why the latest try failed
+        return true;
+    }
+    s.retry.reset();  // its thread has ended with the connection
+    if (openPort(channel, std::move(port)) != kOpened) {
+        d.retries = attempts;
+        d.openFailure = OpenError(OpenError::Other, 0, d.path);
+        startRetrying(channel);  // connected, but the line would not take its settings
+        return true;
+    }
+    d.state = DeviceStatus::State::Open;
+    d.awaiting = false;
+    d.lossReason = LossReason::None;
+    d.openFailure = OpenError::None;
+    d.retries = 0;
+    d.reconnectedAt = std::chrono::system_clock::now();
+    return true;
+}
+
+namespace {
+
+std::unique_ptr<SerialPort> openSystemPort(const std::filesystem::path& dir, const std::filesystem::path& consoles,
+                                           int comNumber, OpenError& error, std::stop_token stop)
+{
+    const PortResolver resolver(dir / "ports.conf", consoles);
+    const std::string path = resolver.pathFor(comNumber);
+    if (looksRemote(path))
+        return openRemoteSerialPort(path, error, std::move(stop));
+    if (resolver.isConsole(path)) {
+        error = OpenError(OpenError::IsConsole, 0, path);
+        return nullptr;
+    }
+    return openPosixSerialPort(path, error);
+}
+
+} // namespace
+
 PortOpener systemPortOpener(std::filesystem::path startDirectory, std::filesystem::path consoleList)
 {
     return [dir = std::move(startDirectory), consoles = std::move(consoleList)](
                int comNumber, OpenError& error) -> std::unique_ptr<SerialPort> {
-        const PortResolver resolver(dir / "ports.conf", consoles);
-        const std::string path = resolver.pathFor(comNumber);
-        if (resolver.isConsole(path)) {
-            error = OpenError(OpenError::IsConsole, 0, path);
-            return nullptr;
-        }
-        return openPosixSerialPort(path, error);
+        return openSystemPort(dir, consoles, comNumber, error, {});
+    };
+}
+
+RetryOpener systemRetryOpener(std::filesystem::path startDirectory, std::filesystem::path consoleList)
+{
+    return [dir = std::move(startDirectory), consoles = std::move(consoleList)](
+               int comNumber, OpenError& error, std::stop_token stop) -> std::unique_ptr<SerialPort> {
+        return openSystemPort(dir, consoles, comNumber, error, std::move(stop));
     };
 }
 

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -38,6 +39,8 @@ enum OpenResult : int {
 using PortOpener = std::function<std::unique_ptr<SerialPort>(int comNumber, OpenError& error)>;
 // Opens a device by its path (a stable alias of a device that came back).
 using PathOpener = std::function<std::unique_ptr<SerialPort>(const std::string& path, OpenError& error)>;
+// Opens COM n again after a loss, on a thread of its own; `stop` asks it to give up at once.
+using RetryOpener = std::function<std::unique_ptr<SerialPort>(int comNumber, OpenError& error, std::stop_token stop)>;
 
 // What the user is told about a channel's device. GUI thread.
 struct DeviceStatus {
@@ -47,8 +50,10 @@ struct DeviceStatus {
     std::string path;                 // the device of the last open, when the opener told it
     std::string alias;                // its /dev/serial/by-id name, when it has one
     LossReason lossReason = LossReason::None;
-    OpenError openFailure;            // why the last open failed; kind None after a success
-    bool awaiting = false;            // lost, and watched for its return
+    OpenError openFailure;            // why the last open (or reconnection try) failed; None after a success
+    bool awaiting = false;            // lost, and watched for its return (or, remote, tried again)
+    unsigned retries = 0;             // failed reconnection tries since the loss (remote lines)
+    std::uint32_t unconfirmed = 0;    // settings the port has not confirmed (kSetting* bits)
     std::optional<std::chrono::system_clock::time_point> reconnectedAt;  // the last reconnection
 };
 
@@ -144,10 +149,23 @@ public:
     void setReconnectPolicy(std::function<bool()> allowed) { reconnectAllowed_ = std::move(allowed); }
     // Opens a device's stable alias when its configured path does not come back.
     void setAliasOpener(PathOpener opener) { aliasOpener_ = std::move(opener); }
+    // Opens a lost remote line again (default: the opener, which cannot be stopped early).
+    void setRetryOpener(RetryOpener opener) { retryOpener_ = std::move(opener); }
     // Where the stable aliases are looked up (the system's /dev/serial/by-id by default).
     void setByIdFolder(std::filesystem::path folder) { byIdFolder_ = std::move(folder); }
 
 private:
+    // A lost remote line is tried again on a thread of its own, with growing pauses between the
+    // tries; a connected port waits in `port` for the GUI thread, which configures and publishes it.
+    struct Retry {
+        std::mutex m;
+        std::condition_variable_any cv;
+        std::unique_ptr<SerialPort> port;
+        OpenError lastError;
+        unsigned attempts = 0;
+        std::jthread thread;  // declared last: stopped and joined before the rest goes
+    };
+
     struct State {
         std::unique_ptr<SerialPort> port;
         mutable std::shared_mutex portGuard;  // relay writers hold it shared; close holds it exclusively
@@ -160,6 +178,7 @@ private:
         std::array<std::uint8_t, 200> sampleBuffer{};  // one chunk, zero after its bytes
         std::atomic<bool> lossPending{false};  // set by the port's loss notifier
         DeviceStatus device;
+        std::unique_ptr<Retry> retry;
         std::mutex endMutex;  // threadEnded, for the close's short wait
         std::condition_variable endCv;
         bool threadEnded = false;
@@ -174,6 +193,10 @@ private:
     void closePort(int channel);
     void stopWaiting(int channel);
     bool tryReconnect(int channel);
+    void startRetrying(int channel);
+    void retryLoop(std::stop_token stop, Retry& retry, int comNumber);
+    bool takeRetryResult(int channel);
+    void refreshUnconfirmed(int channel);
     int applyTo(SerialPort& port, int channel);
     int summariseFrom(SerialPort& port, int channel);
     void receiveLoop(int channel, ReceiveConfig config);
@@ -191,14 +214,19 @@ private:
     PathWatch watch_;
     std::function<bool()> reconnectAllowed_;
     PathOpener aliasOpener_;
+    RetryOpener retryOpener_;
     std::filesystem::path byIdFolder_ = "/dev/serial/by-id";
     unsigned deviceVersion_ = 0;
 };
 
-// The opener used by the program: COM n through ports.conf in `startDirectory`, the ttys named in
-// `consoleList` (the system's active consoles) refused.
+// The opener used by the program: COM n through ports.conf in `startDirectory` (a device path, or
+// a remote line: rfc2217://HOST:PORT, tcp://HOST:PORT), the ttys named in `consoleList` (the
+// system's active consoles) refused.
 PortOpener systemPortOpener(std::filesystem::path startDirectory,
                             std::filesystem::path consoleList = "/sys/class/tty/console/active");
+// The same, for reconnection tries that a close can stop.
+RetryOpener systemRetryOpener(std::filesystem::path startDirectory,
+                              std::filesystem::path consoleList = "/sys/class/tty/console/active");
 // Opens a path as the program does, the consoles refused.
 PathOpener systemPathOpener(std::filesystem::path consoleList = "/sys/class/tty/console/active");
 

@@ -1,5 +1,6 @@
 #include "platform/posix_serial_port.h"
 
+#include "platform/byte_ring.h"
 #include "platform/comm_deadline.h"
 #include "platform/output_drain.h"
 #include "platform/termios_mapping.h"
@@ -34,54 +35,6 @@ namespace {
 constexpr std::size_t kQueueSize = 64 * 1024;
 // Bytes taken from the device per read() call.
 constexpr std::size_t kChunk = 4096;
-
-class ByteRing {
-public:
-    ByteRing() : buf_(kQueueSize) {}
-
-    [[nodiscard]] std::size_t size() const { return size_; }
-    [[nodiscard]] std::size_t room() const { return buf_.size() - size_; }
-
-    void push(const std::uint8_t* p, std::size_t n)
-    {
-        std::size_t tail = (head_ + size_) % buf_.size();
-        for (std::size_t done = 0; done < n;) {
-            const std::size_t k = std::min(n - done, buf_.size() - tail);
-            std::memcpy(buf_.data() + tail, p + done, k);
-            done += k;
-            tail = (tail + k) % buf_.size();
-        }
-        size_ += n;
-    }
-
-    std::size_t pop(std::uint8_t* p, std::size_t n)
-    {
-        n = std::min(n, size_);
-        for (std::size_t done = 0; done < n;) {
-            const std::size_t k = std::min(n - done, buf_.size() - head_);
-            std::memcpy(p + done, buf_.data() + head_, k);
-            done += k;
-            head_ = (head_ + k) % buf_.size();
-        }
-        size_ -= n;
-        return n;
-    }
-
-    [[nodiscard]] std::size_t count(std::uint8_t c) const
-    {
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < size_; ++i)
-            k += buf_[(head_ + i) % buf_.size()] == c;
-        return k;
-    }
-
-    void clear() { head_ = size_ = 0; }
-
-private:
-    std::vector<std::uint8_t> buf_;
-    std::size_t head_ = 0;
-    std::size_t size_ = 0;
-};
 
 OpenError::Kind openErrorOf(int err)
 {
@@ -751,7 +704,7 @@ private:
     serial_icounter_struct icount_{};
 
     std::mutex queueMutex_;  // queue_, evtChar_, evtCount_, decoder_, rxOverflow_; reads of the fd
-    ByteRing queue_;
+    ByteRing queue_{kQueueSize};
     bool rxOverflow_ = false;
     std::uint8_t evtChar_ = 0x0D;
     std::size_t evtCount_ = 0;
@@ -895,6 +848,17 @@ std::string describeOpenError(const std::string& path, const OpenError& error)
     }
     case OpenError::NotATty: return path + " is not a serial device (not a terminal).";
     case OpenError::IsConsole: return path + " is the system console and is never opened as a port.";
+    case OpenError::BadAddress:
+        return path + " is not a valid remote line: write rfc2217://HOST:PORT or tcp://HOST:PORT "
+                      "(an IPv6 address in brackets).";
+    case OpenError::NameNotFound: return path + ": the host name is not known (check the name, or use its address).";
+    case OpenError::Refused:
+        return path + ": the connection was refused (is the server running, and serving that port?).";
+    case OpenError::Unreachable: return path + ": the host cannot be reached (network down, or no route to it).";
+    case OpenError::NoAnswer: return path + ": the server did not answer in time.";
+    case OpenError::NoLineControl:
+        return path + ": the server does not take RFC 2217 line control (COM-port option); "
+                      "serve the line with telnet(rfc2217), or use tcp:// for a raw stream.";
     case OpenError::Other:
         if (error.systemError != 0)
             return path + " could not be opened: " + std::strerror(error.systemError) + ".";

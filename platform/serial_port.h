@@ -21,7 +21,16 @@ namespace kestrane {
 // kind into its "does not open" result), the system's error number of the failing call, and the
 // device path. An opener also fills `path` when the open succeeds. Compares equal to its kind.
 struct OpenError {
-    enum Kind { None, NotFound, Busy, PermissionDenied, NotATty, IsConsole, Other };
+    enum Kind {
+        None, NotFound, Busy, PermissionDenied, NotATty, IsConsole, Other,
+        // Remote lines (the path is the ports.conf entry):
+        BadAddress,         // not a valid rfc2217:// or tcp:// address
+        NameNotFound,       // the host name does not resolve
+        Refused,            // nothing listens at the address
+        Unreachable,        // no route to the host, or the network is down
+        NoAnswer,           // the connection or its negotiation did not complete in time
+        NoLineControl,      // an rfc2217:// server that does not take the COM-port option
+    };
 
     Kind kind = None;
     int systemError = 0;  // errno, 0 when no system call failed
@@ -39,6 +48,8 @@ enum class LossReason {
     None,
     HungUp,   // the device went away (USB unplug) or the far end closed
     IoError,  // the device failed an operation with an I/O error
+    ClosedByServer,  // a remote line: the server closed the connection
+    ConnectionReset, // a remote line: the connection was reset or broke
 };
 
 // Why the last setCommState failed. A device may answer a set without taking all of it (a pty
@@ -57,6 +68,17 @@ struct SetStateFailure {
     std::uint32_t refused = 0;  // Field bits of the settings the device did not take
     Dcb got{};               // what the device reported after the set (valid when refused != 0)
 };
+// Settings a port could not confirm (unconfirmedSettings).
+inline constexpr std::uint32_t kSettingBaudRate = 0x01;
+inline constexpr std::uint32_t kSettingByteSize = 0x02;
+inline constexpr std::uint32_t kSettingParity = 0x04;
+inline constexpr std::uint32_t kSettingStopBits = 0x08;
+inline constexpr std::uint32_t kSettingFlowControl = 0x10;
+inline constexpr std::uint32_t kSettingDtr = 0x20;
+inline constexpr std::uint32_t kSettingRts = 0x40;
+inline constexpr std::uint32_t kSettingBreak = 0x80;
+// A line that has no line control at all (a raw TCP stream): settings are kept, never sent.
+inline constexpr std::uint32_t kSettingNoLineControl = 0x100;
 
 // Result of a read or write that may run into its time-outs.
 enum class IoStatus {
@@ -118,6 +140,11 @@ public:
     // PURGE_TXABORT / PURGE_RXABORT end a write / read blocked at that moment (Cancelled);
     // PURGE_TXCLEAR / PURGE_RXCLEAR discard what is queued.
     virtual bool purgeComm(std::uint32_t flags) = 0;
+
+    // Settings the device has not confirmed (kSetting* bits): a remote server that did not
+    // answer a control request within the bound, or a line without line control. A local port
+    // confirms what it accepts (a refused setting fails the set), so it reports 0.
+    [[nodiscard]] virtual std::uint32_t unconfirmedSettings() const { return 0; }
 
     // True once the device has gone away (hang-up, unplug): every operation then fails, except
     // that reads deliver what the port had already taken from the device.

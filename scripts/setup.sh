@@ -13,6 +13,7 @@ pkgs=(
   poppler-utils socat xdg-utils
   dpkg-dev
   jpnevulator
+  ser2net
 )
 if [ "${1:-}" = "--dev" ]; then
   pkgs+=(clang libclang-rt-14-dev)

@@ -1,10 +1,13 @@
-// The rules every serial port keeps, checked on the POSIX port over a pseudo-terminal pair and
-// on the in-memory fake alike (so tests written against the fake hold for the real port):
-// level-triggered events, the wake by setCommMask, read time-outs, a lost device.
+// The rules every serial port keeps, checked on the POSIX port over a pseudo-terminal pair, on a
+// remote line (ser2net serving a pseudo-terminal, reached over RFC 2217) and on the in-memory
+// fake alike (so tests written against the fake hold for the real ports): level-triggered
+// events, the wake by setCommMask, read time-outs, a lost device.
 #include "platform/posix_serial_port.h"
+#include "remote/remote_serial_port.h"
 
 #include "support/fake_serial_port.h"
 #include "support/pty_pair.h"
+#include "support/ser2net_server.h"
 #include "thread_probe.h"
 
 #include <gtest/gtest.h>
@@ -31,9 +34,33 @@ public:
     SerialPort& port() { return *port_; }
     void send(const std::string& bytes) { pty_.send(bytes); }
     void hangUp() { pty_.closeMaster(); }
+    static constexpr LossReason kHangUpReason = LossReason::HungUp;
 
 private:
     test::PtyPair pty_;
+    std::unique_ptr<SerialPort> port_;
+};
+
+// The device is the far end of a pty pair that ser2net serves; a hang-up is the server going away.
+class RemoteHarness {
+public:
+    RemoteHarness() : server_(pty_.slavePath())
+    {
+        if (!server_.running())
+            throw std::runtime_error("ser2net does not serve " + pty_.slavePath() + " (is it installed?)");
+        OpenError e = OpenError::None;
+        port_ = openRemoteSerialPort(server_.url(), e);
+        if (!port_)
+            throw std::runtime_error("cannot open " + server_.url());
+    }
+    SerialPort& port() { return *port_; }
+    void send(const std::string& bytes) { pty_.send(bytes); }
+    void hangUp() { server_.stop(); }
+    static constexpr LossReason kHangUpReason = LossReason::ClosedByServer;
+
+private:
+    test::PtyPair pty_;
+    test::Ser2netServer server_;
     std::unique_ptr<SerialPort> port_;
 };
 
@@ -42,6 +69,7 @@ public:
     SerialPort& port() { return fake_; }
     void send(const std::string& bytes) { fake_.receive(bytes); }
     void hangUp() { fake_.hangUp(); }
+    static constexpr LossReason kHangUpReason = LossReason::HungUp;
 
 private:
     test::FakeSerialPort fake_;
@@ -118,13 +146,15 @@ protected:
     Harness h;
 };
 
-using Implementations = ::testing::Types<PtyHarness, FakeHarness>;
+using Implementations = ::testing::Types<PtyHarness, RemoteHarness, FakeHarness>;
 class ImplementationNames {
 public:
     template <class T>
     static std::string GetName(int)
     {
-        return std::is_same_v<T, PtyHarness> ? "PosixOnPty" : "Fake";
+        if (std::is_same_v<T, PtyHarness>)
+            return "PosixOnPty";
+        return std::is_same_v<T, RemoteHarness> ? "RemoteOverSer2net" : "Fake";
     }
 };
 TYPED_TEST_SUITE(SerialPortContract, Implementations, ImplementationNames);
@@ -441,7 +471,7 @@ TYPED_TEST(SerialPortContract, TheLossIsReportedOnceWithItsReason)
     this->h.hangUp();
     // Heard by the waiting thread itself, without anyone asking the port.
     ASSERT_TRUE(eventually([&] { return calls.load() == 1; }));
-    EXPECT_EQ(this->port().lossReason(), LossReason::HungUp);
+    EXPECT_EQ(this->port().lossReason(), TypeParam::kHangUpReason);
     std::uint8_t b[4];
     std::size_t n = 0;
     EXPECT_EQ(this->port().write(b, 4, n), IoStatus::Failed);

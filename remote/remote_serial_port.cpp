@@ -1,0 +1,1066 @@
+#include "remote/remote_serial_port.h"
+
+#include "platform/byte_ring.h"
+#include "platform/comm_deadline.h"
+#include "platform/remote_address.h"
+#include "remote/telnet_com_port.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace kestrane {
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace tn = telnet;
+
+// The input queue, as large as the local port's: bytes taken from the connection, not yet read.
+constexpr std::size_t kQueueSize = 64 * 1024;
+// Bytes the port has taken from writers but not yet sent.
+constexpr std::size_t kOutQueueSize = 16 * 1024;
+// Data taken from the output queue per send.
+constexpr std::size_t kSendChunk = 4096;
+// Requests and Telnet replies waiting to be sent; a server that makes us answer more is ignored.
+constexpr std::size_t kMaxCommandBytes = 4096;
+// Requests of one kind still unanswered; older ones are given up.
+constexpr std::size_t kMaxPending = 8;
+// How long the option negotiation may take, and a restore of refused settings.
+constexpr auto kNegotiationBound = 2s;
+constexpr auto kRestoreBound = 500ms;
+
+// The settings a server is asked for.
+enum Field { kDtr, kRts, kBaud, kDataSize, kParity, kStopBits, kFlow, kBreak, kFieldCount };
+constexpr std::array<std::uint32_t, kFieldCount> kFieldBits = {
+    kSettingDtr,    kSettingRts,      kSettingBaudRate,    kSettingByteSize,
+    kSettingParity, kSettingStopBits, kSettingFlowControl, kSettingBreak,
+};
+bool isLineField(int f) { return f >= kBaud && f <= kFlow; }
+
+// Values on the wire: SET-CONTROL's codes and the framing codes of RFC 2217.
+constexpr unsigned kFlowNone = 1, kFlowXonXoff = 2, kFlowHardware = 3;
+constexpr unsigned kBreakOn = 5, kBreakOff = 6, kDtrOn = 8, kDtrOff = 9, kRtsOn = 11, kRtsOff = 12;
+constexpr unsigned kLineOverrun = 0x02, kLineParity = 0x04, kLineFraming = 0x08, kLineBreak = 0x10;
+constexpr std::uint8_t kPurgeReceive = 1, kPurgeTransmit = 2, kPurgeBoth = 3;
+
+// Servers round the rate; one they could not come near was refused.
+bool valueAccepted(int field, unsigned wanted, unsigned got)
+{
+    if (field != kBaud)
+        return wanted == got;
+    const std::uint64_t diff = wanted > got ? wanted - got : got - wanted;
+    return diff * 100 <= std::uint64_t{wanted} * 3;
+}
+
+unsigned parityCode(std::uint8_t parity) { return parity + 1u; }  // none 1, odd 2, even 3, mark 4, space 5
+unsigned stopBitsCode(std::uint8_t stop) { return stop == ONESTOPBIT ? 1u : stop == TWOSTOPBITS ? 2u : 3u; }
+std::uint8_t stopBitsOfCode(unsigned code) { return code == 2 ? TWOSTOPBITS : code == 3 ? ONE5STOPBITS : ONESTOPBIT; }
+
+unsigned flowCode(const Dcb& d)
+{
+    if (d.fOutxCtsFlow() || d.fRtsControl() == RTS_CONTROL_HANDSHAKE)
+        return kFlowHardware;
+    if (d.fOutX() || d.fInX())
+        return kFlowXonXoff;
+    return kFlowNone;
+}
+
+// What the record can ask of any line: rates above 0, 5 to 8 data bits, the five parities, the
+// three stop-bit codes (1.5 only with 5 data bits, as the classic driver has it).
+bool validDcb(const Dcb& d)
+{
+    return d.BaudRate > 0 && d.ByteSize >= 5 && d.ByteSize <= 8 && d.Parity <= SPACEPARITY &&
+           d.StopBits <= TWOSTOPBITS && (d.StopBits != ONE5STOPBITS || d.ByteSize == 5);
+}
+
+std::uint32_t errorsOfLineState(unsigned state)
+{
+    std::uint32_t e = 0;
+    if (state & kLineOverrun)
+        e |= CE_OVERRUN;
+    if (state & kLineParity)
+        e |= CE_RXPARITY;
+    if (state & kLineFraming)
+        e |= CE_FRAME;
+    if (state & kLineBreak)
+        e |= CE_BREAK;
+    return e;
+}
+
+void signalFd(int fd)
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto r = ::write(fd, &one, sizeof one);
+}
+
+void takeFd(int fd)
+{
+    std::uint64_t v = 0;
+    [[maybe_unused]] const auto r = ::read(fd, &v, sizeof v);
+}
+
+// One request to the server, answered (or not) on the connection's thread.
+struct Request {
+    int field = 0;
+    unsigned requested = 0;  // the value on the wire
+    bool done = false;
+    unsigned value = 0;
+};
+
+class RemoteSerialPort final : public SerialPort, private tn::Sink {
+public:
+    RemoteSerialPort(RemoteAddress address, RemoteTiming timing, int socket, int wakeFd)
+        : address_(std::move(address)),
+          lineControl_(address_.protocol == RemoteAddress::Protocol::Rfc2217),
+          timing_(timing),
+          socket_(socket),
+          wakeFd_(wakeFd)
+    {
+        applyLineDefaults(dcb_);
+        dcb_.setFRtsControl(RTS_CONTROL_ENABLE);  // a fresh line has DTR and RTS raised
+    }
+
+    ~RemoteSerialPort() override
+    {
+        {
+            std::lock_guard lock(m_);
+            stopping_ = true;
+        }
+        signalFd(wakeFd_);
+        if (thread_.joinable())
+            thread_.join();
+        ::close(socket_);
+        ::close(wakeFd_);
+    }
+
+    // Starts the connection's thread and, for RFC 2217, the option negotiation: None once the
+    // server took the COM-port option (or at once for a raw stream).
+    OpenError::Kind start(std::stop_token stop)
+    {
+        if (lineControl_) {
+            std::lock_guard lock(m_);
+            negotiation_.start(commands_);
+        }
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            return OpenError::Other;
+        }
+        if (!lineControl_)
+            return OpenError::None;
+        std::stop_callback wakeOnStop(stop, [&] {
+            std::lock_guard lock(m_);
+            cv_.notify_all();
+        });
+        std::unique_lock lock(m_);
+        cv_.wait_for(lock, kNegotiationBound, [&] {
+            return lost_ || negotiation_.comPortAgreed() || negotiation_.comPortRefused() || stop.stop_requested();
+        });
+        if (lost_)
+            return OpenError::Other;  // the server closed at once (a line another client holds)
+        if (!negotiation_.comPortAgreed())
+            return stop.stop_requested() ? OpenError::NoAnswer : OpenError::NoLineControl;
+        // From now on the server reports every modem input and the line's error conditions (not
+        // data-ready or the transmitter's state, which change all the time).
+        const std::uint8_t modemMask = 0xFF;
+        const std::uint8_t lineMask = kLineOverrun | kLineParity | kLineFraming | kLineBreak;
+        tn::appendComPort(commands_, tn::kSetModemStateMask, &modemMask, 1);
+        tn::appendComPort(commands_, tn::kSetLineStateMask, &lineMask, 1);
+        signalFd(wakeFd_);
+        return OpenError::None;
+    }
+
+    // ---- Line parameters ----
+
+    bool getCommState(Dcb& dcb) override
+    {
+        if (lost_)
+            return false;
+        std::lock_guard lock(m_);
+        dcb = dcb_;
+        const auto& a = acked_;
+        if (a[kBaud])
+            dcb.BaudRate = *a[kBaud];
+        if (a[kDataSize])
+            dcb.ByteSize = static_cast<std::uint8_t>(*a[kDataSize]);
+        if (a[kParity] && *a[kParity] >= 1 && *a[kParity] <= 5)
+            dcb.Parity = static_cast<std::uint8_t>(*a[kParity] - 1);
+        if (a[kStopBits])
+            dcb.StopBits = stopBitsOfCode(*a[kStopBits]);
+        if (a[kFlow] && *a[kFlow] != flowCode(dcb)) {
+            // The server has another flow control than the record asked for: read back its own.
+            const bool hardware = *a[kFlow] == kFlowHardware;
+            const bool xonXoff = *a[kFlow] == kFlowXonXoff;
+            dcb.setFOutxCtsFlow(hardware);
+            if (hardware)
+                dcb.setFRtsControl(RTS_CONTROL_HANDSHAKE);
+            else if (dcb.fRtsControl() == RTS_CONTROL_HANDSHAKE)
+                dcb.setFRtsControl(RTS_CONTROL_ENABLE);
+            dcb.setFOutX(xonXoff);
+            dcb.setFInX(xonXoff);
+        }
+        return true;
+    }
+
+    bool setCommState(const Dcb& dcb) override
+    {
+        if (lost_ || !validDcb(dcb))
+            return false;
+        std::unique_lock lock(m_);
+        if (!lineControl_) {
+            // A raw stream: the record is kept (for the event character), nothing is sent.
+            dcb_ = dcb;
+            setEvtCharLocked(dcb.EvtChar);
+            return true;
+        }
+        std::array<std::optional<unsigned>, kFieldCount> want;
+        // The control lines first: once the line settings after them are answered, no answer to
+        // them is still to come from a server that answers in order.
+        if (dcb.fDtrControl() == DTR_CONTROL_ENABLE || dcb.fDtrControl() == DTR_CONTROL_DISABLE)
+            want[kDtr] = dcb.fDtrControl() == DTR_CONTROL_ENABLE ? kDtrOn : kDtrOff;
+        if (dcb.fRtsControl() == RTS_CONTROL_ENABLE || dcb.fRtsControl() == RTS_CONTROL_DISABLE)
+            want[kRts] = dcb.fRtsControl() == RTS_CONTROL_ENABLE ? kRtsOn : kRtsOff;
+        want[kBaud] = dcb.BaudRate;
+        want[kDataSize] = dcb.ByteSize;
+        want[kParity] = parityCode(dcb.Parity);
+        want[kStopBits] = stopBitsCode(dcb.StopBits);
+        want[kFlow] = flowCode(dcb);
+
+        const auto before = acked_;
+        const std::vector<Request*> batch = requestLocked(want);
+        auto lineAnswered = [&] {
+            return std::all_of(batch.begin(), batch.end(), [](const Request* r) { return !isLineField(r->field) || r->done; });
+        };
+        cv_.wait_for(lock, timing_.answer, [&] { return lost_ || lineAnswered(); });
+        bool ok = !lost_;
+        for (const Request* r : batch)
+            if (isLineField(r->field))
+                ok = ok && r->done && valueAccepted(r->field, r->requested, r->value);
+        if (ok) {
+            dcb_ = dcb;
+            setEvtCharLocked(dcb.EvtChar);
+            return true;
+        }
+        if (lost_)
+            return false;
+        // Put back what the server did change, so a refused set leaves the line as it was.
+        std::array<std::optional<unsigned>, kFieldCount> restore;
+        bool any = false;
+        for (const Request* r : batch) {
+            const auto f = static_cast<std::size_t>(r->field);
+            if (isLineField(r->field) && r->done && before[f] && *before[f] != r->value) {
+                restore[f] = *before[f];
+                any = true;
+            }
+        }
+        if (any) {
+            const std::vector<Request*> back = requestLocked(restore);
+            cv_.wait_for(lock, kRestoreBound, [&] {
+                return lost_ || std::all_of(back.begin(), back.end(), [](const Request* r) { return r->done; });
+            });
+        }
+        return false;
+    }
+
+    bool getCommTimeouts(CommTimeouts& t) override
+    {
+        if (lost_)
+            return false;
+        std::lock_guard lock(m_);
+        t = timeouts_;
+        return true;
+    }
+
+    bool setCommTimeouts(const CommTimeouts& t) override
+    {
+        if (lost_)
+            return false;
+        std::lock_guard lock(m_);
+        timeouts_ = t;
+        return true;
+    }
+
+    bool setupComm(std::uint32_t, std::uint32_t) override { return !lost_; }
+
+    // ---- Events and reads ----
+
+    bool setCommMask(std::uint32_t mask) override
+    {
+        std::lock_guard lock(m_);
+        mask_ = mask;
+        wake_ = true;
+        resumeReadingLocked();  // EV_RXFLAG alone may have made a full queue take bytes again
+        cv_.notify_all();
+        return !lost_;
+    }
+
+    bool waitCommEvent(std::uint32_t& events) override
+    {
+        std::unique_lock lock(m_);
+        for (;;) {
+            events = 0;
+            if (lost_) {
+                // What the port took before the loss is still read out first.
+                events = mask_ & (EV_RXCHAR | EV_RXFLAG);
+                if (in_.size() > 0 && events)
+                    return true;
+                events = 0;
+                cv_.wait(lock, [&] { return wake_; });
+                wake_ = false;
+                return false;
+            }
+            // A pending wake comes first, so a closing channel is heard while data streams in.
+            if (wake_) {
+                wake_ = false;
+                return true;
+            }
+            if ((mask_ & EV_RXCHAR) && in_.size() > 0)
+                events |= EV_RXCHAR;
+            if ((mask_ & EV_RXFLAG) && evtCount_ > 0)
+                events |= EV_RXFLAG;
+            if (events)
+                return true;
+            cv_.wait(lock);
+        }
+    }
+
+    IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) override
+    {
+        got = 0;
+        std::unique_lock lock(m_);
+        if (lost_) {
+            got = popLocked(buf, n);
+            return got > 0 ? IoStatus::Ok : IoStatus::Failed;
+        }
+        ReadDeadline dl(timeouts_, n, capMs, CommClock::now());
+        const std::uint64_t abortGen = rxAbortGen_;
+        for (;;) {
+            const std::size_t before = got;
+            got += popLocked(buf + got, n - got);
+            if (got > before)
+                dl.bytesArrived(CommClock::now());
+            // A loss that leaves nothing to read ends the read; what it read is delivered.
+            if (lost_ && in_.size() == 0)
+                return got > 0 ? IoStatus::Ok : IoStatus::Failed;
+            if (dl.satisfied(got))
+                return IoStatus::Ok;
+            const auto deadline = dl.deadline();
+            if (deadline && CommClock::now() >= *deadline)
+                return IoStatus::Ok;
+            // The wake token stays for the next waitCommEvent, which it is meant for.
+            if (wake_ || rxAbortGen_ != abortGen)
+                return IoStatus::Cancelled;
+            if (deadline)
+                cv_.wait_until(lock, *deadline);
+            else
+                cv_.wait(lock);
+        }
+    }
+
+    // ---- Writes ----
+
+    IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override
+    {
+        written = 0;
+        std::lock_guard wlock(writeMutex_);
+        std::unique_lock lock(m_);
+        const auto deadline = writeDeadline(timeouts_, n, CommClock::now());
+        return writeLocked(lock, data, n, written, deadline, txAbortGen_);
+    }
+
+    IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override
+    {
+        written = 0;
+        // Held through the drain, so no other write adds to the queue being waited for.
+        std::lock_guard wlock(writeMutex_);
+        std::unique_lock lock(m_);
+        const auto deadline = writeDeadline(timeouts_, n, CommClock::now());
+        const std::uint64_t abortGen = txAbortGen_;
+        const IoStatus status = writeLocked(lock, data, n, written, deadline, abortGen);
+        if (status != IoStatus::Ok || written == 0)
+            return status;
+        // Drained: every byte sent on the connection (a held line keeps them here).
+        auto settled = [&] { return lost_ || out_.empty() || aborted(abortGen); };
+        if (deadline)
+            cv_.wait_until(lock, *deadline, settled);
+        else
+            cv_.wait(lock, settled);
+        if (lost_)
+            return IoStatus::Failed;
+        if (aborted(abortGen))
+            return IoStatus::Cancelled;
+        written -= std::min(written, out_.size());
+        return IoStatus::Ok;
+    }
+
+    void abortWrites() override
+    {
+        std::lock_guard lock(m_);
+        writesAborted_ = true;
+        ++txAbortGen_;
+        cv_.notify_all();
+    }
+
+    void resumeWrites() override
+    {
+        std::lock_guard lock(m_);
+        writesAborted_ = false;
+    }
+
+    // ---- Status and control ----
+
+    bool clearCommError(std::uint32_t& errors, ComStat* stat) override
+    {
+        errors = 0;
+        if (lost_)
+            return false;
+        std::lock_guard lock(m_);
+        errors = lineErrors_ | (rxOverflow_ ? CE_RXOVER : 0);
+        lineErrors_ = 0;
+        rxOverflow_ = false;
+        if (stat) {
+            *stat = ComStat{};
+            stat->cbInQue = static_cast<std::uint32_t>(in_.size());
+            stat->cbOutQue = static_cast<std::uint32_t>(out_.size());
+            if (holdByUs_ || holdByServer_)
+                stat->flags |= ComStat::fXoffHold;
+        }
+        return true;
+    }
+
+    bool getCommModemStatus(std::uint32_t& status) override
+    {
+        status = 0;
+        // A raw stream has no modem lines (as a pseudo-terminal has none).
+        if (lost_ || !lineControl_)
+            return false;
+        std::lock_guard lock(m_);
+        status = modem_;
+        return true;
+    }
+
+    bool escapeCommFunction(int function) override
+    {
+        if (lost_)
+            return false;
+        std::lock_guard lock(m_);
+        std::array<std::optional<unsigned>, kFieldCount> want;
+        switch (function) {
+        case SETXOFF:
+        case SETXON:
+            // As if an XOFF (XON) had been received: our output stops (goes on).
+            holdByUs_ = function == SETXOFF;
+            cv_.notify_all();
+            signalFd(wakeFd_);
+            return true;
+        case SETDTR: want[kDtr] = kDtrOn; break;
+        case CLRDTR: want[kDtr] = kDtrOff; break;
+        case SETRTS: want[kRts] = kRtsOn; break;
+        case CLRRTS: want[kRts] = kRtsOff; break;
+        case SETBREAK: want[kBreak] = kBreakOn; break;
+        case CLRBREAK: want[kBreak] = kBreakOff; break;
+        default: return false;
+        }
+        if (!lineControl_)
+            return false;
+        // Sent without waiting: the answer (or its absence) shows in unconfirmedSettings.
+        requestLocked(want);
+        return true;
+    }
+
+    bool purgeComm(std::uint32_t flags) override
+    {
+        if (lost_)
+            return false;
+        std::lock_guard lock(m_);
+        if (flags & PURGE_TXABORT)
+            ++txAbortGen_;
+        if (flags & PURGE_RXABORT)
+            ++rxAbortGen_;
+        std::uint8_t serverPurge = 0;
+        if (flags & PURGE_RXCLEAR) {
+            in_.clear();
+            evtCount_ = 0;
+            resumeReadingLocked();
+            serverPurge |= kPurgeReceive;
+        }
+        if (flags & PURGE_TXCLEAR) {
+            out_.clear();
+            serverPurge |= kPurgeTransmit;
+        }
+        // The server's own buffers too (PURGE-DATA): what it took from the device and what it
+        // has still to send to it.
+        if (serverPurge && lineControl_ && commands_.size() < kMaxCommandBytes) {
+            tn::appendComPort(commands_, tn::kPurgeData, &serverPurge, 1);
+            signalFd(wakeFd_);
+        }
+        cv_.notify_all();
+        return true;
+    }
+
+    [[nodiscard]] std::uint32_t unconfirmedSettings() const override
+    {
+        if (!lineControl_)
+            return kSettingNoLineControl;
+        std::lock_guard lock(m_);
+        std::uint32_t bits = 0;
+        for (std::size_t f = 0; f < kFieldCount; ++f) {
+            const Request* r = latest_[f];
+            if (r && !(r->done && valueAccepted(static_cast<int>(f), r->requested, r->value)))
+                bits |= kFieldBits[f];
+        }
+        return bits;
+    }
+
+    [[nodiscard]] bool lost() const override { return lost_; }
+    [[nodiscard]] LossReason lossReason() const override
+    {
+        std::lock_guard lock(m_);
+        return lossReason_;
+    }
+    void setLossNotifier(std::function<void()> notify) override
+    {
+        std::lock_guard lock(m_);
+        lossNotifier_ = std::move(notify);
+    }
+
+private:
+    // ---- The connection's thread ----
+
+    void run()
+    {
+        pthread_setname_np(pthread_self(), "remote line");
+        std::vector<std::uint8_t> wire;  // bytes on their way out
+        std::size_t sent = 0;
+        std::vector<std::uint8_t> raw(16 * 1024);
+        bool hungUp = false;  // the far end is gone; what it sent is still to be read
+        for (;;) {
+            short events = 0;
+            {
+                std::lock_guard lock(m_);
+                if (stopping_)
+                    return;
+                if (!lost_) {
+                    if (sent == wire.size()) {
+                        wire.clear();
+                        sent = 0;
+                        fillWireLocked(wire);
+                    }
+                    readPaused_ = in_.room() == 0 && !stalledLocked();
+                    if (!readPaused_)
+                        events |= POLLIN;
+                    if (sent < wire.size())
+                        events |= POLLOUT;
+                }
+            }
+            // A hung-up socket reports itself on every poll: it is left out while nothing can be read.
+            pollfd p[2] = {{(events != 0 && !(hungUp && !(events & POLLIN))) ? socket_ : -1, events, 0},
+                           {wakeFd_, POLLIN, 0}};
+            if (::poll(p, 2, -1) < 0) {
+                if (errno != EINTR)
+                    lose(LossReason::ConnectionReset);
+                continue;
+            }
+            if (p[1].revents & POLLIN)
+                takeFd(wakeFd_);
+            if (p[0].revents & POLLOUT) {
+                const ssize_t k = ::send(socket_, wire.data() + sent, wire.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (k > 0)
+                    sent += static_cast<std::size_t>(k);
+                else if (k < 0 && errno != EAGAIN && errno != EINTR)
+                    lose(LossReason::ConnectionReset);
+            }
+            if (p[0].revents & (POLLHUP | POLLERR))
+                hungUp = true;
+            if (p[0].revents & (POLLIN | POLLHUP | POLLERR))
+                receive(raw);
+        }
+    }
+
+    // Reads what the connection has, as far as the input queue takes it, and decodes it.
+    void receive(std::vector<std::uint8_t>& raw)
+    {
+        std::size_t want = 0;
+        {
+            std::lock_guard lock(m_);
+            // Decoded data is never longer than what was read, so what is read always fits.
+            want = stalledLocked() ? raw.size() : std::min(raw.size(), in_.room());
+        }
+        if (want == 0)
+            return;
+        const ssize_t k = ::recv(socket_, raw.data(), want, MSG_DONTWAIT);
+        if (k == 0) {
+            lose(LossReason::ClosedByServer);
+            return;
+        }
+        if (k < 0) {
+            if (errno != EAGAIN && errno != EINTR)
+                lose(LossReason::ConnectionReset);
+            return;
+        }
+        std::lock_guard lock(m_);
+        if (lineControl_)
+            decoder_.feed(raw.data(), static_cast<std::size_t>(k), *this);
+        else
+            data(raw.data(), static_cast<std::size_t>(k));
+        cv_.notify_all();
+    }
+
+    // Requests and replies first, then data unless the output is held. Called with m_ held.
+    void fillWireLocked(std::vector<std::uint8_t>& wire)
+    {
+        wire.swap(commands_);
+        commands_.clear();
+        if (holdByUs_ || holdByServer_ || out_.empty())
+            return;
+        std::uint8_t chunk[kSendChunk];
+        const std::size_t n = out_.pop(chunk, sizeof chunk);
+        if (lineControl_)
+            tn::appendData(wire, chunk, n);
+        else
+            wire.insert(wire.end(), chunk, chunk + n);
+        cv_.notify_all();  // room for the writers
+    }
+
+    void lose(LossReason why)
+    {
+        std::function<void()> notify;
+        {
+            std::lock_guard lock(m_);
+            if (lost_)
+                return;
+            lossReason_ = why;
+            lost_ = true;
+            notify = lossNotifier_;
+            cv_.notify_all();
+        }
+        if (notify)
+            notify();
+    }
+
+    // ---- What the server sends (the connection's thread, with m_ held) ----
+
+    void data(const std::uint8_t* bytes, std::size_t n) override
+    {
+        if (n > in_.room()) {
+            // Only while nothing will read the queue until an event character comes (EV_RXFLAG
+            // alone): the oldest bytes make room, and the newest are kept.
+            if (n > kQueueSize) {
+                bytes += n - kQueueSize;
+                n = kQueueSize;
+            }
+            discardOldestLocked(n - in_.room());
+            rxOverflow_ = true;
+        }
+        in_.push(bytes, n);
+        evtCount_ += static_cast<std::size_t>(std::count(bytes, bytes + n, evtChar_));
+    }
+
+    void negotiation(std::uint8_t verb, std::uint8_t option) override
+    {
+        if (commands_.size() < kMaxCommandBytes)
+            negotiation_.receive(verb, option, commands_);
+    }
+
+    void command(std::uint8_t code) override
+    {
+        if (code == tn::BRK)  // a break the server saw on the line
+            lineErrors_ |= CE_BREAK;
+    }
+
+    void subnegotiation(std::uint8_t option, const std::uint8_t* p, std::size_t n, bool truncated) override
+    {
+        if (option != tn::kComPort || truncated || n < 2 || p[0] <= tn::kServerOffset)
+            return;
+        const unsigned value = p[1];
+        switch (p[0] - tn::kServerOffset) {
+        case tn::kSetBaudRate:
+            if (n >= 5)
+                answer(kBaud, static_cast<unsigned>(p[1]) << 24 | static_cast<unsigned>(p[2]) << 16 |
+                                  static_cast<unsigned>(p[3]) << 8 | p[4]);
+            break;
+        case tn::kSetDataSize: answer(kDataSize, value); break;
+        case tn::kSetParity: answer(kParity, value); break;
+        case tn::kSetStopSize: answer(kStopBits, value); break;
+        case tn::kSetControl:
+            // One command for several settings: the value tells which one it answers.
+            if (value >= 1 && value <= 3)
+                answer(kFlow, value);
+            else if (value == kBreakOn || value == kBreakOff)
+                answer(kBreak, value);
+            else if (value == kDtrOn || value == kDtrOff)
+                answer(kDtr, value);
+            else if (value == kRtsOn || value == kRtsOff)
+                answer(kRts, value);
+            break;
+        case tn::kNotifyLineState: lineErrors_ |= errorsOfLineState(value); break;
+        case tn::kNotifyModemState: modem_ = value & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON); break;
+        case tn::kFlowControlSuspend: holdByServer_ = true; break;
+        case tn::kFlowControlResume: holdByServer_ = false; break;
+        default: break;
+        }
+    }
+
+    // The server's value of a setting; it answers the oldest request for it still open.
+    void answer(int field, unsigned value)
+    {
+        const auto f = static_cast<std::size_t>(field);
+        acked_[f] = value;
+        if (!pending_[f].empty()) {
+            Request* r = pending_[f].front();
+            pending_[f].pop_front();
+            r->done = true;
+            r->value = value;
+        }
+    }
+
+    // ---- Shared helpers (m_ held) ----
+
+    // While nothing will read the queue (EV_RXFLAG alone, no event character queued), the
+    // connection is still read and the oldest bytes make room.
+    [[nodiscard]] bool stalledLocked() const { return !(mask_ & EV_RXCHAR) && evtCount_ == 0; }
+
+    void resumeReadingLocked()
+    {
+        if (readPaused_ && (in_.room() > 0 || stalledLocked()))
+            signalFd(wakeFd_);
+    }
+
+    std::size_t popLocked(std::uint8_t* p, std::size_t n)
+    {
+        const std::size_t k = in_.pop(p, n);
+        if (evtCount_ > 0)
+            evtCount_ -= static_cast<std::size_t>(std::count(p, p + k, evtChar_));
+        if (k > 0)
+            resumeReadingLocked();
+        return k;
+    }
+
+    void discardOldestLocked(std::size_t n)
+    {
+        std::uint8_t scratch[1024];
+        while (n > 0)
+            n -= popLocked(scratch, std::min(n, sizeof scratch));
+    }
+
+    void setEvtCharLocked(std::uint8_t c)
+    {
+        if (evtChar_ != c) {
+            evtChar_ = c;
+            evtCount_ = in_.count(c);
+        }
+    }
+
+    [[nodiscard]] bool aborted(std::uint64_t gen) const { return writesAborted_ || txAbortGen_ != gen; }
+
+    // Takes bytes into the output queue as it has room.
+    IoStatus writeLocked(std::unique_lock<std::mutex>& lock, const std::uint8_t* data, std::size_t n,
+                         std::size_t& written, std::optional<CommClock::time_point> deadline, std::uint64_t abortGen)
+    {
+        for (;;) {
+            if (lost_)
+                return IoStatus::Failed;
+            if (aborted(abortGen))
+                return IoStatus::Cancelled;
+            const std::size_t k = std::min(n - written, out_.room());
+            if (k > 0) {
+                const bool wasEmpty = out_.empty();
+                out_.push(data + written, k);
+                written += k;
+                if (wasEmpty)
+                    signalFd(wakeFd_);
+            }
+            if (written == n)
+                return IoStatus::Ok;
+            // Full: the connection or the line is held (XOFF, a suspended server).
+            if (deadline) {
+                if (cv_.wait_until(lock, *deadline) == std::cv_status::timeout && out_.room() == 0)
+                    return IoStatus::Ok;
+            } else {
+                cv_.wait(lock);
+            }
+        }
+    }
+
+    // Queues requests for the fields `want` names, in field order, and has them sent.
+    std::vector<Request*> requestLocked(const std::array<std::optional<unsigned>, kFieldCount>& want)
+    {
+        // Answered requests are forgotten unless they are a field's latest.
+        requests_.remove_if([&](const Request& r) {
+            return r.done && std::find(latest_.begin(), latest_.end(), &r) == latest_.end();
+        });
+        std::vector<Request*> batch;
+        for (std::size_t f = 0; f < kFieldCount; ++f) {
+            if (!want[f])
+                continue;
+            const unsigned v = *want[f];
+            if (f == kBaud) {
+                const std::uint8_t rate[4] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                                              static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+                tn::appendComPort(commands_, tn::kSetBaudRate, rate, 4);
+            } else {
+                static constexpr std::array<std::uint8_t, kFieldCount> kCode = {
+                    tn::kSetControl, tn::kSetControl, tn::kSetBaudRate, tn::kSetDataSize,
+                    tn::kSetParity,  tn::kSetStopSize, tn::kSetControl, tn::kSetControl};
+                const auto byte = static_cast<std::uint8_t>(v);
+                tn::appendComPort(commands_, kCode[f], &byte, 1);
+            }
+            requests_.push_back(Request{static_cast<int>(f), v});
+            Request* r = &requests_.back();
+            latest_[f] = r;
+            if (pending_[f].size() >= kMaxPending) {
+                pending_[f].front()->done = true;  // given up: never answered
+                pending_[f].pop_front();
+            }
+            pending_[f].push_back(r);
+            batch.push_back(r);
+        }
+        signalFd(wakeFd_);
+        return batch;
+    }
+
+    const RemoteAddress address_;
+    const bool lineControl_;
+    const RemoteTiming timing_;
+    const int socket_;
+    const int wakeFd_;
+    std::thread thread_;
+    std::mutex writeMutex_;  // one write call at a time
+
+    mutable std::mutex m_;  // everything below
+    std::condition_variable cv_;
+    bool stopping_ = false;
+    std::atomic<bool> lost_{false};
+    LossReason lossReason_ = LossReason::None;
+    std::function<void()> lossNotifier_;
+    tn::Decoder decoder_;
+    tn::Negotiation negotiation_;
+    std::vector<std::uint8_t> commands_;  // requests and Telnet replies to send
+
+    // Input.
+    ByteRing in_{kQueueSize};
+    std::uint8_t evtChar_ = 0x0D;
+    std::size_t evtCount_ = 0;
+    bool rxOverflow_ = false;
+    bool readPaused_ = false;
+    std::uint32_t mask_ = 0;
+    bool wake_ = false;
+    std::uint64_t rxAbortGen_ = 0;
+    std::uint32_t lineErrors_ = 0;
+    std::uint32_t modem_ = 0;
+
+    // Output.
+    ByteRing out_{kOutQueueSize};
+    bool holdByUs_ = false;      // SETXOFF
+    bool holdByServer_ = false;  // the server asked us to suspend (FLOWCONTROL-SUSPEND)
+    std::uint64_t txAbortGen_ = 0;
+    bool writesAborted_ = false;
+
+    // Settings.
+    Dcb dcb_;
+    CommTimeouts timeouts_;
+    std::list<Request> requests_;
+    std::array<Request*, kFieldCount> latest_{};
+    std::array<std::deque<Request*>, kFieldCount> pending_;
+    std::array<std::optional<unsigned>, kFieldCount> acked_;
+};
+
+// ---- Resolving and connecting ----
+
+struct Lookup {
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    int rc = 0;
+    std::vector<sockaddr_storage> addresses;
+};
+
+// The addresses of `host`, resolving a name on a thread of its own so a name server that does
+// not answer cannot hold the caller past `deadline` (or `stop`).
+std::vector<sockaddr_storage> resolveHost(const RemoteAddress& a, std::stop_token stop,
+                                          CommClock::time_point deadline, OpenError& error)
+{
+    sockaddr_storage s{};
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&s);
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&s);
+    if (::inet_pton(AF_INET, a.host.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(a.port);
+        return {s};
+    }
+    if (::inet_pton(AF_INET6, a.host.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(a.port);
+        return {s};
+    }
+
+    auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, host = a.host, port = a.port] {
+            addrinfo hints{};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_STREAM;
+            hints.ai_flags = AI_ADDRCONFIG;
+            addrinfo* res = nullptr;
+            const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res);
+            std::vector<sockaddr_storage> found;
+            for (addrinfo* i = res; rc == 0 && i; i = i->ai_next) {
+                if ((i->ai_family != AF_INET && i->ai_family != AF_INET6) || i->ai_addrlen > sizeof(sockaddr_storage))
+                    continue;
+                sockaddr_storage one{};
+                std::memcpy(&one, i->ai_addr, i->ai_addrlen);
+                found.push_back(one);
+            }
+            if (res)
+                ::freeaddrinfo(res);
+            std::lock_guard lock(lookup->m);
+            lookup->done = true;
+            lookup->rc = rc;
+            lookup->addresses = std::move(found);
+            lookup->cv.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        error.kind = OpenError::Other;
+        return {};
+    }
+    std::stop_callback wakeOnStop(stop, [&] {
+        std::lock_guard lock(lookup->m);
+        lookup->cv.notify_all();
+    });
+    std::unique_lock lock(lookup->m);
+    lookup->cv.wait_until(lock, deadline, [&] { return lookup->done || stop.stop_requested(); });
+    if (!lookup->done) {
+        error.kind = OpenError::NoAnswer;
+        return {};
+    }
+    if (lookup->rc != 0 || lookup->addresses.empty()) {
+        error.kind = lookup->rc == EAI_SYSTEM || lookup->rc == EAI_MEMORY ? OpenError::Other : OpenError::NameNotFound;
+        return {};
+    }
+    return lookup->addresses;
+}
+
+OpenError::Kind connectErrorKind(int err)
+{
+    switch (err) {
+    case ECONNREFUSED: return OpenError::Refused;
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENETDOWN:
+    case EHOSTDOWN: return OpenError::Unreachable;
+    case ETIMEDOUT: return OpenError::NoAnswer;
+    default: return OpenError::Other;
+    }
+}
+
+// A connected, non-blocking socket to the first address that answers, or -1 with `error` set.
+int connectTo(const std::vector<sockaddr_storage>& addresses, CommClock::time_point deadline, std::stop_token stop,
+              OpenError& error)
+{
+    const int cancel = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (cancel < 0) {
+        error = OpenError(OpenError::Other, errno, error.path);
+        return -1;
+    }
+    std::stop_callback wakeOnStop(stop, [cancel] { signalFd(cancel); });
+    int connected = -1;
+    for (const sockaddr_storage& a : addresses) {
+        const int fd = ::socket(a.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            error = OpenError(OpenError::Other, errno, error.path);
+            continue;
+        }
+        const socklen_t len = a.ss_family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+        int err = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), len) == 0 ? 0 : errno;
+        if (err == EINPROGRESS) {
+            pollfd p[2] = {{fd, POLLOUT, 0}, {cancel, POLLIN, 0}};
+            int r = 0;
+            do
+                r = ::poll(p, 2, pollTimeoutMs(deadline, CommClock::now()));
+            while (r < 0 && errno == EINTR);
+            if (r > 0 && (p[0].revents & (POLLOUT | POLLERR | POLLHUP))) {
+                socklen_t size = sizeof err;
+                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0)
+                    err = errno;
+            } else {
+                err = ETIMEDOUT;  // the deadline, or a stop
+            }
+        }
+        if (err == 0) {
+            connected = fd;
+            break;
+        }
+        ::close(fd);
+        error = OpenError(connectErrorKind(err), err, error.path);
+        if (CommClock::now() >= deadline || stop.stop_requested())
+            break;
+    }
+    ::close(cancel);
+    if (connected >= 0) {
+        // Small requests and single bytes go out at once; a server that vanishes without a word
+        // (a machine switched off) is noticed within about half a minute.
+        const int on = 1, idle = 10, interval = 5, count = 3;
+        ::setsockopt(connected, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        ::setsockopt(connected, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        ::setsockopt(connected, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+        ::setsockopt(connected, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+        ::setsockopt(connected, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+    }
+    return connected;
+}
+
+} // namespace
+
+std::unique_ptr<SerialPort> openRemoteSerialPort(const std::string& entry, OpenError& error, std::stop_token stop,
+                                                 RemoteTiming timing)
+{
+    error = OpenError(OpenError::None, 0, entry);
+    const std::optional<RemoteAddress> address = parseRemoteAddress(entry);
+    if (!address) {
+        error.kind = OpenError::BadAddress;
+        return nullptr;
+    }
+    const auto deadline = CommClock::now() + timing.connect;
+    const std::vector<sockaddr_storage> addresses = resolveHost(*address, stop, deadline, error);
+    if (addresses.empty())
+        return nullptr;
+    const int fd = connectTo(addresses, deadline, stop, error);
+    if (fd < 0)
+        return nullptr;
+    const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0) {
+        ::close(fd);
+        error = OpenError(OpenError::Other, errno, entry);
+        return nullptr;
+    }
+    auto port = std::make_unique<RemoteSerialPort>(*address, timing, fd, wake);
+    if (const OpenError::Kind kind = port->start(stop); kind != OpenError::None) {
+        error.kind = kind;
+        return nullptr;
+    }
+    error = OpenError(OpenError::None, 0, entry);
+    return port;
+}
+
+} // namespace kestrane

@@ -691,10 +691,13 @@ private:
 
     void subnegotiation(std::uint8_t option, const std::uint8_t* p, std::size_t n, bool truncated) override
     {
-        if (option != tn::kComPort || truncated || n < 2 || p[0] <= tn::kServerOffset)
+        if (option != tn::kComPort || truncated || n < 1 || p[0] <= tn::kServerOffset)
             return;
-        const unsigned value = p[1];
-        switch (p[0] - tn::kServerOffset) {
+        const int code = p[0] - tn::kServerOffset;
+        if (n < 2 && code != tn::kFlowControlSuspend && code != tn::kFlowControlResume)
+            return;  // every other answer carries a value
+        const unsigned value = n >= 2 ? p[1] : 0;
+        switch (code) {
         case tn::kSetBaudRate:
             if (n >= 5)
                 answer(kBaud, static_cast<unsigned>(p[1]) << 24 | static_cast<unsigned>(p[2]) << 16 |

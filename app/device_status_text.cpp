@@ -1,6 +1,8 @@
 #include "app/device_status_text.h"
 
+#include "comm/device_texts.h"
 #include "platform/posix_serial_port.h"
+#include "platform/remote_address.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -12,12 +14,9 @@ namespace kestrane {
 
 namespace {
 
-QString lossText(LossReason why, bool whole)
-{
-    if (why == LossReason::IoError)
-        return QStringLiteral("I/Oエラー");
-    return whole ? QStringLiteral("取り外されました") : QStringLiteral("取り外し");
-}
+QString lossText(LossReason why, bool whole) { return QString::fromStdString(lossReasonText(why, whole)); }
+
+QString unconfirmedNames(std::uint32_t bits) { return QString::fromStdString(unconfirmedSettingNames(bits)); }
 
 QString refusalText(OpenError::Kind kind)
 {
@@ -27,6 +26,12 @@ QString refusalText(OpenError::Kind kind)
     case OpenError::PermissionDenied: return QStringLiteral("権限がありません");
     case OpenError::NotATty: return QStringLiteral("シリアル機器ではありません");
     case OpenError::IsConsole: return QStringLiteral("システムコンソールです");
+    case OpenError::BadAddress: return QStringLiteral("アドレスが不正");
+    case OpenError::NameNotFound: return QStringLiteral("ホスト名が不明");
+    case OpenError::Refused: return QStringLiteral("接続拒否");
+    case OpenError::Unreachable: return QStringLiteral("ホストに届きません");
+    case OpenError::NoAnswer: return QStringLiteral("応答なし");
+    case OpenError::NoLineControl: return QStringLiteral("RFC 2217非対応");
     case OpenError::None:
     case OpenError::Other: break;
     }
@@ -41,13 +46,24 @@ DeviceFieldText piece(int channel, const DeviceStatus& d, bool whole)
     auto name = [&](const std::string& path) {
         if (path.empty())
             return QStringLiteral("COM%1").arg(d.comNumber);
+        if (!whole)
+            if (const auto remote = parseRemoteAddress(path))
+                return QString::fromStdString(remote->hostAndPort());
         return QString::fromStdString(whole ? path : std::filesystem::path(path).filename().string());
     };
+    const bool remote = looksRemote(d.path);
     if (d.state == DeviceStatus::State::Lost) {
-        if (whole)
+        if (whole) {
+            QString waiting = d.awaiting ? QStringLiteral("戻るのを待っています。") : QStringLiteral("自動再接続はしません。");
+            if (remote && d.awaiting)
+                waiting = d.retries == 0 ? QStringLiteral("再接続を試みます。")
+                                         : QStringLiteral("再接続を試みています（%1 回目: %2）。")
+                                               .arg(d.retries + 1)
+                                               .arg(refusalText(d.openFailure.kind));
             return {ch + QStringLiteral("%1 との接続が切れました（%2）。").arg(name(d.path), lossText(d.lossReason, true))
-                        + (d.awaiting ? QStringLiteral("戻るのを待っています。") : QStringLiteral("自動再接続はしません。")),
+                        + waiting,
                     {}, true};
+        }
         return {ch + QStringLiteral("%1 切断（%2）%3")
                          .arg(name(d.path), lossText(d.lossReason, false),
                               d.awaiting ? QStringLiteral("再接続待ち") : QStringLiteral("再接続なし")),
@@ -61,15 +77,30 @@ DeviceFieldText piece(int channel, const DeviceStatus& d, bool whole)
                     {}, true};
         return {ch + QStringLiteral("%1 %2").arg(name(path), refusalText(d.openFailure.kind)), {}, true};
     }
-    if (d.state == DeviceStatus::State::Open && d.reconnectedAt) {
+    if (d.state != DeviceStatus::State::Open)
+        return {};
+    QString text;
+    if (remote) {
+        // A line served on another machine is always named, with what its server left unconfirmed.
+        text = name(d.path);
+        if (d.unconfirmed & kSettingNoLineControl)
+            text += whole ? QStringLiteral(" は生の TCP 接続です（回線設定は送られません）。") : QStringLiteral("（回線設定なし）");
+        else if (d.unconfirmed)
+            text += whole ? QStringLiteral(" のサーバーが確認していない設定: %1。").arg(unconfirmedNames(d.unconfirmed))
+                          : QStringLiteral("（未確認: %1）").arg(unconfirmedNames(d.unconfirmed));
+        else if (whole)
+            text += QStringLiteral(" に接続しています。");
+    }
+    if (d.reconnectedAt) {
         const QString at = QDateTime::fromSecsSinceEpoch(
                                std::chrono::duration_cast<std::chrono::seconds>(d.reconnectedAt->time_since_epoch()).count())
                                .toString(QStringLiteral("HH:mm:ss"));
-        if (whole)
-            return {ch + QStringLiteral("%1 に %2 に再接続しました。").arg(name(d.path), at), {}, false};
-        return {ch + QStringLiteral("%1 再接続").arg(at), {}, false};
+        text += whole ? QStringLiteral("%1 に %2 に再接続しました。").arg(name(d.path), at)
+                      : (text.isEmpty() ? QString() : QStringLiteral(" ")) + QStringLiteral("%1 再接続").arg(at);
     }
-    return {};
+    if (text.isEmpty())
+        return {};
+    return {ch + text, {}, false};
 }
 
 } // namespace

@@ -25,6 +25,7 @@ std::span<const FormatCheck> formatChecks()
         {"demo_requests", checkDemoRequests},
         {"number_text", checkNumberText},
         {"number_reader", checkNumberReader},
+        {"telnet_stream", checkTelnetStream},
     }};
     return checks;
 }

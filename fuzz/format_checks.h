@@ -37,6 +37,7 @@ std::string checkMacroDat(Bytes data);
 std::string checkDemoRequests(Bytes data);
 std::string checkNumberText(Bytes data);
 std::string checkNumberReader(Bytes data);
+std::string checkTelnetStream(Bytes data);
 
 // Every format, in a fixed order.
 std::span<const FormatCheck> formatChecks();

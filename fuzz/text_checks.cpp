@@ -1,6 +1,7 @@
 // Typed text in the hex send notation and ports.conf.
 #include "fuzz/check_support.h"
 #include "platform/port_resolver.h"
+#include "platform/remote_address.h"
 #include "sending/send_buffer.h"
 
 #include <cctype>
@@ -143,6 +144,14 @@ std::string checkPortsConf(Bytes data)
                    !std::isspace(static_cast<unsigned char>(path.back())),
                "path not trimmed");
         again += "COM" + std::to_string(n) + "=" + path + "\n";
+        // A remote line: only its own characters, and it reads back the same when written out.
+        if (const auto remote = parseRemoteAddress(path)) {
+            KCHECK(looksRemote(path), "a remote address that does not look remote");
+            KCHECK(remote->port >= 1, "port 0");
+            KCHECK(!remote->host.empty() && remote->host.find_first_of(",()[]/# \t") == std::string::npos,
+                   "host with characters a name or an address cannot have");
+            KCHECK(parseRemoteAddress(remote->url()) == remote, "remote address does not read back");
+        }
     }
     KCHECK(parsePortsConf(again) == entries, "written entries do not read back the same");
     return {};

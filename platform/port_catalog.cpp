@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/port_resolver.h"
+#include "platform/remote_address.h"
 
 #include <algorithm>
 #include <fstream>
@@ -157,6 +158,10 @@ PortCatalog catalogPorts(const fs::path& confFile, const std::vector<SerialDevic
     for (const auto& [n, path] : entries) {
         if (listed.count(n) != 0)
             continue;
+        if (looksRemote(path)) {  // a line served on another machine: offered as it is named
+            out.ports.push_back({n, path, {}});
+            continue;
+        }
         std::error_code ec;
         if (!fs::exists(path, ec) || resolver.isConsole(path))
             continue;

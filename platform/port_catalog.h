@@ -26,8 +26,8 @@ struct PortCatalog {
 // the same device node) keeps that number; a UART ttyS<k> whose default number k+1 is free takes
 // it; any other device gets the lowest free number. New numbers are appended to `confFile`
 // (written to a temporary file and renamed into place; existing lines stay as they are). The
-// result lists these devices and every other entry of `confFile` whose path exists, except the
-// system's active consoles, ordered by number.
+// result lists these devices, every remote line of `confFile` (rfc2217://, tcp://) and every other
+// entry whose path exists, except the system's active consoles, ordered by number.
 PortCatalog catalogPorts(const std::filesystem::path& confFile, const std::vector<SerialDevice>& devices,
                          const std::filesystem::path& consoleList = "/sys/class/tty/console/active");
 

@@ -50,11 +50,11 @@ constexpr std::size_t kMaxPending = 8;
 constexpr auto kNegotiationBound = 2s;
 constexpr auto kRestoreBound = 500ms;
 
-// The settings a server is asked for.
-enum Field { kDtr, kRts, kBaud, kDataSize, kParity, kStopBits, kFlow, kBreak, kFieldCount };
+// What a server is asked for: the settings, and the purge of its buffers.
+enum Field { kDtr, kRts, kBaud, kDataSize, kParity, kStopBits, kFlow, kBreak, kPurge, kFieldCount };
 constexpr std::array<std::uint32_t, kFieldCount> kFieldBits = {
     kSettingDtr,    kSettingRts,      kSettingBaudRate,    kSettingByteSize,
-    kSettingParity, kSettingStopBits, kSettingFlowControl, kSettingBreak,
+    kSettingParity, kSettingStopBits, kSettingFlowControl, kSettingBreak, 0,
 };
 bool isLineField(int f) { return f >= kBaud && f <= kFlow; }
 
@@ -62,7 +62,7 @@ bool isLineField(int f) { return f >= kBaud && f <= kFlow; }
 constexpr unsigned kFlowNone = 1, kFlowXonXoff = 2, kFlowHardware = 3;
 constexpr unsigned kBreakOn = 5, kBreakOff = 6, kDtrOn = 8, kDtrOff = 9, kRtsOn = 11, kRtsOff = 12;
 constexpr unsigned kLineOverrun = 0x02, kLineParity = 0x04, kLineFraming = 0x08, kLineBreak = 0x10;
-constexpr std::uint8_t kPurgeReceive = 1, kPurgeTransmit = 2, kPurgeBoth = 3;
+constexpr std::uint8_t kPurgeReceive = 1, kPurgeTransmit = 2;
 
 // Servers round the rate; one they could not come near was refused.
 bool valueAccepted(int field, unsigned wanted, unsigned got)
@@ -493,29 +493,30 @@ public:
     {
         if (lost_)
             return false;
-        std::lock_guard lock(m_);
+        std::unique_lock lock(m_);
         if (flags & PURGE_TXABORT)
             ++txAbortGen_;
         if (flags & PURGE_RXABORT)
             ++rxAbortGen_;
         std::uint8_t serverPurge = 0;
         if (flags & PURGE_RXCLEAR) {
-            in_.clear();
-            evtCount_ = 0;
-            resumeReadingLocked();
+            clearInputLocked();
             serverPurge |= kPurgeReceive;
         }
         if (flags & PURGE_TXCLEAR) {
             out_.clear();
             serverPurge |= kPurgeTransmit;
         }
-        // The server's own buffers too (PURGE-DATA): what it took from the device and what it
-        // has still to send to it.
-        if (serverPurge && lineControl_ && commands_.size() < kMaxCommandBytes) {
-            tn::appendComPort(commands_, tn::kPurgeData, &serverPurge, 1);
-            signalFd(wakeFd_);
-        }
         cv_.notify_all();
+        if (!serverPurge || !lineControl_)
+            return true;
+        // The server's own buffers too (PURGE-DATA): what it took from the device and what it has
+        // still to send to it. Done when it answers, so nothing the device sent before the purge
+        // reaches a reader after it (a server that does not answer is waited for a bounded time).
+        std::array<std::optional<unsigned>, kFieldCount> want;
+        want[kPurge] = serverPurge;
+        const std::vector<Request*> purge = requestLocked(want);
+        cv_.wait_for(lock, timing_.answer, [&] { return lost_ || purge.front()->done; });
         return true;
     }
 
@@ -721,6 +722,12 @@ private:
         case tn::kNotifyModemState: modem_ = value & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON); break;
         case tn::kFlowControlSuspend: holdByServer_ = true; break;
         case tn::kFlowControlResume: holdByServer_ = false; break;
+        case tn::kPurgeData:
+            // What arrived before the server purged was taken from the device before the purge.
+            if (!pending_[kPurge].empty() && (pending_[kPurge].front()->requested & kPurgeReceive))
+                clearInputLocked();
+            answer(kPurge, value);
+            break;
         default: break;
         }
     }
@@ -743,6 +750,13 @@ private:
     // While nothing will read the queue (EV_RXFLAG alone, no event character queued), the
     // connection is still read and the oldest bytes make room.
     [[nodiscard]] bool stalledLocked() const { return !(mask_ & EV_RXCHAR) && evtCount_ == 0; }
+
+    void clearInputLocked()
+    {
+        in_.clear();
+        evtCount_ = 0;
+        resumeReadingLocked();
+    }
 
     void resumeReadingLocked()
     {
@@ -824,8 +838,8 @@ private:
                 tn::appendComPort(commands_, tn::kSetBaudRate, rate, 4);
             } else {
                 static constexpr std::array<std::uint8_t, kFieldCount> kCode = {
-                    tn::kSetControl, tn::kSetControl, tn::kSetBaudRate, tn::kSetDataSize,
-                    tn::kSetParity,  tn::kSetStopSize, tn::kSetControl, tn::kSetControl};
+                    tn::kSetControl, tn::kSetControl,  tn::kSetBaudRate, tn::kSetDataSize, tn::kSetParity,
+                    tn::kSetStopSize, tn::kSetControl, tn::kSetControl,  tn::kPurgeData};
                 const auto byte = static_cast<std::uint8_t>(v);
                 tn::appendComPort(commands_, kCode[f], &byte, 1);
             }

@@ -90,7 +90,8 @@ void appendNegotiation(std::vector<std::uint8_t>& wire, std::uint8_t verb, std::
 
 void appendComPort(std::vector<std::uint8_t>& wire, std::uint8_t code, const std::uint8_t* value, std::size_t n)
 {
-    wire.insert(wire.end(), {IAC, SB, kComPort, code});
+    wire.insert(wire.end(), {IAC, SB, kComPort});
+    appendData(wire, &code, 1);
     appendData(wire, value, n);
     wire.insert(wire.end(), {IAC, SE});
 }

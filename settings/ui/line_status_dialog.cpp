@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "comm/channel.h"
+#include "comm/device_texts.h"
 #include "platform/ui/dialog_ids.h"
+#include "platform/remote_address.h"
 #include "settings/ui/dialog_parts.h"
 #include "settings/ui/lamp.h"
 
@@ -169,10 +171,10 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     refused_->hide();
     bottom->insertWidget(0, refused_, 1);
 
-    // Not a control of the dialog's resource: says when the channel's device is gone.
+    // Not a control of the dialog's resource: says when the channel's device is gone, and names a
+    // remote line.
     device_ = new QLabel(this);
     device_->setObjectName(QStringLiteral("deviceStatus"));
-    device_->setStyleSheet(QStringLiteral("QLabel { background-color: #ffc857; color: #000000; padding: 2px; }"));
     device_->hide();
 
     auto* layout = new QVBoxLayout(this);
@@ -215,12 +217,29 @@ void LineStatusDialog::sampleNow()
     holdState_->setText(qs(probe_.holdText()));
     const DeviceStatus& d = channels_.device(probe_.channel());
     const bool lost = d.state == DeviceStatus::State::Lost;
-    if (lost)
+    SerialPort* port = channels_.port(probe_.channel());
+    const bool remote = port && looksRemote(d.path);
+    if (lost) {
         device_->setText(QStringLiteral("デバイス切断（%1）: %2　%3")
-                             .arg(d.lossReason == LossReason::IoError ? QStringLiteral("I/Oエラー") : QStringLiteral("取り外し"),
+                             .arg(QString::fromStdString(lossReasonText(d.lossReason, false)),
                                   QString::fromStdString(d.path),
                                   d.awaiting ? QStringLiteral("再接続待ち") : QStringLiteral("再接続なし")));
-    device_->setVisible(lost);
+    } else if (remote) {
+        // A line served on another machine: named, with what its server has not confirmed (an
+        // answer may come after the window opened, so it is read at every sample).
+        const std::uint32_t unconfirmed = port->unconfirmedSettings();
+        QString text = QStringLiteral("リモート回線: %1").arg(QString::fromStdString(d.path));
+        if (unconfirmed & kSettingNoLineControl)
+            text += QStringLiteral("（回線制御なし）");
+        else if (unconfirmed)
+            text += QStringLiteral("（未確認: %1）").arg(QString::fromStdString(unconfirmedSettingNames(unconfirmed)));
+        device_->setText(text);
+    }
+    const QString style = lost ? QStringLiteral("QLabel { background-color: #ffc857; color: #000000; padding: 2px; }")
+                               : QStringLiteral("QLabel { padding: 2px; }");
+    if (device_->styleSheet() != style)
+        device_->setStyleSheet(style);
+    device_->setVisible(lost || remote);
 }
 
 void LineStatusDialog::startTimer1(int periodMs)

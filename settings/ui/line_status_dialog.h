@@ -42,7 +42,7 @@ private:
 
     LineStatusProbe probe_;
     Channels& channels_;
-    QLabel* device_ = nullptr;  // the channel's lost device, when it is lost
+    QLabel* device_ = nullptr;  // the channel's lost device, or its remote line
     QLabel* refused_ = nullptr;  // a line control the device refused
     QBasicTimer timer_;
     int periodMs_ = 0;

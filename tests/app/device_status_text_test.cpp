@@ -71,6 +71,37 @@ TEST(DeviceFieldText, AFailedOpenSaysWhyAndChannelTwoOnlyWhenUsed)
     EXPECT_NE(both.text.indexOf(QStringLiteral("CH2:")), -1);
 }
 
+TEST(DeviceFieldText, ARemoteLineIsNamedWithWhatItsServerLeftUnconfirmed)
+{
+    DeviceStatus line;
+    line.state = State::Open;
+    line.path = "rfc2217://[::1]:3456";
+    line.unconfirmed = kSettingDtr | kSettingRts;
+    auto t = deviceFieldText(line, DeviceStatus{}, false);
+    EXPECT_EQ(t.text.toStdString(), "CH1: [::1]:3456（未確認: DTR, RTS）");
+    EXPECT_NE(t.detail.indexOf(QStringLiteral("rfc2217://[::1]:3456 のサーバーが確認していない設定: DTR, RTS")), -1);
+    EXPECT_FALSE(t.warning);
+    line.path = "tcp://bench-7:4001";
+    line.unconfirmed = kSettingNoLineControl;
+    EXPECT_EQ(deviceFieldText(line, DeviceStatus{}, false).text.toStdString(), "CH1: bench-7:4001（回線設定なし）");
+
+    // Lost: tried again with growing pauses, the latest try's failure in the detail.
+    line.state = State::Lost;
+    line.lossReason = LossReason::ClosedByServer;
+    line.awaiting = true;
+    line.retries = 2;
+    line.openFailure = OpenError(OpenError::Refused, ECONNREFUSED, line.path);
+    t = deviceFieldText(line, DeviceStatus{}, false);
+    EXPECT_EQ(t.text.toStdString(), "CH1: bench-7:4001 切断（サーバー切断）再接続待ち");
+    EXPECT_NE(t.detail.indexOf(QStringLiteral("再接続を試みています（3 回目: 接続拒否）")), -1) << t.detail.toStdString();
+
+    DeviceStatus refused;
+    refused.openFailure = OpenError(OpenError::NameNotFound, 0, "rfc2217://bench-9:4001");
+    t = deviceFieldText(refused, DeviceStatus{}, false);
+    EXPECT_EQ(t.text.toStdString(), "CH1: bench-9:4001 ホスト名が不明");
+    EXPECT_NE(t.detail.indexOf(QStringLiteral("host name is not known")), -1);
+}
+
 TEST(DeviceFieldText, AReconnectionIsANoteNotAWarning)
 {
     DeviceStatus back;

@@ -3,16 +3,21 @@
 // status text, timer 1, the manual at a page).
 #include "app/command_ids.h"
 #include "app/app_core.h"
+#include "app/ui/device_field.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "app/ui/settings_commands.h"
 #include "platform/ui/dialog_ids.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
+#include "platform/remote_address.h"
 #include "records/settings_files.h"
+#include "remote/remote_serial_port.h"
 #include "settings/ui/line_status_dialog.h"
 #include "support/controls.h"
 #include "support/pty_pair.h"
+#include "support/scripted_com_port_server.h"
+#include "support/ser2net_server.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/traffic_view.h"
 
@@ -29,6 +34,8 @@
 
 #include <gtest/gtest.h>
 
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -46,7 +53,8 @@ using test::whenModalOpens;
 using test::PtyPair;
 using test::TempDir;
 
-// COM numbers open only what ports.conf maps (pseudo-terminals); no real device is ever tried.
+// COM numbers open only what ports.conf maps (pseudo-terminals, lines served on 127.0.0.1); no
+// real device is ever tried.
 PortOpener mappedOnly(const fs::path& dir)
 {
     return [dir](int com, OpenError& e) -> std::unique_ptr<SerialPort> {
@@ -56,6 +64,8 @@ PortOpener mappedOnly(const fs::path& dir)
             e = OpenError::NotFound;
             return nullptr;
         }
+        if (looksRemote(it->second))
+            return openRemoteSerialPort(it->second, e);
         return openPosixSerialPort(it->second, e);
     };
 }
@@ -261,6 +271,66 @@ TEST(SerialSettingsCommand, AppliesTheChoiceReportsARefusalAndReappliesOnCancel)
     Dcb onPort;
     ASSERT_TRUE(a.core->channels().port(1)->getCommState(onPort));
     EXPECT_EQ(onPort.BaudRate, 19200u);
+}
+
+TEST(RemoteLineCommands, ALineServedByser2netIsChosenConfiguredAndWatchedAsALocalOne)
+{
+    App a(3);
+    PtyPair served;
+    test::Ser2netServer server(served.slavePath());
+    ASSERT_TRUE(server.running());
+    test::ScriptedComPortServer strict;  // takes every rate but 38400
+    strict.setRule([](std::uint8_t code, const std::vector<std::uint8_t>& v) {
+        return std::optional(code == 1 && v == std::vector<std::uint8_t>{0, 0, 0x96, 0} ? std::vector<std::uint8_t>{0, 0, 0x25, 0x80}
+                                                                                    : v);
+    });
+    std::ofstream(a.dir / "ports.conf", std::ios::app) << "COM7=" << server.url() << "\nCOM8=" << strict.url() << "\n";
+
+    whenModalOpens([&](QWidget* d) {
+        auto* ch1 = child<QComboBox>(d, 251);
+        const int at = ch1->findText(QStringLiteral("COM7"));
+        ASSERT_GE(at, 0) << "a remote line is offered";
+        ch1->setCurrentIndex(at);
+        EXPECT_EQ(d->findChild<QLabel*>("info251")->text().toStdString(), server.url());
+        click(d, 201);
+    });
+    a.action(55519)->trigger();
+    EXPECT_TRUE(a.messages.empty());
+    ASSERT_TRUE(a.core->channels().running(1));
+    const QString field = a.app->frame()->deviceField()->text();
+    EXPECT_NE(field.indexOf(QString::fromStdString(parseRemoteAddress(server.url())->hostAndPort())), -1);
+    EXPECT_NE(field.indexOf(QStringLiteral("未確認: DTR, RTS")), -1) << field.toStdString();
+
+    whenModalOpens([](QWidget* d) {
+        d->findChild<QComboBox*>("baudRate")->setEditText(QStringLiteral("19200"));
+        d->findChild<QPushButton*>("ok")->click();
+    });
+    a.action(55520)->trigger();
+    EXPECT_TRUE(a.messages.empty());
+    termios2 t{};
+    ASSERT_EQ(::ioctl(served.master(), TCGETS2, &t), 0);
+    EXPECT_EQ(t.c_ospeed, 19200u) << "ser2net set the rate on the line it serves";
+    EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.BaudRate, 19200u);
+    EXPECT_NE(a.status().find("COM7:19200"), std::string::npos) << a.status();
+
+    a.action(37829)->trigger();
+    auto* window = a.window().findChildren<LineStatusDialog*>().value(0);
+    ASSERT_NE(window, nullptr);
+    window->sampleNow();
+    const QString named = window->findChild<QLabel*>(QStringLiteral("deviceStatus"))->text();
+    EXPECT_NE(named.indexOf(QString::fromStdString(server.url())), -1) << named.toStdString();
+    window->close();
+
+    // A server that answers a rate with another: the error path, the stores keep what the line has.
+    a.core->settings().record.ch1ComNumber = 8;
+    ASSERT_EQ(a.core->channels().openChannel(1, 8), kOpened);
+    whenModalOpens([](QWidget* d) {
+        d->findChild<QComboBox*>("baudRate")->setEditText(QStringLiteral("38400"));
+        d->findChild<QPushButton*>("ok")->click();
+    });
+    a.action(55520)->trigger();
+    EXPECT_EQ(a.messages, (std::vector<std::string>{"SetCommStateのErr番号は87:cc.size=52"}));
+    EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.BaudRate, 19200u);
 }
 
 TEST(DcbCommand, ABaudRateWithoutDigitsIsRefusedByThePortAndTheSummaryRestored)

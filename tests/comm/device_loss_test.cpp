@@ -5,12 +5,11 @@
 #include "app/app_core.h"
 #include "comm/channel.h"
 #include "comm/transmit.h"
+#include "device_events.h"
 #include "platform/posix_serial_port.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
-#include <poll.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -24,42 +23,12 @@ namespace {
 using namespace std::chrono_literals;
 using test::PtyPair;
 using test::TempDir;
+using test::handleUntil;
+using test::processCpuSeconds;
+using test::storedText;
 using State = DeviceStatus::State;
 
-std::string storedText(AppCore& core)
-{
-    TrafficBuffer& t = core.traffic();
-    DisplayInterlock::Guard g(t.interlock(), DisplayInterlock::Producer::Transmit);
-    const auto n = t.storedLength.load();
-    return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
-}
-
 std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
-
-double processCpuSeconds()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec)
-           + static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-// Plays the GUI: waits on the two device descriptors (never polling fast) and handles what they
-// report until `done` holds.
-template <typename Pred>
-bool handleUntil(Channels& ch, Pred done, std::chrono::milliseconds timeout = 5s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left <= 0ms)
-            return false;
-        pollfd p[2] = {{ch.deviceEventFd(), POLLIN, 0}, {ch.watchFd(), POLLIN, 0}};
-        if (::poll(p, 2, static_cast<int>(std::min<std::int64_t>(left.count(), 100))) > 0)
-            ch.handleDeviceEvents();
-    }
-    return true;
-}
 
 // Points the link at `target` in one step, as udev replaces a by-id link.
 void pointLink(const std::filesystem::path& link, const std::string& target)

@@ -1,0 +1,17 @@
+// Words for what happened to a channel's device, shared by the status bar's device field and the
+// line-status window (UTF-8).
+#pragma once
+
+#include "platform/serial_port.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kestrane {
+
+// Why a device was lost: a short word, or (`whole`) a phrase.
+std::string lossReasonText(LossReason why, bool whole);
+// The kSetting* bits by name, comma-separated ("DTR, RTS").
+std::string unconfirmedSettingNames(std::uint32_t bits);
+
+} // namespace kestrane

@@ -25,12 +25,12 @@ Settings demoSettings()
     return s;
 }
 
-std::string portsConfText(const std::filesystem::path& instrument, const std::filesystem::path& host)
+std::string portsConfText(const std::string& instrument, const std::string& host)
 {
-    return "# Written by kestrane-demo while it runs: the demo instrument's two pseudo-terminals.\n"
+    return "# Written by kestrane-demo while it runs: the demo instrument's two lines.\n"
            "# COM1 is the instrument's line, COM2 the host's side of the same line.\n"
-           "COM1=" + instrument.string() + "\n" +
-           "COM2=" + host.string() + "\n";
+           "COM1=" + instrument + "\n" +
+           "COM2=" + host + "\n";
 }
 
 bool writeDemoSettingsIfMissing(const std::filesystem::path& folder)

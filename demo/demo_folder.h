@@ -13,8 +13,8 @@ namespace kestrane::demo {
 // port; frames go out as STX data ETX with a byte-XOR check; no question about saving at exit.
 [[nodiscard]] Settings demoSettings();
 
-// The text of ports.conf for the two device paths.
-[[nodiscard]] std::string portsConfText(const std::filesystem::path& instrument, const std::filesystem::path& host);
+// The text of ports.conf for the two lines (device paths, or remote lines served by ser2net).
+[[nodiscard]] std::string portsConfText(const std::string& instrument, const std::string& host);
 
 // Writes the four settings files when the folder has none yet (the user's later changes stay);
 // false when a file could not be written.

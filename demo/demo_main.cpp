@@ -1,15 +1,17 @@
 // kestrane-demo: a thermometer on a serial line, for trying Kestrane without hardware.
 //
-//   kestrane-demo [--folder DIR] [--reading-ms N] [--poll-ms N] [--quiet] [-- PROGRAM [ARGS...]]
+//   kestrane-demo [--folder DIR] [--reading-ms N] [--poll-ms N] [--ser2net] [--quiet] [-- PROGRAM [ARGS...]]
 //
 // Creates two pseudo-terminal pairs and writes ports.conf (COM1, COM2) and first-run settings into
-// DIR. On COM1's far end an instrument answers framed requests and reports a reading; on COM2's
+// DIR. With --ser2net the two lines are served by ser2net on 127.0.0.1 (RFC 2217) and ports.conf
+// names them as remote lines, as a lab's lines served by another machine would be. On COM1's far end an instrument answers framed requests and reports a reading; on COM2's
 // far end a host polls the instrument, so Kestrane can watch the line in T connection or relay
 // it. With a PROGRAM (Kestrane) it is started in DIR and the demo ends when it ends; SIGINT,
 // SIGTERM and SIGHUP are passed on to it. Without one the demo runs until such a signal.
 // Nothing is left behind: the links to the terminals are removed and the terminals closed.
 #include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
+#include "remote/ser2net_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -28,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,12 +50,15 @@ struct Options {
     int readingMs = 1000;
     int pollMs = 3000;
     bool quiet = false;
+    bool ser2net = false;
     std::vector<std::string> program;
 };
 
 [[noreturn]] void usage(const char* self)
 {
-    std::fprintf(stderr, "usage: %s [--folder DIR] [--reading-ms N] [--poll-ms N] [--quiet] [-- PROGRAM [ARGS...]]\n", self);
+    std::fprintf(stderr,
+                 "usage: %s [--folder DIR] [--reading-ms N] [--poll-ms N] [--ser2net] [--quiet] [-- PROGRAM [ARGS...]]\n",
+                 self);
     std::exit(2);
 }
 
@@ -82,6 +88,8 @@ Options parseOptions(int argc, char** argv)
             o.pollMs = number();
         else if (a == "--quiet")
             o.quiet = true;
+        else if (a == "--ser2net")
+            o.ser2net = true;
         else if (a == "--") {
             o.program.assign(argv + i + 1, argv + argc);
             break;
@@ -229,7 +237,23 @@ int main(int argc, char** argv)
         hostLine.close();
         return 1;
     }
-    if (!writeFileAtomically(folder / "ports.conf", portsConfText(instrumentLine.link, hostLine.link))
+    std::string com1 = instrumentLine.link.string(), com2 = hostLine.link.string();
+    std::unique_ptr<kestrane::Ser2netProcess> served;
+    if (options.ser2net) {
+        served = std::make_unique<kestrane::Ser2netProcess>(
+            folder, std::vector<kestrane::Ser2netLine>{{instrumentLine.slave.string()}, {hostLine.slave.string()}});
+        if (!served->running()) {
+            std::fprintf(stderr, "kestrane-demo: ser2net %s (scripts/setup.sh installs it; see %s)\n",
+                         kestrane::Ser2netProcess::installed() ? "did not start" : "is not installed",
+                         (folder / "ser2net.log").c_str());
+            instrumentLine.close();
+            hostLine.close();
+            return 1;
+        }
+        com1 = served->url(0);
+        com2 = served->url(1);
+    }
+    if (!writeFileAtomically(folder / "ports.conf", portsConfText(com1, com2))
         || !writeDemoSettingsIfMissing(folder) || !writeDemoFilesIfMissing(folder)) {
         std::fprintf(stderr, "kestrane-demo: cannot write into %s\n", folder.c_str());
         instrumentLine.close();
@@ -240,8 +264,8 @@ int main(int argc, char** argv)
         std::printf("kestrane-demo: folder %s\n"
                     "  COM1 %s -> %s  (the instrument: answers STX RD/ID/ST ETX + check, reports every %d ms)\n"
                     "  COM2 %s -> %s  (the host: polls the instrument every %d ms)\n",
-                    folder.c_str(), instrumentLine.link.c_str(), instrumentLine.slave.c_str(), options.readingMs,
-                    hostLine.link.c_str(), hostLine.slave.c_str(), options.pollMs);
+                    folder.c_str(), com1.c_str(), instrumentLine.slave.c_str(), options.readingMs, com2.c_str(),
+                    hostLine.slave.c_str(), options.pollMs);
     }
     std::printf("kestrane-demo: ready\n");
     std::fflush(stdout);

@@ -3,11 +3,12 @@
 #include "app/app_core.h"
 #include "comm/channel.h"
 #include "demo/demo_instrument.h"
-#include "text/cp932.h"
 #include "records/settings_files.h"
+#include "remote/ser2net_process.h"
 #include "support/child_process.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"
+#include "text/cp932.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,6 +19,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace kestrane {
@@ -33,16 +35,19 @@ constexpr std::chrono::milliseconds kDemoWait = 20s;
 // The demo program running in a folder, optionally with a program it starts.
 class DemoProcess : public test::ChildProcess {
 public:
-    explicit DemoProcess(const std::filesystem::path& folder, std::vector<std::string> program = {})
-        : ChildProcess(arguments(folder, std::move(program)))
+    explicit DemoProcess(const std::filesystem::path& folder, std::vector<std::string> program = {},
+                         std::vector<std::string> options = {})
+        : ChildProcess(arguments(folder, std::move(program), std::move(options)))
     {
     }
 
 private:
-    static std::vector<std::string> arguments(const std::filesystem::path& folder, std::vector<std::string> program)
+    static std::vector<std::string> arguments(const std::filesystem::path& folder, std::vector<std::string> program,
+                                              std::vector<std::string> options)
     {
         std::vector<std::string> args{KESTRANE_PROGRAM_DIR "/kestrane-demo", "--folder", folder.string(), "--reading-ms",
                                       "200", "--poll-ms", "400"};
+        args.insert(args.end(), options.begin(), options.end());
         if (!program.empty()) {
             args.push_back("--");
             args.insert(args.end(), program.begin(), program.end());
@@ -114,11 +119,18 @@ TEST(DemoRun, KestranesCoreSendsAFramedRequestAndGetsTheFramedReply)
     core.channels().closeChannel(1);
 }
 
-TEST(DemoRun, ALineMonitorSeesTheHostsPollOnCh2AndTheInstrumentsReplyOnCh1)
+class DemoLines : public ::testing::TestWithParam<bool> {};
+
+// Served by ser2net, the demo's lines are remote lines (RFC 2217 on 127.0.0.1), watched the same way.
+TEST_P(DemoLines, ALineMonitorSeesTheHostsPollOnCh2AndTheInstrumentsReplyOnCh1)
 {
+    const bool served = GetParam();
     TempDir dir;
-    DemoProcess demo(dir.path());
+    DemoProcess demo(dir.path(), {}, served ? std::vector<std::string>{"--ser2net"} : std::vector<std::string>{});
     ASSERT_TRUE(demo.waitForOutput("kestrane-demo: ready")) << demo.output();
+    std::stringstream conf;
+    conf << std::ifstream(dir / "ports.conf").rdbuf();
+    EXPECT_EQ(conf.str().find("COM1=rfc2217://127.0.0.1:") != std::string::npos, served) << conf.str();
     AppCore core(dir.path());
     core.settings().record.ch2Mode = Ch2Mode::MonitorT;
     core.settings().record.ch2ComNumber = 2;
@@ -146,7 +158,13 @@ TEST(DemoRun, ALineMonitorSeesTheHostsPollOnCh2AndTheInstrumentsReplyOnCh1)
     EXPECT_EQ(demo.waitForExit(), 0);
     core.channels().closeChannel(1);
     core.channels().closeChannel(2);
+    if (served) {  // ser2net ended with the demo
+        const auto at = conf.str().find("127.0.0.1:") + 10;
+        EXPECT_FALSE(listeningOnLoopback(static_cast<std::uint16_t>(std::stoi(conf.str().substr(at)))));
+    }
 }
+INSTANTIATE_TEST_SUITE_P(LocalOrServed, DemoLines, ::testing::Bool(),
+                         [](const auto& p) { return p.param ? "ServedBySer2net" : "Local"; });
 
 TEST(DemoRun, TheProgramRunsInTheFolderAndTheDemoEndsWithIt)
 {

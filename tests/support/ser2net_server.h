@@ -1,10 +1,9 @@
-// Debian's ser2net serving one device (the slave of a pty pair) on 127.0.0.1 at a free port, with
-// a configuration of its own, for tests and benches of remote lines. Stopped with the object.
+// ser2net serving one device (the slave of a pty pair) on 127.0.0.1 at a free port, in a
+// temporary folder of its own, for the tests of remote lines. Stopped with the object.
 #pragma once
 
+#include "remote/ser2net_process.h"
 #include "support/temp_dir.h"
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -15,36 +14,22 @@ class Ser2netServer {
 public:
     enum class Kind { Rfc2217, RawTcp };
 
-    // Starts it; `running()` tells whether it listens.
-    explicit Ser2netServer(std::string devicePath, Kind kind = Kind::Rfc2217);
-    ~Ser2netServer();
-    Ser2netServer(const Ser2netServer&) = delete;
-    Ser2netServer& operator=(const Ser2netServer&) = delete;
+    explicit Ser2netServer(const std::string& devicePath, Kind kind = Kind::Rfc2217)
+        : process_(dir_.path(), {Ser2netLine{devicePath, kind == Kind::Rfc2217}})
+    {
+    }
 
-    // Whether ser2net is installed (scripts/setup.sh installs it).
-    static bool installed();
-
-    // (Re)starts it on the same port; true once it listens.
-    bool start();
-    // Ends it: `crash` kills it (SIGKILL) as a machine that fails would, otherwise SIGTERM.
-    void stop(bool crash = false);
-    [[nodiscard]] bool running() const { return pid_ > 0; }
-
-    [[nodiscard]] std::uint16_t port() const { return port_; }
-    // "rfc2217://127.0.0.1:PORT" or "tcp://127.0.0.1:PORT".
-    [[nodiscard]] std::string url() const;
+    bool start() { return process_.start(); }
+    void stop(bool crash = false) { process_.stop(crash); }
+    [[nodiscard]] bool running() const { return process_.running(); }
+    [[nodiscard]] std::uint16_t port() const { return process_.lines()[0].port; }
+    [[nodiscard]] std::string url() const { return process_.url(0); }
 
 private:
-    std::string device_;
-    Kind kind_;
     TempDir dir_;
-    std::uint16_t port_ = 0;
-    pid_t pid_ = -1;
+    Ser2netProcess process_;
 };
 
-// A TCP port on 127.0.0.1 that nothing listens on at the moment.
-std::uint16_t freeLoopbackPort();
-// Whether something listens on 127.0.0.1:`port`.
-bool listening(std::uint16_t port);
+inline std::uint16_t freeLoopbackPort() { return kestrane::freeLoopbackPort(); }
 
 } // namespace kestrane::test

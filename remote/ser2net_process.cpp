@@ -1,4 +1,4 @@
-#include "support/ser2net_server.h"
+#include "remote/ser2net_process.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-namespace kestrane::test {
+namespace kestrane {
 
 namespace {
 
@@ -38,9 +38,8 @@ std::uint16_t freeLoopbackPort()
     return port;
 }
 
-bool listening(std::uint16_t port)
+bool listeningOnLoopback(std::uint16_t port)
 {
-    // The kernel's socket table, so no connection is made (ser2net would open the device for it).
     char want[16];
     std::snprintf(want, sizeof want, "0100007F:%04X", port);
     std::ifstream in("/proc/net/tcp");
@@ -50,52 +49,64 @@ bool listening(std::uint16_t port)
         std::istringstream fields(line);
         std::string slot, local, remote, state;
         fields >> slot >> local >> remote >> state;
-        if (local == want && state == "0A")
+        if (local == want && state == "0A")  // LISTEN
             return true;
     }
     return false;
 }
 
-bool Ser2netServer::installed() { return ::access(kSer2net, X_OK) == 0; }
+bool Ser2netProcess::installed() { return ::access(kSer2net, X_OK) == 0; }
 
-Ser2netServer::Ser2netServer(std::string devicePath, Kind kind) : device_(std::move(devicePath)), kind_(kind)
+Ser2netProcess::Ser2netProcess(std::filesystem::path folder, std::vector<Ser2netLine> lines)
+    : folder_(std::move(folder)), lines_(std::move(lines))
 {
-    port_ = freeLoopbackPort();
     // "local": no modem lines to wait for; "kickolduser": a reconnecting client takes the line
     // from a connection the server still thinks alive.
-    std::ofstream(dir_ / "ser2net.yaml")
-        << "connection: &line\n"
-        << "  accepter: " << (kind_ == Kind::Rfc2217 ? "telnet(rfc2217)," : "") << "tcp,127.0.0.1," << port_ << "\n"
-        << "  connector: serialdev," << device_ << ",9600n81,local\n"
-        << "  options:\n"
-        << "    kickolduser: true\n";
+    std::ofstream conf(folder_ / "ser2net.yaml");
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        Ser2netLine& l = lines_[i];
+        l.port = freeLoopbackPort();
+        conf << "connection: &line" << i << "\n"
+             << "  accepter: " << (l.rfc2217 ? "telnet(rfc2217)," : "") << "tcp,127.0.0.1," << l.port << "\n"
+             << "  connector: serialdev," << l.device << ",9600n81,local\n"
+             << "  options:\n"
+             << "    kickolduser: true\n";
+    }
+    conf.close();
     start();
 }
 
-Ser2netServer::~Ser2netServer() { stop(); }
+Ser2netProcess::~Ser2netProcess() { stop(); }
 
-std::string Ser2netServer::url() const
+std::string Ser2netProcess::url(std::size_t i) const
 {
-    return (kind_ == Kind::Rfc2217 ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:") + std::to_string(port_);
+    return (lines_.at(i).rfc2217 ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:") + std::to_string(lines_.at(i).port);
 }
 
-bool Ser2netServer::start()
+bool Ser2netProcess::start()
 {
     if (pid_ > 0)
         return true;
-    if (!installed() || port_ == 0)
+    if (!installed())
         return false;
-    const std::string conf = (dir_ / "ser2net.yaml").string();
-    const std::string pidFile = (dir_ / "ser2net.pid").string();
-    const std::string log = (dir_ / "ser2net.log").string();
+    for (const Ser2netLine& l : lines_)
+        if (l.port == 0)
+            return false;
+    const std::string conf = (folder_ / "ser2net.yaml").string();
+    const std::string pidFile = (folder_ / "ser2net.pid").string();
+    const std::string log = (folder_ / "ser2net.log").string();
     pid_ = ::fork();
     if (pid_ == 0) {
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        // A caller that handles its signals through a descriptor has them blocked: ser2net must not.
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (out >= 0) {
             ::dup2(out, 1);
             ::dup2(out, 2);
         }
-        // Foreground, no UUCP lock files, its own pid file.
+        // In the foreground, without UUCP lock files, with a pid file of its own.
         ::execl(kSer2net, "ser2net", "-n", "-u", "-c", conf.c_str(), "-P", pidFile.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
@@ -105,7 +116,10 @@ bool Ser2netServer::start()
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (listening(port_))
+        bool all = true;
+        for (const Ser2netLine& l : lines_)
+            all = all && listeningOnLoopback(l.port);
+        if (all)
             return true;
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -118,7 +132,7 @@ bool Ser2netServer::start()
     return false;
 }
 
-void Ser2netServer::stop(bool crash)
+void Ser2netProcess::stop(bool crash)
 {
     if (pid_ <= 0)
         return;
@@ -126,10 +140,11 @@ void Ser2netServer::stop(bool crash)
     int status = 0;
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
-    // Its listening socket is gone with it; wait until the kernel says so too.
+    // Its listening sockets go with it; wait until the kernel's table says so too.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (listening(port_) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (const Ser2netLine& l : lines_)
+        while (listeningOnLoopback(l.port) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-} // namespace kestrane::test
+} // namespace kestrane

@@ -10,10 +10,14 @@
 //    shows nothing), as references;
 // for 8 MB one way (throughput, CPU seconds per MB relayed), 2 x 32 MiB both directions at
 // once (byte-exact, throughput each way), the one-byte latency and the CPU used while the line
-// is quiet (10 s before any traffic). Then the rate at which one
-// channel stores received bytes in the traffic buffer, in this process, without a display.
+// is quiet (10 s before any traffic). Then Kestrane with CH2 a remote line: the far pty served
+// by ser2net on 127.0.0.1 (RFC 2217, and a raw TCP stream), with socat relaying between the pty and
+// ser2net's raw port over the same loopback link as the reference (ser2net's own CPU per MB is
+// given beside). Last the rate at which one channel stores received bytes in the traffic buffer,
+// in this process, without a display.
 #include "app/app_core.h"
 #include "records/settings_files.h"
+#include "remote/ser2net_process.h"
 #include "support/byte_pattern.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
@@ -29,6 +33,7 @@
 #include <filesystem>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -184,9 +189,10 @@ struct Row {
     double latencyMs = 0;
     double idlePercent = 0;  // CPU while the line is quiet, in % of one core
     std::string byThread;  // where the one-way run's CPU went, for the program's own rows
+    double serverCpuPerMB = -1;  // ser2net's, on the rows that go through it
 };
 
-void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
+void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay, pid_t server = -1)
 {
     if (!relayReady(far1, far2, relay)) {
         std::printf("%s: the relay does not pass bytes; skipped\n", row.name.c_str());
@@ -220,6 +226,7 @@ void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
         const auto data = test::bytePattern(kOneWay, 1);
         const auto threads0 = threadCpuSeconds(relay.pid());
         const double cpu0 = processCpuSeconds(relay.pid());
+        const double serverCpu0 = server > 0 ? processCpuSeconds(server) : 0;
         const auto t0 = steady_clock::now();
         std::thread writer([&] { sendInPieces(far1, data); });
         const auto got = far2.receive(data.size(), seconds(300));
@@ -243,6 +250,8 @@ void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
         row.oneWayExact = got == data;
         row.oneWayMBps = static_cast<double>(got.size()) / 1e6 / secs;
         row.cpuPerMB = cpu / (static_cast<double>(kOneWay) / 1e6);
+        if (server > 0)
+            row.serverCpuPerMB = (processCpuSeconds(server) - serverCpu0) / (static_cast<double>(kOneWay) / 1e6);
     }
 
     // Both directions at once, byte-exact.
@@ -265,14 +274,28 @@ void measure(Row& row, PtyPair& far1, PtyPair& far2, const RelayProcess& relay)
     }
 }
 
+// Where CH2's pty is: local, or served by ser2net and reached as a remote line.
+enum class Far2 { Local, Rfc2217, RawTcp };
+
 // Kestrane (or, with `recorder`, kestrane-record) between two pty pairs: a start directory with
 // ports.conf and settings files.
 void kestraneRow(Row& row, const std::string& exe, bool fastDisplay, bool recorder = false,
-                 const std::string& logDir = {})
+                 const std::string& logDir = {}, Far2 far2Kind = Far2::Local)
 {
     TempDir dir;
     PtyPair far1, far2;
-    std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << far2.slavePath() << "\n";
+    std::unique_ptr<Ser2netProcess> server;
+    std::string com2 = far2.slavePath();
+    if (far2Kind != Far2::Local) {
+        server = std::make_unique<Ser2netProcess>(dir.path(),
+                                                  std::vector<Ser2netLine>{{far2.slavePath(), far2Kind == Far2::Rfc2217}});
+        if (!server->running()) {
+            std::printf("%s: ser2net is not installed or does not start (scripts/setup.sh installs it)\n", row.name.c_str());
+            return;
+        }
+        com2 = server->url(0);
+    }
+    std::ofstream(dir / "ports.conf") << "COM1=" << far1.slavePath() << "\nCOM2=" << com2 << "\n";
     Settings s;
     s.record.ch1ComNumber = 1;
     s.record.ch2ComNumber = 2;
@@ -292,7 +315,26 @@ void kestraneRow(Row& row, const std::string& exe, bool fastDisplay, bool record
     if (!logDir.empty())
         argv.insert(argv.end(), {"--log-dir", logDir});
     RelayProcess relay(argv, dir.path().string(), !recorder);
-    measure(row, far1, far2, relay);
+    measure(row, far1, far2, relay, server ? server->pid() : -1);
+}
+
+// socat between a pty and ser2net's raw port, over the same loopback link as the remote rows.
+void socatOverTcpRow(Row& row)
+{
+    TempDir dir;
+    PtyPair far1, far2;
+    Ser2netProcess server(dir.path(), {{far2.slavePath(), false}});
+    if (!server.running()) {
+        std::printf("%s: ser2net is not installed or does not start\n", row.name.c_str());
+        return;
+    }
+    RelayProcess relay({"socat", far1.slavePath() + ",raw,echo=0", "TCP:127.0.0.1:" + std::to_string(server.lines()[0].port)});
+    std::this_thread::sleep_for(milliseconds(200));
+    if (!relay.alive()) {
+        std::printf("%s: socat not installed\n", row.name.c_str());
+        return;
+    }
+    measure(row, far1, far2, relay, server.pid());
 }
 
 void externalRow(Row& row, std::vector<std::string> argvHead, bool ttyOptions)
@@ -375,13 +417,16 @@ int main(int argc, char* argv[])
     const std::string exe = std::filesystem::absolute(argc > 1 && argv[1][0] ? argv[1] : KESTRANE_EXE).string();
     const std::string only = argc > 2 ? argv[2] : "";
     const std::string recordExe = std::filesystem::absolute(KESTRANE_RECORD_EXE).string();
-    std::vector<Row> rows(6);
+    std::vector<Row> rows(9);
     rows[0].name = "kestrane, fast display";
     rows[1].name = "kestrane, low-speed display";
     rows[2].name = "jpnevulator --pass --read";
     rows[3].name = "socat";
     rows[4].name = "kestrane-record (no window, pages to disk)";
     rows[5].name = "kestrane-record, pages to memory (tmpfs: without the disk's cost)";
+    rows[6].name = "kestrane, fast display, CH2 remote rfc2217://";
+    rows[7].name = "kestrane, fast display, CH2 remote tcp://";
+    rows[8].name = "socat, pty <-> ser2net tcp";
     auto wanted = [&](const Row& r) { return only.empty() || r.name.find(only) != std::string::npos; };
     if (wanted(rows[0]))
         kestraneRow(rows[0], exe, true);
@@ -399,8 +444,15 @@ int main(int argc, char* argv[])
         std::error_code ec;
         std::filesystem::remove_all(shm, ec);
     }
+    if (wanted(rows[6]))
+        kestraneRow(rows[6], exe, true, false, {}, Far2::Rfc2217);
+    if (wanted(rows[7]))
+        kestraneRow(rows[7], exe, true, false, {}, Far2::RawTcp);
+    if (wanted(rows[8]))
+        socatOverTcpRow(rows[8]);
 
-    std::printf("\nRelay between two pty pairs (reads that return at once); CPU of the relay process\n");
+    std::printf("\nRelay between two pty pairs (reads that return at once), the second one local or served by ser2net "
+                "on 127.0.0.1; CPU of the relay process\n");
     std::printf("| relay | one way 8 MB: MB/s | CPU s/MB relayed | both ways 2 x 32 MiB: MB/s each way | "
                 "byte-exact | one-byte latency ms | idle CPU %% |\n|---|---|---|---|---|---|---|\n");
     for (const Row& r : rows) {
@@ -414,6 +466,9 @@ int main(int argc, char* argv[])
     for (const Row& r : rows)
         if (!r.byThread.empty())
             std::printf("%s, CPU by thread in the one-way run: %s\n", r.name.c_str(), r.byThread.c_str());
+    for (const Row& r : rows)
+        if (r.ran && r.serverCpuPerMB >= 0)
+            std::printf("%s: ser2net besides, %.3f CPU s/MB\n", r.name.c_str(), r.serverCpuPerMB);
     if (rows[0].ran && rows[1].ran) {
         const double worst = std::max(rows[0].cpuPerMB, rows[1].cpuPerMB);
         const double ratio = rows[1].cpuPerMB > 0 ? rows[0].cpuPerMB / rows[1].cpuPerMB : 0;

@@ -39,9 +39,9 @@ namespace tn = telnet;
 // The input queue, as large as the local port's: bytes taken from the connection, not yet read.
 constexpr std::size_t kQueueSize = 64 * 1024;
 // Bytes the port has taken from writers but not yet sent.
-constexpr std::size_t kOutQueueSize = 16 * 1024;
+constexpr std::size_t kOutQueueSize = 64 * 1024;
 // Data taken from the output queue per send.
-constexpr std::size_t kSendChunk = 4096;
+constexpr std::size_t kSendChunk = 16 * 1024;
 // Requests and Telnet replies waiting to be sent; a server that makes us answer more is ignored.
 constexpr std::size_t kMaxCommandBytes = 4096;
 // Requests of one kind still unanswered; older ones are given up.
@@ -171,10 +171,10 @@ public:
             return OpenError::None;
         std::stop_callback wakeOnStop(stop, [&] {
             std::lock_guard lock(m_);
-            cv_.notify_all();
+            answerCv_.notify_all();
         });
         std::unique_lock lock(m_);
-        cv_.wait_for(lock, kNegotiationBound, [&] {
+        answerCv_.wait_for(lock, kNegotiationBound, [&] {
             return lost_ || negotiation_.comPortAgreed() || negotiation_.comPortRefused() || stop.stop_requested();
         });
         if (lost_)
@@ -252,7 +252,7 @@ public:
         auto lineAnswered = [&] {
             return std::all_of(batch.begin(), batch.end(), [](const Request* r) { return !isLineField(r->field) || r->done; });
         };
-        cv_.wait_for(lock, timing_.answer, [&] { return lost_ || lineAnswered(); });
+        answerCv_.wait_for(lock, timing_.answer, [&] { return lost_ || lineAnswered(); });
         bool ok = !lost_;
         for (const Request* r : batch)
             if (isLineField(r->field))
@@ -276,7 +276,7 @@ public:
         }
         if (any) {
             const std::vector<Request*> back = requestLocked(restore);
-            cv_.wait_for(lock, kRestoreBound, [&] {
+            answerCv_.wait_for(lock, kRestoreBound, [&] {
                 return lost_ || std::all_of(back.begin(), back.end(), [](const Request* r) { return r->done; });
             });
         }
@@ -311,7 +311,7 @@ public:
         mask_ = mask;
         wake_ = true;
         resumeReadingLocked();  // EV_RXFLAG alone may have made a full queue take bytes again
-        cv_.notify_all();
+        dataCv_.notify_all();
         return !lost_;
     }
 
@@ -326,7 +326,7 @@ public:
                 if (in_.size() > 0 && events)
                     return true;
                 events = 0;
-                cv_.wait(lock, [&] { return wake_; });
+                dataCv_.wait(lock, [&] { return wake_; });
                 wake_ = false;
                 return false;
             }
@@ -341,7 +341,7 @@ public:
                 events |= EV_RXFLAG;
             if (events)
                 return true;
-            cv_.wait(lock);
+            dataCv_.wait(lock);
         }
     }
 
@@ -372,9 +372,9 @@ public:
             if (wake_ || rxAbortGen_ != abortGen)
                 return IoStatus::Cancelled;
             if (deadline)
-                cv_.wait_until(lock, *deadline);
+                dataCv_.wait_until(lock, *deadline);
             else
-                cv_.wait(lock);
+                dataCv_.wait(lock);
         }
     }
 
@@ -403,9 +403,9 @@ public:
         // Drained: every byte sent on the connection (a held line keeps them here).
         auto settled = [&] { return lost_ || out_.empty() || aborted(abortGen); };
         if (deadline)
-            cv_.wait_until(lock, *deadline, settled);
+            roomCv_.wait_until(lock, *deadline, settled);
         else
-            cv_.wait(lock, settled);
+            roomCv_.wait(lock, settled);
         if (lost_)
             return IoStatus::Failed;
         if (aborted(abortGen))
@@ -419,7 +419,7 @@ public:
         std::lock_guard lock(m_);
         writesAborted_ = true;
         ++txAbortGen_;
-        cv_.notify_all();
+        roomCv_.notify_all();
     }
 
     void resumeWrites() override
@@ -471,7 +471,7 @@ public:
         case SETXON:
             // As if an XOFF (XON) had been received: our output stops (goes on).
             holdByUs_ = function == SETXOFF;
-            cv_.notify_all();
+            roomCv_.notify_all();
             signalFd(wakeFd_);
             return true;
         case SETDTR: want[kDtr] = kDtrOn; break;
@@ -507,7 +507,8 @@ public:
             out_.clear();
             serverPurge |= kPurgeTransmit;
         }
-        cv_.notify_all();
+        dataCv_.notify_all();
+        roomCv_.notify_all();
         if (!serverPurge || !lineControl_)
             return true;
         // The server's own buffers too (PURGE-DATA): what it took from the device and what it has
@@ -516,7 +517,7 @@ public:
         std::array<std::optional<unsigned>, kFieldCount> want;
         want[kPurge] = serverPurge;
         const std::vector<Request*> purge = requestLocked(want);
-        cv_.wait_for(lock, timing_.answer, [&] { return lost_ || purge.front()->done; });
+        answerCv_.wait_for(lock, timing_.answer, [&] { return lost_ || purge.front()->done; });
         return true;
     }
 
@@ -625,7 +626,11 @@ private:
             decoder_.feed(raw.data(), static_cast<std::size_t>(k), *this);
         else
             data(raw.data(), static_cast<std::size_t>(k));
-        cv_.notify_all();
+        dataCv_.notify_all();
+        if (answered_) {
+            answered_ = false;
+            answerCv_.notify_all();
+        }
     }
 
     // Requests and replies first, then data unless the output is held. Called with m_ held.
@@ -641,7 +646,7 @@ private:
             tn::appendData(wire, chunk, n);
         else
             wire.insert(wire.end(), chunk, chunk + n);
-        cv_.notify_all();  // room for the writers
+        roomCv_.notify_all();  // room for the writers
     }
 
     void lose(LossReason why)
@@ -654,7 +659,7 @@ private:
             lossReason_ = why;
             lost_ = true;
             notify = lossNotifier_;
-            cv_.notify_all();
+            notifyAllLocked();
         }
         if (notify)
             notify();
@@ -680,6 +685,7 @@ private:
 
     void negotiation(std::uint8_t verb, std::uint8_t option) override
     {
+        answered_ = true;
         if (commands_.size() < kMaxCommandBytes)
             negotiation_.receive(verb, option, commands_);
     }
@@ -735,6 +741,7 @@ private:
     // The server's value of a setting; it answers the oldest request for it still open.
     void answer(int field, unsigned value)
     {
+        answered_ = true;
         const auto f = static_cast<std::size_t>(field);
         acked_[f] = value;
         if (!pending_[f].empty()) {
@@ -750,6 +757,13 @@ private:
     // While nothing will read the queue (EV_RXFLAG alone, no event character queued), the
     // connection is still read and the oldest bytes make room.
     [[nodiscard]] bool stalledLocked() const { return !(mask_ & EV_RXCHAR) && evtCount_ == 0; }
+
+    void notifyAllLocked()
+    {
+        dataCv_.notify_all();
+        roomCv_.notify_all();
+        answerCv_.notify_all();
+    }
 
     void clearInputLocked()
     {
@@ -812,10 +826,10 @@ private:
                 return IoStatus::Ok;
             // Full: the connection or the line is held (XOFF, a suspended server).
             if (deadline) {
-                if (cv_.wait_until(lock, *deadline) == std::cv_status::timeout && out_.room() == 0)
+                if (roomCv_.wait_until(lock, *deadline) == std::cv_status::timeout && out_.room() == 0)
                     return IoStatus::Ok;
             } else {
-                cv_.wait(lock);
+                roomCv_.wait(lock);
             }
         }
     }
@@ -866,7 +880,10 @@ private:
     std::mutex writeMutex_;  // one write call at a time
 
     mutable std::mutex m_;  // everything below
-    std::condition_variable cv_;
+    std::condition_variable dataCv_;    // input, the wake, read aborts: waitCommEvent and read
+    std::condition_variable roomCv_;    // room in the output queue, write aborts: the writers
+    std::condition_variable answerCv_;  // the server's answers: settings, purges, the negotiation
+    bool answered_ = false;             // an answer came in the bytes being decoded
     bool stopping_ = false;
     std::atomic<bool> lost_{false};
     LossReason lossReason_ = LossReason::None;

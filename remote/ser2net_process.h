@@ -34,6 +34,7 @@ public:
     // Ends it: `crash` kills it (SIGKILL) as a machine that fails would, otherwise SIGTERM.
     void stop(bool crash = false);
     [[nodiscard]] bool running() const { return pid_ > 0; }
+    [[nodiscard]] pid_t pid() const { return pid_; }
 
     [[nodiscard]] const std::vector<Ser2netLine>& lines() const { return lines_; }
     // "rfc2217://127.0.0.1:PORT" or "tcp://127.0.0.1:PORT" for line `i`.

@@ -1090,7 +1090,8 @@ std::unique_ptr<SerialPort> openRemoteSerialPort(const std::string& entry, OpenE
     }
     auto port = std::make_unique<RemoteSerialPort>(*address, timing, fd, wake);
     if (const OpenError::Kind kind = port->start(stop); kind != OpenError::None) {
-        error.kind = kind;
+        // Other: the server closed the connection at once (a line another client holds).
+        error = OpenError(kind, kind == OpenError::Other ? ECONNRESET : 0, entry);
         return nullptr;
     }
     error = OpenError(OpenError::None, 0, entry);

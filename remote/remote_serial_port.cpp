@@ -57,6 +57,10 @@ constexpr std::array<std::uint32_t, kFieldCount> kFieldBits = {
     kSettingParity, kSettingStopBits, kSettingFlowControl, kSettingBreak, 0,
 };
 bool isLineField(int f) { return f >= kBaud && f <= kFlow; }
+// A failed set names the line settings with the same bits.
+static_assert(kSettingBaudRate == SetStateFailure::Rate && kSettingByteSize == SetStateFailure::ByteSize &&
+              kSettingParity == SetStateFailure::Parity && kSettingStopBits == SetStateFailure::StopBits &&
+              kSettingFlowControl == SetStateFailure::FlowControl);
 
 // Values on the wire: SET-CONTROL's codes and the framing codes of RFC 2217.
 constexpr unsigned kFlowNone = 1, kFlowXonXoff = 2, kFlowHardware = 3;
@@ -198,36 +202,24 @@ public:
         if (lost_)
             return false;
         std::lock_guard lock(m_);
-        dcb = dcb_;
-        const auto& a = acked_;
-        if (a[kBaud])
-            dcb.BaudRate = *a[kBaud];
-        if (a[kDataSize])
-            dcb.ByteSize = static_cast<std::uint8_t>(*a[kDataSize]);
-        if (a[kParity] && *a[kParity] >= 1 && *a[kParity] <= 5)
-            dcb.Parity = static_cast<std::uint8_t>(*a[kParity] - 1);
-        if (a[kStopBits])
-            dcb.StopBits = stopBitsOfCode(*a[kStopBits]);
-        if (a[kFlow] && *a[kFlow] != flowCode(dcb)) {
-            // The server has another flow control than the record asked for: read back its own.
-            const bool hardware = *a[kFlow] == kFlowHardware;
-            const bool xonXoff = *a[kFlow] == kFlowXonXoff;
-            dcb.setFOutxCtsFlow(hardware);
-            if (hardware)
-                dcb.setFRtsControl(RTS_CONTROL_HANDSHAKE);
-            else if (dcb.fRtsControl() == RTS_CONTROL_HANDSHAKE)
-                dcb.setFRtsControl(RTS_CONTROL_ENABLE);
-            dcb.setFOutX(xonXoff);
-            dcb.setFInX(xonXoff);
-        }
+        dcb = acknowledgedLocked();
         return true;
+    }
+
+    [[nodiscard]] SetStateFailure lastSetStateFailure() const override
+    {
+        std::lock_guard lock(m_);
+        return lastFailure_;
     }
 
     bool setCommState(const Dcb& dcb) override
     {
-        if (lost_ || !validDcb(dcb))
-            return false;
         std::unique_lock lock(m_);
+        lastFailure_ = SetStateFailure{};
+        if (lost_ || !validDcb(dcb)) {
+            lastFailure_.systemError = lost_ ? ECONNRESET : EINVAL;
+            return false;
+        }
         if (!lineControl_) {
             // A raw stream: the record is kept (for the event character), nothing is sent.
             dcb_ = dcb;
@@ -253,17 +245,19 @@ public:
             return std::all_of(batch.begin(), batch.end(), [](const Request* r) { return !isLineField(r->field) || r->done; });
         };
         answerCv_.wait_for(lock, timing_.answer, [&] { return lost_ || lineAnswered(); });
-        bool ok = !lost_;
+        std::uint32_t refused = 0;  // not taken as asked, or not answered
         for (const Request* r : batch)
-            if (isLineField(r->field))
-                ok = ok && r->done && valueAccepted(r->field, r->requested, r->value);
-        if (ok) {
+            if (isLineField(r->field) && !(r->done && valueAccepted(r->field, r->requested, r->value)))
+                refused |= kFieldBits[static_cast<std::size_t>(r->field)];
+        if (!lost_ && refused == 0) {
             dcb_ = dcb;
             setEvtCharLocked(dcb.EvtChar);
             return true;
         }
-        if (lost_)
+        if (lost_) {
+            lastFailure_.systemError = ECONNRESET;
             return false;
+        }
         // Put back what the server did change, so a refused set leaves the line as it was.
         std::array<std::optional<unsigned>, kFieldCount> restore;
         bool any = false;
@@ -280,6 +274,11 @@ public:
                 return lost_ || std::all_of(back.begin(), back.end(), [](const Request* r) { return r->done; });
             });
         }
+        // The line settings' bits are those of SetStateFailure; what the line has is what the
+        // server acknowledged last.
+        lastFailure_.systemError = EINVAL;
+        lastFailure_.refused = refused;
+        lastFailure_.got = acknowledgedLocked();
         return false;
     }
 
@@ -758,6 +757,34 @@ private:
     // connection is still read and the oldest bytes make room.
     [[nodiscard]] bool stalledLocked() const { return !(mask_ & EV_RXCHAR) && evtCount_ == 0; }
 
+    // The record as last set, with the line settings the server acknowledged.
+    [[nodiscard]] Dcb acknowledgedLocked() const
+    {
+        Dcb dcb = dcb_;
+        const auto& a = acked_;
+        if (a[kBaud])
+            dcb.BaudRate = *a[kBaud];
+        if (a[kDataSize])
+            dcb.ByteSize = static_cast<std::uint8_t>(*a[kDataSize]);
+        if (a[kParity] && *a[kParity] >= 1 && *a[kParity] <= 5)
+            dcb.Parity = static_cast<std::uint8_t>(*a[kParity] - 1);
+        if (a[kStopBits])
+            dcb.StopBits = stopBitsOfCode(*a[kStopBits]);
+        if (a[kFlow] && *a[kFlow] != flowCode(dcb)) {
+            // The server has another flow control than the record asked for: read back its own.
+            const bool hardware = *a[kFlow] == kFlowHardware;
+            const bool xonXoff = *a[kFlow] == kFlowXonXoff;
+            dcb.setFOutxCtsFlow(hardware);
+            if (hardware)
+                dcb.setFRtsControl(RTS_CONTROL_HANDSHAKE);
+            else if (dcb.fRtsControl() == RTS_CONTROL_HANDSHAKE)
+                dcb.setFRtsControl(RTS_CONTROL_ENABLE);
+            dcb.setFOutX(xonXoff);
+            dcb.setFInX(xonXoff);
+        }
+        return dcb;
+    }
+
     void notifyAllLocked()
     {
         dataCv_.notify_all();
@@ -913,6 +940,7 @@ private:
 
     // Settings.
     Dcb dcb_;
+    SetStateFailure lastFailure_;
     CommTimeouts timeouts_;
     std::list<Request> requests_;
     std::array<Request*, kFieldCount> latest_{};

@@ -329,7 +329,8 @@ TEST(RemoteLineCommands, ALineServedByser2netIsChosenConfiguredAndWatchedAsALoca
         d->findChild<QPushButton*>("ok")->click();
     });
     a.action(55520)->trigger();
-    EXPECT_EQ(a.messages, (std::vector<std::string>{"SetCommStateのErr番号は87:cc.size=52"}));
+    EXPECT_EQ(a.messages, (std::vector<std::string>{"SetCommStateのErr番号は87:cc.size=52\nデバイスが受け付けなかった設定: "
+                                                    "ボーレート（デバイスの設定は 19200bps 8ビット パリティなし ストップビット1）"}));
     EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.BaudRate, 19200u);
 }
 

@@ -187,8 +187,14 @@ void Recorder::watchDevices()
             continue;
         if (d.state == DeviceStatus::State::Lost && w.state != state) {
             ++losses_;
-            console_.event(channelName(channel) + " lost: "
-                           + (d.lossReason == LossReason::IoError ? "an input/output error" : "the device went away")
+            const char* why = "the device went away";
+            if (d.lossReason == LossReason::IoError)
+                why = "an input/output error";
+            else if (d.lossReason == LossReason::ClosedByServer)
+                why = "the server closed the connection";  // a remote line
+            else if (d.lossReason == LossReason::ConnectionReset)
+                why = "the connection broke";
+            console_.event(channelName(channel) + " lost: " + why
                            + (d.awaiting ? "; waiting for it to come back" : "; automatic reconnection is off"));
         } else if (d.state == DeviceStatus::State::Open && w.state == static_cast<int>(DeviceStatus::State::Lost)) {
             ++reconnections_;

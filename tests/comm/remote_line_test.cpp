@@ -3,6 +3,7 @@
 // itself, with its stored settings, when the server returns.
 #include "app/app_core.h"
 #include "device_events.h"
+#include "support/byte_pattern.h"
 #include "support/pty_pair.h"
 #include "support/ser2net_server.h"
 #include "support/temp_dir.h"
@@ -27,17 +28,12 @@ using test::storedText;
 using State = DeviceStatus::State;
 using Bytes = std::vector<std::uint8_t>;
 
-// Bytes that never repeat in a run, 0xFF (the Telnet escape) every fifth.
+// Line traffic with 0xFF (the Telnet escape) every fifth byte.
 Bytes pattern(std::size_t n, std::uint32_t seed)
 {
-    Bytes b(n);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (std::size_t i = 0; i < n; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b[i] = (i % 5 == 0) ? 0xFF : static_cast<std::uint8_t>(x);
-    }
+    Bytes b = test::bytePattern(n, seed);
+    for (std::size_t i = 0; i < n; i += 5)
+        b[i] = 0xFF;
     return b;
 }
 

@@ -29,40 +29,70 @@ constexpr std::uint8_t hexPairValue(char first, char second) noexcept
     return static_cast<std::uint8_t>(low < 0 ? high : high * 16 + low);
 }
 
-// Hands every byte of `text` in the notation to `emit(byte)`; stops early when emit returns
-// false. A quote of the other kind inside quotes is an ordinary character; outside quotes a
-// quote counts only where a pair would start; an odd last character outside quotes is dropped.
-template <typename Emit>
-void decodeHexNotation(std::string_view text, Emit&& emit)
+// How a step of the notation read the text.
+enum class HexStep : std::uint8_t {
+    Quote,        // a quote that opens or closes a literal: nothing is sent
+    Literal,      // one character inside quotes, sent as it stands
+    Pair,         // two hexadecimal digits
+    OneDigit,     // a digit and a character that is none: the digit's value
+    NoDigit,      // a pair whose first character is no digit: 00
+    DroppedLast,  // an odd last character outside quotes: nothing is sent
+};
+
+// Reads `text` in the notation, handing every step to `step(kind, position, byte)` (position of
+// its first character; byte 0 for Quote and DroppedLast); stops early when step returns false.
+// A quote of the other kind inside quotes is an ordinary character; outside quotes a quote
+// counts only where a pair would start.
+template <typename Step>
+void scanHexNotation(std::string_view text, Step&& step)
 {
     enum class Quote { None, Double, Single };
     Quote quote = Quote::None;
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
+        const std::size_t at = i;
         if (c == '"' && quote != Quote::Single) {
             quote = quote == Quote::Double ? Quote::None : Quote::Double;
             ++i;
+            if (!step(HexStep::Quote, at, std::uint8_t{0}))
+                break;
             continue;
         }
         if (c == '\'' && quote != Quote::Double) {
             quote = quote == Quote::Single ? Quote::None : Quote::Single;
             ++i;
+            if (!step(HexStep::Quote, at, std::uint8_t{0}))
+                break;
             continue;
         }
-        std::uint8_t byte = 0;
         if (quote != Quote::None) {
-            byte = static_cast<std::uint8_t>(c);
             ++i;
+            if (!step(HexStep::Literal, at, static_cast<std::uint8_t>(c)))
+                break;
         } else if (i + 1 < text.size()) {
-            byte = hexPairValue(c, text[i + 1]);
+            const char second = text[i + 1];
             i += 2;
+            const HexStep kind = hexDigitValue(c) < 0         ? HexStep::NoDigit
+                                 : hexDigitValue(second) < 0 ? HexStep::OneDigit
+                                                              : HexStep::Pair;
+            if (!step(kind, at, hexPairValue(c, second)))
+                break;
         } else {
+            step(HexStep::DroppedLast, at, std::uint8_t{0});
             break;
         }
-        if (!emit(byte))
-            break;
     }
+}
+
+// Hands every byte of `text` in the notation to `emit(byte)`; stops early when emit returns
+// false. An odd last character outside quotes is dropped.
+template <typename Emit>
+void decodeHexNotation(std::string_view text, Emit&& emit)
+{
+    scanHexNotation(text, [&](HexStep kind, std::size_t, std::uint8_t byte) {
+        return kind == HexStep::Quote || kind == HexStep::DroppedLast || emit(byte);
+    });
 }
 
 } // namespace kestrane

@@ -116,11 +116,15 @@ std::size_t cp932PrefixLength(std::string_view bytes, std::size_t maxBytes) noex
     return i;
 }
 
+std::string_view sendableLine(std::string_view line) noexcept
+{
+    return line.substr(0, cp932PrefixLength(line, SendText::kMaxChars));
+}
+
 bool prepareCharacterSend(SendState& state, SendHistory& history, const CharacterSendRecord& record,
                           const SettingsRecord& settings, std::string_view line, TextForm form)
 {
-    line = line.substr(0, cp932PrefixLength(line, SendText::kMaxChars));
-    state.sendText.assign(line);
+    state.sendText.assign(sendableLine(line));
     const std::string_view text = state.sendText.view();
     state.composeFrame(text, form, frameOptionsFor(record, settings));
     // The history is updated before anything is written, so it holds the line even when the

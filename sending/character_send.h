@@ -83,6 +83,9 @@ struct SendDialogMemory {
 // double-byte character (a lead byte 81-9F or E0-FC and the byte after it).
 [[nodiscard]] std::size_t cp932PrefixLength(std::string_view bytes, std::size_t maxBytes) noexcept;
 
+// The part of a typed line that a send takes: cut to 511 bytes at a character boundary.
+[[nodiscard]] std::string_view sendableLine(std::string_view line) noexcept;
+
 // Steps 2 and 3 of a send: the typed line (code page 932 bytes; cut to 511 bytes at a character
 // boundary) goes into the send text, the frame is composed into the send buffer in `form`
 // with the record's decoration, and a non-empty line is added to `history`. The caller then

@@ -6,6 +6,7 @@
 #include "sending/ui/checksum_settings_dialog.h"
 #include "text/cp932.h"
 #include "sending/fixed_strings.h"
+#include "sending/ui/send_preview_view.h"
 #include "sending/ui/transmit_retry.h"
 
 #include <QCheckBox>
@@ -123,7 +124,10 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     auto* close = idButton(kind.closeId, QStringLiteral("閉じる"), this);
     connect(sendHex, &QPushButton::clicked, this, [this] { send(TextForm::HexNotation); });
     connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
-    connect(details, &QPushButton::clicked, this, [this] { runChecksumSettingsDialog(*services_.settings, this); });
+    connect(details, &QPushButton::clicked, this, [this] {
+        runChecksumSettingsDialog(*services_.settings, this);
+        updatePreview();
+    });
     connect(ascii, &QPushButton::clicked, this, [this] {
         if (!services_.startCharacterTable || !services_.startCharacterTable())
             services_.message(QString::fromUtf8(kCharacterTableMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
@@ -149,8 +153,10 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     auto* middle = new QHBoxLayout;
     middle->addLayout(lists, 1);
     middle->addLayout(side);
+    preview_ = new SendPreviewView(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(inputRow);
+    layout->addWidget(preview_);
     layout->addLayout(middle, 1);
     layout->addLayout(buttons);
 
@@ -162,7 +168,32 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
         for (const std::string& s : loadFixedStrings(services_.startDirectory))
             addEntry(fixed_, bytesOf(s));
     }
+    // What the buttons would send follows every change of the line and of the decoration.
+    connect(input_, &QLineEdit::textChanged, this, [this] { updatePreview(); });
+    for (QCheckBox* check : checks_)
+        connect(check, &QCheckBox::toggled, this, [this] { updatePreview(); });
+    for (QLineEdit* edit : chars_)
+        connect(edit, &QLineEdit::textChanged, this, [this] { updatePreview(); });
+    updatePreview();
     input_->setFocus();
+}
+
+void CharacterSendDialog::updatePreview()
+{
+    const QByteArray line = lineBytes();
+    const std::string_view sendable =
+        sendableLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+    preview_->showFrames(QByteArray(sendable.data(), static_cast<qsizetype>(sendable.size())),
+                         frameOptionsFor(controlsRecord(), *services_.settings),
+                         {{QStringLiteral("送信"), TextForm::HexNotation}, {QStringLiteral("ASC送信"), TextForm::Asc}});
+}
+
+void CharacterSendDialog::changeEvent(QEvent* event)
+{
+    // The checksum settings may have changed elsewhere (the menu's dialog 724) meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        updatePreview();
+    QDialog::changeEvent(event);
 }
 
 void CharacterSendDialog::showRecord()
@@ -178,9 +209,11 @@ void CharacterSendDialog::showRecord()
     ch2_->setChecked(r.ch2Selected != 0);
 }
 
-void CharacterSendDialog::readControls()
+void CharacterSendDialog::readControls() { memory_.record = controlsRecord(); }
+
+CharacterSendRecord CharacterSendDialog::controlsRecord() const
 {
-    CharacterSendRecord& r = memory_.record;
+    CharacterSendRecord r = memory_.record;
     std::int16_t* flags[4] = {&r.startOn, &r.stopOn, &r.checksumOn, &r.endOn};
     for (int i = 0; i < 4; ++i)
         *flags[i] = checks_[i]->isChecked() ? 1 : 0;
@@ -191,6 +224,7 @@ void CharacterSendDialog::readControls()
     }
     r.ch1Selected = ch1_->isChecked() ? 1 : 0;
     r.ch2Selected = ch2_->isChecked() ? 1 : 0;
+    return r;
 }
 
 void CharacterSendDialog::refillHistory()

@@ -20,6 +20,8 @@ class QRadioButton;
 
 namespace kestrane {
 
+class SendPreviewView;
+
 class CharacterSendDialog : public QDialog {
     Q_OBJECT
 public:
@@ -34,8 +36,10 @@ public:
         int inputWidth;           // minimum width of the input line in pixels
     };
 
-    // Named controls: "input" (the line), "history", "fixed" (701 only).
+    // Named controls: "input" (the line), "history", "fixed" (701 only), "preview" (the bytes the
+    // two send buttons would put on the line, kept up to date as the line and choices change).
     [[nodiscard]] QLineEdit* inputLine() const { return input_; }
+    [[nodiscard]] SendPreviewView* preview() const { return preview_; }
     [[nodiscard]] QListWidget* historyList() const { return history_; }
     [[nodiscard]] QListWidget* fixedList() const { return fixed_; }
 
@@ -43,11 +47,14 @@ protected:
     CharacterSendDialog(const Kind& kind, CharacterSendMemory& memory, SendDialogServices services, QWidget* parent);
 
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void reject() override;
 
 private:
     void send(TextForm form);
     void readControls();
+    [[nodiscard]] CharacterSendRecord controlsRecord() const;
+    void updatePreview();
     void showRecord();
     void refillHistory();
     void pick(QListWidgetItem* item);
@@ -56,6 +63,7 @@ private:
     CharacterSendMemory& memory_;
     SendDialogServices services_;
     QLineEdit* input_ = nullptr;
+    SendPreviewView* preview_ = nullptr;
     QListWidget* history_ = nullptr;
     QListWidget* fixed_ = nullptr;
     QCheckBox* checks_[4] = {};

@@ -5,6 +5,7 @@
 #include "records/settings_records.h"
 #include "sending/fixed_strings.h"
 #include "sending/ui/character_send_dialog.h"
+#include "sending/ui/send_preview_view.h"
 #include "sending/ui/transmit_retry.h"
 #include "text/cp932.h"
 
@@ -35,6 +36,8 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
         const QByteArray bytes = item->data(Qt::UserRole).toByteArray();
         services_.sendState->sendText.assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     });
+    preview_ = new SendPreviewView(this);
+    connect(list_, &QListWidget::currentItemChanged, this, [this] { updatePreview(); });
     for (const std::string& s : loadFixedStrings(services_.startDirectory)) {
         const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
         auto* item = new QListWidgetItem(fromCp932(bytes), list_);
@@ -75,9 +78,24 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
     auto* listColumn = new QVBoxLayout;
     listColumn->addWidget(listLabel);
     listColumn->addWidget(list_, 1);
+    listColumn->addWidget(preview_);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(listColumn, 1);
     layout->addLayout(side);
+    updatePreview();
+}
+
+void TRsinputsend2::updatePreview()
+{
+    const QListWidgetItem* item = list_->currentItem();
+    if (!item) {
+        preview_->showNothing(QStringLiteral("行を選ぶと、送信されるバイトがここに出ます。"));
+        return;
+    }
+    // Sent as the send text holds it: at most 511 bytes, without decoration.
+    const QByteArray bytes = item->data(Qt::UserRole).toByteArray().left(static_cast<qsizetype>(SendText::kMaxChars));
+    preview_->showFrames(bytes, FrameOptions{},
+                         {{QStringLiteral("送信"), TextForm::HexNotation}, {QStringLiteral("ASCで送信"), TextForm::Asc}});
 }
 
 int TRsinputsend2::channel() const

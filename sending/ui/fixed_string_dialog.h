@@ -14,6 +14,8 @@ class QRadioButton;
 
 namespace kestrane {
 
+class SendPreviewView;
+
 class TRsinputsend2 final : public QDialog {
     Q_OBJECT
 public:
@@ -21,13 +23,17 @@ public:
 
     // The list of the fixed strings ("list").
     [[nodiscard]] QListWidget* list() const { return list_; }
+    // What "送信" and "ASCで送信" would put on the line for the selected line ("preview").
+    [[nodiscard]] SendPreviewView* preview() const { return preview_; }
 
 private:
     void send(TextForm form);
     [[nodiscard]] int channel() const;
+    void updatePreview();
 
     SendDialogServices services_;
     QListWidget* list_ = nullptr;
+    SendPreviewView* preview_ = nullptr;
     QRadioButton* ch1_ = nullptr;
     QRadioButton* ch2_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/control_character_dialog.h"
 #include "sending/ui/fixed_string_dialog.h"
+#include "sending/ui/send_preview_view.h"
 #include "sending/ui/transmit_retry.h"
 #include "support/controls.h"
 #include "support/temp_dir.h"
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <string>
@@ -163,6 +165,99 @@ TEST_F(SendDialogs, YesSendsTheFrameAsItWasEvenIfTheSendBufferChangedMeanwhile)
     transmitWithRetry(services().transmit, 1, state->sendBuffer.frame(), services().message);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1].frame, (Bytes{1, 2, 3}));
+}
+
+// ---- the preview of what a send puts on the line ----
+
+// The preview's line for one button ("送信: 00 00 （2バイト）"), as the user reads it.
+QString previewLine(SendPreviewView* preview, const QString& label)
+{
+    for (const QString& line : preview->toPlainText().split(QLatin1Char('\n')))
+        if (line.startsWith(label + QStringLiteral(": ")))
+            return line;
+    return {};
+}
+
+std::string hexOf(const Bytes& bytes)
+{
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        char two[4];
+        std::snprintf(two, sizeof two, "%02X", b);
+        out += (out.empty() ? "" : " ") + std::string(two);
+    }
+    return out;
+}
+
+// How many pixels of the preview are of the marking red.
+int redPixels(QWidget* w)
+{
+    const QImage img = w->grab().toImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            n += c.red() > 170 && c.green() < 90 && c.blue() < 90 ? 1 : 0;
+        }
+    return n;
+}
+
+TEST_F(SendDialogs, TheTypedLinesPreviewIsExactlyWhatEachButtonSends)
+{
+    auto* d = new TRsinputsend1(memory.typed, services());
+    d->show();
+    SendPreviewView* preview = d->preview();
+    ASSERT_NE(preview, nullptr);
+    type(d, "hello");
+    EXPECT_EQ(previewLine(preview, "送信").toStdString(), "送信: 00 00 （2バイト）");
+    EXPECT_EQ(previewLine(preview, "ASC送信").toStdString(), "ASC送信: 68 65 6C 6C 6F （5バイト）");
+    EXPECT_NE(preview->toPlainText().indexOf(QStringLiteral("16進で読むと: hello")), -1);
+    EXPECT_GT(redPixels(preview), 20);  // the misread bytes and characters are marked
+    click(d, "201");
+    EXPECT_EQ(sent.back().frame, (Bytes{0x00, 0x00}));
+
+    // The decoration as it is chosen, before anything is sent.
+    child<QCheckBox>(d, "301")->setChecked(true);
+    child<QLineEdit>(d, "402")->setText("02");
+    child<QCheckBox>(d, "302")->setChecked(true);
+    child<QLineEdit>(d, "403")->setText("03");
+    child<QCheckBox>(d, "303")->setChecked(true);
+    child<QCheckBox>(d, "304")->setChecked(true);
+    child<QLineEdit>(d, "404")->setText("0D");
+    type(d, "\"AB\"");
+    EXPECT_EQ(previewLine(preview, "送信").toStdString(), "送信: 02 41 42 03 03 0D （6バイト）");
+    EXPECT_EQ(redPixels(preview), 0);
+    click(d, "201");
+    EXPECT_EQ(sent.back().frame, (Bytes{0x02, 0x41, 0x42, 0x03, 0x03, 0x0D}));
+    const std::string ascLine = previewLine(preview, "ASC送信").toStdString();
+    click(d, "216");
+    EXPECT_EQ(ascLine, "ASC送信: " + hexOf(sent.back().frame) + " （8バイト）");
+
+    // A checksum method changed elsewhere shows when the dialog is active again.
+    settings.checksumMethod = kChecksumSum;
+    QEvent activation(QEvent::ActivationChange);
+    d->activateWindow();
+    QApplication::sendEvent(d, &activation);
+    QCoreApplication::processEvents();
+    const std::string hexLine = previewLine(preview, "送信").toStdString();
+    click(d, "201");
+    EXPECT_EQ(sent.back().frame[4], 0x83);
+    EXPECT_EQ(hexLine, "送信: " + hexOf(sent.back().frame) + " （6バイト）");
+}
+
+TEST_F(SendDialogs, TheFixedStringPreviewShowsTheSelectedLine)
+{
+    test::writeFileBytes(dir / "mdata.txt", {'0', 'D', '0', 'A', '\r', '\n', 'O', 'K', '\r', '\n'});
+    auto* d = new TRsinputsend2(services());
+    d->show();
+    EXPECT_TRUE(previewLine(d->preview(), "送信").isEmpty());  // nothing selected, nothing to send
+    d->list()->setCurrentRow(0);
+    EXPECT_EQ(previewLine(d->preview(), "送信").toStdString(), "送信: 0D 0A （2バイト）");
+    EXPECT_EQ(previewLine(d->preview(), "ASCで送信").toStdString(), "ASCで送信: 30 44 30 41 （4バイト）");
+    d->list()->setCurrentRow(1);
+    EXPECT_EQ(previewLine(d->preview(), "送信").toStdString(), "送信: 00 （1バイト）");
+    click(d, "205");
+    EXPECT_EQ(sent.back().frame, (Bytes{0x00}));
 }
 
 // ---- dialog 708 ----

@@ -1,6 +1,7 @@
 #include "app/app_core.h"
 
 #include "records/settings_files.h"
+#include "traffic/display_zoom.h"
 #include "comm/transmit.h"
 #include "platform/port_resolver.h"
 
@@ -45,6 +46,7 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
     // A lost remote line is tried again through ports.conf; a close stops a try under way.
     if (systemPorts_)
         channels_.setRetryOpener(systemRetryOpener(startDirectory_));
+    zoomPercent_ = loadZoom(startDirectory_);
     // The switch for reconnecting lost devices lives in ports.conf, read when a device is lost.
     channels_.setReconnectPolicy([dir = startDirectory_] {
         std::ifstream in(dir / "ports.conf", std::ios::binary);
@@ -83,6 +85,12 @@ void AppCore::applyStartupDisplayRule()
 {
     fastDisplay_ = kestrane::applyStartupDisplayRule(settings_.record);
     applySettings();
+}
+
+void AppCore::setZoomPercent(int percent)
+{
+    zoomPercent_ = validZoom(percent);
+    saveZoom(startDirectory_, zoomPercent_);  // a folder that cannot be written keeps it for this run only
 }
 
 void AppCore::setFastDisplay(int fast)

@@ -57,6 +57,11 @@ public:
     [[nodiscard]] TextTransfer& textTransfer() { return textTransfer_; }
     [[nodiscard]] const std::filesystem::path& startDirectory() const { return startDirectory_; }
 
+    // The display's magnification in percent (100, 150, 200), read from the start folder's
+    // display.conf at construction; a change is written there at once.
+    [[nodiscard]] int zoomPercent() const { return zoomPercent_; }
+    void setZoomPercent(int percent);
+
     // Display speed: 1 fast display, 0 low-speed display (any other value given counts as 0).
     [[nodiscard]] int fastDisplay() const { return fastDisplay_; }
     void setFastDisplay(int fast);
@@ -117,6 +122,7 @@ private:
     std::shared_ptr<const Clock> clock_;
     Settings settings_;
     int fastDisplay_ = 1;
+    int zoomPercent_ = 100;
     SendState sendState_;
     SendDialogMemory sendDialogMemory_;
     TrafficBuffer traffic_;

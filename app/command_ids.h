@@ -52,6 +52,10 @@ inline constexpr int ChecksumSettings = 37837;
 inline constexpr int OtherSettings = 37838;
 inline constexpr int PlSettings = 55528;
 inline constexpr int StartupSizeSettings = 55531;
+// The display's magnification (ours: the View menu's "表示倍率")
+inline constexpr int Zoom100 = 38100;
+inline constexpr int Zoom150 = 38150;
+inline constexpr int Zoom200 = 38200;
 // Menu bar and Help
 inline constexpr int ToggleSpeed = 37832;
 inline constexpr int Help = 55529;

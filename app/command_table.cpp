@@ -32,4 +32,12 @@ bool CommandTable::dispatch(int id) const
     return true;
 }
 
+std::optional<bool> CommandTable::checked(int id) const
+{
+    const auto it = checks_.find(id);
+    if (it == checks_.end() || !it->second)
+        return std::nullopt;
+    return it->second();
+}
+
 } // namespace kestrane

@@ -26,12 +26,18 @@ public:
     // Runs the handler; an id without one is ignored (returns false).
     bool dispatch(int id) const;
 
+    // A command that is one of several choices shows a check mark while `checked` holds.
+    void setCheck(int id, EnableTest checked) { checks_[id] = std::move(checked); }
+    // Whether the check mark shows; nothing for a command that is no choice.
+    [[nodiscard]] std::optional<bool> checked(int id) const;
+
 private:
     struct Row {
         Handler handler;
         EnableTest enabled;
     };
     std::map<int, Row> rows_;
+    std::map<int, EnableTest> checks_;
     Rule rule_;
 };
 

@@ -3,6 +3,7 @@
 #include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/ui/device_field.h"
+#include "app/ui/document_opener.h"
 #include "app/ui/macro_commands.h"
 #include "app/menu_tree.h"
 #include "app/ui/sampling_commands.h"
@@ -11,6 +12,7 @@
 #include "app/ui/shell_commands.h"
 #include "app/startup_sequence.h"
 #include "app/status_text.h"
+#include "traffic/display_zoom.h"
 #include "traffic/ui/traffic_view.h"
 #include "app/ui/view_log_commands.h"
 #include "settings/dialog_values.h"
@@ -49,8 +51,12 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     viewport()->setBackgroundRole(QPalette::Base);
     setFocusPolicy(Qt::StrongFocus);
     registerImageResources();
+    tools_.documentOpener = [this](const std::filesystem::path& document) {
+        return openDocumentWatched(tools_.processes(), document, core_.startDirectory(), kestraneMessageBox(this), this);
+    };
     // Before the start-up steps: the channels opened in steps 4 and 5 feed the display at once.
     display_ = std::make_unique<TrafficView>(*this, core_.traffic(), core_.settings().record);
+    display_->setZoom(core_.zoomPercent());
 
     askSaveAtExit = [this] {
         return showMessage(this, QStringLiteral("保存しますか?"),
@@ -61,7 +67,7 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     core_.channels().closeChannel(1);
     core_.channels().closeChannel(2);
 
-    runStartupSteps(core_, view, [this] { display_->loadBitmaps(); });
+    startup_ = runStartupSteps(core_, view, [this] { display_->loadBitmaps(); });
 
     ViewWindowOps ops;
     ops.invalidate = [this] { viewport()->update(); };
@@ -106,6 +112,11 @@ void TDrawWindow::registerCommands()
     registerSamplingCommands(commands_, this, tools_, core_);
     registerSettingsCommands(commands_, *settingsCommands_);
     registerMacroCommands(commands_, *this, core_, tools_);
+    for (const auto& [id, percent] : {std::pair{cmd::Zoom100, 100}, {cmd::Zoom150, 150}, {cmd::Zoom200, 200}}) {
+        const int zoom = percent;
+        commands_.add(id, [this, zoom] { setZoom(zoom); }, [] { return true; });
+        commands_.setCheck(id, [this, zoom] { return core_.zoomPercent() == zoom; });
+    }
 }
 
 CommandState TDrawWindow::commandState() const
@@ -200,11 +211,11 @@ void TDrawWindow::timerEvent(QTimerEvent* event)
     // A search hit waiting for its frame: scroll to it and frame it in red.
     if (const auto hit = viewCommands_->takePendingHighlight()) {
         display_->scrollToLine(hit->topLine);
-        const QRect frame(hit->x, hit->y, hit->width, hit->height);
+        const PixelRect frame{hit->x, hit->y, hit->width, hit->height};
         if (searchHighlight_)
-            viewport()->update(searchHighlight_->adjusted(-1, -1, 1, 1));
+            viewport()->update(searchFrameArea());
         searchHighlight_ = frame;
-        viewport()->update(frame.adjusted(-1, -1, 1, 1));
+        viewport()->update(searchFrameArea());
     }
     if (auto* frame = qobject_cast<MainFrame*>(window()))
         frame->refreshMenuBarCommands();
@@ -213,12 +224,31 @@ void TDrawWindow::timerEvent(QTimerEvent* event)
 void TDrawWindow::paintEvent(QPaintEvent* event)
 {
     display_->paint(event->rect(), core_.fastDisplay() == 1);
-    if (searchHighlight_ && event->rect().intersects(searchHighlight_->adjusted(-1, -1, 1, 1))) {
+    if (searchHighlight_ && event->rect().intersects(searchFrameArea())) {
+        // In display units, magnified like the display itself.
         QPainter p(viewport());
+        p.scale(display_->scale(), display_->scale());
         p.setPen(QPen(QColor(255, 0, 0), 1));
         p.setBrush(Qt::NoBrush);
-        p.drawRect(*searchHighlight_);
+        p.drawRect(QRect(searchHighlight_->x, searchHighlight_->y, searchHighlight_->width, searchHighlight_->height));
     }
+}
+
+QRect TDrawWindow::searchFrameArea() const
+{
+    if (!searchHighlight_)
+        return {};
+    const PixelRect& r = *searchHighlight_;
+    return display_->toClient(PixelRect{r.x - 1, r.y - 1, r.width + 3, r.height + 3});
+}
+
+void TDrawWindow::setZoom(int percent)
+{
+    core_.setZoomPercent(percent);
+    display_->setZoom(core_.zoomPercent());
+    searchHighlight_.reset();
+    display_->scrollToLine(display_->scrollLine());
+    viewport()->update();
 }
 
 void TDrawWindow::resizeEvent(QResizeEvent* event)
@@ -262,6 +292,17 @@ void TDrawWindow::keyPressEvent(QKeyEvent* event)
         return;
     case Qt::Key_F4:
         viewCommands_->continueSearch(false);
+        return;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+    case Qt::Key_Minus:
+    case Qt::Key_0:
+        // Ctrl with +, - or 0: the magnification one step up, down, or back to 100 %.
+        if (event->modifiers() & Qt::ControlModifier) {
+            setZoom(event->key() == Qt::Key_0 ? 100 : zoomStep(core_.zoomPercent(), event->key() == Qt::Key_Minus ? -1 : 1));
+            return;
+        }
+        QAbstractScrollArea::keyPressEvent(event);
         return;
     default:
         QAbstractScrollArea::keyPressEvent(event);
@@ -312,6 +353,7 @@ void MainFrame::buildMenu()
                 QAction* a = menu->addAction(QString::fromUtf8(e.label));
                 a->setData(e.id);
                 a->setObjectName(QString::number(e.id));
+                a->setCheckable(client_->commands().checked(e.id).has_value());
                 const int id = e.id;
                 connect(a, &QAction::triggered, this, [this, id] {
                     client_->commands().dispatch(id);
@@ -346,6 +388,8 @@ void MainFrame::refreshMenu(QMenu* menu)
         if (a->menu() || a->isSeparator())
             continue;
         a->setEnabled(client_->commands().isEnabled(a->data().toInt()));
+        if (const auto on = client_->commands().checked(a->data().toInt()))
+            a->setChecked(*on);
     }
 }
 

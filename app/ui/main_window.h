@@ -5,7 +5,9 @@
 #include "app/command_rules.h"
 #include "app/command_table.h"
 #include "app/external_tools.h"
+#include "app/startup_sequence.h"
 #include "platform/ui/message_box.h"
+#include "traffic/display_geometry.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -26,7 +28,6 @@ namespace kestrane {
 class AppCore;
 class DeviceField;
 class SendingCommands;
-class StartupView;
 class TrafficView;
 class ViewAndLogCommands;
 class SettingsCommands;
@@ -46,6 +47,8 @@ public:
 
     // Set-up once the frame exists: status text, timer 1.
     void setUp();
+    // What the start-up steps found (a first run, CH1's open).
+    [[nodiscard]] const StartupOutcome& startupOutcome() const { return startup_; }
     // Rebuilds the status-bar text from the settings.
     void updateStatusText();
     // The close query: asks about unsaved traffic, saves the settings, closes the ports.
@@ -66,6 +69,9 @@ public:
     [[nodiscard]] SettingsCommands& settingsCommands() { return *settingsCommands_; }
     // Switches between fast and low-speed display (command 37832 and F5).
     void toggleSpeed();
+    // The display's magnification, 100, 150 or 200 % (the View menu, Ctrl with +, - and 0);
+    // kept for the next start.
+    void setZoom(int percent);
 
     // Timers 2 and 3: the text-file transfer on CH1 and CH2; each tick is one step of it.
     // Starting a running timer restarts it with the new interval.
@@ -90,6 +96,8 @@ private:
     void registerCommands();
     void startTimer1();
     void stopTimer1();
+    // The window pixels the search frame covers.
+    [[nodiscard]] QRect searchFrameArea() const;
 
     AppCore& core_;
     CommandTable commands_;
@@ -101,7 +109,8 @@ private:
     std::unique_ptr<SendingCommands> sendingCommands_;
     std::array<QBasicTimer, 2> transferTimers_;
     std::unique_ptr<SettingsCommands> settingsCommands_;
-    std::optional<QRect> searchHighlight_;  // the search hit the last tick framed, in viewport pixels
+    StartupOutcome startup_;
+    std::optional<PixelRect> searchHighlight_;  // the search hit the last tick framed, in display units
 };
 
 // The frame: caption, menu "IDM_MENU1", status bar, the main client window.

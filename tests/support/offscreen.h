@@ -12,13 +12,16 @@
 
 namespace kestrane::test {
 
-inline QString useOffscreenScreen()
+// `dpr` is the screen's device pixel ratio (2 for a screen of twice the density).
+inline QString useOffscreenScreen(double dpr = 1)
 {
     const QString config =
         QDir::temp().filePath(QStringLiteral("kestrane-offscreen-%1.json").arg(static_cast<qint64>(::getpid())));
     QFile f(config);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(R"({"screens":[{"name":"s","x":0,"y":0,"width":1280,"height":1024,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
+        f.write(QByteArray(R"({"screens":[{"name":"s","x":0,"y":0,"width":1280,"height":1024,"logicalDpi":96,)"
+                           R"("logicalBaseDpi":96,"dpr":)") +
+                QByteArray::number(dpr) + "}]}");
     f.close();
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {

@@ -9,6 +9,7 @@
 #include "app/startup_sequence.h"
 #include "app/ui/view_log_commands.h"
 #include "support/temp_dir.h"
+#include "traffic/display_zoom.h"
 #include "traffic/ui/display_resources.h"
 #include "traffic/ui/op_painter.h"
 #include "traffic/ui/repaint_relay.h"
@@ -30,6 +31,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 namespace kestrane {
@@ -584,6 +586,91 @@ TEST_F(DisplayWindow, LeftClickShowsTheCharacterUntilTheButtonIsReleased)
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(x, 20));
         EXPECT_FALSE(view().inspection().has_value()) << x;
     }
+}
+
+// ---------------------------------------------------------------- magnification
+
+// The bounding box of the pixels that pass `test` inside `r`.
+QRect inkBox(const QImage& img, const QRect& r, bool (*test)(QRgb))
+{
+    QRect box;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (test(img.pixel(x, y)))
+                box = box.united(QRect(x, y, 1, 1));
+    return box;
+}
+
+bool near(const QRect& a, const QRect& b, int slack)
+{
+    return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack &&
+           std::abs(a.right() - b.right()) <= slack && std::abs(a.bottom() - b.bottom()) <= slack;
+}
+
+TEST_F(DisplayWindow, AtTwoHundredPercentEveryPositionIsDoubledAndInspectionPicksTheSameByte)
+{
+    lowSpeed();
+    tick();
+    traffic().appendReceived(1, bytes("A\rZ"), 3);
+    tick();
+
+    // 100 %: 441 pixels, 40 characters a line.
+    setClientWidth(441);
+    const QImage one = grab();
+    // 200 %: twice the pixels hold the same 441 display units.
+    window->commands().dispatch(cmd::Zoom200);
+    EXPECT_EQ(view().zoom(), 200);
+    setClientWidth(882);
+    EXPECT_EQ(view().displayWidth(), 441);
+    EXPECT_EQ(traffic().charsPerLine(), 40);
+    const QImage two = grab();
+    save(two, "zoom-200.png");
+
+    // The CR glyph at (50, 17) is the same picture, each pixel a 2 x 2 block, at (100, 34).
+    const QImage glyph = view().resources().bitmap(glyph::control(13, Ink::Black)).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(two.copy(100, 34, 20, 32), glyph.scaled(20, 32, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    // Text, labels and separators where the 100 % ones are, doubled (text within a pixel).
+    for (const QRect cell : {QRect(40, 17, 10, 14), QRect(60, 17, 10, 14), QRect(0, 3, 40, 13), QRect(0, 17, 40, 13)}) {
+        const QRect small = inkBox(one, cell, isDark);
+        const QRect big = inkBox(two, QRect(cell.topLeft() * 2, cell.size() * 2), isDark);
+        ASSERT_FALSE(small.isEmpty());
+        EXPECT_TRUE(near(big, QRect(small.topLeft() * 2, small.size() * 2), 2))
+            << cell.x() << ": " << big.x() << "," << big.y() << " " << big.width() << "x" << big.height();
+    }
+    for (int line = 0; line < 3; ++line)  // the separators: two pixel rows at twice the height
+        EXPECT_EQ(count(two, {0, line * 68 + 32, 882, 2}, isDark), 2 * 882) << line;
+
+    // The click on "Z" (cell 2 of line 0) picks it at either magnification.
+    QTest::mousePress(viewport(), Qt::LeftButton, {}, QPoint(2 * 65, 2 * 25));
+    ASSERT_TRUE(view().inspection().has_value());
+    EXPECT_EQ(view().inspection()->text, "(0x5a)");
+    QTest::mouseRelease(viewport(), Qt::LeftButton, {}, QPoint(2 * 65, 2 * 25));
+    EXPECT_EQ(grab(), two);  // the text is gone again, at its magnified place too
+
+    // Scrolling moves whole magnified lines; the choice is kept for the next start.
+    EXPECT_EQ(loadZoom(dir.path()), 200);
+    window->commands().dispatch(cmd::Zoom150);
+    EXPECT_EQ(loadZoom(dir.path()), 150);
+    EXPECT_TRUE(window->commands().checked(cmd::Zoom150).value_or(false));
+    EXPECT_FALSE(window->commands().checked(cmd::Zoom200).value_or(true));
+}
+
+TEST(DisplayZoom, TheFileKeepsOneOfTheStepsAndAnythingElseIsOneHundred)
+{
+    TempDir dir;
+    EXPECT_EQ(loadZoom(dir.path()), 100);
+    EXPECT_TRUE(saveZoom(dir.path(), 150));
+    EXPECT_EQ(loadZoom(dir.path()), 150);
+    for (const char* text : {"zoom=175\n", "zoom=\n", "zoom=2000\n", "zoom=-150\n", "zoom=15O\n", "x\n"}) {
+        std::ofstream(dir / kDisplayConfFile) << text;
+        EXPECT_EQ(loadZoom(dir.path()), 100) << text;
+    }
+    std::ofstream(dir / kDisplayConfFile) << "# ours\r\nzoom=200\r\n";
+    EXPECT_EQ(loadZoom(dir.path()), 200);
+    EXPECT_EQ(zoomStep(100, 1), 150);
+    EXPECT_EQ(zoomStep(200, 1), 200);
+    EXPECT_EQ(zoomStep(150, -1), 100);
+    EXPECT_EQ(zoomStep(100, -1), 100);
 }
 
 // The start-up steps without a splash.

@@ -7,6 +7,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kestrane {
 
@@ -23,12 +24,14 @@ QFont makeDisplayFont()
 
 int leadIndex(std::uint8_t lead) { return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31; }
 
-// `text` in `ink` on a transparent image as wide as it draws, its baseline at `ascent`.
-QPixmap textPixmap(const QFont& font, int ascent, const QString& text, const QColor& ink)
+// `text` in `ink` on a transparent image as wide as it draws, its baseline at `ascent`, made
+// with `scale` device pixels per display unit.
+QPixmap textPixmap(const QFont& font, int ascent, const QString& text, const QColor& ink, qreal scale)
 {
     const QFontMetrics metrics(font);
     const int width = std::max({1, metrics.horizontalAdvance(text), metrics.boundingRect(text).right() + 1});
-    QPixmap pixmap(width, std::max(1, metrics.height()));
+    QPixmap pixmap(static_cast<int>(std::ceil(width * scale)), static_cast<int>(std::ceil(std::max(1, metrics.height()) * scale)));
+    pixmap.setDevicePixelRatio(scale);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setFont(font);
@@ -191,12 +194,43 @@ const QPixmap& DisplayResources::bitmap(int id)
     return it != bitmaps_.end() ? it->second : none_;
 }
 
+void DisplayResources::setDeviceScale(qreal scale)
+{
+    if (!(scale > 0) || std::abs(scale - deviceScale_) < 1e-6)
+        return;
+    deviceScale_ = scale;
+    scaledBitmaps_.clear();
+    labels_.clear();
+    charactersMade_.reset();
+}
+
+const QPixmap& DisplayResources::scaledBitmap(int id)
+{
+    if (std::abs(deviceScale_ - 1.0) < 1e-6)
+        return bitmap(id);
+    auto it = scaledBitmaps_.find(id);
+    if (it == scaledBitmaps_.end()) {
+        const QPixmap& source = bitmap(id);
+        QPixmap scaled;
+        if (!source.isNull()) {
+            // Each pixel of the glyph becomes a block of device pixels: as sharp as the original.
+            const QImage image = source.toImage().scaled(static_cast<int>(std::lround(source.width() * deviceScale_)),
+                                                         static_cast<int>(std::lround(source.height() * deviceScale_)),
+                                                         Qt::IgnoreAspectRatio, Qt::FastTransformation);
+            scaled = QPixmap::fromImage(image);
+            scaled.setDevicePixelRatio(deviceScale_);
+        }
+        it = scaledBitmaps_.emplace(id, scaled).first;
+    }
+    return it->second;
+}
+
 const QPixmap& DisplayResources::singleCharacter(std::uint8_t byte, Ink ink)
 {
     const std::size_t slot = byte + (ink == Ink::Red ? 256u : 0u);
     if (!charactersMade_[slot]) {
-        characters_[slot] =
-            textPixmap(font_, ascent_, text_.single(byte).toString(), ink == Ink::Black ? QColor(0, 0, 0) : QColor(255, 0, 0));
+        characters_[slot] = textPixmap(font_, ascent_, text_.single(byte).toString(),
+                                       ink == Ink::Black ? QColor(0, 0, 0) : QColor(255, 0, 0), deviceScale_);
         charactersMade_.set(slot);
     }
     return characters_[slot];
@@ -207,7 +241,7 @@ const QPixmap& DisplayResources::label(const char* latin1)
     const QByteArray key(latin1);
     auto it = labels_.find(key);
     if (it == labels_.end()) {
-        it = labels_.emplace(key, textPixmap(font_, ascent_, QString::fromLatin1(key), QColor(0, 0, 0))).first;
+        it = labels_.emplace(key, textPixmap(font_, ascent_, QString::fromLatin1(key), QColor(0, 0, 0), deviceScale_)).first;
     }
     return it->second;
 }

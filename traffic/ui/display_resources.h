@@ -88,8 +88,17 @@ public:
     [[nodiscard]] const Cp932Text& text() const { return text_; }
     [[nodiscard]] const TextMeasurer& measurer() const { return measurer_; }
     [[nodiscard]] GlyphTable& glyphs() { return glyphs_; }
-    // The bitmap of a resource id (a null pixmap for an unknown id).
+    // The bitmap of a resource id as stored (a null pixmap for an unknown id).
     [[nodiscard]] const QPixmap& bitmap(int id);
+
+    // The device pixels per display unit the pictures below are made for: the display's
+    // magnification times the screen's device pixel ratio. A change drops the pictures made so
+    // far; they are made again, sharp, at the new scale.
+    void setDeviceScale(qreal scale);
+    [[nodiscard]] qreal deviceScale() const { return deviceScale_; }
+    // The bitmap of a resource id at the device scale, its pixels repeated (never blurred), with
+    // that device pixel ratio, so it covers its own size in display units.
+    [[nodiscard]] const QPixmap& scaledBitmap(int id);
     // A single-byte character in `ink`, drawn once with its text top at the pixmap's top: a
     // repaint copies these instead of laying out thousands of one-character texts.
     [[nodiscard]] const QPixmap& singleCharacter(std::uint8_t byte, Ink ink);
@@ -108,6 +117,8 @@ private:
     GlyphTable glyphs_;
     std::map<QByteArray, QPixmap> labels_;
     std::map<int, QPixmap> bitmaps_;
+    qreal deviceScale_ = 1.0;
+    std::map<int, QPixmap> scaledBitmaps_;
     QPixmap none_;
     std::array<QPixmap, 512> characters_;  // black 0..255, red 256..511
     std::bitset<512> charactersMade_;

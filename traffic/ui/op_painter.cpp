@@ -11,12 +11,17 @@ OpPainter::OpPainter(QPainter& painter, DisplayResources& resources) : painter_(
 void OpPainter::draw(const DrawOp& op)
 {
     if (op.type == DrawOp::Type::Glyph) {
-        const QPixmap& pixmap = resources_.bitmap(op.glyph);
-        if (op.partWidth > 0 || op.partHeight > 0)
-            painter_.drawPixmap(op.x, op.y, pixmap, 0, 0, op.partWidth > 0 ? op.partWidth : -1,
-                                op.partHeight > 0 ? op.partHeight : -1);
-        else
+        const QPixmap& pixmap = resources_.scaledBitmap(op.glyph);
+        if (op.partWidth > 0 || op.partHeight > 0) {
+            // The part in display units; its source in the pixmap's own pixels.
+            const glyph::Size whole = glyph::sizeOf(op.glyph);
+            const qreal w = op.partWidth > 0 ? op.partWidth : whole.width;
+            const qreal h = op.partHeight > 0 ? op.partHeight : whole.height;
+            const qreal ratio = pixmap.devicePixelRatio();
+            painter_.drawPixmap(QRectF(op.x, op.y, w, h), pixmap, QRectF(0, 0, w * ratio, h * ratio));
+        } else {
             painter_.drawPixmap(op.x, op.y, pixmap);
+        }
         return;
     }
     if (op.length == 1) {

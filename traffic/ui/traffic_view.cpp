@@ -1,6 +1,7 @@
 #include "traffic/ui/traffic_view.h"
 
 #include "records/settings_records.h"
+#include "traffic/display_zoom.h"
 #include "traffic/traffic_buffer.h"
 #include "traffic/ui/op_painter.h"
 #include "traffic/ui/repaint_relay.h"
@@ -12,14 +13,13 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kestrane {
 
 namespace {
 
 using display::kLineHeight;
-
-QRect toQRect(const PixelRect& r) { return QRect(r.x, r.y, r.width, r.height); }
 
 } // namespace
 
@@ -31,8 +31,8 @@ TrafficView::TrafficView(QAbstractScrollArea& area, TrafficBuffer& buffer, const
       fast_(buffer.interlock(), resources_.measurer())
 {
     QWidget* viewport = area_.viewport();
-    fast_.setClientSize(viewport->width(), viewport->height());
-    lowSpeed_.updateGeometry(viewport->width());
+    fast_.setClientSize(displayWidth(), displayHeight());
+    lowSpeed_.updateGeometry(displayWidth());
     // A child of the viewport living on the GUI thread; requests still queued die with it.
     relay_ = new RepaintRelay([this] { flushFastRepaint(); }, viewport);
     // Runs on the feeding thread: only posts the repaint to the GUI thread.
@@ -48,6 +48,39 @@ TrafficView::~TrafficView()
 }
 
 int TrafficView::scrollLine() const { return area_.verticalScrollBar()->value(); }
+
+void TrafficView::setZoom(int percent)
+{
+    zoomPercent_ = validZoom(percent);
+    scale_ = zoomPercent_ / 100.0;
+    resized();
+}
+
+int TrafficView::displayWidth() const { return static_cast<int>(area_.viewport()->width() / scale_); }
+int TrafficView::displayHeight() const { return static_cast<int>(area_.viewport()->height() / scale_); }
+
+QRect TrafficView::toClient(const PixelRect& r) const
+{
+    const int left = static_cast<int>(std::floor(r.x * scale_));
+    const int top = static_cast<int>(std::floor(r.y * scale_));
+    const int right = static_cast<int>(std::ceil(r.right() * scale_));
+    const int bottom = static_cast<int>(std::ceil(r.bottom() * scale_));
+    return QRect(left, top, right - left, bottom - top);
+}
+
+PixelRect TrafficView::toDisplay(const QRect& r) const
+{
+    const int left = static_cast<int>(std::floor(r.x() / scale_));
+    const int top = static_cast<int>(std::floor(r.y() / scale_));
+    const int right = static_cast<int>(std::ceil((r.x() + r.width()) / scale_));
+    const int bottom = static_cast<int>(std::ceil((r.y() + r.height()) / scale_));
+    return {left, top, right - left, bottom - top};
+}
+
+QPoint TrafficView::toDisplay(QPoint p) const
+{
+    return QPoint(static_cast<int>(std::floor(p.x() / scale_)), static_cast<int>(std::floor(p.y() / scale_)));
+}
 
 void TrafficView::paint(const QRect& exposed, bool fast)
 {
@@ -72,32 +105,38 @@ void TrafficView::paint(const QRect& exposed, bool fast)
 
 void TrafficView::render(QPainter& painter, const QRect& exposed, bool fast)
 {
-    const int width = area_.viewport()->width();
+    const int width = displayWidth();
     const int offset = fast ? 0 : scrollLine() * kLineHeight;
+    const PixelRect area = toDisplay(exposed);
     lowSpeed_.updateGeometry(width);
     const int lines = lowSpeed_.lineCount(settings_.bufferSize);
-    const int first = std::max(0, (exposed.top() + offset) / kLineHeight);
-    const int last = std::min(lines - 1, (exposed.bottom() + offset) / kLineHeight);
+    const int first = std::max(0, (area.y + offset) / kLineHeight);
+    const int last = std::min(lines - 1, (area.bottom() - 1 + offset) / kLineHeight);
+    // Pictures as sharp as the device allows: the magnification times the device's own ratio.
+    resources_.setDeviceScale(scale_ * painter.device()->devicePixelRatioF());
 
     painter.save();
+    painter.scale(scale_, scale_);
     painter.setFont(resources_.font());
     painter.translate(0, -offset);
 
-    // Row labels and separators.
+    // Row labels and separators (to the window's right edge).
     const QPixmap& upper = resources_.label(upperRowLabel(settings_.ch2Mode));
     const QPixmap& lower = resources_.label(lowerRowLabel(settings_.ch2Mode));
     painter.setPen(inkColor(Ink::Black));
     const int ascent = resources_.ascent();
+    const qreal right = area_.viewport()->width() / scale_;
     for (int line = first; line <= last; ++line) {
         const int top = line * kLineHeight;
         painter.drawPixmap(0, top + display::kUpperTextY, upper);
         painter.drawPixmap(0, top + display::kLowerY, lower);
-        painter.drawLine(0, top + display::kSeparatorY, width - 1, top + display::kSeparatorY);
+        // One unit high: one pixel at 100 %, two at 200 %.
+        painter.fillRect(QRectF(0, top + display::kSeparatorY, right, 1), inkColor(Ink::Black));
     }
 
     OpPainter ops(painter, resources_);
     if (fast)
-        fast_.fastRepaint(first, exposed.bottom() / kLineHeight, ops);
+        fast_.fastRepaint(first, (area.bottom() - 1) / kLineHeight, ops);
     else if (lowSpeed_.startupClearPending == 0)
         lowSpeed_.layoutStoredLines(settings_.displayMode, first, last, ops);
     painter.restore();
@@ -105,20 +144,21 @@ void TrafficView::render(QPainter& painter, const QRect& exposed, bool fast)
     if (inspection_) {
         const Inspection& in = *inspection_;
         painter.save();
+        painter.scale(scale_, scale_);
         painter.setFont(resources_.font());
         painter.setPen(inkColor(Ink::Black));
         painter.setBackgroundMode(Qt::OpaqueMode);
         painter.setBackground(QColor(255, 255, 255));
         painter.drawText(in.textX, in.textY + ascent, inspectionText(in));
         if (in.glyph != 0)
-            painter.drawPixmap(in.glyphX, in.glyphY, resources_.bitmap(in.glyph));
+            painter.drawPixmap(in.glyphX, in.glyphY, resources_.scaledBitmap(in.glyph));
         painter.restore();
     }
 }
 
 TickResult TrafficView::timerTick(bool fast)
 {
-    TickResult result = lowSpeed_.tick(settings_, fast, area_.viewport()->width());
+    TickResult result = lowSpeed_.tick(settings_, fast, displayWidth());
     updateScrollRange();
     if (result.scrollTo)
         scrollToLine(*result.scrollTo);
@@ -133,13 +173,13 @@ TickResult TrafficView::timerTick(bool fast)
 
 void TrafficView::invalidateContent(const PixelRect& r)
 {
-    area_.viewport()->update(toQRect(r).translated(0, -scrollLine() * kLineHeight));
+    area_.viewport()->update(toClient(PixelRect{r.x, r.y - scrollLine() * kLineHeight, r.width, r.height}));
 }
 
 void TrafficView::updateScrollRange()
 {
     QScrollBar* bar = area_.verticalScrollBar();
-    const int visible = std::max(1, area_.viewport()->height() / kLineHeight);
+    const int visible = std::max(1, displayHeight() / kLineHeight);
     const int maximum = std::max(0, lowSpeed_.lineCount(settings_.bufferSize) - visible);
     if (bar->maximum() != maximum || bar->minimum() != 0)
         bar->setRange(0, maximum);
@@ -150,8 +190,8 @@ void TrafficView::updateScrollRange()
 void TrafficView::resized()
 {
     QWidget* viewport = area_.viewport();
-    lowSpeed_.updateGeometry(viewport->width());
-    fast_.setClientSize(viewport->width(), viewport->height());
+    lowSpeed_.updateGeometry(displayWidth());
+    fast_.setClientSize(displayWidth(), displayHeight());
     if (lowSpeed_.startupClearPending == 0)
         lowSpeed_.relayoutCursor();
     updateScrollRange();
@@ -163,7 +203,8 @@ void TrafficView::scrolledBy(int lines, bool fast)
     // The fast display's page stays where it is.
     if (fast || lines == 0)
         return;
-    area_.viewport()->scroll(0, lines * kLineHeight);
+    // Whole display lines are whole window pixels at every magnification (34 x 1.5 = 51).
+    area_.viewport()->scroll(0, static_cast<int>(std::lround(lines * kLineHeight * scale_)));
 }
 
 void TrafficView::scrollToLine(int line) { area_.verticalScrollBar()->setValue(line); }
@@ -204,14 +245,15 @@ QRect TrafficView::inspectionRect() const
     const Inspection& in = *inspection_;
     const QString text = inspectionText(in);
     const QFontMetrics metrics(resources_.font());
-    const QRect textRect(in.textX, in.textY, metrics.horizontalAdvance(text) + 1, metrics.height() + 1);
-    return textRect.united(toQRect(LowSpeedDisplay::inspectionEraseRect(in.clickX, in.clickY)));
+    const PixelRect textRect{in.textX, in.textY, metrics.horizontalAdvance(text) + 1, metrics.height() + 1};
+    return toClient(textRect.united(LowSpeedDisplay::inspectionEraseRect(in.clickX, in.clickY)));
 }
 
 void TrafficView::mousePressed(QPoint pos)
 {
     const QRect before = inspectionRect();
-    inspection_ = lowSpeed_.inspectCharacter(pos.x(), pos.y(), scrollLine(), settings_.displayMode);
+    const QPoint at = toDisplay(pos);
+    inspection_ = lowSpeed_.inspectCharacter(at.x(), at.y(), scrollLine(), settings_.displayMode);
     if (!before.isEmpty())
         area_.viewport()->update(before);
     if (inspection_)
@@ -222,7 +264,8 @@ void TrafficView::mouseReleased(QPoint pos)
 {
     const QRect shown = inspectionRect();
     inspection_.reset();
-    area_.viewport()->update(toQRect(LowSpeedDisplay::inspectionEraseRect(pos.x(), pos.y())));
+    const QPoint at = toDisplay(pos);
+    area_.viewport()->update(toClient(LowSpeedDisplay::inspectionEraseRect(at.x(), at.y())));
     if (!shown.isEmpty())
         area_.viewport()->update(shown);
 }
@@ -238,8 +281,10 @@ void TrafficView::flushFastRepaint()
     std::uint64_t lines = fast_.takeDirtyLines();
     const int width = area_.viewport()->width();
     for (int line = 0; lines != 0; ++line, lines >>= 1) {
-        if (lines & 1u)
-            area_.viewport()->update(QRect(0, line * kLineHeight, width, kLineHeight));
+        if (lines & 1u) {
+            const QRect band = toClient(PixelRect{0, line * kLineHeight, 1, kLineHeight});
+            area_.viewport()->update(QRect(0, band.y(), width, band.height()));
+        }
     }
 }
 

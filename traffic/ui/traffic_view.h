@@ -2,7 +2,10 @@
 // scroll and mouse hooks hand over to this object, which runs the display logic
 // (LowSpeedDisplay, FastDisplay) and turns its results into repaints of the viewport.
 //
-// The scroll unit is one display line (34 pixels). The low-speed display paints the buffer in
+// Everything the display logic computes is in display units; the view draws them magnified by
+// the display's zoom (100, 150 or 200 %), on screens with a device pixel ratio above 1 at that
+// resolution, and turns window pixels (clicks, exposed areas, the window's size) into display
+// units. The scroll unit is one display line (34 units). The low-speed display paints the buffer in
 // content coordinates scrolled by the scroll bar; the fast display's page is the window itself
 // and never scrolls. The fast feed runs on the receive threads and reaches the GUI thread only
 // through a queued call that repaints the lines it changed.
@@ -57,6 +60,20 @@ public:
     void mousePressed(QPoint pos);
     void mouseReleased(QPoint pos);
 
+    // --- magnification ---
+    // 100, 150 or 200 (anything else counts as 100); everything is laid out and repainted anew.
+    void setZoom(int percent);
+    [[nodiscard]] int zoom() const { return zoomPercent_; }
+    // Window pixels per display unit.
+    [[nodiscard]] qreal scale() const { return scale_; }
+    // The client area in display units.
+    [[nodiscard]] int displayWidth() const;
+    [[nodiscard]] int displayHeight() const;
+    // A rectangle of display units as the window pixels it covers (rounded outwards), and back.
+    [[nodiscard]] QRect toClient(const PixelRect& r) const;
+    [[nodiscard]] PixelRect toDisplay(const QRect& r) const;
+    [[nodiscard]] QPoint toDisplay(QPoint p) const;
+
     // --- for the commands ---
     void scrollToLine(int line);
     void scrollToNewest();
@@ -76,6 +93,8 @@ private:
     [[nodiscard]] QString inspectionText(const Inspection& in) const;
     QRect inspectionRect() const;
 
+    int zoomPercent_ = 100;
+    qreal scale_ = 1.0;
     // Average time of a fast-display paint, which sets how often the page is repainted.
     double fastPaintMs_ = 0;
     QAbstractScrollArea& area_;

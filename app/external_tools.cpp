@@ -53,6 +53,21 @@ QString companionMissingText(const char* program)
     return QString::fromUtf8(program) + QStringLiteral("が見つかりませんでした。");
 }
 
+QString manualNotOpenedText(const std::filesystem::path& manual)
+{
+    QString viewers;
+    for (const KnownViewer& viewer : kKnownViewers)
+        viewers += (viewers.isEmpty() ? QString() : QStringLiteral("、")) + QString::fromLatin1(viewer.program);
+    std::error_code ec;
+    const QString path = QString::fromStdString(std::filesystem::absolute(manual, ec).lexically_normal().string());
+    if (!std::filesystem::exists(manual, ec))
+        return QStringLiteral("マニュアルが見つかりません。\n%1").arg(path);
+    return QStringLiteral("マニュアルを開けませんでした。\n%1\n\n"
+                          "PDFを表示するアプリ（%2 など）をインストールするか、"
+                          "その他の設定の「PDFの参照アプリの設定」に表示アプリを設定して下さい。")
+        .arg(path, viewers);
+}
+
 ManualLaunch manualLaunchFor(const std::string& pdfReaderPath, const std::string& pdfPageCommand, int page)
 {
     if (pdfReaderPath.size() < 2 || pdfPageCommand.empty())
@@ -93,6 +108,7 @@ std::vector<std::filesystem::path> dataFolders(const std::filesystem::path& star
 ExternalTools::ExternalTools(Processes processes, const Settings& settings, std::filesystem::path startDirectory)
     : processes_(std::move(processes)), settings_(settings), startDirectory_(std::move(startDirectory))
 {
+    documentOpener = [this](const std::filesystem::path& document) { return processes_.openDocument(document); };
 }
 
 bool ExternalTools::startCompanion(const char* program) const
@@ -127,8 +143,7 @@ void ExternalTools::launch(const ManualLaunch& how, const std::string& pageComma
                 return;
         }
     }
-    // Whatever the desktop reports is its own affair: nothing is shown here.
-    processes_.openDocument(startDirectory_ / file);
+    documentOpener(startDirectory_ / file);
 }
 
 void ExternalTools::openManualAtPage(int page) const
@@ -144,7 +159,7 @@ void ExternalTools::openSamplingManual() const
 
 bool ExternalTools::openMainManual() const
 {
-    return processes_.openDocument(startDirectory_ / manualFile(kMainManual));
+    return documentOpener(startDirectory_ / manualFile(kMainManual));
 }
 
 } // namespace kestrane

@@ -23,6 +23,9 @@ inline constexpr const char* kDialogManual = "Quellorn_Manual.pdf";
 // The message shown when a companion program cannot be started.
 QString companionMissingText(const char* program);
 
+// The message shown when nothing opened a manual: its path, and the viewers that would open it.
+QString manualNotOpenedText(const std::filesystem::path& manual);
+
 // How the manual is opened at a page.
 struct ManualLaunch {
     bool withHandler = false;  // open the manual with the desktop's handler, no page
@@ -69,6 +72,10 @@ public:
     [[nodiscard]] std::filesystem::path manualFile(const char* name) const;
 
     [[nodiscard]] const Processes& processes() const { return processes_; }
+
+    // Opens a manual with the desktop's handler: by default started and left alone; the main
+    // window puts in one that tells the user when nothing opened it.
+    std::function<bool(const std::filesystem::path& document)> documentOpener;
 
 private:
     void launch(const ManualLaunch& how, const std::string& pageCommand, int page) const;

@@ -22,8 +22,9 @@ QString portResultText(int channel, int result)
     }
 }
 
-void runStartupSteps(AppCore& core, StartupView& view, const std::function<void()>& createDisplayResources)
+StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::function<void()>& createDisplayResources)
 {
+    StartupOutcome outcome;
     view.setGauge(10);
     for (int step = 1; step <= 10; ++step) {
         view.setGauge(10 * step);
@@ -31,6 +32,7 @@ void runStartupSteps(AppCore& core, StartupView& view, const std::function<void(
         case 1:
             view.setText(QStringLiteral("設定ファイル（１）読出中"));
             if (!core.loadGeneralSettings()) {
+                outcome.generalSettingsMissing = true;
                 view.setText(QStringLiteral("Quellorn.datがありません。"));
                 view.pause(kFailurePauseMs);
             }
@@ -54,6 +56,7 @@ void runStartupSteps(AppCore& core, StartupView& view, const std::function<void(
             const int com = core.settings().record.ch1ComNumber;
             view.setText(QStringLiteral("CH1:COM%1:設定中").arg(com));
             const int result = core.channels().openChannel(1, com);
+            outcome.ch1Result = result;
             if (result == 0) {
                 view.setText(QStringLiteral("CH1:COM%1:設定完了").arg(com));
             } else {
@@ -91,6 +94,7 @@ void runStartupSteps(AppCore& core, StartupView& view, const std::function<void(
         }
         view.pause(kStepPauseMs);
     }
+    return outcome;
 }
 
 } // namespace kestrane

@@ -21,8 +21,17 @@ public:
 // The splash text for a port-open result of `channel` (1 or 2); empty for success.
 QString portResultText(int channel, int result);
 
+// What the start-up found: on a first run in a folder (no Quellorn.dat) whose CH1 did not open
+// the main window offers the COM-port dialog once, so the user reaches a working port at once.
+struct StartupOutcome {
+    bool generalSettingsMissing = false;
+    int ch1Result = 0;  // result of CH1's open (0 opened)
+
+    [[nodiscard]] bool offersPortDialog() const { return generalSettingsMissing && ch1Result != 0; }
+};
+
 // Runs steps 1..10 against `core` (settings read from its start directory, channels opened).
 // `createDisplayResources` is step 9's work (bitmaps and font).
-void runStartupSteps(AppCore& core, StartupView& view, const std::function<void()>& createDisplayResources);
+StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::function<void()>& createDisplayResources);
 
 } // namespace kestrane

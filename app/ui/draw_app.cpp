@@ -1,6 +1,7 @@
 #include "app/ui/draw_app.h"
 
 #include "app/app_core.h"
+#include "app/command_ids.h"
 #include "app/ui/main_window.h"
 #include "app/ui/splash_window.h"
 
@@ -10,6 +11,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -77,7 +79,7 @@ void TDrawApp::placeFrame()
     frame_->move(r.x, r.y);  // a window's position is its frame's
 }
 
-int TDrawApp::run()
+void TDrawApp::start()
 {
     if (!frame_)
         initMainWindow();
@@ -85,7 +87,20 @@ int TDrawApp::run()
     // Once shown, the window system has decorated the frame: place it again with them.
     QCoreApplication::processEvents();
     placeFrame();
-    frame_->client()->setUp();
+    TDrawWindow* client = frame_->client();
+    client->setUp();
+    if (client->startupOutcome().offersPortDialog()) {
+        MainFrame* frame = frame_.get();
+        QTimer::singleShot(0, frame, [frame] {
+            frame->client()->commands().dispatch(cmd::ComPortSettings);
+            frame->refreshMenuBarCommands();
+        });
+    }
+}
+
+int TDrawApp::run()
+{
+    start();
     return QApplication::exec();
 }
 

@@ -20,7 +20,10 @@ public:
 
     // Creates everything up to the frame (not yet shown). `pauses` false skips the splash pauses.
     void initMainWindow(bool pauses = true);
-    // Shows the frame, sets the client up and runs the message loop; returns its result.
+    // Shows the frame and sets the client up; on a first run whose CH1 did not open, the
+    // COM-port command follows once the message loop runs.
+    void start();
+    // start(), then the message loop; returns its result.
     int run();
 
     [[nodiscard]] MainFrame* frame() const { return frame_.get(); }

@@ -2,6 +2,7 @@
 #include "app/app_core.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
+#include "platform/ui/qt_japanese.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -24,9 +25,23 @@ void onTerminate(int)
     (void)!::write(signalPipe[1], &byte, 1);
 }
 
-void closeOnSignals(kestrane::TDrawApp& app)
+// The handler is installed before the start-up steps, so a signal during the splash is kept in
+// the pipe; it is read once the frame exists, which the close needs.
+void catchSignals()
 {
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction sa {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
+}
+
+void closeOnSignals(kestrane::TDrawApp& app)
+{
+    if (signalPipe[0] < 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&app] {
@@ -37,12 +52,6 @@ void closeOnSignals(kestrane::TDrawApp& app)
             return;  // the user kept the window open (unsaved traffic, Cancel)
         QApplication::quit();
     });
-    struct sigaction sa {};
-    sa.sa_handler = onTerminate;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &sa, nullptr);
 }
 
 } // namespace
@@ -55,8 +64,11 @@ int main(int argc, char* argv[])
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrane"));
     QApplication::setQuitOnLastWindowClosed(true);
+    kestrane::installQtJapanese(qapp);
 
+    catchSignals();
     kestrane::TDrawApp app(core);
+    app.initMainWindow();  // the splash and the start-up steps
     closeOnSignals(app);
     return app.run();
 }

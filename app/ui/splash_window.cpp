@@ -6,7 +6,8 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
-#include <QThread>
+#include <QEventLoop>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kestrane {
@@ -58,13 +59,19 @@ void TSplashWindow::setGauge(int percent)
 void TSplashWindow::setText(const QString& text)
 {
     text_->setText(text);
-    text_->repaint();  // painted now: no message loop runs during the pauses
+    text_->repaint();  // painted now where the window is already on the screen
 }
 
 void TSplashWindow::pause(int milliseconds)
 {
-    if (pausesEnabled_)
-        QThread::msleep(static_cast<unsigned long>(milliseconds));
+    if (!pausesEnabled_)
+        return;
+    // The wait runs the event loop, so the window system's expose and paint requests are served
+    // and the text stays on the screen (a window manager maps the splash only after a while).
+    // Input is held back: nothing of the program can be used before the frame exists.
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 int TSplashWindow::gauge() const { return gauge_->value(); }

@@ -1,5 +1,7 @@
 #include "companions/ui/companion_app.h"
 
+#include "platform/ui/qt_japanese.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
@@ -11,6 +13,7 @@ int runCompanion(int argc, char** argv, const char* programName, const std::func
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(programName));
+    installQtJapanese(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/551.png")));
     std::unique_ptr<QWidget> window = makeWindow();
     window->show();

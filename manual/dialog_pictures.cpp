@@ -278,15 +278,17 @@ void runEventsFor(int ms)
 }
 
 // The real main window in low-speed display with a few seconds of the demo instrument's line:
-// the host's polls as sent data, the replies and readings as received data.
+// the host's polls as sent data, the replies and readings as received data. CH1 is open (on a
+// pseudo-terminal), as it is while such traffic is seen.
 QImage mainWindowPicture()
 {
     QTemporaryDir dir;
-    AppCore core(dir.path().toStdString(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    const PictureLine line;
+    std::ofstream(std::filesystem::path(dir.path().toStdString()) / "ports.conf") << "COM1=" << line.path << "\n";
+    AppCore core(dir.path().toStdString());
     TDrawApp app(core);
     app.initMainWindow(false);
     MainFrame* frame = app.frame();
-    core.settings().record.ch1ComNumber = 1;
     frame->resize(670, 330);  // the standard width, fewer lines than at start-up
     frame->show();
     frame->client()->setUp();
@@ -311,6 +313,7 @@ QImage mainWindowPicture()
     const QImage body = frame->grab().toImage();
     const QString title = frame->windowTitle();
     frame->hide();
+    core.closeChannel(1);
     return withTitleBar(body, title);
 }
 

@@ -10,7 +10,7 @@ pkgs=(
   libgtest-dev
   fonts-ipafont-gothic
   xvfb xauth xdotool x11-apps
-  poppler-utils socat xdg-utils
+  poppler-utils socat xdg-utils appstream
   dpkg-dev
   jpnevulator
   ser2net

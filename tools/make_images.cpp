@@ -99,6 +99,24 @@ QImage hexGlyph(int digit, QColor ink)
     return img;
 }
 
+QImage appIcon(int size)
+{
+    QImage icon(size, size, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(20, 60, 120));
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+    p.setPen(QPen(Qt::white, size / 10.0));
+    p.drawLine(QPointF(size * 0.1, size * 0.35), QPointF(size * 0.9, size * 0.35));
+    p.setPen(QPen(QColor(255, 80, 80), size / 10.0));
+    p.drawLine(QPointF(size * 0.1, size * 0.65), QPointF(size * 0.9, size * 0.65));
+    p.setPen(QPen(Qt::white, size / 12.0));
+    p.drawLine(QPointF(size * 0.5, size * 0.35), QPointF(size * 0.5, size * 0.65));
+    return icon;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -108,22 +126,15 @@ int main(int argc, char* argv[])
     QDir().mkpath(out.filePath(QStringLiteral("images")));
     bool ok = true;
 
-    // Window icons 551 (large) and 552 (small): a line with a tap.
-    for (const auto& [name, size] : {std::pair{QStringLiteral("551"), 32}, std::pair{QStringLiteral("552"), 16}}) {
-        QImage icon(size, size, QImage::Format_ARGB32);
-        icon.fill(Qt::transparent);
-        QPainter p(&icon);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(QColor(20, 60, 120));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        p.setPen(QPen(Qt::white, size / 10.0));
-        p.drawLine(QPointF(size * 0.1, size * 0.35), QPointF(size * 0.9, size * 0.35));
-        p.setPen(QPen(QColor(255, 80, 80), size / 10.0));
-        p.drawLine(QPointF(size * 0.1, size * 0.65), QPointF(size * 0.9, size * 0.65));
-        p.setPen(QPen(Qt::white, size / 12.0));
-        p.drawLine(QPointF(size * 0.5, size * 0.35), QPointF(size * 0.5, size * 0.65));
-        ok &= save(icon, out.filePath(QStringLiteral("images/%1.png").arg(name)));
+    // Window icons 551 (large) and 552 (small), and the desktop's icons of the package: a line
+    // with a tap (resources/icons/kestrane.svg is the same drawing).
+    for (const auto& [name, size] : {std::pair{QStringLiteral("images/551.png"), 32}, std::pair{QStringLiteral("images/552.png"), 16},
+                                     std::pair{QStringLiteral("icons/kestrane-48.png"), 48},
+                                     std::pair{QStringLiteral("icons/kestrane-64.png"), 64},
+                                     std::pair{QStringLiteral("icons/kestrane-128.png"), 128},
+                                     std::pair{QStringLiteral("icons/kestrane-256.png"), 256}}) {
+        QDir().mkpath(out.filePath(QStringLiteral("icons")));
+        ok &= save(appIcon(size), out.filePath(name));
     }
 
     // Splash image, read at run time as "splslogo.gdt".

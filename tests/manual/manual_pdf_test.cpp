@@ -2,7 +2,12 @@
 // the tables carries its own title, as pdftotext reads the PDF.
 #include "manual/manual_pages.h"
 
+#include <QColor>
+#include <QImage>
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -101,6 +106,46 @@ TEST(Manuals, EveryPageOfBothTablesCarriesItsTitleAndPageNumber)
     const std::string contents = pageText(kQuellorn, 2);
     EXPECT_NE(contents.find("63"), std::string::npos);
     EXPECT_NE(contents.find("PL Setting"), std::string::npos);
+}
+
+// How many pixels of a rendered page have the device field's warning colour (#ffc857).
+int warningPixels(const std::string& pdf, int page)
+{
+    const std::filesystem::path png = std::filesystem::temp_directory_path() /
+                                      ("kestrane-page-" + std::to_string(::getpid()) + "-" + std::to_string(page));
+    const std::string command = "pdftoppm -q -r 150 -png -singlefile -f " + std::to_string(page) + " -l " +
+                                std::to_string(page) + " '" + pdf + "' '" + png.string() + "'";
+    if (std::system(command.c_str()) != 0)
+        return -1;
+    const QImage image(QString::fromStdString(png.string() + ".png"));
+    std::filesystem::remove(png.string() + ".png");
+    if (image.isNull())
+        return -1;
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n += std::abs(c.red() - 0xff) + std::abs(c.green() - 0xc8) + std::abs(c.blue() - 0x57) < 40 ? 1 : 0;
+        }
+    return n;
+}
+
+TEST(Manuals, TheMainWindowPictureShowsTheTrafficWithItsPortOpen)
+{
+    if (!havePdfToText())
+        GTEST_SKIP() << "poppler-utils is not installed";
+    int pictures = 0;
+    for (const ManualBook& book : {quellornManual(), kestraneManual()}) {
+        const std::string pdf = KESTRANE_PROGRAM_DIR "/" + book.fileName.toStdString();
+        for (const ManualPage& p : book.pages) {
+            if (!p.pictures.contains(QStringLiteral("main")))
+                continue;
+            // No "cannot open" warning beside the traffic in the status bar.
+            EXPECT_EQ(warningPixels(pdf, p.page), 0) << pdf << " page " << p.page;
+            ++pictures;
+        }
+    }
+    EXPECT_EQ(pictures, 2);
 }
 
 } // namespace

@@ -52,6 +52,13 @@ $exec_line &
 app_pid=$!
 timeout 90 xdotool search --sync --name "Kestrane Ver1.91" >/dev/null || fail "no main window within 90 s"
 echo "main window: $(xdotool search --name 'Kestrane Ver1.91' getwindowname | head -n 1)"
+# A first start whose COM1 does not open (here /dev/ttyS0, usually the console) offers the
+# COM-port dialog once the main window shows.
+if timeout 15 xdotool search --sync --name "Com Port Setting" >/dev/null; then
+  echo "first start: the COM-port dialog was offered"
+else
+  echo "first start: no COM-port dialog (did COM1 open?)"
+fi
 for f in ports.conf log macro; do [ -e "$HOME/Kestrane/$f" ] || fail "no $f in ~/Kestrane"; done
 kill -TERM "$app_pid"
 timeout 30 tail --pid="$app_pid" -f /dev/null || fail "kestrane did not close"

@@ -647,7 +647,8 @@ TEST_F(DisplayWindow, AtTwoHundredPercentEveryPositionIsDoubledAndInspectionPick
     QTest::mouseRelease(viewport(), Qt::LeftButton, {}, QPoint(2 * 65, 2 * 25));
     EXPECT_EQ(grab(), two);  // the text is gone again, at its magnified place too
 
-    // Scrolling moves whole magnified lines; the choice is kept for the next start.
+    // A page of the scroll bar is the lines that fit magnified; the choice is kept for the next start.
+    EXPECT_EQ(window->verticalScrollBar()->pageStep(), viewport()->height() / 68);
     EXPECT_EQ(loadZoom(dir.path()), 200);
     window->commands().dispatch(cmd::Zoom150);
     EXPECT_EQ(loadZoom(dir.path()), 150);

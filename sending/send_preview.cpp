@@ -1,6 +1,6 @@
 #include "sending/send_preview.h"
 
-#include "sending/hex_notation.h"
+#include "notation/hex_notation.h"
 
 #include <algorithm>
 #include <memory>

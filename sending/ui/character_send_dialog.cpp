@@ -191,7 +191,7 @@ void CharacterSendDialog::updatePreview()
 void CharacterSendDialog::changeEvent(QEvent* event)
 {
     // The checksum settings may have changed elsewhere (the menu's dialog 724) meanwhile.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange)
         updatePreview();
     QDialog::changeEvent(event);
 }

@@ -37,7 +37,7 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
         services_.sendState->sendText.assign(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     });
     preview_ = new SendPreviewView(this);
-    connect(list_, &QListWidget::currentItemChanged, this, [this] { updatePreview(); });
+    connect(list_, &QListWidget::itemSelectionChanged, this, [this] { updatePreview(); });
     for (const std::string& s : loadFixedStrings(services_.startDirectory)) {
         const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
         auto* item = new QListWidgetItem(fromCp932(bytes), list_);
@@ -87,13 +87,15 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
 
 void TRsinputsend2::updatePreview()
 {
-    const QListWidgetItem* item = list_->currentItem();
-    if (!item) {
+    // The selected line, as the send takes it (a row that is merely current sends nothing).
+    const QList<QListWidgetItem*> selected = list_->selectedItems();
+    if (selected.isEmpty()) {
         preview_->showNothing(QStringLiteral("行を選ぶと、送信されるバイトがここに出ます。"));
         return;
     }
     // Sent as the send text holds it: at most 511 bytes, without decoration.
-    const QByteArray bytes = item->data(Qt::UserRole).toByteArray().left(static_cast<qsizetype>(SendText::kMaxChars));
+    const QByteArray bytes =
+        selected.front()->data(Qt::UserRole).toByteArray().left(static_cast<qsizetype>(SendText::kMaxChars));
     preview_->showFrames(bytes, FrameOptions{},
                          {{QStringLiteral("送信"), TextForm::HexNotation}, {QStringLiteral("ASCで送信"), TextForm::Asc}});
 }

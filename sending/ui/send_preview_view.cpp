@@ -1,7 +1,7 @@
 #include "sending/ui/send_preview_view.h"
 
-#include "platform/cp932.h"
-#include "platform/shift_jis.h"
+#include "text/cp932.h"
+#include "notation/shift_jis.h"
 
 #include <QFontMetrics>
 

@@ -170,26 +170,26 @@ TEST_F(SendDialogs, YesSendsTheFrameAsItWasEvenIfTheSendBufferChangedMeanwhile)
 // ---- the preview of what a send puts on the line ----
 
 // The preview's line for one button ("送信: 00 00 （2バイト）"), as the user reads it.
-QString previewLine(SendPreviewView* preview, const QString& label)
+std::string previewLine(SendPreviewView* preview, const QString& label)
 {
     for (const QString& line : preview->toPlainText().split(QLatin1Char('\n')))
         if (line.startsWith(label + QStringLiteral(": ")))
-            return line;
+            return line.toStdString();
     return {};
 }
 
-std::string hexOf(const Bytes& bytes)
+std::string hexLine(const char* label, const Bytes& bytes)
 {
-    std::string out;
+    std::string out = std::string(label) + ":";
+    char two[4];
     for (std::uint8_t b : bytes) {
-        char two[4];
         std::snprintf(two, sizeof two, "%02X", b);
-        out += (out.empty() ? "" : " ") + std::string(two);
+        out += std::string(" ") + two;
     }
-    return out;
+    return out + " （" + std::to_string(bytes.size()) + "バイト）";
 }
 
-// How many pixels of the preview are of the marking red.
+// The pixels of the marking red in a widget.
 int redPixels(QWidget* w)
 {
     const QImage img = w->grab().toImage();
@@ -207,42 +207,35 @@ TEST_F(SendDialogs, TheTypedLinesPreviewIsExactlyWhatEachButtonSends)
     auto* d = new TRsinputsend1(memory.typed, services());
     d->show();
     SendPreviewView* preview = d->preview();
-    ASSERT_NE(preview, nullptr);
     type(d, "hello");
-    EXPECT_EQ(previewLine(preview, "送信").toStdString(), "送信: 00 00 （2バイト）");
-    EXPECT_EQ(previewLine(preview, "ASC送信").toStdString(), "ASC送信: 68 65 6C 6C 6F （5バイト）");
+    EXPECT_EQ(previewLine(preview, "送信"), hexLine("送信", {0x00, 0x00}));
+    EXPECT_EQ(previewLine(preview, "ASC送信"), hexLine("ASC送信", {'h', 'e', 'l', 'l', 'o'}));
     EXPECT_NE(preview->toPlainText().indexOf(QStringLiteral("16進で読むと: hello")), -1);
     EXPECT_GT(redPixels(preview), 20);  // the misread bytes and characters are marked
-    click(d, "201");
-    EXPECT_EQ(sent.back().frame, (Bytes{0x00, 0x00}));
 
-    // The decoration as it is chosen, before anything is sent.
-    child<QCheckBox>(d, "301")->setChecked(true);
+    // The decoration as it is chosen, before anything is sent; then each button sends it.
+    for (const char* check : {"301", "302", "303", "304"})
+        child<QCheckBox>(d, check)->setChecked(true);
     child<QLineEdit>(d, "402")->setText("02");
-    child<QCheckBox>(d, "302")->setChecked(true);
     child<QLineEdit>(d, "403")->setText("03");
-    child<QCheckBox>(d, "303")->setChecked(true);
-    child<QCheckBox>(d, "304")->setChecked(true);
     child<QLineEdit>(d, "404")->setText("0D");
     type(d, "\"AB\"");
-    EXPECT_EQ(previewLine(preview, "送信").toStdString(), "送信: 02 41 42 03 03 0D （6バイト）");
     EXPECT_EQ(redPixels(preview), 0);
-    click(d, "201");
-    EXPECT_EQ(sent.back().frame, (Bytes{0x02, 0x41, 0x42, 0x03, 0x03, 0x0D}));
-    const std::string ascLine = previewLine(preview, "ASC送信").toStdString();
-    click(d, "216");
-    EXPECT_EQ(ascLine, "ASC送信: " + hexOf(sent.back().frame) + " （8バイト）");
+    for (const auto& [button, label] : {std::pair{"201", "送信"}, std::pair{"216", "ASC送信"}}) {
+        const std::string shown = previewLine(preview, QString::fromUtf8(label));
+        click(d, button);
+        EXPECT_EQ(shown, hexLine(label, sent.back().frame));
+    }
+    EXPECT_EQ(sent[0].frame, (Bytes{0x02, 0x41, 0x42, 0x03, 0x03, 0x0D}));
 
-    // A checksum method changed elsewhere shows when the dialog is active again.
+    // A checksum method changed elsewhere shows once the dialog is active again.
     settings.checksumMethod = kChecksumSum;
     QEvent activation(QEvent::ActivationChange);
-    d->activateWindow();
     QApplication::sendEvent(d, &activation);
-    QCoreApplication::processEvents();
-    const std::string hexLine = previewLine(preview, "送信").toStdString();
+    const std::string shown = previewLine(preview, "送信");
     click(d, "201");
     EXPECT_EQ(sent.back().frame[4], 0x83);
-    EXPECT_EQ(hexLine, "送信: " + hexOf(sent.back().frame) + " （6バイト）");
+    EXPECT_EQ(shown, hexLine("送信", sent.back().frame));
 }
 
 TEST_F(SendDialogs, TheFixedStringPreviewShowsTheSelectedLine)
@@ -250,12 +243,12 @@ TEST_F(SendDialogs, TheFixedStringPreviewShowsTheSelectedLine)
     test::writeFileBytes(dir / "mdata.txt", {'0', 'D', '0', 'A', '\r', '\n', 'O', 'K', '\r', '\n'});
     auto* d = new TRsinputsend2(services());
     d->show();
-    EXPECT_TRUE(previewLine(d->preview(), "送信").isEmpty());  // nothing selected, nothing to send
+    EXPECT_TRUE(previewLine(d->preview(), "送信").empty());  // nothing selected, nothing to send
     d->list()->setCurrentRow(0);
-    EXPECT_EQ(previewLine(d->preview(), "送信").toStdString(), "送信: 0D 0A （2バイト）");
-    EXPECT_EQ(previewLine(d->preview(), "ASCで送信").toStdString(), "ASCで送信: 30 44 30 41 （4バイト）");
+    EXPECT_EQ(previewLine(d->preview(), "送信"), hexLine("送信", {0x0D, 0x0A}));
+    EXPECT_EQ(previewLine(d->preview(), "ASCで送信"), hexLine("ASCで送信", {'0', 'D', '0', 'A'}));
     d->list()->setCurrentRow(1);
-    EXPECT_EQ(previewLine(d->preview(), "送信").toStdString(), "送信: 00 （1バイト）");
+    EXPECT_EQ(previewLine(d->preview(), "送信"), hexLine("送信", {0x00}));
     click(d, "205");
     EXPECT_EQ(sent.back().frame, (Bytes{0x00}));
 }

@@ -26,6 +26,7 @@ std::span<const FormatCheck> formatChecks()
         {"number_text", checkNumberText},
         {"number_reader", checkNumberReader},
         {"telnet_stream", checkTelnetStream},
+        {"display_conf", checkDisplayConf},
     }};
     return checks;
 }

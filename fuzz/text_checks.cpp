@@ -3,7 +3,10 @@
 #include "platform/port_resolver.h"
 #include "platform/remote_address.h"
 #include "sending/send_buffer.h"
+#include "sending/send_preview.h"
+#include "traffic/display_zoom.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -120,6 +123,15 @@ std::string checkHexNotation(Bytes data)
     KCHECK(want.size() <= 520, "a composed frame can outgrow the send buffer");
     KCHECK(std::vector<std::uint8_t>(frame.begin(), frame.end()) == want, "frame differs from its plain composition");
 
+    // The send dialogs' preview shows that very frame, each byte with its part, each typed
+    // character with how it was read.
+    const FramePreview preview = previewFrame(text, form, o);
+    KCHECK(preview.bytes == want, "the preview differs from the frame");
+    KCHECK(preview.parts.size() == want.size() && preview.misread.size() == want.size(), "preview parts miss bytes");
+    KCHECK(static_cast<std::size_t>(std::count(preview.parts.begin(), preview.parts.end(), FramePart::Data)) == payload.size(),
+           "preview data differs from the data sent");
+    KCHECK(preview.uses.size() == text.size(), "preview uses miss characters");
+
     // Appending at any count the caller may have set never writes outside the buffer.
     const std::int32_t at = static_cast<std::int32_t>(flags) * 3 - 100;  // -100 .. 665
     state->sendBuffer.count = at;
@@ -154,6 +166,15 @@ std::string checkPortsConf(Bytes data)
         }
     }
     KCHECK(parsePortsConf(again) == entries, "written entries do not read back the same");
+    return {};
+}
+
+std::string checkDisplayConf(Bytes data)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    const int zoom = parseZoom(text);
+    KCHECK(std::find(kZoomSteps.begin(), kZoomSteps.end(), zoom) != kZoomSteps.end(), "magnification not one of the steps");
+    KCHECK(parseZoom("zoom=" + std::to_string(zoom) + "\n") == zoom, "a written magnification does not read back");
     return {};
 }
 

@@ -22,22 +22,33 @@ int zoomStep(int percent, int direction)
     return kZoomSteps[static_cast<std::size_t>(next)];
 }
 
-int loadZoom(const std::filesystem::path& folder)
+int parseZoom(std::string_view text)
 {
-    std::ifstream in(folder / kDisplayConfFile);
     int zoom = 100;
-    std::string line;
-    // A line "zoom=<digits>"; anything else in the file is passed over.
-    for (int lines = 0; lines < 100 && std::getline(in, line); ++lines) {
-        if (line.rfind("zoom=", 0) != 0)
+    // Lines "zoom=<digits>"; anything else in the text is passed over.
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string line(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (line.rfind("zoom=", 0) != 0 || line.size() > 16)
             continue;
         const std::string value = line.substr(5);
-        char* end = nullptr;
-        const long v = std::strtol(value.c_str(), &end, 10);
-        if (end != value.c_str() && (*end == '\0' || *end == '\r') && v > 0 && v < 1000)
-            zoom = validZoom(static_cast<int>(v));
+        char* stop = nullptr;
+        const long v = std::strtol(value.c_str(), &stop, 10);
+        if (stop != value.c_str() && (*stop == '\0' || (*stop == '\r' && stop[1] == '\0')))
+            zoom = validZoom(v > 0 && v < 1000 ? static_cast<int>(v) : 0);
     }
     return zoom;
+}
+
+int loadZoom(const std::filesystem::path& folder)
+{
+    // A small file of ours: a few lines at most are read.
+    std::ifstream in(folder / kDisplayConfFile, std::ios::binary);
+    std::string text(4096, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return parseZoom(text);
 }
 
 bool saveZoom(const std::filesystem::path& folder, int percent)

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <filesystem>
+#include <string_view>
 
 namespace kestrane {
 
@@ -17,6 +18,8 @@ inline constexpr const char* kDisplayConfFile = "display.conf";
 // The next step up or down from `percent` (staying at the ends).
 [[nodiscard]] int zoomStep(int percent, int direction);
 
+// The magnification a display.conf text holds: its last line "zoom=<percent>" with a step, else 100.
+[[nodiscard]] int parseZoom(std::string_view text);
 // The magnification kept in `folder`; 100 without a file or with anything unreadable in it.
 [[nodiscard]] int loadZoom(const std::filesystem::path& folder);
 // Keeps `percent` in `folder` (written whole, or not at all); false when it cannot be written.

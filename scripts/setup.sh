@@ -9,7 +9,7 @@ pkgs=(
   libgl-dev libxkbcommon-dev
   libgtest-dev
   fonts-ipafont-gothic
-  xvfb xauth xdotool x11-apps
+  xvfb xauth xdotool x11-apps x11-utils openbox
   poppler-utils socat xdg-utils appstream
   dpkg-dev
   jpnevulator

@@ -333,15 +333,15 @@ void Channels::receiveLoop(int channel, ReceiveConfig config)
             continue;  // a failed wait (device gone) has blocked until it was woken
 
         std::uint32_t errors = 0;
-        ComStat stat;
+        std::uint32_t inQueue = 0;
         // The error bits count even when the queue query after them fails.
-        const bool statusOk = port.clearCommError(errors, &stat);
+        const bool statusOk = port.clearCommErrorInput(errors, inQueue);
         s.accumulatedErrors.fetch_or(errors, std::memory_order_relaxed);
         // Without a queue count, read anyway: a port that has just been lost still delivers
         // what it took from the device, and a read never waits longer than the receive gap.
-        if ((events & (EV_RXCHAR | EV_RXFLAG)) == 0 || (statusOk && stat.cbInQue == 0))
+        if ((events & (EV_RXCHAR | EV_RXFLAG)) == 0 || (statusOk && inQueue == 0))
             continue;
-        receivePass(channel, port, config, statusOk ? stat.cbInQue : 0);
+        receivePass(channel, port, config, statusOk ? inQueue : 0);
     }
     // A lost device is closed from outside: what the port took from it before is still stored.
     if (port.lost())

@@ -185,6 +185,9 @@ public:
     bool setCommMask(std::uint32_t mask) override
     {
         mask_ = mask;
+        // The flag spares the waiting thread a read of the token on every pass; the token
+        // itself wakes its poll().
+        wakePending_.store(true, std::memory_order_release);
         signalFd(wakeFd_);
         return !lost_;
     }
@@ -192,6 +195,7 @@ public:
     bool waitCommEvent(std::uint32_t& events) override
     {
         events = 0;
+        bool polled = false;
         for (;;) {
             if (lost_) {
                 // What the port took before the loss is still read out first.
@@ -210,8 +214,10 @@ public:
                 return false;
             }
             // A pending wake comes first, so a closing channel is heard even while data streams in.
-            if (takeFd(wakeFd_))
+            if (wakePending_.exchange(false, std::memory_order_acq_rel)) {
+                takeFd(wakeFd_);
                 return true;
+            }
 
             bool readDevice = false;
             {
@@ -220,7 +226,11 @@ public:
                 // Nobody reads the queue until an event character comes: it must keep taking
                 // bytes, or a character still in the kernel would never be seen.
                 const bool stalled = !(mask & EV_RXCHAR) && evtCount_ == 0;
-                if (!drainLocked(stalled))
+                // With the queue empty and the last read of the driver finding nothing more,
+                // poll() says whether that changed: no read is spent to learn it again. A
+                // queue that holds bytes is topped up on every wait, as a driver's would be.
+                const bool skipRead = kernelEmpty_ && !polled && queue_.size() == 0;
+                if (!skipRead && !drainLocked(stalled))
                     continue;
                 if ((mask & EV_RXCHAR) && queue_.size() > 0)
                     events |= EV_RXCHAR;
@@ -239,6 +249,12 @@ public:
                     continue;
                 markLost();
                 continue;
+            }
+            polled = true;
+            // The token of a wake whose flag was taken before the token was written.
+            if ((p[1].revents & POLLIN) && takeFd(wakeFd_)) {
+                wakePending_.store(false, std::memory_order_relaxed);
+                return true;
             }
             if (hungUp(p[0].revents) && !drainsAfterHangUp())
                 markLost();
@@ -363,30 +379,15 @@ public:
 
     bool clearCommError(std::uint32_t& errors, ComStat* stat) override
     {
-        errors = 0;
-        if (lost_)
-            return false;
         std::uint32_t queued = 0;
-        {
-            std::lock_guard lock(queueMutex_);
-            const std::uint32_t marks = decoder_.takeErrors();
-            if (!icountSupported_)
-                errors |= marks;
-            if (rxOverflow_)
-                errors |= CE_RXOVER;
-            rxOverflow_ = false;
-            queued = static_cast<std::uint32_t>(queue_.size());
-        }
-        if (icountSupported_)
-            errors |= icountErrors();
+        if (!takeErrors(errors, queued))
+            return false;
         if (!stat)
             return true;
 
         *stat = ComStat{};
-        int inKernel = 0;
-        if (::ioctl(fd_, FIONREAD, &inKernel) != 0)
-            return failed();
-        stat->cbInQue = queued + static_cast<std::uint32_t>(inKernel);
+        if (!inputCount(queued, stat->cbInQue))
+            return false;
         int outKernel = 0;
         if (::ioctl(fd_, TIOCOUTQ, &outKernel) == 0)
             stat->cbOutQue = static_cast<std::uint32_t>(outKernel);
@@ -396,6 +397,13 @@ public:
         if (hardwareFlow_ && ::ioctl(fd_, TIOCMGET, &lines) == 0 && !(lines & TIOCM_CTS))
             stat->flags |= ComStat::fCtsHold;
         return true;
+    }
+
+    bool clearCommErrorInput(std::uint32_t& errors, std::uint32_t& inQueue) override
+    {
+        inQueue = 0;
+        std::uint32_t queued = 0;
+        return takeErrors(errors, queued) && inputCount(queued, inQueue);
     }
 
     bool getCommModemStatus(std::uint32_t& status) override
@@ -601,6 +609,38 @@ private:
             ::ioctl(fd_, TIOCMBIC, &bit);
     }
 
+    // The error word since the last call (decoded marks or the driver's counters, input
+    // overflow) and what the port's own queue holds. False when the device has gone.
+    bool takeErrors(std::uint32_t& errors, std::uint32_t& queued)
+    {
+        errors = 0;
+        if (lost_)
+            return false;
+        {
+            std::lock_guard lock(queueMutex_);
+            const std::uint32_t marks = decoder_.takeErrors();
+            if (!icountSupported_)
+                errors |= marks;
+            if (rxOverflow_)
+                errors |= CE_RXOVER;
+            rxOverflow_ = false;
+            queued = static_cast<std::uint32_t>(queue_.size());
+        }
+        if (icountSupported_)
+            errors |= icountErrors();
+        return true;
+    }
+
+    // The input count: the port's queue and what the driver still holds.
+    bool inputCount(std::uint32_t queued, std::uint32_t& inQueue)
+    {
+        int inKernel = 0;
+        if (::ioctl(fd_, FIONREAD, &inKernel) != 0)
+            return failed();
+        inQueue = queued + static_cast<std::uint32_t>(inKernel);
+        return true;
+    }
+
     // Moves what the device has into the queue, as far as it has room; with `overwrite` the
     // oldest bytes make room (CE_RXOVER). False when the device has gone. Called with
     // queueMutex_ held.
@@ -621,14 +661,17 @@ private:
                 }
                 queue_.push(plain, k);
                 evtCount_ += static_cast<std::size_t>(std::count(plain, plain + k, evtChar_));
-                if (static_cast<std::size_t>(r) < want)
+                kernelEmpty_ = static_cast<std::size_t>(r) < want;
+                if (kernelEmpty_)
                     return true;
                 continue;
             }
             if (r < 0 && errno == EINTR)
                 continue;
-            if (r < 0 && errno == EAGAIN)
+            if (r < 0 && errno == EAGAIN) {
+                kernelEmpty_ = true;
                 return true;
+            }
             // read() == 0: the far end hung up; an error such as EIO: the device failed.
             markLost(r == 0 ? LossReason::HungUp : LossReason::IoError);
             return false;
@@ -693,6 +736,7 @@ private:
     std::function<void()> lossNotifier_;  // set before the port is shared
     std::atomic<std::uint32_t> mask_{0};
     std::atomic<bool> xoffByUs_{false};
+    std::atomic<bool> wakePending_{false};  // set with the wake token by setCommMask
     std::atomic<bool> writesAborted_{false};
     std::atomic<bool> hardwareFlow_{false};  // CRTSCTS on the device, as last set
 
@@ -703,11 +747,12 @@ private:
     bool icountSupported_ = false;  // fixed at open
     serial_icounter_struct icount_{};
 
-    std::mutex queueMutex_;  // queue_, evtChar_, evtCount_, decoder_, rxOverflow_; reads of the fd
+    std::mutex queueMutex_;  // queue_, evtChar_, evtCount_, decoder_, rxOverflow_, kernelEmpty_; reads of the fd
     ByteRing queue_{kQueueSize};
     bool rxOverflow_ = false;
     std::uint8_t evtChar_ = 0x0D;
     std::size_t evtCount_ = 0;
+    bool kernelEmpty_ = false;  // the last read of the fd found nothing more (a hint: poll() decides)
     MarkDecoder decoder_;
 
     std::mutex writeMutex_;  // one write call at a time

@@ -135,6 +135,15 @@ public:
     // Reads and clears the error word; fills the status record when given. When the status query
     // fails (false), `errors` still holds the bits that were taken.
     virtual bool clearCommError(std::uint32_t& errors, ComStat* stat) = 0;
+    // The same with only the input count of the status record (cbInQue): what a receive loop
+    // asks after every wake, so a port may answer it with fewer calls to the system.
+    virtual bool clearCommErrorInput(std::uint32_t& errors, std::uint32_t& inQueue)
+    {
+        ComStat stat;
+        const bool ok = clearCommError(errors, &stat);
+        inQueue = ok ? stat.cbInQue : 0;
+        return ok;
+    }
     virtual bool getCommModemStatus(std::uint32_t& status) = 0;
     virtual bool escapeCommFunction(int function) = 0;
     // PURGE_TXABORT / PURGE_RXABORT end a write / read blocked at that moment (Cancelled);

@@ -40,6 +40,8 @@ public:
 
     // Flushes done so far (GUI thread; for tests and benchmarks).
     [[nodiscard]] long long flushes() const { return flushes_; }
+    // A flush is due at the end of the current frame (GUI thread).
+    [[nodiscard]] bool pending() const { return frameEnd_.isActive(); }
 
 public slots:
     void request()

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,8 +96,14 @@ bool Ser2netProcess::start()
     const std::string conf = (folder_ / "ser2net.yaml").string();
     const std::string pidFile = (folder_ / "ser2net.pid").string();
     const std::string log = (folder_ / "ser2net.log").string();
+    const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {
+        // The server ends with the program that started it, even one that crashed; the thread
+        // that starts it must live as long as it is wanted (the main thread in every user).
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(127);
         // A caller that handles its signals through a descriptor has them blocked: ser2net must not.
         sigset_t none;
         sigemptyset(&none);

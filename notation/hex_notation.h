@@ -39,12 +39,12 @@ enum class HexStep : std::uint8_t {
     DroppedLast,  // an odd last character outside quotes: nothing is sent
 };
 
-// Reads `text` in the notation, handing every step to `step(kind, position, byte)` (position of
-// its first character; byte 0 for Quote and DroppedLast); stops early when step returns false.
+// Reads `text` in the notation, handing every step to `visit(kind, position, byte)` (position of
+// its first character; byte 0 for Quote and DroppedLast); stops early when visit returns false.
 // A quote of the other kind inside quotes is an ordinary character; outside quotes a quote
 // counts only where a pair would start.
 template <typename Step>
-void scanHexNotation(std::string_view text, Step&& step)
+void scanHexNotation(std::string_view text, Step&& visit)
 {
     enum class Quote { None, Double, Single };
     Quote quote = Quote::None;
@@ -55,20 +55,20 @@ void scanHexNotation(std::string_view text, Step&& step)
         if (c == '"' && quote != Quote::Single) {
             quote = quote == Quote::Double ? Quote::None : Quote::Double;
             ++i;
-            if (!step(HexStep::Quote, at, std::uint8_t{0}))
+            if (!visit(HexStep::Quote, at, std::uint8_t{0}))
                 break;
             continue;
         }
         if (c == '\'' && quote != Quote::Double) {
             quote = quote == Quote::Single ? Quote::None : Quote::Single;
             ++i;
-            if (!step(HexStep::Quote, at, std::uint8_t{0}))
+            if (!visit(HexStep::Quote, at, std::uint8_t{0}))
                 break;
             continue;
         }
         if (quote != Quote::None) {
             ++i;
-            if (!step(HexStep::Literal, at, static_cast<std::uint8_t>(c)))
+            if (!visit(HexStep::Literal, at, static_cast<std::uint8_t>(c)))
                 break;
         } else if (i + 1 < text.size()) {
             const char second = text[i + 1];
@@ -76,10 +76,10 @@ void scanHexNotation(std::string_view text, Step&& step)
             const HexStep kind = hexDigitValue(c) < 0         ? HexStep::NoDigit
                                  : hexDigitValue(second) < 0 ? HexStep::OneDigit
                                                               : HexStep::Pair;
-            if (!step(kind, at, hexPairValue(c, second)))
+            if (!visit(kind, at, hexPairValue(c, second)))
                 break;
         } else {
-            step(HexStep::DroppedLast, at, std::uint8_t{0});
+            visit(HexStep::DroppedLast, at, std::uint8_t{0});
             break;
         }
     }

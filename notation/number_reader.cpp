@@ -31,7 +31,7 @@ NumberRead readNumber(std::string_view text, const NumberRules& rules) noexcept
     if (text.size() > rules.width)
         text = text.substr(0, rules.width);
     const auto base = static_cast<unsigned>(rules.base);
-    const auto isDigit = [base](char c) { return static_cast<unsigned>(digitValue(c)) < base; };
+    const auto inBase = [base](char c) { return static_cast<unsigned>(digitValue(c)) < base; };
     const auto isSeparator = [&rules](char c) { return rules.separators && (c == ' ' || c == '_'); };
 
     std::size_t i = 0;
@@ -44,7 +44,7 @@ NumberRead readNumber(std::string_view text, const NumberRules& rules) noexcept
     }
     const char letter = prefixLetter(rules.base);
     if (rules.prefix && letter != 0 && i + 2 < text.size() && text[i] == '0' && (text[i + 1] | 0x20) == letter
-        && (isDigit(text[i + 2]) || isSeparator(text[i + 2])))
+        && (inBase(text[i + 2]) || isSeparator(text[i + 2])))
         i += 2;
 
     // The magnitude is held at the limit of its side, so no number of digits overflows it.
@@ -55,7 +55,7 @@ NumberRead readNumber(std::string_view text, const NumberRules& rules) noexcept
     for (; i < text.size(); ++i) {
         if (isSeparator(text[i]))
             continue;
-        if (!isDigit(text[i]))
+        if (!inBase(text[i]))
             break;
         read.digits = true;
         const auto digit = static_cast<std::uint64_t>(digitValue(text[i]));

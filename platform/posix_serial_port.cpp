@@ -4,6 +4,7 @@
 #include "platform/comm_deadline.h"
 #include "platform/output_drain.h"
 #include "platform/termios_mapping.h"
+#include "platform/wake_token.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -51,21 +52,6 @@ OpenError::Kind openErrorOf(int err)
 }
 
 bool hungUp(short revents) { return revents & (POLLHUP | POLLERR | POLLNVAL); }
-
-// A wake-up token on an eventfd; a write sets it, a read takes it.
-void signalFd(int fd)
-{
-    const std::uint64_t one = 1;
-    // The counter cannot overflow in practice; a failed write would only lose a wake that is
-    // already pending.
-    [[maybe_unused]] const auto r = ::write(fd, &one, sizeof one);
-}
-
-bool takeFd(int fd)
-{
-    std::uint64_t v = 0;
-    return ::read(fd, &v, sizeof v) == static_cast<ssize_t>(sizeof v);
-}
 
 // Ends writes (or reads) that are blocked at the time of a purge with the ABORT flag, and no
 // later ones: a generation number tells a fresh abort from a token left over.

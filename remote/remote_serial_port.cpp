@@ -3,6 +3,7 @@
 #include "platform/byte_ring.h"
 #include "platform/comm_deadline.h"
 #include "platform/remote_address.h"
+#include "platform/wake_token.h"
 #include "remote/telnet_com_port.h"
 
 #include <arpa/inet.h>
@@ -110,18 +111,6 @@ std::uint32_t errorsOfLineState(unsigned state)
     if (state & kLineBreak)
         e |= CE_BREAK;
     return e;
-}
-
-void signalFd(int fd)
-{
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto r = ::write(fd, &one, sizeof one);
-}
-
-void takeFd(int fd)
-{
-    std::uint64_t v = 0;
-    [[maybe_unused]] const auto r = ::read(fd, &v, sizeof v);
 }
 
 // One request to the server, answered (or not) on the connection's thread.

@@ -5,6 +5,7 @@
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "settings/ui/line_status_dialog.h"
+#include "support/controls.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -37,18 +38,6 @@ struct LinkedDevice {
     }
 };
 
-bool processUntil(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
-}
-
 TEST(DeviceField, ShowsTheLossThenTheReconnection)
 {
     LinkedDevice device;
@@ -67,7 +56,7 @@ TEST(DeviceField, ShowsTheLossThenTheReconnection)
     device.far->closeMaster();
     QElapsedTimer lostAt;
     lostAt.start();
-    ASSERT_TRUE(processUntil([&] { return field->warning(); }));
+    ASSERT_TRUE(test::waitFor([&] { return field->warning(); }));
     EXPECT_LT(lostAt.elapsed(), 1500);
     EXPECT_NE(field->toolTip().indexOf(QString::fromStdString(device.link.string())), -1) << field->toolTip().toStdString();
     EXPECT_TRUE(field->isVisible());
@@ -77,7 +66,7 @@ TEST(DeviceField, ShowsTheLossThenTheReconnection)
     const auto tmp = device.dir / "tmp-link";
     std::filesystem::create_symlink(back.slavePath(), tmp);
     std::filesystem::rename(tmp, device.link);
-    ASSERT_TRUE(processUntil([&] { return !field->warning() && core.channels().running(1); }));
+    ASSERT_TRUE(test::waitFor([&] { return !field->warning() && core.channels().running(1); }));
     EXPECT_NE(field->text().indexOf(QStringLiteral("再接続")), -1) << field->text().toStdString();
     app.frame()->close();
 }
@@ -97,7 +86,7 @@ TEST(DeviceField, TheLineStatusWindowShowsTheLostDeviceToo)
     device.far->closeMaster();
     QSocketNotifier lost(core.channels().deviceEventFd(), QSocketNotifier::Read);
     QObject::connect(&lost, &QSocketNotifier::activated, [&] { core.channels().handleDeviceEvents(); });
-    ASSERT_TRUE(processUntil([&] { return core.channels().device(1).state == DeviceStatus::State::Lost; }));
+    ASSERT_TRUE(test::waitFor([&] { return core.channels().device(1).state == DeviceStatus::State::Lost; }));
     window->sampleNow();
     EXPECT_TRUE(label->isVisible());
     EXPECT_NE(label->text().indexOf(QString::fromStdString(device.link.string())), -1) << label->text().toStdString();
@@ -123,7 +112,7 @@ TEST(DeviceField, AutomaticLoggingThatCannotWriteIsToldWithItsReason)
     const std::string block(1000, 'x');
     for (int i = 0; i < 100 && !field->warning(); ++i) {
         ASSERT_EQ(::write(device.far->master(), block.data(), block.size()), 1000);
-        processUntil([&] { return field->warning(); }, 100);
+        test::waitFor([&] { return field->warning(); }, std::chrono::milliseconds(100));
     }
     ASSERT_TRUE(field->warning());
     EXPECT_NE(field->text().indexOf(QStringLiteral("自動ログ: 書けません")), -1) << field->text().toStdString();

@@ -9,6 +9,7 @@
 #include "app/ui/splash_window.h"
 #include "platform/ui/qt_japanese.h"
 #include "records/settings_files.h"
+#include "support/controls.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -29,15 +30,6 @@ namespace kestrane {
 namespace {
 
 using test::TempDir;
-
-bool processUntil(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
 
 // The real splash; halfway through each wait it compares what the screen holds of the splash
 // (its window's pixels as flushed) with what the splash paints now. That check only runs when
@@ -129,13 +121,13 @@ TEST(FirstRun, OffersTheComPortDialogOnceAndReachesTraffic)
         answer.port = QStringLiteral("COM7");
         answer.poll();
         app.start();
-        processUntil([&] { return core.channels().running(1); }, first ? 5000 : 300);
+        test::waitFor([&] { return core.channels().running(1); }, std::chrono::milliseconds(first ? 5000 : 300));
         EXPECT_EQ(answer.seen, first ? QStringList{QStringLiteral("703")} : QStringList{});
         EXPECT_EQ(core.channels().running(1), first);
         if (first) {
             EXPECT_TRUE(answer.listed.contains(QStringLiteral("COM7")));  // ports.conf's devices are offered
             // The instrument's bytes arrive (and stay once timer 1 made its start-up clear).
-            EXPECT_TRUE(processUntil([&] {
+            EXPECT_TRUE(test::waitFor([&] {
                 line.send("OK\r\n");
                 return core.traffic().storedLength.load() > 0;
             }));
@@ -174,7 +166,7 @@ TEST(Manual, ThatNothingOpensIsSaidWithItsPathAndTheViewers)
         said.clear();
         processes.desktopOpener = opener;
         const bool started = openDocumentWatched(processes, manual, work.path(), message, &owner);
-        processUntil([&] { return owner.findChildren<QObject*>().isEmpty(); }, 3000);  // the handler ended
+        test::waitFor([&] { return owner.findChildren<QObject*>().isEmpty(); }, std::chrono::milliseconds(3000));  // the handler ended
         return started;
     };
 

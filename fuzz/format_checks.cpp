@@ -27,6 +27,7 @@ std::span<const FormatCheck> formatChecks()
         {"number_reader", checkNumberReader},
         {"telnet_stream", checkTelnetStream},
         {"display_conf", checkDisplayConf},
+        {"pcapng", checkPcapng},
     };
     return checks;
 }

@@ -39,6 +39,7 @@ std::string checkNumberText(Bytes data);
 std::string checkNumberReader(Bytes data);
 std::string checkTelnetStream(Bytes data);
 std::string checkDisplayConf(Bytes data);
+std::string checkPcapng(Bytes data);
 
 // Every format, in a fixed order.
 std::span<const FormatCheck> formatChecks();

@@ -123,11 +123,13 @@ public:
         TermiosImage got;
         if (!readTermios(fd_, got))
             return failedSet();
-        const Dcb taken = dcbFromTermios(got, dcb);
-        if (const std::uint32_t refused = refusedSettings(dcb, taken, got)) {
-            writeTermios(fd_, before);
+        if (const std::uint32_t refused = refusedSettings(dcb, got)) {
+            // Put the device back and name what it has then: what it briefly took is gone.
+            TermiosImage now = got;
+            if (writeTermios(fd_, before) && !readTermios(fd_, now))
+                now = before;
             setFailure_.refused = refused;
-            setFailure_.got = taken;
+            setFailure_.got = dcbFromTermios(now, lastDcb_);
             return refuseSet(EINVAL);
         }
         setModemLine(TIOCM_DTR, dcb.fDtrControl());
@@ -544,33 +546,6 @@ private:
         if (errno == EIO)
             markLost(LossReason::IoError);
         return false;
-    }
-
-    // Drivers round the speed; one they could not come near was refused.
-    static bool speedAccepted(std::uint32_t wanted, std::uint32_t got)
-    {
-        const std::uint64_t diff = wanted > got ? wanted - got : got - wanted;
-        return diff * 100 <= std::uint64_t{wanted} * 3;
-    }
-
-    // The line settings of `wanted` the device did not take (SetStateFailure::Field bits). Rates
-    // within 3 % count as taken (drivers round to what their clock divides).
-    static std::uint32_t refusedSettings(const Dcb& wanted, const Dcb& taken, const TermiosImage& got)
-    {
-        std::uint32_t refused = 0;
-        if (!speedAccepted(wanted.BaudRate, taken.BaudRate))
-            refused |= SetStateFailure::Rate;
-        if (taken.ByteSize != wanted.ByteSize)
-            refused |= SetStateFailure::ByteSize;
-        if (taken.Parity != wanted.Parity)
-            refused |= SetStateFailure::Parity;
-        if (taken.StopBits != wanted.StopBits)
-            refused |= SetStateFailure::StopBits;
-        const bool handshake = wanted.fOutxCtsFlow() || wanted.fRtsControl() == RTS_CONTROL_HANDSHAKE;
-        if (((got.cflag & tio::kCrtscts) != 0) != handshake || taken.fOutX() != wanted.fOutX() ||
-            taken.fInX() != wanted.fInX())
-            refused |= SetStateFailure::FlowControl;
-        return refused;
     }
 
     // Note why the set failed; always false, so a failure path can return them.

@@ -66,7 +66,7 @@ struct SetStateFailure {
     };
     int systemError = 0;     // errno of the failed call; 0 after a successful set
     std::uint32_t refused = 0;  // Field bits of the settings the device did not take
-    Dcb got{};               // what the device reported after the set (valid when refused != 0)
+    Dcb got{};               // what the device has after the refused set was undone (valid when refused != 0)
 };
 // Settings a port could not confirm (unconfirmedSettings).
 inline constexpr std::uint32_t kSettingBaudRate = 0x01;

@@ -3,6 +3,7 @@
 #include "platform/byte_ring.h"
 #include "platform/comm_deadline.h"
 #include "platform/output_drain.h"
+#include "platform/system_reason.h"
 #include "platform/termios_mapping.h"
 #include "platform/wake_token.h"
 
@@ -828,36 +829,51 @@ long uucpLockHolder(const std::string& path)
 
 } // namespace
 
+OpenRefusalFacts openRefusalFacts(const std::string& path, OpenError::Kind kind)
+{
+    OpenRefusalFacts facts;
+    if (kind == OpenError::Busy) {
+        facts.lockHolder = uucpLockHolder(path);
+    } else if (kind == OpenError::PermissionDenied) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            return facts;
+        facts.group = groupName(st.st_gid);
+        facts.user = userName();
+        facts.groupNotInSession = memberOf(st.st_gid, facts.user) && !inSessionGroups(st.st_gid);
+    }
+    return facts;
+}
+
 std::string describeOpenError(const std::string& path, const OpenError& error)
 {
+    const OpenRefusalFacts facts = openRefusalFacts(path, error.kind);
     switch (error.kind) {
     case OpenError::None: return {};
     case OpenError::NotFound: return path + " is not present (unplugged, or no such device).";
-    case OpenError::Busy: {
-        const long holder = uucpLockHolder(path);
-        if (holder)
-            return path + " is in use by another program (process " + std::to_string(holder) + ").";
+    case OpenError::Busy:
+        if (facts.lockHolder)
+            return path + " is in use by another program (process " + std::to_string(facts.lockHolder) + ").";
         return path + " is in use by another program.";
-    }
-    case OpenError::PermissionDenied: {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0)
+    case OpenError::PermissionDenied:
+        if (facts.group.empty())
             return path + ": permission denied.";
-        const std::string group = groupName(st.st_gid);
-        const std::string user = userName();
-        if (memberOf(st.st_gid, user) && !inSessionGroups(st.st_gid))
-            return path + ": permission denied. You are in group " + group
+        if (facts.groupNotInSession)
+            return path + ": permission denied. You are in group " + facts.group
                    + " but this session is not yet: log out and back in.";
-        return path + ": permission denied. The device belongs to group " + group
-               + "; add your user to it: sudo usermod -aG " + group + " " + user
+        return path + ": permission denied. The device belongs to group " + facts.group
+               + "; add your user to it: sudo usermod -aG " + facts.group + " " + facts.user
                + ", then log out and back in.";
-    }
     case OpenError::NotATty: return path + " is not a serial device (not a terminal).";
     case OpenError::IsConsole: return path + " is the system console and is never opened as a port.";
     case OpenError::BadAddress:
         return path + " is not a valid remote line: write rfc2217://HOST:PORT or tcp://HOST:PORT "
                       "(an IPv6 address in brackets).";
-    case OpenError::NameNotFound: return path + ": the host name is not known (check the name, or use its address).";
+    case OpenError::NameNotFound:
+        if (error.resolverError != 0)
+            return path + ": " + resolverReason(error.resolverError, error.systemError, ReasonLanguage::English)
+                   + " (check the name, or use its address).";
+        return path + ": the host name is not known (check the name, or use its address).";
     case OpenError::Refused:
         return path + ": the connection was refused (is the server running, and serving that port?).";
     case OpenError::Unreachable: return path + ": the host cannot be reached (network down, or no route to it).";
@@ -867,7 +883,7 @@ std::string describeOpenError(const std::string& path, const OpenError& error)
                       "serve the line with telnet(rfc2217), or use tcp:// for a raw stream.";
     case OpenError::Other:
         if (error.systemError != 0)
-            return path + " could not be opened: " + std::strerror(error.systemError) + ".";
+            return path + " could not be opened: " + systemReason(error.systemError, ReasonLanguage::English) + ".";
         return path + " could not be opened (no hardware behind it?).";
     }
     return {};

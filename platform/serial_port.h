@@ -35,6 +35,7 @@ struct OpenError {
     Kind kind = None;
     int systemError = 0;  // errno, 0 when no system call failed
     std::string path;
+    int resolverError = 0;  // NameNotFound: getaddrinfo's code (EAI_*), 0 when not known
 
     OpenError(Kind k = None, int error = 0, std::string device = {})  // NOLINT: a kind converts
         : kind(k), systemError(error), path(std::move(device))

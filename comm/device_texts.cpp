@@ -54,6 +54,8 @@ std::string openFailureText(const std::string& path, const OpenError& error)
         return path + ": サーバーが RFC 2217 の回線制御（COM ポートオプション）を受け付けません。"
                       "telnet(rfc2217) で回線を提供するか、生のストリームには tcp:// を使ってください。";
     case OpenError::Other:
+        if (error.resolverError != 0)  // the name server failed (EAI_SYSTEM, EAI_MEMORY)
+            return path + " を開けません: " + resolverReason(error.resolverError, error.systemError) + "。";
         if (error.systemError != 0)
             return path + " を開けません: " + systemReason(error.systemError) + "。";
         return path + " を開けません（機器がつながっていない可能性があります）。";

@@ -882,6 +882,9 @@ std::string describeOpenError(const std::string& path, const OpenError& error)
         return path + ": the server does not take RFC 2217 line control (COM-port option); "
                       "serve the line with telnet(rfc2217), or use tcp:// for a raw stream.";
     case OpenError::Other:
+        if (error.resolverError != 0)  // the name server failed (EAI_SYSTEM, EAI_MEMORY)
+            return path + " could not be opened: "
+                   + resolverReason(error.resolverError, error.systemError, ReasonLanguage::English) + ".";
         if (error.systemError != 0)
             return path + " could not be opened: " + systemReason(error.systemError, ReasonLanguage::English) + ".";
         return path + " could not be opened (no hardware behind it?).";

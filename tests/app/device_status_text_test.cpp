@@ -107,6 +107,12 @@ TEST(DeviceFieldText, ARemoteLineIsNamedWithWhatItsServerLeftUnconfirmed)
     t = deviceFieldText(refused, DeviceStatus{}, false);
     EXPECT_NE(t.detail.indexOf(QStringLiteral("rfc2217://bench-9:4001: ホスト名が見つかりません（EAI_NONAME）")), -1)
         << t.detail.toStdString();
+    // A name server that failed on the system's side says the system's reason.
+    refused.openFailure = OpenError(OpenError::Other, EMFILE, "rfc2217://bench-9:4001");
+    refused.openFailure.resolverError = EAI_SYSTEM;
+    t = deviceFieldText(refused, DeviceStatus{}, false);
+    EXPECT_NE(t.detail.indexOf(QStringLiteral("を開けません: 開いているファイルが多すぎます（EMFILE）")), -1)
+        << t.detail.toStdString();
 }
 
 TEST(DeviceFieldText, AReconnectionIsANoteNotAWarning)

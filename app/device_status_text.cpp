@@ -1,13 +1,12 @@
 #include "app/device_status_text.h"
 
 #include "comm/device_texts.h"
-#include "platform/posix_serial_port.h"
 #include "platform/remote_address.h"
+#include "platform/system_reason.h"
 
 #include <QDateTime>
 #include <QStringList>
 
-#include <cstring>
 #include <filesystem>
 
 namespace kestrane {
@@ -72,8 +71,8 @@ DeviceFieldText piece(int channel, const DeviceStatus& d, bool whole)
     if (d.state == DeviceStatus::State::Closed && d.openFailure.kind != OpenError::None) {
         const std::string path = d.openFailure.path.empty() ? d.path : d.openFailure.path;
         if (whole)
-            return {ch + QString::fromStdString(describeOpenError(path.empty() ? name(path).toStdString() : path,
-                                                                  d.openFailure)),
+            return {ch + QString::fromStdString(openFailureText(path.empty() ? name(path).toStdString() : path,
+                                                                d.openFailure)),
                     {}, true};
         return {ch + QStringLiteral("%1 %2").arg(name(path), refusalText(d.openFailure.kind)), {}, true};
     }
@@ -122,10 +121,13 @@ DeviceFieldText deviceFieldText(const DeviceStatus& ch1, const DeviceStatus& ch2
         out.warning = out.warning || p.warning;
     }
     if (autoLog.failing) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(autoLog.systemError));
-        parts << QStringLiteral("自動ログ: 書けません（%1）").arg(reason);
-        details << QStringLiteral("自動ログを書けません: %1: %2。次のページで書き直します。")
-                       .arg(QString::fromStdString(autoLog.file.string()), reason);
+        // A failure the buffer could not name (no errno) is said without a reason.
+        const QString reason = QString::fromStdString(systemReason(autoLog.systemError));
+        parts << (reason.isEmpty() ? QStringLiteral("自動ログ: 書けません") : QStringLiteral("自動ログ: 書けません: %1").arg(reason));
+        details << (reason.isEmpty() ? QStringLiteral("自動ログを書けません: %1。次のページで書き直します。")
+                                           .arg(QString::fromStdString(autoLog.file.string()))
+                                     : QStringLiteral("自動ログを書けません: %1: %2。次のページで書き直します。")
+                                           .arg(QString::fromStdString(autoLog.file.string()), reason));
         out.warning = true;
     }
     out.text = parts.join(QStringLiteral("  "));

@@ -11,6 +11,8 @@ namespace kestrane {
 
 // Why a device was lost: a short word, or (`whole`) a phrase.
 std::string lossReasonText(LossReason why, bool whole);
+// Why `path` did not open, as sentences naming it (what to do where the system can tell).
+std::string openFailureText(const std::string& path, const OpenError& error);
 // The kSetting* bits by name, comma-separated ("DTR, RTS").
 std::string unconfirmedSettingNames(std::uint32_t bits);
 

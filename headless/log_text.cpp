@@ -2,6 +2,7 @@
 
 #include "text/cp932.h"
 #include "platform/le_bytes.h"
+#include "platform/system_reason.h"
 #include "traffic/draw_ops.h"
 #include "traffic/log_file.h"
 
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace kestrane::headless {
@@ -295,7 +295,7 @@ LogRead readLog(const std::filesystem::path& path)
         return LogRead{nullptr, "is a folder, not a log"};
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr)
-        return LogRead{nullptr, std::string("cannot be read: ") + std::strerror(errno)};
+        return LogRead{nullptr, "cannot be read: " + systemReason(errno, ReasonLanguage::English)};
     // One byte more than a log holds tells a longer file from a log.
     std::vector<std::uint8_t> bytes(kLogFileSize + 1);
     std::size_t done = 0;

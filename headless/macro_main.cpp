@@ -19,10 +19,11 @@ time or input-bit wait runs a step every 20 ms, so a wait ends on time. Made for
 tests: the exit status says whether the macro got through.
 
 It prints every change of what the dialog shows, one a line: the step counter, the status and
-the macro's line, e.g. "00000012 受信待 line 3". The statuses: 処理中 running a command,
-受信待 waiting for reception, 時間待 waiting for time, 釦押待 waiting for a button, 外入待
-waiting for an external input bit, 文入待 waiting for typed input, 処理完 finished. Notices about
-operands out of range are printed with their line.
+the macro's line, e.g. "00000012 waiting for reception (受信待) line 3". The statuses, each with
+the dialog's word: running (処理中), waiting for reception (受信待), waiting for time (時間待),
+waiting for a button (釦押待), waiting for an input bit (外入待), waiting for typed input
+(文入待), finished (処理完). Notices about operands out of range are printed with their line.
+A device lost meanwhile is told with its reason.
 
 Ports (default: the settings files of the folder, as the window saved them):
   --folder DIR     The folder with the settings files (Quellorn.dat, Quellorn1.dat,
@@ -42,8 +43,9 @@ The run:
   --button N       Answer a wait for a button (PUSE, PUSM) with Button N (1..6). Give it again
                    for the waits that follow, in order; the last one answers every later wait.
   --input1 TEXT    With --input2: answer a wait for typed input (ICHR) as if TEXT had been
-  --input2 TEXT    typed into "Input 1" and "Input 2" and 文字入力完了 pressed (sent on the
-                   line as code page 932, at most 59 bytes each). Every such wait gets them.
+  --input2 TEXT    typed into "Input 1" and "Input 2" and the done button (文字入力完了)
+                   pressed (sent on the line as code page 932, at most 59 bytes each). Every
+                   such wait gets them.
   --log FILE       Save the traffic of the run (what was sent and received, as the window's
                    traffic buffer holds it) as a log file, which the window opens and
                    kestrane-log prints.
@@ -53,9 +55,8 @@ The run:
 Exit status:
   0  the macro ended at its end command (PEND), or ran past its last command;
   1  --timeout ran out, or SIGINT, SIGTERM or SIGHUP stopped the run;
-  2  a send failed (送信出来ませんでした。, which ends the run), the file cannot be read, a port
-     does not open (the reason is printed), the log file cannot be written, or a mistake in the
-     command line;
+  2  a send failed (which ends the run), the file cannot be read, a port does not open (the
+     reason is printed), the log file cannot be written, or a mistake in the command line;
   3  the macro waits for what only a person can give: a button without --button, typed input
      without --input1/--input2, or an external input bit (BTON, BOFF), which nothing sets
      without a window.

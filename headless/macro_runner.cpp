@@ -2,13 +2,16 @@
 
 #include "app/app_core.h"
 #include "app/image_dio.h"
+#include "headless/device_words.h"
 #include "macro/macro_dialog_rules.h"
 #include "macro/macro_interpreter.h"
 #include "macro/macro_pacer.h"
 #include "macro/traffic_access.h"
+#include "platform/system_reason.h"
 #include "text/cp932.h"
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +19,55 @@
 #include <cmath>
 
 namespace kestrane::headless {
+
+namespace {
+
+// What the macro dialog's status shows, in English with the dialog's word after it:
+// "waiting for reception (受信待)".
+std::string statusWords(std::int32_t status)
+{
+    const char* english = "";
+    switch (status) {
+    case MacroStatus::Finished: english = "finished"; break;
+    case MacroStatus::Processing: english = "running"; break;
+    case MacroStatus::WaitReception: english = "waiting for reception"; break;
+    case MacroStatus::WaitTime: english = "waiting for time"; break;
+    case MacroStatus::WaitButton: english = "waiting for a button"; break;
+    case MacroStatus::WaitExternal: english = "waiting for an input bit"; break;
+    case MacroStatus::WaitText: english = "waiting for typed input"; break;
+    default: return std::to_string(status);
+    }
+    return std::string(english) + " (" + macroStatusText(status) + ")";
+}
+
+// A notice about an out-of-range operand, without its line.
+std::string noticeWords(const MacroNotice& n)
+{
+    switch (n.kind) {
+    case MacroNotice::Kind::None: break;
+    case MacroNotice::Kind::RegisterOutOfRange:
+        return n.word + ": register number " + std::to_string(n.value) + " lies outside 00..99; the command did nothing";
+    case MacroNotice::Kind::LiteralCut:
+        return n.word + ": the literal is longer than " + std::to_string(n.value) + " characters; its first "
+               + std::to_string(n.value) + " were used";
+    case MacroNotice::Kind::RegisterCut:
+        return n.word + ": " + std::to_string(n.value) + (n.value == 1 ? " byte" : " bytes")
+               + " beyond the register's 520 were cut off";
+    case MacroNotice::Kind::NegativeRange: return n.word + ": a negative position or length; the command did nothing";
+    }
+    return {};
+}
+
+// Why a macro file cannot be read (the reader says only that it cannot).
+std::string unreadableReason(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec))
+        return systemReason(EISDIR, ReasonLanguage::English);
+    return ::access(file.c_str(), R_OK) != 0 ? systemReason(errno, ReasonLanguage::English) : std::string();
+}
+
+} // namespace
 
 MacroRunner::MacroRunner(AppCore& core, MacroOptions options, std::FILE* out)
     : core_(core), options_(std::move(options)), out_(out),
@@ -41,7 +93,7 @@ void MacroRunner::refresh()
     const MacroMemory& m = core_.macroMemory();
     char counter[16];
     std::snprintf(counter, sizeof counter, "%08d ", m.pc);
-    std::string line = counter + std::string(macroStatusText(m.status));
+    std::string line = counter + statusWords(m.status);
     if (const std::int32_t at = interpreter_->currentLine(); at > 0)
         line += " line " + std::to_string(at);
     if (line != shown_) {
@@ -49,9 +101,9 @@ void MacroRunner::refresh()
         if (!options_.quiet)
             say(line);
     }
-    const std::string& notice = interpreter_->notice();
-    if (!notice.empty() && notice != notice_)
-        say("line " + std::to_string(interpreter_->noticeLine()) + ": " + notice);
+    const MacroNotice& notice = interpreter_->notice();
+    if (notice.kind != MacroNotice::Kind::None && notice != notice_)
+        say("line " + std::to_string(notice.line) + ": " + noticeWords(notice));
     notice_ = notice;
 }
 
@@ -81,7 +133,7 @@ int MacroRunner::answerWaits()
         interpreter_->textInputDone(std::string_view(a.constData(), static_cast<std::size_t>(a.size())),
                                     std::string_view(b.constData(), static_cast<std::size_t>(b.size())));
         if (!options_.quiet)
-            say("文字入力完了 (--input1, --input2)");
+            say("typed input given (文字入力完了, --input1, --input2)");
     } else if (m.status == MacroStatus::WaitExternal) {
         say(where + " waits for an external input bit (" + macroStatusText(m.status) + "), which nothing sets "
             "without a window");
@@ -116,8 +168,10 @@ int MacroRunner::end(int code, const std::string& message)
 int MacroRunner::run(StopSignals& stops)
 {
     const auto text = readMacroFile(options_.file);
-    if (!text)
-        return end(kFailed, std::string(macro_text::kCannotRead) + " " + options_.file.string());
+    if (!text) {
+        const std::string why = unreadableReason(options_.file);
+        return end(kFailed, "cannot read the macro file " + options_.file.string() + (why.empty() ? "" : ": " + why));
+    }
     loadSettings(core_, options_.ports);
     SettingsRecord& r = core_.settings().record;
     if (isLineMonitor(r.ch2Mode))
@@ -145,8 +199,9 @@ int MacroRunner::run(StopSignals& stops)
     Channels& channels = core_.channels();
     pollfd fds[3] = {{stops.fd(), POLLIN, 0}, {channels.deviceEventFd(), POLLIN, 0}, {channels.watchFd(), POLLIN, 0}};
     const auto where = [this] {
-        return "at line " + std::to_string(interpreter_->currentLine()) + " ("
-               + macroStatusText(core_.macroMemory().status) + ")";
+        const std::int32_t status = core_.macroMemory().status;
+        return "at line " + std::to_string(interpreter_->currentLine())
+               + (status == MacroStatus::Finished ? std::string() : ", " + statusWords(status));
     };
     while (true) {
         std::int64_t due = pacer.nextDue();
@@ -154,7 +209,7 @@ int MacroRunner::run(StopSignals& stops)
             due = std::min(due, deadline);
         const int waitMs = static_cast<int>(std::clamp<std::int64_t>(due - clock.tickMs(), 0, INT_MAX));
         if (::poll(fds, 3, waitMs) < 0 && errno != EINTR)
-            return end(kFailed, "cannot wait for events");
+            return end(kFailed, "cannot wait for events: " + systemReason(errno, ReasonLanguage::English));
         if (fds[0].revents & POLLIN) {
             if (const int signal = stops.take())
                 return end(kTimedOut, std::string("stopped by ") + stopSignalName(signal) + " " + where());
@@ -163,7 +218,7 @@ int MacroRunner::run(StopSignals& stops)
             for (int channel : {1, 2}) {
                 const bool lost = channels.device(channel).state == DeviceStatus::State::Lost;
                 if (lost && !lost_[channel - 1])
-                    say("CH" + std::to_string(channel) + " lost: its device went away");
+                    say("CH" + std::to_string(channel) + " lost: " + lossText(channels.device(channel)));
                 lost_[channel - 1] = lost;
             }
         }
@@ -179,7 +234,7 @@ int MacroRunner::run(StopSignals& stops)
         interpreter_->step();
         pacer.stepped(now, interpreter_->running() && interpreter_->inTimedWait());
         if (sendFailed_)
-            return end(kFailed, std::string(macro_text::kSendFailed) + " " + where());
+            return end(kFailed, "a send failed " + where());
         if (!interpreter_->running())
             return end(kFinished, "finished " + where());
         if (const int code = answerWaits(); code >= 0)

@@ -7,6 +7,7 @@
 #include "headless/port_setup.h"
 #include "headless/stop_signals.h"
 #include "macro/macro_host.h"
+#include "macro/macro_notice.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -73,7 +74,7 @@ private:
     bool portsOpen_ = false;
     bool lost_[2] = {false, false};
     std::string shown_;   // the status line last printed
-    std::string notice_;  // the notice last printed
+    MacroNotice notice_;  // the notice last printed
 };
 
 } // namespace kestrane::headless

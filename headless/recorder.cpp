@@ -1,6 +1,8 @@
 #include "headless/recorder.h"
 
 #include "app/app_core.h"
+#include "headless/device_words.h"
+#include "platform/system_reason.h"
 #include "traffic/log_file.h"
 
 #include <poll.h>
@@ -8,7 +10,6 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <limits>
 
 namespace kestrane::headless {
@@ -119,7 +120,7 @@ int Recorder::start()
     std::filesystem::create_directories(logDir_, ec);
     if (ec || ::access(logDir_.c_str(), W_OK) != 0) {
         console_.event("cannot use the log folder " + logDir_.string() + ": "
-                       + (ec ? ec.message() : std::string(std::strerror(errno))));
+                       + systemReason(ec ? ec.value() : errno, ReasonLanguage::English));
         return kCannotStart;
     }
 
@@ -160,7 +161,7 @@ int Recorder::run(StopSignals& stops)
         // One look a second keeps the status line and the checkpoint current; nothing else wakes
         // the recorder while the line is quiet.
         if (::poll(fds, 3, 1000) < 0 && errno != EINTR) {
-            stop("cannot wait for events: " + std::string(std::strerror(errno)));
+            stop("cannot wait for events: " + systemReason(errno, ReasonLanguage::English));
             return kFailed;
         }
         if (fds[0].revents & POLLIN) {
@@ -193,15 +194,7 @@ void Recorder::watchDevices()
             continue;
         if (d.state == DeviceStatus::State::Lost && w.state != state) {
             ++losses_;
-            const char* why = "the device went away";
-            if (d.lossReason == LossReason::IoError)
-                why = "an input/output error";
-            else if (d.lossReason == LossReason::ClosedByServer)
-                why = "the server closed the connection";  // a remote line
-            else if (d.lossReason == LossReason::ConnectionReset)
-                why = "the connection broke";
-            console_.event(channelName(channel) + " lost: " + why
-                           + (d.awaiting ? "; waiting for it to come back" : "; automatic reconnection is off"));
+            console_.event(channelName(channel) + " lost: " + lossText(d));
         } else if (d.state == DeviceStatus::State::Open && w.state == static_cast<int>(DeviceStatus::State::Lost)) {
             ++reconnections_;
             console_.event(channelName(channel) + " reconnected; recording goes on");
@@ -221,7 +214,7 @@ void Recorder::watchPages()
     if (failures != failuresSeen_) {
         const TrafficBuffer::AutoLogStatus status = traffic.autoLogStatus();
         const std::string why = status.systemError != 0
-                                    ? status.file.string() + ": " + std::strerror(status.systemError)
+                                    ? status.file.string() + ": " + systemReason(status.systemError, ReasonLanguage::English)
                                     : "the file could not be written into " + logDir_.string();
         console_.event("could not write " + std::to_string(failures - failuresSeen_) + " page(s): " + why
                        + "; recording goes on and tries again at the next page");
@@ -282,10 +275,15 @@ bool Recorder::stop(const std::string& why)
     std::string text = why;
     if (length > 0) {
         ok = traffic.writeCurrentPage();
-        text += ok ? "; wrote the page in progress " + pagePath(page).filename().string() + " ("
-                         + withThousands(static_cast<std::uint64_t>(length)) + " bytes)"
-                   : "; could not write the page in progress " + pagePath(page).string() + ": "
-                         + std::strerror(traffic.autoLogStatus().systemError);
+        if (ok) {
+            text += "; wrote the page in progress " + pagePath(page).filename().string() + " ("
+                    + withThousands(static_cast<std::uint64_t>(length)) + " bytes)";
+        } else {
+            // A failure the buffer could not name is said without a reason (never "Success").
+            const std::string reason = systemReason(traffic.autoLogStatus().systemError, ReasonLanguage::English);
+            text += "; could not write the page in progress " + pagePath(page).string()
+                    + (reason.empty() ? std::string() : ": " + reason);
+        }
     }
     console_.status(statusText());
     console_.finish();

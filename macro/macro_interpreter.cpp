@@ -104,10 +104,9 @@ std::int32_t MacroInterpreter::currentLine() const
     return static_cast<std::int32_t>(it - lineStarts_.begin()) + 1;
 }
 
-void MacroInterpreter::note(const std::string& text)
+void MacroInterpreter::note(MacroNotice::Kind kind, std::int64_t value)
 {
-    notice_ = text;
-    noticeLine_ = currentLine();
+    notice_ = MacroNotice{kind, std::string(command_ ? command_->word : std::string_view()), value, currentLine()};
 }
 
 // ---- operands, through the command table -----------------------------------------------------
@@ -132,7 +131,7 @@ int MacroInterpreter::registerNumber(std::size_t i)
     const int reg = number(i);
     if (reg >= 0 && reg < kMacroRegisterCount)
         return reg;
-    note(std::string(command_->word) + ": レジスタ番号 " + std::to_string(reg) + " は00〜99の外なので、実行しませんでした");
+    note(MacroNotice::Kind::RegisterOutOfRange, reg);
     return -1;
 }
 
@@ -154,7 +153,7 @@ std::string MacroInterpreter::literal(std::size_t i)
         ++work_;
     }
     if (cut)
-        note("リテラルが255文字を超えたので、255文字までを使いました");
+        note(MacroNotice::Kind::LiteralCut, kMacroLiteralMax);
     return text;
 }
 
@@ -187,8 +186,7 @@ void MacroInterpreter::start()
 {
     wait_ = MacroWait::None;
     commandPc_ = -1;
-    notice_.clear();
-    noticeLine_ = 0;
+    notice_ = {};
     memory_.status = MacroStatus::Processing;
     memory_.pc = 0;
     memory_.stopRequested = 0;
@@ -292,7 +290,7 @@ void MacroInterpreter::jump()
     done();  // no such label: on after the jumping command's line
 }
 
-void MacroInterpreter::refuse(const char* what)
+void MacroInterpreter::refuse(MacroNotice::Kind what)
 {
     note(what);
     refused();
@@ -552,7 +550,7 @@ void MacroInterpreter::append()
     std::copy_n(from.data.begin(), n, to.data.begin() + to.length);
     to.length += n;
     if (n < from.length)
-        note("MADD: 520バイトを超えた " + std::to_string(from.length - n) + " バイトを切り捨てました");
+        note(MacroNotice::Kind::RegisterCut, from.length - n);
     done();
 }
 
@@ -565,7 +563,7 @@ void MacroInterpreter::middle()
     const int from = number(1);
     const int length = number(2);
     if (from < 0 || length < 0)
-        return refuse("MMID: 位置か長さが負なので、実行しませんでした");
+        return refuse(MacroNotice::Kind::NegativeRange);
     // Two-character fields hold at most 99 each, so the bytes lie inside the 520.
     const MacroRegister source = memory_.registers[static_cast<std::size_t>(nn)];
     MacroRegister& to = memory_.registers[static_cast<std::size_t>(dd)];

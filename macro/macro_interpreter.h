@@ -14,6 +14,7 @@
 #include "macro/macro_commands.h"
 #include "macro/macro_host.h"
 #include "macro/macro_memory.h"
+#include "macro/macro_notice.h"
 #include "platform/clock.h"
 #include "sending/send_buffer.h"
 #include "records/settings_records.h"
@@ -58,9 +59,8 @@ public:
     [[nodiscard]] bool inTimedWait() const { return wait_ != MacroWait::None; }
     // 1-based line of the command executed or waited on last; 0 before the first command.
     [[nodiscard]] std::int32_t currentLine() const;
-    // The last notice about an out-of-range operand (UTF-8) and its line; empty when none.
-    [[nodiscard]] const std::string& notice() const { return notice_; }
-    [[nodiscard]] std::int32_t noticeLine() const { return noticeLine_; }
+    // The last notice about an out-of-range operand, with its line; Kind::None when none.
+    [[nodiscard]] const MacroNotice& notice() const { return notice_; }
     // Bytes of text examined by the last step (scan, line skips, label search): bounded by a
     // small multiple of the text size whatever the text is.
     [[nodiscard]] std::int64_t lastStepWork() const { return work_; }
@@ -100,7 +100,7 @@ private:
     // To the line after the command's label, or on after its line when the label is missing.
     void jump();
     // The command does nothing (an out-of-range operand); `what` is the notice.
-    void refuse(const char* what);
+    void refuse(MacroNotice::Kind what);
     // The same after registerNumber has left its notice.
     void refused();
 
@@ -136,7 +136,7 @@ private:
 
     void setStatus(std::int32_t status);
     void finish();
-    void note(const std::string& text);
+    void note(MacroNotice::Kind kind, std::int64_t value = 0);
 
     MacroMemory& memory_;
     SendState& send_;
@@ -159,8 +159,7 @@ private:
     std::uint8_t bitMask_ = 0;
     bool bitWantOn_ = false;
     std::vector<std::int32_t> lineStarts_;  // offsets where lines 2, 3, ... begin
-    std::string notice_;
-    std::int32_t noticeLine_ = 0;
+    MacroNotice notice_;
     std::int64_t work_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/byte_ring.h"
 #include "platform/comm_deadline.h"
 #include "platform/output_drain.h"
+#include "platform/system_reason.h"
 #include "platform/termios_mapping.h"
 #include "platform/wake_token.h"
 
@@ -123,11 +124,13 @@ public:
         TermiosImage got;
         if (!readTermios(fd_, got))
             return failedSet();
-        const Dcb taken = dcbFromTermios(got, dcb);
-        if (const std::uint32_t refused = refusedSettings(dcb, taken, got)) {
-            writeTermios(fd_, before);
+        if (const std::uint32_t refused = refusedSettings(dcb, got)) {
+            // Put the device back and name what it has then: what it briefly took is gone.
+            TermiosImage now = got;
+            if (writeTermios(fd_, before) && !readTermios(fd_, now))
+                now = before;
             setFailure_.refused = refused;
-            setFailure_.got = taken;
+            setFailure_.got = dcbFromTermios(now, lastDcb_);
             return refuseSet(EINVAL);
         }
         setModemLine(TIOCM_DTR, dcb.fDtrControl());
@@ -546,33 +549,6 @@ private:
         return false;
     }
 
-    // Drivers round the speed; one they could not come near was refused.
-    static bool speedAccepted(std::uint32_t wanted, std::uint32_t got)
-    {
-        const std::uint64_t diff = wanted > got ? wanted - got : got - wanted;
-        return diff * 100 <= std::uint64_t{wanted} * 3;
-    }
-
-    // The line settings of `wanted` the device did not take (SetStateFailure::Field bits). Rates
-    // within 3 % count as taken (drivers round to what their clock divides).
-    static std::uint32_t refusedSettings(const Dcb& wanted, const Dcb& taken, const TermiosImage& got)
-    {
-        std::uint32_t refused = 0;
-        if (!speedAccepted(wanted.BaudRate, taken.BaudRate))
-            refused |= SetStateFailure::Rate;
-        if (taken.ByteSize != wanted.ByteSize)
-            refused |= SetStateFailure::ByteSize;
-        if (taken.Parity != wanted.Parity)
-            refused |= SetStateFailure::Parity;
-        if (taken.StopBits != wanted.StopBits)
-            refused |= SetStateFailure::StopBits;
-        const bool handshake = wanted.fOutxCtsFlow() || wanted.fRtsControl() == RTS_CONTROL_HANDSHAKE;
-        if (((got.cflag & tio::kCrtscts) != 0) != handshake || taken.fOutX() != wanted.fOutX() ||
-            taken.fInX() != wanted.fInX())
-            refused |= SetStateFailure::FlowControl;
-        return refused;
-    }
-
     // Note why the set failed; always false, so a failure path can return them.
     bool refuseSet(int error)
     {
@@ -853,36 +829,51 @@ long uucpLockHolder(const std::string& path)
 
 } // namespace
 
+OpenRefusalFacts openRefusalFacts(const std::string& path, OpenError::Kind kind)
+{
+    OpenRefusalFacts facts;
+    if (kind == OpenError::Busy) {
+        facts.lockHolder = uucpLockHolder(path);
+    } else if (kind == OpenError::PermissionDenied) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            return facts;
+        facts.group = groupName(st.st_gid);
+        facts.user = userName();
+        facts.groupNotInSession = memberOf(st.st_gid, facts.user) && !inSessionGroups(st.st_gid);
+    }
+    return facts;
+}
+
 std::string describeOpenError(const std::string& path, const OpenError& error)
 {
+    const OpenRefusalFacts facts = openRefusalFacts(path, error.kind);
     switch (error.kind) {
     case OpenError::None: return {};
     case OpenError::NotFound: return path + " is not present (unplugged, or no such device).";
-    case OpenError::Busy: {
-        const long holder = uucpLockHolder(path);
-        if (holder)
-            return path + " is in use by another program (process " + std::to_string(holder) + ").";
+    case OpenError::Busy:
+        if (facts.lockHolder)
+            return path + " is in use by another program (process " + std::to_string(facts.lockHolder) + ").";
         return path + " is in use by another program.";
-    }
-    case OpenError::PermissionDenied: {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0)
+    case OpenError::PermissionDenied:
+        if (facts.group.empty())
             return path + ": permission denied.";
-        const std::string group = groupName(st.st_gid);
-        const std::string user = userName();
-        if (memberOf(st.st_gid, user) && !inSessionGroups(st.st_gid))
-            return path + ": permission denied. You are in group " + group
+        if (facts.groupNotInSession)
+            return path + ": permission denied. You are in group " + facts.group
                    + " but this session is not yet: log out and back in.";
-        return path + ": permission denied. The device belongs to group " + group
-               + "; add your user to it: sudo usermod -aG " + group + " " + user
+        return path + ": permission denied. The device belongs to group " + facts.group
+               + "; add your user to it: sudo usermod -aG " + facts.group + " " + facts.user
                + ", then log out and back in.";
-    }
     case OpenError::NotATty: return path + " is not a serial device (not a terminal).";
     case OpenError::IsConsole: return path + " is the system console and is never opened as a port.";
     case OpenError::BadAddress:
         return path + " is not a valid remote line: write rfc2217://HOST:PORT or tcp://HOST:PORT "
                       "(an IPv6 address in brackets).";
-    case OpenError::NameNotFound: return path + ": the host name is not known (check the name, or use its address).";
+    case OpenError::NameNotFound:
+        if (error.resolverError != 0)
+            return path + ": " + resolverReason(error.resolverError, error.systemError, ReasonLanguage::English)
+                   + " (check the name, or use its address).";
+        return path + ": the host name is not known (check the name, or use its address).";
     case OpenError::Refused:
         return path + ": the connection was refused (is the server running, and serving that port?).";
     case OpenError::Unreachable: return path + ": the host cannot be reached (network down, or no route to it).";
@@ -891,8 +882,11 @@ std::string describeOpenError(const std::string& path, const OpenError& error)
         return path + ": the server does not take RFC 2217 line control (COM-port option); "
                       "serve the line with telnet(rfc2217), or use tcp:// for a raw stream.";
     case OpenError::Other:
+        if (error.resolverError != 0)  // the name server failed (EAI_SYSTEM, EAI_MEMORY)
+            return path + " could not be opened: "
+                   + resolverReason(error.resolverError, error.systemError, ReasonLanguage::English) + ".";
         if (error.systemError != 0)
-            return path + " could not be opened: " + std::strerror(error.systemError) + ".";
+            return path + " could not be opened: " + systemReason(error.systemError, ReasonLanguage::English) + ".";
         return path + " could not be opened (no hardware behind it?).";
     }
     return {};

@@ -35,6 +35,7 @@ struct OpenError {
     Kind kind = None;
     int systemError = 0;  // errno, 0 when no system call failed
     std::string path;
+    int resolverError = 0;  // NameNotFound: getaddrinfo's code (EAI_*), 0 when not known
 
     OpenError(Kind k = None, int error = 0, std::string device = {})  // NOLINT: a kind converts
         : kind(k), systemError(error), path(std::move(device))
@@ -66,7 +67,7 @@ struct SetStateFailure {
     };
     int systemError = 0;     // errno of the failed call; 0 after a successful set
     std::uint32_t refused = 0;  // Field bits of the settings the device did not take
-    Dcb got{};               // what the device reported after the set (valid when refused != 0)
+    Dcb got{};               // what the device has after the refused set was undone (valid when refused != 0)
 };
 // Settings a port could not confirm (unconfirmedSettings).
 inline constexpr std::uint32_t kSettingBaudRate = 0x01;

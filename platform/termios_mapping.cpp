@@ -176,6 +176,26 @@ Dcb dcbFromTermios(const TermiosImage& t, const Dcb& lastSet)
     return d;
 }
 
+std::uint32_t refusedSettings(const Dcb& wanted, const TermiosImage& got)
+{
+    const Dcb taken = dcbFromTermios(got, wanted);
+    const std::uint64_t diff =
+        wanted.BaudRate > taken.BaudRate ? wanted.BaudRate - taken.BaudRate : taken.BaudRate - wanted.BaudRate;
+    std::uint32_t refused = 0;
+    if (diff * 100 > std::uint64_t{wanted.BaudRate} * 3)
+        refused |= SetStateFailure::Rate;
+    if (taken.ByteSize != wanted.ByteSize)
+        refused |= SetStateFailure::ByteSize;
+    if (taken.Parity != wanted.Parity)
+        refused |= SetStateFailure::Parity;
+    if (taken.StopBits != wanted.StopBits)
+        refused |= SetStateFailure::StopBits;
+    const bool handshake = wanted.fOutxCtsFlow() || wanted.fRtsControl() == RTS_CONTROL_HANDSHAKE;
+    if (((got.cflag & kCrtscts) != 0) != handshake || taken.fOutX() != wanted.fOutX() || taken.fInX() != wanted.fInX())
+        refused |= SetStateFailure::FlowControl;
+    return refused;
+}
+
 bool readTermios(int fd, TermiosImage& t)
 {
     struct termios2 k {};

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/comm_types.h"
+#include "platform/serial_port.h"
 
 #include <array>
 #include <cstddef>
@@ -69,6 +70,11 @@ bool applyDcb(const Dcb& dcb, TermiosImage& t);
 // and the XON/XOFF characters come from `t`; everything the line cannot hold (DTR/RTS levels,
 // XonLim/XoffLim, EvtChar, ErrorChar, EofChar, fNull, ...) is taken from `lastSet`.
 Dcb dcbFromTermios(const TermiosImage& t, const Dcb& lastSet);
+
+// The line settings of `wanted` that a device reading back as `got` did not take
+// (SetStateFailure::Field bits): rate (within 3 %: drivers round to what their clock divides),
+// data bits, parity, stop bits, and flow control (RTS/CTS handshake, XON/XOFF either way).
+[[nodiscard]] std::uint32_t refusedSettings(const Dcb& wanted, const TermiosImage& got);
 
 // TCGETS2 / TCSETS2 on an open tty. On failure they return false with errno set.
 bool readTermios(int fd, TermiosImage& t);

@@ -1007,6 +1007,7 @@ std::vector<sockaddr_storage> resolveHost(const RemoteAddress& a, std::stop_toke
     }
     if (lookup->rc != 0 || lookup->addresses.empty()) {
         error.kind = lookup->rc == EAI_SYSTEM || lookup->rc == EAI_MEMORY ? OpenError::Other : OpenError::NameNotFound;
+        error.resolverError = lookup->rc;  // the resolver's own reason, told with the name
         return {};
     }
     return lookup->addresses;

@@ -1,11 +1,11 @@
 #include "settings/dcb_settings.h"
 
+#include "platform/system_reason.h"
 #include "records/settings_records.h"
 #include "settings/dialog_values.h"
 
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <utility>
 
 namespace kestrane {
@@ -200,7 +200,7 @@ std::string setStateFailureReason(const SetStateFailure& failure)
     if (failure.refused == 0 && failure.systemError == EINVAL)
         return "この組み合わせは設定できません";  // e.g. 1.5 stop bits with other than 5 data bits
     if (failure.refused == 0)
-        return failure.systemError != 0 ? std::string(std::strerror(failure.systemError)) : std::string();
+        return systemReason(failure.systemError);
     static constexpr std::pair<std::uint32_t, const char*> kNames[] = {
         {SetStateFailure::Rate, "ボーレート"},       {SetStateFailure::ByteSize, "データビット"},
         {SetStateFailure::Parity, "パリティ"},       {SetStateFailure::StopBits, "ストップビット"},

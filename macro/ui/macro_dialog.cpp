@@ -164,9 +164,10 @@ void TMacrosend::refresh()
     status_->setText(u8(macroStatusText(context_.memory.status)));
     const std::int32_t line = interpreter_->currentLine();
     line_->setText(line > 0 ? QStringLiteral("行 %1").arg(line) : QString());
-    const std::string& notice = interpreter_->notice();
-    notice_->setText(notice.empty() ? QString()
-                                    : QStringLiteral("行 %1: %2").arg(interpreter_->noticeLine()).arg(u8(notice.c_str())));
+    const MacroNotice& notice = interpreter_->notice();
+    notice_->setText(notice.kind == MacroNotice::Kind::None
+                         ? QString()
+                         : QStringLiteral("行 %1: %2").arg(notice.line).arg(QString::fromStdString(macroNoticeText(notice))));
 }
 
 void TMacrosend::finished()

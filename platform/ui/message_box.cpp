@@ -1,6 +1,6 @@
 #include "platform/ui/message_box.h"
 
-#include <cstring>
+#include "platform/system_reason.h"
 
 namespace kestrane {
 
@@ -22,7 +22,7 @@ QString withSystemReason(const QString& text, int systemError)
 {
     if (systemError == 0)
         return text;
-    return text + QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(systemError));
+    return text + QLatin1Char('\n') + QString::fromStdString(systemReason(systemError));
 }
 
 } // namespace kestrane

@@ -23,7 +23,8 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text,
                                         QMessageBox::Icon icon = QMessageBox::NoIcon);
 
 // A message of the program's own followed, on a line of its own, by the system's reason for a
-// failure (`systemError`, an errno; nothing is added for 0): "ﾌｧｲﾙが開けません" and why.
+// failure (`systemError`, an errno, in the program's words; nothing is added for 0):
+// "ﾌｧｲﾙが開けません" and why.
 [[nodiscard]] QString withSystemReason(const QString& text, int systemError);
 
 // Opens the dialogs' manual at a page (a help button); the application hands in the real one.

@@ -1,11 +1,10 @@
 #include "settings/ui/line_status_dialog.h"
 
-#include <cstring>
-
 #include "comm/channel.h"
 #include "comm/device_texts.h"
 #include "platform/ui/dialog_ids.h"
 #include "platform/remote_address.h"
+#include "platform/system_reason.h"
 #include "settings/ui/dialog_parts.h"
 #include "settings/ui/lamp.h"
 
@@ -147,8 +146,8 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
             const int error = probe_.lineControl(escape);
             // Say what the device refused: a button that does nothing would look broken.
             refused_->setText(error == 0 ? QString()
-                                         : QStringLiteral("%1: このデバイスでは出来ません（%2）")
-                                               .arg(label, QString::fromLocal8Bit(std::strerror(error))));
+                                         : QStringLiteral("%1: このデバイスでは出来ません: %2")
+                                               .arg(label, QString::fromStdString(systemReason(error))));
             refused_->setVisible(error != 0);
         });
         ++at;

@@ -2,6 +2,8 @@
 // port did not open, a reconnection note; CH2 left out while unused.
 #include "app/device_status_text.h"
 
+#include <netdb.h>
+
 #include <gtest/gtest.h>
 
 namespace kestrane {
@@ -62,7 +64,7 @@ TEST(DeviceFieldText, AFailedOpenSaysWhyAndChannelTwoOnlyWhenUsed)
     EXPECT_TRUE(unused.text.isEmpty());
     const auto used = deviceFieldText(DeviceStatus{}, refused, true);
     EXPECT_EQ(used.text.toStdString(), "CH2: ttyACM0 他のプログラムが使用中");
-    EXPECT_NE(used.detail.toStdString().find("/dev/ttyACM0 is in use"), std::string::npos);
+    EXPECT_NE(used.detail.toStdString().find("/dev/ttyACM0 は他のプログラム"), std::string::npos) << used.detail.toStdString();
     EXPECT_TRUE(used.warning);
 
     // Both channels at once.
@@ -99,7 +101,18 @@ TEST(DeviceFieldText, ARemoteLineIsNamedWithWhatItsServerLeftUnconfirmed)
     refused.openFailure = OpenError(OpenError::NameNotFound, 0, "rfc2217://bench-9:4001");
     t = deviceFieldText(refused, DeviceStatus{}, false);
     EXPECT_EQ(t.text.toStdString(), "CH1: bench-9:4001 ホスト名が不明");
-    EXPECT_NE(t.detail.indexOf(QStringLiteral("host name is not known")), -1);
+    EXPECT_NE(t.detail.indexOf(QStringLiteral("ホスト名がわかりません")), -1) << t.detail.toStdString();
+    // The resolver's reason, when it gave one, with its name.
+    refused.openFailure.resolverError = EAI_NONAME;
+    t = deviceFieldText(refused, DeviceStatus{}, false);
+    EXPECT_NE(t.detail.indexOf(QStringLiteral("rfc2217://bench-9:4001: ホスト名が見つかりません（EAI_NONAME）")), -1)
+        << t.detail.toStdString();
+    // A name server that failed on the system's side says the system's reason.
+    refused.openFailure = OpenError(OpenError::Other, EMFILE, "rfc2217://bench-9:4001");
+    refused.openFailure.resolverError = EAI_SYSTEM;
+    t = deviceFieldText(refused, DeviceStatus{}, false);
+    EXPECT_NE(t.detail.indexOf(QStringLiteral("を開けません: 開いているファイルが多すぎます（EMFILE）")), -1)
+        << t.detail.toStdString();
 }
 
 TEST(DeviceFieldText, AReconnectionIsANoteNotAWarning)

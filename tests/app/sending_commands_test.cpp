@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QThread>
 #include <QtTest/QTest>
 
@@ -376,13 +377,27 @@ TEST(TextTransferCommand, ClosingTheChannelEndsTheTransferCleanly)
     EXPECT_FALSE(p->running());
     EXPECT_NE(p->progressText().indexOf(QStringLiteral("ポートが閉じられた")), -1);
     EXPECT_TRUE(a.messages.empty());
-    // The whole message is visible: no line of it runs past the label or below it.
+    // The whole message is visible: laid out as the label lays it out, no line of it runs past
+    // the label and the lines fit its height.
     auto* label = p->findChild<QLabel*>(QStringLiteral("progress"));
     ASSERT_NE(label, nullptr);
     QCoreApplication::processEvents();
-    const int unwrapped = label->wordWrap() ? 0 : QFontMetrics(label->font()).horizontalAdvance(label->text());
-    EXPECT_LE(unwrapped, label->width());
-    EXPECT_LE(label->heightForWidth(label->width()), label->height());
+    const QRect room = label->contentsRect();
+    QTextLayout lines(label->text(), label->font());
+    QTextOption option;
+    option.setWrapMode(label->wordWrap() ? QTextOption::WordWrap : QTextOption::NoWrap);
+    lines.setTextOption(option);
+    lines.beginLayout();
+    qreal height = 0;
+    int count = 0;
+    for (QTextLine line = lines.createLine(); line.isValid(); line = lines.createLine(), ++count) {
+        line.setLineWidth(room.width());
+        EXPECT_LE(line.naturalTextWidth(), room.width()) << "line " << count;
+        height += line.height();
+    }
+    lines.endLayout();
+    EXPECT_GE(count, 1);
+    EXPECT_LE(height, room.height());
 
     // A transfer on CH2 ends the same way when the window closes (exit).
     a.commands().pickTransferFile = [&](int) { return std::optional(a.file("big2.txt", 1000)); };

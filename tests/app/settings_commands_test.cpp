@@ -249,9 +249,11 @@ TEST(SerialSettingsCommand, AppliesTheChoiceReportsARefusalAndReappliesOnCancel)
     EXPECT_EQ(a.core->settings().lineParams.ch1Dcb.StopBits, ONESTOPBIT);
 
     // 7 data bits and even parity on a pty, which keeps 8N1 and answers the set with success:
-    // refused with the settings named, and the stores keep what the device has.
+    // refused with the settings named, and the stores keep what the device has. The rate asked
+    // with them was taken and undone: the message names the rate the device is back at.
     a.messages.clear();
     whenModalOpens([](QWidget* d) {
+        d->findChild<QComboBox*>("baudRate")->setEditText(QStringLiteral("38400"));
         d->findChild<QComboBox*>("byteSize")->setCurrentText(QStringLiteral("7"));
         d->findChild<QComboBox*>("parity")->setCurrentIndex(2);
         d->findChild<QPushButton*>("ok")->click();

@@ -105,7 +105,7 @@ TEST(LogPrint, DamagedAndHostileFilesAreRefusedWithAReason)
         {variant("negative", [](auto& b) { le::putI32(b, 0, -1); }), "is damaged: its stored length -1 lies outside 0..36000"},
         {variant("huge", [](auto& b) { le::putI32(b, 0, 36001); }), "is damaged: its stored length 36001 lies outside"},
         {variant("tag", [](auto& b) { b[4 + 7] = '7'; }), "is damaged: the stored byte at index 7 has the tag 0x37"},
-        {dir / "missing", "cannot be read: No such file or directory"},
+        {dir / "missing", "cannot be read: No such file or directory (ENOENT)"},
         {dir.path(), "is a folder, not a log"},
     };
     for (const auto& [file, reason] : kDamaged) {

@@ -458,6 +458,8 @@ TEST_F(PosixPort, ASettingTheDeviceDoesNotTakeFailsTheSetAndNamesIt)
     const SetStateFailure failure = port->lastSetStateFailure();
     EXPECT_EQ(failure.systemError, EINVAL);
     EXPECT_EQ(failure.refused, SetStateFailure::ByteSize | SetStateFailure::Parity);
+    // What the device has after the set was undone: its old rate, not the one it took meanwhile.
+    EXPECT_EQ(failure.got.BaudRate, before.BaudRate);
     EXPECT_EQ(failure.got.ByteSize, 8);
     EXPECT_EQ(failure.got.Parity, NOPARITY);
     Dcb after;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 #include <vector>
 
@@ -192,6 +193,57 @@ TEST(ApplyDcb, ParityCheckTurnsOnInputCheckingWithMarks)
     d.setFParity(true);
     ASSERT_TRUE(applyDcb(d, t));
     EXPECT_EQ(t.iflag & (kInpck | kParmrk | kIgnpar), kInpck | kParmrk);
+}
+
+// A device that answers a set without taking all of it: each line setting it dropped is named
+// on its own, and only that one.
+TEST(RefusedSettings, EachSettingTheDeviceDroppedIsNamedOnItsOwn)
+{
+    Dcb wanted = line(115200, 7, EVENPARITY, TWOSTOPBITS);
+    wanted.setFRtsControl(RTS_CONTROL_HANDSHAKE);
+    wanted.setFOutX(true);
+    wanted.setFInX(true);
+    TermiosImage asked = cookedTty();
+    ASSERT_TRUE(applyDcb(wanted, asked));
+    EXPECT_EQ(refusedSettings(wanted, asked), 0u) << "everything taken";
+
+    // Drivers round the rate: within 3 % is taken.
+    for (const auto& [rate, refused] : {std::pair{111900u, false}, {118400u, false}, {111600u, true}, {9600u, true}}) {
+        TermiosImage got = asked;
+        got.ospeed = got.ispeed = rate;
+        EXPECT_EQ(refusedSettings(wanted, got), refused ? SetStateFailure::Rate : 0u) << rate;
+    }
+    const std::vector<std::tuple<const char*, std::function<void(TermiosImage&)>, std::uint32_t>> dropped = {
+        {"8 data bits", [](TermiosImage& t) { t.cflag = (t.cflag & ~kCsize) | kCs8; }, SetStateFailure::ByteSize},
+        {"no parity", [](TermiosImage& t) { t.cflag &= ~kParenb; }, SetStateFailure::Parity},
+        {"odd parity", [](TermiosImage& t) { t.cflag |= kParodd; }, SetStateFailure::Parity},
+        {"one stop bit", [](TermiosImage& t) { t.cflag &= ~kCstopb; }, SetStateFailure::StopBits},
+        {"no RTS/CTS", [](TermiosImage& t) { t.cflag &= ~kCrtscts; }, SetStateFailure::FlowControl},
+        {"no XON/XOFF out", [](TermiosImage& t) { t.iflag &= ~kIxon; }, SetStateFailure::FlowControl},
+        {"no XON/XOFF in", [](TermiosImage& t) { t.iflag &= ~kIxoff; }, SetStateFailure::FlowControl},
+    };
+    for (const auto& [what, drop, field] : dropped) {
+        TermiosImage got = asked;
+        drop(got);
+        EXPECT_EQ(refusedSettings(wanted, got), field) << what;
+    }
+
+    // Flow control the device turned on by itself is refused as well.
+    Dcb plain = line(9600, 8, NOPARITY, ONESTOPBIT);
+    TermiosImage got = cookedTty();
+    ASSERT_TRUE(applyDcb(plain, got));
+    EXPECT_EQ(refusedSettings(plain, got), 0u);
+    for (const auto& [what, cflag, iflag] : {std::tuple{"RTS/CTS", kCrtscts, 0u}, {"XON/XOFF out", 0u, kIxon},
+                                            {"XON/XOFF in", 0u, kIxoff}}) {
+        TermiosImage extra = got;
+        extra.cflag |= cflag;
+        extra.iflag |= iflag;
+        EXPECT_EQ(refusedSettings(plain, extra), SetStateFailure::FlowControl) << what;
+    }
+    // CTS out-flow alone also needs CRTSCTS, and is taken with it.
+    plain.setFOutxCtsFlow(true);
+    got.cflag |= kCrtscts;
+    EXPECT_EQ(refusedSettings(plain, got), 0u);
 }
 
 TEST(DcbFromTermios, MembersTheLineCannotHoldReadBackAsSet)

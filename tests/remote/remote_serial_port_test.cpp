@@ -1,6 +1,7 @@
 // The remote port on real servers: ser2net serving one end of a pty pair (what a user's bench
 // has) and a scripted server for refusals, notifications and hostile replies.
 #include "remote/remote_serial_port.h"
+#include "platform/posix_serial_port.h"
 
 #include "support/eventually.h"
 #include "support/pty_pair.h"
@@ -160,6 +161,9 @@ TEST(RemoteLine, OpenFailuresSayWhy)
     EXPECT_FALSE(open("rfc2217://no-such-host.invalid:7000", &e));
     EXPECT_EQ(e.kind, OpenError::NameNotFound);
     EXPECT_EQ(e.path, "rfc2217://no-such-host.invalid:7000");
+    // The resolver's own reason travels with it (EAI_NONAME, or EAI_AGAIN without a name server).
+    EXPECT_NE(e.resolverError, 0);
+    EXPECT_NE(describeOpenError(e.path, e).find("(EAI_"), std::string::npos) << describeOpenError(e.path, e);
 
     ScriptedComPortServer refuses(false);
     EXPECT_FALSE(open(refuses.url(), &e));

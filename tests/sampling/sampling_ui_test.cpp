@@ -26,9 +26,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
-
 // The lamp bitmaps live in the application's resources.
 static void useImageResources() { Q_INIT_RESOURCE(resources); }
 
@@ -330,6 +327,16 @@ TEST(SamplingCommands, SaveWritesTheRowsTakenOverAsLines)
     const std::string expected = "0,ABC,42\r\n1,DEF,07\r\n";
     EXPECT_EQ(test::readFileBytes(*g.answer), std::vector<std::uint8_t>(expected.begin(), expected.end()));
 
+    // Sampling switched off (field count 0): the rows shown stay, yet the file gets no line.
+    g.core.settings().sampling.samplingCount = 0;
+    g.core.applySamplingSettings();
+    ASSERT_EQ(g.core.samples().samplesShown(), 2);
+    g.table.dispatch(cmd::SaveSampling);
+    EXPECT_TRUE(std::filesystem::exists(*g.answer));
+    EXPECT_TRUE(test::readFileBytes(*g.answer).empty());
+    g.core.settings().sampling.samplingCount = 2;
+    g.core.applySamplingSettings();
+
     g.answer.reset();  // cancelled: nothing is written
     std::filesystem::remove(g.dir / "out.txt");
     g.table.dispatch(cmd::SaveSampling);
@@ -339,9 +346,9 @@ TEST(SamplingCommands, SaveWritesTheRowsTakenOverAsLines)
     g.answer = g.dir / "no-such-folder" / "out.txt";
     g.table.dispatch(cmd::SaveSampling);
     // The program's message, and under it the system's reason.
-    EXPECT_EQ(g.messages.texts, (std::vector<std::string>{"ﾌｧｲﾙが開けません\n" + std::string(std::strerror(ENOENT))}));
+    EXPECT_EQ(g.messages.texts, (std::vector<std::string>{"ﾌｧｲﾙが開けません\nファイルまたはディレクトリがありません（ENOENT）"}));
     EXPECT_EQ(g.messages.icons, (std::vector<QMessageBox::Icon>{QMessageBox::Warning}));
-    EXPECT_EQ(g.asked, 4);
+    EXPECT_EQ(g.asked, 5);
 }
 
 TEST(SamplingCommands, SettingsOkReachesTheReceiveSide)

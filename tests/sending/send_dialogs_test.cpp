@@ -238,6 +238,35 @@ TEST_F(SendDialogs, TheTypedLinesPreviewIsExactlyWhatEachButtonSends)
     EXPECT_EQ(shown, hexLine("送信", sent.back().frame));
 }
 
+// The frame's characters changed after the line was typed: each change shows at once, in both
+// dialogs that decorate, and is what the button then sends.
+TEST_F(SendDialogs, ThePreviewFollowsEachFrameCharacterChangedAfterTheLine)
+{
+    const auto check = [this](CharacterSendDialog* d) {
+        d->show();
+        for (const char* on : {"301", "302", "304"})  // start, stop, end; no checksum
+            child<QCheckBox>(d, on)->setChecked(true);
+        child<QLineEdit>(d, "402")->setText("01");
+        child<QLineEdit>(d, "403")->setText("01");
+        child<QLineEdit>(d, "404")->setText("01");
+        type(d, "41");
+        EXPECT_EQ(previewLine(d->preview(), "送信"), hexLine("送信", {0x01, 0x41, 0x01, 0x01})) << d->objectName().toStdString();
+        child<QLineEdit>(d, "402")->setText("02");
+        EXPECT_EQ(previewLine(d->preview(), "送信"), hexLine("送信", {0x02, 0x41, 0x01, 0x01})) << "start";
+        child<QLineEdit>(d, "403")->setText("03");
+        EXPECT_EQ(previewLine(d->preview(), "送信"), hexLine("送信", {0x02, 0x41, 0x03, 0x01})) << "stop";
+        child<QLineEdit>(d, "404")->setText("0D");
+        const std::string shown = previewLine(d->preview(), "送信");
+        EXPECT_EQ(shown, hexLine("送信", {0x02, 0x41, 0x03, 0x0D})) << "end";
+        click(d, "201");
+        EXPECT_EQ(shown, hexLine("送信", sent.back().frame));
+        d->close();
+    };
+    check(new TRsinputsend1(memory.typed, services()));
+    check(new TRsinputsend(memory.longString, services()));
+    EXPECT_EQ(sent.size(), 2u);
+}
+
 TEST_F(SendDialogs, TheFixedStringPreviewShowsTheSelectedLine)
 {
     test::writeFileBytes(dir / "mdata.txt", {'0', 'D', '0', 'A', '\r', '\n', 'O', 'K', '\r', '\n'});
@@ -324,7 +353,7 @@ TEST_F(SendDialogs, FocusAloneNeverPicksAnEntry)
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent.back().frame, (Bytes{0x42, 0x43}));
     QTest::keyClick(typed->historyList(), Qt::Key_Down);  // a selection moved by the keyboard picks
-    EXPECT_FALSE(typed->historyList()->selectedItems().isEmpty());
+    ASSERT_FALSE(typed->historyList()->selectedItems().isEmpty());
     EXPECT_EQ(typed->inputLine()->text(), typed->historyList()->selectedItems().front()->text());
     typed->close();
 

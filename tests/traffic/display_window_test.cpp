@@ -8,6 +8,7 @@
 #include "app/ui/main_window.h"
 #include "app/startup_sequence.h"
 #include "app/ui/view_log_commands.h"
+#include "traffic/ui/print_display.h"
 #include "support/temp_dir.h"
 #include "traffic/display_zoom.h"
 #include "traffic/ui/display_resources.h"
@@ -22,6 +23,8 @@
 #include <QPainter>
 #include <QElapsedTimer>
 #include <QPaintEvent>
+#include <QPrinter>
+#include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
@@ -593,6 +596,53 @@ TEST_F(DisplayWindow, LeftClickShowsTheCharacterUntilTheButtonIsReleased)
     }
 }
 
+// ---------------------------------------------------------------- printing
+
+// The text a printed page holds (characters are drawn as text, single bytes as pictures).
+std::string printedText(const std::filesystem::path& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf.string()), QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return "(pdftotext failed)";
+    return p.readAllStandardOutput().toStdString();
+}
+
+TEST_F(DisplayWindow, PrintingDrawsALeadByteBeforeAnotherLinesByteAloneInBothSpeeds)
+{
+    const auto print = [this](const char* name) {
+        const auto pdf = dir / name;
+        window->viewCommands().printing().runPrintDialog = [pdf](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(pdf.string()));
+            return true;
+        };
+        window->commands().dispatch(cmd::Print);
+        return printedText(pdf);
+    };
+    const auto feed = [this] {
+        // CH1 receives a chunk ending in a lead byte, then CH1 sends a byte that would complete
+        // it, then receives 亜.
+        traffic().appendReceived(1, bytes("x\x82"), 2);
+        traffic().appendSent(1, bytes("\xA0"), 1);
+        traffic().appendReceived(1, bytes("\x88\x9F"), 2);
+    };
+    tick();  // fast display, its first tick clears
+    feed();
+    QCoreApplication::processEvents();
+    const std::string fast = print("fast.pdf");
+    lowSpeed();
+    traffic().clearTraffic();
+    tick();
+    feed();
+    tick();
+    const std::string low = print("low.pdf");
+    for (const auto& [speed, text] : {std::pair{"fast", fast}, {"low speed", low}}) {
+        EXPECT_NE(text.find("亜"), std::string::npos) << speed << ": " << text;
+        EXPECT_EQ(text.find("あ"), std::string::npos) << speed << ": the lead byte paired with the other line's byte";
+    }
+}
+
 // ---------------------------------------------------------------- magnification
 
 // The bounding box of the pixels that pass `test` inside `r`.
@@ -659,6 +709,41 @@ TEST_F(DisplayWindow, AtTwoHundredPercentEveryPositionIsDoubledAndInspectionPick
     EXPECT_EQ(loadZoom(dir.path()), 150);
     EXPECT_TRUE(window->commands().checked(cmd::Zoom150).value_or(false));
     EXPECT_FALSE(window->commands().checked(cmd::Zoom200).value_or(true));
+}
+
+// Scrolling moves what is on the screen by whole magnified lines: after each scroll the window
+// shows exactly what a full repaint at that position draws.
+TEST_F(DisplayWindow, AtTwoHundredPercentAScrolledViewIsWhatAFullRepaintDrawsThere)
+{
+    lowSpeed();
+    tick();
+    window->commands().dispatch(cmd::Zoom200);
+    setClientWidth(882);
+    // Sixty lines of forty bytes, each line its own letter: a line drawn at a wrong height shows.
+    std::string lines;
+    for (int line = 0; line < 60; ++line)
+        lines += std::string(40, static_cast<char>('A' + line % 26));
+    traffic().appendReceived(1, bytes(lines.c_str()), static_cast<std::int32_t>(lines.size()));
+    tick();
+    QScrollBar* bar = window->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 10);
+    bar->setValue(0);
+    QCoreApplication::processEvents();
+    // What the screen holds (the backing store), not a fresh rendering of the widget.
+    const auto shown = [this] {
+        QCoreApplication::processEvents();
+        const QPoint at = viewport()->mapTo(app.frame(), QPoint(0, 0));
+        return window->screen()
+            ->grabWindow(app.frame()->winId(), at.x(), at.y(), viewport()->width(), viewport()->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    for (const int step : {1, 3, -2, 2}) {
+        bar->setValue(bar->value() + step);
+        const QImage scrolled = shown();
+        viewport()->update();
+        EXPECT_EQ(scrolled, shown()) << "after a scroll by " << step << " to line " << bar->value();
+    }
 }
 
 TEST(DisplayZoom, TheFileKeepsOneOfTheStepsAndAnythingElseIsOneHundred)

@@ -181,6 +181,32 @@ TEST_F(Fast, SplitKeepsDoubleByteCharactersWhole)
     EXPECT_EQ(cell(1, 0).text, "\x82\xA0" "bc");
 }
 
+TEST_F(Fast, ALeadByteWithoutItsTrailByteStandsAloneInItsCell)
+{
+    // CH1's chunk ends in a lead byte and CH2's bytes follow: the lead byte pairs with nothing.
+    receive("ab\x82");
+    receive("\xA0" "c", 2);
+    // Before a control byte of its own chunk, too.
+    receive("x\x83\r");
+    EXPECT_EQ(cell(0, 0), (CellView{3, 1, "ab\x82"}));
+    EXPECT_EQ(cell(0, 1), (CellView{2, 3, "\xA0" "c"}));
+    EXPECT_EQ(cell(0, 2), (CellView{2, 1, "x\x83"}));
+    EXPECT_EQ(cell(0, 3), (CellView{1, 17, "\r"}));
+    const auto ops = repaint(0, 0);
+    ASSERT_GE(ops.size(), 4u);
+    EXPECT_EQ(ops[0], text("ab\x82", Ink::Black, 40, 17));
+    EXPECT_EQ(ops[1], text("\xA0" "c", Ink::Red, 58, 17));
+    EXPECT_EQ(ops[2], text("x\x83", Ink::Black, 70, 17));
+
+    // At the cut of a run too long for the line: the lone lead byte opens the next line alone.
+    fast.clearScreenCellMap();
+    receive(std::string(23, 'a') + "\x82");
+    receive("z", 2);
+    EXPECT_EQ(cell(0, 0), (CellView{23, 1, std::string(23, 'a')}));
+    EXPECT_EQ(cell(1, 0), (CellView{1, 1, "\x82"}));
+    EXPECT_EQ(cell(1, 1), (CellView{1, 3, "z"}));
+}
+
 TEST_F(Fast, ControlBytesTakeTenPixelsAndBreakTheLineAtTheRightLimit)
 {
     receive(std::string(20, '\x02'));

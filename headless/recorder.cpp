@@ -110,8 +110,9 @@ int Recorder::start()
     s.record.displayMode = options_.timeStamps ? DisplayMode::TimeStampedAsc : DisplayMode::Asc;
     s.sampling.autoLogging = 1;
     if (options_.prefix)
-        setFixedText(s.sampling.autoLogPrefix, *options_.prefix);
-    prefix_ = fixedText(s.sampling.autoLogPrefix);
+        setFieldUtf8(s.sampling.autoLogPrefix, *options_.prefix);
+    // The page names as the traffic buffer spells them (the field is code page 932).
+    prefix_ = fieldUtf8(s.sampling.autoLogPrefix);
     logDir_ = std::filesystem::absolute(options_.logDir.value_or(core_.startDirectory() / "log"));
     core_.setLogDirectory(logDir_);  // also hands the settings above to the traffic buffer
 

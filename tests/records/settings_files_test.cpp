@@ -463,24 +463,38 @@ TEST(SettingsTexts, AreCodePage932InTheFilesAndCutAtACharacterBoundary)
     EXPECT_EQ(fixedText(s.sampling.autoLogPrefix).size(), 31u);
 }
 
-TEST(SettingsTexts, AFieldAnEarlierBuildStoredAsUtf8IsReadAsUtf8AndWrittenBackAsCodePage932)
+// Code page 932 text that also reads as UTF-8 (half-width katakana pairs such as ﾃｽ are c3 bd)
+// is still code page 932: loaded and saved again, each text field is the file's bytes, those
+// after its NUL included, and a field without a NUL keeps its last byte.
+TEST(SettingsTexts, AreKeptByteForByteEvenWhereTheyAlsoReadAsUtf8)
 {
     TempDir dir;
     std::vector<std::uint8_t> q2(80, 0);
-    const std::string utf8 = "ログ";  // E3 83 AD E3 82 B0: valid code page 932 too, as mojibake
-    std::copy(utf8.begin(), utf8.end(), q2.begin() + 48);
+    const std::vector<std::uint8_t> prefix = {0xC3, 0xBD, '_', 0, 'x', 0x89, 0xB7, 0xFF};  // ﾃｽ_, then old bytes
+    std::copy(prefix.begin(), prefix.end(), q2.begin() + 48);
     writeFileBytes(dir / "Quellorn2.dat", q2);
+    std::vector<std::uint8_t> q(566, 0);
+    for (std::size_t i = 178; i < 438; i += 2) {  // ﾒｰ (d2 b0) over the whole reader path, no NUL
+        q[i] = 0xD2;
+        q[i + 1] = 0xB0;
+    }
+    const std::string command("\xC3\xB0=\0after", 9);  // ﾃｰ= then bytes after the NUL
+    std::copy(command.begin(), command.end(), q.begin() + 438);
+    writeFileBytes(dir / "Quellorn.dat", q);
+
     Settings s;
+    ASSERT_TRUE(loadQuellorn(s, dir.path()));
     ASSERT_TRUE(loadQuellorn2(s, dir.path()));
-    EXPECT_EQ(fieldUtf8(s.sampling.autoLogPrefix), "ログ");
-    ASSERT_TRUE(saveQuellorn2(s, dir.path()));
-    const auto back = readFileBytes(dir / "Quellorn2.dat");
-    EXPECT_EQ(std::vector<std::uint8_t>(back.begin() + 48, back.begin() + 53),
-              (std::vector<std::uint8_t>{0x83, 0x8D, 0x83, 0x4F, 0}));
-    // Code page 932 text is kept byte for byte.
-    Settings again;
-    ASSERT_TRUE(loadQuellorn2(again, dir.path()));
-    EXPECT_EQ(again.sampling.autoLogPrefix, s.sampling.autoLogPrefix);
+    EXPECT_EQ(fieldUtf8(s.sampling.autoLogPrefix), "ﾃｽ_");
+    EXPECT_EQ(fieldUtf8(s.pdfPageCommand), "ﾃｰ=");
+    EXPECT_EQ(fixedText(s.pdfReaderPath).size(), 259u);
+    TempDir again;
+    ASSERT_TRUE(saveQuellorn(s, again.path()));
+    ASSERT_TRUE(saveQuellorn2(s, again.path()));
+    EXPECT_EQ(readFileBytes(again / "Quellorn2.dat"), q2);
+    const auto back = readFileBytes(again / "Quellorn.dat");
+    ASSERT_EQ(back.size(), q.size());
+    EXPECT_TRUE(std::equal(q.begin() + 178, q.end(), back.begin() + 178)) << "the two texts, every byte";
 }
 
 } // namespace

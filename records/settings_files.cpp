@@ -23,7 +23,7 @@ bool readPrefix(const std::filesystem::path& file, std::size_t limit, std::vecto
     return true;
 }
 
-bool writeWhole(const std::filesystem::path& file, std::span<const std::uint8_t> bytes)
+FileWriteResult writeWhole(const std::filesystem::path& file, std::span<const std::uint8_t> bytes)
 {
     return writeFileAtomically(file, {bytes});
 }
@@ -349,24 +349,24 @@ bool loadDrawSize(Settings& s, const std::filesystem::path& dir)
     return true;
 }
 
-bool saveQuellorn(const Settings& s, const std::filesystem::path& dir)
+FileWriteResult saveQuellorn(const Settings& s, const std::filesystem::path& dir)
 {
     return writeWhole(dir / kQuellornFile, quellornImage(s));
 }
 
-bool saveQuellorn1(const Settings& s, const std::filesystem::path& dir)
+FileWriteResult saveQuellorn1(const Settings& s, const std::filesystem::path& dir)
 {
     return writeWhole(dir / kQuellorn1File, quellorn1Image(s.lineParams));
 }
 
-bool saveQuellorn2(const Settings& s, const std::filesystem::path& dir)
+FileWriteResult saveQuellorn2(const Settings& s, const std::filesystem::path& dir)
 {
     std::array<std::uint8_t, SamplingSettings::kSize> img{};
     writeSamplingSettings(s.sampling, img);
     return writeWhole(dir / kQuellorn2File, img);
 }
 
-bool saveDrawSize(const Settings& s, const std::filesystem::path& dir)
+FileWriteResult saveDrawSize(const Settings& s, const std::filesystem::path& dir)
 {
     std::array<std::uint8_t, 4> img{};
     le::putI32(img, 0, s.startupSizeCode);

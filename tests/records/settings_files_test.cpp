@@ -144,10 +144,10 @@ TEST(SettingsFiles, AllFourRoundTripByteForByte)
 
     // Saving what was loaded reproduces every file exactly.
     TempDir again;
-    saveQuellorn(loaded, again.path());
-    saveQuellorn1(loaded, again.path());
-    saveQuellorn2(loaded, again.path());
-    saveDrawSize(loaded, again.path());
+    EXPECT_TRUE(saveQuellorn(loaded, again.path()));
+    EXPECT_TRUE(saveQuellorn1(loaded, again.path()));
+    EXPECT_TRUE(saveQuellorn2(loaded, again.path()));
+    EXPECT_TRUE(saveDrawSize(loaded, again.path()));
     for (const char* name : {"Quellorn.dat", "Quellorn1.dat", "Quellorn2.dat", "draw_size.dat"})
         EXPECT_EQ(readFileBytes(again / name), readFileBytes(dir / name)) << name;
 }
@@ -215,7 +215,7 @@ TEST(SettingsFiles, LoadTimeChecksCorrectOutOfRangeValues)
         TempDir dir;
         Settings s;
         s.record.*c.field = c.stored;
-        saveQuellorn(s, dir.path());
+        EXPECT_TRUE(saveQuellorn(s, dir.path()));
         Settings loaded;
         loadQuellorn(loaded, dir.path());
         EXPECT_EQ(loaded.record.*c.field, c.expected) << "stored " << c.stored;
@@ -230,7 +230,7 @@ TEST(SettingsFiles, BothMaskFlagsOffTurnsReceiveCharacterOn)
     s.record.ch1MaskRxFlag = 0;
     s.record.ch2MaskRxChar = 0;
     s.record.ch2MaskRxFlag = 1;
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     Settings loaded;
     loadQuellorn(loaded, dir.path());
     EXPECT_EQ(loaded.record.ch1MaskRxChar, 1);
@@ -244,7 +244,7 @@ TEST(SettingsFiles, BothMaskFlagsOffTurnsReceiveCharacterOn)
     s.record.ch1MaskRxFlag = -1;
     s.record.ch2MaskRxChar = 7;
     s.record.ch2MaskRxFlag = 1;
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     loadQuellorn(loaded, dir.path());
     EXPECT_EQ(loaded.record.ch1MaskRxChar, 1);
     EXPECT_EQ(loaded.record.ch1MaskRxFlag, -1);
@@ -290,7 +290,7 @@ TEST(SettingsFiles, ShortPdfTextsFallBackToDefaults)
     Settings s;
     setFixedText(s.pdfReaderPath, "abc");
     setFixedText(s.pdfPageCommand, "p");
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     Settings loaded;
     setFixedText(loaded.pdfReaderPath, "x");
     loadQuellorn(loaded, dir.path());
@@ -299,7 +299,7 @@ TEST(SettingsFiles, ShortPdfTextsFallBackToDefaults)
 
     setFixedText(s.pdfReaderPath, "abcd");
     setFixedText(s.pdfPageCommand, "/p");
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     loadQuellorn(loaded, dir.path());
     EXPECT_EQ(fixedText(loaded.pdfReaderPath), "abcd");
     EXPECT_EQ(fixedText(loaded.pdfPageCommand), "/p");
@@ -309,7 +309,7 @@ TEST(SettingsFiles, ShortQuellornReadsTheMissingBytesAsZero)
 {
     TempDir dir;
     Settings s = distinctiveSettings();
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     auto bytes = readFileBytes(dir / "Quellorn.dat");
     bytes.resize(69);  // up to and including baseClockMs
     writeFileBytes(dir / "Quellorn.dat", bytes);
@@ -329,7 +329,7 @@ TEST(SettingsFiles, ShortLineFileRestoresOnlyTheBytesItHas)
 {
     TempDir dir;
     const Settings s = distinctiveSettings();
-    saveQuellorn1(s, dir.path());
+    EXPECT_TRUE(saveQuellorn1(s, dir.path()));
     auto bytes = readFileBytes(dir / "Quellorn1.dat");
     bytes.resize(56);  // both DCBs only
     writeFileBytes(dir / "Quellorn1.dat", bytes);
@@ -376,13 +376,15 @@ TEST(SettingsFiles, UnterminatedTextsStayInsideTheirFields)
     EXPECT_EQ(fixedText(s.pdfPageCommand).size(), 127u);
 }
 
-TEST(SettingsFiles, AFileThatCannotBeCreatedIsSkipped)
+TEST(SettingsFiles, AFileThatCannotBeCreatedIsSkippedWithTheSystemsReason)
 {
     TempDir dir;
     Settings s;
-    EXPECT_FALSE(saveQuellorn(s, dir / "no-such-folder"));
+    EXPECT_EQ(saveQuellorn(s, dir / "no-such-folder").systemError, ENOENT);
     std::filesystem::create_directory(dir / "Quellorn1.dat");  // a folder in the file's place
-    EXPECT_FALSE(saveQuellorn1(s, dir.path()));
+    EXPECT_EQ(saveQuellorn1(s, dir.path()).systemError, EISDIR);
+    std::filesystem::create_directory(dir / "draw_size.dat");
+    EXPECT_EQ(saveDrawSize(s, dir.path()).systemError, EISDIR);
     EXPECT_TRUE(saveQuellorn2(s, dir.path()));
 }
 
@@ -399,7 +401,7 @@ TEST(SettingsFiles, AWriteThatFailsMidwayLeavesTheOldFileWhole)
     changed.record.ch1ComNumber = 42;
     {
         test::FileSizeLimit limit(100);  // the disk fills after 100 bytes
-        EXPECT_FALSE(saveQuellorn(changed, dir.path()));
+        EXPECT_EQ(saveQuellorn(changed, dir.path()).systemError, EFBIG);
     }
     EXPECT_EQ(readFileBytes(dir / "Quellorn.dat"), before);
     Settings loaded;

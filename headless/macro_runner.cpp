@@ -6,6 +6,7 @@
 #include "macro/macro_interpreter.h"
 #include "macro/macro_pacer.h"
 #include "macro/traffic_access.h"
+#include "platform/atomic_file.h"
 #include "text/cp932.h"
 
 #include <poll.h>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace kestrane::headless {
 
@@ -118,6 +120,11 @@ int MacroRunner::run(StopSignals& stops)
     const auto text = readMacroFile(options_.file);
     if (!text)
         return end(kFailed, std::string(macro_text::kCannotRead) + " " + options_.file.string());
+    // A log that cannot be written is found now, before the ports open and anything is sent.
+    if (options_.log) {
+        if (const int error = fileWriteError(*options_.log))
+            return end(kFailed, "cannot write the log " + options_.log->string() + ": " + std::strerror(error));
+    }
     loadSettings(core_, options_.ports);
     SettingsRecord& r = core_.settings().record;
     if (isLineMonitor(r.ch2Mode))

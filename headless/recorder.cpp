@@ -322,6 +322,9 @@ bool Recorder::stop(const std::string& why)
     console_.status(statusText());
     console_.finish();
     console_.event(text);
+    // Without a status line the last one is told once, with what each channel received in all.
+    if (!console_.hasStatusLine())
+        console_.event("at the end: " + statusText());
     return ok;
 }
 

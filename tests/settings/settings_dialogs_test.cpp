@@ -625,23 +625,12 @@ TEST(OtherDialogsUi, OtherSettingsStoreOnOkOnly)
 // replaces the field, zero-filled.
 TEST(OtherDialogsUi, OkKeepsEveryStoredByteOfATextLeftAsShown)
 {
-    const auto bytes = [](std::initializer_list<unsigned char> list) {
-        std::vector<char> v;
-        for (unsigned char b : list)
-            v.push_back(static_cast<char>(b));
-        return v;
-    };
     SamplingSettings sampling;
-    const auto prefix = bytes({0xC3, 0xBD, '_', 0, 'x', 0x89, 0xB7, 0xFF});  // ﾃｽ_ and older bytes
-    sampling.autoLogPrefix.fill(0);
-    std::copy(prefix.begin(), prefix.end(), sampling.autoLogPrefix.begin());
+    sampling.autoLogPrefix = {'\xC3', '\xBD', '_', 0, 'x', '\x89', '\xB7'};  // ﾃｽ_ and older bytes
     const auto storedPrefix = sampling.autoLogPrefix;
     Settings s;
-    const auto reader = bytes({'/', 'v', 0x81, 0, 'o', 'l', 'd'});  // a lone lead byte: not showable
-    s.pdfReaderPath.fill(0);
-    std::copy(reader.begin(), reader.end(), s.pdfReaderPath.begin());
-    const auto storedReader = s.pdfReaderPath;
-    const auto storedCommand = s.pdfPageCommand;
+    s.pdfReaderPath = {'/', 'v', '\x81', 0, 'o', 'l', 'd'};  // a lone lead byte: not showable
+    const Settings stored = s;
     {
         TDialog19 d(sampling, {});
         EXPECT_EQ(child<QLineEdit>(&d, 401)->text(), QStringLiteral("ﾃｽ_"));
@@ -656,17 +645,14 @@ TEST(OtherDialogsUi, OkKeepsEveryStoredByteOfATextLeftAsShown)
         click(&d, 201);
     }
     EXPECT_EQ(s.record.checksumLowerCase, 1);
-    EXPECT_EQ(s.pdfReaderPath, storedReader);
-    EXPECT_EQ(s.pdfPageCommand, storedCommand);
+    EXPECT_EQ(s.pdfReaderPath, stored.pdfReaderPath);
+    EXPECT_EQ(s.pdfPageCommand, stored.pdfPageCommand);
     {
         TDialog19 d(sampling, {});
         child<QLineEdit>(&d, 401)->setText(QStringLiteral("ﾃｽ_2"));
         click(&d, 201);
     }
-    std::array<char, 32> changed{};
-    const auto typed = bytes({0xC3, 0xBD, '_', '2'});
-    std::copy(typed.begin(), typed.end(), changed.begin());
-    EXPECT_EQ(sampling.autoLogPrefix, changed);
+    EXPECT_EQ(sampling.autoLogPrefix, (std::array<char, 32>{'\xC3', '\xBD', '_', '2'}));
 }
 
 TEST(OtherDialogsUi, AutoLoggingPrefixIsCutByTheField)

@@ -151,19 +151,21 @@ void AppCore::appendReceivedChunks(int channel, const std::uint8_t* bytes, std::
     traffic_.appendReceivedChunks(channel, bytes, static_cast<std::int32_t>(count), static_cast<std::int32_t>(chunkSize));
 }
 
-void AppCore::saveSettings()
+SettingsSaveResults AppCore::saveSettings()
 {
-    saveQuellorn(settings_, startDirectory_);
+    SettingsSaveResults results;
+    results[0] = {startDirectory_ / kQuellornFile, saveQuellorn(settings_, startDirectory_)};
     channels_.capture(1);
     channels_.capture(2);
-    saveQuellorn1(settings_, startDirectory_);
-    saveQuellorn2(settings_, startDirectory_);
-    saveDrawSize(settings_, startDirectory_);
+    results[1] = {startDirectory_ / kQuellorn1File, saveQuellorn1(settings_, startDirectory_)};
+    results[2] = {startDirectory_ / kQuellorn2File, saveQuellorn2(settings_, startDirectory_)};
+    results[3] = {startDirectory_ / kDrawSizeFile, saveDrawSize(settings_, startDirectory_)};
+    return results;
 }
 
-void AppCore::shutdown()
+SettingsSaveResults AppCore::shutdown()
 {
-    saveSettings();
+    const SettingsSaveResults saved = saveSettings();
     textTransfer_.stop(1, TransferEnd::ChannelClosed);
     textTransfer_.stop(2, TransferEnd::ChannelClosed);
     if (channels_.running(1))
@@ -173,6 +175,7 @@ void AppCore::shutdown()
     dio_.clearOutputs();
     dioBoard_->close();
     dioBoard_->close();
+    return saved;
 }
 
 } // namespace kestrane

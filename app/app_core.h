@@ -6,6 +6,7 @@
 #include "records/settings_records.h"
 #include "comm/channel.h"
 #include "macro/macro_memory.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/dio_board.h"
 #include "sampling/dio_image.h"
@@ -34,6 +35,15 @@ struct FrameRect {
 // fits on the screen.
 FrameRect startupFrame(int sizeCode, const FrameRect& screen, const FrameRect& available, int previousWidth = 670,
                        int previousHeight = 510);
+
+// One settings file written at shutdown: where, and how the write went (the system's reason
+// when it failed).
+struct SettingsFileResult {
+    std::filesystem::path file;
+    FileWriteResult result;
+};
+// The four files in the order they are written: Quellorn.dat, Quellorn1.dat, Quellorn2.dat, draw_size.dat.
+using SettingsSaveResults = std::array<SettingsFileResult, 4>;
 
 class AppCore : private ReceiveSink {
 public:
@@ -93,10 +103,10 @@ public:
     void applyStartupDisplayRule();
 
     // The settings files of shutdown, in their order, after the line parameters of the open
-    // ports were read back. Files that cannot be created are skipped.
-    void saveSettings();
-    // Shutdown after the close question: settings, channels, digital I/O.
-    void shutdown();
+    // ports were read back. A file that cannot be written is skipped; its result says why.
+    SettingsSaveResults saveSettings();
+    // Shutdown after the close question: settings, channels, digital I/O. What saveSettings found.
+    SettingsSaveResults shutdown();
 
     // The fields sampled out of CH1's chunks (written by the CH1 receive thread).
     [[nodiscard]] SampleTable& samples() { return samples_; }

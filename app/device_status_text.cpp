@@ -3,6 +3,7 @@
 #include "comm/device_texts.h"
 #include "platform/remote_address.h"
 #include "platform/system_reason.h"
+#include "traffic/log_file.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -120,7 +121,15 @@ DeviceFieldText deviceFieldText(const DeviceStatus& ch1, const DeviceStatus& ch2
         details << piece(channel, d, true).text;
         out.warning = out.warning || p.warning;
     }
-    if (autoLog.failing) {
+    if (autoLog.lowSpace) {
+        const auto mib = [](std::uint64_t bytes) { return QString::number(bytes >> 20); };
+        parts << QStringLiteral("自動ログ: 空き容量不足で停止中（残り %1 MB）").arg(mib(autoLog.freeBytes));
+        details << QStringLiteral("ログのフォルダ %1 の空きが %2 MB を切ったため、%3 から自動ログのページを書いていません"
+                                  "（残り %4 MB）。空きができれば続きのページから書き込みます。受信データの記録は続いています。")
+                       .arg(QString::fromStdString(autoLog.file.parent_path().string()), mib(kAutoLogFreeSpaceFloor),
+                            QString::fromStdString(autoLog.file.filename().string()), mib(autoLog.freeBytes));
+        out.warning = true;
+    } else if (autoLog.failing) {
         // A failure the buffer could not name (no errno) is said without a reason.
         const QString reason = QString::fromStdString(systemReason(autoLog.systemError));
         parts << (reason.isEmpty() ? QStringLiteral("自動ログ: 書けません") : QStringLiteral("自動ログ: 書けません: %1").arg(reason));

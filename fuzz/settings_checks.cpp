@@ -4,8 +4,8 @@
 #include "records/settings_files.h"
 
 #include <algorithm>
-#include <cstring>
 #include <array>
+#include <span>
 #include <vector>
 
 namespace kestrane::fuzz {
@@ -34,13 +34,20 @@ bool corrected(std::size_t at)
     return at >= SettingsRecord::kSize;  // the two texts have rules of their own
 }
 
+// A text field is the file's bytes exactly (those after its NUL too), unless it is shorter than
+// its default rule allows: then it is the default, zero-filled.
 template <std::size_t N>
-std::string checkText(const std::array<char, N>& field, std::size_t minLength, const char* name)
+std::string checkText(const std::array<char, N>& field, std::span<const std::uint8_t> fileBytes, std::size_t minLength,
+                      const char* fallback, const char* name)
 {
-    if (field.back() != 0)
-        return std::string(name) + " has no terminator inside its field";
-    if (fixedText(field).size() < minLength)
-        return std::string(name) + " is shorter than its default rule allows";
+    std::array<char, N> expected{};
+    std::copy(fileBytes.begin(), fileBytes.end(), expected.begin());
+    if (fixedText(expected).size() < minLength)
+        setFixedText(expected, fallback);
+    if (field != expected)
+        return std::string(name) + " is not the file's bytes";
+    if (fixedText(field).size() >= N)
+        return std::string(name) + " reads past its terminator's place";
     return {};
 }
 
@@ -58,14 +65,16 @@ std::string checkQuellorn(Bytes data)
     }
     KCHECK(s.record.ch1MaskRxChar == 1 || s.record.ch1MaskRxFlag == 1, "CH1 waits for no receive event");
     KCHECK(s.record.ch2MaskRxChar == 1 || s.record.ch2MaskRxFlag == 1, "CH2 waits for no receive event");
-    if (auto e = checkText(s.pdfReaderPath, 4, "pdfReaderPath"); !e.empty())
-        return e;
-    if (auto e = checkText(s.pdfPageCommand, 2, "pdfPageCommand"); !e.empty())
-        return e;
 
     // Everything the checks do not correct is taken as stored (a short file reads as zeros).
     std::array<std::uint8_t, kQuellornSize> padded{};
     std::copy_n(data.begin(), std::min(data.size(), padded.size()), padded.begin());
+    const std::span<const std::uint8_t> file(padded);
+    if (auto e = checkText(s.pdfReaderPath, file.subspan(178, 260), 4, kDefaultPdfReader, "pdfReaderPath"); !e.empty())
+        return e;
+    if (auto e = checkText(s.pdfPageCommand, file.subspan(438, 128), 2, kDefaultPdfPageCommand, "pdfPageCommand");
+        !e.empty())
+        return e;
     for (std::size_t i = 0; i < SettingsRecord::kSize; ++i)
         KCHECK(corrected(i) || image[i] == padded[i], "byte " + std::to_string(i) + " changed on load");
     for (const std::size_t m : kMaskRxChar) {
@@ -78,15 +87,13 @@ std::string checkQuellorn(Bytes data)
     applyStartupDisplayRule(r);
     KCHECK(r.displayMode == DisplayMode::Asc || r.displayMode == DisplayMode::Hex, "start-up display mode not ASC/HEX");
 
-    // Saving what was loaded and loading it again changes nothing (a text that reads as UTF-8
-    // is taken as an earlier build's and converted once more: it may change).
+    // Saving what was loaded and loading it again changes nothing, the texts included.
     Settings again;
     loadQuellornBytes(again, image);
     KCHECK(again.record == s.record, "saved image does not load back the same");
-    KCHECK(isNonAsciiUtf8(fixedText(s.pdfReaderPath)) || again.pdfReaderPath == s.pdfReaderPath,
-           "saved reader path does not load back the same");
-    KCHECK(isNonAsciiUtf8(fixedText(s.pdfPageCommand)) || again.pdfPageCommand == s.pdfPageCommand,
-           "saved page command does not load back the same");
+    KCHECK(again.pdfReaderPath == s.pdfReaderPath, "saved reader path does not load back the same");
+    KCHECK(again.pdfPageCommand == s.pdfPageCommand, "saved page command does not load back the same");
+    KCHECK(quellornImage(again) == image, "saved image is not written back the same");
     return {};
 }
 
@@ -127,18 +134,10 @@ std::string checkQuellorn2(Bytes data)
     std::copy_n(data.begin(), std::min(data.size(), expected.size()), expected.begin());
     std::array<std::uint8_t, SamplingSettings::kSize> got{};
     writeSamplingSettings(s.sampling, got);
-    // The prefix as the file has it: kept byte for byte, unless it reads as UTF-8 (an earlier
-    // build's), which is then held as code page 932 within 31 bytes.
-    const std::string filePrefix(reinterpret_cast<const char*>(expected.data() + 48),
-                                 strnlen(reinterpret_cast<const char*>(expected.data() + 48), 32));
-    if (isNonAsciiUtf8(filePrefix)) {
-        std::copy_n(got.begin() + 48, 32, expected.begin() + 48);
-        KCHECK(fixedText(s.sampling.autoLogPrefix).size() <= 31, "converted prefix runs past its field");
-        if (const auto cp932 = utf8ToCp932(filePrefix); cp932 && cp932->size() <= 31 && cp932ToUtf8(*cp932) == filePrefix)
-            KCHECK(fieldUtf8(s.sampling.autoLogPrefix) == filePrefix, "a UTF-8 prefix that fits reads as another text");
-    }
+    // The prefix too is the file's bytes, those after its NUL included.
     KCHECK(got == expected, "sampling settings are not the file's bytes");
-    KCHECK(fixedText(s.sampling.autoLogPrefix).size() <= s.sampling.autoLogPrefix.size(), "prefix runs past its field");
+    KCHECK(fixedText(s.sampling.autoLogPrefix).size() < s.sampling.autoLogPrefix.size(),
+           "prefix reads past its terminator's place");
     return {};
 }
 

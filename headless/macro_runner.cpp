@@ -8,6 +8,7 @@
 #include "macro/macro_pacer.h"
 #include "macro/traffic_access.h"
 #include "platform/system_reason.h"
+#include "platform/atomic_file.h"
 #include "text/cp932.h"
 
 #include <poll.h>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace kestrane::headless {
 
@@ -171,6 +173,11 @@ int MacroRunner::run(StopSignals& stops)
     if (!text) {
         const std::string why = unreadableReason(options_.file);
         return end(kFailed, "cannot read the macro file " + options_.file.string() + (why.empty() ? "" : ": " + why));
+    }
+    // A log that cannot be written is found now, before the ports open and anything is sent.
+    if (options_.log) {
+        if (const int error = fileWriteError(*options_.log))
+            return end(kFailed, "cannot write the log " + options_.log->string() + ": " + systemReason(error, ReasonLanguage::English));
     }
     loadSettings(core_, options_.ports);
     SettingsRecord& r = core_.settings().record;

@@ -1,10 +1,13 @@
 // kestrane-record: records CH1 and CH2 without a window into automatic-log pages. See kHelp.
 #include "app/app_core.h"
 #include "headless/recorder.h"
+#include "traffic/log_file.h"
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <utility>
 #include <string>
 
 using namespace kestrane;
@@ -42,6 +45,9 @@ Log files:
                    Each page holds up to 36000 bytes of traffic (the buffer size of the settings
                    times 60, less a margin) in a log file of 72004 bytes. Numbering goes on after
                    the highest number already in the folder, so a restart never overwrites a page.
+                   Pages always leave {floor} MiB free on the log folder's file system: below
+                   that, pages are held back (said once) while recording goes on, and are
+                   written again from the next page on once {resume} MiB are free.
   --time-stamps    Store the time (<6d9:5,7> for CH1, <6D9:5,7> for CH2) before every received
                    chunk, as the window's time-stamped display does. In relay mode only the
                    received bytes are passed on.
@@ -53,7 +59,8 @@ Output:
   mode: passed each way), the kinds of line errors seen, losses and reconnections, and the page
   being filled. Events are printed above it, one a line with the date and time: the start,
   each completed page, line errors (at most once a minute per channel), a lost device, a
-  reconnection, a page that could not be written, the end.
+  reconnection, a page that could not be written, pages held back for want of room and written
+  again, the end (without a terminal with the last status line).
   --quiet          Only the events, also on a terminal (always so without a terminal, e.g.
                    under systemd, where they go to the journal).
   -h, --help       This text.
@@ -73,6 +80,16 @@ A systemd unit for running it day and night is installed as
 /usr/share/doc/kestrane/examples/kestrane-record.service.
 )";
 
+// The help with the free-space numbers of the page writer.
+std::string helpText()
+{
+    std::string text = kHelp;
+    for (const auto& [name, bytes] : {std::pair{"{floor}", kAutoLogFreeSpaceFloor},
+                                      std::pair{"{resume}", kAutoLogFreeSpaceFloor + kAutoLogResumeMargin}})
+        text.replace(text.find(name), std::strlen(name), std::to_string(bytes >> 20));
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -84,7 +101,7 @@ int main(int argc, char* argv[])
     bool quiet = false;
     while (args.next()) {
         if (args.is("-h") || args.is("--help")) {
-            std::fputs(kHelp, stdout);
+            std::fputs(helpText().c_str(), stdout);
             return 0;
         }
         if (readPortOption(args, options.ports, true))

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace kestrane::headless {
@@ -41,6 +43,14 @@ std::string lineErrorText(std::uint32_t word)
         if (word & bit)
             text += (text.empty() ? "" : ", ") + std::string(name);
     return text.empty() ? "unknown" : text;
+}
+
+// "64.1 MiB"
+std::string mibText(std::uint64_t bytes)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
+    return text;
 }
 
 const char* modeText(std::int32_t ch2Mode)
@@ -111,8 +121,9 @@ int Recorder::start()
     s.record.displayMode = options_.timeStamps ? DisplayMode::TimeStampedAsc : DisplayMode::Asc;
     s.sampling.autoLogging = 1;
     if (options_.prefix)
-        setFixedText(s.sampling.autoLogPrefix, *options_.prefix);
-    prefix_ = fixedText(s.sampling.autoLogPrefix);
+        setFieldUtf8(s.sampling.autoLogPrefix, *options_.prefix);
+    // The page names as the traffic buffer spells them (the field is code page 932).
+    prefix_ = fieldUtf8(s.sampling.autoLogPrefix);
     logDir_ = std::filesystem::absolute(options_.logDir.value_or(core_.startDirectory() / "log"));
     core_.setLogDirectory(logDir_);  // also hands the settings above to the traffic buffer
 
@@ -207,12 +218,31 @@ void Recorder::watchDevices()
 void Recorder::watchPages()
 {
     TrafficBuffer& traffic = core_.traffic();
+    const TrafficBuffer::AutoLogStatus status = traffic.autoLogStatus();
     const std::int32_t pages = traffic.pageCounter.load();
-    for (; pagesSeen_ < pages; ++pagesSeen_)
-        console_.event("page " + pagePath(pagesSeen_).filename().string() + " complete");
+    // Pages held back for want of room run from the first one held to the first one written
+    // (or failing) again; they are not complete pages.
+    const bool startsHolding = status.lowSpace && heldFrom_ < 0;
+    if (startsHolding)
+        heldFrom_ = status.page;
+    const bool endsHolding = heldFrom_ >= 0 && !status.lowSpace;
+    const std::int32_t heldUntil = endsHolding ? status.page : std::numeric_limits<std::int32_t>::max();
+    for (; pagesSeen_ < pages; ++pagesSeen_) {
+        if (heldFrom_ < 0 || pagesSeen_ < heldFrom_ || pagesSeen_ >= heldUntil)
+            console_.event("page " + pagePath(pagesSeen_).filename().string() + " complete");
+    }
+    if (startsHolding)
+        console_.event(mibText(status.freeBytes) + " free for " + logDir_.string() + ", and pages leave "
+                       + mibText(kAutoLogFreeSpaceFloor) + " free: pages from " + pagePath(heldFrom_).filename().string()
+                       + " on are not written until there is room; recording goes on");
+    if (endsHolding) {
+        console_.event("room again: " + std::to_string(std::max(0, heldUntil - heldFrom_)) + " page(s) from "
+                       + pagePath(heldFrom_).filename().string() + " were not written; pages go on with "
+                       + pagePath(heldUntil).filename().string());
+        heldFrom_ = -1;
+    }
     const std::uint32_t failures = traffic.autoLogFailures.load();
     if (failures != failuresSeen_) {
-        const TrafficBuffer::AutoLogStatus status = traffic.autoLogStatus();
         const std::string why = status.systemError != 0
                                     ? status.file.string() + ": " + systemReason(status.systemError, ReasonLanguage::English)
                                     : "the file could not be written into " + logDir_.string();
@@ -275,12 +305,16 @@ bool Recorder::stop(const std::string& why)
     std::string text = why;
     if (length > 0) {
         ok = traffic.writeCurrentPage();
+        const TrafficBuffer::AutoLogStatus status = traffic.autoLogStatus();
         if (ok) {
             text += "; wrote the page in progress " + pagePath(page).filename().string() + " ("
                     + withThousands(static_cast<std::uint64_t>(length)) + " bytes)";
+        } else if (status.lowSpace) {
+            text += "; could not write the page in progress " + pagePath(page).string() + ": "
+                    + mibText(status.freeBytes) + " free, and pages leave " + mibText(kAutoLogFreeSpaceFloor) + " free";
         } else {
             // A failure the buffer could not name is said without a reason (never "Success").
-            const std::string reason = systemReason(traffic.autoLogStatus().systemError, ReasonLanguage::English);
+            const std::string reason = systemReason(status.systemError, ReasonLanguage::English);
             text += "; could not write the page in progress " + pagePath(page).string()
                     + (reason.empty() ? std::string() : ": " + reason);
         }
@@ -288,6 +322,9 @@ bool Recorder::stop(const std::string& why)
     console_.status(statusText());
     console_.finish();
     console_.event(text);
+    // Without a status line the last one is told once, with what each channel received in all.
+    if (!console_.hasStatusLine())
+        console_.event("at the end: " + statusText());
     return ok;
 }
 
@@ -316,6 +353,8 @@ std::string Recorder::statusText() const
     text += "line errors: " + (errors.empty() ? std::string("none") : errors) + "  losses " + std::to_string(losses_) + "  reconnections "
             + std::to_string(reconnections_) + "  " + pagePath(traffic.pageCounter.load()).filename().string() + " "
             + withThousands(static_cast<std::uint64_t>(std::max(0, traffic.storedLength.load()))) + " B";
+    if (heldFrom_ >= 0)
+        text += " (pages held back: low space)";
     return text;
 }
 

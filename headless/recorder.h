@@ -86,6 +86,7 @@ private:
     std::int32_t firstPage_ = 0;
     std::int32_t pagesSeen_ = 0;       // the page counter last looked at
     std::uint32_t failuresSeen_ = 0;   // failed page writes already told
+    std::int32_t heldFrom_ = -1;       // the first page held back for want of room, while it lasts
     std::array<Watched, 2> watched_{};
     unsigned losses_ = 0;
     unsigned reconnections_ = 0;

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace kestrane {
@@ -111,6 +112,30 @@ FileWriteResult writeFileAtomically(const std::filesystem::path& path,
     if (error != 0)
         ops.remove(temporary.c_str());
     return {error};
+}
+
+int fileWriteError(const std::filesystem::path& path)
+{
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode))
+        return ENOTDIR;
+    // The temporary file is made in the folder and renamed there: both need write and search.
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return errno;
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return EISDIR;
+    return 0;
+}
+
+std::optional<std::uint64_t> freeSpace(const std::filesystem::path& path)
+{
+    struct statvfs fs {};
+    if (::statvfs(path.c_str(), &fs) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
 } // namespace kestrane

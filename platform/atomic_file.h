@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <span>
 
 #include <sys/types.h>
@@ -44,5 +45,14 @@ struct FileWriteResult {
 [[nodiscard]] FileWriteResult writeFileAtomically(const std::filesystem::path& path,
                                                   std::initializer_list<std::span<const std::uint8_t>> pieces,
                                                   const FileWriteOps& ops = systemFileWriteOps());
+
+// Whether writeFileAtomically can put a file at `path` before anything else is done: 0, or the
+// system's reason (ENOENT: its folder is missing, ENOTDIR: the folder is a file, EACCES or EROFS:
+// the folder cannot be written, EISDIR: `path` is a folder).
+[[nodiscard]] int fileWriteError(const std::filesystem::path& path);
+
+// Bytes an unprivileged writer still has on the file system holding `path` (statvfs); nothing
+// when that cannot be asked (the path is missing).
+[[nodiscard]] std::optional<std::uint64_t> freeSpace(const std::filesystem::path& path);
 
 } // namespace kestrane

@@ -98,25 +98,4 @@ std::size_t cp932Fit(std::string_view bytes, std::size_t maxBytes)
     return end;
 }
 
-bool isNonAsciiUtf8(std::string_view bytes)
-{
-    bool nonAscii = false;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto b = static_cast<std::uint8_t>(bytes[i]);
-        const std::size_t n = utf8Length(b);
-        if (n == 0 || i + n > bytes.size())
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<std::uint8_t>(bytes[i + k]) & 0xC0) != 0x80)
-                return false;
-        // Overlong three- and four-byte forms and surrogates are not UTF-8.
-        const auto c1 = static_cast<std::uint8_t>(n > 1 ? bytes[i + 1] : 0);
-        if ((b == 0xE0 && c1 < 0xA0) || (b == 0xED && c1 >= 0xA0) || (b == 0xF0 && c1 < 0x90) || (b == 0xF4 && c1 >= 0x90))
-            return false;
-        nonAscii = nonAscii || n > 1;
-        i += n;
-    }
-    return nonAscii;
-}
-
 } // namespace kestrane

@@ -21,7 +21,5 @@ namespace kestrane {
 // How many leading bytes of the code page 932 text `bytes` fit `maxBytes` without splitting a
 // character.
 [[nodiscard]] std::size_t cp932Fit(std::string_view bytes, std::size_t maxBytes);
-// True for valid UTF-8 that holds at least one character beyond ASCII.
-[[nodiscard]] bool isNonAsciiUtf8(std::string_view bytes);
 
 } // namespace kestrane

@@ -23,7 +23,7 @@ bool readPrefix(const std::filesystem::path& file, std::size_t limit, std::vecto
     return true;
 }
 
-bool writeWhole(const std::filesystem::path& file, std::span<const std::uint8_t> bytes)
+FileWriteResult writeWhole(const std::filesystem::path& file, std::span<const std::uint8_t> bytes)
 {
     return writeFileAtomically(file, {bytes});
 }
@@ -278,11 +278,8 @@ void loadQuellornBytes(Settings& s, std::span<const std::uint8_t> bytes)
     s.record = readSettingsRecord(all.subspan<0, SettingsRecord::kSize>());
     le::getBytes(all, 178, s.pdfReaderPath);
     le::getBytes(all, 438, s.pdfPageCommand);
-    // A text without its NUL would run past its field: keep the last byte a terminator.
-    s.pdfReaderPath.back() = 0;
-    s.pdfPageCommand.back() = 0;
-    adoptUtf8Field(s.pdfReaderPath);
-    adoptUtf8Field(s.pdfPageCommand);
+    // The texts are kept byte for byte (a text without its NUL reads as the field less its
+    // last byte, and that byte is written back as it came).
     if (fixedText(s.pdfReaderPath).size() < 4)
         setFixedText(s.pdfReaderPath, kDefaultPdfReader);
     if (fixedText(s.pdfPageCommand).size() < 2)
@@ -322,7 +319,6 @@ void loadQuellorn2Bytes(Settings& s, std::span<const std::uint8_t> bytes)
     writeSamplingSettings(s.sampling, img);
     std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
     s.sampling = readSamplingSettings(img);
-    adoptUtf8Field(s.sampling.autoLogPrefix);
 }
 
 bool loadQuellorn2(Settings& s, const std::filesystem::path& dir)
@@ -353,24 +349,24 @@ bool loadDrawSize(Settings& s, const std::filesystem::path& dir)
     return true;
 }
 
-bool saveQuellorn(const Settings& s, const std::filesystem::path& dir)
+FileWriteResult saveQuellorn(const Settings& s, const std::filesystem::path& dir)
 {
     return writeWhole(dir / kQuellornFile, quellornImage(s));
 }
 
-bool saveQuellorn1(const Settings& s, const std::filesystem::path& dir)
+FileWriteResult saveQuellorn1(const Settings& s, const std::filesystem::path& dir)
 {
     return writeWhole(dir / kQuellorn1File, quellorn1Image(s.lineParams));
 }
 
-bool saveQuellorn2(const Settings& s, const std::filesystem::path& dir)
+FileWriteResult saveQuellorn2(const Settings& s, const std::filesystem::path& dir)
 {
     std::array<std::uint8_t, SamplingSettings::kSize> img{};
     writeSamplingSettings(s.sampling, img);
     return writeWhole(dir / kQuellorn2File, img);
 }
 
-bool saveDrawSize(const Settings& s, const std::filesystem::path& dir)
+FileWriteResult saveDrawSize(const Settings& s, const std::filesystem::path& dir)
 {
     std::array<std::uint8_t, 4> img{};
     le::putI32(img, 0, s.startupSizeCode);

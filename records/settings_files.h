@@ -3,6 +3,7 @@
 // draw_size.dat (the frame size at start-up). Raw little-endian images, no header.
 #pragma once
 
+#include "platform/atomic_file.h"
 #include "records/settings_records.h"
 
 #include <array>
@@ -58,10 +59,10 @@ bool loadQuellorn2(Settings& s, const std::filesystem::path& dir);
 bool loadDrawSize(Settings& s, const std::filesystem::path& dir);
 
 // Writing into `dir`, each file through a temporary file renamed into place (a failed write leaves
-// the old file whole); a file that cannot be created is skipped (false).
-bool saveQuellorn(const Settings& s, const std::filesystem::path& dir);
-bool saveQuellorn1(const Settings& s, const std::filesystem::path& dir);
-bool saveQuellorn2(const Settings& s, const std::filesystem::path& dir);
-bool saveDrawSize(const Settings& s, const std::filesystem::path& dir);
+// the old file whole). A file that cannot be written is skipped, with the system's reason.
+[[nodiscard]] FileWriteResult saveQuellorn(const Settings& s, const std::filesystem::path& dir);
+[[nodiscard]] FileWriteResult saveQuellorn1(const Settings& s, const std::filesystem::path& dir);
+[[nodiscard]] FileWriteResult saveQuellorn2(const Settings& s, const std::filesystem::path& dir);
+[[nodiscard]] FileWriteResult saveDrawSize(const Settings& s, const std::filesystem::path& dir);
 
 } // namespace kestrane

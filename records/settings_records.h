@@ -23,18 +23,20 @@ void setFixedText(std::array<char, N>& field, const std::string& text)
         field[i] = text[i];
 }
 
-// The text of a fixed field up to its first NUL (never beyond the field).
+// The text of a fixed field up to its first NUL. The last byte is the terminator's place: a
+// field without a NUL reads as its first N-1 bytes (the byte itself is kept as stored).
 template <std::size_t N>
 std::string fixedText(const std::array<char, N>& field)
 {
     std::size_t n = 0;
-    while (n < N && field[n] != 0)
+    while (n + 1 < N && field[n] != 0)
         ++n;
     return std::string(field.data(), n);
 }
 
 // The settings files hold their texts (pdf reader and page command, log prefix) in code page
-// 932, and so do these fields; the program uses them as UTF-8 (file names, dialogs).
+// 932, and so do these fields, byte for byte as read (the bytes after the NUL too); the program
+// converts them to UTF-8 only where it uses them (file names, dialogs).
 template <std::size_t N>
 std::string fieldUtf8(const std::array<char, N>& field)
 {
@@ -50,15 +52,14 @@ void setFieldUtf8(std::array<char, N>& field, std::string_view utf8)
     setFixedText(field, bytes);
 }
 
-// A field an earlier build stored as UTF-8 is read as UTF-8 and held as code page 932 from then
-// on. (Real code page 932 text is practically never valid UTF-8 with characters beyond ASCII,
-// while UTF-8 text often reads as valid code page 932: the UTF-8 reading decides.)
+// What a dialog hands back for a field it showed as fieldUtf8: a text left as it was shown keeps
+// the stored bytes untouched (those the conversion cannot show and those after the NUL); a
+// changed one replaces the field.
 template <std::size_t N>
-void adoptUtf8Field(std::array<char, N>& field)
+void setEditedFieldUtf8(std::array<char, N>& field, std::string_view utf8)
 {
-    const std::string text = fixedText(field);
-    if (isNonAsciiUtf8(text))
-        setFieldUtf8(field, text);
+    if (utf8 != fieldUtf8(field))
+        setFieldUtf8(field, utf8);
 }
 
 inline constexpr const char* kDefaultPdfReader = "AcroRd32.exe";

@@ -124,8 +124,8 @@ void applyOtherControls(Settings& s, const OtherControls& c)
     s.record.comNumbersFromRegistry = c.comNumbersFromSystem ? 1 : 0;
     s.record.showSentText = c.showSentText ? 1 : 0;
     s.record.checksumLowerCase = c.checksumLowerCase ? 1 : 0;
-    setFieldUtf8(s.pdfReaderPath, c.pdfReaderPath);
-    setFieldUtf8(s.pdfPageCommand, c.pdfPageCommand);
+    setEditedFieldUtf8(s.pdfReaderPath, c.pdfReaderPath);
+    setEditedFieldUtf8(s.pdfPageCommand, c.pdfPageCommand);
 }
 
 AutoLogControls autoLogControlsFor(const SamplingSettings& s)
@@ -136,7 +136,7 @@ AutoLogControls autoLogControlsFor(const SamplingSettings& s)
 void applyAutoLogControls(SamplingSettings& s, const AutoLogControls& c)
 {
     s.autoLogging = c.autoLogging ? 1 : 0;
-    setFieldUtf8(s.autoLogPrefix, c.prefix);
+    setEditedFieldUtf8(s.autoLogPrefix, c.prefix);
 }
 
 } // namespace kestrane

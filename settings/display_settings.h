@@ -63,7 +63,8 @@ struct OtherControls {
     std::string pdfPageCommand;           // 108
 };
 [[nodiscard]] OtherControls otherControlsFor(const Settings& settings);
-// "OK": every control stored; each text replaces the stored one (cut to its field).
+// "OK": every control stored; each text the user changed replaces the stored one (cut to its
+// field), a text left as shown keeps its stored bytes.
 void applyOtherControls(Settings& settings, const OtherControls& controls);
 
 // ---- dialog 719 ----
@@ -73,6 +74,7 @@ struct AutoLogControls {
     std::string prefix;        // 401
 };
 [[nodiscard]] AutoLogControls autoLogControlsFor(const SamplingSettings& sampling);
+// "OK": the switch stored; a changed prefix replaces the stored one, one left as shown stays.
 void applyAutoLogControls(SamplingSettings& sampling, const AutoLogControls& controls);
 
 } // namespace kestrane

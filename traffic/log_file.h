@@ -21,6 +21,12 @@ namespace kestrane {
 inline constexpr std::size_t kLogHeaderSize = 4;
 inline constexpr std::size_t kLogFileSize = kLogHeaderSize + 2 * static_cast<std::size_t>(kTrafficPlaneSize);
 
+// Automatic logging never fills the disk: a page is written only while this much stays free on
+// the log folder's file system after it. Once pages are held back, they are written again when
+// the floor and the margin are free, so a disk at the edge does not switch on and off each page.
+inline constexpr std::uint64_t kAutoLogFreeSpaceFloor = 64ULL << 20;  // 64 MiB
+inline constexpr std::uint64_t kAutoLogResumeMargin = 16ULL << 20;    // 16 MiB
+
 using PlaneView = std::span<const std::uint8_t, kTrafficPlaneSize>;
 using MutablePlaneView = std::span<std::uint8_t, kTrafficPlaneSize>;
 

@@ -19,7 +19,7 @@ constexpr std::int32_t kReceiveReserve = 100;
 
 } // namespace
 
-TrafficBuffer::TrafficBuffer(const Clock& clock) : clock_(clock) {}
+TrafficBuffer::TrafficBuffer(const Clock& clock) : clock_(clock), freeSpace_(&kestrane::freeSpace) {}
 
 // ---------------------------------------------------------------- configuration
 
@@ -312,10 +312,27 @@ bool TrafficBuffer::flushPageLocked(std::int32_t page, std::int32_t length)
     // fails is counted and told once, and the traffic carries on.
     std::error_code ec;
     std::filesystem::create_directories(config_.logDirectory, ec);
+    AutoLogStatus result;
+    result.file = file;
+    result.page = page;
+    // Room first: a flood of traffic must not fill the disk.
+    if (const auto room = freeSpace_ ? freeSpace_(config_.logDirectory) : std::nullopt) {
+        const std::uint64_t needed =
+            kAutoLogFreeSpaceFloor + kLogFileSize + (holdingBack_ ? kAutoLogResumeMargin : 0);
+        holdingBack_ = *room < needed;
+        if (holdingBack_) {
+            result.failing = result.lowSpace = true;
+            result.freeBytes = *room;
+            noteAutoLogResult(result);
+            return false;
+        }
+    }
     const FileWriteResult written = writeLogFile(file, length, plane(tagIndex), plane(tagIndex + 1));
     if (!written)
         autoLogFailures.fetch_add(1);
-    noteAutoLogResult(written.systemError, file);
+    result.failing = !written;
+    result.systemError = written.systemError;
+    noteAutoLogResult(result);
     if (!written)
         return false;
     untitledLog.store(false);
@@ -323,18 +340,16 @@ bool TrafficBuffer::flushPageLocked(std::int32_t page, std::int32_t length)
     return true;
 }
 
-void TrafficBuffer::noteAutoLogResult(int systemError, const std::filesystem::path& file)
+void TrafficBuffer::noteAutoLogResult(const AutoLogStatus& result)
 {
     std::function<void()> notify;
     {
         std::lock_guard lock(autoLogMutex_);
-        const bool failing = systemError != 0;
-        if (failing == autoLog_.failing)
-            return;  // still failing (or still fine): nothing new to tell
-        autoLog_.failing = failing;
-        autoLog_.systemError = systemError;
-        autoLog_.file = file;
-        ++autoLog_.version;
+        if (result.failing == autoLog_.failing && result.lowSpace == autoLog_.lowSpace)
+            return;  // still failing the same way (or still fine): nothing new to tell
+        const std::uint32_t version = autoLog_.version + 1;
+        autoLog_ = result;
+        autoLog_.version = version;
         notify = autoLogNotify_;
     }
     if (notify)
@@ -351,6 +366,12 @@ void TrafficBuffer::setAutoLogNotifier(std::function<void()> notify)
 {
     std::lock_guard lock(autoLogMutex_);
     autoLogNotify_ = std::move(notify);
+}
+
+void TrafficBuffer::setFreeSpaceQuery(FreeSpaceQuery query)
+{
+    Guard g(interlock_, Producer::Transmit);
+    freeSpace_ = std::move(query);
 }
 
 } // namespace kestrane

@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 
 namespace kestrane {
@@ -81,29 +82,38 @@ public:
     [[nodiscard]] bool loadFromLog(const std::filesystem::path& path);
     // Writes page 0 (even counter) or page 1 (odd) with `length` to <logDir>/<prefix><n>.log.
     // Only with automatic logging on; a missing log folder is created. A page that cannot be
-    // written is lost, but not silently: see autoLogStatus. The next page tries again.
+    // written is lost, but not silently: see autoLogStatus. The next page tries again. While the
+    // log folder's file system has less than kAutoLogFreeSpaceFloor free, pages are held back
+    // (not written) until there is room again; the record in memory goes on either way.
     // The overflow step calls it with the lock held; this public form takes the lock.
     void flushPageToLog(std::int32_t pageCounter, std::int32_t length);
     // Writes the page in progress, with the stored length, to its numbered file now, as the
     // overflow step will once the page is full: whoever stops recording, or keeps its work safe
     // against a crash, leaves a log the loader opens. Counter and length are read under the
     // lock, so a page that just overflowed is never written again with a shorter length.
-    // False when automatic logging is off or the file was not written.
+    // False when automatic logging is off or the file was not written (or held back).
     bool writeCurrentPage();
 
-    // Whether automatic logging is failing: the first page that could not be written (its file
-    // and the system's reason) since the last page that could. `version` changes when logging
-    // starts or stops failing, not with every page.
+    // Whether automatic logging is failing: the first page that was not written (its file and
+    // the system's reason, or the lack of room) since the last page that was. `version` changes
+    // when logging starts or stops failing or being held back, not with every page.
     struct AutoLogStatus {
-        bool failing = false;
-        int systemError = 0;
-        std::filesystem::path file;
+        bool failing = false;         // the last page was not written
+        bool lowSpace = false;        // ... held back: less than the floor was free (freeBytes)
+        int systemError = 0;          // ... or the write failed for this reason
+        std::uint64_t freeBytes = 0;
+        std::filesystem::path file;   // failing: the first page not written; else the first written again
+        std::int32_t page = -1;       // the page number of `file`
         std::uint32_t version = 0;
     };
     [[nodiscard]] AutoLogStatus autoLogStatus() const;
     // Called (on the appending thread) when the status changes; quick, and it must not call
     // back into the buffer.
     void setAutoLogNotifier(std::function<void()> notify);
+    // How the free space of the log folder is asked before each page (statvfs unless replaced);
+    // nothing for "cannot tell", which writes the page.
+    using FreeSpaceQuery = std::function<std::optional<std::uint64_t>(const std::filesystem::path& folder)>;
+    void setFreeSpaceQuery(FreeSpaceQuery query);
 
     // --- readers ---
     [[nodiscard]] std::int32_t capacity() const;
@@ -151,7 +161,7 @@ private:
     void dropOldestHalfLocked(OverflowTest test);
     bool flushPageLocked(std::int32_t page, std::int32_t length);
     void appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count);
-    void noteAutoLogResult(int systemError, const std::filesystem::path& file);
+    void noteAutoLogResult(const AutoLogStatus& result);
 
     const Clock& clock_;
     mutable DisplayInterlock interlock_;
@@ -160,6 +170,8 @@ private:
     // Guarded by the interlock.
     TrafficConfig config_;
     DisplayFeed* feed_ = &nullFeed_;
+    FreeSpaceQuery freeSpace_;
+    bool holdingBack_ = false;  // pages are held back for want of room
 
     mutable std::mutex autoLogMutex_;  // autoLog_ and autoLogNotify_
     AutoLogStatus autoLog_;

@@ -58,6 +58,7 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     display_ = std::make_unique<TrafficView>(*this, core_.traffic(), core_.settings().record);
     display_->setZoom(core_.zoomPercent());
 
+    message = kestraneMessageBox(this);
     askSaveAtExit = [this] {
         return showMessage(this, QStringLiteral("保存しますか?"),
                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question);
@@ -189,9 +190,23 @@ bool TDrawWindow::canClose()
         if (answer == QMessageBox::Yes && !viewCommands_->saveLog())
             return false;
     }
-    core_.shutdown();
+    const QString notSaved = settingsNotSavedText(core_.shutdown());
     stopTimer1();
+    if (!notSaved.isEmpty())
+        message(notSaved, QMessageBox::Ok, QMessageBox::Warning);
     return true;
+}
+
+QString settingsNotSavedText(const SettingsSaveResults& results)
+{
+    QStringList failed;
+    for (const SettingsFileResult& r : results)
+        if (!r.result)
+            failed << withSystemReason(QString::fromStdString(r.file.string()), r.result.systemError);
+    if (failed.isEmpty())
+        return {};
+    return QStringLiteral("設定ファイルを保存できませんでした。変更した設定は次回の起動に引き継がれません。\n\n")
+           + failed.join(QStringLiteral("\n\n"));
 }
 
 void TDrawWindow::timerEvent(QTimerEvent* event)

@@ -4,6 +4,7 @@
 
 #include "app/command_rules.h"
 #include "app/command_table.h"
+#include "app/app_core.h"
 #include "app/external_tools.h"
 #include "app/startup_sequence.h"
 #include "platform/ui/message_box.h"
@@ -56,6 +57,8 @@ public:
 
     // The question asked at exit; replaced in tests.
     std::function<QMessageBox::StandardButton()> askSaveAtExit;
+    // The window's own message boxes (settings that could not be kept at exit); replaced in tests.
+    MessageBoxFn message;
 
     [[nodiscard]] bool timerRunning() const;
     // The period timer 1 runs with (0 while it is stopped).
@@ -112,6 +115,10 @@ private:
     StartupOutcome startup_;
     std::optional<PixelRect> searchHighlight_;  // the search hit the last tick framed, in display units
 };
+
+// What the user is told when settings files could not be written at exit: each such file with
+// the system's reason; empty when all four were written.
+[[nodiscard]] QString settingsNotSavedText(const SettingsSaveResults& results);
 
 // The frame: caption, menu "IDM_MENU1", status bar, the main client window.
 class MainFrame : public QMainWindow {

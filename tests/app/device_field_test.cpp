@@ -8,6 +8,7 @@
 #include "support/controls.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
+#include "traffic/log_file.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -120,6 +121,35 @@ TEST(DeviceField, AutomaticLoggingThatCannotWriteIsToldWithItsReason)
         << field->text().toStdString();
     EXPECT_NE(field->toolTip().indexOf(QStringLiteral("Log0.log")), -1) << field->toolTip().toStdString();
     core.settings().record.noExitSaveQuery = 1;  // no save question for the test's traffic
+    app.frame()->close();
+}
+
+// Pages held back for want of room are told in the device field, from the receive thread's
+// notifier (it never waits for the window).
+TEST(DeviceField, PagesHeldBackForWantOfRoomAreTold)
+{
+    LinkedDevice device;
+    AppCore core(device.dir.path());
+    core.loadStartupSize();
+    TDrawApp app(core);
+    app.initMainWindow(false);
+    app.frame()->show();
+    app.frame()->client()->setUp();
+    core.traffic().setFreeSpaceQuery([](const std::filesystem::path&) { return std::optional(kAutoLogFreeSpaceFloor); });
+    core.settings().sampling.autoLogging = 1;
+    core.settings().record.bufferSize = 200;
+    core.applySettings();
+    ASSERT_TRUE(core.channels().running(1));
+    DeviceField* field = app.frame()->deviceField();
+    const std::string block(1000, 'x');
+    for (int i = 0; i < 100 && !field->warning(); ++i) {
+        ASSERT_EQ(::write(device.far->master(), block.data(), block.size()), 1000);
+        test::waitFor([&] { return field->warning(); }, std::chrono::milliseconds(100));
+    }
+    EXPECT_NE(field->text().indexOf(QStringLiteral("空き容量不足")), -1) << field->text().toStdString();
+    EXPECT_NE(field->toolTip().indexOf(QStringLiteral("Log0.log から")), -1) << field->toolTip().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(device.dir / "log" / "Log0.log"));
+    core.settings().record.noExitSaveQuery = 1;
     app.frame()->close();
 }
 

@@ -60,8 +60,8 @@ TEST(Splash, EveryMessageIsOnTheScreenDuringItsWait)
     TempDir dir;
     test::PtyPair line;
     std::ofstream(dir / "ports.conf") << "COM1=" << line.slavePath() << "\n";
-    saveQuellorn1(Settings{}, dir.path());  // Quellorn.dat missing: one wait of 3 s
-    saveQuellorn2(Settings{}, dir.path());
+    EXPECT_TRUE(saveQuellorn1(Settings{}, dir.path()));  // Quellorn.dat missing: one wait of 3 s
+    EXPECT_TRUE(saveQuellorn2(Settings{}, dir.path()));
     AppCore core(dir.path());
     TSplashWindow splash(TDrawApp::splashImagePath(QString::fromStdString(dir.path().string())));
     splash.show();

@@ -73,9 +73,9 @@ struct SendingApp {
         Settings s;
         s.record.ch2Mode = ch2Mode;
         s.record.ch2ComNumber = 2;
-        saveQuellorn(s, dir.path());
-        saveQuellorn1(s, dir.path());
-        saveQuellorn2(s, dir.path());
+        EXPECT_TRUE(saveQuellorn(s, dir.path()));
+        EXPECT_TRUE(saveQuellorn1(s, dir.path()));
+        EXPECT_TRUE(saveQuellorn2(s, dir.path()));
         hold1 = ::open(far1.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         core = std::make_unique<AppCore>(dir.path());
         core->loadStartupSize();

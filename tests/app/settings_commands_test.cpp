@@ -84,7 +84,7 @@ struct App {
         s.record.ch1ComNumber = ch1Com;
         s.record.ch2Mode = ch2Mode;
         s.record.ch2ComNumber = ch2Com;
-        saveQuellorn(s, dir.path());
+        EXPECT_TRUE(saveQuellorn(s, dir.path()));
         core = std::make_unique<AppCore>(dir.path(), mappedOnly(dir.path()));
         core->loadStartupSize();
         app = std::make_unique<TDrawApp>(*core);

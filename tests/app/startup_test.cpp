@@ -83,9 +83,9 @@ TEST(StartupSteps, OpensBothChannelsOnTheirPorts)
         s.record.ch1ComNumber = 4;
         s.record.ch2Mode = Ch2Mode::Independent;
         s.record.ch2ComNumber = 6;
-        saveQuellorn(s, dir.path());
-        saveQuellorn1(s, dir.path());
-        saveQuellorn2(s, dir.path());
+        EXPECT_TRUE(saveQuellorn(s, dir.path()));
+        EXPECT_TRUE(saveQuellorn1(s, dir.path()));
+        EXPECT_TRUE(saveQuellorn2(s, dir.path()));
     }
     AppCore core(dir.path());
     RecordingView view;
@@ -108,7 +108,7 @@ TEST(StartupSteps, PortResultTexts)
     TempDir dir;
     Settings s;
     s.record.ch1ComNumber = 0;
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     AppCore core(dir.path());
     RecordingView view;
     runStartupSteps(core, view, {});
@@ -149,7 +149,7 @@ TEST(MainFrame, SizeCodeFiveFillsTheScreen)
     TempDir dir;
     Settings s;
     s.startupSizeCode = 5;
-    saveDrawSize(s, dir.path());
+    EXPECT_TRUE(saveDrawSize(s, dir.path()));
     App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
     EXPECT_EQ(a.app.frame()->width(), 1280);
     EXPECT_EQ(a.app.frame()->height(), 1024);
@@ -239,7 +239,7 @@ TEST(MainFrame, ADamagedFastDisplayAtStartIsTheLowSpeedDisplayForEveryCommand)
     Settings stored;
     stored.record.fastDisplayAtStart = 5;
     stored.record.displayMode = 1;
-    saveQuellorn(stored, dir.path());
+    EXPECT_TRUE(saveQuellorn(stored, dir.path()));
     App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
     TDrawWindow* w = a.app.frame()->client();
     EXPECT_EQ(a.core.fastDisplay(), 0);
@@ -283,6 +283,35 @@ TEST(Shutdown, ClosingWritesTheFourSettingsFilesAndClosesThePorts)
     Settings back;
     loadQuellorn(back, dir.path());
     EXPECT_EQ(back.record.macroClockMs, 77);
+}
+
+// Settings files that cannot be written at exit are told, each with its path and the system's
+// reason; the others are written and the window closes.
+TEST(Shutdown, SettingsFilesThatCannotBeWrittenAreToldWithTheFileAndTheReason)
+{
+    TempDir dir;
+    App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    std::filesystem::create_directory(dir / "Quellorn1.dat");  // a folder in each file's place
+    std::filesystem::create_directory(dir / "draw_size.dat");
+    std::vector<QString> told;
+    TDrawWindow* w = a.app.frame()->client();
+    w->message = [&](const QString& text, QMessageBox::StandardButtons, QMessageBox::Icon) {
+        told.push_back(text);
+        return QMessageBox::Ok;
+    };
+    w->askSaveAtExit = [] { return QMessageBox::No; };
+    EXPECT_TRUE(a.app.frame()->close());
+    ASSERT_EQ(told.size(), 1u);
+    for (const char* name : {"Quellorn1.dat", "draw_size.dat"})
+        EXPECT_TRUE(told[0].contains(withSystemReason(QString::fromStdString((dir / name).string()), EISDIR)))
+            << told[0].toStdString();
+    EXPECT_FALSE(told[0].contains(QStringLiteral("Quellorn.dat"))) << "the files written are not named";
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "Quellorn2.dat"));
+
+    // All four written: nothing to tell.
+    std::filesystem::remove(dir / "Quellorn1.dat");
+    std::filesystem::remove(dir / "draw_size.dat");
+    EXPECT_TRUE(settingsNotSavedText(a.core.saveSettings()).isEmpty());
 }
 
 // A started application with received traffic waiting to be saved.

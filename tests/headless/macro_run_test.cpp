@@ -10,6 +10,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -231,6 +232,23 @@ TEST(MacroRun, AFailedSendABadFileOrAPortThatDoesNotOpenEndWithExitCode2)
     EXPECT_EQ(f.run("PEND\r\n", {"--ch1", "COM5"}, &out), 2) << out;
     EXPECT_NE(out.find("cannot open CH1 (COM5): " + (f.dir / "ttyGone").string() + " is not present"), std::string::npos)
         << out;
+}
+
+// A log that cannot be written ends the run at once, before a byte is sent, with the reason.
+TEST(MacroRun, ALogThatCannotBeWrittenEndsTheRunBeforeAnythingIsSent)
+{
+    MacroFolder f({"OK"});
+    std::filesystem::create_directory(f.dir / "folder.LOG");
+    const std::vector<std::pair<std::filesystem::path, int>> logs = {
+        {f.dir / "missing" / "run.LOG", ENOENT}, {f.dir / "ports.conf" / "run.LOG", ENOTDIR}, {f.dir / "folder.LOG", EISDIR}};
+    for (const auto& [log, error] : logs) {
+        std::string out;
+        EXPECT_EQ(f.run(goldenMacro("example/read_until_ok.mac"), {"--log", log.string()}, &out), 2) << out;
+        EXPECT_NE(out.find("cannot write the log " + log.string() + ": " + std::strerror(error)), std::string::npos) << out;
+        EXPECT_EQ(out.find("処理中"), std::string::npos) << "the macro never started: " << out;
+    }
+    f.finish();
+    EXPECT_EQ(f.heard1, "");
 }
 
 } // namespace

@@ -127,5 +127,23 @@ TEST(Manuals, WithoutAViewerTheDesktopHandlerOpensTheManualWithoutAPage)
     EXPECT_EQ(s.calls("opener"), (std::vector<std::string>{(s.work / "Quellorn_Manual.pdf").string()}));
 }
 
+// The reader and its page option are code page 932 in the settings; they are started as the
+// system spells them.
+TEST(Manuals, TheSettingsReaderAndPageOptionAreStartedAsTheSystemSpellsThem)
+{
+    Stubs s;
+    s.add("閲覧");
+    s.add("opener");
+    Settings settings;
+    setFieldUtf8(settings.pdfReaderPath, "閲覧");
+    setFieldUtf8(settings.pdfPageCommand, "--頁=");
+    ASSERT_EQ(fixedText(settings.pdfReaderPath), "\x89\x7B\x97\x97");
+    Processes processes({}, s.bin.path().string());
+    processes.desktopOpener = "opener";
+    const ExternalTools tools(processes, settings, s.work.path());
+    tools.openManualAtPage(12);
+    EXPECT_EQ(s.calls("閲覧"), (std::vector<std::string>{"--頁=12", "Quellorn_Manual.pdf"}));
+}
+
 } // namespace
 } // namespace kestrane

@@ -144,10 +144,10 @@ TEST(SettingsFiles, AllFourRoundTripByteForByte)
 
     // Saving what was loaded reproduces every file exactly.
     TempDir again;
-    saveQuellorn(loaded, again.path());
-    saveQuellorn1(loaded, again.path());
-    saveQuellorn2(loaded, again.path());
-    saveDrawSize(loaded, again.path());
+    EXPECT_TRUE(saveQuellorn(loaded, again.path()));
+    EXPECT_TRUE(saveQuellorn1(loaded, again.path()));
+    EXPECT_TRUE(saveQuellorn2(loaded, again.path()));
+    EXPECT_TRUE(saveDrawSize(loaded, again.path()));
     for (const char* name : {"Quellorn.dat", "Quellorn1.dat", "Quellorn2.dat", "draw_size.dat"})
         EXPECT_EQ(readFileBytes(again / name), readFileBytes(dir / name)) << name;
 }
@@ -215,7 +215,7 @@ TEST(SettingsFiles, LoadTimeChecksCorrectOutOfRangeValues)
         TempDir dir;
         Settings s;
         s.record.*c.field = c.stored;
-        saveQuellorn(s, dir.path());
+        EXPECT_TRUE(saveQuellorn(s, dir.path()));
         Settings loaded;
         loadQuellorn(loaded, dir.path());
         EXPECT_EQ(loaded.record.*c.field, c.expected) << "stored " << c.stored;
@@ -230,7 +230,7 @@ TEST(SettingsFiles, BothMaskFlagsOffTurnsReceiveCharacterOn)
     s.record.ch1MaskRxFlag = 0;
     s.record.ch2MaskRxChar = 0;
     s.record.ch2MaskRxFlag = 1;
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     Settings loaded;
     loadQuellorn(loaded, dir.path());
     EXPECT_EQ(loaded.record.ch1MaskRxChar, 1);
@@ -244,7 +244,7 @@ TEST(SettingsFiles, BothMaskFlagsOffTurnsReceiveCharacterOn)
     s.record.ch1MaskRxFlag = -1;
     s.record.ch2MaskRxChar = 7;
     s.record.ch2MaskRxFlag = 1;
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     loadQuellorn(loaded, dir.path());
     EXPECT_EQ(loaded.record.ch1MaskRxChar, 1);
     EXPECT_EQ(loaded.record.ch1MaskRxFlag, -1);
@@ -290,7 +290,7 @@ TEST(SettingsFiles, ShortPdfTextsFallBackToDefaults)
     Settings s;
     setFixedText(s.pdfReaderPath, "abc");
     setFixedText(s.pdfPageCommand, "p");
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     Settings loaded;
     setFixedText(loaded.pdfReaderPath, "x");
     loadQuellorn(loaded, dir.path());
@@ -299,7 +299,7 @@ TEST(SettingsFiles, ShortPdfTextsFallBackToDefaults)
 
     setFixedText(s.pdfReaderPath, "abcd");
     setFixedText(s.pdfPageCommand, "/p");
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     loadQuellorn(loaded, dir.path());
     EXPECT_EQ(fixedText(loaded.pdfReaderPath), "abcd");
     EXPECT_EQ(fixedText(loaded.pdfPageCommand), "/p");
@@ -309,7 +309,7 @@ TEST(SettingsFiles, ShortQuellornReadsTheMissingBytesAsZero)
 {
     TempDir dir;
     Settings s = distinctiveSettings();
-    saveQuellorn(s, dir.path());
+    EXPECT_TRUE(saveQuellorn(s, dir.path()));
     auto bytes = readFileBytes(dir / "Quellorn.dat");
     bytes.resize(69);  // up to and including baseClockMs
     writeFileBytes(dir / "Quellorn.dat", bytes);
@@ -329,7 +329,7 @@ TEST(SettingsFiles, ShortLineFileRestoresOnlyTheBytesItHas)
 {
     TempDir dir;
     const Settings s = distinctiveSettings();
-    saveQuellorn1(s, dir.path());
+    EXPECT_TRUE(saveQuellorn1(s, dir.path()));
     auto bytes = readFileBytes(dir / "Quellorn1.dat");
     bytes.resize(56);  // both DCBs only
     writeFileBytes(dir / "Quellorn1.dat", bytes);
@@ -376,13 +376,15 @@ TEST(SettingsFiles, UnterminatedTextsStayInsideTheirFields)
     EXPECT_EQ(fixedText(s.pdfPageCommand).size(), 127u);
 }
 
-TEST(SettingsFiles, AFileThatCannotBeCreatedIsSkipped)
+TEST(SettingsFiles, AFileThatCannotBeCreatedIsSkippedWithTheSystemsReason)
 {
     TempDir dir;
     Settings s;
-    EXPECT_FALSE(saveQuellorn(s, dir / "no-such-folder"));
+    EXPECT_EQ(saveQuellorn(s, dir / "no-such-folder").systemError, ENOENT);
     std::filesystem::create_directory(dir / "Quellorn1.dat");  // a folder in the file's place
-    EXPECT_FALSE(saveQuellorn1(s, dir.path()));
+    EXPECT_EQ(saveQuellorn1(s, dir.path()).systemError, EISDIR);
+    std::filesystem::create_directory(dir / "draw_size.dat");
+    EXPECT_EQ(saveDrawSize(s, dir.path()).systemError, EISDIR);
     EXPECT_TRUE(saveQuellorn2(s, dir.path()));
 }
 
@@ -399,7 +401,7 @@ TEST(SettingsFiles, AWriteThatFailsMidwayLeavesTheOldFileWhole)
     changed.record.ch1ComNumber = 42;
     {
         test::FileSizeLimit limit(100);  // the disk fills after 100 bytes
-        EXPECT_FALSE(saveQuellorn(changed, dir.path()));
+        EXPECT_EQ(saveQuellorn(changed, dir.path()).systemError, EFBIG);
     }
     EXPECT_EQ(readFileBytes(dir / "Quellorn.dat"), before);
     Settings loaded;
@@ -463,24 +465,38 @@ TEST(SettingsTexts, AreCodePage932InTheFilesAndCutAtACharacterBoundary)
     EXPECT_EQ(fixedText(s.sampling.autoLogPrefix).size(), 31u);
 }
 
-TEST(SettingsTexts, AFieldAnEarlierBuildStoredAsUtf8IsReadAsUtf8AndWrittenBackAsCodePage932)
+// Code page 932 text that also reads as UTF-8 (half-width katakana pairs such as ﾃｽ are c3 bd)
+// is still code page 932: loaded and saved again, each text field is the file's bytes, those
+// after its NUL included, and a field without a NUL keeps its last byte.
+TEST(SettingsTexts, AreKeptByteForByteEvenWhereTheyAlsoReadAsUtf8)
 {
     TempDir dir;
     std::vector<std::uint8_t> q2(80, 0);
-    const std::string utf8 = "ログ";  // E3 83 AD E3 82 B0: valid code page 932 too, as mojibake
-    std::copy(utf8.begin(), utf8.end(), q2.begin() + 48);
+    const std::vector<std::uint8_t> prefix = {0xC3, 0xBD, '_', 0, 'x', 0x89, 0xB7, 0xFF};  // ﾃｽ_, then old bytes
+    std::copy(prefix.begin(), prefix.end(), q2.begin() + 48);
     writeFileBytes(dir / "Quellorn2.dat", q2);
+    std::vector<std::uint8_t> q(566, 0);
+    for (std::size_t i = 178; i < 438; i += 2) {  // ﾒｰ (d2 b0) over the whole reader path, no NUL
+        q[i] = 0xD2;
+        q[i + 1] = 0xB0;
+    }
+    const std::string command("\xC3\xB0=\0after", 9);  // ﾃｰ= then bytes after the NUL
+    std::copy(command.begin(), command.end(), q.begin() + 438);
+    writeFileBytes(dir / "Quellorn.dat", q);
+
     Settings s;
+    ASSERT_TRUE(loadQuellorn(s, dir.path()));
     ASSERT_TRUE(loadQuellorn2(s, dir.path()));
-    EXPECT_EQ(fieldUtf8(s.sampling.autoLogPrefix), "ログ");
-    ASSERT_TRUE(saveQuellorn2(s, dir.path()));
-    const auto back = readFileBytes(dir / "Quellorn2.dat");
-    EXPECT_EQ(std::vector<std::uint8_t>(back.begin() + 48, back.begin() + 53),
-              (std::vector<std::uint8_t>{0x83, 0x8D, 0x83, 0x4F, 0}));
-    // Code page 932 text is kept byte for byte.
-    Settings again;
-    ASSERT_TRUE(loadQuellorn2(again, dir.path()));
-    EXPECT_EQ(again.sampling.autoLogPrefix, s.sampling.autoLogPrefix);
+    EXPECT_EQ(fieldUtf8(s.sampling.autoLogPrefix), "ﾃｽ_");
+    EXPECT_EQ(fieldUtf8(s.pdfPageCommand), "ﾃｰ=");
+    EXPECT_EQ(fixedText(s.pdfReaderPath).size(), 259u);
+    TempDir again;
+    ASSERT_TRUE(saveQuellorn(s, again.path()));
+    ASSERT_TRUE(saveQuellorn2(s, again.path()));
+    EXPECT_EQ(readFileBytes(again / "Quellorn2.dat"), q2);
+    const auto back = readFileBytes(again / "Quellorn.dat");
+    ASSERT_EQ(back.size(), q.size());
+    EXPECT_TRUE(std::equal(q.begin() + 178, q.end(), back.begin() + 178)) << "the two texts, every byte";
 }
 
 } // namespace

@@ -396,7 +396,7 @@ TEST(SamplingCommands, MenuRowsInTheMainWindow)
         TempDir dir;
         Settings s;
         s.record.dioFitted = fitted;
-        saveQuellorn(s, dir.path());
+        EXPECT_TRUE(saveQuellorn(s, dir.path()));
         AppCore core(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
         TDrawApp app(core);
         app.initMainWindow(false);

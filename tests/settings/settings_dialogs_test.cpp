@@ -620,6 +620,41 @@ TEST(OtherDialogsUi, OtherSettingsStoreOnOkOnly)
     EXPECT_EQ(fixedText(s.pdfPageCommand), "");
 }
 
+// OK on a text the user did not change leaves its stored bytes as they were: code page 932 that
+// also reads as UTF-8, bytes the conversion cannot show, bytes after the NUL. A changed text
+// replaces the field, zero-filled.
+TEST(OtherDialogsUi, OkKeepsEveryStoredByteOfATextLeftAsShown)
+{
+    SamplingSettings sampling;
+    sampling.autoLogPrefix = {'\xC3', '\xBD', '_', 0, 'x', '\x89', '\xB7'};  // ﾃｽ_ and older bytes
+    const auto storedPrefix = sampling.autoLogPrefix;
+    Settings s;
+    s.pdfReaderPath = {'/', 'v', '\x81', 0, 'o', 'l', 'd'};  // a lone lead byte: not showable
+    const Settings stored = s;
+    {
+        TDialog19 d(sampling, {});
+        EXPECT_EQ(child<QLineEdit>(&d, 401)->text(), QStringLiteral("ﾃｽ_"));
+        child<QCheckBox>(&d, 324)->setChecked(true);
+        click(&d, 201);
+    }
+    EXPECT_EQ(sampling.autoLogging, 1);
+    EXPECT_EQ(sampling.autoLogPrefix, storedPrefix);
+    {
+        TDialog13 d(s);
+        child<QCheckBox>(&d, 103)->setChecked(true);
+        click(&d, 201);
+    }
+    EXPECT_EQ(s.record.checksumLowerCase, 1);
+    EXPECT_EQ(s.pdfReaderPath, stored.pdfReaderPath);
+    EXPECT_EQ(s.pdfPageCommand, stored.pdfPageCommand);
+    {
+        TDialog19 d(sampling, {});
+        child<QLineEdit>(&d, 401)->setText(QStringLiteral("ﾃｽ_2"));
+        click(&d, 201);
+    }
+    EXPECT_EQ(sampling.autoLogPrefix, (std::array<char, 32>{'\xC3', '\xBD', '_', '2'}));
+}
+
 TEST(OtherDialogsUi, AutoLoggingPrefixIsCutByTheField)
 {
     SamplingSettings s;

@@ -613,6 +613,59 @@ TEST_F(AutoLoggingTest, AMissingLogFolderIsMadeAndAFolderThatCannotBeIsToldOnceA
     EXPECT_NE(buffer->autoLogStatus().version, failing.version);
 }
 
+// A flood must not fill the disk: while less than the floor would stay free after a page, pages
+// are held back, told once; the record in memory goes on; pages go on once the floor and the
+// margin are free again.
+TEST_F(AutoLoggingTest, BelowTheFreeSpaceFloorPagesAreHeldBackUntilThereIsRoom)
+{
+    std::uint64_t room = kAutoLogFreeSpaceFloor + kLogFileSize;  // room for one more page
+    std::filesystem::path asked;
+    buffer->setFreeSpaceQuery([&](const std::filesystem::path& folder) {
+        asked = folder;
+        return std::optional(room);
+    });
+    int told = 0;
+    buffer->setAutoLogNotifier([&told] { ++told; });
+    unsigned seed = 0;
+    const auto fillPage = [&] {
+        const std::int32_t page = buffer->pageCounter.load();
+        while (buffer->pageCounter.load() == page)
+            receive(*buffer, 1, pattern(100, seed++));
+    };
+    const auto written = [&](int page) { return std::filesystem::exists(dir / "log" / ("Log" + std::to_string(page) + ".log")); };
+    fillPage();
+    EXPECT_TRUE(written(0));
+    EXPECT_EQ(asked, dir / "log");
+    EXPECT_EQ(told, 0);
+
+    room -= 1;
+    for (int i = 0; i < 3; ++i)
+        fillPage();
+    EXPECT_FALSE(written(1) || written(2) || written(3));
+    const TrafficBuffer::AutoLogStatus held = buffer->autoLogStatus();
+    EXPECT_TRUE(held.failing && held.lowSpace);
+    EXPECT_EQ(held.page, 1);
+    EXPECT_EQ(held.file, dir / "log" / "Log1.log");
+    EXPECT_EQ(held.freeBytes, room);
+    EXPECT_EQ(told, 1) << "told once, not per page";
+    EXPECT_EQ(buffer->autoLogFailures.load(), 0u) << "held back, not failed";
+    EXPECT_EQ(buffer->pageCounter.load(), 4) << "the record in memory goes on";
+    receive(*buffer, 1, "in progress");
+    EXPECT_FALSE(buffer->writeCurrentPage());
+    EXPECT_FALSE(written(4));
+
+    // The floor alone is not enough: a disk at the edge would switch on and off with each page.
+    room = kAutoLogFreeSpaceFloor + kLogFileSize + kAutoLogResumeMargin - 1;
+    fillPage();
+    EXPECT_FALSE(written(4));
+    room += 1;
+    fillPage();
+    EXPECT_TRUE(written(5));
+    EXPECT_FALSE(buffer->autoLogStatus().failing);
+    EXPECT_EQ(buffer->autoLogStatus().page, 5);
+    EXPECT_EQ(told, 2);
+}
+
 TEST_F(AutoLoggingTest, FlushWritesThePageOfTheCountersParityAndClearsTheFlags)
 {
     buffer->pageCounter = 1;

@@ -69,6 +69,8 @@ Example: a pass/fail step of a test run, with a 30 s limit:
 int main(int argc, char* argv[])
 {
     StopSignals stops;  // before any thread starts, so only its descriptor hears the signals
+    if (stopSignalsFailed(stops, "kestrane-macro"))
+        return MacroRunner::kFailed;
     ArgReader args(argc, argv);
     MacroOptions options;
     std::filesystem::path folder = ".";

@@ -78,6 +78,8 @@ A systemd unit for running it day and night is installed as
 int main(int argc, char* argv[])
 {
     StopSignals stops;  // before any thread starts, so only its descriptor hears the signals
+    if (stopSignalsFailed(stops, "kestrane-record"))
+        return Recorder::kCannotStart;
     ArgReader args(argc, argv);
     RecordOptions options;
     std::filesystem::path folder = ".";

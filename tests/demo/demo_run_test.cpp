@@ -197,6 +197,21 @@ TEST(DemoRun, StoppingTheDemoEndsItsProgramAndLeavesNoProcess)
     EXPECT_EQ(errno, ESRCH);
 }
 
+TEST(DemoRun, HelpIsPrintedAndMistakesAreToldWithoutMakingTheFolder)
+{
+    TempDir dir;
+    test::ChildProcess help({KESTRANE_PROGRAM_DIR "/kestrane-demo", "--help"}, dir.path());
+    EXPECT_EQ(help.waitForExit(), 0);
+    EXPECT_EQ(help.output().rfind("Usage: kestrane-demo [OPTIONS] [-- PROGRAM [ARGS...]]\n", 0), 0u) << help.output();
+    for (const char* part : {"--folder DIR", "--ser2net", "COM1", "Exit status"})
+        EXPECT_NE(help.output().find(part), std::string::npos) << part;
+    test::ChildProcess wrong({KESTRANE_PROGRAM_DIR "/kestrane-demo", "--poll-ms", "5"}, dir.path());
+    EXPECT_EQ(wrong.waitForExit(), 2);
+    EXPECT_NE(wrong.output().find("--poll-ms takes milliseconds from 10 to 3600000, not \"5\""), std::string::npos)
+        << wrong.output();
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "no ./kestrane-demo folder, no ports.conf";
+}
+
 // Ctrl-C in the terminal reaches the demo alone; Kestrane, in its own process group, is told by
 // the demo, and both end within a second at any moment of Kestrane's start-up.
 TEST(DemoRun, CtrlCEndsTheDemoAndKestraneAtAnyMomentOfItsStartUp)

@@ -7,16 +7,12 @@
 #include "support/child_process.h"
 #include "support/byte_pattern.h"
 #include "support/pty_pair.h"
+#include "support/scripted_com_port_server.h"
 #include "support/temp_dir.h"
 #include "traffic/log_file.h"
 #include "traffic/traffic_buffer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -243,51 +239,17 @@ TEST(Record, ALostDeviceIsToldAndRecordingGoesOnWhenItComesBack)
     EXPECT_EQ(text(readPages(dir / "log").ch1), "before after");
 }
 
-// A TCP server on 127.0.0.1 for one client, a raw line served by another machine.
-class TcpServer {
-public:
-    TcpServer()
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof a;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(listener_, 1) == 0
-            && ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &size) == 0)
-            port_ = ntohs(a.sin_port);
-    }
-    ~TcpServer()
-    {
-        ::close(client_);
-        ::close(listener_);
-    }
-    [[nodiscard]] std::string url() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
-    // Sends to the client, taking it first (false when none came within 10 s).
-    bool send(const std::string& text)
-    {
-        pollfd p{listener_, POLLIN, 0};
-        if (client_ < 0 && ::poll(&p, 1, 10'000) == 1)
-            client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        return client_ >= 0 && ::write(client_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    }
-
-private:
-    int listener_ = -1, client_ = -1;
-    int port_ = 0;
-};
-
 TEST(Record, ADevicePathOrARemoteLineOnTheCommandLineIsUsedForThisRunOnly)
 {
     TempDir dir;  // no ports.conf
     PtyPair far;
-    TcpServer server;
+    test::ScriptedComPortServer server;  // a line served by another machine
     ChildProcess recorder({KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", dir.path().string(), "--tap", "--ch1",
                            far.slavePath(), "--ch2", server.url(), "--checkpoint", "1"});
     ASSERT_TRUE(recorder.waitForOutput("recording CH1 " + far.slavePath() + ", CH2 " + server.url() + " (line monitor"))
         << recorder.output();
     far.send("local");
-    ASSERT_TRUE(server.send("served"));
+    ASSERT_TRUE(server.sendRaw({'s', 'e', 'r', 'v', 'e', 'd'}));
     for (int i = 0; i < 200 && readPages(dir / "log").ch1.size() + readPages(dir / "log").ch2.size() < 11; ++i)
         std::this_thread::sleep_for(50ms);  // the checkpoint writes them meanwhile
     recorder.signal(SIGTERM);

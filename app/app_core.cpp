@@ -57,6 +57,15 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
     applySettings();
 }
 
+void AppCore::namePortsForThisRun(NamedPorts named)
+{
+    namedPorts_ = std::move(named);
+    if (!systemPorts_)
+        return;
+    channels_.setOpener(systemPortOpener(startDirectory_, "/sys/class/tty/console/active", namedPorts_));
+    channels_.setRetryOpener(systemRetryOpener(startDirectory_, "/sys/class/tty/console/active", namedPorts_));
+}
+
 AppCore::~AppCore()
 {
     channels_.closeChannel(1);

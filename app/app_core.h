@@ -67,6 +67,11 @@ public:
     [[nodiscard]] TextTransfer& textTransfer() { return textTransfer_; }
     [[nodiscard]] const std::filesystem::path& startDirectory() const { return startDirectory_; }
 
+    // Devices named for COM numbers for this run only (a program's command line), over
+    // ports.conf's entries; nothing is written. Only with the program's own openers.
+    void namePortsForThisRun(NamedPorts named);
+    [[nodiscard]] const NamedPorts& namedPorts() const { return namedPorts_; }
+
     // The display's magnification in percent (100, 150, 200), read from the start folder's
     // display.conf at construction; a change is written there at once.
     [[nodiscard]] int zoomPercent() const { return zoomPercent_; }
@@ -128,6 +133,7 @@ private:
 
     std::filesystem::path startDirectory_;
     bool systemPorts_ = true;  // the program's own openers (none handed in)
+    NamedPorts namedPorts_;
     std::filesystem::path logDirectory_;  // empty: "log" below the start directory
     std::shared_ptr<const Clock> clock_;
     Settings settings_;

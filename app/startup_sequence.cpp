@@ -27,6 +27,10 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
     StartupOutcome outcome;
     view.setGauge(10);
     for (int step = 1; step <= 10; ++step) {
+        if (view.interrupted()) {
+            outcome.interrupted = true;
+            return outcome;
+        }
         view.setGauge(10 * step);
         switch (step) {
         case 1:
@@ -53,6 +57,7 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
             }
             break;
         case 4: {
+            view.channelsOpening();
             const int com = core.settings().record.ch1ComNumber;
             view.setText(QStringLiteral("CH1:COM%1:設定中").arg(com));
             const int result = core.channels().openChannel(1, com);
@@ -94,6 +99,7 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
         }
         view.pause(kStepPauseMs);
     }
+    outcome.interrupted = view.interrupted();
     return outcome;
 }
 

@@ -16,6 +16,10 @@ public:
     virtual void setGauge(int percent) = 0;
     virtual void setText(const QString& text) = 0;  // written before any pause begins
     virtual void pause(int milliseconds) = 0;
+    // The program is to end (a stop signal): no further step runs; a pause under way ends.
+    [[nodiscard]] virtual bool interrupted() const { return false; }
+    // Called once before the first channel opens: from here on the program has ports to close.
+    virtual void channelsOpening() {}
 };
 
 // The splash text for a port-open result of `channel` (1 or 2); empty for success.
@@ -26,12 +30,14 @@ QString portResultText(int channel, int result);
 struct StartupOutcome {
     bool generalSettingsMissing = false;
     int ch1Result = 0;  // result of CH1's open (0 opened)
+    bool interrupted = false;  // the steps stopped early; the program ends without a window
 
     [[nodiscard]] bool offersPortDialog() const { return generalSettingsMissing && ch1Result != 0; }
 };
 
 // Runs steps 1..10 against `core` (settings read from its start directory, channels opened).
-// `createDisplayResources` is step 9's work (bitmaps and font).
+// `createDisplayResources` is step 9's work (bitmaps and font). Once the view is interrupted
+// no further step begins (the step under way ends first).
 StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::function<void()>& createDisplayResources);
 
 } // namespace kestrane

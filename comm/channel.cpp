@@ -540,10 +540,12 @@ bool Channels::takeRetryResult(int channel)
 namespace {
 
 std::unique_ptr<SerialPort> openSystemPort(const std::filesystem::path& dir, const std::filesystem::path& consoles,
-                                           int comNumber, OpenError& error, std::stop_token stop)
+                                           const NamedPorts& named, int comNumber, OpenError& error,
+                                           std::stop_token stop)
 {
     const PortResolver resolver(dir / "ports.conf", consoles);
-    const std::string path = resolver.pathFor(comNumber);
+    const auto it = named.find(comNumber);
+    const std::string path = it != named.end() ? it->second : resolver.pathFor(comNumber);
     if (looksRemote(path))
         return openRemoteSerialPort(path, error, std::move(stop));
     if (resolver.isConsole(path)) {
@@ -555,19 +557,20 @@ std::unique_ptr<SerialPort> openSystemPort(const std::filesystem::path& dir, con
 
 } // namespace
 
-PortOpener systemPortOpener(std::filesystem::path startDirectory, std::filesystem::path consoleList)
+PortOpener systemPortOpener(std::filesystem::path startDirectory, std::filesystem::path consoleList, NamedPorts named)
 {
-    return [dir = std::move(startDirectory), consoles = std::move(consoleList)](
+    return [dir = std::move(startDirectory), consoles = std::move(consoleList), named = std::move(named)](
                int comNumber, OpenError& error) -> std::unique_ptr<SerialPort> {
-        return openSystemPort(dir, consoles, comNumber, error, {});
+        return openSystemPort(dir, consoles, named, comNumber, error, {});
     };
 }
 
-RetryOpener systemRetryOpener(std::filesystem::path startDirectory, std::filesystem::path consoleList)
+RetryOpener systemRetryOpener(std::filesystem::path startDirectory, std::filesystem::path consoleList,
+                              NamedPorts named)
 {
-    return [dir = std::move(startDirectory), consoles = std::move(consoleList)](
+    return [dir = std::move(startDirectory), consoles = std::move(consoleList), named = std::move(named)](
                int comNumber, OpenError& error, std::stop_token stop) -> std::unique_ptr<SerialPort> {
-        return openSystemPort(dir, consoles, comNumber, error, std::move(stop));
+        return openSystemPort(dir, consoles, named, comNumber, error, std::move(stop));
     };
 }
 

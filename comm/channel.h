@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -151,6 +152,8 @@ public:
     void setAliasOpener(PathOpener opener) { aliasOpener_ = std::move(opener); }
     // Opens a lost remote line again (default: the opener, which cannot be stopped early).
     void setRetryOpener(RetryOpener opener) { retryOpener_ = std::move(opener); }
+    // Replaces the opener of COM numbers (for the next open; an open channel keeps its port).
+    void setOpener(PortOpener opener) { opener_ = std::move(opener); }
     // Where the stable aliases are looked up (the system's /dev/serial/by-id by default).
     void setByIdFolder(std::filesystem::path folder) { byIdFolder_ = std::move(folder); }
 
@@ -219,14 +222,19 @@ private:
     unsigned deviceVersion_ = 0;
 };
 
-// The opener used by the program: COM n through ports.conf in `startDirectory` (a device path, or
-// a remote line: rfc2217://HOST:PORT, tcp://HOST:PORT), the ttys named in `consoleList` (the
-// system's active consoles) refused.
+// Devices (paths or remote lines) named for COM numbers for one run only, e.g. by a program's
+// command line: they win over ports.conf's entries and are never written there.
+using NamedPorts = std::map<int, std::string>;
+
+// The opener used by the program: COM n through `named`, else ports.conf in `startDirectory` (a
+// device path, or a remote line: rfc2217://HOST:PORT, tcp://HOST:PORT), the ttys named in
+// `consoleList` (the system's active consoles) refused.
 PortOpener systemPortOpener(std::filesystem::path startDirectory,
-                            std::filesystem::path consoleList = "/sys/class/tty/console/active");
+                            std::filesystem::path consoleList = "/sys/class/tty/console/active", NamedPorts named = {});
 // The same, for reconnection tries that a close can stop.
 RetryOpener systemRetryOpener(std::filesystem::path startDirectory,
-                              std::filesystem::path consoleList = "/sys/class/tty/console/active");
+                              std::filesystem::path consoleList = "/sys/class/tty/console/active",
+                              NamedPorts named = {});
 // Opens a path as the program does, the consoles refused.
 PathOpener systemPathOpener(std::filesystem::path consoleList = "/sys/class/tty/console/active");
 

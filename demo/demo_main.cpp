@@ -54,11 +54,44 @@ struct Options {
     std::vector<std::string> program;
 };
 
-[[noreturn]] void usage(const char* self)
+constexpr const char* kHelp = R"(Usage: kestrane-demo [OPTIONS] [-- PROGRAM [ARGS...]]
+
+A demo instrument for trying Kestrane without hardware. It makes two pseudo-terminal pairs and
+writes into its folder a ports.conf that names their ends COM1 and COM2:
+  COM1  a thermometer: reports "温度 +23.4℃" (Shift-JIS) every second and answers framed
+        requests (STX "RD", "ID" or "ST" ETX with a byte-XOR, byte-sum or CRC16 check) in the
+        same form;
+  COM2  a host that polls the thermometer every three seconds, so the line can be watched as
+        a T connection or relayed (ComPort設定: CH2 有効, ラインモニタ 有効).
+On its first run in a folder it also writes settings that open both ports and frame what
+入力文字送信 sends (STX, ETX, XOR), fixed strings (mdata.txt) and an example macro
+(macro/poll.txt); settings already there are kept. They skip the first start's messages about
+missing settings files.
+
+With a PROGRAM (normally: -- kestrane) the demo starts it in the folder and ends when it ends;
+Ctrl-C, SIGTERM and SIGHUP are passed on to it, so it closes as its window's 終了 does. Without
+one the demo runs until such a signal. Nothing is left behind: the links to the terminals are
+removed and the terminals closed.
+
+  --folder DIR      The folder to work in (default: ./kestrane-demo, made when missing).
+  --reading-ms N    The thermometer's report period in milliseconds (10..3600000, default 1000).
+  --poll-ms N       The host's poll period in milliseconds (10..3600000, default 3000).
+  --ser2net         Serve the two lines through ser2net on 127.0.0.1 and name them in ports.conf
+                    as remote lines (rfc2217://127.0.0.1:PORT), as another machine's would be.
+  --quiet           Print only "kestrane-demo: ready" (and what goes wrong).
+  -h, --help        This text.
+
+Exit status: the program's exit status when one was started; 0 stopped by a signal; 1 the
+demo could not start (folder, terminals, ser2net); 2 a mistake in the command line.
+
+Example: kestrane-demo -- kestrane
+)";
+
+[[noreturn]] void usage(const char* self, const std::string& mistake)
 {
-    std::fprintf(stderr,
-                 "usage: %s [--folder DIR] [--reading-ms N] [--poll-ms N] [--ser2net] [--quiet] [-- PROGRAM [ARGS...]]\n",
-                 self);
+    std::fprintf(stderr, "%s: %s\nusage: %s [--folder DIR] [--reading-ms N] [--poll-ms N] [--ser2net] [--quiet] "
+                 "[-- PROGRAM [ARGS...]]\nTry %s --help.\n",
+                 self, mistake.c_str(), self, self);
     std::exit(2);
 }
 
@@ -69,7 +102,7 @@ Options parseOptions(int argc, char** argv)
         const std::string a = argv[i];
         const auto value = [&]() -> std::string {
             if (i + 1 >= argc)
-                usage(argv[0]);
+                usage(argv[0], a + " needs a value");
             return argv[++i];
         };
         const auto number = [&]() {
@@ -77,10 +110,13 @@ Options parseOptions(int argc, char** argv)
             char* end = nullptr;
             const long n = std::strtol(v.c_str(), &end, 10);
             if (end == v.c_str() || *end != 0 || n < 10 || n > 3'600'000)
-                usage(argv[0]);
+                usage(argv[0], a + " takes milliseconds from 10 to 3600000, not \"" + v + "\"");
             return static_cast<int>(n);
         };
-        if (a == "--folder")
+        if (a == "-h" || a == "--help") {
+            std::fputs(kHelp, stdout);
+            std::exit(0);
+        } else if (a == "--folder")
             o.folder = value();
         else if (a == "--reading-ms")
             o.readingMs = number();
@@ -94,7 +130,7 @@ Options parseOptions(int argc, char** argv)
             o.program.assign(argv + i + 1, argv + argc);
             break;
         } else
-            usage(argv[0]);
+            usage(argv[0], a.size() > 1 && a[0] == '-' ? "unknown option " + a : "unexpected argument \"" + a + "\"");
     }
     return o;
 }

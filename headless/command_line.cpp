@@ -61,17 +61,6 @@ std::optional<long> ArgReader::number(long min, long max)
     return n;
 }
 
-std::optional<int> ArgReader::comNumber()
-{
-    const auto text = value();
-    if (!text)
-        return std::nullopt;
-    const auto n = parseComNumber(*text);
-    if (!n)
-        fail(name_ + " takes a port COM1 to COM255 (or its number), not \"" + *text + "\"");
-    return n;
-}
-
 void ArgReader::checkSwitch()
 {
     if (inline_)
@@ -91,18 +80,6 @@ int usageError(const char* program, const std::string& message, int exitCode)
 {
     std::fprintf(stderr, "%s: %s\nTry %s --help.\n", program, message.c_str(), program);
     return exitCode;
-}
-
-std::optional<int> parseComNumber(std::string_view text)
-{
-    if (text.size() > 3 && (text.substr(0, 3) == "COM" || text.substr(0, 3) == "com"))
-        text.remove_prefix(3);
-    int n = 0;
-    const char* end = text.data() + text.size();
-    const auto [at, ec] = std::from_chars(text.data(), end, n);
-    if (text.empty() || ec != std::errc{} || at != end || n < 1 || n > 255)
-        return std::nullopt;
-    return n;
 }
 
 } // namespace kestrane::headless

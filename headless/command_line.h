@@ -26,8 +26,6 @@ public:
     std::optional<std::string> value();
     // The value as a whole decimal number in min..max.
     std::optional<long> number(long min, long max);
-    // The value as a COM number: "COM3", "com3" or "3", 1..255.
-    std::optional<int> comNumber();
     // A switch given a value ("--quiet=1") is a mistake too.
     void checkSwitch();
 
@@ -52,8 +50,5 @@ private:
 // Tells a mistake in the command line on stderr ("PROGRAM: MESSAGE", then where help is) and
 // returns `exitCode`.
 int usageError(const char* program, const std::string& message, int exitCode);
-
-// "COM3", "com3" or "3" as 1..255.
-[[nodiscard]] std::optional<int> parseComNumber(std::string_view text);
 
 } // namespace kestrane::headless

@@ -30,9 +30,12 @@ Ports (default: the settings files of the folder, as the window saved them):
                    Quellorn2.dat) and ports.conf, as the window's start folder (default: the
                    current folder). The macro clock, the checksum case and whether sent frames
                    are recorded come from there too. Nothing is written there.
-  --ch1 COMn       CH1's port (COM1..COM255; ports.conf maps numbers to devices).
-  --ch2 COMn       CH2's port, as a second port of its own; --ch2 none: CH2 not used. Macros do
-                   not run while the settings use CH2 as a line monitor, as in the window.
+  --ch1 PORT       CH1's port: COM1..COM255 (ports.conf maps numbers to devices), or a device
+                   path (/dev/ttyUSB0) or a remote line (rfc2217://HOST:PORT, tcp://HOST:PORT)
+                   for this run only (ports.conf is not written).
+  --ch2 PORT       CH2's port, in the same forms, as a second port of its own; --ch2 none: CH2
+                   not used. Macros do not run while the settings use CH2 as a line monitor, as
+                   in the window.
   --line RATE[,DPS]  Line settings of both ports instead of those of Quellorn1.dat, e.g.
                    115200 or 9600,7E1 (data bits, parity N O E M S, stop bits 1, 1.5 or 2).
 
@@ -70,6 +73,8 @@ Example: a pass/fail step of a test run, with a 30 s limit:
 int main(int argc, char* argv[])
 {
     StopSignals stops;  // before any thread starts, so only its descriptor hears the signals
+    if (stopSignalsFailed(stops, "kestrane-macro"))
+        return MacroRunner::kFailed;
     ArgReader args(argc, argv);
     MacroOptions options;
     std::filesystem::path folder = ".";

@@ -1,7 +1,9 @@
 #include "headless/port_setup.h"
 
 #include "app/app_core.h"
+#include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
+#include "platform/remote_address.h"
 
 #include <cctype>
 #include <charconv>
@@ -49,18 +51,45 @@ void applyLineSetting(Dcb& dcb, const LineSetting& line)
     dcb.setField(1, 1, line.parity != 0 ? 1 : 0);  // fParity: check what the parity says
 }
 
+std::optional<PortArgument> parsePortArgument(std::string_view text)
+{
+    PortArgument port;
+    if (looksRemote(text)) {
+        if (!parseRemoteAddress(text))
+            return std::nullopt;
+        port.device = std::string(text);
+        return port;
+    }
+    if (text.find('/') != std::string_view::npos) {
+        std::error_code ec;
+        port.device = std::filesystem::absolute(std::filesystem::path(text), ec).lexically_normal().string();
+        return port;
+    }
+    port.com = comNumberOf(text);
+    if (port.com == 0 && !text.empty() && std::isdigit(static_cast<unsigned char>(text.front())))
+        port.com = comNumberOf("COM" + std::string(text));
+    if (port.com == 0)
+        return std::nullopt;
+    return port;
+}
+
 bool readPortOption(ArgReader& args, PortOptions& ports, bool monitorModes)
 {
-    if (args.is("--ch1")) {
-        ports.ch1 = args.comNumber();
-    } else if (args.is("--ch2")) {
+    const bool ch1 = args.is("--ch1");
+    if (ch1 || args.is("--ch2")) {
         const auto text = args.value();
-        if (text && (*text == "none" || *text == "off")) {
+        if (!text)
+            return true;
+        if (!ch1 && (*text == "none" || *text == "off")) {
             ports.ch2Off = true;
-        } else if (text) {
-            ports.ch2 = parseComNumber(*text);
-            if (!ports.ch2)
-                args.fail("--ch2 takes a port COM1 to COM255 (or its number) or none, not \"" + *text + "\"");
+            return true;
+        }
+        auto& port = ch1 ? ports.ch1 : ports.ch2;
+        port = parsePortArgument(*text);
+        if (!port) {
+            args.fail(std::string(ch1 ? "--ch1" : "--ch2") + " takes a port COM1 to COM255 (or its number), a device path"
+                      + " such as /dev/ttyUSB0, or rfc2217://HOST:PORT or tcp://HOST:PORT" + (ch1 ? "" : ", or none")
+                      + ", not \"" + *text + "\"");
         }
     } else if (args.is("--line")) {
         if (const auto text = args.value()) {
@@ -80,6 +109,41 @@ bool readPortOption(ArgReader& args, PortOptions& ports, bool monitorModes)
     return true;
 }
 
+namespace {
+
+// The COM numbers of the channels, the devices named on the command line mapped for this run.
+void placePorts(AppCore& core, const PortOptions& ports)
+{
+    SettingsRecord& r = core.settings().record;
+    if (ports.ch1 && ports.ch1->com)
+        r.ch1ComNumber = ports.ch1->com;
+    if (ports.ch2 && ports.ch2->com)
+        r.ch2ComNumber = ports.ch2->com;
+    const PortResolver resolver(core.startDirectory() / "ports.conf");
+    const auto& entries = resolver.entries();
+    NamedPorts named;
+    for (int channel : {1, 2}) {
+        const auto& port = channel == 1 ? ports.ch1 : ports.ch2;
+        if (!port || port->device.empty())
+            continue;
+        const auto& other = channel == 1 ? ports.ch2 : ports.ch1;
+        const int otherCom = other && other->device.empty() ? (channel == 1 ? r.ch2ComNumber : r.ch1ComNumber) : 0;
+        int com = 0;
+        for (const auto& [n, path] : entries)
+            if (path == port->device && n != otherCom && !named.contains(n))
+                com = n;
+        for (int n = 1; com == 0 && n <= 255; ++n)
+            if (!entries.contains(n) && n != otherCom && !named.contains(n))
+                com = n;
+        (channel == 1 ? r.ch1ComNumber : r.ch2ComNumber) = com;
+        if (com != 0 && !entries.contains(com))
+            named[com] = port->device;
+    }
+    core.namePortsForThisRun(std::move(named));
+}
+
+} // namespace
+
 void loadSettings(AppCore& core, const PortOptions& ports)
 {
     core.loadGeneralSettings();
@@ -87,10 +151,7 @@ void loadSettings(AppCore& core, const PortOptions& ports)
     core.loadSamplingSettings();
     Settings& s = core.settings();
     SettingsRecord& r = s.record;
-    if (ports.ch1)
-        r.ch1ComNumber = *ports.ch1;
-    if (ports.ch2)
-        r.ch2ComNumber = *ports.ch2;
+    placePorts(core, ports);
     if (ports.ch2Mode)
         r.ch2Mode = *ports.ch2Mode;
     else if (ports.ch2 && r.ch2Mode == Ch2Mode::NotUsed)
@@ -102,6 +163,13 @@ void loadSettings(AppCore& core, const PortOptions& ports)
         applyLineSetting(s.lineParams.ch2Dcb, *ports.line);
     }
     core.applySettings();
+}
+
+std::string portName(const AppCore& core, int com)
+{
+    if (const auto it = core.namedPorts().find(com); it != core.namedPorts().end())
+        return it->second;
+    return "COM" + std::to_string(com);
 }
 
 std::string openChannels(AppCore& core)
@@ -130,7 +198,7 @@ std::string openChannels(AppCore& core)
         }
         core.closeChannel(1);
         core.closeChannel(2);
-        return "cannot open CH" + std::to_string(channel) + " (COM" + std::to_string(com) + "): " + why;
+        return "cannot open CH" + std::to_string(channel) + " (" + portName(core, com) + "): " + why;
     }
     return {};
 }

@@ -27,8 +27,16 @@ struct LineSetting {
 [[nodiscard]] std::optional<LineSetting> parseLineSetting(std::string_view text);
 void applyLineSetting(Dcb& dcb, const LineSetting& line);
 
+// A port on the command line: "COM3", "com3" or "3"; a device path (with a '/', made absolute);
+// or a remote line rfc2217://HOST:PORT or tcp://HOST:PORT.
+struct PortArgument {
+    int com = 0;         // 1..255, or 0 for a device
+    std::string device;  // a path or a remote line, used for this run only
+};
+[[nodiscard]] std::optional<PortArgument> parsePortArgument(std::string_view text);
+
 struct PortOptions {
-    std::optional<int> ch1, ch2;          // COM numbers instead of the settings'
+    std::optional<PortArgument> ch1, ch2;  // instead of the settings' COM numbers
     bool ch2Off = false;                  // --ch2 none: CH2 not used
     std::optional<std::int32_t> ch2Mode;  // 3 T connection, 7 relay
     std::optional<LineSetting> line;      // for both channels, instead of Quellorn1.dat's
@@ -38,8 +46,12 @@ struct PortOptions {
 bool readPortOption(ArgReader& args, PortOptions& ports, bool monitorModes);
 
 // Reads Quellorn.dat, Quellorn1.dat and Quellorn2.dat of the core's folder (defaults where one
-// is missing) and puts the options in place.
+// is missing) and puts the options in place. A device named by its path or address gets the
+// number ports.conf gives it, or else one that neither ports.conf nor the other channel uses,
+// mapped for this run only.
 void loadSettings(AppCore& core, const PortOptions& ports);
+// "COM3", or the device when the command line named it for this run.
+[[nodiscard]] std::string portName(const AppCore& core, int com);
 // Opens CH1 and, unless CH2 is unused, CH2, as the window does at start. Empty when both
 // opened; otherwise why (both channels closed again).
 [[nodiscard]] std::string openChannels(AppCore& core);

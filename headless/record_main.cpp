@@ -28,10 +28,13 @@ Ports and modes (default: the settings files of the folder, as the window saved 
                    Quellorn2.dat) and ports.conf, as the window's start folder (default: the
                    current folder). Missing files mean the window's defaults. The recorder never
                    writes them.
-  --ch1 COMn       CH1's port (COM1..COM255; ports.conf maps numbers to devices, and a number
-                   without an entry means /dev/ttyS<n-1>).
-  --ch2 COMn       CH2's port; without --tap or --relay, and unless the settings use CH2 as a
-                   line monitor, a second port of its own. --ch2 none: CH2 not used.
+  --ch1 PORT       CH1's port: COM1..COM255 (ports.conf maps numbers to devices, and a number
+                   without an entry means /dev/ttyS<n-1>), or a device path (/dev/ttyUSB0) or
+                   a remote line (rfc2217://HOST:PORT, tcp://HOST:PORT) for this run only
+                   (ports.conf is not written).
+  --ch2 PORT       CH2's port, in the same forms; without --tap or --relay, and unless the
+                   settings use CH2 as a line monitor, a second port of its own. --ch2 none:
+                   CH2 not used.
   --tap            Line monitor, T connection: both ports only listen to one line.
   --relay          Line monitor, relay: every byte received on one port is sent out on the other.
   --line RATE[,DPS]  Line settings of both ports instead of those of Quellorn1.dat: the rate,
@@ -95,6 +98,8 @@ std::string helpText()
 int main(int argc, char* argv[])
 {
     StopSignals stops;  // before any thread starts, so only its descriptor hears the signals
+    if (stopSignalsFailed(stops, "kestrane-record"))
+        return Recorder::kCannotStart;
     ArgReader args(argc, argv);
     RecordOptions options;
     std::filesystem::path folder = ".";

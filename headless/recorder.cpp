@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace kestrane::headless {
 
@@ -105,8 +106,9 @@ bool Recorder::used(int channel) const { return channel == 1 || core_.settings()
 std::string Recorder::channelName(int channel) const
 {
     const DeviceStatus& d = core_.channels().device(channel);
-    std::string text = "CH" + std::to_string(channel) + " COM" + std::to_string(d.comNumber);
-    if (!d.path.empty())
+    const std::string port = portName(core_, d.comNumber);
+    std::string text = "CH" + std::to_string(channel) + " " + port;
+    if (!d.path.empty() && d.path != port)
         text += " (" + d.path + ")";
     return text;
 }
@@ -127,11 +129,21 @@ int Recorder::start()
     logDir_ = std::filesystem::absolute(options_.logDir.value_or(core_.startDirectory() / "log"));
     core_.setLogDirectory(logDir_);  // also hands the settings above to the traffic buffer
 
+    // The folders this start makes, deepest first: a start that fails takes them away again.
+    std::vector<std::filesystem::path> made;
     std::error_code ec;
+    for (auto p = logDir_; !std::filesystem::exists(p, ec) && p.has_relative_path(); p = p.parent_path())
+        made.push_back(p);
+    const auto unmake = [&made] {
+        std::error_code ignored;
+        for (const auto& p : made)
+            std::filesystem::remove(p, ignored);  // only while empty
+    };
     std::filesystem::create_directories(logDir_, ec);
     if (ec || ::access(logDir_.c_str(), W_OK) != 0) {
         console_.event("cannot use the log folder " + logDir_.string() + ": "
                        + systemReason(ec ? ec.value() : errno, ReasonLanguage::English));
+        unmake();
         return kCannotStart;
     }
 
@@ -144,6 +156,7 @@ int Recorder::start()
 
     if (const std::string why = openChannels(core_); !why.empty()) {
         console_.event(why);
+        unmake();
         return kCannotStart;
     }
     for (int channel : {1, 2})

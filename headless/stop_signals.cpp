@@ -4,7 +4,9 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace kestrane::headless {
 
@@ -15,9 +17,28 @@ StopSignals::StopSignals()
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    sigset_t previous;
+    if (const int e = pthread_sigmask(SIG_BLOCK, &set, &previous); e != 0) {
+        error_ = e;
+        return;
+    }
     fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (fd_ < 0) {
+        // Blocked signals nobody reads would leave a program that Ctrl-C cannot stop.
+        error_ = errno;
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        return;
+    }
     ::signal(SIGPIPE, SIG_IGN);
+}
+
+bool stopSignalsFailed(const StopSignals& stops, const char* program)
+{
+    if (stops.error() == 0)
+        return false;
+    std::fprintf(stderr, "%s: cannot watch the stop signals (SIGINT, SIGTERM, SIGHUP): %s\n", program,
+                 std::strerror(stops.error()));
+    return true;
 }
 
 StopSignals::~StopSignals()

@@ -25,23 +25,6 @@ std::string trim(const std::string& s)
     return s.substr(b, e - b);
 }
 
-// "COM<n>" with n in 1..255, any case; 0 when the text is anything else.
-int comNumberOf(const std::string& key)
-{
-    if (key.size() < 4 || key.size() > 6)
-        return 0;
-    for (int i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(key[i])) != "COM"[i])
-            return 0;
-    int n = 0;
-    for (std::size_t i = 3; i < key.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(key[i])))
-            return 0;
-        n = n * 10 + (key[i] - '0');
-    }
-    return (n >= 1 && n <= 255) ? n : 0;
-}
-
 // Two paths name the same terminal: one file after following links, or one character device.
 bool sameDevice(const std::string& a, const std::string& b)
 {
@@ -57,6 +40,22 @@ bool sameDevice(const std::string& a, const std::string& b)
 }
 
 } // namespace
+
+int comNumberOf(std::string_view key)
+{
+    if (key.size() < 4 || key.size() > 6)
+        return 0;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(key[i])) != "COM"[i])
+            return 0;
+    int n = 0;
+    for (std::size_t i = 3; i < key.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(key[i])))
+            return 0;
+        n = n * 10 + (key[i] - '0');
+    }
+    return (n >= 1 && n <= 255) ? n : 0;
+}
 
 std::map<int, std::string> parsePortsConf(std::string_view text)
 {

@@ -10,6 +10,10 @@
 
 namespace kestrane {
 
+// "COM<n>" (any case) with n in 1..255 as n; 0 for any other text. The one reader of port
+// names: ports.conf's keys and the programs' command lines.
+[[nodiscard]] int comNumberOf(std::string_view name);
+
 // The entries of a ports.conf text: COM number (1..255) to path. Lines without "=", with another
 // key or with an empty path are skipped; a later line for the same number wins.
 [[nodiscard]] std::map<int, std::string> parsePortsConf(std::string_view text);

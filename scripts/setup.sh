@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package that building, testing and running Kestrane needs.
-# Safe to run more than once. With --dev also the tools of the sanitizer and fuzz builds (clang).
+# Safe to run more than once. With --dev also the tools of the sanitizer and fuzz builds (clang)
+# and the package check (lintian).
 set -euo pipefail
 
 pkgs=(
@@ -16,7 +17,8 @@ pkgs=(
   ser2net
 )
 if [ "${1:-}" = "--dev" ]; then
-  pkgs+=(clang libclang-rt-14-dev)
+  # lintian: checks the package that scripts/package.sh makes.
+  pkgs+=(clang libclang-rt-14-dev lintian)
 fi
 
 missing=()

@@ -25,6 +25,10 @@ inline constexpr const char* kEnumerationQuestionText =
 inline constexpr const char* kEnumerationCaption = "ComProt列挙";
 inline constexpr const char* kPortsConfNotWrittenText =
     "ports.confに書き込めないため、新しく見つかったポートに番号を付けられません。";
+// Shown in the dialog when the system lists no serial port at all.
+inline constexpr const char* kNoSerialPortText =
+    "シリアルポートが見つかりません。装置なしで試すには端末で kestrane-demo -- kestrane を実行し、"
+    "装置を使うにはこのフォルダの ports.conf に COM1=/dev/ttyUSB0 のように書いてください。";
 
 // The port list of the dialog's combo boxes reads at most this many characters.
 inline constexpr std::size_t kPortTextMax = 7;

@@ -2,6 +2,7 @@
 
 #include "app/app_core.h"
 #include "app/command_ids.h"
+#include "app/ui/close_signals.h"
 #include "app/ui/main_window.h"
 #include "app/ui/splash_window.h"
 
@@ -33,17 +34,29 @@ QString TDrawApp::splashImagePath(const QString& startDirectory)
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/kestrane/splslogo.gdt"));
 }
 
-void TDrawApp::initMainWindow(bool pauses)
+bool TDrawApp::initMainWindow(bool pauses)
 {
     auto splash = std::make_unique<TSplashWindow>(
         splashImagePath(QString::fromStdString(core_.startDirectory().string())));
     splash->setPausesEnabled(pauses);
+    splash_ = splash.get();
+    if (stopRequested_)
+        splash->interrupt();
     splash->show();
     splash->repaint();
     QCoreApplication::processEvents();
 
-    auto* client = new TDrawWindow(core_, *splash);
-    frame_ = std::make_unique<MainFrame>(client);
+    // Once a channel opens, a signal is served by the splash's pauses, which end the steps
+    // (before, nothing needs closing and it ends the program at once).
+    splash->onChannelsOpening = [this] {
+        if (signals_)
+            signals_->setEndAtOnce(false);
+    };
+    auto client = std::make_unique<TDrawWindow>(core_, *splash);
+    splash_ = nullptr;
+    if (client->startupOutcome().interrupted)
+        return false;
+    frame_ = std::make_unique<MainFrame>(client.release());
 
     frame_->setWindowFlags(frame_->windowFlags() | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
@@ -57,6 +70,7 @@ void TDrawApp::initMainWindow(bool pauses)
 
     // The client's set-up destroys the splash.
     splash.reset();
+    return true;
 }
 
 void TDrawApp::placeFrame()
@@ -81,17 +95,21 @@ void TDrawApp::placeFrame()
 
 void TDrawApp::start()
 {
-    if (!frame_)
-        initMainWindow();
+    if (!frame_ && !initMainWindow())
+        return;
     frame_->show();
     // Once shown, the window system has decorated the frame: place it again with them.
     QCoreApplication::processEvents();
+    if (quitting_)
+        return;  // a signal closed it meanwhile
     placeFrame();
     TDrawWindow* client = frame_->client();
     client->setUp();
     if (client->startupOutcome().offersPortDialog()) {
         MainFrame* frame = frame_.get();
-        QTimer::singleShot(0, frame, [frame] {
+        QTimer::singleShot(0, frame, [this, frame] {
+            if (quitting_)
+                return;
             frame->client()->commands().dispatch(cmd::ComPortSettings);
             frame->refreshMenuBarCommands();
         });
@@ -101,7 +119,36 @@ void TDrawApp::start()
 int TDrawApp::run()
 {
     start();
+    if (!frame_ || quitting_)
+        return 0;
     return QApplication::exec();
+}
+
+void TDrawApp::closeOnSignals()
+{
+    signals_ = std::make_unique<CloseSignals>();
+    QObject::connect(signals_.get(), &CloseSignals::arrived, [this] { closeForSignal(); });
+}
+
+void TDrawApp::closeForSignal()
+{
+    if (!frame_) {
+        stopRequested_ = true;
+        if (splash_)
+            splash_->interrupt();
+        return;
+    }
+    if (closing_ || quitting_)
+        return;  // the first signal's close is still under way
+    closing_ = true;
+    const bool closed = frame_->close();
+    closing_ = false;
+    if (!closed)
+        return;  // the user kept the window open (unsaved traffic, Cancel)
+    quitting_ = true;
+    // Ends the message loop and every loop running on it (a dialog's), or, before the message
+    // loop runs, tells run() not to enter it.
+    QCoreApplication::exit(0);
 }
 
 } // namespace kestrane

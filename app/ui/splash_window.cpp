@@ -64,14 +64,30 @@ void TSplashWindow::setText(const QString& text)
 
 void TSplashWindow::pause(int milliseconds)
 {
-    if (!pausesEnabled_)
+    if (!pausesEnabled_ || interrupted_)
         return;
     // The wait runs the event loop, so the window system's expose and paint requests are served
     // and the text stays on the screen (a window manager maps the splash only after a while).
     // Input is held back: nothing of the program can be used before the frame exists.
     QEventLoop loop;
+    // A stop signal is served here too and ends the wait (interrupt).
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    pauseLoop_ = &loop;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    pauseLoop_ = nullptr;
+}
+
+void TSplashWindow::channelsOpening()
+{
+    if (onChannelsOpening)
+        onChannelsOpening();
+}
+
+void TSplashWindow::interrupt()
+{
+    interrupted_ = true;
+    if (pauseLoop_)
+        pauseLoop_->quit();
 }
 
 int TSplashWindow::gauge() const { return gauge_->value(); }

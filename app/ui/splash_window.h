@@ -5,6 +5,9 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class QEventLoop;
 class QLabel;
 class QProgressBar;
 
@@ -19,6 +22,12 @@ public:
     void setGauge(int percent) override;
     void setText(const QString& text) override;
     void pause(int milliseconds) override;
+    [[nodiscard]] bool interrupted() const override { return interrupted_; }
+    void channelsOpening() override;
+    // Ends a pause under way and every later one at once: the program is to end.
+    void interrupt();
+    // Told when the first channel is about to open.
+    std::function<void()> onChannelsOpening;
 
     [[nodiscard]] int gauge() const;
     [[nodiscard]] QString text() const;
@@ -31,6 +40,8 @@ private:
     QProgressBar* gauge_ = nullptr;
     QLabel* text_ = nullptr;
     bool pausesEnabled_ = true;
+    bool interrupted_ = false;
+    QEventLoop* pauseLoop_ = nullptr;  // the pause under way
 };
 
 } // namespace kestrane

@@ -90,7 +90,15 @@ TDialog3::TDialog3(SettingsRecord& record, PortEnumerator enumerate, MessageBoxF
                                                        .closeText = QStringLiteral("閉じる"),
                                                        .onHelp = manualAt(manual_, 49)});
 
+    // Said when the system lists no port: what to try instead.
+    auto* noPorts = new QLabel(qs(kNoSerialPortText), this);
+    noPorts->setObjectName(QStringLiteral("noPorts"));
+    noPorts->setWordWrap(true);
+    noPorts->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    noPorts->hide();
+
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(noPorts);
     layout->addWidget(ch1Group);
     layout->addWidget(ch2Group);
     layout->addWidget(monitorGroup);
@@ -100,6 +108,7 @@ TDialog3::TDialog3(SettingsRecord& record, PortEnumerator enumerate, MessageBoxF
     if (record_.comNumbersFromRegistry != 0 && enumerate) {
         PortEnumeration found = enumerate();
         choices_ = std::move(found.choices);
+        noPorts->setVisible(choices_.empty());
         if (found.confNotWritten && message_)
             message_(qs(kPortsConfNotWrittenText), QMessageBox::Ok, QMessageBox::Warning);
     } else if (record_.comNumbersFromRegistry == 0) {

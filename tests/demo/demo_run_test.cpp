@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -194,6 +195,49 @@ TEST(DemoRun, StoppingTheDemoEndsItsProgramAndLeavesNoProcess)
     EXPECT_EQ(demo.waitForExit(), 128 + SIGTERM);  // the program's own end is the demo's result
     EXPECT_EQ(::kill(child, 0), -1);
     EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(DemoRun, HelpIsPrintedAndMistakesAreToldWithoutMakingTheFolder)
+{
+    TempDir dir;
+    test::ChildProcess help({KESTRANE_PROGRAM_DIR "/kestrane-demo", "--help"}, dir.path());
+    EXPECT_EQ(help.waitForExit(), 0);
+    EXPECT_EQ(help.output().rfind("Usage: kestrane-demo [OPTIONS] [-- PROGRAM [ARGS...]]\n", 0), 0u) << help.output();
+    for (const char* part : {"--folder DIR", "--ser2net", "COM1", "Exit status"})
+        EXPECT_NE(help.output().find(part), std::string::npos) << part;
+    test::ChildProcess wrong({KESTRANE_PROGRAM_DIR "/kestrane-demo", "--poll-ms", "5"}, dir.path());
+    EXPECT_EQ(wrong.waitForExit(), 2);
+    EXPECT_NE(wrong.output().find("--poll-ms takes milliseconds from 10 to 3600000, not \"5\""), std::string::npos)
+        << wrong.output();
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "no ./kestrane-demo folder, no ports.conf";
+}
+
+// Ctrl-C in the terminal reaches the demo alone; Kestrane, in its own process group, is told by
+// the demo, and both end within a second at any moment of Kestrane's start-up.
+TEST(DemoRun, CtrlCEndsTheDemoAndKestraneAtAnyMomentOfItsStartUp)
+{
+    ASSERT_NE(getenv("QT_QPA_PLATFORM"), nullptr);
+    const std::chrono::milliseconds moments[] = {300ms, 700ms, 1200ms, 4s};  // toolkit, splash, window
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    std::vector<std::unique_ptr<DemoProcess>> demos;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < std::size(moments); ++i) {
+        dirs.push_back(std::make_unique<TempDir>());
+        demos.push_back(std::make_unique<DemoProcess>(dirs[i]->path(),
+                                                      std::vector<std::string>{KESTRANE_PROGRAM_DIR "/kestrane"}));
+    }
+    for (std::size_t i = 0; i < std::size(moments); ++i) {
+        DemoProcess& demo = *demos[i];
+        ASSERT_TRUE(demo.waitForOutput("(pid ")) << demo.output();
+        const auto at = demo.output().find("(pid ");
+        ASSERT_TRUE(demo.waitForOutput(")", at)) << demo.output();
+        const pid_t kestrane = static_cast<pid_t>(std::stoi(demo.output().substr(at + 5)));
+        std::this_thread::sleep_until(start + moments[i]);
+        demo.signal(SIGINT);
+        EXPECT_NE(demo.waitForExit(2s), -1) << "at " << moments[i].count() << " ms\n" << demo.output();
+        EXPECT_EQ(::kill(kestrane, 0), -1) << "Kestrane still runs after the demo ended";
+        EXPECT_EQ(errno, ESRCH);
+    }
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 // kestrane-record as a user runs it: in a folder with ports.conf, between pseudo-terminal pairs,
 // ended by a signal; its pages opened by the window's own loader.
 #include "app/app_core.h"
+#include "headless/port_setup.h"
 #include "headless/recorder.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "support/child_process.h"
 #include "support/byte_pattern.h"
 #include "support/pty_pair.h"
+#include "support/scripted_com_port_server.h"
 #include "support/temp_dir.h"
 #include "traffic/log_file.h"
 #include "traffic/traffic_buffer.h"
@@ -21,6 +23,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 namespace kestrane {
@@ -321,7 +324,18 @@ TEST(Record, APortThatDoesNotOpenIsToldWithItsReasonAndExitCode2)
     EXPECT_NE(recorder.output().find("cannot open CH2 (COM9): " + (f.dir / "ttyUSB7").string() + " is not present"),
               std::string::npos)
         << recorder.output();
-    EXPECT_FALSE(std::filesystem::exists(f.logs / "Log0.log"));
+    EXPECT_FALSE(std::filesystem::exists(f.logs)) << "a start that fails leaves no empty log folder";
+
+    // Nor the folders above a log folder of its own, while one that was there stays.
+    std::filesystem::create_directory(f.dir / "kept");
+    for (const auto& logDir : {f.dir / "new/deeper/log", f.dir / "kept/log"}) {
+        ChildProcess again({KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", f.dir.path().string(), "--log-dir",
+                            logDir.string(), "--tap", "--ch2", "COM9"});
+        EXPECT_EQ(again.waitForExit(), 2);
+    }
+    EXPECT_FALSE(std::filesystem::exists(f.dir / "new"));
+    EXPECT_TRUE(std::filesystem::is_directory(f.dir / "kept"));
+    EXPECT_FALSE(std::filesystem::exists(f.dir / "kept/log"));
 }
 
 TEST(Record, ALostDeviceIsToldAndRecordingGoesOnWhenItComesBack)
@@ -348,6 +362,78 @@ TEST(Record, ALostDeviceIsToldAndRecordingGoesOnWhenItComesBack)
     recorder.signal(SIGTERM);
     EXPECT_EQ(recorder.waitForExit(), 0) << recorder.output();
     EXPECT_EQ(text(readPages(dir / "log").ch1), "before after");
+}
+
+TEST(Record, ADevicePathOrARemoteLineOnTheCommandLineIsUsedForThisRunOnly)
+{
+    TempDir dir;  // no ports.conf
+    PtyPair far;
+    test::ScriptedComPortServer server;  // a line served by another machine
+    ChildProcess recorder({KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", dir.path().string(), "--tap", "--ch1",
+                           far.slavePath(), "--ch2", server.url(), "--checkpoint", "1"});
+    ASSERT_TRUE(recorder.waitForOutput("recording CH1 " + far.slavePath() + ", CH2 " + server.url() + " (line monitor"))
+        << recorder.output();
+    far.send("local");
+    ASSERT_TRUE(server.sendRaw({'s', 'e', 'r', 'v', 'e', 'd'}));
+    for (int i = 0; i < 200 && readPages(dir / "log").ch1.size() + readPages(dir / "log").ch2.size() < 11; ++i)
+        std::this_thread::sleep_for(50ms);  // the checkpoint writes them meanwhile
+    recorder.signal(SIGTERM);
+    ASSERT_EQ(recorder.waitForExit(), 0) << recorder.output();
+    const Pages pages = readPages(dir / "log");
+    EXPECT_EQ(text(pages.ch1), "local") << "CH1's device";
+    EXPECT_EQ(text(pages.ch2), "served") << "CH2's remote line";
+    EXPECT_FALSE(std::filesystem::exists(dir / "ports.conf")) << "nothing is written for a run's own ports";
+}
+
+TEST(Record, PortArgumentsAreNumbersDevicesOrRemoteLines)
+{
+    using headless::parsePortArgument;
+    for (const auto& [given, com] : {std::pair{"COM3", 3}, {"com3", 3}, {"Com255", 255}, {"7", 7}, {"007", 7}}) {
+        const auto port = parsePortArgument(given);
+        ASSERT_TRUE(port) << given;
+        EXPECT_EQ(port->com, com) << given;
+        EXPECT_EQ(port->device, "");
+    }
+    for (const char* device : {"/dev/ttyUSB0", "rfc2217://lab-7:3001", "tcp://[::1]:4001"}) {
+        const auto port = parsePortArgument(device);
+        ASSERT_TRUE(port) << device;
+        EXPECT_EQ(port->com, 0);
+        EXPECT_EQ(port->device, device);
+    }
+    EXPECT_EQ(parsePortArgument("pts/../ttyV0")->device, (std::filesystem::current_path() / "ttyV0").string());
+    for (const char* wrong : {"", "COM0", "COM256", "256", "COM3x", "ttyUSB0", "rfc2217://lab-7", "tcp://h:0", "ftp://h:1"})
+        EXPECT_FALSE(parsePortArgument(wrong)) << wrong;
+}
+
+TEST(Record, ANamedDeviceKeepsItsPortsConfNumberOrTakesOneThatNothingElseUses)
+{
+    TempDir dir;
+    const std::string conf = "COM1=/dev/ttyUSB0\nCOM2=/dev/ttyUSB1\n";
+    std::ofstream(dir / "ports.conf") << conf;
+    {
+        AppCore core(dir.path());
+        headless::PortOptions ports;
+        ports.ch1 = headless::parsePortArgument("/dev/ttyUSB1");
+        ports.ch2 = headless::parsePortArgument("/dev/ttyACM0");
+        headless::loadSettings(core, ports);
+        EXPECT_EQ(core.settings().record.ch1ComNumber, 2);
+        EXPECT_EQ(core.settings().record.ch2ComNumber, 3);
+        EXPECT_EQ(core.namedPorts(), (NamedPorts{{3, "/dev/ttyACM0"}}));
+        EXPECT_EQ(headless::portName(core, 3), "/dev/ttyACM0");
+        EXPECT_EQ(headless::portName(core, 2), "COM2");
+    }
+    {
+        AppCore core(dir.path());
+        headless::PortOptions ports;
+        ports.ch1 = headless::parsePortArgument("tcp://127.0.0.1:9");
+        ports.ch2 = headless::parsePortArgument("COM3");  // the other channel's number is not free
+        headless::loadSettings(core, ports);
+        EXPECT_EQ(core.settings().record.ch1ComNumber, 4);
+        EXPECT_EQ(core.namedPorts(), (NamedPorts{{4, "tcp://127.0.0.1:9"}}));
+    }
+    std::stringstream after;
+    after << std::ifstream(dir / "ports.conf").rdbuf();
+    EXPECT_EQ(after.str(), conf);
 }
 
 TEST(Record, MistakesInTheCommandLineExit2AndEveryProgramExplainsItself)

@@ -61,5 +61,51 @@ TEST(Package, InstallsCopyrightIconsAndMetadataAndNamesItsMaintainer)
     EXPECT_NE(cpack.find("qt6-translations-l10n", depends), std::string::npos);
 }
 
+TEST(Package, ShipsDebiansChangelogAndPointsAtTheSystemsLicenceTexts)
+{
+    const test::TempDir prefix;
+    const std::string install = "cmake --install '" KESTRANE_BUILD_DIR "' --prefix '" + prefix.path().string() + "' >/dev/null";
+    ASSERT_EQ(std::system(install.c_str()), 0);
+    const auto doc = prefix.path() / "share/doc/kestrane";
+
+    // Compressed as Debian ships it: best compression, neither a file name nor a time inside.
+    const std::vector<std::uint8_t> gz = test::readFileBytes(doc / "changelog.gz");
+    ASSERT_GE(gz.size(), 10u);
+    EXPECT_EQ(gz[0], 0x1f);
+    EXPECT_EQ(gz[1], 0x8b);
+    EXPECT_EQ(gz[3] & 0x08, 0) << "no file name";
+    EXPECT_EQ(gz[4] | gz[5] | gz[6] | gz[7], 0) << "no time";
+    EXPECT_EQ(gz[8], 2) << "best compression";
+    const std::string unpack = "gzip -dc '" + (doc / "changelog.gz").string() + "' > '" + (prefix / "changelog").string() + "'";
+    ASSERT_EQ(std::system(unpack.c_str()), 0);
+    const std::string changelog = readText(prefix / "changelog");
+    EXPECT_EQ(changelog.rfind("kestrane (" KESTRANE_VERSION ") ", 0), 0u) << "the package's own version first";
+    EXPECT_TRUE(has(changelog, "\n -- The Kestrane project <"));
+
+    const std::string copyright = readText(doc / "copyright");
+    EXPECT_EQ(copyright.rfind("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n", 0), 0u);
+    EXPECT_TRUE(has(copyright, "/usr/share/common-licenses/LGPL-3"));
+
+    const std::string cpack = readText(KESTRANE_BUILD_DIR "/CPackConfig.cmake");
+    EXPECT_TRUE(has(cpack, "set(CPACK_STRIP_FILES \"ON\")"));
+    // A light PDF viewer first where none is installed; evince would bring 46 packages.
+    EXPECT_TRUE(has(cpack, "set(CPACK_DEBIAN_PACKAGE_RECOMMENDS \"xdg-utils, mupdf | "));
+}
+
+// The recorder's unit example keeps the service to its folder, serial devices and the network
+// of remote lines: systemd's own rating stays at or below 4.5 (of 10).
+TEST(Package, TheRecordersUnitIsConfinedYetReachesSerialDevicesAndRemoteLines)
+{
+    const std::string unit = KESTRANE_BUILD_DIR "/packaging/kestrane-record.service";
+    const std::string text = readText(unit);
+    for (const char* kept : {"DeviceAllow=char-ttyUSB rw\n", "DeviceAllow=char-ttyACM rw\n", "SupplementaryGroups=dialout\n",
+                             "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6\n", "StateDirectory=kestrane\n"})
+        EXPECT_TRUE(has(text, kept)) << kept;
+    if (std::system("systemd-analyze --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "systemd-analyze is not installed";
+    const std::string rate = "systemd-analyze security --offline=true --threshold=45 --no-pager '" + unit + "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(rate.c_str()), 0) << "systemd-analyze security --offline=true " << unit;
+}
+
 } // namespace
 } // namespace kestrane

@@ -107,6 +107,25 @@ TEST(ComPortDialogUi, AStoredPortOutsideTheListIsShownAsTypedTextWithTheDevicesD
     EXPECT_TRUE(rec.messages.empty());
 }
 
+TEST(ComPortDialogUi, NoPortFoundIsSaidWithWhatToTryInstead)
+{
+    SettingsRecord r;
+    Recorder rec;
+    TDialog3 none(r, [] { return PortEnumeration{}; }, rec.message(), rec.manual());
+    const auto* said = none.findChild<QLabel*>("noPorts");
+    ASSERT_NE(said, nullptr);
+    EXPECT_FALSE(said->isHidden());
+    EXPECT_EQ(said->text().toStdString(), "シリアルポートが見つかりません。装置なしで試すには端末で kestrane-demo -- kestrane "
+                                          "を実行し、装置を使うにはこのフォルダの ports.conf に COM1=/dev/ttyUSB0 "
+                                          "のように書いてください。");
+    TDialog3 one(r, [] { return PortEnumeration{{{"COM3", "/dev/ttyS2", "UART (serial8250)"}}, false}; }, rec.message(),
+                 rec.manual());
+    EXPECT_TRUE(one.findChild<QLabel*>("noPorts")->isHidden());
+    r.comNumbersFromRegistry = 0;  // COM1..COM255 offered
+    TDialog3 fixed(r, [] { return PortEnumeration{}; }, rec.message(), rec.manual());
+    EXPECT_TRUE(fixed.findChild<QLabel*>("noPorts")->isHidden());
+}
+
 TEST(ComPortDialogUi, PortsConfThatCannotBeWrittenIsReported)
 {
     SettingsRecord r;

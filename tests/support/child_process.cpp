@@ -8,7 +8,8 @@
 
 namespace kestrane::test {
 
-ChildProcess::ChildProcess(std::vector<std::string> args, const std::filesystem::path& folder)
+ChildProcess::ChildProcess(std::vector<std::string> args, const std::filesystem::path& folder,
+                           const std::function<void()>& inChild)
 {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
@@ -19,6 +20,8 @@ ChildProcess::ChildProcess(std::vector<std::string> args, const std::filesystem:
         ::dup2(out[1], 2);
         if (!folder.empty() && ::chdir(folder.c_str()) != 0)
             ::_exit(126);
+        if (inChild)
+            inChild();
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ namespace kestrane::test {
 class ChildProcess {
 public:
     // `args[0]` is the program's path; it runs in `folder` (empty: the test's own folder).
-    explicit ChildProcess(std::vector<std::string> args, const std::filesystem::path& folder = {});
+    // `inChild` runs in the new process before the program starts (limits, filters).
+    explicit ChildProcess(std::vector<std::string> args, const std::filesystem::path& folder = {},
+                          const std::function<void()>& inChild = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -8,7 +8,7 @@
 #include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
 #include "macro/traffic_access.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "macro/ui/clock_dialog.h"
 #include "macro/ui/macro_dialog.h"
 #include "sampling/ui/dio_monitor_dialog.h"
@@ -163,7 +163,7 @@ std::vector<std::uint8_t> demoReading()
 // ---- The windows pictured in the manuals -------------------------------------------------
 //
 // HOOK for a new or changed window: one row per window, keyed by its id as the manual tables name
-// it (manual_pages.cpp; a dialog's id from platform/ui/dialog_ids.h), building it from the context
+// it (manual_pages.cpp; a dialog's id from widgets/dialog_ids.h), building it from the context
 // (the core, its settings, send and macro services); a new folder's *_ui library is linked to
 // make_manual in manual/CMakeLists.txt. E.g.
 //

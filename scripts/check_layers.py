@@ -11,6 +11,12 @@ library its CMakeLists.txt defines) owns its headers; a folder compiled into two
 fault of its own. An include of a project file in another folder must name a file whose owner is
 the including target itself or one it links.
 
+It also checks the links against the documented order: the "## Layers" section of
+docs/ARCHITECTURE.md lists the folders bottom to top ("- folder/ ..."), and a library may link only
+libraries of folders listed before its own (a folder's ui/ library sits just above its folder's
+logic). So an upward link fails even though the include it allows would pass the first check.
+A library of a folder missing from the list is a fault too; tests/, bench/ and tools/ sit above all.
+
 Usage: check_layers.py [BUILD_DIR]   (default: build). Exit 0 when clean, 1 naming each fault.
 """
 import json
@@ -28,7 +34,8 @@ LIBRARY_RE = re.compile(r'add_library\(\s*([A-Za-z0-9_]+)')
 
 
 def link_graph(build_dir):
-    """(target -> every target it links, directly or indirectly, itself included; the libraries)."""
+    """(target -> every target it links, directly or indirectly, itself included; the libraries;
+    target -> the targets it links directly)."""
     with tempfile.TemporaryDirectory() as tmp:
         dot = os.path.join(tmp, "deps.dot")
         subprocess.run(["cmake", f"--graphviz={dot}", build_dir], check=True,
@@ -53,7 +60,55 @@ def link_graph(build_dir):
 
     for name in names.values():
         reach(name)
-    return closure, libraries
+    return closure, libraries, edges
+
+
+LAYER_RE = re.compile(r"^- ([a-z0-9_]+)/[ :]")
+UNCHECKED = ("tests", "bench", "tools")
+
+
+def documented_order(text):
+    """The folders of the "## Layers" section, bottom first."""
+    order, inside = [], False
+    for line in text.splitlines():
+        if line.startswith("## "):
+            inside = line.strip() == "## Layers"
+            continue
+        match = LAYER_RE.match(line) if inside else None
+        if match:
+            order.append(match.group(1))
+    return order
+
+
+def order_faults(edges, folder_of, order):
+    """Links that do not point down the documented order. `edges`: library -> libraries it links
+    directly; `folder_of`: library -> its folder; `order`: folders bottom first."""
+    def height(library):
+        folder = folder_of.get(library)
+        if folder is None or folder.split("/")[0] in UNCHECKED or folder == ".":
+            return None
+        top, _, rest = folder.partition("/")
+        if top not in order:
+            return "undocumented"
+        return order.index(top) * 2 + (1 if rest == "ui" else 0)
+
+    faults = []
+    for library in sorted(edges):
+        mine = height(library)
+        if mine is None:
+            continue
+        if mine == "undocumented":
+            faults.append(f"{folder_of[library]}/: {library} is in no folder of the documented order "
+                          "(docs/ARCHITECTURE.md, Layers)")
+            continue
+        for target in sorted(edges[library]):
+            theirs = height(target)
+            if theirs is None or theirs == "undocumented":
+                continue
+            if theirs >= mine:
+                faults.append(f"{folder_of[library]}/: {library} links {target} of {folder_of[target]}/, "
+                              "which the documented order puts at or above it")
+    return faults
 
 
 def declared_libraries():
@@ -78,11 +133,11 @@ def resolve(include, including_dir):
     return None  # a system or Qt header
 
 
-def main():
-    build_dir = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
+def compiled_files(build_dir, libraries):
+    """(project file -> targets that compile it; folder -> its library; faults of folders built
+    into several libraries)."""
     with open(os.path.join(build_dir, "compile_commands.json"), encoding="utf-8") as f:
         commands = json.load(f)
-    closure, libraries = link_graph(build_dir)
 
     # Each project file with the targets it is checked against: a compiled file with the targets
     # that compile it, a header with the library of its folder.
@@ -105,6 +160,13 @@ def main():
             faults.append(f"{folder}/: one folder compiled into several libraries: {', '.join(sorted(found))}")
         if found:
             owners[folder] = sorted(found)[0]
+    return targets_of, owners, faults
+
+
+def main():
+    build_dir = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build"))
+    closure, libraries, edges = link_graph(build_dir)
+    targets_of, owners, faults = compiled_files(build_dir, libraries)
     for folder, library in owners.items():
         for name in os.listdir(os.path.join(ROOT, folder)):
             if name.endswith(".h"):
@@ -128,12 +190,19 @@ def main():
                 if owner not in closure.get(target, {target}):
                     faults.append(f"{source}:{number}: {target} includes {included} "
                                   f"of {owner}, which it does not link")
+    with open(os.path.join(ROOT, "docs", "ARCHITECTURE.md"), encoding="utf-8") as f:
+        order = documented_order(f.read())
+    folder_of = {library: folder for folder, library in owners.items()}
+    library_edges = {a: {b for b in bs if b in folder_of} for a, bs in edges.items() if a in libraries}
+    faults += order_faults(library_edges, folder_of, order)
+
     for fault in faults:
         print(fault)
     if faults:
-        print(f"check_layers: {len(faults)} include(s) reach outside the linked libraries")
+        print(f"check_layers: {len(faults)} fault(s): includes outside the linked libraries or links up the layers")
         return 1
-    print(f"check_layers: {len(targets_of)} files, every include within the linked libraries")
+    print(f"check_layers: {len(targets_of)} files, every include within the linked libraries; "
+          f"{len(order)} folders, every link down the documented order")
     return 0
 
 

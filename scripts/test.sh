@@ -8,6 +8,8 @@ bash scripts/setup.sh
 bash scripts/build.sh ${KESTRANE_CMAKE_ARGS:-}
 # No library includes a header of one it does not link.
 python3 scripts/check_layers.py build
+# ...and the check itself catches a link up the documented order.
+python3 tests/scripts/check_layers_test.py build
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 chmod 700 "$XDG_RUNTIME_DIR"

@@ -1,6 +1,6 @@
 #include "app/ui/about_dialog.h"
 
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/processes.h"
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 
 #include <filesystem>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "macro/ui/macro_file_dialog.h"
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 
 #include <filesystem>
 #include <functional>

@@ -2,7 +2,7 @@
 #include "app/app_core.h"
 #include "app/program_options.h"
 #include "app/ui/draw_app.h"
-#include "platform/ui/qt_japanese.h"
+#include "widgets/qt_japanese.h"
 
 #include <QApplication>
 

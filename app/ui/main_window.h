@@ -7,7 +7,7 @@
 #include "app/app_core.h"
 #include "app/external_tools.h"
 #include "app/startup_sequence.h"
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "traffic/display_geometry.h"
 
 #include <QAbstractScrollArea>

@@ -3,7 +3,7 @@
 // monitor (dialog 409, modeless). 55524 and 55510 get no action, so they stay disabled.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 
 #include <filesystem>
 #include <functional>

@@ -4,7 +4,7 @@
 // steps run on the main window's timers 2 and 3.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "sending/text_transfer.h"
 #include "sending/ui/send_dialog_services.h"
 

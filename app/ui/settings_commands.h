@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/serial_device_list.h"
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "settings/com_port_settings.h"
 
 

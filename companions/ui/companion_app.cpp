@@ -1,6 +1,6 @@
 #include "companions/ui/companion_app.h"
 
-#include "platform/ui/qt_japanese.h"
+#include "widgets/qt_japanese.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "macro/ui/clock_dialog.h"
 
 #include "macro/macro_dialog_rules.h"
-#include "platform/ui/dialog_buttons.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/dialog_ids.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -2,8 +2,8 @@
 
 #include "macro/macro_dialog_rules.h"
 #include "macro/ui/clock_dialog.h"
-#include "platform/ui/dialog_buttons.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/dialog_ids.h"
 #include "text/cp932.h"
 
 #include <QFile>

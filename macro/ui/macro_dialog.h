@@ -11,7 +11,7 @@
 #include "macro/macro_list.h"
 #include "macro/macro_pacer.h"
 #include "macro/ui/macro_file_dialog.h"
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 
 #include <QDialog>
 #include <QTimer>

@@ -3,7 +3,7 @@
 // made elsewhere (macros, a board driver, another monitor).
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "sampling/dio_image.h"
 #include "records/settings_records.h"
 

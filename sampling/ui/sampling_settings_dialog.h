@@ -1,7 +1,7 @@
 // Dialog 715 "サンプリング設定画面": how many fields are sampled and where each one lies.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "records/settings_records.h"
 
 #include <QDialog>

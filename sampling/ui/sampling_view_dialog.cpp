@@ -1,7 +1,7 @@
 #include "sampling/ui/sampling_view_dialog.h"
 
-#include "platform/ui/dialog_buttons.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/dialog_ids.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "sending/ui/character_send_dialog.h"
 
-#include "platform/ui/cp932_length_validator.h"
-#include "platform/ui/dialog_buttons.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/cp932_length_validator.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/dialog_ids.h"
 #include "sending/ui/checksum_settings_dialog.h"
 #include "text/cp932.h"
 #include "sending/fixed_strings.h"

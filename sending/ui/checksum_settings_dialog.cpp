@@ -1,7 +1,7 @@
 #include "sending/ui/checksum_settings_dialog.h"
 
-#include "platform/ui/dialog_buttons.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/dialog_ids.h"
 #include "sending/checksum_settings.h"
 #include "sending/send_buffer.h"
 

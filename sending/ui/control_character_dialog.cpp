@@ -1,6 +1,6 @@
 #include "sending/ui/control_character_dialog.h"
 
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "sending/send_buffer.h"
 #include "sending/ui/transmit_retry.h"
 #include "records/settings_records.h"

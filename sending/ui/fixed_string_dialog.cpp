@@ -1,7 +1,7 @@
 #include "sending/ui/fixed_string_dialog.h"
 
-#include "platform/ui/dialog_buttons.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/dialog_ids.h"
 #include "records/settings_records.h"
 #include "sending/fixed_strings.h"
 #include "sending/ui/character_send_dialog.h"

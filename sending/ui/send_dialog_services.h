@@ -2,7 +2,7 @@
 // to the lines, the message boxes and the programs their buttons start.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "sending/send_result.h"
 
 #include <filesystem>

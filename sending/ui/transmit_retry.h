@@ -2,7 +2,7 @@
 // question whether to send again, Yes sending the identical frame once more.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "sending/send_result.h"
 
 #include <cstdint>

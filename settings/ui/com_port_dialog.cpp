@@ -1,6 +1,6 @@
 #include "settings/ui/com_port_dialog.h"
 
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "text/cp932.h"
 #include "settings/ui/dialog_parts.h"
 

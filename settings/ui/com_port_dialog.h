@@ -3,7 +3,7 @@
 // channel. Both modal; both edit the settings record in place.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "settings/com_port_settings.h"
 #include "records/settings_records.h"
 

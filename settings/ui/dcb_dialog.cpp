@@ -1,7 +1,7 @@
 #include "settings/ui/dcb_dialog.h"
 
 #include "comm/channel.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "settings/ui/dialog_parts.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 // on CH1, TDialog11a on CH2. Modal.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "settings/dcb_settings.h"
 #include "records/settings_records.h"
 

@@ -1,8 +1,8 @@
 // Small pieces the settings dialogs share: controls named by their ids (buttons and the button
-// row come from platform/ui/dialog_buttons.h).
+// row come from widgets/dialog_buttons.h).
 #pragma once
 
-#include "platform/ui/dialog_buttons.h"
+#include "widgets/dialog_buttons.h"
 
 #include <QString>
 

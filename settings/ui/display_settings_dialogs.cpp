@@ -1,6 +1,6 @@
 #include "settings/ui/display_settings_dialogs.h"
 
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "settings/display_settings.h"
 #include "settings/ui/dialog_parts.h"
 

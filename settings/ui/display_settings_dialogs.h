@@ -3,7 +3,7 @@
 // OK stores into the records, "ｷｬﾝｾﾙ" stores nothing.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "records/settings_records.h"
 
 #include <QDialog>

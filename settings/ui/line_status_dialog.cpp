@@ -2,7 +2,7 @@
 
 #include "comm/channel.h"
 #include "comm/device_texts.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "platform/remote_address.h"
 #include "platform/system_reason.h"
 #include "settings/ui/dialog_parts.h"

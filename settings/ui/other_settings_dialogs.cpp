@@ -1,7 +1,7 @@
 #include "settings/ui/other_settings_dialogs.h"
 
-#include "platform/ui/cp932_length_validator.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/cp932_length_validator.h"
+#include "widgets/dialog_ids.h"
 #include "settings/display_settings.h"
 #include "settings/ui/dialog_parts.h"
 

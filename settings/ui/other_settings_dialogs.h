@@ -2,7 +2,7 @@
 // shown, checksum letters, the PDF viewer) and dialog 719 "自動ロギング設定" (TDialog19). Modal.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "records/settings_records.h"
 
 #include <QDialog>

@@ -3,7 +3,7 @@
 // and only reports the choice, the command applies it.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "settings/dcb_settings.h"
 
 #include <QDialog>

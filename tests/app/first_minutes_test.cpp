@@ -7,7 +7,7 @@
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "app/ui/splash_window.h"
-#include "platform/ui/qt_japanese.h"
+#include "widgets/qt_japanese.h"
 #include "records/settings_files.h"
 #include "support/controls.h"
 #include "support/pty_pair.h"

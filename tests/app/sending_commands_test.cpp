@@ -10,7 +10,7 @@
 #include "sending/send_result.h"
 #include "sending/ui/character_send_dialog.h"
 #include "sending/ui/text_transfer_progress.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "records/settings_files.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"

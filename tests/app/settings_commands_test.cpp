@@ -7,7 +7,7 @@
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "app/ui/settings_commands.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "platform/remote_address.h"

@@ -4,7 +4,7 @@
 #include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/command_table.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/enumeration_dialog.h"
 #include "traffic/ui/log_file_commands.h"

@@ -2,7 +2,7 @@
 // 703 and 718, the port configuration, 711 on a pseudo-terminal, 717 and 25 on fake ports (and a
 // pseudo-terminal where it can show a line-control button), 705, 707, 714, 713, 719.
 #include "comm/channel.h"
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "settings/ui/com_port_dialog.h"

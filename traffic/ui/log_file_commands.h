@@ -2,7 +2,7 @@
 // question and the cannot-open message, installed into the hooks of LogCommands.
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 #include "traffic/log_commands.h"
 
 #include <QMessageBox>

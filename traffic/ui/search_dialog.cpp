@@ -1,6 +1,6 @@
 #include "traffic/ui/search_dialog.h"
 
-#include "platform/ui/dialog_ids.h"
+#include "widgets/dialog_ids.h"
 #include "text/cp932.h"
 
 #include <QHBoxLayout>

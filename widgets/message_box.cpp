@@ -1,4 +1,4 @@
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 
 #include "platform/system_reason.h"
 

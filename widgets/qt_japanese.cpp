@@ -1,4 +1,4 @@
-#include "platform/ui/qt_japanese.h"
+#include "widgets/qt_japanese.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

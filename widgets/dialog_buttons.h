@@ -3,7 +3,7 @@
 // by its control id. A dialog puts buttons of its own to the left with insertWidget(0, ...).
 #pragma once
 
-#include "platform/ui/message_box.h"
+#include "widgets/message_box.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "platform/ui/cp932_length_validator.h"
+#include "widgets/cp932_length_validator.h"
 
 #include "text/cp932.h"
 

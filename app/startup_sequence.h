@@ -8,6 +8,7 @@
 namespace kestrane {
 
 class AppCore;
+class Channels;
 
 // What the start-up steps need of the splash window.
 class StartupView {
@@ -16,6 +17,10 @@ public:
     virtual void setGauge(int percent) = 0;
     virtual void setText(const QString& text) = 0;  // written before any pause begins
     virtual void pause(int milliseconds) = 0;
+    // Waits until `done` holds while a channel opens on a thread of its own, handling the
+    // channels' device events (which end the open). The splash keeps painting meanwhile; by
+    // default the caller's thread just waits for the events.
+    virtual void waitForChannels(Channels& channels, const std::function<bool()>& done);
 };
 
 // The splash text for a port-open result of `channel` (1 or 2); empty for success.

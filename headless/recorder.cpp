@@ -130,13 +130,19 @@ int Recorder::start()
     pagesSeen_ = firstPage_;
     failuresSeen_ = traffic.autoLogFailures.load();
 
-    if (const std::string why = openChannels(core_); !why.empty()) {
+    if (const std::string why = openChannels(core_, options_.ports); !why.empty()) {
         console_.event(why);
         return kCannotStart;
     }
     for (int channel : {1, 2})
         watched_[static_cast<std::size_t>(channel - 1)].state = static_cast<int>(core_.channels().device(channel).state);
     running_ = true;
+    // Settings from the settings file that the line refused: it runs at the defaults, as in
+    // the window (settings given with --line are never replaced).
+    for (int channel : {1, 2})
+        if (used(channel) && core_.channels().device(channel).refusal.any())
+            console_.event(channelName(channel) + " does not take its stored line settings (it refused "
+                           + refusedSettings(core_, channel) + "): recording at the defaults");
 
     std::string text = "recording " + channelName(1);
     if (used(2))
@@ -189,6 +195,13 @@ void Recorder::watchDevices()
         Watched& w = watched_[static_cast<std::size_t>(channel - 1)];
         const DeviceStatus& d = channels.device(channel);
         const int state = static_cast<int>(d.state);
+        if (d.held != w.held) {
+            // The server suspended the flow (or resumed it): nothing goes to the line meanwhile.
+            w.held = d.held;
+            console_.event(channelName(channel) + (d.held ? " held by its server (flow control suspended): nothing "
+                                                             "is sent to the line until it resumes"
+                                                           : " released by its server: sending goes on"));
+        }
         if (state == w.state && d.awaiting == w.awaiting)
             continue;
         if (d.state == DeviceStatus::State::Lost && w.state != state) {
@@ -200,6 +213,8 @@ void Recorder::watchDevices()
                 why = "the server closed the connection";  // a remote line
             else if (d.lossReason == LossReason::ConnectionReset)
                 why = "the connection broke";
+            else if (d.lossReason == LossReason::NoAnswer)
+                why = "the server stopped answering";
             console_.event(channelName(channel) + " lost: " + why
                            + (d.awaiting ? "; waiting for it to come back" : "; automatic reconnection is off"));
         } else if (d.state == DeviceStatus::State::Open && w.state == static_cast<int>(DeviceStatus::State::Lost)) {

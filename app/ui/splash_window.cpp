@@ -1,14 +1,19 @@
 #include "app/ui/splash_window.h"
 
+#include "comm/channel.h"
+
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QEventLoop>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace kestrane {
 
@@ -71,6 +76,26 @@ void TSplashWindow::pause(int milliseconds)
     // Input is held back: nothing of the program can be used before the frame exists.
     QEventLoop loop;
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TSplashWindow::waitForChannels(Channels& channels, const std::function<bool()>& done)
+{
+    if (done())
+        return;
+    QEventLoop loop;
+    auto handle = [&] {
+        channels.handleDeviceEvents();
+        if (done())
+            loop.quit();
+    };
+    QSocketNotifier events(channels.deviceEventFd(), QSocketNotifier::Read);
+    QObject::connect(&events, &QSocketNotifier::activated, &loop, handle);
+    std::unique_ptr<QSocketNotifier> watch;
+    if (channels.watchFd() >= 0) {
+        watch = std::make_unique<QSocketNotifier>(channels.watchFd(), QSocketNotifier::Read);
+        QObject::connect(watch.get(), &QSocketNotifier::activated, &loop, handle);
+    }
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 

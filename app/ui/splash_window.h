@@ -19,6 +19,9 @@ public:
     void setGauge(int percent) override;
     void setText(const QString& text) override;
     void pause(int milliseconds) override;
+    // Runs the event loop (without user input, as the pauses) until `done` holds, handling
+    // the channels' device events as they come: the splash is painted while a line opens.
+    void waitForChannels(Channels& channels, const std::function<bool()>& done) override;
 
     [[nodiscard]] int gauge() const;
     [[nodiscard]] QString text() const;

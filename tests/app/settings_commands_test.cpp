@@ -107,6 +107,11 @@ struct App {
         app->frame()->close();
     }
     TDrawWindow& window() { return *app->frame()->client(); }
+    // The COM-port command's ports open on the side; the window's loop runs until they did.
+    bool reopened()
+    {
+        return waitFor([&] { return !window().settingsCommands().reopening(); }, std::chrono::seconds(15));
+    }
     QAction* action(int id)
     {
         app->frame()->refreshAllCommands();
@@ -158,6 +163,7 @@ TEST(ComPortCommand, TheMenuActionMovesCh1ToAPseudoTerminalAndItsBytesAppear)
         click(d, 201);
     });
     comPort->trigger();
+    ASSERT_TRUE(a.reopened());
     ASSERT_TRUE(seen);
     EXPECT_TRUE(a.messages.empty());
     EXPECT_EQ(a.core->settings().record.ch1ComNumber, 3);
@@ -188,6 +194,7 @@ TEST(ComPortCommand, SwitchingOnTheRelayRelaysAtOnce)
         click(d, 201);
     });
     a.action(cmd::ComPortSettings)->trigger();
+    ASSERT_TRUE(a.reopened());
     EXPECT_EQ(a.core->settings().record.ch2Mode, 7);
     ASSERT_TRUE(a.core->channels().running(2));
     a.pty1.send("to the right");
@@ -206,6 +213,7 @@ TEST(ComPortCommand, ACh2ThatDoesNotOpenIsSwitchedOff)
         click(d, 201);
     });
     a.action(cmd::ComPortSettings)->trigger();
+    ASSERT_TRUE(a.reopened());
     EXPECT_EQ(a.messages, (std::vector<std::string>{"ＣＨ２のポートがオープンしません。"}));
     EXPECT_EQ(a.core->settings().record.ch2Mode, 0);
     EXPECT_EQ(a.core->settings().record.ch2ComNumber, 0);
@@ -221,6 +229,7 @@ TEST(ComPortCommand, ClosingTheDialogReopensThePortsAsTheyWere)
     ASSERT_TRUE(a.core->channels().running(2));
     whenModalOpens([](QWidget* d) { click(d, 202); });
     a.action(cmd::ComPortSettings)->trigger();
+    ASSERT_TRUE(a.reopened());
     EXPECT_TRUE(a.core->channels().running(1));
     EXPECT_TRUE(a.core->channels().running(2));
     EXPECT_TRUE(a.messages.empty());
@@ -295,6 +304,7 @@ TEST(RemoteLineCommands, ALineServedByser2netIsChosenConfiguredAndWatchedAsALoca
         click(d, 201);
     });
     a.action(55519)->trigger();
+    ASSERT_TRUE(a.reopened());
     EXPECT_TRUE(a.messages.empty());
     ASSERT_TRUE(a.core->channels().running(1));
     const QString field = a.app->frame()->deviceField()->text();

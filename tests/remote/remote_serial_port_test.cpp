@@ -164,9 +164,20 @@ TEST(RemoteLine, OpenFailuresSayWhy)
     ScriptedComPortServer refuses(false);
     EXPECT_FALSE(open(refuses.url(), &e));
     EXPECT_EQ(e.kind, OpenError::NoLineControl);
-    ScriptedComPortServer silent(true, false);  // a plain TCP service named as rfc2217://
-    EXPECT_FALSE(open(silent.url(), &e));
+    // A plain TCP service named as rfc2217://: it sends, but never takes the option.
+    ScriptedComPortServer plain(true, false);
+    std::thread greeting([&] {
+        if (eventually([&] { return plain.connected(); }))
+            plain.sendRaw({'l', 'o', 'g', 'i', 'n', ':', ' '});
+    });
+    EXPECT_FALSE(open(plain.url(), &e));
+    greeting.join();
     EXPECT_EQ(e.kind, OpenError::NoLineControl);
+    // A server that says nothing at all (one still ending the previous client's session) is
+    // slow, not one without line control.
+    ScriptedComPortServer silent(true, false);
+    EXPECT_FALSE(open(silent.url(), &e));
+    EXPECT_EQ(e.kind, OpenError::NoAnswer);
 }
 
 // ---- Scripted servers ----

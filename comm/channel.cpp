@@ -164,11 +164,16 @@ Channels::Prepared Channels::prepare(const PortSource& open, const LineSetup& se
         // relay must never write into it at the line settings it had before.
         port.setupComm(100, 100);
         p.result = kOpened;
-        if (!applyTo(port, setup)) {
+        const bool stateOk = port.setCommState(setup.dcb);
+        const bool timeoutsOk = port.setCommTimeouts(setup.timeouts);
+        if (!stateOk || !timeoutsOk) {
             p.refusal.asked = setup.dcb;
-            p.refusal.failure = port.lastSetStateFailure();
-            if (p.refusal.failure.refused == 0 && p.refusal.failure.systemError == 0)
-                p.refusal.timeouts = true;
+            p.refusal.timeouts = !timeoutsOk;
+            if (!stateOk) {
+                p.refusal.failure = port.lastSetStateFailure();
+                if (p.refusal.failure.systemError == 0)
+                    p.refusal.failure.systemError = EINVAL;  // a port that cannot tell why
+            }
             LineSetup defaults{setup.dcb, defaultTimeouts()};
             applyLineDefaults(defaults.dcb);
             defaults.dcb.DCBlength = Dcb::kSize;

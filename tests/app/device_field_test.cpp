@@ -1,18 +1,21 @@
 // The device field in the real window: a device unplugged behind its link shows as a warning
 // within a second, then, plugged in again, as a reconnection; the status text stays.
 #include "app/app_core.h"
+#include "app/device_status_text.h"
 #include "app/ui/device_field.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "settings/ui/line_status_dialog.h"
 #include "support/controls.h"
 #include "support/pty_pair.h"
+#include "support/scripted_com_port_server.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -23,8 +26,27 @@
 namespace kestrane {
 namespace {
 
+using namespace std::chrono_literals;
 using test::PtyPair;
 using test::TempDir;
+
+// The longest time the GUI thread's event loop went without running a 50 ms timer.
+struct LoopWatch {
+    QTimer tick;
+    QElapsedTimer since;
+    qint64 longest = 0;
+    LoopWatch()
+    {
+        since.start();
+        QObject::connect(&tick, &QTimer::timeout, [this] { longest = std::max(longest, since.restart()); });
+        tick.start(50);
+    }
+    qint64 stop()
+    {
+        tick.stop();
+        return std::max(longest, since.elapsed());
+    }
+};
 
 // COM1 is a link to a pty pair's slave, as a /dev/serial/by-id name points at a USB adapter.
 struct LinkedDevice {
@@ -137,6 +159,66 @@ TEST(DeviceField, SaysWhyAPortDidNotOpenAtStartUp)
     EXPECT_NE(field->text().indexOf(QStringLiteral("ttyUSB-missing ありません")), -1) << field->text().toStdString();
     EXPECT_NE(field->toolTip().indexOf(QStringLiteral("is not present")), -1) << field->toolTip().toStdString();
     app.frame()->close();
+}
+
+TEST(RemoteLineInTheWindow, AServerThatNeverAnswersHoldsNeitherTheStartNorTheWindow)
+{
+    TempDir dir;
+    test::ScriptedComPortServer server(true, false);  // takes the connection, never says a word
+    std::ofstream(dir / "ports.conf") << "COM1=" << server.url() << "\n";
+    AppCore core(dir.path());
+    core.loadStartupSize();
+    TDrawApp app(core);
+    LoopWatch startUp;
+    QElapsedTimer took;
+    took.start();
+    app.initMainWindow(false);
+    EXPECT_GE(took.elapsed(), 1900) << "the negotiation was waited for";
+    EXPECT_LT(startUp.stop(), 1000) << "the splash kept painting meanwhile";
+    EXPECT_EQ(core.channels().device(1).openFailure.kind, OpenError::NoAnswer);
+    app.frame()->close();
+}
+
+TEST(RemoteLineInTheWindow, ReconnectingToAServerThatAnswersNoSettingKeepsTheWindowGoingAndSlowsDown)
+{
+    TempDir dir;
+    test::ScriptedComPortServer server;
+    std::ofstream(dir / "ports.conf") << "COM1=" << server.url() << "\n";
+    AppCore core(dir.path());
+    core.loadStartupSize();
+    TDrawApp app(core);
+    app.initMainWindow(false);
+    app.frame()->show();
+    app.frame()->client()->setUp();
+    ASSERT_TRUE(core.channels().running(1));
+
+    // Restarted, it takes connections but answers no line setting any more.
+    server.setRule([](std::uint8_t, const std::vector<std::uint8_t>&) { return std::nullopt; });
+    LoopWatch window;
+    server.dropClient();
+    ASSERT_TRUE(test::waitFor([&] { return server.accepted().size() >= 4; }, 15s));
+    EXPECT_LT(window.stop(), 1000) << "each try configures off the GUI thread";
+    // Each try takes as long (two unanswered sets); the pauses between them double.
+    const auto at = server.accepted();
+    EXPECT_GE((at[3] - at[2]) - (at[2] - at[1]), 700ms);
+    DeviceField* field = app.frame()->deviceField();
+    EXPECT_NE(field->toolTip().indexOf(QStringLiteral("設定できません")), -1) << field->toolTip().toStdString();
+    app.frame()->close();
+}
+
+TEST(DeviceField, NamesTheStoredSettingsALineRefusedWhileItRunsAtTheDefaults)
+{
+    LinkedDevice device;
+    AppCore core(device.dir.path());
+    Dcb& stored = core.settings().lineParams.ch1Dcb;
+    stored.ByteSize = 7;  // a pty keeps 8 data bits and no parity
+    stored.Parity = EVENPARITY;
+    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
+    EXPECT_EQ(core.settings().record.ch1ByteSize, 8) << "the defaults, as the status text shows";
+    const DeviceFieldText t = deviceFieldText(core.channels().device(1), {}, false);
+    EXPECT_NE(t.text.indexOf(QStringLiteral("受け付けない設定: データ長 7, パリティ 偶数（既定値で動作）")), -1)
+        << t.text.toStdString();
+    EXPECT_TRUE(t.warning);
 }
 
 } // namespace

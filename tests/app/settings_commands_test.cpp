@@ -24,6 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -221,6 +222,26 @@ TEST(ComPortCommand, ACh2ThatDoesNotOpenIsSwitchedOff)
     EXPECT_EQ(a.status().find("CH2"), std::string::npos) << a.status();
     for (int id : {cmd::SerialSettingsCh2, cmd::DcbSettingsCh2, cmd::LineStatusCh2})
         EXPECT_FALSE(a.action(id)->isEnabled()) << id;
+}
+
+TEST(ComPortCommand, ALineThatTakesLongToAnswerOpensWhileTheWindowGoesOn)
+{
+    App a(3);
+    test::ScriptedComPortServer silent(true, false);  // takes the connection, never says a word
+    std::ofstream(a.dir / "ports.conf", std::ios::app) << "COM8=" << silent.url() << "\n";
+    whenModalOpens([](QWidget* d) {
+        child<QComboBox>(d, 251)->setEditText(QStringLiteral("COM8"));
+        click(d, 201);
+    });
+    QElapsedTimer took;
+    took.start();
+    a.action(cmd::ComPortSettings)->trigger();
+    EXPECT_LT(took.elapsed(), 1000) << "the command does not wait for the line";
+    EXPECT_TRUE(a.window().settingsCommands().reopening());
+    EXPECT_TRUE(a.messages.empty());
+    ASSERT_TRUE(a.reopened());
+    EXPECT_EQ(a.messages, (std::vector<std::string>{"ＣＨ１のポートがオープンしません。"}));
+    EXPECT_EQ(a.core->channels().device(1).openFailure.kind, OpenError::NoAnswer);
 }
 
 TEST(ComPortCommand, ClosingTheDialogReopensThePortsAsTheyWere)

@@ -625,8 +625,7 @@ void Channels::startRetrying(int channel, unsigned failedTries)
     State& s = state(channel);
     s.retry = std::make_unique<Retry>();
     Retry& r = *s.retry;
-    r.attempts = failedTries;
-    s.device.retries = failedTries;
+    r.earlier = failedTries;
     const int comNumber = s.device.comNumber;
     const LineSetup setup = lineSetup(channel);
     try {
@@ -678,6 +677,7 @@ bool Channels::takeRetryResult(int channel)
     DeviceStatus& d = s.device;
     std::optional<Prepared> ready;
     unsigned attempts = 0;
+    const unsigned earlier = s.retry->earlier;
     OpenError error;
     LineRefusal refusal;
     {
@@ -701,14 +701,14 @@ bool Channels::takeRetryResult(int channel)
     if (publish(channel, std::move(*ready)) != kOpened) {
         d.state = DeviceStatus::State::Lost;
         d.path = path;
-        startRetrying(channel, attempts);
+        startRetrying(channel, earlier + attempts);
         return true;
     }
     d.path = path;
     d.awaiting = false;
     d.lossReason = LossReason::None;
     d.retries = 0;
-    s.triesToReconnect = attempts;
+    s.triesToReconnect = earlier + attempts;
     d.reconnectedAt = std::chrono::system_clock::now();
     return true;
 }

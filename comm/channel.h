@@ -214,7 +214,8 @@ private:
         std::optional<Prepared> ready;
         OpenError lastError;
         LineRefusal lastRefusal;
-        unsigned attempts = 0;
+        unsigned attempts = 0;  // failed or not, since the loss
+        unsigned earlier = 0;   // tries of the reconnection just before (a line lost again at once)
         std::jthread thread;  // declared last: stopped and joined before the rest goes
     };
 

@@ -95,6 +95,24 @@ TEST(Reconnect, ALineThatConnectsButTakesNoSettingsIsTriedWithGrowingPausesToo)
     EXPECT_EQ(d.openFailure.kind, OpenError::SettingsRefused);
 }
 
+TEST(Reconnect, ALineLostAgainRightAfterItCameBackGoesOnWithTheLongerPause)
+{
+    FakeRemote r;
+    ASSERT_EQ(r.channels.openChannel(1, 7), kOpened);
+    FakeSerialPort* back = nullptr;
+    r.next = [&] {
+        auto p = std::make_unique<FakeSerialPort>();
+        back = p.get();
+        return p;
+    };
+    r.port->hangUp();
+    ASSERT_TRUE(handleUntil(r.channels, [&] { return r.channels.device(1).reconnectedAt.has_value(); }, 5s));
+    back->hangUp();  // a server that takes the line and drops it again at once
+    ASSERT_TRUE(handleUntil(r.channels, [&] { return r.triesSoFar() >= 2; }, 5s));
+    EXPECT_GE(r.tries[1] - r.tries[0], reconnectPause(1)) << "not from half a second again";
+    EXPECT_EQ(r.channels.device(1).retries, 0u);
+}
+
 TEST(OpenOnTheSide, ALineThatAnswersNoSettingHoldsNoCallerAndACloseGivesItUp)
 {
     test::TempDir dir;

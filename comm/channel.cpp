@@ -344,6 +344,11 @@ int Channels::summarise(int channel)
     SerialPort* p = port(channel);
     const int result = p ? summariseFrom(*p, channel) : 1;
     refreshUnconfirmed(channel);
+    // The line was set anew (a settings command): what it refused when it opened is past.
+    if (DeviceStatus& d = state(channel).device; d.refusal.any()) {
+        d.refusal = LineRefusal{};
+        ++deviceVersion_;
+    }
     return result;
 }
 

@@ -226,6 +226,8 @@ TEST(DeviceField, NamesTheStoredSettingsALineRefusedWhileItRunsAtTheDefaults)
     EXPECT_NE(t.text.indexOf(QStringLiteral("受け付けない設定: データ長 7, パリティ 偶数（既定値で動作）")), -1)
         << t.text.toStdString();
     EXPECT_TRUE(t.warning);
+    core.channels().summarise(1);  // as after a settings command: the line was set anew
+    EXPECT_TRUE(deviceFieldText(core.channels().device(1), {}, false).text.isEmpty());
 }
 
 } // namespace

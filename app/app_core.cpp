@@ -177,10 +177,10 @@ SettingsSaveResults AppCore::shutdown()
     const SettingsSaveResults saved = saveSettings();
     textTransfer_.stop(1, TransferEnd::ChannelClosed);
     textTransfer_.stop(2, TransferEnd::ChannelClosed);
-    if (channels_.running(1))
-        closeChannel(1);
-    if (channels_.running(2))
-        closeChannel(2);
+    // A channel still opening is given up as well.
+    for (int channel : {1, 2})
+        if (channels_.running(channel) || channels_.opening(channel))
+            closeChannel(channel);
     dio_.clearOutputs();
     dioBoard_->close();
     dioBoard_->close();

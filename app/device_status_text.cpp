@@ -32,6 +32,7 @@ QString refusalText(OpenError::Kind kind)
     case OpenError::Unreachable: return QStringLiteral("ホストに届きません");
     case OpenError::NoAnswer: return QStringLiteral("応答なし");
     case OpenError::NoLineControl: return QStringLiteral("RFC 2217非対応");
+    case OpenError::SettingsRefused: return QStringLiteral("設定できません");
     case OpenError::None:
     case OpenError::Other: break;
     }
@@ -69,6 +70,19 @@ DeviceFieldText piece(int channel, const DeviceStatus& d, bool whole)
                               d.awaiting ? QStringLiteral("再接続待ち") : QStringLiteral("再接続なし")),
                 {}, true};
     }
+    if (d.state == DeviceStatus::State::Opening)
+        return {ch + (whole ? QStringLiteral("COM%1 を開いています。") : QStringLiteral("COM%1 接続中")).arg(d.comNumber), {}, false};
+    const QString refused = QString::fromStdString(refusedSettingsText(d.refusal));
+    if (d.state == DeviceStatus::State::Closed && d.openFailure.kind == OpenError::SettingsRefused) {
+        // Connected, but the line takes neither its settings nor the defaults: the step and
+        // the settings are named.
+        const std::string path = d.openFailure.path.empty() ? d.path : d.openFailure.path;
+        if (whole)
+            return {ch + QStringLiteral("%1 は回線設定を受け付けません（%2）。既定値も設定できませんでした。")
+                             .arg(QString::fromStdString(path.empty() ? name(path).toStdString() : path), refused),
+                    {}, true};
+        return {ch + QStringLiteral("%1 設定できません: %2").arg(name(path), refused), {}, true};
+    }
     if (d.state == DeviceStatus::State::Closed && d.openFailure.kind != OpenError::None) {
         const std::string path = d.openFailure.path.empty() ? d.path : d.openFailure.path;
         if (whole)
@@ -80,7 +94,20 @@ DeviceFieldText piece(int channel, const DeviceStatus& d, bool whole)
     if (d.state != DeviceStatus::State::Open)
         return {};
     QString text;
-    if (remote) {
+    bool warning = false;
+    if (d.refusal.any()) {
+        // The stored settings were refused: the line runs at the defaults (the status text shows them).
+        text = whole ? QStringLiteral("%1 は設定 %2 を受け付けませんでした。既定値で動いています。").arg(name(d.path), refused)
+                     : QStringLiteral("%1 受け付けない設定: %2（既定値で動作）").arg(name(d.path), refused);
+        warning = true;
+    }
+    if (d.held) {
+        text += (text.isEmpty() || whole ? QString() : QStringLiteral(" "))
+                + (whole ? QStringLiteral("%1 のサーバーが回線を止めています（フロー制御）。送信は再開を待っています。").arg(name(d.path))
+                         : QStringLiteral("%1 サーバーが回線を停止中").arg(name(d.path)));
+        warning = true;
+    }
+    if (remote && text.isEmpty()) {
         // A line served on another machine is always named, with what its server left unconfirmed.
         text = name(d.path);
         if (d.unconfirmed & kSettingNoLineControl)
@@ -100,7 +127,7 @@ DeviceFieldText piece(int channel, const DeviceStatus& d, bool whole)
     }
     if (text.isEmpty())
         return {};
-    return {ch + text, {}, false};
+    return {ch + text, {}, warning};
 }
 
 } // namespace

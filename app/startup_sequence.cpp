@@ -2,12 +2,37 @@
 
 #include "app/app_core.h"
 
+#include <poll.h>
+
 namespace kestrane {
 
 namespace {
+
 constexpr int kStepPauseMs = 50;
 constexpr int kFailurePauseMs = 3000;
+
+// Opens `channel` with its waits off this thread (a remote line may take seconds), the view
+// kept alive meanwhile.
+int openOnTheSide(AppCore& core, StartupView& view, int channel, int com)
+{
+    int result = -1;
+    core.channels().beginOpen(channel, com, [&result](int r) { result = r; });
+    // A stop signal ends the wait too; the program's end closes the channel still opening.
+    view.waitForChannels(core.channels(),
+                         [&] { return result >= 0 || !core.channels().opening(channel) || view.interrupted(); });
+    return result >= 0 ? result : kPortWillNotOpen;
+}
+
 } // namespace
+
+void StartupView::waitForChannels(Channels& channels, const std::function<bool()>& done)
+{
+    while (!done()) {
+        pollfd p[2] = {{channels.deviceEventFd(), POLLIN, 0}, {channels.watchFd(), POLLIN, 0}};
+        if (::poll(p, 2, 1000) > 0)
+            channels.handleDeviceEvents();
+    }
+}
 
 QString portResultText(int channel, int result)
 {
@@ -60,7 +85,7 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
             view.channelsOpening();
             const int com = core.settings().record.ch1ComNumber;
             view.setText(QStringLiteral("CH1:COM%1:設定中").arg(com));
-            const int result = core.channels().openChannel(1, com);
+            const int result = openOnTheSide(core, view, 1, com);
             outcome.ch1Result = result;
             if (result == 0) {
                 view.setText(QStringLiteral("CH1:COM%1:設定完了").arg(com));
@@ -77,7 +102,7 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
             }
             const int com = core.settings().record.ch2ComNumber;
             view.setText(QStringLiteral("CH2:COM%1:設定中").arg(com));
-            const int result = core.channels().openChannel(2, com);
+            const int result = openOnTheSide(core, view, 2, com);
             if (result == 0) {
                 view.setText(QStringLiteral("CH2:COM%1:設定完了").arg(com));
             } else {

@@ -8,6 +8,7 @@
 namespace kestrane {
 
 class AppCore;
+class Channels;
 
 // What the start-up steps need of the splash window.
 class StartupView {
@@ -20,6 +21,10 @@ public:
     [[nodiscard]] virtual bool interrupted() const { return false; }
     // Called once before the first channel opens: from here on the program has ports to close.
     virtual void channelsOpening() {}
+    // Waits until `done` holds while a channel opens on a thread of its own, handling the
+    // channels' device events (which end the open). The splash keeps painting meanwhile; by
+    // default the caller's thread just waits for the events.
+    virtual void waitForChannels(Channels& channels, const std::function<bool()>& done);
 };
 
 // The splash text for a port-open result of `channel` (1 or 2); empty for success.

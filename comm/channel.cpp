@@ -17,15 +17,6 @@
 
 namespace kestrane {
 
-namespace {
-
-// Pauses between the tries to reach a lost remote line: short at first (a server restarted),
-// growing to a try every ten seconds (a machine rebooting, a cable pulled).
-constexpr std::chrono::milliseconds kFirstRetry{500};
-constexpr std::chrono::milliseconds kLongestRetry{10000};
-
-} // namespace
-
 Channels::Channels(Settings& settings, PortOpener opener)
     : settings_(settings), opener_(std::move(opener)), deviceEventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
@@ -69,24 +60,139 @@ int Channels::openChannel(int channel, int comNumber)
 
     // A channel opened twice would lose its first port and thread: close it first.
     closeChannel(channel);
-
-    DeviceStatus& d = state(channel).device;
-    OpenError error = OpenError::None;
-    std::unique_ptr<SerialPort> port = opener_ ? opener_(comNumber, error) : nullptr;
     ++deviceVersion_;
-    d = DeviceStatus{};
-    d.comNumber = comNumber;
-    d.path = error.path;
-    if (!port) {
-        d.openFailure = error.kind == OpenError::None ? OpenError(OpenError::Other, 0, error.path) : error;
-        return kPortWillNotOpen;
+    state(channel).device = DeviceStatus{};
+    state(channel).device.comNumber = comNumber;
+    const PortSource open = [&](OpenError& error, std::stop_token) {
+        return opener_ ? opener_(comNumber, error) : nullptr;
+    };
+    return publish(channel, prepare(open, lineSetup(channel), {}));
+}
+
+void Channels::beginOpen(int channel, int comNumber, std::function<void(int result)> done)
+{
+    if (channel != 1 && channel != 2)
+        return;
+    closeChannel(channel);
+    State& s = state(channel);
+    ++deviceVersion_;
+    s.device = DeviceStatus{};
+    s.device.comNumber = comNumber;
+    s.opening = std::make_unique<Opening>();
+    Opening& o = *s.opening;
+    o.then = std::move(done);
+    if (comNumber <= 0 || comNumber >= 256) {
+        o.done = true;
+        o.ready.result = kPortNumberOutOfRange;
+        signalDeviceEvent();
+        return;
     }
-    const int result = openPort(channel, std::move(port));
-    if (result == kOpened) {
-        d.state = DeviceStatus::State::Open;
-        d.alias = d.path.empty() ? std::string() : serialByIdAlias(d.path, byIdFolder_);
+    s.device.state = DeviceStatus::State::Opening;
+    const LineSetup setup = lineSetup(channel);
+    try {
+        o.thread = std::jthread([this, &o, comNumber, setup](std::stop_token stop) {
+            pthread_setname_np(pthread_self(), "open");
+            const PortSource open = [&](OpenError& error, std::stop_token st) {
+                return retryOpener_ ? retryOpener_(comNumber, error, st) : opener_ ? opener_(comNumber, error) : nullptr;
+            };
+            Prepared ready = prepare(open, setup, stop);
+            {
+                std::lock_guard lock(o.m);
+                o.ready = std::move(ready);
+                o.done = true;
+            }
+            signalDeviceEvent();
+        });
+    } catch (const std::system_error&) {
+        o.done = true;
+        o.ready.result = kThreadCannotBeCreated;
+        s.device.state = DeviceStatus::State::Closed;
+        signalDeviceEvent();
     }
-    return result;
+}
+
+bool Channels::opening(int channel) const
+{
+    return (channel == 1 || channel == 2) && state(channel).opening != nullptr;
+}
+
+// Takes a finished beginOpen: publishes its port and queues its `done`.
+bool Channels::takeOpening(int channel, std::vector<std::function<void()>>& then)
+{
+    State& s = state(channel);
+    {
+        std::lock_guard lock(s.opening->m);
+        if (!s.opening->done)
+            return false;
+    }
+    std::unique_ptr<Opening> o = std::move(s.opening);  // its thread has ended with the result
+    if (o->thread.joinable())
+        o->thread.join();
+    const int result = publish(channel, std::move(o->ready));
+    if (o->then)
+        then.push_back([done = std::move(o->then), result] { done(result); });
+    return true;
+}
+
+Channels::LineSetup Channels::lineSetup(int channel)
+{
+    dcbStore(channel).DCBlength = Dcb::kSize;
+    return LineSetup{dcbStore(channel), timeoutStore(channel)};
+}
+
+bool Channels::applyTo(SerialPort& port, const LineSetup& setup)
+{
+    const bool stateOk = port.setCommState(setup.dcb);
+    const bool timeoutsOk = port.setCommTimeouts(setup.timeouts);
+    return stateOk && timeoutsOk;
+}
+
+Channels::Prepared Channels::prepare(const PortSource& open, const LineSetup& setup, std::stop_token stop)
+{
+    Prepared p;
+    p.port = open(p.error, stop);
+    if (!p.port) {
+        if (p.error.kind == OpenError::None)
+            p.error.kind = OpenError::Other;
+        return p;
+    }
+    {
+        // A given-up open does not wait for the device's answers any more.
+        SerialPort& port = *p.port;
+        const std::stop_callback giveUp(stop, [&port] { port.cancelWaits(); });
+        // The port is configured and purged before anyone else sees it: the other channel's
+        // relay must never write into it at the line settings it had before.
+        port.setupComm(100, 100);
+        p.result = kOpened;
+        const bool stateOk = port.setCommState(setup.dcb);
+        const bool timeoutsOk = port.setCommTimeouts(setup.timeouts);
+        if (!stateOk || !timeoutsOk) {
+            p.refusal.asked = setup.dcb;
+            p.refusal.timeouts = !timeoutsOk;
+            if (!stateOk) {
+                p.refusal.failure = port.lastSetStateFailure();
+                if (p.refusal.failure.systemError == 0)
+                    p.refusal.failure.systemError = EINVAL;  // a port that cannot tell why
+            }
+            LineSetup defaults{setup.dcb, defaultTimeouts()};
+            applyLineDefaults(defaults.dcb);
+            defaults.dcb.DCBlength = Dcb::kSize;
+            p.defaults = true;
+            if (!applyTo(port, defaults)) {
+                p.result = kPortCannotBeConfigured;
+                p.error = OpenError(OpenError::SettingsRefused, p.refusal.failure.systemError, p.error.path);
+            }
+        }
+        if (p.result == kOpened)
+            port.purgeComm(PURGE_ALL);
+    }
+    if (p.result == kOpened && stop.stop_requested()) {
+        p.result = kPortWillNotOpen;
+        p.error = OpenError(OpenError::NoAnswer, ECANCELED, p.error.path);
+    }
+    if (p.result != kOpened)
+        p.port.reset();
+    return p;
 }
 
 void Channels::signalDeviceEvent()
@@ -95,25 +201,46 @@ void Channels::signalDeviceEvent()
     [[maybe_unused]] const auto r = ::write(deviceEventFd_, &one, sizeof one);
 }
 
+int Channels::publish(int channel, Prepared ready)
+{
+    State& s = state(channel);
+    DeviceStatus& d = s.device;
+    ++deviceVersion_;
+    d.path = ready.error.path;
+    d.refusal = ready.refusal;
+    d.held = false;
+    if (ready.result != kOpened) {
+        d.state = DeviceStatus::State::Closed;
+        d.openFailure = ready.error;
+        return ready.result;
+    }
+    if (ready.defaults)
+        applyChannelLineDefaults(settings_, channel);
+    dcbStore(channel).DCBlength = Dcb::kSize;
+    const int result = openPort(channel, std::move(ready.port));
+    if (result != kOpened) {
+        d.state = DeviceStatus::State::Closed;
+        d.openFailure = OpenError(OpenError::Other, EAGAIN, d.path);
+        return result;
+    }
+    d.state = DeviceStatus::State::Open;
+    d.openFailure = OpenError::None;
+    d.alias = d.path.empty() ? std::string() : serialByIdAlias(d.path, byIdFolder_);
+    return kOpened;
+}
+
+// Publishes a configured port and starts its receive thread (GUI thread).
 int Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
 {
-    // The loss of the device is heard at once, by whichever thread meets it.
+    // The loss of the device, and a hold by its far end, are heard at once, by whichever
+    // thread meets them.
     port->setLossNotifier([this, channel] {
         state(channel).lossPending.store(true);
         signalDeviceEvent();
     });
-
-    // The port is configured and purged before anyone else sees it: the other channel's relay
-    // must never write into it at the line settings it had before.
-    port->setupComm(100, 100);
-    if (applyTo(*port, channel) != 0) {
-        applyChannelLineDefaults(settings_, channel);
-        if (applyTo(*port, channel) != 0)
-            return kPortCannotBeConfigured;
-    }
+    port->setHoldNotifier([this] { signalDeviceEvent(); });
     summariseFrom(*port, channel);
     state(channel).device.unconfirmed = port->unconfirmedSettings();
-    port->purgeComm(PURGE_ALL);
 
     State& s = state(channel);
     const ReceiveConfig config = receiveConfig(channel);
@@ -136,6 +263,11 @@ int Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
         s.port.reset();
         return kThreadCannotBeCreated;
     }
+    // Lost between its configuration and now (no notifier was there to hear it yet).
+    if (s.port->lost()) {
+        s.lossPending.store(true);
+        signalDeviceEvent();
+    }
     return kOpened;
 }
 
@@ -144,6 +276,7 @@ void Channels::closeChannel(int channel)
     if (channel != 1 && channel != 2)
         return;
     stopWaiting(channel);
+    state(channel).opening.reset();  // gives an open under way up and joins its thread
     closePort(channel);
     DeviceStatus& d = state(channel).device;
     if (d.state != DeviceStatus::State::Closed) {
@@ -203,16 +336,7 @@ int Channels::capture(int channel)
 int Channels::apply(int channel)
 {
     SerialPort* p = port(channel);
-    return p ? applyTo(*p, channel) : 1;
-}
-
-int Channels::applyTo(SerialPort& port, int channel)
-{
-    Dcb& dcb = dcbStore(channel);
-    dcb.DCBlength = Dcb::kSize;
-    const bool stateOk = port.setCommState(dcb);
-    const bool timeoutsOk = port.setCommTimeouts(timeoutStore(channel));
-    return stateOk && timeoutsOk ? 0 : 1;
+    return p && applyTo(*p, lineSetup(channel)) ? 0 : 1;
 }
 
 int Channels::summarise(int channel)
@@ -220,6 +344,11 @@ int Channels::summarise(int channel)
     SerialPort* p = port(channel);
     const int result = p ? summariseFrom(*p, channel) : 1;
     refreshUnconfirmed(channel);
+    // The line was set anew (a settings command): what it refused when it opened is past.
+    if (DeviceStatus& d = state(channel).device; d.refusal.any()) {
+        d.refusal = LineRefusal{};
+        ++deviceVersion_;
+    }
     return result;
 }
 
@@ -403,6 +532,11 @@ bool Channels::handleDeviceEvents()
     bool changed = false;
     std::uint64_t count = 0;
     [[maybe_unused]] const auto r = ::read(deviceEventFd_, &count, sizeof count);
+    // What waits for an open begun with beginOpen runs after the statuses are whole.
+    std::vector<std::function<void()>> then;
+    for (int channel : {1, 2})
+        if (state(channel).opening)
+            changed = takeOpening(channel, then) || changed;
     for (int channel : {1, 2}) {
         State& s = state(channel);
         if (!s.lossPending.exchange(false) || !s.port || !s.port->lost())
@@ -412,12 +546,16 @@ bool Channels::handleDeviceEvents()
         DeviceStatus& d = s.device;
         d.state = DeviceStatus::State::Lost;
         d.lossReason = why;
+        d.held = false;
+        // A line lost again soon after it came back goes on with the pauses it had reached.
+        const unsigned triesBefore =
+            d.reconnectedAt && std::chrono::system_clock::now() - *d.reconnectedAt < reconnectPause(~0U) ? s.triesToReconnect : 0;
         d.reconnectedAt.reset();
         d.awaiting = !d.path.empty() && (!reconnectAllowed_ || reconnectAllowed_());
         d.retries = 0;
         if (d.awaiting && looksRemote(d.path)) {
             // No file to watch: the line is tried again with pauses until it answers.
-            startRetrying(channel);
+            startRetrying(channel, triesBefore);
         } else if (d.awaiting) {
             watch_.watch(channel * 10, d.path);
             if (!d.alias.empty())
@@ -434,70 +572,107 @@ bool Channels::handleDeviceEvents()
         if ((channel == 1 || channel == 2) && state(channel).device.awaiting)
             changed = tryReconnect(channel) || changed;
     }
+    for (int channel : {1, 2}) {
+        State& s = state(channel);
+        const bool held = s.port && s.port->heldByFarEnd();
+        if (held != s.device.held) {
+            s.device.held = held;
+            changed = true;
+        }
+    }
     if (changed)
         ++deviceVersion_;
+    for (const auto& call : then)
+        call();
     return changed;
 }
 
 bool Channels::tryReconnect(int channel)
 {
     DeviceStatus& d = state(channel).device;
-    OpenError error = OpenError::None;
-    std::unique_ptr<SerialPort> port = opener_ ? opener_(d.comNumber, error) : nullptr;
-    if (!port && !d.alias.empty() && aliasOpener_)
-        port = aliasOpener_(d.alias, error);
-    if (!port || openPort(channel, std::move(port)) != kOpened)
+    const PortSource open = [&](OpenError& error, std::stop_token) {
+        std::unique_ptr<SerialPort> port = opener_ ? opener_(d.comNumber, error) : nullptr;
+        if (!port && !d.alias.empty() && aliasOpener_)
+            port = aliasOpener_(d.alias, error);
+        return port;
+    };
+    Prepared ready = prepare(open, lineSetup(channel), {});
+    if (ready.result != kOpened)
         return false;  // not back yet (or not usable yet): keep waiting
+    const std::string path = d.path, alias = d.alias;
+    if (publish(channel, std::move(ready)) != kOpened) {
+        d.state = DeviceStatus::State::Lost;
+        d.path = path;
+        return false;
+    }
+    // The channel's own device, under the names it was watched by.
+    d.path = path;
+    d.alias = alias;
     stopWaiting(channel);
-    d.state = DeviceStatus::State::Open;
     d.lossReason = LossReason::None;
-    d.openFailure = OpenError::None;
     d.reconnectedAt = std::chrono::system_clock::now();
     return true;
 }
 
-void Channels::startRetrying(int channel)
+std::chrono::milliseconds reconnectPause(unsigned failedTries)
+{
+    // Short at first (a server restarted), growing to a try every ten seconds (a machine
+    // rebooting, a cable pulled).
+    constexpr std::chrono::milliseconds kFirst{500}, kLongest{10000};
+    std::chrono::milliseconds pause = kFirst;
+    for (unsigned i = 0; i < failedTries && pause < kLongest; ++i)
+        pause *= 2;
+    return std::min(pause, kLongest);
+}
+
+void Channels::startRetrying(int channel, unsigned failedTries)
 {
     State& s = state(channel);
     s.retry = std::make_unique<Retry>();
     Retry& r = *s.retry;
+    r.earlier = failedTries;
     const int comNumber = s.device.comNumber;
+    const LineSetup setup = lineSetup(channel);
     try {
-        r.thread = std::jthread([this, &r, comNumber](std::stop_token stop) { retryLoop(stop, r, comNumber); });
+        r.thread = std::jthread([this, &r, comNumber, setup, failedTries](std::stop_token stop) {
+            retryLoop(stop, r, comNumber, setup, failedTries);
+        });
     } catch (const std::system_error&) {
         s.retry.reset();
         s.device.awaiting = false;
     }
 }
 
-void Channels::retryLoop(std::stop_token stop, Retry& r, int comNumber)
+void Channels::retryLoop(std::stop_token stop, Retry& r, int comNumber, LineSetup setup, unsigned failedTries)
 {
     pthread_setname_np(pthread_self(), "reconnect");
-    std::chrono::milliseconds pause = kFirstRetry;
-    for (;;) {
+    const PortSource open = [&](OpenError& error, std::stop_token st) {
+        return retryOpener_ ? retryOpener_(comNumber, error, st) : opener_ ? opener_(comNumber, error) : nullptr;
+    };
+    for (unsigned tries = failedTries;; ++tries) {
         {
             std::unique_lock lock(r.m);
-            r.cv.wait_for(lock, stop, pause, [] { return false; });
+            r.cv.wait_for(lock, stop, reconnectPause(tries), [] { return false; });
         }
         if (stop.stop_requested())
             return;
-        OpenError error = OpenError::None;
-        std::unique_ptr<SerialPort> port = retryOpener_ ? retryOpener_(comNumber, error, stop) : opener_(comNumber, error);
+        // Connection, negotiation and line settings all here: a try that fails at any step
+        // counts, and the next pause is longer.
+        Prepared ready = prepare(open, setup, stop);
         if (stop.stop_requested())
             return;  // a port that did open closes again here
-        const bool connected = port != nullptr;
+        const bool opened = ready.result == kOpened;
         {
             std::lock_guard lock(r.m);
-            if (connected)
-                r.port = std::move(port);
-            else
-                r.lastError = error;
+            r.lastError = ready.error;
+            r.lastRefusal = ready.refusal;
+            if (opened)
+                r.ready = std::move(ready);
             ++r.attempts;
         }
         signalDeviceEvent();
-        if (connected)
+        if (opened)
             return;
-        pause = std::min(pause * 2, kLongestRetry);
     }
 }
 
@@ -505,34 +680,40 @@ bool Channels::takeRetryResult(int channel)
 {
     State& s = state(channel);
     DeviceStatus& d = s.device;
-    std::unique_ptr<SerialPort> port;
+    std::optional<Prepared> ready;
     unsigned attempts = 0;
+    const unsigned earlier = s.retry->earlier;
     OpenError error;
+    LineRefusal refusal;
     {
         std::lock_guard lock(s.retry->m);
-        port = std::move(s.retry->port);
+        ready = std::move(s.retry->ready);
+        s.retry->ready.reset();
         attempts = s.retry->attempts;
         error = s.retry->lastError;
+        refusal = s.retry->lastRefusal;
     }
-    if (!port) {
+    if (!ready) {
         if (attempts == d.retries)
             return false;
         d.retries = attempts;
         d.openFailure = error;  // why the latest try failed
+        d.refusal = refusal;
         return true;
     }
     s.retry.reset();  // its thread has ended with the connection
-    if (openPort(channel, std::move(port)) != kOpened) {
-        d.retries = attempts;
-        d.openFailure = OpenError(OpenError::Other, 0, d.path);
-        startRetrying(channel);  // connected, but the line would not take its settings
+    const std::string path = d.path;
+    if (publish(channel, std::move(*ready)) != kOpened) {
+        d.state = DeviceStatus::State::Lost;
+        d.path = path;
+        startRetrying(channel, earlier + attempts);
         return true;
     }
-    d.state = DeviceStatus::State::Open;
+    d.path = path;
     d.awaiting = false;
     d.lossReason = LossReason::None;
-    d.openFailure = OpenError::None;
     d.retries = 0;
+    s.triesToReconnect = earlier + attempts;
     d.reconnectedAt = std::chrono::system_clock::now();
     return true;
 }

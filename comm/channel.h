@@ -23,6 +23,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kestrane {
 
@@ -40,21 +41,38 @@ enum OpenResult : int {
 using PortOpener = std::function<std::unique_ptr<SerialPort>(int comNumber, OpenError& error)>;
 // Opens a device by its path (a stable alias of a device that came back).
 using PathOpener = std::function<std::unique_ptr<SerialPort>(const std::string& path, OpenError& error)>;
-// Opens COM n again after a loss, on a thread of its own; `stop` asks it to give up at once.
+// Opens COM n on a thread of its own (a reconnection try, an open begun with beginOpen); `stop`
+// asks it to give up at once.
 using RetryOpener = std::function<std::unique_ptr<SerialPort>(int comNumber, OpenError& error, std::stop_token stop)>;
+
+// Line settings a port did not take when its channel opened.
+struct LineRefusal {
+    Dcb asked;                // the line settings asked for
+    SetStateFailure failure;  // the settings the port did not take, and why
+    bool timeouts = false;    // it refused the time-outs
+    [[nodiscard]] bool any() const { return failure.refused != 0 || failure.systemError != 0 || timeouts; }
+};
+
+// The pause before reconnection try n + 1 of a lost remote line (n tries have failed): 0.5 s,
+// then twice the one before, at most 10 s.
+std::chrono::milliseconds reconnectPause(unsigned failedTries);
 
 // What the user is told about a channel's device. GUI thread.
 struct DeviceStatus {
-    enum class State { Closed, Open, Lost };
+    enum class State { Closed, Open, Lost, Opening };
     State state = State::Closed;
     int comNumber = 0;                // of the last open
     std::string path;                 // the device of the last open, when the opener told it
     std::string alias;                // its /dev/serial/by-id name, when it has one
     LossReason lossReason = LossReason::None;
     OpenError openFailure;            // why the last open (or reconnection try) failed; None after a success
+    // The stored line settings the port refused at the last open (or try): an open channel then
+    // runs at the line defaults; an open that failed with SettingsRefused took neither.
+    LineRefusal refusal;
     bool awaiting = false;            // lost, and watched for its return (or, remote, tried again)
     unsigned retries = 0;             // failed reconnection tries since the loss (remote lines)
     std::uint32_t unconfirmed = 0;    // settings the port has not confirmed (kSetting* bits)
+    bool held = false;                // the far end holds our output (a remote server's flow control that lasts)
     std::optional<std::chrono::system_clock::time_point> reconnectedAt;  // the last reconnection
 };
 
@@ -99,7 +117,14 @@ public:
 
     // Opens `channel` (1 or 2) on COM `comNumber`, applies its stored line parameters (or the
     // line defaults when the port refuses them), summarises and starts the receive thread.
+    // Everything on the calling thread, however long the device takes to answer.
     int openChannel(int channel, int comNumber);
+    // The same open, its waits on a thread of its own (a remote line may take seconds to connect,
+    // negotiate and configure): the channel is Opening meanwhile, and handleDeviceEvents, once
+    // `deviceEventFd` said so, publishes the port and calls `done` with openChannel's result.
+    // Closing the channel first gives the open up at once; `done` is then never called.
+    void beginOpen(int channel, int comNumber, std::function<void(int result)> done);
+    [[nodiscard]] bool opening(int channel) const;
     // Ends the receive thread (woken through the event mask), purges and closes the port.
     void closeChannel(int channel);
 
@@ -150,7 +175,8 @@ public:
     void setReconnectPolicy(std::function<bool()> allowed) { reconnectAllowed_ = std::move(allowed); }
     // Opens a device's stable alias when its configured path does not come back.
     void setAliasOpener(PathOpener opener) { aliasOpener_ = std::move(opener); }
-    // Opens a lost remote line again (default: the opener, which cannot be stopped early).
+    // Opens on the threads of beginOpen and of the reconnection tries (default: the opener,
+    // which cannot be stopped early).
     void setRetryOpener(RetryOpener opener) { retryOpener_ = std::move(opener); }
     // Replaces the opener of COM numbers (for the next open; an open channel keeps its port).
     void setOpener(PortOpener opener) { opener_ = std::move(opener); }
@@ -158,14 +184,41 @@ public:
     void setByIdFolder(std::filesystem::path folder) { byIdFolder_ = std::move(folder); }
 
 private:
+    // What an open asks of the port: copies of the channel's stores, taken on the GUI thread.
+    struct LineSetup {
+        Dcb dcb;
+        CommTimeouts timeouts;
+    };
+    // An opened, configured and purged port (or why there is none), ready for the GUI thread.
+    struct Prepared {
+        int result = kPortWillNotOpen;
+        std::unique_ptr<SerialPort> port;
+        OpenError error;       // why it did not open; its path also when it did
+        LineRefusal refusal;   // the stored settings, when the port refused them
+        bool defaults = false; // the port runs at the line defaults
+    };
+    using PortSource = std::function<std::unique_ptr<SerialPort>(OpenError& error, std::stop_token stop)>;
+
+    // An open begun with beginOpen, its waits on a thread of its own.
+    struct Opening {
+        std::mutex m;
+        bool done = false;
+        Prepared ready;
+        std::function<void(int)> then;
+        std::jthread thread;  // declared last: stopped and joined before the rest goes
+    };
+
     // A lost remote line is tried again on a thread of its own, with growing pauses between the
-    // tries; a connected port waits in `port` for the GUI thread, which configures and publishes it.
+    // tries, whichever step failed; a port that opened and took its settings waits in `ready`
+    // for the GUI thread, which publishes it.
     struct Retry {
         std::mutex m;
         std::condition_variable_any cv;
-        std::unique_ptr<SerialPort> port;
+        std::optional<Prepared> ready;
         OpenError lastError;
-        unsigned attempts = 0;
+        LineRefusal lastRefusal;
+        unsigned attempts = 0;  // failed or not, since the loss
+        unsigned earlier = 0;   // tries of the reconnection just before (a line lost again at once)
         std::jthread thread;  // declared last: stopped and joined before the rest goes
     };
 
@@ -182,6 +235,8 @@ private:
         std::atomic<bool> lossPending{false};  // set by the port's loss notifier
         DeviceStatus device;
         std::unique_ptr<Retry> retry;
+        unsigned triesToReconnect = 0;  // tries the last reconnection took
+        std::unique_ptr<Opening> opening;
         std::mutex endMutex;  // threadEnded, for the close's short wait
         std::condition_variable endCv;
         bool threadEnded = false;
@@ -192,15 +247,21 @@ private:
     Dcb& dcbStore(int channel);
     CommTimeouts& timeoutStore(int channel);
     ReceiveConfig receiveConfig(int channel) const;
+    LineSetup lineSetup(int channel);
+    // Opens, configures (the stored settings, else the line defaults) and purges; any thread.
+    static Prepared prepare(const PortSource& open, const LineSetup& setup, std::stop_token stop);
+    // The GUI thread's part of an open: the stores, the device status, the receive thread.
+    int publish(int channel, Prepared ready);
     int openPort(int channel, std::unique_ptr<SerialPort> port);
     void closePort(int channel);
     void stopWaiting(int channel);
     bool tryReconnect(int channel);
-    void startRetrying(int channel);
-    void retryLoop(std::stop_token stop, Retry& retry, int comNumber);
+    void startRetrying(int channel, unsigned failedTries = 0);
+    void retryLoop(std::stop_token stop, Retry& retry, int comNumber, LineSetup setup, unsigned failedTries);
     bool takeRetryResult(int channel);
+    bool takeOpening(int channel, std::vector<std::function<void()>>& then);
     void refreshUnconfirmed(int channel);
-    int applyTo(SerialPort& port, int channel);
+    static bool applyTo(SerialPort& port, const LineSetup& setup);
     int summariseFrom(SerialPort& port, int channel);
     void receiveLoop(int channel, ReceiveConfig config);
     std::size_t receivePass(int channel, SerialPort& port, const ReceiveConfig& config, std::size_t queued);

@@ -3,6 +3,8 @@
 #include "platform/posix_serial_port.h"
 #include "platform/system_reason.h"
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace kestrane {
@@ -13,6 +15,7 @@ std::string lossReasonText(LossReason why, bool whole)
     case LossReason::IoError: return "I/Oエラー";
     case LossReason::ClosedByServer: return whole ? "サーバーが接続を閉じました" : "サーバー切断";
     case LossReason::ConnectionReset: return whole ? "接続が切れました" : "接続断";
+    case LossReason::NoAnswer: return whole ? "サーバーが応答しなくなりました" : "応答なし";
     case LossReason::None:
     case LossReason::HungUp: break;
     }
@@ -74,6 +77,33 @@ std::string unconfirmedSettingNames(std::uint32_t bits)
     for (const auto& [bit, name] : kNames)
         if (bits & bit)
             out += (out.empty() ? "" : ", ") + std::string(name);
+    return out;
+}
+
+std::string refusedSettingsText(const LineRefusal& refusal)
+{
+    static constexpr const char* kParity[] = {"なし", "奇数", "偶数", "マーク", "スペース"};
+    static constexpr const char* kStop[] = {"1", "1.5", "2"};
+    const Dcb& d = refusal.asked;
+    const std::uint32_t refused = refusal.failure.refused;
+    std::string out;
+    auto add = [&](const std::string& text) { out += (out.empty() ? "" : ", ") + text; };
+    if (refused & SetStateFailure::Rate)
+        add("通信速度 " + std::to_string(d.BaudRate));
+    if (refused & SetStateFailure::ByteSize)
+        add("データ長 " + std::to_string(d.ByteSize));
+    if (refused & SetStateFailure::Parity)
+        add(std::string("パリティ ") + (d.Parity < 5 ? kParity[d.Parity] : "?"));
+    if (refused & SetStateFailure::StopBits)
+        add(std::string("ストップビット ") + (d.StopBits < 3 ? kStop[d.StopBits] : "?"));
+    if (refused & SetStateFailure::FlowControl)
+        add(std::string("フロー制御 ") + (d.fOutxCtsFlow() ? "ハードウェア" : d.fOutX() || d.fInX() ? "Xon/Xoff" : "なし"));
+    if (const int err = refusal.failure.systemError; refused == 0 && err != 0)
+        add(err == EINVAL ? std::string("この組み合わせ") : "設定: " + systemReason(err));
+    if (refusal.timeouts)
+        add("タイムアウト");
+    if (refused != 0 && (refusal.failure.unanswered & refused) == refused)
+        out += "（応答なし）";
     return out;
 }
 

@@ -2,6 +2,7 @@
 // line-status window (UTF-8).
 #pragma once
 
+#include "comm/channel.h"
 #include "platform/serial_port.h"
 
 #include <cstdint>
@@ -15,5 +16,8 @@ std::string lossReasonText(LossReason why, bool whole);
 std::string openFailureText(const std::string& path, const OpenError& error);
 // The kSetting* bits by name, comma-separated ("DTR, RTS").
 std::string unconfirmedSettingNames(std::uint32_t bits);
+// The settings a port refused, with the values asked for ("通信速度 115200, データ長 7"), and
+// "（応答なし）" when a server never answered them.
+std::string refusedSettingsText(const LineRefusal& refusal);
 
 } // namespace kestrane

@@ -13,6 +13,7 @@ std::string lossText(const DeviceStatus& d)
     case LossReason::IoError: why = "an input/output error"; break;
     case LossReason::ClosedByServer: why = "the server closed the connection"; break;  // a remote line
     case LossReason::ConnectionReset: why = "the connection broke"; break;
+    case LossReason::NoAnswer: why = "the server stopped answering"; break;
     }
     return why + (d.awaiting ? "; waiting for it to come back" : "; automatic reconnection is off");
 }

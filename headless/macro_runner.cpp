@@ -188,7 +188,7 @@ int MacroRunner::run(StopSignals& stops)
     r.displayMode = DisplayMode::Asc;
     core_.applySettings();
     core_.traffic().clearTraffic();
-    if (const std::string why = openChannels(core_); !why.empty())
+    if (const std::string why = openChannels(core_, options_.ports); !why.empty())
         return end(kFailed, why);
     portsOpen_ = true;
 

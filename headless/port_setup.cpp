@@ -4,9 +4,12 @@
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "platform/remote_address.h"
+#include "platform/system_reason.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 
 namespace kestrane::headless {
 
@@ -172,7 +175,35 @@ std::string portName(const AppCore& core, int com)
     return "COM" + std::to_string(com);
 }
 
-std::string openChannels(AppCore& core)
+std::string refusedSettings(AppCore& core, int channel)
+{
+    static constexpr const char* kParity[] = {"none", "odd", "even", "mark", "space"};
+    static constexpr const char* kStop[] = {"1", "1.5", "2"};
+    const LineRefusal& refusal = core.channels().device(channel).refusal;
+    const Dcb& d = refusal.asked;
+    const std::uint32_t refused = refusal.failure.refused;
+    std::string out;
+    auto add = [&](const std::string& text) { out += (out.empty() ? "" : ", ") + text; };
+    if (refused & SetStateFailure::Rate)
+        add("rate " + std::to_string(d.BaudRate));
+    if (refused & SetStateFailure::ByteSize)
+        add("data bits " + std::to_string(d.ByteSize));
+    if (refused & SetStateFailure::Parity)
+        add(std::string("parity ") + (d.Parity < 5 ? kParity[d.Parity] : "?"));
+    if (refused & SetStateFailure::StopBits)
+        add(std::string("stop bits ") + (d.StopBits < 3 ? kStop[d.StopBits] : "?"));
+    if (refused & SetStateFailure::FlowControl)
+        add(std::string("flow control ") + (d.fOutxCtsFlow() ? "hardware" : d.fOutX() || d.fInX() ? "XON/XOFF" : "none"));
+    if (const int err = refusal.failure.systemError; refused == 0 && err != 0)
+        add(err == EINVAL ? std::string("that combination of settings") : "the settings: " + systemReason(err, ReasonLanguage::English));
+    if (refusal.timeouts)
+        add("the time-outs");
+    if (refused != 0 && (refusal.failure.unanswered & refused) == refused)
+        out += " (no answer)";
+    return out;
+}
+
+std::string openChannels(AppCore& core, const PortOptions& ports)
 {
     const SettingsRecord& r = core.settings().record;
     for (int channel : {1, 2}) {
@@ -180,22 +211,30 @@ std::string openChannels(AppCore& core)
             continue;
         const int com = channel == 1 ? r.ch1ComNumber : r.ch2ComNumber;
         const int result = core.channels().openChannel(channel, com);
-        if (result == kOpened)
-            continue;
         const DeviceStatus& d = core.channels().device(channel);
+        const std::string path = d.openFailure.path.empty() ? d.path : d.openFailure.path;
+        const std::string device = path.empty() ? "COM" + std::to_string(com) : path;
         std::string why;
         switch (result) {
+        case kOpened:
+            // Asked for on the command line and not taken: recording at other settings would
+            // record garbage.
+            if (ports.line && d.refusal.any())
+                why = device + " does not take the settings of --line: it refused " + refusedSettings(core, channel);
+            break;
         case kPortNumberOutOfRange:
             why = com == 0 ? "no port is set for it (give --ch" + std::to_string(channel) + " COMn)"
                            : "COM" + std::to_string(com) + " lies outside COM1..COM255";
             break;
-        case kPortCannotBeConfigured: why = "the port takes neither its line settings nor the defaults"; break;
+        case kPortCannotBeConfigured:
+            why = device + " opened, but its line settings could not be set: it refused " + refusedSettings(core, channel)
+                  + ", and the defaults as well";
+            break;
         case kThreadCannotBeCreated: why = "no receive thread can be started"; break;
-        default: {
-            const std::string path = d.openFailure.path.empty() ? d.path : d.openFailure.path;
-            why = describeOpenError(path.empty() ? "COM" + std::to_string(com) : path, d.openFailure);
+        default: why = describeOpenError(device, d.openFailure);
         }
-        }
+        if (why.empty())
+            continue;
         core.closeChannel(1);
         core.closeChannel(2);
         return "cannot open CH" + std::to_string(channel) + " (" + portName(core, com) + "): " + why;

@@ -53,7 +53,11 @@ void loadSettings(AppCore& core, const PortOptions& ports);
 // "COM3", or the device when the command line named it for this run.
 [[nodiscard]] std::string portName(const AppCore& core, int com);
 // Opens CH1 and, unless CH2 is unused, CH2, as the window does at start. Empty when both
-// opened; otherwise why (both channels closed again).
-[[nodiscard]] std::string openChannels(AppCore& core);
+// opened; otherwise why (both channels closed again). A line that does not take the settings
+// `ports.line` gave is not used (the window would fall back to the defaults).
+[[nodiscard]] std::string openChannels(AppCore& core, const PortOptions& ports);
+// The settings `channel`'s port refused at its open, with the values asked for ("rate 115200,
+// data bits 7"), "(no answer)" when a server never answered them; empty when it took them all.
+[[nodiscard]] std::string refusedSettings(AppCore& core, int channel);
 
 } // namespace kestrane::headless

@@ -154,7 +154,7 @@ int Recorder::start()
     pagesSeen_ = firstPage_;
     failuresSeen_ = traffic.autoLogFailures.load();
 
-    if (const std::string why = openChannels(core_); !why.empty()) {
+    if (const std::string why = openChannels(core_, options_.ports); !why.empty()) {
         console_.event(why);
         unmake();
         return kCannotStart;
@@ -162,6 +162,12 @@ int Recorder::start()
     for (int channel : {1, 2})
         watched_[static_cast<std::size_t>(channel - 1)].state = static_cast<int>(core_.channels().device(channel).state);
     running_ = true;
+    // Settings from the settings file that the line refused: it runs at the defaults, as in
+    // the window (settings given with --line are never replaced).
+    for (int channel : {1, 2})
+        if (used(channel) && core_.channels().device(channel).refusal.any())
+            console_.event(channelName(channel) + " does not take its stored line settings (it refused "
+                           + refusedSettings(core_, channel) + "): recording at the defaults");
 
     std::string text = "recording " + channelName(1);
     if (used(2))
@@ -214,6 +220,13 @@ void Recorder::watchDevices()
         Watched& w = watched_[static_cast<std::size_t>(channel - 1)];
         const DeviceStatus& d = channels.device(channel);
         const int state = static_cast<int>(d.state);
+        if (d.held != w.held) {
+            // The server suspended the flow (or resumed it): nothing goes to the line meanwhile.
+            w.held = d.held;
+            console_.event(channelName(channel) + (d.held ? " held by its server (flow control suspended): nothing "
+                                                             "is sent to the line until it resumes"
+                                                           : " released by its server: sending goes on"));
+        }
         if (state == w.state && d.awaiting == w.awaiting)
             continue;
         if (d.state == DeviceStatus::State::Lost && w.state != state) {

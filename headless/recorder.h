@@ -64,6 +64,7 @@ private:
     struct Watched {
         int state = 0;        // DeviceStatus::State
         bool awaiting = false;
+        bool held = false;    // the far end holds the line (told once each way)
         std::uint32_t errorWord = 0;       // line errors not yet told
         std::uint32_t errorsSeen = 0;      // every kind seen since the start
         std::int64_t lastErrorTold = -1;   // when they were last told (ms)

@@ -881,6 +881,7 @@ std::string describeOpenError(const std::string& path, const OpenError& error)
     case OpenError::NoLineControl:
         return path + ": the server does not take RFC 2217 line control (COM-port option); "
                       "serve the line with telnet(rfc2217), or use tcp:// for a raw stream.";
+    case OpenError::SettingsRefused: return path + " takes neither its line settings nor the defaults.";
     case OpenError::Other:
         if (error.resolverError != 0)  // the name server failed (EAI_SYSTEM, EAI_MEMORY)
             return path + " could not be opened: "

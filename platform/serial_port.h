@@ -30,6 +30,8 @@ struct OpenError {
         Unreachable,        // no route to the host, or the network is down
         NoAnswer,           // the connection or its negotiation did not complete in time
         NoLineControl,      // an rfc2217:// server that does not take the COM-port option
+        // Any port:
+        SettingsRefused,    // opened, but it takes neither its line settings nor the defaults
     };
 
     Kind kind = None;
@@ -51,6 +53,7 @@ enum class LossReason {
     IoError,  // the device failed an operation with an I/O error
     ClosedByServer,  // a remote line: the server closed the connection
     ConnectionReset, // a remote line: the connection was reset or broke
+    NoAnswer,        // a remote line: the server stopped answering (its machine or network gone)
 };
 
 // Why the last setCommState failed. A device may answer a set without taking all of it (a pty
@@ -67,6 +70,7 @@ struct SetStateFailure {
     };
     int systemError = 0;     // errno of the failed call; 0 after a successful set
     std::uint32_t refused = 0;  // Field bits of the settings the device did not take
+    std::uint32_t unanswered = 0;  // of those, the ones a remote server never answered
     Dcb got{};               // what the device has after the refused set was undone (valid when refused != 0)
 };
 // Settings a port could not confirm (unconfirmedSettings).
@@ -155,6 +159,17 @@ public:
     // answer a control request within the bound, or a line without line control. A local port
     // confirms what it accepts (a refused setting fails the set), so it reports 0.
     [[nodiscard]] virtual std::uint32_t unconfirmedSettings() const { return 0; }
+
+    // Ends, at once and for good, every wait for the device's answers (a remote server's): an
+    // open that is given up must not hold its caller. Later settings and purges fail.
+    virtual void cancelWaits() {}
+
+    // True while the far end has held our output for a while (a remote server that suspended
+    // the flow and has not resumed it); a short hold is ordinary flow control.
+    [[nodiscard]] virtual bool heldByFarEnd() const { return false; }
+    // `notify` is called, on the port's own thread, when heldByFarEnd changes (the same rules as
+    // the loss notifier).
+    virtual void setHoldNotifier(std::function<void()> notify) { (void)notify; }
 
     // True once the device has gone away (hang-up, unplug): every operation then fails, except
     // that reads deliver what the port had already taken from the device.

@@ -9,10 +9,12 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <linux/sockios.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,6 +52,8 @@ constexpr std::size_t kMaxPending = 8;
 // How long the option negotiation may take, and a restore of refused settings.
 constexpr auto kNegotiationBound = 2s;
 constexpr auto kRestoreBound = 500ms;
+// How often a socket with our bytes waiting in it is looked at for a server gone silent.
+constexpr auto kStallLook = 1s;
 
 // What a server is asked for: the settings, and the purge of its buffers.
 enum Field { kDtr, kRts, kBaud, kDataSize, kParity, kStopBits, kFlow, kBreak, kPurge, kFieldCount };
@@ -149,7 +153,7 @@ public:
 
     // Starts the connection's thread and, for RFC 2217, the option negotiation: None once the
     // server took the COM-port option (or at once for a raw stream).
-    OpenError::Kind start(std::stop_token stop)
+    OpenError start(std::stop_token stop)
     {
         if (lineControl_) {
             std::lock_guard lock(m_);
@@ -157,8 +161,8 @@ public:
         }
         try {
             thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-            return OpenError::Other;
+        } catch (const std::system_error& e) {
+            return OpenError(OpenError::Other, e.code().value());
         }
         if (!lineControl_)
             return OpenError::None;
@@ -170,10 +174,16 @@ public:
         answerCv_.wait_for(lock, kNegotiationBound, [&] {
             return lost_ || negotiation_.comPortAgreed() || negotiation_.comPortRefused() || stop.stop_requested();
         });
-        if (lost_)
-            return OpenError::Other;  // the server closed at once (a line another client holds)
-        if (!negotiation_.comPortAgreed())
-            return stop.stop_requested() ? OpenError::NoAnswer : OpenError::NoLineControl;
+        if (lost_) {
+            // The server closed at once (a line another client holds), or the connection broke.
+            return OpenError(lossReason_ == LossReason::NoAnswer ? OpenError::NoAnswer : OpenError::Other,
+                             lossErrno_ != 0 ? lossErrno_ : ECONNRESET);
+        }
+        if (!negotiation_.comPortAgreed()) {
+            // A server that sent nothing at all is slow or busy (one still ending the previous
+            // session), not one without line control.
+            return stop.stop_requested() || !heard_ ? OpenError::NoAnswer : OpenError::NoLineControl;
+        }
         // From now on the server reports every modem input and the line's error conditions (not
         // data-ready or the transmitter's state, which change all the time).
         const std::uint8_t modemMask = 0xFF;
@@ -205,8 +215,8 @@ public:
     {
         std::unique_lock lock(m_);
         lastFailure_ = SetStateFailure{};
-        if (lost_ || !validDcb(dcb)) {
-            lastFailure_.systemError = lost_ ? ECONNRESET : EINVAL;
+        if (lost_ || cancelled_ || !validDcb(dcb)) {
+            lastFailure_.systemError = lost_ ? ECONNRESET : cancelled_ ? ECANCELED : EINVAL;
             return false;
         }
         if (!lineControl_) {
@@ -233,18 +243,23 @@ public:
         auto lineAnswered = [&] {
             return std::all_of(batch.begin(), batch.end(), [](const Request* r) { return !isLineField(r->field) || r->done; });
         };
-        answerCv_.wait_for(lock, timing_.answer, [&] { return lost_ || lineAnswered(); });
+        answerCv_.wait_for(lock, timing_.answer, [&] { return lost_ || cancelled_ || lineAnswered(); });
         std::uint32_t refused = 0;  // not taken as asked, or not answered
-        for (const Request* r : batch)
-            if (isLineField(r->field) && !(r->done && valueAccepted(r->field, r->requested, r->value)))
-                refused |= kFieldBits[static_cast<std::size_t>(r->field)];
+        std::uint32_t unanswered = 0;
+        for (const Request* r : batch) {
+            if (!isLineField(r->field) || (r->done && valueAccepted(r->field, r->requested, r->value)))
+                continue;
+            refused |= kFieldBits[static_cast<std::size_t>(r->field)];
+            if (!r->done)
+                unanswered |= kFieldBits[static_cast<std::size_t>(r->field)];
+        }
         if (!lost_ && refused == 0) {
             dcb_ = dcb;
             setEvtCharLocked(dcb.EvtChar);
             return true;
         }
-        if (lost_) {
-            lastFailure_.systemError = ECONNRESET;
+        if (lost_ || cancelled_) {
+            lastFailure_.systemError = lost_ ? ECONNRESET : ECANCELED;
             return false;
         }
         // Put back what the server did change, so a refused set leaves the line as it was.
@@ -260,13 +275,15 @@ public:
         if (any) {
             const std::vector<Request*> back = requestLocked(restore);
             answerCv_.wait_for(lock, kRestoreBound, [&] {
-                return lost_ || std::all_of(back.begin(), back.end(), [](const Request* r) { return r->done; });
+                return lost_ || cancelled_ ||
+                       std::all_of(back.begin(), back.end(), [](const Request* r) { return r->done; });
             });
         }
         // The line settings' bits are those of SetStateFailure; what the line has is what the
         // server acknowledged last.
         lastFailure_.systemError = EINVAL;
         lastFailure_.refused = refused;
+        lastFailure_.unanswered = unanswered;
         lastFailure_.got = acknowledgedLocked();
         return false;
     }
@@ -482,6 +499,8 @@ public:
         if (lost_)
             return false;
         std::unique_lock lock(m_);
+        if (cancelled_)
+            return false;
         if (flags & PURGE_TXABORT)
             ++txAbortGen_;
         if (flags & PURGE_RXABORT)
@@ -505,8 +524,27 @@ public:
         std::array<std::optional<unsigned>, kFieldCount> want;
         want[kPurge] = serverPurge;
         const std::vector<Request*> purge = requestLocked(want);
-        answerCv_.wait_for(lock, timing_.answer, [&] { return lost_ || purge.front()->done; });
-        return true;
+        answerCv_.wait_for(lock, timing_.answer, [&] { return lost_ || cancelled_ || purge.front()->done; });
+        return !cancelled_;
+    }
+
+    void cancelWaits() override
+    {
+        std::lock_guard lock(m_);
+        cancelled_ = true;
+        answerCv_.notify_all();
+    }
+
+    [[nodiscard]] bool heldByFarEnd() const override
+    {
+        std::lock_guard lock(m_);
+        return holdTold_;
+    }
+
+    void setHoldNotifier(std::function<void()> notify) override
+    {
+        std::lock_guard lock(m_);
+        holdNotifier_ = std::move(notify);
     }
 
     [[nodiscard]] std::uint32_t unconfirmedSettings() const override
@@ -545,8 +583,13 @@ private:
         std::size_t sent = 0;
         std::vector<std::uint8_t> raw(16 * 1024);
         bool hungUp = false;  // the far end is gone; what it sent is still to be read
+        // While bytes we sent wait in the socket, it is looked at once a second for a server
+        // that no longer answers (see stalled()).
+        std::optional<CommClock::time_point> waitingSince;
+        CommClock::time_point nextLook{};
         for (;;) {
             short events = 0;
+            std::optional<CommClock::time_point> wakeAt;
             {
                 std::lock_guard lock(m_);
                 if (stopping_)
@@ -562,31 +605,85 @@ private:
                         events |= POLLIN;
                     if (sent < wire.size())
                         events |= POLLOUT;
+                    if (holdSince_ && !holdTold_)
+                        wakeAt = *holdSince_ + timing_.holdTold;
                 }
             }
+            if (waitingSince && !lost_)
+                wakeAt = wakeAt ? std::min(*wakeAt, nextLook) : nextLook;
             // A hung-up socket reports itself on every poll: it is left out while nothing can be read.
             pollfd p[2] = {{(events != 0 && !(hungUp && !(events & POLLIN))) ? socket_ : -1, events, 0},
                            {wakeFd_, POLLIN, 0}};
-            if (::poll(p, 2, -1) < 0) {
+            if (::poll(p, 2, wakeAt ? pollTimeoutMs(*wakeAt, CommClock::now()) : -1) < 0) {
                 if (errno != EINTR)
-                    lose(LossReason::ConnectionReset);
+                    lose(LossReason::ConnectionReset, errno);
                 continue;
             }
             if (p[1].revents & POLLIN)
                 takeFd(wakeFd_);
             if (p[0].revents & POLLOUT) {
                 const ssize_t k = ::send(socket_, wire.data() + sent, wire.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (k > 0)
+                if (k > 0) {
                     sent += static_cast<std::size_t>(k);
-                else if (k < 0 && errno != EAGAIN && errno != EINTR)
-                    lose(LossReason::ConnectionReset);
+                    if (!waitingSince) {
+                        waitingSince = CommClock::now();
+                        nextLook = *waitingSince + kStallLook;
+                    }
+                } else if (k < 0 && errno != EAGAIN && errno != EINTR) {
+                    lose(lossOfErrno(errno), errno);
+                }
             }
             if (p[0].revents & (POLLHUP | POLLERR))
                 hungUp = true;
             if (p[0].revents & (POLLIN | POLLHUP | POLLERR))
                 receive(raw);
+            const auto now = CommClock::now();
+            if (waitingSince && now >= nextLook) {
+                nextLook = now + kStallLook;
+                if (const std::optional<bool> stuck = stalled(now - *waitingSince); !stuck)
+                    waitingSince.reset();  // all sent and acknowledged
+                else if (*stuck)
+                    lose(LossReason::NoAnswer, ETIMEDOUT);
+            }
+            tellHold(now);
         }
     }
+
+    // Whether the server has stopped answering while bytes we sent wait for it: nothing from it,
+    // not even an acknowledgement, for the stall bound while our data is in flight (or while two
+    // window probes in a row go unanswered). The kernel alone would retry for a quarter of an
+    // hour. A server that only stops reading still acknowledges the window probes and is left
+    // alone: its line is held, not gone. (TCP_USER_TIMEOUT would end such a connection, with the
+    // bytes waiting in it.) Empty once nothing waits in the socket any more.
+    std::optional<bool> stalled(CommClock::duration waiting) const
+    {
+        int queued = 0;
+        if (::ioctl(socket_, SIOCOUTQ, &queued) != 0 || queued <= 0)
+            return std::nullopt;
+        tcp_info info{};
+        socklen_t size = sizeof info;
+        if (::getsockopt(socket_, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+            return false;
+        const auto silent = std::chrono::milliseconds(info.tcpi_last_ack_recv);
+        return waiting >= timing_.stall && silent >= timing_.stall && (info.tcpi_unacked > 0 || info.tcpi_probes >= 2);
+    }
+
+    // Tells (once) that the server has held our output longer than a pause of flow control.
+    void tellHold(CommClock::time_point now)
+    {
+        std::function<void()> notify;
+        {
+            std::lock_guard lock(m_);
+            if (!holdSince_ || holdTold_ || now < *holdSince_ + timing_.holdTold)
+                return;
+            holdTold_ = true;
+            notify = holdNotifier_;
+        }
+        if (notify)
+            notify();
+    }
+
+    static LossReason lossOfErrno(int err) { return err == ETIMEDOUT ? LossReason::NoAnswer : LossReason::ConnectionReset; }
 
     // Reads what the connection has, as far as the input queue takes it, and decodes it.
     void receive(std::vector<std::uint8_t>& raw)
@@ -601,24 +698,33 @@ private:
             return;
         const ssize_t k = ::recv(socket_, raw.data(), want, MSG_DONTWAIT);
         if (k == 0) {
-            lose(LossReason::ClosedByServer);
+            lose(LossReason::ClosedByServer, 0);
             return;
         }
         if (k < 0) {
             if (errno != EAGAIN && errno != EINTR)
-                lose(LossReason::ConnectionReset);
+                lose(lossOfErrno(errno), errno);
             return;
         }
-        std::lock_guard lock(m_);
-        if (lineControl_)
-            decoder_.feed(raw.data(), static_cast<std::size_t>(k), *this);
-        else
-            data(raw.data(), static_cast<std::size_t>(k));
-        dataCv_.notify_all();
-        if (answered_) {
-            answered_ = false;
-            answerCv_.notify_all();
+        std::function<void()> holdNews;
+        {
+            std::lock_guard lock(m_);
+            heard_ = true;
+            const bool told = holdTold_;
+            if (lineControl_)
+                decoder_.feed(raw.data(), static_cast<std::size_t>(k), *this);
+            else
+                data(raw.data(), static_cast<std::size_t>(k));
+            dataCv_.notify_all();
+            if (answered_) {
+                answered_ = false;
+                answerCv_.notify_all();
+            }
+            if (told && !holdTold_)
+                holdNews = holdNotifier_;  // the server let the line go again
         }
+        if (holdNews)
+            holdNews();
     }
 
     // Requests and replies first, then data unless the output is held. Called with m_ held.
@@ -637,7 +743,7 @@ private:
         roomCv_.notify_all();  // room for the writers
     }
 
-    void lose(LossReason why)
+    void lose(LossReason why, int err)
     {
         std::function<void()> notify;
         {
@@ -645,6 +751,7 @@ private:
             if (lost_)
                 return;
             lossReason_ = why;
+            lossErrno_ = err;
             lost_ = true;
             notify = lossNotifier_;
             notifyAllLocked();
@@ -714,8 +821,16 @@ private:
             break;
         case tn::kNotifyLineState: lineErrors_ |= errorsOfLineState(value); break;
         case tn::kNotifyModemState: modem_ = value & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON); break;
-        case tn::kFlowControlSuspend: holdByServer_ = true; break;
-        case tn::kFlowControlResume: holdByServer_ = false; break;
+        case tn::kFlowControlSuspend:
+            holdByServer_ = true;
+            if (!holdSince_)
+                holdSince_ = CommClock::now();
+            break;
+        case tn::kFlowControlResume:
+            holdByServer_ = false;
+            holdSince_.reset();
+            holdTold_ = false;
+            break;
         case tn::kPurgeData:
             // What arrived before the server purged was taken from the device before the purge.
             if (!pending_[kPurge].empty() && (pending_[kPurge].front()->requested & kPurgeReceive))
@@ -901,8 +1016,11 @@ private:
     std::condition_variable answerCv_;  // the server's answers: settings, purges, the negotiation
     bool answered_ = false;             // an answer came in the bytes being decoded
     bool stopping_ = false;
+    bool cancelled_ = false;            // cancelWaits: no wait for an answer any more
+    bool heard_ = false;                // the server has sent anything at all
     std::atomic<bool> lost_{false};
     LossReason lossReason_ = LossReason::None;
+    int lossErrno_ = 0;
     std::function<void()> lossNotifier_;
     tn::Decoder decoder_;
     tn::Negotiation negotiation_;
@@ -924,6 +1042,9 @@ private:
     ByteRing out_{kOutQueueSize};
     bool holdByUs_ = false;      // SETXOFF
     bool holdByServer_ = false;  // the server asked us to suspend (FLOWCONTROL-SUSPEND)
+    std::optional<CommClock::time_point> holdSince_;  // since when it holds
+    bool holdTold_ = false;      // held longer than timing_.holdTold, and said so
+    std::function<void()> holdNotifier_;
     std::uint64_t txAbortGen_ = 0;
     bool writesAborted_ = false;
 
@@ -944,6 +1065,7 @@ struct Lookup {
     std::condition_variable cv;
     bool done = false;
     int rc = 0;
+    int systemError = 0;  // errno, for EAI_SYSTEM
     std::vector<sockaddr_storage> addresses;
 };
 
@@ -975,6 +1097,7 @@ std::vector<sockaddr_storage> resolveHost(const RemoteAddress& a, std::stop_toke
             hints.ai_flags = AI_ADDRCONFIG;
             addrinfo* res = nullptr;
             const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res);
+            const int err = rc == EAI_SYSTEM ? errno : 0;
             std::vector<sockaddr_storage> found;
             for (addrinfo* i = res; rc == 0 && i; i = i->ai_next) {
                 if ((i->ai_family != AF_INET && i->ai_family != AF_INET6) || i->ai_addrlen > sizeof(sockaddr_storage))
@@ -988,11 +1111,12 @@ std::vector<sockaddr_storage> resolveHost(const RemoteAddress& a, std::stop_toke
             std::lock_guard lock(lookup->m);
             lookup->done = true;
             lookup->rc = rc;
+            lookup->systemError = err;
             lookup->addresses = std::move(found);
             lookup->cv.notify_all();
         }).detach();
-    } catch (const std::system_error&) {
-        error.kind = OpenError::Other;
+    } catch (const std::system_error& e) {
+        error = OpenError(OpenError::Other, e.code().value(), error.path);
         return {};
     }
     std::stop_callback wakeOnStop(stop, [&] {
@@ -1003,6 +1127,10 @@ std::vector<sockaddr_storage> resolveHost(const RemoteAddress& a, std::stop_toke
     lookup->cv.wait_until(lock, deadline, [&] { return lookup->done || stop.stop_requested(); });
     if (!lookup->done) {
         error.kind = OpenError::NoAnswer;
+        return {};
+    }
+    if (lookup->rc == EAI_SYSTEM || lookup->rc == EAI_MEMORY) {
+        error = OpenError(OpenError::Other, lookup->rc == EAI_MEMORY ? ENOMEM : lookup->systemError, error.path);
         return {};
     }
     if (lookup->rc != 0 || lookup->addresses.empty()) {
@@ -1071,13 +1199,19 @@ int connectTo(const std::vector<sockaddr_storage>& addresses, CommClock::time_po
     ::close(cancel);
     if (connected >= 0) {
         // Small requests and single bytes go out at once; a server that vanishes without a word
-        // (a machine switched off) is noticed within about half a minute.
+        // (a machine switched off) while the line is idle is noticed within about half a minute.
         const int on = 1, idle = 10, interval = 5, count = 3;
-        ::setsockopt(connected, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        ::setsockopt(connected, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-        ::setsockopt(connected, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-        ::setsockopt(connected, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
-        ::setsockopt(connected, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+        const std::pair<int, int> options[] = {{IPPROTO_TCP, TCP_NODELAY}, {SOL_SOCKET, SO_KEEPALIVE},
+                                               {IPPROTO_TCP, TCP_KEEPIDLE}, {IPPROTO_TCP, TCP_KEEPINTVL},
+                                               {IPPROTO_TCP, TCP_KEEPCNT}};
+        const int values[] = {on, on, idle, interval, count};
+        for (std::size_t i = 0; i < std::size(options); ++i) {
+            if (::setsockopt(connected, options[i].first, options[i].second, &values[i], sizeof values[i]) != 0) {
+                error = OpenError(OpenError::Other, errno, error.path);
+                ::close(connected);
+                return -1;
+            }
+        }
     }
     return connected;
 }
@@ -1107,9 +1241,8 @@ std::unique_ptr<SerialPort> openRemoteSerialPort(const std::string& entry, OpenE
         return nullptr;
     }
     auto port = std::make_unique<RemoteSerialPort>(*address, timing, fd, wake);
-    if (const OpenError::Kind kind = port->start(stop); kind != OpenError::None) {
-        // Other: the server closed the connection at once (a line another client holds).
-        error = OpenError(kind, kind == OpenError::Other ? ECONNRESET : 0, entry);
+    if (const OpenError failed = port->start(stop); failed.kind != OpenError::None) {
+        error = OpenError(failed.kind, failed.systemError, entry);
         return nullptr;
     }
     error = OpenError(OpenError::None, 0, entry);

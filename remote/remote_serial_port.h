@@ -25,12 +25,17 @@ struct RemoteTiming {
     std::chrono::milliseconds connect{6000};
     // The longest wait for the server's answers to one set of line settings.
     std::chrono::milliseconds answer{1000};
+    // A server silent this long while our bytes wait for it is gone: the line is lost.
+    std::chrono::milliseconds stall{30000};
+    // A hold of our output by the server (flow control) this long is said (heldByFarEnd).
+    std::chrono::milliseconds holdTold{2000};
 };
 
 // Connects to the line that `entry` (a ports.conf entry) names; null with `error` set when the
 // address is not valid, the name does not resolve, the connection fails or the server does not
 // take line control. `stop` ends a wait for the connection early (error NoAnswer). error.path is
-// the entry.
+// the entry. An idle connection whose server vanished is lost within about half a minute
+// (keepalive); one with our bytes waiting in it within `timing.stall` (LossReason::NoAnswer).
 std::unique_ptr<SerialPort> openRemoteSerialPort(const std::string& entry, OpenError& error,
                                                  std::stop_token stop = {}, RemoteTiming timing = {});
 

@@ -13,6 +13,7 @@
 #include "settings/ui/port_config_dialog.h"
 
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 
 namespace kestrane {
@@ -43,27 +44,61 @@ PortEnumeration SettingsCommands::enumeratePorts()
 void SettingsCommands::comPortSettings()
 {
     Channels& channels = core_.channels();
-    SettingsRecord& r = core_.settings().record;
-    // Through the core: a text transfer running on a channel ends first.
+    // Through the core: a text transfer running on a channel ends first (and an open still
+    // under way is given up).
     core_.closeChannel(1);
-    if (channels.running(2))
+    if (channels.running(2) || channels.opening(2))
         core_.closeChannel(2);
+    reopening_ = false;
+    ++reopenRound_;  // what an earlier round still had to tell is dropped
 
     {
-        TDialog3 dialog(r, [this] { return enumeratePorts(); }, message, manual_, window_);
+        TDialog3 dialog(core_.settings().record, [this] { return enumeratePorts(); }, message, manual_, window_);
         dialog.exec();  // whatever was pressed, the ports open again
     }
+    core_.applySettings();  // the line-monitor mode decides what the traffic buffer records
+    reopen(1);
+    if (ops_.refreshStatus)
+        ops_.refreshStatus();
+}
 
-    if (const char* text = reopenFailureText(1, channels.openChannel(1, r.ch1ComNumber)))
+void SettingsCommands::reopen(int channel)
+{
+    reopening_ = true;
+    const SettingsRecord& r = core_.settings().record;
+    std::weak_ptr<int> alive = alive_;
+    const unsigned round = reopenRound_;
+    // Told from the main loop, not from inside the channels' event handling.
+    core_.channels().beginOpen(channel, channel == 1 ? r.ch1ComNumber : r.ch2ComNumber,
+                               [this, alive, round, channel](int result) {
+                                   QTimer::singleShot(0, window_, [this, alive, round, channel, result] {
+                                       if (!alive.expired() && round == reopenRound_)
+                                           reopened(channel, result);
+                                   });
+                               });
+}
+
+void SettingsCommands::reopened(int channel, int result)
+{
+    SettingsRecord& r = core_.settings().record;
+    if (const char* text = reopenFailureText(channel, result)) {
         message(qs(text), QMessageBox::Ok, QMessageBox::NoIcon);
-    if (r.ch2Mode != Ch2Mode::NotUsed) {
-        if (const char* text = reopenFailureText(2, channels.openChannel(2, r.ch2ComNumber))) {
-            message(qs(text), QMessageBox::Ok, QMessageBox::NoIcon);
+        if (channel == 2) {
             r.ch2Mode = Ch2Mode::NotUsed;
             r.ch2ComNumber = 0;
         }
     }
-    core_.applySettings();  // the line-monitor mode decides what the traffic buffer records
+    if (channel == 1 && r.ch2Mode != Ch2Mode::NotUsed) {
+        reopen(2);
+        return;
+    }
+    reopenDone();
+}
+
+void SettingsCommands::reopenDone()
+{
+    reopening_ = false;
+    core_.applySettings();
     if (ops_.refreshStatus)
         ops_.refreshStatus();
     if (ops_.repaintNow)

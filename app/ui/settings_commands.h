@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -42,7 +43,12 @@ public:
     // The millisecond tick of the enumeration's question.
     std::function<std::int64_t()> nowMs;
 
-    void comPortSettings();             // 55519: close the ports, dialog 703, reopen
+    // 55519: close the ports, dialog 703, reopen. The ports open on threads of their own (a
+    // remote line may take seconds): the window stays usable meanwhile, and each result is told
+    // as it comes, CH1's before CH2 is tried.
+    void comPortSettings();
+    // While the COM-port command's ports are still opening.
+    [[nodiscard]] bool reopening() const { return reopening_; }
     void serialSettings(int channel);   // 55520 / 55521
     void dcbSettings(int channel);      // 55522 / 55523: dialog 711
     LineStatusDialog* lineStatus(int channel);  // 37829 / 37831: a new modeless dialog 717
@@ -57,10 +63,18 @@ public:
     [[nodiscard]] PortEnumeration enumeratePorts();
 
 private:
+    void reopen(int channel);
+    void reopened(int channel, int result);
+    void reopenDone();
+
     AppCore& core_;
     QWidget* window_;
     ManualAtPage manual_;
     SettingsWindowOps ops_;
+    bool reopening_ = false;
+    unsigned reopenRound_ = 0;
+    // Ends with this object: an open that finishes later no longer calls back into it.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
 };
 
 // Adds the rows of the settings commands; their enabling follows the shared rules.

@@ -1,14 +1,19 @@
 #include "app/ui/splash_window.h"
 
+#include "comm/channel.h"
+
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QEventLoop>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace kestrane {
 
@@ -88,6 +93,28 @@ void TSplashWindow::interrupt()
     interrupted_ = true;
     if (pauseLoop_)
         pauseLoop_->quit();
+}
+
+void TSplashWindow::waitForChannels(Channels& channels, const std::function<bool()>& done)
+{
+    if (done())
+        return;
+    QEventLoop loop;
+    pauseLoop_ = &loop;  // a stop signal ends this wait as it ends a pause
+    auto handle = [&] {
+        channels.handleDeviceEvents();
+        if (done())
+            loop.quit();
+    };
+    QSocketNotifier events(channels.deviceEventFd(), QSocketNotifier::Read);
+    QObject::connect(&events, &QSocketNotifier::activated, &loop, handle);
+    std::unique_ptr<QSocketNotifier> watch;
+    if (channels.watchFd() >= 0) {
+        watch = std::make_unique<QSocketNotifier>(channels.watchFd(), QSocketNotifier::Read);
+        QObject::connect(watch.get(), &QSocketNotifier::activated, &loop, handle);
+    }
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    pauseLoop_ = nullptr;
 }
 
 int TSplashWindow::gauge() const { return gauge_->value(); }

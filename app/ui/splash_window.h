@@ -28,6 +28,9 @@ public:
     void interrupt();
     // Told when the first channel is about to open.
     std::function<void()> onChannelsOpening;
+    // Runs the event loop (without user input, as the pauses) until `done` holds, handling
+    // the channels' device events as they come: the splash is painted while a line opens.
+    void waitForChannels(Channels& channels, const std::function<bool()>& done) override;
 
     [[nodiscard]] int gauge() const;
     [[nodiscard]] QString text() const;

@@ -1,12 +1,14 @@
 // The device field in the real window: a device unplugged behind its link shows as a warning
 // within a second, then, plugged in again, as a reconnection; the status text stays.
 #include "app/app_core.h"
+#include "app/device_status_text.h"
 #include "app/ui/device_field.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "settings/ui/line_status_dialog.h"
 #include "support/controls.h"
 #include "support/pty_pair.h"
+#include "support/scripted_com_port_server.h"
 #include "support/temp_dir.h"
 #include "traffic/log_file.h"
 
@@ -14,18 +16,43 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include <unistd.h>
 
 namespace kestrane {
 namespace {
 
+using namespace std::chrono_literals;
 using test::PtyPair;
 using test::TempDir;
+
+// How often a 50 ms timer ran on the GUI thread once `from` held, and the longest time
+// between two of those runs.
+struct LoopWatch {
+    QTimer tick;
+    QElapsedTimer since;
+    qint64 longest = 0;
+    int ticks = 0;
+    explicit LoopWatch(std::function<bool()> from)
+    {
+        since.start();
+        QObject::connect(&tick, &QTimer::timeout, [this, from = std::move(from)] {
+            if (ticks == 0 && !from()) {
+                since.restart();
+                return;
+            }
+            longest = std::max(longest, since.restart());
+            ++ticks;
+        });
+        tick.start(50);
+    }
+};
 
 // COM1 is a link to a pty pair's slave, as a /dev/serial/by-id name points at a USB adapter.
 struct LinkedDevice {
@@ -170,6 +197,70 @@ TEST(DeviceField, SaysWhyAPortDidNotOpenAtStartUp)
     EXPECT_NE(field->toolTip().indexOf(QStringLiteral("ttyUSB-missing がありません（取り外されたか")), -1)
         << field->toolTip().toStdString();
     app.frame()->close();
+}
+
+TEST(RemoteLineInTheWindow, AServerThatNeverAnswersHoldsNeitherTheStartNorTheWindow)
+{
+    TempDir dir;
+    test::ScriptedComPortServer server(true, false);  // takes the connection, never says a word
+    std::ofstream(dir / "ports.conf") << "COM1=" << server.url() << "\n";
+    AppCore core(dir.path());
+    core.loadStartupSize();
+    TDrawApp app(core);
+    LoopWatch startUp([&] { return !server.accepted().empty(); });  // while the line opens
+    QElapsedTimer took;
+    took.start();
+    app.initMainWindow(false);
+    EXPECT_GE(took.elapsed(), 1900) << "the negotiation was waited for";
+    // The splash kept painting meanwhile: the timer ran all through the 2 s wait.
+    EXPECT_GE(startUp.ticks, 10);
+    EXPECT_LT(startUp.longest, 1000);
+    EXPECT_EQ(core.channels().device(1).openFailure.kind, OpenError::NoAnswer);
+    app.frame()->close();
+}
+
+TEST(RemoteLineInTheWindow, ReconnectingToAServerThatAnswersNoSettingKeepsTheWindowGoingAndSlowsDown)
+{
+    TempDir dir;
+    test::ScriptedComPortServer server;
+    std::ofstream(dir / "ports.conf") << "COM1=" << server.url() << "\n";
+    AppCore core(dir.path());
+    core.loadStartupSize();
+    TDrawApp app(core);
+    app.initMainWindow(false);
+    app.frame()->show();
+    app.frame()->client()->setUp();
+    ASSERT_TRUE(core.channels().running(1));
+
+    // Restarted, it takes connections but answers no line setting any more.
+    server.setRule([](std::uint8_t, const std::vector<std::uint8_t>&) { return std::nullopt; });
+    LoopWatch window([] { return true; });
+    server.dropClient();
+    ASSERT_TRUE(test::waitFor([&] { return server.accepted().size() >= 4; }, 15s));
+    EXPECT_LT(std::max(window.longest, window.since.elapsed()), 1000) << "each try configures off the GUI thread";
+    // Each try takes as long (two unanswered sets); the pauses between them double.
+    const auto at = server.accepted();
+    EXPECT_GE((at[3] - at[2]) - (at[2] - at[1]), 700ms);
+    DeviceField* field = app.frame()->deviceField();
+    EXPECT_NE(field->toolTip().indexOf(QStringLiteral("設定できません")), -1) << field->toolTip().toStdString();
+    app.frame()->close();
+}
+
+TEST(DeviceField, NamesTheStoredSettingsALineRefusedWhileItRunsAtTheDefaults)
+{
+    LinkedDevice device;
+    AppCore core(device.dir.path());
+    Dcb& stored = core.settings().lineParams.ch1Dcb;
+    stored.ByteSize = 7;  // a pty keeps 8 data bits and no parity
+    stored.Parity = EVENPARITY;
+    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
+    EXPECT_EQ(core.settings().record.ch1ByteSize, 8) << "the defaults, as the status text shows";
+    const DeviceFieldText t = deviceFieldText(core.channels().device(1), {}, false);
+    EXPECT_NE(t.text.indexOf(QStringLiteral("受け付けない設定: データ長 7, パリティ 偶数（既定値で動作）")), -1)
+        << t.text.toStdString();
+    EXPECT_TRUE(t.warning);
+    core.channels().summarise(1);  // as after a settings command: the line was set anew
+    EXPECT_TRUE(deviceFieldText(core.channels().device(1), {}, false).text.isEmpty());
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,6 +108,11 @@ struct App {
         app->frame()->close();
     }
     TDrawWindow& window() { return *app->frame()->client(); }
+    // The COM-port command's ports open on the side; the window's loop runs until they did.
+    bool reopened()
+    {
+        return waitFor([&] { return !window().settingsCommands().reopening(); }, std::chrono::seconds(15));
+    }
     QAction* action(int id)
     {
         app->frame()->refreshAllCommands();
@@ -158,6 +164,7 @@ TEST(ComPortCommand, TheMenuActionMovesCh1ToAPseudoTerminalAndItsBytesAppear)
         click(d, 201);
     });
     comPort->trigger();
+    ASSERT_TRUE(a.reopened());
     ASSERT_TRUE(seen);
     EXPECT_TRUE(a.messages.empty());
     EXPECT_EQ(a.core->settings().record.ch1ComNumber, 3);
@@ -188,6 +195,7 @@ TEST(ComPortCommand, SwitchingOnTheRelayRelaysAtOnce)
         click(d, 201);
     });
     a.action(cmd::ComPortSettings)->trigger();
+    ASSERT_TRUE(a.reopened());
     EXPECT_EQ(a.core->settings().record.ch2Mode, 7);
     ASSERT_TRUE(a.core->channels().running(2));
     a.pty1.send("to the right");
@@ -206,6 +214,7 @@ TEST(ComPortCommand, ACh2ThatDoesNotOpenIsSwitchedOff)
         click(d, 201);
     });
     a.action(cmd::ComPortSettings)->trigger();
+    ASSERT_TRUE(a.reopened());
     EXPECT_EQ(a.messages, (std::vector<std::string>{"ＣＨ２のポートがオープンしません。"}));
     EXPECT_EQ(a.core->settings().record.ch2Mode, 0);
     EXPECT_EQ(a.core->settings().record.ch2ComNumber, 0);
@@ -215,12 +224,33 @@ TEST(ComPortCommand, ACh2ThatDoesNotOpenIsSwitchedOff)
         EXPECT_FALSE(a.action(id)->isEnabled()) << id;
 }
 
+TEST(ComPortCommand, ALineThatTakesLongToAnswerOpensWhileTheWindowGoesOn)
+{
+    App a(3);
+    test::ScriptedComPortServer silent(true, false);  // takes the connection, never says a word
+    std::ofstream(a.dir / "ports.conf", std::ios::app) << "COM8=" << silent.url() << "\n";
+    whenModalOpens([](QWidget* d) {
+        child<QComboBox>(d, 251)->setEditText(QStringLiteral("COM8"));
+        click(d, 201);
+    });
+    QElapsedTimer took;
+    took.start();
+    a.action(cmd::ComPortSettings)->trigger();
+    EXPECT_LT(took.elapsed(), 1000) << "the command does not wait for the line";
+    EXPECT_TRUE(a.window().settingsCommands().reopening());
+    EXPECT_TRUE(a.messages.empty());
+    ASSERT_TRUE(a.reopened());
+    EXPECT_EQ(a.messages, (std::vector<std::string>{"ＣＨ１のポートがオープンしません。"}));
+    EXPECT_EQ(a.core->channels().device(1).openFailure.kind, OpenError::NoAnswer);
+}
+
 TEST(ComPortCommand, ClosingTheDialogReopensThePortsAsTheyWere)
 {
     App a(3, Ch2Mode::Independent, 4);
     ASSERT_TRUE(a.core->channels().running(2));
     whenModalOpens([](QWidget* d) { click(d, 202); });
     a.action(cmd::ComPortSettings)->trigger();
+    ASSERT_TRUE(a.reopened());
     EXPECT_TRUE(a.core->channels().running(1));
     EXPECT_TRUE(a.core->channels().running(2));
     EXPECT_TRUE(a.messages.empty());
@@ -297,6 +327,7 @@ TEST(RemoteLineCommands, ALineServedByser2netIsChosenConfiguredAndWatchedAsALoca
         click(d, 201);
     });
     a.action(55519)->trigger();
+    ASSERT_TRUE(a.reopened());
     EXPECT_TRUE(a.messages.empty());
     ASSERT_TRUE(a.core->channels().running(1));
     const QString field = a.app->frame()->deviceField()->text();

@@ -338,6 +338,50 @@ TEST(Record, APortThatDoesNotOpenIsToldWithItsReasonAndExitCode2)
     EXPECT_FALSE(std::filesystem::exists(f.dir / "kept/log"));
 }
 
+TEST(Record, ALineThatDoesNotTakeTheGivenSettingsOrAnyIsRefusedNamingWhatItRefused)
+{
+    RecordFolder f;
+    test::ScriptedComPortServer mute;  // takes the COM-port option, then answers no setting
+    mute.setRule([](std::uint8_t, const Bytes&) { return std::nullopt; });
+    std::ofstream(f.dir / "ports.conf", std::ios::app) << "COM7=" << mute.url() << "\n";
+    const std::vector<std::string> program = {KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", f.dir.path().string(),
+                                              "--ch2", "none", "--ch1"};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), program.begin(), program.end());
+        return std::make_unique<ChildProcess>(args);
+    };
+    auto given = run({"COM1", "--line", "9600,7E1"});  // a pty keeps 8 data bits and no parity
+    EXPECT_EQ(given->waitForExit(), 2);
+    EXPECT_NE(given->output().find("cannot open CH1 (COM1): " + f.far1.slavePath()
+                                   + " does not take the settings of --line: it refused data bits 7, parity even"),
+              std::string::npos)
+        << given->output();
+    auto unanswered = run({"COM7"});
+    EXPECT_EQ(unanswered->waitForExit(), 2);
+    EXPECT_NE(unanswered->output().find("cannot open CH1 (COM7): " + mute.url()
+                                        + " opened, but its line settings could not be set: it refused rate 9600, data "
+                                          "bits 8, parity none, stop bits 1, flow control none (no answer), and the "
+                                          "defaults as well"),
+              std::string::npos)
+        << unanswered->output();
+}
+
+TEST(Record, AServerThatHoldsTheLineIsToldAndSoIsItsRelease)
+{
+    TempDir dir;
+    test::ScriptedComPortServer server;
+    std::ofstream(dir / "ports.conf") << "COM7=" << server.url() << "\n";
+    ChildProcess recorder({KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", dir.path().string(), "--ch1", "COM7",
+                           "--ch2", "none"});
+    ASSERT_TRUE(recorder.waitForOutput("recording CH1")) << recorder.output();
+    server.sendComPort(108, {});  // FLOWCONTROL-SUSPEND, never resumed on its own
+    ASSERT_TRUE(recorder.waitForOutput("held by its server (flow control suspended)")) << recorder.output();
+    server.sendComPort(109, {});
+    ASSERT_TRUE(recorder.waitForOutput("released by its server")) << recorder.output();
+    recorder.signal(SIGTERM);
+    EXPECT_EQ(recorder.waitForExit(), 0) << recorder.output();
+}
+
 TEST(Record, ALostDeviceIsToldAndRecordingGoesOnWhenItComesBack)
 {
     TempDir dir;

@@ -9,12 +9,17 @@
 #include "support/ser2net_server.h"
 
 #include <asm/termbits.h>
+#include <net/if.h>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace kestrane {
@@ -27,10 +32,10 @@ using test::ScriptedComPortServer;
 using test::Ser2netServer;
 using Bytes = std::vector<std::uint8_t>;
 
-std::unique_ptr<SerialPort> open(const std::string& url, OpenError* why = nullptr)
+std::unique_ptr<SerialPort> open(const std::string& url, OpenError* why = nullptr, RemoteTiming timing = {})
 {
     OpenError e;
-    auto port = openRemoteSerialPort(url, e);
+    auto port = openRemoteSerialPort(url, e, {}, timing);
     if (why)
         *why = e;
     if (port) {
@@ -89,7 +94,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.running()) << "ser2net is not installed (scripts/setup.sh installs it)";
-        port = open(server.url());
+        // A long bound: a set that waited for the answers ser2net never gives would show.
+        port = open(server.url(), nullptr, RemoteTiming{.answer = 3s});
         ASSERT_TRUE(port);
     }
     PtyPair pty;
@@ -116,7 +122,7 @@ TEST_F(Ser2netLine, SettingsReachTheServedTtyAndReadBackAsAcknowledged)
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(port->setCommState(d));
     // The pty has no modem lines, so ser2net never answers DTR/RTS: no wait for them.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
     termios2 t{};
     ASSERT_EQ(::ioctl(pty.master(), TCGETS2, &t), 0);
     EXPECT_EQ(t.c_ospeed, 19200u);
@@ -168,9 +174,20 @@ TEST(RemoteLine, OpenFailuresSayWhy)
     ScriptedComPortServer refuses(false);
     EXPECT_FALSE(open(refuses.url(), &e));
     EXPECT_EQ(e.kind, OpenError::NoLineControl);
-    ScriptedComPortServer silent(true, false);  // a plain TCP service named as rfc2217://
-    EXPECT_FALSE(open(silent.url(), &e));
+    // A plain TCP service named as rfc2217://: it sends, but never takes the option.
+    ScriptedComPortServer plain(true, false);
+    std::thread greeting([&] {
+        if (eventually([&] { return plain.connected(); }))
+            plain.sendRaw({'l', 'o', 'g', 'i', 'n', ':', ' '});
+    });
+    EXPECT_FALSE(open(plain.url(), &e));
+    greeting.join();
     EXPECT_EQ(e.kind, OpenError::NoLineControl);
+    // A server that says nothing at all (one still ending the previous client's session) is
+    // slow, not one without line control.
+    ScriptedComPortServer silent(true, false);
+    EXPECT_FALSE(open(silent.url(), &e));
+    EXPECT_EQ(e.kind, OpenError::NoAnswer);
 }
 
 // ---- Scripted servers ----
@@ -203,7 +220,7 @@ TEST(RemoteLine, ASettingTheServerRefusesOrNeverAnswersFailsAndTheLineIsAsItWas)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(port->setCommState(d));
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took, 900ms);
+    EXPECT_GE(took, 1s) << "the bound is a second, to the microsecond";
     EXPECT_LT(took, 1900ms);
 }
 
@@ -300,6 +317,83 @@ TEST(RemoteLine, HostileRepliesNeitherCrashNorGrowAndDataStillPasses)
     EXPECT_FALSE(allSent) << "the client took everything without reading";
     EXPECT_EQ(readAll(*port, flood.size(), 60s), flood);
     sender.join();
+}
+
+TEST(RemoteLine, AServerThatHoldsTheLineLongerThanAFlowControlPauseIsTold)
+{
+    ScriptedComPortServer server;
+    auto port = open(server.url(), nullptr, RemoteTiming{.holdTold = 300ms});
+    ASSERT_TRUE(port);
+    std::atomic<int> told{0};
+    port->setHoldNotifier([&] { ++told; });
+    server.sendComPort(108, {});  // suspend, and resume soon: ordinary flow control
+    std::this_thread::sleep_for(100ms);
+    server.sendComPort(109, {});
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(told, 0);
+    EXPECT_FALSE(port->heldByFarEnd());
+
+    server.sendComPort(108, {});
+    ASSERT_TRUE(eventually([&] { return port->heldByFarEnd(); }));
+    EXPECT_EQ(told, 1);
+    server.sendComPort(109, {});
+    ASSERT_TRUE(eventually([&] { return !port->heldByFarEnd(); }));
+    EXPECT_EQ(told, 2);
+}
+
+// Takes this thread's network namespace's loopback up or down.
+bool setLoopback(bool up)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq r{};
+    std::strcpy(r.ifr_name, "lo");
+    bool ok = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &r) == 0;
+    r.ifr_flags = static_cast<short>(up ? (r.ifr_flags | IFF_UP) : (r.ifr_flags & ~IFF_UP));
+    ok = ok && ::ioctl(fd, SIOCSIFFLAGS, &r) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
+
+// In a network namespace of the test's own (it needs the right to make one), whose loopback it
+// can take down as a switched-off server machine vanishes.
+TEST(RemoteLine, AServerThatStopsAnsweringWhileBytesWaitIsALossWithinTheBoundAndOneThatOnlyStopsReadingIsNot)
+{
+    std::string skip;
+    std::thread inNamespace([&] {
+        // Only this thread (and those it starts: the server's, the port's) moves.
+        if (::unshare(CLONE_NEWNET) != 0 || !setLoopback(true)) {
+            skip = std::strerror(errno);
+            return;
+        }
+        ScriptedComPortServer server;
+        auto port = open(server.url(), nullptr, RemoteTiming{.stall = 1500ms});
+        ASSERT_TRUE(port);
+        port->setCommTimeouts(CommTimeouts{MAXDWORD, 0, 0, 0, 100});
+        // The server stops reading: its window closes, but it still answers; the line is held.
+        server.pauseReading(true);
+        const Bytes chunk(64 * 1024, 'h');
+        std::size_t sent = 0, written = 0;
+        do {
+            port->write(chunk.data(), chunk.size(), written);
+            sent += written;
+        } while (written == chunk.size());
+        std::this_thread::sleep_for(4s);
+        EXPECT_FALSE(port->lost()) << "a held line is not lost";
+        server.pauseReading(false);
+        EXPECT_TRUE(eventually([&] { return server.data().size() == sent; }));
+
+        // Gone without a word: lost within the bound, not after the kernel's quarter of an hour.
+        ASSERT_TRUE(setLoopback(false));
+        const auto start = std::chrono::steady_clock::now();
+        port->write(chunk.data(), 100, written);
+        EXPECT_TRUE(eventually([&] { return port->lost(); }, 10s));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+        EXPECT_EQ(port->lossReason(), LossReason::NoAnswer);
+    });
+    inNamespace.join();
+    if (!skip.empty())
+        GTEST_SKIP() << "no network namespace of our own: " << skip;
 }
 
 } // namespace

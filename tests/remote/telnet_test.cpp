@@ -54,6 +54,18 @@ TEST(Telnet, TheStreamSplitsTheSameInAnyPieces)
     EXPECT_EQ(bytewise.log, whole.log);
 }
 
+TEST(Telnet, ASubnegotiationLongerThanTheBoundKeepsItsFirstBytesAndSaysItWasCut)
+{
+    Bytes wire = {IAC, SB, kComPort};
+    for (std::uint8_t i = 1; i <= 100; ++i)
+        wire.push_back(i);
+    wire.insert(wire.end(), {IAC, SE, 'k'});
+    Recorder r;
+    Decoder d;
+    d.feed(wire.data(), wire.size(), r);
+    EXPECT_EQ(r.log, "S44:64+:1|Dk|");
+}
+
 TEST(Telnet, TheClientOffersWhatItNeedsAndRefusesTheRestOnce)
 {
     Negotiation n;

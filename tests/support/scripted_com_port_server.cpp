@@ -36,6 +36,7 @@ ScriptedComPortServer::ScriptedComPortServer(bool agree, bool negotiate) : agree
 
 ScriptedComPortServer::~ScriptedComPortServer()
 {
+    stopping_ = true;
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto r = ::write(stopFd_, &one, sizeof one);
     thread_.join();
@@ -52,6 +53,19 @@ void ScriptedComPortServer::setRule(Rule rule)
 }
 
 void ScriptedComPortServer::pauseReading(bool paused) { paused_ = paused; }
+
+void ScriptedComPortServer::dropClient()
+{
+    drop_ = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto r = ::write(stopFd_, &one, sizeof one);  // wakes the loop, which drops
+}
+
+std::vector<std::chrono::steady_clock::time_point> ScriptedComPortServer::accepted() const
+{
+    std::lock_guard lock(m_);
+    return accepted_;
+}
 
 bool ScriptedComPortServer::sendRaw(const std::vector<std::uint8_t>& bytes, int timeoutMs)
 {
@@ -109,12 +123,26 @@ void ScriptedComPortServer::run()
         const int fd = client_;
         pollfd p[2] = {{fd >= 0 ? fd : listener_, static_cast<short>(fd >= 0 && paused_ ? 0 : POLLIN), 0},
                        {stopFd_, POLLIN, 0}};
-        if (::poll(p, 2, 20) < 0 || (p[1].revents & POLLIN))
+        if (::poll(p, 2, 20) < 0)
             return;
+        if (p[1].revents & POLLIN) {
+            if (stopping_)
+                return;
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto r = ::read(stopFd_, &count, sizeof count);
+            if (drop_.exchange(false) && fd >= 0) {
+                client_ = -1;
+                ::close(fd);
+                state_ = State::Data;
+            }
+            continue;
+        }
         if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR)))
             continue;
         if (fd < 0) {
             client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            std::lock_guard lock(m_);
+            accepted_.push_back(std::chrono::steady_clock::now());
             continue;
         }
         const ssize_t k = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);

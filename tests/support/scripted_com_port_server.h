@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -44,6 +45,10 @@ public:
     [[nodiscard]] std::size_t bytesReceived() const;
     // Stops reading from the client (its output then backs up).
     void pauseReading(bool paused);
+    // Closes the client's connection, as a server restarting would.
+    void dropClient();
+    // When each client was accepted.
+    [[nodiscard]] std::vector<std::chrono::steady_clock::time_point> accepted() const;
     [[nodiscard]] bool connected() const { return client_ >= 0; }
 
 private:
@@ -62,6 +67,9 @@ private:
     std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> requests_;
     std::vector<std::uint8_t> data_;
     std::size_t received_ = 0;
+    std::vector<std::chrono::steady_clock::time_point> accepted_;
+    std::atomic<bool> drop_{false};
+    std::atomic<bool> stopping_{false};
     // The client stream's parse state.
     enum class State { Data, Iac, Verb, Sb, SbIac } state_ = State::Data;
     std::uint8_t verb_ = 0;

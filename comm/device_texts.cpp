@@ -56,6 +56,7 @@ std::string openFailureText(const std::string& path, const OpenError& error)
     case OpenError::NoLineControl:
         return path + ": サーバーが RFC 2217 の回線制御（COM ポートオプション）を受け付けません。"
                       "telnet(rfc2217) で回線を提供するか、生のストリームには tcp:// を使ってください。";
+    case OpenError::SettingsRefused: return path + " は回線の設定も既定値も受け付けません。";
     case OpenError::Other:
         if (error.resolverError != 0)  // the name server failed (EAI_SYSTEM, EAI_MEMORY)
             return path + " を開けません: " + resolverReason(error.resolverError, error.systemError) + "。";

@@ -4,7 +4,11 @@
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <stdlib.h>
 
 #include <gtest/gtest.h>
@@ -77,6 +81,7 @@ TEST(WindowProgram, AStopSignalEndsEveryMomentOfTheStartUpAtOnce)
         int signal;
         std::chrono::milliseconds at;  // after the start
         bool inSplash;                 // the four 3 s messages alone last longer than `at`
+        bool silentLine = false;       // COM1 is a remote line whose server never answers
     };
     const Moment moments[] = {
         {SIGINT, 300ms, true},     // the toolkit starts, the splash is made
@@ -84,14 +89,30 @@ TEST(WindowProgram, AStopSignalEndsEveryMomentOfTheStartUpAtOnce)
         {SIGHUP, 4500ms, true},    // "Quellorn1.datがありません。"
         {SIGINT, 7500ms, true},    // "Quellorn2.datがありません。"
         {SIGTERM, 10500ms, true},  // "CH1のポートがopenしません。"
+        {SIGINT, 9600ms, true, true},  // waiting for a line whose server says nothing
         {SIGHUP, 18s, false},      // the COM-port dialog over the main window
     };
+    // A server that never answers: its backlog is filled by a connection of the test's own, so
+    // the program's connect waits unanswered (the longest wait of an open).
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent, 0), 0);
+    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string silentLine = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::vector<std::unique_ptr<ChildProcess>> programs;
     const auto start = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < std::size(moments); ++i) {
         dirs.push_back(std::make_unique<TempDir>());
-        std::ofstream(*dirs[i] / "ports.conf") << "COM1=" << (*dirs[i] / "no-such-device").string() << "\n";
+        std::ofstream(*dirs[i] / "ports.conf")
+            << "COM1=" << (moments[i].silentLine ? silentLine : (*dirs[i] / "no-such-device").string()) << "\n";
         programs.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{kProgram}, dirs[i]->path()));
     }
     for (std::size_t i = 0; i < std::size(moments); ++i) {
@@ -111,6 +132,8 @@ TEST(WindowProgram, AStopSignalEndsEveryMomentOfTheStartUpAtOnce)
             EXPECT_TRUE(std::filesystem::exists(*dirs[i] / "draw_size.dat"));
         }
     }
+    ::close(filler);
+    ::close(silent);
 }
 
 } // namespace

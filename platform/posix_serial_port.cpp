@@ -1,8 +1,7 @@
 #include "platform/posix_serial_port.h"
 
-#include "platform/byte_ring.h"
-#include "platform/comm_deadline.h"
 #include "platform/output_drain.h"
+#include "platform/serial_port_core.h"
 #include "platform/system_reason.h"
 #include "platform/termios_mapping.h"
 #include "platform/wake_token.h"
@@ -32,9 +31,6 @@ namespace kestrane {
 
 namespace {
 
-// Our own input queue: bytes taken from the device but not yet read by the caller. The event
-// character can only be seen here, before the bytes are read.
-constexpr std::size_t kQueueSize = 64 * 1024;
 // Bytes taken from the device per read() call.
 constexpr std::size_t kChunk = 4096;
 
@@ -54,28 +50,15 @@ OpenError::Kind openErrorOf(int err)
 
 bool hungUp(short revents) { return revents & (POLLHUP | POLLERR | POLLNVAL); }
 
-// Ends writes (or reads) that are blocked at the time of a purge with the ABORT flag, and no
-// later ones: a generation number tells a fresh abort from a token left over.
-struct AbortSignal {
-    int fd = -1;
-    std::atomic<std::uint64_t> generation{0};
-
-    void fire()
-    {
-        generation.fetch_add(1);
-        signalFd(fd);
-    }
-};
-
-class PosixSerialPort final : public SerialPort {
+// The tty's bytes are read by the thread that waits for them: the core's waits block in poll()
+// on the device and a wake token (an eventfd, written whenever a wait is to look again); writes
+// block on the device and a token of their own.
+class PosixSerialPort final : public SerialPortCore {
 public:
-    PosixSerialPort(int fd, int wakeFd, int rxAbortFd, int txAbortFd) : fd_(fd), wakeFd_(wakeFd)
+    PosixSerialPort(int fd, int wakeFd, int txWakeFd) : fd_(fd), wakeFd_(wakeFd), txWakeFd_(txWakeFd)
     {
-        rxAbort_.fd = rxAbortFd;
-        txAbort_.fd = txAbortFd;
         applyLineDefaults(lastDcb_);
         lastDcb_.setFRtsControl(RTS_CONTROL_ENABLE);  // opening raises DTR and RTS
-        lastTimeouts_ = CommTimeouts{};
         serial_icounter_struct ic {};
         icountSupported_ = ::ioctl(fd_, TIOCGICOUNT, &ic) == 0;
         if (icountSupported_)
@@ -90,13 +73,12 @@ public:
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
         ::close(wakeFd_);
-        ::close(rxAbort_.fd);
-        ::close(txAbort_.fd);
+        ::close(txWakeFd_);
     }
 
     bool getCommState(Dcb& dcb) override
     {
-        if (lost_)
+        if (lost())
             return false;
         TermiosImage t;
         if (!readTermios(fd_, t))
@@ -110,7 +92,7 @@ public:
     {
         std::lock_guard lock(stateMutex_);
         setFailure_ = {};
-        if (lost_)
+        if (lost())
             return refuseSet(ENODEV);
         TermiosImage before;
         if (!readTermios(fd_, before))
@@ -137,11 +119,7 @@ public:
         setModemLine(TIOCM_RTS, dcb.fRtsControl());
         lastDcb_ = dcb;
         hardwareFlow_ = (got.cflag & tio::kCrtscts) != 0;
-        std::lock_guard qlock(queueMutex_);
-        if (evtChar_ != dcb.EvtChar) {
-            evtChar_ = dcb.EvtChar;
-            evtCount_ = queue_.count(evtChar_);
-        }
+        setEventChar(dcb.EvtChar);
         return true;
     }
 
@@ -151,171 +129,12 @@ public:
         return setFailure_;
     }
 
-    bool getCommTimeouts(CommTimeouts& t) override
-    {
-        if (lost_)
-            return false;
-        std::lock_guard lock(stateMutex_);
-        t = lastTimeouts_;
-        return true;
-    }
-
-    bool setCommTimeouts(const CommTimeouts& t) override
-    {
-        if (lost_)
-            return false;
-        std::lock_guard lock(stateMutex_);
-        lastTimeouts_ = t;
-        return true;
-    }
-
-    bool setupComm(std::uint32_t, std::uint32_t) override { return !lost_; }
-
-    bool setCommMask(std::uint32_t mask) override
-    {
-        mask_ = mask;
-        // The flag spares the waiting thread a read of the token on every pass; the token
-        // itself wakes its poll().
-        wakePending_.store(true, std::memory_order_release);
-        signalFd(wakeFd_);
-        return !lost_;
-    }
-
-    bool waitCommEvent(std::uint32_t& events) override
-    {
-        events = 0;
-        bool polled = false;
-        for (;;) {
-            if (lost_) {
-                // What the port took before the loss is still read out first.
-                {
-                    std::lock_guard lock(queueMutex_);
-                    events = mask_ & (EV_RXCHAR | EV_RXFLAG);
-                    if (queue_.size() > 0 && events)
-                        return true;
-                    events = 0;
-                }
-                // Nothing will ever arrive: sleep on the wake token alone, never spin on the hung-up fd.
-                pollfd p{wakeFd_, POLLIN, 0};
-                while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
-                }
-                takeFd(wakeFd_);
-                return false;
-            }
-            // A pending wake comes first, so a closing channel is heard even while data streams in.
-            if (wakePending_.exchange(false, std::memory_order_acq_rel)) {
-                takeFd(wakeFd_);
-                return true;
-            }
-
-            bool readDevice = false;
-            {
-                std::lock_guard lock(queueMutex_);
-                const std::uint32_t mask = mask_;
-                // Nobody reads the queue until an event character comes: it must keep taking
-                // bytes, or a character still in the kernel would never be seen.
-                const bool stalled = !(mask & EV_RXCHAR) && evtCount_ == 0;
-                // With the queue empty and the last read of the driver finding nothing more,
-                // poll() says whether that changed: no read is spent to learn it again. A
-                // queue that holds bytes is topped up on every wait, as a driver's would be.
-                const bool skipRead = kernelEmpty_ && !polled && queue_.size() == 0;
-                if (!skipRead && !drainLocked(stalled))
-                    continue;
-                if ((mask & EV_RXCHAR) && queue_.size() > 0)
-                    events |= EV_RXCHAR;
-                if ((mask & EV_RXFLAG) && evtCount_ > 0)
-                    events |= EV_RXFLAG;
-                readDevice = queue_.room() > 1 || (!(mask & EV_RXCHAR) && evtCount_ == 0);
-            }
-            if (events)
-                return true;
-
-            // With the queue full and a reader to come, the fd is not read: the kernel buffers
-            // fill and push back instead of losing bytes.
-            pollfd p[2] = {{fd_, static_cast<short>(readDevice ? POLLIN : 0), 0}, {wakeFd_, POLLIN, 0}};
-            if (::poll(p, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
-                markLost();
-                continue;
-            }
-            polled = true;
-            // The token of a wake whose flag was taken before the token was written.
-            if ((p[1].revents & POLLIN) && takeFd(wakeFd_)) {
-                wakePending_.store(false, std::memory_order_relaxed);
-                return true;
-            }
-            if (hungUp(p[0].revents) && !drainsAfterHangUp())
-                markLost();
-        }
-    }
-
-    IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) override
-    {
-        got = 0;
-        if (lost_) {
-            // Bytes taken from the device before it went are delivered; then reads fail.
-            std::lock_guard lock(queueMutex_);
-            got = popLocked(buf, n);
-            return got > 0 ? IoStatus::Ok : IoStatus::Failed;
-        }
-        const auto start = CommClock::now();
-        ReadDeadline dl(timeouts(), n, capMs, start);
-        const std::uint64_t abortGen = rxAbort_.generation.load();
-        bool hangUp = false;
-        for (;;) {
-            const std::size_t before = got;
-            bool gone = false;
-            {
-                std::lock_guard lock(queueMutex_);
-                got += popLocked(buf + got, n - got);
-                if (got < n) {
-                    gone = !drainLocked();
-                    got += popLocked(buf + got, n - got);
-                }
-            }
-            // A hang-up that leaves nothing to read is the end, whatever read() said. What was
-            // read before it is delivered; the next call fails.
-            if (gone || (hangUp && got == before)) {
-                markLost();
-                return got > 0 ? IoStatus::Ok : IoStatus::Failed;
-            }
-            if (got > before)
-                dl.bytesArrived(CommClock::now());
-            if (dl.satisfied(got))
-                return IoStatus::Ok;
-            const int timeoutMs = pollTimeoutMs(dl.deadline(), CommClock::now());
-            if (timeoutMs == 0)
-                return IoStatus::Ok;
-
-            // The queue is empty here, so there is room to read the fd.
-            pollfd p[3] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {rxAbort_.fd, POLLIN, 0}};
-            const int r = ::poll(p, 3, timeoutMs);
-            if (r < 0) {
-                if (errno == EINTR)
-                    continue;
-                markLost();
-                return got > 0 ? IoStatus::Ok : IoStatus::Failed;
-            }
-            // The wake token stays for the next waitCommEvent, which it is meant for.
-            if (p[1].revents & POLLIN)
-                return IoStatus::Cancelled;
-            if (p[2].revents & POLLIN) {
-                takeFd(rxAbort_.fd);
-                if (rxAbort_.generation.load() != abortGen)
-                    return IoStatus::Cancelled;
-            }
-            // A time-out or a hang-up is settled at the top of the loop.
-            hangUp = hungUp(p[0].revents);
-        }
-    }
-
     IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override
     {
         written = 0;
         std::lock_guard lock(writeMutex_);
         const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
-        return writeLocked(data, n, written, deadline, txAbort_.generation.load());
+        return writeLocked(data, n, written, deadline, writeGeneration());
     }
 
     IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override
@@ -324,7 +143,7 @@ public:
         // Held through the drain, so no other write adds to the queue being waited for.
         std::lock_guard lock(writeMutex_);
         const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
-        const std::uint64_t abortGen = txAbort_.generation.load();
+        const std::uint64_t abortGen = writeGeneration();
         const IoStatus status = writeLocked(data, n, written, deadline, abortGen);
         if (status != IoStatus::Ok || written == 0)
             return status;
@@ -340,7 +159,7 @@ public:
                 if (::ioctl(fd_, TIOCOUTQ, &q) != 0) {
                     if (errno != EIO)
                         return queued = 0, true;  // a driver that cannot tell counts as drained
-                    markLost();
+                    markLost(LossReason::HungUp);
                     return false;
                 }
                 queued = static_cast<std::uint32_t>(std::max(q, 0));
@@ -358,18 +177,10 @@ public:
         return IoStatus::Failed;
     }
 
-    void abortWrites() override
-    {
-        writesAborted_ = true;
-        txAbort_.fire();
-    }
-
-    void resumeWrites() override { writesAborted_ = false; }
-
     bool clearCommError(std::uint32_t& errors, ComStat* stat) override
     {
         std::uint32_t queued = 0;
-        if (!takeErrors(errors, queued))
+        if (!takeAllErrors(errors, queued))
             return false;
         if (!stat)
             return true;
@@ -392,13 +203,12 @@ public:
     {
         inQueue = 0;
         std::uint32_t queued = 0;
-        return takeErrors(errors, queued) && inputCount(queued, inQueue);
+        return takeAllErrors(errors, queued) && inputCount(queued, inQueue);
     }
-
     bool getCommModemStatus(std::uint32_t& status) override
     {
         status = 0;
-        if (lost_)
+        if (lost())
             return false;
         int lines = 0;
         if (::ioctl(fd_, TIOCMGET, &lines) != 0)
@@ -413,10 +223,9 @@ public:
             status |= MS_RLSD_ON;
         return true;
     }
-
     bool escapeCommFunction(int function) override
     {
-        if (lost_)
+        if (lost())
             return false;
         int bit = 0;
         switch (function) {
@@ -442,54 +251,105 @@ public:
 
     bool purgeComm(std::uint32_t flags) override
     {
-        if (lost_)
+        if (lost())
             return false;
-        if (flags & PURGE_TXABORT)
-            txAbort_.fire();
-        if (flags & PURGE_RXABORT)
-            rxAbort_.fire();
-        if (flags & PURGE_RXCLEAR) {
-            // Under the queue lock, so no chunk read before the flush lands in the queue after it.
-            std::lock_guard lock(queueMutex_);
-            queue_.clear();
-            evtCount_ = 0;
-            decoder_.reset();
-            if (::tcflush(fd_, TCIFLUSH) != 0)
-                return failed();
+        if (const int error = purgeInput(flags)) {
+            errno = error;
+            return failed();
         }
         if ((flags & PURGE_TXCLEAR) && ::tcflush(fd_, TCOFLUSH) != 0)
             return failed();
         return true;
     }
 
-    [[nodiscard]] bool lost() const override { return lost_; }
-    [[nodiscard]] LossReason lossReason() const override { return lossReason_; }
-    void setLossNotifier(std::function<void()> notify) override { lossNotifier_ = std::move(notify); }
+protected:
+    // ---- The core's device (the core's lock held) ----
 
-private:
-    // True when the write begun at `abortGen` was aborted (by a purge or abortWrites).
-    [[nodiscard]] bool txAborted(std::uint64_t abortGen) const
+    // Moves what the device has into the queue, as far as it has room; with `overwrite` the
+    // oldest bytes make room (CE_RXOVER).
+    LossReason fillFromDevice(InputQueue& queue, Fill how) override
     {
-        return writesAborted_ || txAbort_.generation.load() != abortGen;
+        // With the queue empty and the last read of the driver finding nothing more, poll()
+        // says whether that changed: no read is spent to learn it again.
+        if (how.mayTrustEmpty && kernelEmpty_)
+            return LossReason::None;
+        std::uint8_t raw[kChunk];
+        std::uint8_t plain[kChunk + 1];
+        // Decoding may give one byte more than it takes (see MarkDecoder). Overwriting reads at
+        // most a queue's worth per call, so the lock is never held for long.
+        for (std::size_t pass = 0; how.overwrite ? pass < InputQueue::kCapacity / kChunk : queue.room() > 1; ++pass) {
+            const std::size_t want = how.overwrite ? kChunk : std::min(kChunk, queue.room() - 1);
+            const ssize_t r = ::read(fd_, raw, want);
+            if (r > 0) {
+                const std::size_t k = decoder_.decode(raw, static_cast<std::size_t>(r), plain);
+                queue.push(plain, k);
+                // With the driver's counters the marks would count each error twice.
+                const std::uint32_t marks = decoder_.takeErrors();
+                if (!icountSupported_)
+                    queue.addErrors(marks);
+                kernelEmpty_ = static_cast<std::size_t>(r) < want;
+                if (kernelEmpty_)
+                    return LossReason::None;
+                continue;
+            }
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0 && errno == EAGAIN) {
+                kernelEmpty_ = true;
+                return LossReason::None;
+            }
+            // read() == 0: the far end hung up; an error such as EIO: the device failed.
+            return r == 0 ? LossReason::HungUp : LossReason::IoError;
+        }
+        return LossReason::None;
     }
 
-    // Sleeps up to `ms` on the abort token alone; true when the write was aborted.
+    Woke waitForDevice(Lock& lock, Deadline deadline, Watch watch) override
+    {
+        // Without a wish to read, poll() still reports a hang-up; a device that is gone is left
+        // out, as it would report one on every call.
+        const short events = watch == Watch::Input ? POLLIN : 0;
+        pollfd p[2] = {{watch == Watch::Wake ? -1 : fd_, events, 0}, {wakeFd_, POLLIN, 0}};
+        lock.unlock();
+        const int r = ::poll(p, 2, pollTimeoutMs(deadline, CommClock::now()));
+        const int error = errno;
+        if (r > 0 && (p[1].revents & POLLIN))
+            takeFd(wakeFd_);
+        lock.lock();
+        if (r < 0)
+            return error == EINTR ? Woke::Maybe : Woke::Failed;
+        return hungUp(p[0].revents) ? Woke::HungUp : Woke::Maybe;
+    }
+
+    // The token is sticky: one written while nobody polls ends the next poll at once.
+    void interruptWaits() override { signalFd(wakeFd_); }
+
+    int discardDeviceInput() override
+    {
+        decoder_.reset();
+        return ::tcflush(fd_, TCIFLUSH) == 0 ? 0 : errno;
+    }
+
+    void interruptWrites() override { signalFd(txWakeFd_); }
+
+private:
+    // Sleeps up to `ms` on the write token alone; true when the write was aborted.
     bool waitTxAbort(std::uint64_t abortGen, int ms)
     {
-        if (txAborted(abortGen))
+        if (writeAborted(abortGen))
             return true;
-        pollfd p{txAbort_.fd, POLLIN, 0};
+        pollfd p{txWakeFd_, POLLIN, 0};
         if (::poll(&p, 1, ms) > 0 && (p.revents & POLLIN))
-            takeFd(txAbort_.fd);
-        return txAborted(abortGen);
+            takeFd(txWakeFd_);
+        return writeAborted(abortGen);
     }
 
     IoStatus writeLocked(const std::uint8_t* data, std::size_t n, std::size_t& written,
                          std::optional<CommClock::time_point> deadline, std::uint64_t abortGen)
     {
-        if (lost_)
+        if (lost())
             return IoStatus::Failed;
-        if (txAborted(abortGen))
+        if (writeAborted(abortGen))
             return IoStatus::Cancelled;
         while (written < n) {
             const ssize_t r = ::write(fd_, data + written, n - written);
@@ -500,45 +360,29 @@ private:
             if (r < 0 && errno == EINTR)
                 continue;
             if (r < 0 && errno != EAGAIN) {
-                markLost();
+                markLost(LossReason::HungUp);
                 return IoStatus::Failed;
             }
             // Output stopped (XOFF, tcflow, CTS) or the device is full: wait for room.
             const int timeoutMs = pollTimeoutMs(deadline, CommClock::now());
             if (timeoutMs == 0)
                 return IoStatus::Ok;
-            pollfd p[2] = {{fd_, POLLOUT, 0}, {txAbort_.fd, POLLIN, 0}};
+            pollfd p[2] = {{fd_, POLLOUT, 0}, {txWakeFd_, POLLIN, 0}};
             const int pr = ::poll(p, 2, timeoutMs);
             if (pr < 0 && errno != EINTR) {
-                markLost();
+                markLost(LossReason::HungUp);
                 return IoStatus::Failed;
             }
             if (hungUp(p[0].revents)) {
-                markLost();
+                markLost(LossReason::HungUp);
                 return IoStatus::Failed;
             }
             if (p[1].revents & POLLIN)
-                takeFd(txAbort_.fd);
-            if (txAborted(abortGen))
+                takeFd(txWakeFd_);
+            if (writeAborted(abortGen))
                 return IoStatus::Cancelled;
         }
         return IoStatus::Ok;
-    }
-
-    CommTimeouts timeouts()
-    {
-        std::lock_guard lock(stateMutex_);
-        return lastTimeouts_;
-    }
-
-    void markLost(LossReason why = LossReason::HungUp)
-    {
-        bool was = false;
-        if (!lost_.compare_exchange_strong(was, true))
-            return;
-        lossReason_ = why;
-        if (lossNotifier_)
-            lossNotifier_();
     }
 
     // A failed call: EIO means the device has gone (hang-up, unplug).
@@ -573,21 +417,12 @@ private:
 
     // The error word since the last call (decoded marks or the driver's counters, input
     // overflow) and what the port's own queue holds. False when the device has gone.
-    bool takeErrors(std::uint32_t& errors, std::uint32_t& queued)
+    bool takeAllErrors(std::uint32_t& errors, std::uint32_t& queued)
     {
         errors = 0;
-        if (lost_)
+        if (lost())
             return false;
-        {
-            std::lock_guard lock(queueMutex_);
-            const std::uint32_t marks = decoder_.takeErrors();
-            if (!icountSupported_)
-                errors |= marks;
-            if (rxOverflow_)
-                errors |= CE_RXOVER;
-            rxOverflow_ = false;
-            queued = static_cast<std::uint32_t>(queue_.size());
-        }
+        errors = takeErrors(&queued);
         if (icountSupported_)
             errors |= icountErrors();
         return true;
@@ -601,70 +436,6 @@ private:
             return failed();
         inQueue = queued + static_cast<std::uint32_t>(inKernel);
         return true;
-    }
-
-    // Moves what the device has into the queue, as far as it has room; with `overwrite` the
-    // oldest bytes make room (CE_RXOVER). False when the device has gone. Called with
-    // queueMutex_ held.
-    bool drainLocked(bool overwrite = false)
-    {
-        std::uint8_t raw[kChunk];
-        std::uint8_t plain[kChunk + 1];
-        // Decoding may give one byte more than it takes (see MarkDecoder). Overwriting reads at
-        // most a queue's worth per call, so the lock is never held for long.
-        for (std::size_t pass = 0; overwrite ? pass < kQueueSize / kChunk : queue_.room() > 1; ++pass) {
-            const std::size_t want = overwrite ? kChunk : std::min(kChunk, queue_.room() - 1);
-            const ssize_t r = ::read(fd_, raw, want);
-            if (r > 0) {
-                const std::size_t k = decoder_.decode(raw, static_cast<std::size_t>(r), plain);
-                if (k > queue_.room()) {
-                    discardOldestLocked(k - queue_.room());
-                    rxOverflow_ = true;
-                }
-                queue_.push(plain, k);
-                evtCount_ += static_cast<std::size_t>(std::count(plain, plain + k, evtChar_));
-                kernelEmpty_ = static_cast<std::size_t>(r) < want;
-                if (kernelEmpty_)
-                    return true;
-                continue;
-            }
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0 && errno == EAGAIN) {
-                kernelEmpty_ = true;
-                return true;
-            }
-            // read() == 0: the far end hung up; an error such as EIO: the device failed.
-            markLost(r == 0 ? LossReason::HungUp : LossReason::IoError);
-            return false;
-        }
-        return true;
-    }
-
-    // After poll() reported a hang-up: true when the fd still gave bytes (they are queued), false
-    // when it is finished (or the queue has no room to find out, which must not spin either).
-    bool drainsAfterHangUp()
-    {
-        std::lock_guard lock(queueMutex_);
-        const std::size_t before = queue_.size();
-        if (queue_.room() <= 1 || !drainLocked())
-            return false;
-        return queue_.size() > before;
-    }
-
-    void discardOldestLocked(std::size_t n)
-    {
-        std::uint8_t scratch[kChunk];
-        while (n > 0)
-            n -= popLocked(scratch, std::min(n, sizeof scratch));
-    }
-
-    std::size_t popLocked(std::uint8_t* p, std::size_t n)
-    {
-        const std::size_t k = queue_.pop(p, n);
-        if (evtCount_ > 0)
-            evtCount_ -= static_cast<std::size_t>(std::count(p, p + k, evtChar_));
-        return k;
     }
 
     // Error bits from the driver's counters since the last call.
@@ -690,30 +461,18 @@ private:
     }
 
     const int fd_;
-    const int wakeFd_;
-    AbortSignal rxAbort_;
-    AbortSignal txAbort_;
-    std::atomic<bool> lost_{false};
-    std::atomic<LossReason> lossReason_{LossReason::None};  // set before lost_ is seen by notify
-    std::function<void()> lossNotifier_;  // set before the port is shared
-    std::atomic<std::uint32_t> mask_{0};
+    const int wakeFd_;    // the core's waits
+    const int txWakeFd_;  // the writes' waits
     std::atomic<bool> xoffByUs_{false};
-    std::atomic<bool> wakePending_{false};  // set with the wake token by setCommMask
-    std::atomic<bool> writesAborted_{false};
     std::atomic<bool> hardwareFlow_{false};  // CRTSCTS on the device, as last set
 
-    mutable std::mutex stateMutex_;  // lastDcb_, lastTimeouts_, icount_, setFailure_
+    mutable std::mutex stateMutex_;  // lastDcb_, icount_, setFailure_
     Dcb lastDcb_;
     SetStateFailure setFailure_;  // why the last setCommState failed (under stateMutex_)
-    CommTimeouts lastTimeouts_;
     bool icountSupported_ = false;  // fixed at open
     serial_icounter_struct icount_{};
 
-    std::mutex queueMutex_;  // queue_, evtChar_, evtCount_, decoder_, rxOverflow_, kernelEmpty_; reads of the fd
-    ByteRing queue_{kQueueSize};
-    bool rxOverflow_ = false;
-    std::uint8_t evtChar_ = 0x0D;
-    std::size_t evtCount_ = 0;
+    // Under the core's lock (fillFromDevice, discardDeviceInput): reads of the fd.
     bool kernelEmpty_ = false;  // the last read of the fd found nothing more (a hint: poll() decides)
     MarkDecoder decoder_;
 
@@ -755,16 +514,15 @@ std::unique_ptr<SerialPort> openPosixSerialPort(const std::string& path, OpenErr
     }
 
     const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    const int rxAbort = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    const int txAbort = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wake < 0 || rxAbort < 0 || txAbort < 0) {
-        for (const int e : {wake, rxAbort, txAbort})
+    const int txWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0 || txWake < 0) {
+        for (const int e : {wake, txWake})
             if (e >= 0)
                 ::close(e);
         ::ioctl(fd, TIOCNXCL);
         return fail(OpenError::Other, EMFILE);
     }
-    return std::make_unique<PosixSerialPort>(fd, wake, rxAbort, txAbort);
+    return std::make_unique<PosixSerialPort>(fd, wake, txWake);
 }
 
 namespace {

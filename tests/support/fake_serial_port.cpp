@@ -10,15 +10,14 @@ namespace kestrane::test {
 FakeSerialPort::FakeSerialPort()
 {
     applyLineDefaults(dcb_);
+    setEventChar(dcb_.EvtChar);
 }
 
 // ---- The far end ----
 
 void FakeSerialPort::receive(const std::vector<std::uint8_t>& bytes)
 {
-    std::lock_guard l(m_);
-    queue_.insert(queue_.end(), bytes.begin(), bytes.end());
-    cv_.notify_all();
+    pushInput(bytes.data(), bytes.size());
 }
 
 void FakeSerialPort::receive(const std::string& text)
@@ -26,11 +25,7 @@ void FakeSerialPort::receive(const std::string& text)
     receive(std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
-void FakeSerialPort::injectErrors(std::uint32_t errors)
-{
-    std::lock_guard l(m_);
-    errors_ |= errors;
-}
+void FakeSerialPort::injectErrors(std::uint32_t errors) { addLineErrors(errors); }
 
 void FakeSerialPort::setModemStatus(std::uint32_t status)
 {
@@ -98,16 +93,9 @@ void FakeSerialPort::setStateHook(std::function<void()> hook)
 
 void FakeSerialPort::hangUp()
 {
-    std::function<void()> notify;
-    {
-        std::lock_guard l(m_);
-        if (!lost_)
-            notify = lossNotifier_;
-        lost_ = true;
-        cv_.notify_all();
-    }
-    if (notify)
-        notify();
+    markLost(LossReason::HungUp);
+    std::lock_guard l(m_);
+    cv_.notify_all();  // held writes end
 }
 
 // ---- What the program did ----
@@ -166,11 +154,7 @@ int FakeSerialPort::setCommMaskCalls() const
     return maskCalls_;
 }
 
-std::size_t FakeSerialPort::queued() const
-{
-    std::lock_guard l(m_);
-    return queue_.size();
-}
+std::size_t FakeSerialPort::queued() const { return queuedInput(); }
 
 bool FakeSerialPort::dtr() const
 {
@@ -195,7 +179,7 @@ bool FakeSerialPort::breakOn() const
 bool FakeSerialPort::getCommState(Dcb& dcb)
 {
     std::lock_guard l(m_);
-    if (lost_)
+    if (lost())
         return false;
     dcb = dcb_;
     return true;
@@ -211,7 +195,7 @@ bool FakeSerialPort::setCommState(const Dcb& dcb)
     if (hook)
         hook();
     std::lock_guard l(m_);
-    if (lost_)
+    if (lost())
         return false;
     // What the real port refuses, the fake refuses too.
     TermiosImage probe;
@@ -222,115 +206,31 @@ bool FakeSerialPort::setCommState(const Dcb& dcb)
         dtr_ = dcb.fDtrControl() == DTR_CONTROL_ENABLE;
     if (dcb.fRtsControl() == RTS_CONTROL_ENABLE || dcb.fRtsControl() == RTS_CONTROL_DISABLE)
         rts_ = dcb.fRtsControl() == RTS_CONTROL_ENABLE;
-    cv_.notify_all();  // a new event character may satisfy a waiter
+    setEventChar(dcb.EvtChar);
     return true;
-}
-
-bool FakeSerialPort::getCommTimeouts(CommTimeouts& t)
-{
-    std::lock_guard l(m_);
-    if (lost_)
-        return false;
-    t = timeouts_;
-    return true;
-}
-
-bool FakeSerialPort::setCommTimeouts(const CommTimeouts& t)
-{
-    std::lock_guard l(m_);
-    if (lost_)
-        return false;
-    timeouts_ = t;
-    return true;
-}
-
-bool FakeSerialPort::setupComm(std::uint32_t, std::uint32_t)
-{
-    std::lock_guard l(m_);
-    return !lost_;
 }
 
 bool FakeSerialPort::setCommMask(std::uint32_t mask)
 {
-    std::lock_guard l(m_);
-    mask_ = mask;
-    ++maskCalls_;
-    wake_ = true;
-    cv_.notify_all();
-    return !lost_;
+    {
+        std::lock_guard l(m_);
+        mask_ = mask;
+        ++maskCalls_;
+    }
+    return SerialPortCore::setCommMask(mask);
 }
 
 bool FakeSerialPort::waitCommEvent(std::uint32_t& events)
 {
-    events = 0;
-    std::unique_lock l(m_);
-    ++waiters_;
-    cv_.notify_all();
-    struct Leave {
-        int& w;
-        ~Leave() { --w; }
-    } leave{waiters_};
-    for (;;) {
-        if (lost_) {
-            // What arrived before the loss is read out first.
-            events = mask_ & (EV_RXCHAR | EV_RXFLAG);
-            if (!queue_.empty() && events)
-                return true;
-            events = 0;
-            cv_.wait(l, [&] { return wake_; });
-            wake_ = false;
-            return false;
-        }
-        if (wake_) {
-            wake_ = false;
-            return true;
-        }
-        if ((mask_ & EV_RXCHAR) && !queue_.empty())
-            events |= EV_RXCHAR;
-        if ((mask_ & EV_RXFLAG) && std::find(queue_.begin(), queue_.end(), dcb_.EvtChar) != queue_.end())
-            events |= EV_RXFLAG;
-        if (events)
-            return true;
-        cv_.wait(l);
+    {
+        std::lock_guard l(m_);
+        ++waiters_;
+        cv_.notify_all();
     }
-}
-
-std::size_t FakeSerialPort::takeLocked(std::uint8_t* buf, std::size_t n)
-{
-    const std::size_t k = std::min(n, queue_.size());
-    std::copy_n(queue_.begin(), k, buf);
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(k));
-    return k;
-}
-
-IoStatus FakeSerialPort::read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs)
-{
-    got = 0;
-    std::unique_lock l(m_);
-    ReadDeadline dl(timeouts_, n, capMs, CommClock::now());
-    const std::uint64_t generation = rxAbortGeneration_;
-    for (;;) {
-        if (lost_) {
-            got += takeLocked(buf + got, n - got);
-            return got > 0 ? IoStatus::Ok : IoStatus::Failed;
-        }
-        const std::size_t k = takeLocked(buf + got, n - got);
-        got += k;
-        if (k > 0)
-            dl.bytesArrived(CommClock::now());
-        if (dl.satisfied(got))
-            return IoStatus::Ok;
-        // The wake stays for the next waitCommEvent.
-        if (wake_ || rxAbortGeneration_ != generation)
-            return IoStatus::Cancelled;
-        const auto deadline = dl.deadline();
-        if (!deadline)
-            cv_.wait(l);
-        else if (CommClock::now() >= *deadline)
-            return IoStatus::Ok;
-        else
-            cv_.wait_until(l, *deadline);
-    }
+    const bool ok = SerialPortCore::waitCommEvent(events);
+    std::lock_guard l(m_);
+    --waiters_;
+    return ok;
 }
 
 IoStatus FakeSerialPort::writeLocked(std::unique_lock<std::mutex>& l, const std::uint8_t* data, std::size_t n,
@@ -338,19 +238,19 @@ IoStatus FakeSerialPort::writeLocked(std::unique_lock<std::mutex>& l, const std:
 {
     written = 0;
     writeSizes_.push_back(n);
-    if (lost_ || writeFailure_)
+    if (lost() || writeFailure_)
         return IoStatus::Failed;
-    if (writesAborted_)
+    const std::uint64_t generation = writeGeneration();
+    if (writeAborted(generation))
         return IoStatus::Cancelled;
     if (holdWrites_) {
-        const std::uint64_t generation = txAbortGeneration_;
         ++blockedWriters_;
         cv_.notify_all();
-        cv_.wait(l, [&] { return !holdWrites_ || lost_ || txAbortGeneration_ != generation || writesAborted_; });
+        cv_.wait(l, [&] { return !holdWrites_ || lost() || writeAborted(generation); });
         --blockedWriters_;
-        if (txAbortGeneration_ != generation || writesAborted_)
+        if (writeAborted(generation))
             return IoStatus::Cancelled;
-        if (lost_)
+        if (lost())
             return IoStatus::Failed;
     }
     const std::size_t k = writeLimit_ ? std::min(n, *writeLimit_) : n;
@@ -373,50 +273,43 @@ IoStatus FakeSerialPort::writeAndDrain(const std::uint8_t* data, std::size_t n, 
 {
     std::lock_guard wl(writeMutex_);
     std::unique_lock l(m_);
-    const auto deadline = writeDeadline(timeouts_, n, CommClock::now());
-    const std::uint64_t generation = txAbortGeneration_;
+    const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
+    const std::uint64_t generation = writeGeneration();
     const IoStatus status = writeLocked(l, data, n, written);
     if (status != IoStatus::Ok)
         return status;
-    auto settled = [&] { return outQueue_ == 0 || lost_ || writesAborted_ || txAbortGeneration_ != generation; };
+    auto settled = [&] { return outQueue_ == 0 || lost() || writeAborted(generation); };
     if (!deadline)
         cv_.wait(l, settled);
     else
         cv_.wait_until(l, *deadline, settled);
-    if (lost_)
+    if (lost())
         return IoStatus::Failed;
-    if (writesAborted_ || txAbortGeneration_ != generation)
+    if (writeAborted(generation))
         return IoStatus::Cancelled;
     written -= std::min<std::size_t>(written, outQueue_);
     return IoStatus::Ok;
 }
 
-void FakeSerialPort::abortWrites()
+void FakeSerialPort::interruptWrites()
 {
     std::lock_guard l(m_);
-    writesAborted_ = true;
     cv_.notify_all();
-}
-
-void FakeSerialPort::resumeWrites()
-{
-    std::lock_guard l(m_);
-    writesAborted_ = false;
 }
 
 bool FakeSerialPort::clearCommError(std::uint32_t& errors, ComStat* stat)
 {
-    std::lock_guard l(m_);
     errors = 0;
-    if (lost_)
+    if (lost())
         return false;
-    errors = errors_;
-    errors_ = 0;
+    std::uint32_t queued = 0;
+    errors = takeErrors(&queued);
+    std::lock_guard l(m_);
     if (statusQueryFailure_)
         return false;
     if (stat) {
         *stat = ComStat{};
-        stat->cbInQue = static_cast<std::uint32_t>(queue_.size());
+        stat->cbInQue = queued;
         stat->cbOutQue = outQueue_;
         if (xoffHold_)
             stat->flags |= ComStat::fXoffHold;
@@ -431,7 +324,7 @@ bool FakeSerialPort::getCommModemStatus(std::uint32_t& status)
 {
     std::lock_guard l(m_);
     status = 0;
-    if (lost_ || !modemLines_)
+    if (lost() || !modemLines_)
         return false;
     status = modemStatus_;
     return true;
@@ -441,7 +334,7 @@ bool FakeSerialPort::escapeCommFunction(int function)
 {
     std::lock_guard l(m_);
     escapes_.push_back(function);
-    if (lost_)
+    if (lost())
         return false;
     switch (function) {
     case SETXOFF: xoffHold_ = true; return true;
@@ -466,38 +359,16 @@ bool FakeSerialPort::escapeCommFunction(int function)
 
 bool FakeSerialPort::purgeComm(std::uint32_t flags)
 {
-    std::lock_guard l(m_);
-    purges_.push_back(flags);
-    if (lost_)
-        return false;
-    if (flags & PURGE_RXCLEAR)
-        queue_.clear();
-    if (flags & PURGE_TXCLEAR)
-        outQueue_ = 0;
-    if (flags & PURGE_TXABORT)
-        ++txAbortGeneration_;
-    if (flags & PURGE_RXABORT)
-        ++rxAbortGeneration_;
-    cv_.notify_all();
+    {
+        std::lock_guard l(m_);
+        purges_.push_back(flags);
+        if (lost())
+            return false;
+        if (flags & PURGE_TXCLEAR)
+            outQueue_ = 0;
+    }
+    purgeInput(flags);
     return true;
-}
-
-bool FakeSerialPort::lost() const
-{
-    std::lock_guard l(m_);
-    return lost_;
-}
-
-LossReason FakeSerialPort::lossReason() const
-{
-    std::lock_guard l(m_);
-    return lost_ ? LossReason::HungUp : LossReason::None;
-}
-
-void FakeSerialPort::setLossNotifier(std::function<void()> notify)
-{
-    std::lock_guard l(m_);
-    lossNotifier_ = std::move(notify);
 }
 
 } // namespace kestrane::test

@@ -1,16 +1,14 @@
 // A serial port in memory, for what pseudo-terminals cannot show: modem lines, line errors,
 // settings a device refuses, the size of every write, write time-outs and stuck writes.
-// It keeps the real port's rules: level-triggered events (EV_RXCHAR while bytes are queued,
-// EV_RXFLAG while an event character is queued), a sticky wake by setCommMask, the read
-// time-outs of CommTimeouts, a lost port failing everything. Thread-safe; waits never spin.
+// Its queue, events, wake, read time-outs and loss are the real ports' own (SerialPortCore):
+// the test pushes the bytes in as a network line's thread does. Thread-safe; waits never spin.
 #pragma once
 
-#include "platform/serial_port.h"
+#include "platform/serial_port_core.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -19,13 +17,14 @@
 
 namespace kestrane::test {
 
-class FakeSerialPort final : public SerialPort {
+class FakeSerialPort final : public SerialPortCore {
 public:
     FakeSerialPort();
 
     // ---- The far end and the line, played by the test ----
 
-    // Bytes arrive from the line (a waiter sees them at once).
+    // Bytes arrive from the line (a waiter sees them at once). Bytes beyond the queue's room
+    // overflow it (CE_RXOVER), as from a device nothing holds back.
     void receive(const std::vector<std::uint8_t>& bytes);
     void receive(const std::string& text);
     // Line errors (CE_* bits) that the next clearCommError reports.
@@ -81,26 +80,19 @@ public:
     // ---- SerialPort ----
     bool getCommState(Dcb& dcb) override;
     bool setCommState(const Dcb& dcb) override;
-    bool getCommTimeouts(CommTimeouts& t) override;
-    bool setCommTimeouts(const CommTimeouts& t) override;
-    bool setupComm(std::uint32_t inQueue, std::uint32_t outQueue) override;
     bool setCommMask(std::uint32_t mask) override;
     bool waitCommEvent(std::uint32_t& events) override;
-    IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) override;
     IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
     IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
-    void abortWrites() override;
-    void resumeWrites() override;
     bool clearCommError(std::uint32_t& errors, ComStat* stat) override;
     bool getCommModemStatus(std::uint32_t& status) override;
     bool escapeCommFunction(int function) override;
     bool purgeComm(std::uint32_t flags) override;
-    [[nodiscard]] bool lost() const override;
-    [[nodiscard]] LossReason lossReason() const override;
-    void setLossNotifier(std::function<void()> notify) override;
+
+protected:
+    void interruptWrites() override;
 
 private:
-    std::size_t takeLocked(std::uint8_t* buf, std::size_t n);
     IoStatus writeLocked(std::unique_lock<std::mutex>& l, const std::uint8_t* data, std::size_t n,
                          std::size_t& written);
 
@@ -108,18 +100,12 @@ private:
     mutable std::condition_variable cv_;
     std::mutex writeMutex_;  // one write call at a time, as in the real port
 
-    std::deque<std::uint8_t> queue_;
     Dcb dcb_;
-    CommTimeouts timeouts_;
-    std::uint32_t mask_ = 0;
     int maskCalls_ = 0;
-    bool wake_ = false;
-    bool lost_ = false;
-    std::function<void()> lossNotifier_;
+    std::uint32_t mask_ = 0;
     int waiters_ = 0;
     int blockedWriters_ = 0;
 
-    std::uint32_t errors_ = 0;
     std::uint32_t modemStatus_ = 0;
     bool modemLines_ = true;
     bool dtr_ = true;
@@ -129,15 +115,12 @@ private:
     std::uint32_t outQueue_ = 0;
     bool holdOutput_ = false;
     bool statusQueryFailure_ = false;
-    bool writesAborted_ = false;
     std::function<void()> stateHook_;
     std::function<bool(const Dcb&)> reject_;
 
     std::optional<std::size_t> writeLimit_;
     bool writeFailure_ = false;
     bool holdWrites_ = false;
-    std::uint64_t txAbortGeneration_ = 0;
-    std::uint64_t rxAbortGeneration_ = 0;
     std::vector<std::size_t> writeSizes_;
     std::vector<std::uint8_t> written_;
     std::vector<int> escapes_;

@@ -17,7 +17,7 @@
 // in this process, without a display.
 #include "app/app_core.h"
 #include "records/settings_files.h"
-#include "remote/ser2net_process.h"
+#include "ser2net/ser2net_process.h"
 #include "support/byte_pattern.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"

@@ -11,7 +11,7 @@
 // Nothing is left behind: the links to the terminals are removed and the terminals closed.
 #include "demo/demo_folder.h"
 #include "demo/demo_instrument.h"
-#include "remote/ser2net_process.h"
+#include "ser2net/ser2net_process.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -26,6 +26,7 @@ std::span<const FormatCheck> formatChecks()
         {"number_text", checkNumberText},
         {"number_reader", checkNumberReader},
         {"telnet_stream", checkTelnetStream},
+        {"com_port_requests", checkComPortRequests},
         {"display_conf", checkDisplayConf},
         {"pcapng", checkPcapng},
     };

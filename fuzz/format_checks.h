@@ -38,6 +38,7 @@ std::string checkDemoRequests(Bytes data);
 std::string checkNumberText(Bytes data);
 std::string checkNumberReader(Bytes data);
 std::string checkTelnetStream(Bytes data);
+std::string checkComPortRequests(Bytes data);
 std::string checkDisplayConf(Bytes data);
 std::string checkPcapng(Bytes data);
 

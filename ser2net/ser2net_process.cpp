@@ -1,4 +1,4 @@
-#include "remote/ser2net_process.h"
+#include "ser2net/ser2net_process.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

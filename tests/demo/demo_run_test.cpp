@@ -4,7 +4,7 @@
 #include "comm/channel.h"
 #include "demo/demo_instrument.h"
 #include "records/settings_files.h"
-#include "remote/ser2net_process.h"
+#include "ser2net/ser2net_process.h"
 #include "support/child_process.h"
 #include "support/eventually.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,7 @@
 // temporary folder of its own, for the tests of remote lines. Stopped with the object.
 #pragma once
 
-#include "remote/ser2net_process.h"
+#include "ser2net/ser2net_process.h"
 #include "support/temp_dir.h"
 
 #include <cstdint>

@@ -129,54 +129,6 @@ public:
         return setFailure_;
     }
 
-    IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override
-    {
-        written = 0;
-        std::lock_guard lock(writeMutex_);
-        const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
-        return writeLocked(data, n, written, deadline, writeGeneration());
-    }
-
-    IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override
-    {
-        written = 0;
-        // Held through the drain, so no other write adds to the queue being waited for.
-        std::lock_guard lock(writeMutex_);
-        const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
-        const std::uint64_t abortGen = writeGeneration();
-        const IoStatus status = writeLocked(data, n, written, deadline, abortGen);
-        if (status != IoStatus::Ok || written == 0)
-            return status;
-        std::uint32_t baud = 0;
-        {
-            std::lock_guard state(stateMutex_);
-            baud = lastDcb_.BaudRate;
-        }
-        std::uint32_t left = 0;
-        const DrainOutcome d = waitOutputDrained(
-            [&](std::uint32_t& queued) {
-                int q = 0;
-                if (::ioctl(fd_, TIOCOUTQ, &q) != 0) {
-                    if (errno != EIO)
-                        return queued = 0, true;  // a driver that cannot tell counts as drained
-                    markLost(LossReason::HungUp);
-                    return false;
-                }
-                queued = static_cast<std::uint32_t>(std::max(q, 0));
-                return true;
-            },
-            [&](int ms) { return !waitTxAbort(abortGen, ms); }, deadline, baud, left);
-        switch (d) {
-        case DrainOutcome::Drained: return IoStatus::Ok;
-        case DrainOutcome::TimedOut:
-            written -= std::min<std::size_t>(written, left);
-            return IoStatus::Ok;
-        case DrainOutcome::Aborted: return IoStatus::Cancelled;
-        case DrainOutcome::Failed: return IoStatus::Failed;
-        }
-        return IoStatus::Failed;
-    }
-
     bool clearCommError(std::uint32_t& errors, ComStat* stat) override
     {
         std::uint32_t queued = 0;
@@ -332,20 +284,8 @@ protected:
 
     void interruptWrites() override { signalFd(txWakeFd_); }
 
-private:
-    // Sleeps up to `ms` on the write token alone; true when the write was aborted.
-    bool waitTxAbort(std::uint64_t abortGen, int ms)
-    {
-        if (writeAborted(abortGen))
-            return true;
-        pollfd p{txWakeFd_, POLLIN, 0};
-        if (::poll(&p, 1, ms) > 0 && (p.revents & POLLIN))
-            takeFd(txWakeFd_);
-        return writeAborted(abortGen);
-    }
-
-    IoStatus writeLocked(const std::uint8_t* data, std::size_t n, std::size_t& written,
-                         std::optional<CommClock::time_point> deadline, std::uint64_t abortGen)
+    IoStatus writeToDevice(const std::uint8_t* data, std::size_t n, std::size_t& written, Deadline deadline,
+                           std::uint64_t abortGen) override
     {
         if (lost())
             return IoStatus::Failed;
@@ -383,6 +323,51 @@ private:
                 return IoStatus::Cancelled;
         }
         return IoStatus::Ok;
+    }
+
+    // Asks the driver's output queue (TIOCOUTQ) again after the line time of what is left.
+    IoStatus waitDrained(Deadline deadline, std::uint64_t abortGen, std::size_t& left) override
+    {
+        std::uint32_t baud = 0;
+        {
+            std::lock_guard state(stateMutex_);
+            baud = lastDcb_.BaudRate;
+        }
+        std::uint32_t queued = 0;
+        const DrainOutcome d = waitOutputDrained(
+            [&](std::uint32_t& q) {
+                int k = 0;
+                if (::ioctl(fd_, TIOCOUTQ, &k) != 0) {
+                    if (errno != EIO)
+                        return q = 0, true;  // a driver that cannot tell counts as drained
+                    markLost(LossReason::HungUp);
+                    return false;
+                }
+                q = static_cast<std::uint32_t>(std::max(k, 0));
+                return true;
+            },
+            [&](int ms) { return !waitTxAbort(abortGen, ms); }, deadline, baud, queued);
+        left = d == DrainOutcome::TimedOut ? queued : 0;
+        switch (d) {
+        case DrainOutcome::Drained:
+        case DrainOutcome::TimedOut: return IoStatus::Ok;
+        case DrainOutcome::Aborted: return IoStatus::Cancelled;
+        case DrainOutcome::Failed: return IoStatus::Failed;
+        }
+        return IoStatus::Failed;
+    }
+
+
+private:
+    // Sleeps up to `ms` on the write token alone; true when the write was aborted.
+    bool waitTxAbort(std::uint64_t abortGen, int ms)
+    {
+        if (writeAborted(abortGen))
+            return true;
+        pollfd p{txWakeFd_, POLLIN, 0};
+        if (::poll(&p, 1, ms) > 0 && (p.revents & POLLIN))
+            takeFd(txWakeFd_);
+        return writeAborted(abortGen);
     }
 
     // A failed call: EIO means the device has gone (hang-up, unplug).
@@ -476,7 +461,6 @@ private:
     bool kernelEmpty_ = false;  // the last read of the fd found nothing more (a hint: poll() decides)
     MarkDecoder decoder_;
 
-    std::mutex writeMutex_;  // one write call at a time
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/serial_port_core.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace kestrane {
@@ -130,6 +131,30 @@ IoStatus SerialPortCore::read(std::uint8_t* buf, std::size_t n, std::size_t& got
         if (woke == Woke::Failed)
             loseLocked(LossReason::HungUp);
     }
+}
+
+IoStatus SerialPortCore::write(const std::uint8_t* data, std::size_t n, std::size_t& written)
+{
+    written = 0;
+    std::lock_guard lock(writeMutex_);
+    return writeToDevice(data, n, written, writeDeadline(timeouts(), n, CommClock::now()), writeGeneration());
+}
+
+IoStatus SerialPortCore::writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written)
+{
+    written = 0;
+    // Held through the drain, so no other write adds to what is waited for.
+    std::lock_guard lock(writeMutex_);
+    const Deadline deadline = writeDeadline(timeouts(), n, CommClock::now());
+    const std::uint64_t generation = writeGeneration();
+    IoStatus status = writeToDevice(data, n, written, deadline, generation);
+    if (status != IoStatus::Ok || written == 0)
+        return status;
+    std::size_t left = 0;
+    status = waitDrained(deadline, generation, left);
+    if (status == IoStatus::Ok)
+        written -= std::min(written, left);  // a short count names the bytes that went out
+    return status;
 }
 
 void SerialPortCore::abortWrites()

@@ -1,7 +1,8 @@
 // What every serial port shares, written once: the input queue (event characters, overflow,
 // line errors), the read time-outs, the event wait (mask, sticky wake by setCommMask,
 // level-triggered EV_RXCHAR and EV_RXFLAG), the abort generations of reads and writes, and the
-// loss of the device. A port adds how bytes get from its device into the queue:
+// loss of the device, and the frame of a write (one at a time, its deadline, its abort). A port
+// adds how bytes reach its device and how they get from its device into the queue:
 //  - pulled by the waiting thread (a tty: it reads the device when a reader waits, and blocks in
 //    poll() on the device and a wake token): it overrides fillFromDevice, waitForDevice and
 //    interruptWaits;
@@ -32,6 +33,8 @@ public:
     bool setCommMask(std::uint32_t mask) override;
     bool waitCommEvent(std::uint32_t& events) override;
     IoStatus read(std::uint8_t* buf, std::size_t n, std::size_t& got, int capMs) override;
+    IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
+    IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
     void abortWrites() override;
     void resumeWrites() override;
     [[nodiscard]] bool lost() const override { return lost_.load(std::memory_order_acquire); }
@@ -72,6 +75,14 @@ protected:
     virtual void interruptWaits();
     // PURGE_RXCLEAR: what the device still holds is discarded too. errno, or 0.
     virtual int discardDeviceInput() { return 0; }
+    // ---- Writes (one at a time; no lock of the core held) ----
+    // Gives the device bytes until all are taken (Ok), `deadline` passes (Ok, short `written`),
+    // the write is aborted (writeAborted(generation): Cancelled) or the device fails (Failed).
+    virtual IoStatus writeToDevice(const std::uint8_t* data, std::size_t n, std::size_t& written,
+                                   Deadline deadline, std::uint64_t generation) = 0;
+    // Waits until what was written has left the device, within `deadline`: Ok, with `left` the
+    // bytes still in it when the deadline came; Cancelled when aborted; Failed.
+    virtual IoStatus waitDrained(Deadline deadline, std::uint64_t generation, std::size_t& left) = 0;
     // A write under way is to end (abortWrites, PURGE_TXABORT): wake it (no lock held).
     virtual void interruptWrites() {}
 
@@ -129,6 +140,7 @@ private:
     std::atomic<LossReason> lossReason_{LossReason::None};
     std::atomic<std::uint64_t> txGeneration_{0};
     std::atomic<bool> writesAborted_{false};
+    std::mutex writeMutex_;  // one write call at a time
 };
 
 } // namespace kestrane

@@ -198,42 +198,6 @@ public:
         return false;
     }
 
-    // ---- Writes ----
-
-    IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override
-    {
-        written = 0;
-        std::lock_guard wlock(writeMutex_);
-        std::unique_lock lock(m_);
-        const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
-        return writeLocked(lock, data, n, written, deadline, writeGeneration());
-    }
-
-    IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override
-    {
-        written = 0;
-        // Held through the drain, so no other write adds to the queue being waited for.
-        std::lock_guard wlock(writeMutex_);
-        std::unique_lock lock(m_);
-        const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
-        const std::uint64_t abortGen = writeGeneration();
-        const IoStatus status = writeLocked(lock, data, n, written, deadline, abortGen);
-        if (status != IoStatus::Ok || written == 0)
-            return status;
-        // Drained: every byte sent on the connection (a held line keeps them here).
-        auto settled = [&] { return lost() || out_.empty() || writeAborted(abortGen); };
-        if (deadline)
-            roomCv_.wait_until(lock, *deadline, settled);
-        else
-            roomCv_.wait(lock, settled);
-        if (lost())
-            return IoStatus::Failed;
-        if (writeAborted(abortGen))
-            return IoStatus::Cancelled;
-        written -= std::min(written, out_.size());
-        return IoStatus::Ok;
-    }
-
     // ---- Status and control ----
 
     bool clearCommError(std::uint32_t& errors, ComStat* stat) override
@@ -346,6 +310,53 @@ public:
     }
 
 protected:
+    // Takes bytes into the output queue as it has room.
+    IoStatus writeToDevice(const std::uint8_t* data, std::size_t n, std::size_t& written, Deadline deadline,
+                           std::uint64_t abortGen) override
+    {
+        std::unique_lock lock(m_);
+        for (;;) {
+            if (lost())
+                return IoStatus::Failed;
+            if (writeAborted(abortGen))
+                return IoStatus::Cancelled;
+            const std::size_t k = std::min(n - written, out_.room());
+            if (k > 0) {
+                const bool wasEmpty = out_.empty();
+                out_.push(data + written, k);
+                written += k;
+                if (wasEmpty)
+                    signalFd(wakeFd_);
+            }
+            if (written == n)
+                return IoStatus::Ok;
+            // Full: the connection or the line is held (XOFF, a suspended server).
+            if (deadline) {
+                if (roomCv_.wait_until(lock, *deadline) == std::cv_status::timeout && out_.room() == 0)
+                    return IoStatus::Ok;
+            } else {
+                roomCv_.wait(lock);
+            }
+        }
+    }
+
+    // Drained: every byte sent on the connection (a held line keeps them here).
+    IoStatus waitDrained(Deadline deadline, std::uint64_t abortGen, std::size_t& left) override
+    {
+        std::unique_lock lock(m_);
+        auto settled = [&] { return lost() || out_.empty() || writeAborted(abortGen); };
+        if (deadline)
+            roomCv_.wait_until(lock, *deadline, settled);
+        else
+            roomCv_.wait(lock, settled);
+        if (lost())
+            return IoStatus::Failed;
+        if (writeAborted(abortGen))
+            return IoStatus::Cancelled;
+        left = out_.size();
+        return IoStatus::Ok;
+    }
+
     // Writers wait for room in the output queue; an abort must reach them there.
     void interruptWrites() override
     {
@@ -591,42 +602,12 @@ private:
         }
     }
 
-    // Takes bytes into the output queue as it has room.
-    IoStatus writeLocked(std::unique_lock<std::mutex>& lock, const std::uint8_t* data, std::size_t n,
-                         std::size_t& written, std::optional<CommClock::time_point> deadline, std::uint64_t abortGen)
-    {
-        for (;;) {
-            if (lost())
-                return IoStatus::Failed;
-            if (writeAborted(abortGen))
-                return IoStatus::Cancelled;
-            const std::size_t k = std::min(n - written, out_.room());
-            if (k > 0) {
-                const bool wasEmpty = out_.empty();
-                out_.push(data + written, k);
-                written += k;
-                if (wasEmpty)
-                    signalFd(wakeFd_);
-            }
-            if (written == n)
-                return IoStatus::Ok;
-            // Full: the connection or the line is held (XOFF, a suspended server).
-            if (deadline) {
-                if (roomCv_.wait_until(lock, *deadline) == std::cv_status::timeout && out_.room() == 0)
-                    return IoStatus::Ok;
-            } else {
-                roomCv_.wait(lock);
-            }
-        }
-    }
-
     const RemoteAddress address_;
     const bool lineControl_;
     const RemoteTiming timing_;
     const int socket_;
     const int wakeFd_;
     std::thread thread_;
-    std::mutex writeMutex_;  // one write call at a time
 
     mutable std::mutex m_;  // everything below
     std::condition_variable roomCv_;    // room in the output queue, write aborts: the writers

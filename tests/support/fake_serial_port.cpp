@@ -233,14 +233,13 @@ bool FakeSerialPort::waitCommEvent(std::uint32_t& events)
     return ok;
 }
 
-IoStatus FakeSerialPort::writeLocked(std::unique_lock<std::mutex>& l, const std::uint8_t* data, std::size_t n,
-                                     std::size_t& written)
+IoStatus FakeSerialPort::writeToDevice(const std::uint8_t* data, std::size_t n, std::size_t& written, Deadline,
+                                       std::uint64_t generation)
 {
-    written = 0;
+    std::unique_lock l(m_);
     writeSizes_.push_back(n);
     if (lost() || writeFailure_)
         return IoStatus::Failed;
-    const std::uint64_t generation = writeGeneration();
     if (writeAborted(generation))
         return IoStatus::Cancelled;
     if (holdWrites_) {
@@ -262,22 +261,9 @@ IoStatus FakeSerialPort::writeLocked(std::unique_lock<std::mutex>& l, const std:
     return IoStatus::Ok;
 }
 
-IoStatus FakeSerialPort::write(const std::uint8_t* data, std::size_t n, std::size_t& written)
+IoStatus FakeSerialPort::waitDrained(Deadline deadline, std::uint64_t generation, std::size_t& left)
 {
-    std::lock_guard wl(writeMutex_);
     std::unique_lock l(m_);
-    return writeLocked(l, data, n, written);
-}
-
-IoStatus FakeSerialPort::writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written)
-{
-    std::lock_guard wl(writeMutex_);
-    std::unique_lock l(m_);
-    const auto deadline = writeDeadline(timeouts(), n, CommClock::now());
-    const std::uint64_t generation = writeGeneration();
-    const IoStatus status = writeLocked(l, data, n, written);
-    if (status != IoStatus::Ok)
-        return status;
     auto settled = [&] { return outQueue_ == 0 || lost() || writeAborted(generation); };
     if (!deadline)
         cv_.wait(l, settled);
@@ -287,7 +273,7 @@ IoStatus FakeSerialPort::writeAndDrain(const std::uint8_t* data, std::size_t n, 
         return IoStatus::Failed;
     if (writeAborted(generation))
         return IoStatus::Cancelled;
-    written -= std::min<std::size_t>(written, outQueue_);
+    left = outQueue_;
     return IoStatus::Ok;
 }
 

@@ -82,23 +82,20 @@ public:
     bool setCommState(const Dcb& dcb) override;
     bool setCommMask(std::uint32_t mask) override;
     bool waitCommEvent(std::uint32_t& events) override;
-    IoStatus write(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
-    IoStatus writeAndDrain(const std::uint8_t* data, std::size_t n, std::size_t& written) override;
     bool clearCommError(std::uint32_t& errors, ComStat* stat) override;
     bool getCommModemStatus(std::uint32_t& status) override;
     bool escapeCommFunction(int function) override;
     bool purgeComm(std::uint32_t flags) override;
 
 protected:
+    IoStatus writeToDevice(const std::uint8_t* data, std::size_t n, std::size_t& written, Deadline deadline,
+                           std::uint64_t generation) override;
+    IoStatus waitDrained(Deadline deadline, std::uint64_t generation, std::size_t& left) override;
     void interruptWrites() override;
 
 private:
-    IoStatus writeLocked(std::unique_lock<std::mutex>& l, const std::uint8_t* data, std::size_t n,
-                         std::size_t& written);
-
     mutable std::mutex m_;
     mutable std::condition_variable cv_;
-    std::mutex writeMutex_;  // one write call at a time, as in the real port
 
     Dcb dcb_;
     int maskCalls_ = 0;

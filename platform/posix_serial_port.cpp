@@ -157,6 +157,7 @@ public:
         std::uint32_t queued = 0;
         return takeAllErrors(errors, queued) && inputCount(queued, inQueue);
     }
+
     bool getCommModemStatus(std::uint32_t& status) override
     {
         status = 0;
@@ -175,6 +176,7 @@ public:
             status |= MS_RLSD_ON;
         return true;
     }
+
     bool escapeCommFunction(int function) override
     {
         if (lost())

@@ -138,6 +138,45 @@ TEST_F(Ser2netLine, SettingsReachTheServedTtyAndReadBackAsAcknowledged)
     EXPECT_EQ(back.BaudRate, 19200u);
 }
 
+TEST_F(Ser2netLine, AFullQueueHoldsTheServerBackUntilReadAndAFlagWaitKeepsTakingBytes)
+{
+    ASSERT_TRUE(port->setCommState(lineDefaults()));
+    auto queued = [&] {
+        std::uint32_t errors = 0;
+        ComStat st;
+        return port->clearCommError(errors, &st) ? st.cbInQue : 0;
+    };
+    // Three queues' worth while nobody reads: the queue fills, the rest waits in the server.
+    const Bytes burst = iacRich(3 * 64 * 1024);
+    std::thread sender([&] { pty.sendFor(burst, 20s); });
+    ASSERT_TRUE(eventually([&] { return queued() == 64 * 1024; }, 10s));
+    EXPECT_EQ(readAll(*port, burst.size(), 20s), burst) << "reading lets the rest come, in order";
+    sender.join();
+    std::uint32_t errors = 0;
+    ASSERT_TRUE(port->clearCommError(errors, nullptr));
+    EXPECT_EQ(errors & CE_RXOVER, 0u);
+
+    // EV_RXFLAG alone: nothing will read before the event character, so the oldest bytes give
+    // way (CE_RXOVER) and the character is still found.
+    ASSERT_TRUE(port->setCommMask(EV_RXFLAG));
+    std::uint32_t ev = 0;
+    ASSERT_TRUE(port->waitCommEvent(ev));  // the wake of the mask change
+    std::atomic<bool> found{false};
+    std::thread waiter([&] { found = port->waitCommEvent(ev) && ev == EV_RXFLAG; });
+    Bytes flood(2 * 64 * 1024, 'x');
+    flood.push_back('\r');
+    pty.sendFor(flood, 10s);
+    const bool inTime = eventually([&] { return found.load(); }, 10s);
+    port->setCommMask(EV_RXFLAG);  // ends the wait if it never saw the character
+    waiter.join();
+    ASSERT_TRUE(inTime) << "the event character behind a full queue was never seen";
+    ASSERT_TRUE(port->clearCommError(errors, nullptr));
+    EXPECT_EQ(errors & CE_RXOVER, static_cast<std::uint32_t>(CE_RXOVER));
+    const Bytes tail = readAll(*port, 64 * 1024, 5s);
+    ASSERT_FALSE(tail.empty());
+    EXPECT_EQ(tail.back(), '\r');
+}
+
 TEST(RemoteLine, ARawTcpLineCarriesBytesAsTheyAreAndKeepsItsSettings)
 {
     PtyPair pty;

@@ -502,10 +502,12 @@ private:
             std::lock_guard lock(m_);
             heard_ = true;
             const bool told = holdTold_;
-            if (lineControl_)
+            if (lineControl_) {
                 decoder_.feed(raw.data(), static_cast<std::size_t>(k), *this);
-            else
+                pushDecoded();
+            } else {
                 pushInput(raw.data(), static_cast<std::size_t>(k));
+            }
             if (answered_) {
                 answered_ = false;
                 answerCv_.notify_all();
@@ -554,7 +556,16 @@ private:
 
     // ---- What the server sends (the connection's thread, with m_ held) ----
 
-    void data(const std::uint8_t* bytes, std::size_t n) override { pushInput(bytes, n); }
+    // The data between the commands is gathered and queued in one piece; whatever belongs to a
+    // place in the stream (a break, a line state, a purge) queues what came before it first.
+    void data(const std::uint8_t* bytes, std::size_t n) override { decoded_.insert(decoded_.end(), bytes, bytes + n); }
+
+    void pushDecoded()
+    {
+        if (!decoded_.empty())
+            pushInput(decoded_.data(), decoded_.size());
+        decoded_.clear();
+    }
 
     void negotiation(std::uint8_t verb, std::uint8_t option) override
     {
@@ -565,8 +576,10 @@ private:
 
     void command(std::uint8_t code) override
     {
-        if (code == tn::BRK)  // a break the server saw on the line
+        if (code == tn::BRK) {  // a break the server saw on the line
+            pushDecoded();
             addLineErrors(CE_BREAK);
+        }
     }
 
     void subnegotiation(std::uint8_t option, const std::uint8_t* p, std::size_t n, bool truncated) override
@@ -574,6 +587,7 @@ private:
         if (option != tn::kComPort || truncated)
             return;
         const tn::ServerReport report = tn::readServerReport(p, n);
+        pushDecoded();
         switch (report.kind) {
         case tn::ServerReport::Answer: {
             // What arrived before the server purged was taken from the device before the purge.
@@ -620,6 +634,7 @@ private:
     tn::Decoder decoder_;
     tn::Negotiation negotiation_;
     std::vector<std::uint8_t> commands_;  // requests and Telnet replies to send
+    std::vector<std::uint8_t> decoded_;   // data of the bytes being decoded, not yet queued
     tn::ComPortRequests requests_;
     std::uint32_t modem_ = 0;
 

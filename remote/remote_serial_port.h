@@ -1,8 +1,9 @@
 // The serial-port service on a line served by another machine: rfc2217://HOST:PORT (Telnet with
 // the COM-port option, as ser2net and terminal servers serve lines) or tcp://HOST:PORT (a raw
-// byte stream). The same Win32 comm meanings as the POSIX port: its own input queue with the
-// event character, read and write time-outs, the wake by setCommMask, purges, escapes, the error
-// word and the modem inputs (from the server's notifications), loss of the connection.
+// byte stream). The same Win32 comm meanings as the POSIX port, on the same port core (input
+// queue with the event character, read and write time-outs, the wake by setCommMask): purges,
+// escapes, the error word and the modem inputs (from the server's notifications), loss of the
+// connection.
 //
 // Line settings go to the server and what it acknowledges is what getCommState reads back: a
 // setting it refuses, acknowledges with another value or does not answer within the bound fails

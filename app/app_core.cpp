@@ -134,9 +134,9 @@ void AppCore::applySamplingSettings()
     channels_.setSamplingActive(settings_.sampling.samplingCount > 0);
 }
 
-int AppCore::transmit(int channel, std::span<const std::uint8_t> frame)
+TransmitResult AppCore::transmit(int channel, std::span<const std::uint8_t> frame)
 {
-    return transmitFrame(channels_, traffic_, channel, frame);
+    return transmitFrame(channels_, *this, channel, frame);
 }
 
 void AppCore::closeChannel(int channel)
@@ -158,6 +158,12 @@ void AppCore::appendReceived(int channel, const std::uint8_t* bytes, std::size_t
 void AppCore::appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize)
 {
     traffic_.appendReceivedChunks(channel, bytes, static_cast<std::int32_t>(count), static_cast<std::int32_t>(chunkSize));
+}
+
+void AppCore::appendSent(int channel, std::span<const std::uint8_t> frame)
+{
+    // The buffer leaves sent frames out in the line-monitor modes and with showSentText 0.
+    traffic_.appendSent(channel, frame.data(), static_cast<std::int32_t>(frame.size()));
 }
 
 SettingsSaveResults AppCore::saveSettings()

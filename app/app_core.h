@@ -5,6 +5,7 @@
 
 #include "records/settings_records.h"
 #include "comm/channel.h"
+#include "comm/transmit.h"
 #include "macro/macro_memory.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
@@ -45,7 +46,7 @@ struct SettingsFileResult {
 // The four files in the order they are written: Quellorn.dat, Quellorn1.dat, Quellorn2.dat, draw_size.dat.
 using SettingsSaveResults = std::array<SettingsFileResult, 4>;
 
-class AppCore : private ReceiveSink {
+class AppCore : private ReceiveSink, private SentSink {
 public:
     // `opener` maps COM numbers to ports; by default through ports.conf in `startDirectory`.
     explicit AppCore(std::filesystem::path startDirectory, PortOpener opener = {},
@@ -92,8 +93,8 @@ public:
     // Hands the sampling fields to the sample table and switches CH1's sampling on or off.
     void applySamplingSettings();
 
-    // Writes the frame to CH1 or CH2 and records it (result codes of transmitFrame).
-    int transmit(int channel, std::span<const std::uint8_t> frame);
+    // Writes the frame to CH1 or CH2 and records it (transmitFrame).
+    TransmitResult transmit(int channel, std::span<const std::uint8_t> frame);
 
     // Closes a channel once what runs on it has ended: a text transfer on the channel stops
     // first, with its file closed. Every close of an open channel (COM-port command, exit)
@@ -130,6 +131,7 @@ private:
     void takeSample(const std::uint8_t* bytes, std::size_t count) override;
     void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) override;
     void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize) override;
+    void appendSent(int channel, std::span<const std::uint8_t> frame) override;
 
     std::filesystem::path startDirectory_;
     bool systemPorts_ = true;  // the program's own openers (none handed in)

@@ -4,6 +4,8 @@
 
 #include <poll.h>
 
+#include <optional>
+
 namespace kestrane {
 
 namespace {
@@ -13,14 +15,14 @@ constexpr int kFailurePauseMs = 3000;
 
 // Opens `channel` with its waits off this thread (a remote line may take seconds), the view
 // kept alive meanwhile.
-int openOnTheSide(AppCore& core, StartupView& view, int channel, int com)
+OpenResult openOnTheSide(AppCore& core, StartupView& view, int channel, int com)
 {
-    int result = -1;
-    core.channels().beginOpen(channel, com, [&result](int r) { result = r; });
+    std::optional<OpenResult> result;
+    core.channels().beginOpen(channel, com, [&result](OpenResult r) { result = r; });
     // A stop signal ends the wait too; the program's end closes the channel still opening.
     view.waitForChannels(core.channels(),
-                         [&] { return result >= 0 || !core.channels().opening(channel) || view.interrupted(); });
-    return result >= 0 ? result : kPortWillNotOpen;
+                         [&] { return result || !core.channels().opening(channel) || view.interrupted(); });
+    return result.value_or(OpenResult::PortWillNotOpen);
 }
 
 } // namespace
@@ -34,17 +36,21 @@ void StartupView::waitForChannels(Channels& channels, const std::function<bool()
     }
 }
 
-QString portResultText(int channel, int result)
+QString portResultText(int channel, OpenResult result)
 {
     const bool one = channel == 1;
     switch (result) {
-    case 0: return {};
-    case 1: return one ? QStringLiteral("CH1のポートがopenしません。") : QStringLiteral("CH2のポートがopenしません。");
-    case 2: return one ? QStringLiteral("CH1のポート設定が出来ません。") : QStringLiteral("CH2のポート設定が出来ません。");
-    case 3: return one ? QStringLiteral("CH1のスレッドが出来ません。") : QStringLiteral("CH2のスレッドが出来ません。");
-    case 4: return one ? QStringLiteral("CH1のポート番号が違います。") : QStringLiteral("CH2のポート番号が違います。");
-    default: return one ? QStringLiteral("CH1ノーコメント") : QStringLiteral("CH2ノーコメント");
+    case OpenResult::Opened: return {};
+    case OpenResult::PortWillNotOpen:
+        return one ? QStringLiteral("CH1のポートがopenしません。") : QStringLiteral("CH2のポートがopenしません。");
+    case OpenResult::PortCannotBeConfigured:
+        return one ? QStringLiteral("CH1のポート設定が出来ません。") : QStringLiteral("CH2のポート設定が出来ません。");
+    case OpenResult::ThreadCannotBeCreated:
+        return one ? QStringLiteral("CH1のスレッドが出来ません。") : QStringLiteral("CH2のスレッドが出来ません。");
+    case OpenResult::PortNumberOutOfRange:
+        return one ? QStringLiteral("CH1のポート番号が違います。") : QStringLiteral("CH2のポート番号が違います。");
     }
+    return one ? QStringLiteral("CH1ノーコメント") : QStringLiteral("CH2ノーコメント");  // a code without a message
 }
 
 StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::function<void()>& createDisplayResources)
@@ -85,9 +91,9 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
             view.channelsOpening();
             const int com = core.settings().record.ch1ComNumber;
             view.setText(QStringLiteral("CH1:COM%1:設定中").arg(com));
-            const int result = openOnTheSide(core, view, 1, com);
+            const OpenResult result = openOnTheSide(core, view, 1, com);
             outcome.ch1Result = result;
-            if (result == 0) {
+            if (result == OpenResult::Opened) {
                 view.setText(QStringLiteral("CH1:COM%1:設定完了").arg(com));
             } else {
                 view.setText(portResultText(1, result));
@@ -102,8 +108,8 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
             }
             const int com = core.settings().record.ch2ComNumber;
             view.setText(QStringLiteral("CH2:COM%1:設定中").arg(com));
-            const int result = openOnTheSide(core, view, 2, com);
-            if (result == 0) {
+            const OpenResult result = openOnTheSide(core, view, 2, com);
+            if (result == OpenResult::Opened) {
                 view.setText(QStringLiteral("CH2:COM%1:設定完了").arg(com));
             } else {
                 view.setText(portResultText(2, result));

@@ -1,6 +1,8 @@
 // The ten start-up steps shown on the splash: settings files, the two channels, display resources.
 #pragma once
 
+#include "comm/channel.h"
+
 #include <QString>
 
 #include <functional>
@@ -28,16 +30,16 @@ public:
 };
 
 // The splash text for a port-open result of `channel` (1 or 2); empty for success.
-QString portResultText(int channel, int result);
+QString portResultText(int channel, OpenResult result);
 
 // What the start-up found: on a first run in a folder (no Quellorn.dat) whose CH1 did not open
 // the main window offers the COM-port dialog once, so the user reaches a working port at once.
 struct StartupOutcome {
     bool generalSettingsMissing = false;
-    int ch1Result = 0;  // result of CH1's open (0 opened)
+    OpenResult ch1Result = OpenResult::Opened;  // result of CH1's open
     bool interrupted = false;  // the steps stopped early; the program ends without a window
 
-    [[nodiscard]] bool offersPortDialog() const { return generalSettingsMissing && ch1Result != 0; }
+    [[nodiscard]] bool offersPortDialog() const { return generalSettingsMissing && ch1Result != OpenResult::Opened; }
 };
 
 // Runs steps 1..10 against `core` (settings read from its start directory, channels opened).

@@ -384,7 +384,7 @@ void receiveRate()
     AppCore core(dir.path());
     CountingFeed feed;
     core.traffic().setDisplayFeed(&feed);
-    if (core.channels().openChannel(1, 1) != 0) {
+    if (core.channels().openChannel(1, 1) != OpenResult::Opened) {
         std::printf("receive: CH1 does not open\n");
         return;
     }

@@ -301,7 +301,8 @@ void floodFigures(bool relay, int seconds, long pace = 0, bool bothWays = false)
         core.settings().record.ch2ComNumber = 2;
     }
     core.applySettings();
-    const bool opened = core.channels().openChannel(1, 1) == 0 && (!relay || core.channels().openChannel(2, 2) == 0);
+    const bool opened = core.channels().openChannel(1, 1) == OpenResult::Opened
+                        && (!relay || core.channels().openChannel(2, 2) == OpenResult::Opened);
     if (!opened) {
         std::printf("The channels did not open on the ptys; no flood figures.\n");
         return;

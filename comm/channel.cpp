@@ -1,5 +1,6 @@
 #include "comm/channel.h"
 
+#include "records/channel_settings.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "platform/remote_address.h"
@@ -9,6 +10,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 
 #include <algorithm>
@@ -30,33 +32,23 @@ Channels::~Channels()
         ::close(deviceEventFd_);
 }
 
-Dcb& Channels::dcbStore(int channel)
-{
-    return channel == 1 ? settings_.lineParams.ch1Dcb : settings_.lineParams.ch2Dcb;
-}
-
-CommTimeouts& Channels::timeoutStore(int channel)
-{
-    return channel == 1 ? settings_.lineParams.ch1Timeouts : settings_.lineParams.ch2Timeouts;
-}
-
 ReceiveConfig Channels::receiveConfig(int channel) const
 {
-    const SettingsRecord& r = settings_.record;
+    const auto fields = channelFields(settings_.record, channel);
     ReceiveConfig c;
-    c.maskRxChar = (channel == 1 ? r.ch1MaskRxChar : r.ch2MaskRxChar) == 1;
-    c.maskRxFlag = (channel == 1 ? r.ch1MaskRxFlag : r.ch2MaskRxFlag) == 1;
-    c.rxGapMs = channel == 1 ? r.ch1RxGapMs : r.ch2RxGapMs;
-    c.ch2Mode = r.ch2Mode;
+    c.maskRxChar = fields.maskRxChar == 1;
+    c.maskRxFlag = fields.maskRxFlag == 1;
+    c.rxGapMs = fields.rxGapMs;
+    c.ch2Mode = settings_.record.ch2Mode;
     return c;
 }
 
-int Channels::openChannel(int channel, int comNumber)
+OpenResult Channels::openChannel(int channel, int comNumber)
 {
     if (comNumber <= 0 || comNumber >= 256)
-        return kPortNumberOutOfRange;
+        return OpenResult::PortNumberOutOfRange;
     if (channel != 1 && channel != 2)
-        return kPortWillNotOpen;
+        return OpenResult::PortWillNotOpen;
 
     // A channel opened twice would lose its first port and thread: close it first.
     closeChannel(channel);
@@ -69,7 +61,7 @@ int Channels::openChannel(int channel, int comNumber)
     return publish(channel, prepare(open, lineSetup(channel), {}));
 }
 
-void Channels::beginOpen(int channel, int comNumber, std::function<void(int result)> done)
+void Channels::beginOpen(int channel, int comNumber, std::function<void(OpenResult result)> done)
 {
     if (channel != 1 && channel != 2)
         return;
@@ -83,7 +75,7 @@ void Channels::beginOpen(int channel, int comNumber, std::function<void(int resu
     o.then = std::move(done);
     if (comNumber <= 0 || comNumber >= 256) {
         o.done = true;
-        o.ready.result = kPortNumberOutOfRange;
+        o.ready.result = OpenResult::PortNumberOutOfRange;
         signalDeviceEvent();
         return;
     }
@@ -105,7 +97,7 @@ void Channels::beginOpen(int channel, int comNumber, std::function<void(int resu
         });
     } catch (const std::system_error&) {
         o.done = true;
-        o.ready.result = kThreadCannotBeCreated;
+        o.ready.result = OpenResult::ThreadCannotBeCreated;
         s.device.state = DeviceStatus::State::Closed;
         signalDeviceEvent();
     }
@@ -128,7 +120,7 @@ bool Channels::takeOpening(int channel, std::vector<std::function<void()>>& then
     std::unique_ptr<Opening> o = std::move(s.opening);  // its thread has ended with the result
     if (o->thread.joinable())
         o->thread.join();
-    const int result = publish(channel, std::move(o->ready));
+    const OpenResult result = publish(channel, std::move(o->ready));
     if (o->then)
         then.push_back([done = std::move(o->then), result] { done(result); });
     return true;
@@ -136,15 +128,44 @@ bool Channels::takeOpening(int channel, std::vector<std::function<void()>>& then
 
 Channels::LineSetup Channels::lineSetup(int channel)
 {
-    dcbStore(channel).DCBlength = Dcb::kSize;
-    return LineSetup{dcbStore(channel), timeoutStore(channel)};
+    const ChannelLineOf<LineParams> store = channelLine(settings_.lineParams, channel);
+    store.dcb.DCBlength = Dcb::kSize;
+    return LineSetup{store.dcb, store.timeouts};
 }
 
-bool Channels::applyTo(SerialPort& port, const LineSetup& setup)
+namespace {
+
+// Makes one of the port's calls; when it fails, `error` gets the system's reason: the errno it
+// left, else ENODEV for a device that is gone (0 when the port cannot tell).
+template <class Call>
+bool portCall(const SerialPort& port, int& error, const Call& call)
 {
-    const bool stateOk = port.setCommState(setup.dcb);
-    const bool timeoutsOk = port.setCommTimeouts(setup.timeouts);
-    return stateOk && timeoutsOk;
+    errno = 0;
+    if (call())
+        return true;
+    error = errno != 0 ? errno : port.lost() ? ENODEV : 0;
+    return false;
+}
+
+// What an operation on a channel without an open port did: nothing.
+LineResult withoutPort()
+{
+    LineResult r;
+    r.noPort = true;
+    return r;
+}
+
+} // namespace
+
+LineResult Channels::applyTo(SerialPort& port, const Dcb& dcb, const CommTimeouts* timeouts)
+{
+    LineResult r;
+    r.stateFailed = !port.setCommState(dcb);
+    if (r.stateFailed)
+        r.state = port.lastSetStateFailure();
+    r.timeoutsFailed = timeouts && !portCall(port, r.timeoutsError, [&] { return port.setCommTimeouts(*timeouts); });
+    r.lost = port.lost();
+    return r;
 }
 
 Channels::Prepared Channels::prepare(const PortSource& open, const LineSetup& setup, std::stop_token stop)
@@ -163,34 +184,33 @@ Channels::Prepared Channels::prepare(const PortSource& open, const LineSetup& se
         // The port is configured and purged before anyone else sees it: the other channel's
         // relay must never write into it at the line settings it had before.
         port.setupComm(100, 100);
-        p.result = kOpened;
-        const bool stateOk = port.setCommState(setup.dcb);
-        const bool timeoutsOk = port.setCommTimeouts(setup.timeouts);
-        if (!stateOk || !timeoutsOk) {
+        p.result = OpenResult::Opened;
+        if (const LineResult applied = applyTo(port, setup.dcb, &setup.timeouts); !applied.ok()) {
             p.refusal.asked = setup.dcb;
-            p.refusal.timeouts = !timeoutsOk;
-            if (!stateOk) {
-                p.refusal.failure = port.lastSetStateFailure();
+            p.refusal.timeouts = applied.timeoutsFailed;
+            if (applied.stateFailed) {
+                p.refusal.failure = applied.state;
                 if (p.refusal.failure.systemError == 0)
                     p.refusal.failure.systemError = EINVAL;  // a port that cannot tell why
             }
-            LineSetup defaults{setup.dcb, defaultTimeouts()};
-            applyLineDefaults(defaults.dcb);
-            defaults.dcb.DCBlength = Dcb::kSize;
+            Dcb defaults = setup.dcb;
+            applyLineDefaults(defaults);
+            defaults.DCBlength = Dcb::kSize;
+            const CommTimeouts defaultTimes = defaultTimeouts();
             p.defaults = true;
-            if (!applyTo(port, defaults)) {
-                p.result = kPortCannotBeConfigured;
+            if (!applyTo(port, defaults, &defaultTimes).ok()) {
+                p.result = OpenResult::PortCannotBeConfigured;
                 p.error = OpenError(OpenError::SettingsRefused, p.refusal.failure.systemError, p.error.path);
             }
         }
-        if (p.result == kOpened)
+        if (p.result == OpenResult::Opened)
             port.purgeComm(PURGE_ALL);
     }
-    if (p.result == kOpened && stop.stop_requested()) {
-        p.result = kPortWillNotOpen;
+    if (p.result == OpenResult::Opened && stop.stop_requested()) {
+        p.result = OpenResult::PortWillNotOpen;
         p.error = OpenError(OpenError::NoAnswer, ECANCELED, p.error.path);
     }
-    if (p.result != kOpened)
+    if (p.result != OpenResult::Opened)
         p.port.reset();
     return p;
 }
@@ -201,7 +221,7 @@ void Channels::signalDeviceEvent()
     [[maybe_unused]] const auto r = ::write(deviceEventFd_, &one, sizeof one);
 }
 
-int Channels::publish(int channel, Prepared ready)
+OpenResult Channels::publish(int channel, Prepared ready)
 {
     State& s = state(channel);
     DeviceStatus& d = s.device;
@@ -209,16 +229,16 @@ int Channels::publish(int channel, Prepared ready)
     d.path = ready.error.path;
     d.refusal = ready.refusal;
     d.held = false;
-    if (ready.result != kOpened) {
+    if (ready.result != OpenResult::Opened) {
         d.state = DeviceStatus::State::Closed;
         d.openFailure = ready.error;
         return ready.result;
     }
     if (ready.defaults)
         applyChannelLineDefaults(settings_, channel);
-    dcbStore(channel).DCBlength = Dcb::kSize;
-    const int result = openPort(channel, std::move(ready.port));
-    if (result != kOpened) {
+    channelLine(settings_.lineParams, channel).dcb.DCBlength = Dcb::kSize;
+    const OpenResult result = openPort(channel, std::move(ready.port));
+    if (result != OpenResult::Opened) {
         d.state = DeviceStatus::State::Closed;
         d.openFailure = OpenError(OpenError::Other, EAGAIN, d.path);
         return result;
@@ -226,11 +246,11 @@ int Channels::publish(int channel, Prepared ready)
     d.state = DeviceStatus::State::Open;
     d.openFailure = OpenError::None;
     d.alias = d.path.empty() ? std::string() : serialByIdAlias(d.path, byIdFolder_);
-    return kOpened;
+    return OpenResult::Opened;
 }
 
 // Publishes a configured port and starts its receive thread (GUI thread).
-int Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
+OpenResult Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
 {
     // The loss of the device, and a hold by its far end, are heard at once, by whichever
     // thread meets them.
@@ -261,14 +281,14 @@ int Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
         s.running.store(0, std::memory_order_release);
         std::unique_lock lock(s.portGuard);
         s.port.reset();
-        return kThreadCannotBeCreated;
+        return OpenResult::ThreadCannotBeCreated;
     }
     // Lost between its configuration and now (no notifier was there to hear it yet).
     if (s.port->lost()) {
         s.lossPending.store(true);
         signalDeviceEvent();
     }
-    return kOpened;
+    return OpenResult::Opened;
 }
 
 void Channels::closeChannel(int channel)
@@ -289,7 +309,7 @@ void Channels::closePort(int channel)
 {
     State& s = state(channel);
     // Only this (the GUI) thread changes the ports, so it reads them without their guards.
-    SerialPort* other = state(channel == 1 ? 2 : 1).port.get();
+    SerialPort* other = state(otherChannel(channel)).port.get();
     s.running.store(0, std::memory_order_release);
     if (s.port) {
         // The other channel's relay may be blocked writing into this port (a far end that does
@@ -317,32 +337,53 @@ void Channels::closePort(int channel)
     s.port.reset();
 }
 
-int Channels::capture(int channel)
+LineResult Channels::capture(int channel)
 {
     SerialPort* p = port(channel);
+    if (!p)
+        return withoutPort();
+    LineResult r;
     Dcb dcb;
     CommTimeouts t;
-    const bool stateOk = p && p->getCommState(dcb);
-    const bool timeoutsOk = p && p->getCommTimeouts(t);
-    if (stateOk) {
+    r.stateFailed = !portCall(*p, r.state.systemError, [&] { return p->getCommState(dcb); });
+    r.timeoutsFailed = !portCall(*p, r.timeoutsError, [&] { return p->getCommTimeouts(t); });
+    r.lost = p->lost();
+    const ChannelLineOf<LineParams> store = channelLine(settings_.lineParams, channel);
+    if (!r.stateFailed) {
         dcb.DCBlength = Dcb::kSize;
-        dcbStore(channel) = dcb;
+        store.dcb = dcb;
     }
-    if (timeoutsOk)
-        timeoutStore(channel) = t;
-    return stateOk && timeoutsOk ? 0 : 1;
+    if (!r.timeoutsFailed)
+        store.timeouts = t;
+    return r;
 }
 
-int Channels::apply(int channel)
+LineResult Channels::apply(int channel)
 {
     SerialPort* p = port(channel);
-    return p && applyTo(*p, lineSetup(channel)) ? 0 : 1;
+    if (!p)
+        return withoutPort();
+    const LineSetup setup = lineSetup(channel);
+    return applyTo(*p, setup.dcb, &setup.timeouts);
 }
 
-int Channels::summarise(int channel)
+LineResult Channels::apply(int channel, const Dcb& dcb)
 {
     SerialPort* p = port(channel);
-    const int result = p ? summariseFrom(*p, channel) : 1;
+    if (!p)
+        return withoutPort();
+    Dcb line = dcb;
+    line.DCBlength = Dcb::kSize;
+    const LineResult r = applyTo(*p, line, nullptr);
+    if (r.ok())
+        channelLine(settings_.lineParams, channel).dcb = line;
+    return r;
+}
+
+LineResult Channels::summarise(int channel)
+{
+    SerialPort* p = port(channel);
+    const LineResult result = p ? summariseFrom(*p, channel) : withoutPort();
     refreshUnconfirmed(channel);
     // The line was set anew (a settings command): what it refused when it opened is past.
     if (DeviceStatus& d = state(channel).device; d.refusal.any()) {
@@ -363,27 +404,18 @@ void Channels::refreshUnconfirmed(int channel)
     }
 }
 
-int Channels::summariseFrom(SerialPort& port, int channel)
+LineResult Channels::summariseFrom(SerialPort& port, int channel)
 {
-    Dcb dcb = dcbStore(channel);
-    if (!port.getCommState(dcb))
-        return 1;
-    dcbStore(channel) = dcb;
-    SettingsRecord& r = settings_.record;
-    if (channel == 1) {
-        r.ch1BaudRate = dcb.BaudRate;
-        r.ch1ByteSize = dcb.ByteSize;
-        r.ch1Parity = dcb.Parity;
-        r.ch1StopBits = dcb.StopBits;
-        r.ch1FlowControl = flowControlCode(dcb);
-    } else {
-        r.ch2BaudRate = dcb.BaudRate;
-        r.ch2ByteSize = dcb.ByteSize;
-        r.ch2Parity = dcb.Parity;
-        r.ch2StopBits = dcb.StopBits;
-        r.ch2FlowControl = flowControlCode(dcb);
-    }
-    return 0;
+    const ChannelLineOf<LineParams> store = channelLine(settings_.lineParams, channel);
+    Dcb dcb = store.dcb;
+    LineResult r;
+    r.stateFailed = !portCall(port, r.state.systemError, [&] { return port.getCommState(dcb); });
+    r.lost = port.lost();
+    if (r.stateFailed)
+        return r;  // the summary keeps its values
+    store.dcb = dcb;
+    setLineSummary(channelFields(settings_.record, channel), dcb);
+    return r;
 }
 
 bool Channels::running(int channel) const
@@ -508,7 +540,7 @@ std::size_t Channels::receivePass(int channel, SerialPort& port, const ReceiveCo
     // The relay passes on the bytes as received, never a time-stamp text, so it stays
     // transparent; the chunks of one wake-up go out in one write.
     if (total > 0 && config.ch2Mode == Ch2Mode::MonitorRelay)
-        relayWrite(channel == 1 ? 2 : 1, s.receiveBuffer.data(), total);
+        relayWrite(otherChannel(channel), s.receiveBuffer.data(), total);
     return total;
 }
 
@@ -597,10 +629,10 @@ bool Channels::tryReconnect(int channel)
         return port;
     };
     Prepared ready = prepare(open, lineSetup(channel), {});
-    if (ready.result != kOpened)
+    if (ready.result != OpenResult::Opened)
         return false;  // not back yet (or not usable yet): keep waiting
     const std::string path = d.path, alias = d.alias;
-    if (publish(channel, std::move(ready)) != kOpened) {
+    if (publish(channel, std::move(ready)) != OpenResult::Opened) {
         d.state = DeviceStatus::State::Lost;
         d.path = path;
         return false;
@@ -661,7 +693,7 @@ void Channels::retryLoop(std::stop_token stop, Retry& r, int comNumber, LineSetu
         Prepared ready = prepare(open, setup, stop);
         if (stop.stop_requested())
             return;  // a port that did open closes again here
-        const bool opened = ready.result == kOpened;
+        const bool opened = ready.result == OpenResult::Opened;
         {
             std::lock_guard lock(r.m);
             r.lastError = ready.error;
@@ -703,7 +735,7 @@ bool Channels::takeRetryResult(int channel)
     }
     s.retry.reset();  // its thread has ended with the connection
     const std::string path = d.path;
-    if (publish(channel, std::move(*ready)) != kOpened) {
+    if (publish(channel, std::move(*ready)) != OpenResult::Opened) {
         d.state = DeviceStatus::State::Lost;
         d.path = path;
         startRetrying(channel, earlier + attempts);

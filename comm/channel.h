@@ -27,13 +27,27 @@
 
 namespace kestrane {
 
-// Result codes of openChannel.
-enum OpenResult : int {
-    kOpened = 0,
-    kPortWillNotOpen = 1,
-    kPortCannotBeConfigured = 2,
-    kThreadCannotBeCreated = 3,
-    kPortNumberOutOfRange = 4,
+// What openChannel did; the values are the result codes the messages are chosen by.
+enum class OpenResult : int {
+    Opened = 0,
+    PortWillNotOpen = 1,
+    PortCannotBeConfigured = 2,
+    ThreadCannotBeCreated = 3,
+    PortNumberOutOfRange = 4,
+};
+
+// What a channel's port made of a line-parameter store operation (capture, apply, summarise):
+// which part failed, and why.
+struct LineResult {
+    bool noPort = false;          // the channel has no open port: nothing was tried
+    bool lost = false;            // the port's device is gone
+    bool stateFailed = false;     // the line settings (DCB) were not set, or not read
+    bool timeoutsFailed = false;  // the time-outs were not set, or not read
+    // Why the line settings failed: for a set, the settings the device did not take and what it
+    // has instead; the system's error of the failed call (errno; 0 when the port cannot tell).
+    SetStateFailure state;
+    int timeoutsError = 0;        // the system's error of a failed time-out call
+    [[nodiscard]] bool ok() const { return !noPort && !stateFailed && !timeoutsFailed; }
 };
 
 // Opens the device behind COM n; null (with the reason) when it does not open. The opener sets
@@ -118,20 +132,27 @@ public:
     // Opens `channel` (1 or 2) on COM `comNumber`, applies its stored line parameters (or the
     // line defaults when the port refuses them), summarises and starts the receive thread.
     // Everything on the calling thread, however long the device takes to answer.
-    int openChannel(int channel, int comNumber);
+    OpenResult openChannel(int channel, int comNumber);
     // The same open, its waits on a thread of its own (a remote line may take seconds to connect,
     // negotiate and configure): the channel is Opening meanwhile, and handleDeviceEvents, once
     // `deviceEventFd` said so, publishes the port and calls `done` with openChannel's result.
     // Closing the channel first gives the open up at once; `done` is then never called.
-    void beginOpen(int channel, int comNumber, std::function<void(int result)> done);
+    void beginOpen(int channel, int comNumber, std::function<void(OpenResult result)> done);
     [[nodiscard]] bool opening(int channel) const;
     // Ends the receive thread (woken through the event mask), purges and closes the port.
     void closeChannel(int channel);
 
-    // Line-parameter store operations; 0 on success, 1 on failure.
-    int capture(int channel);
-    int apply(int channel);
-    int summarise(int channel);
+    // Line-parameter store operations, on the channel's open port. The one way the program sets
+    // a line: every dialog and program goes through apply.
+    // Reads the port's line settings and time-outs into the stores (each only when read).
+    LineResult capture(int channel);
+    // Sets the port to the stores' line settings and time-outs (the stores keep them, taken or not).
+    LineResult apply(int channel);
+    // Sets the port's line settings to `dcb` (the time-outs stay); the store holds it once the
+    // port took it, and otherwise keeps what it had (the port is left as it was).
+    LineResult apply(int channel, const Dcb& dcb);
+    // Reads the port's line settings into the DCB store and the line summary.
+    LineResult summarise(int channel);
 
     [[nodiscard]] bool running(int channel) const;
     // The channel's open port, or null. GUI thread only (a closed port is destroyed by close).
@@ -191,7 +212,7 @@ private:
     };
     // An opened, configured and purged port (or why there is none), ready for the GUI thread.
     struct Prepared {
-        int result = kPortWillNotOpen;
+        OpenResult result = OpenResult::PortWillNotOpen;
         std::unique_ptr<SerialPort> port;
         OpenError error;       // why it did not open; its path also when it did
         LineRefusal refusal;   // the stored settings, when the port refused them
@@ -204,7 +225,7 @@ private:
         std::mutex m;
         bool done = false;
         Prepared ready;
-        std::function<void(int)> then;
+        std::function<void(OpenResult)> then;
         std::jthread thread;  // declared last: stopped and joined before the rest goes
     };
 
@@ -244,15 +265,13 @@ private:
 
     State& state(int channel) { return channel == 1 ? ch1_ : ch2_; }
     const State& state(int channel) const { return channel == 1 ? ch1_ : ch2_; }
-    Dcb& dcbStore(int channel);
-    CommTimeouts& timeoutStore(int channel);
     ReceiveConfig receiveConfig(int channel) const;
     LineSetup lineSetup(int channel);
     // Opens, configures (the stored settings, else the line defaults) and purges; any thread.
     static Prepared prepare(const PortSource& open, const LineSetup& setup, std::stop_token stop);
     // The GUI thread's part of an open: the stores, the device status, the receive thread.
-    int publish(int channel, Prepared ready);
-    int openPort(int channel, std::unique_ptr<SerialPort> port);
+    OpenResult publish(int channel, Prepared ready);
+    OpenResult openPort(int channel, std::unique_ptr<SerialPort> port);
     void closePort(int channel);
     void stopWaiting(int channel);
     bool tryReconnect(int channel);
@@ -261,8 +280,9 @@ private:
     bool takeRetryResult(int channel);
     bool takeOpening(int channel, std::vector<std::function<void()>>& then);
     void refreshUnconfirmed(int channel);
-    static bool applyTo(SerialPort& port, const LineSetup& setup);
-    int summariseFrom(SerialPort& port, int channel);
+    // Sets `dcb`, and `timeouts` when given.
+    static LineResult applyTo(SerialPort& port, const Dcb& dcb, const CommTimeouts* timeouts);
+    LineResult summariseFrom(SerialPort& port, int channel);
     void receiveLoop(int channel, ReceiveConfig config);
     std::size_t receivePass(int channel, SerialPort& port, const ReceiveConfig& config, std::size_t queued);
     // Counts and samples one chunk as read (the traffic buffer gets the wake-up's chunks together).

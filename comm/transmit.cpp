@@ -1,23 +1,22 @@
 #include "comm/transmit.h"
 
 #include "comm/channel.h"
-#include "traffic/traffic_buffer.h"
 
 #include <algorithm>
 
 namespace kestrane {
 
-int transmitFrame(Channels& channels, TrafficBuffer& traffic, int channel, std::span<const std::uint8_t> frame)
+TransmitResult transmitFrame(Channels& channels, SentSink& record, int channel, std::span<const std::uint8_t> frame)
 {
     if (channel != 1 && channel != 2)
-        return kBadChannel;
+        return TransmitResult::BadChannel;
 
     SerialPort* port = channels.port(channel);
     std::size_t offset = 0;
     while (offset < frame.size()) {
         const std::size_t piece = std::min(frame.size() - offset, Channels::kPieceSize);
         if (!port)
-            return kWriteFailed;
+            return TransmitResult::WriteFailed;
         std::size_t written = 0;
         // A piece counts as written once it has left the line, so a line held by CTS or XOFF
         // runs into the write time-out instead of vanishing into the driver's buffer.
@@ -27,15 +26,14 @@ int transmitFrame(Channels& channels, TrafficBuffer& traffic, int channel, std::
             ComStat stat;
             port->clearCommError(errors, &stat);  // the bits it took count even if it fails
             channels.orAccumulatedErrors(channel, errors);
-            return kWriteFailed;
+            return TransmitResult::WriteFailed;
         }
         if (written != piece)
-            return kWriteTimedOut;  // the rest of the frame is not sent and nothing is recorded
+            return TransmitResult::WriteTimedOut;  // the rest of the frame is not sent and nothing is recorded
         offset += piece;
     }
-    // The buffer leaves sent frames out in the line-monitor modes and with showSentText 0.
-    traffic.appendSent(channel, frame.data(), static_cast<std::int32_t>(frame.size()));
-    return kTransmitted;
+    record.appendSent(channel, frame);
+    return TransmitResult::Transmitted;
 }
 
 } // namespace kestrane

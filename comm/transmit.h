@@ -1,7 +1,9 @@
 // The one way out for everything the program sends of its own accord: a frame is written to
-// its channel's port in pieces of at most 100 bytes and, once all of it went out, recorded in
-// the traffic buffer as sent data. Runs on the GUI thread.
+// its channel's port in pieces of at most 100 bytes and, once all of it went out, handed to the
+// record as sent data. Runs on the GUI thread.
 #pragma once
+
+#include "sending/send_result.h"
 
 #include <cstdint>
 #include <span>
@@ -9,15 +11,16 @@
 namespace kestrane {
 
 class Channels;
-class TrafficBuffer;
 
-enum TransmitResult : int {
-    kTransmitted = 0,     // every byte written; recorded (or recording is off)
-    kWriteFailed = 1,     // a write failed; the port's error state was captured
-    kWriteTimedOut = 2,   // a piece completed short: the port's write time-out ran out
-    kBadChannel = 3,      // the channel was neither 1 nor 2; nothing written
+// Where transmitted frames are recorded (the traffic buffer, which leaves them out in the
+// line-monitor modes and while sent text is not shown), as ReceiveSink is for received bytes.
+class SentSink {
+public:
+    virtual ~SentSink() = default;
+    // Once per frame that went out whole.
+    virtual void appendSent(int channel, std::span<const std::uint8_t> frame) = 0;
 };
 
-int transmitFrame(Channels& channels, TrafficBuffer& traffic, int channel, std::span<const std::uint8_t> frame);
+TransmitResult transmitFrame(Channels& channels, SentSink& record, int channel, std::span<const std::uint8_t> frame);
 
 } // namespace kestrane

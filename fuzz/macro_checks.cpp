@@ -22,7 +22,7 @@ std::string checkMacroText(Bytes data)
     sim.settings.checksumLowerCase = data.empty() ? 0 : data[0] & 1;
     sim.settings.checksumMethod = data.size() < 2 ? 0 : data[1] % 3;
     if (data.size() > 2 && data[2] % 5 == 0)
-        sim.failTransmit(1 + data[2] % 2, 1 + data[2] % 3);
+        sim.failTransmit(1 + data[2] % 2, static_cast<TransmitResult>(1 + data[2] % 3));
     for (std::int64_t t = 7; t < kBudgetTicks * sim.tickMs; t += 23) {
         sim.receiveAt(t, 1, std::vector<std::uint8_t>(static_cast<std::size_t>(1 + t % 90), static_cast<std::uint8_t>(t)));
         if (t % 3 == 0)

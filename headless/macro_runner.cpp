@@ -88,7 +88,10 @@ void MacroRunner::say(const std::string& line)
     std::fflush(out_);
 }
 
-int MacroRunner::transmit(int channel, std::span<const std::uint8_t> frame) { return core_.transmit(channel, frame); }
+TransmitResult MacroRunner::transmit(int channel, std::span<const std::uint8_t> frame)
+{
+    return core_.transmit(channel, frame);
+}
 
 void MacroRunner::refresh()
 {

@@ -53,7 +53,7 @@ public:
     int run(StopSignals& stops);
 
 private:
-    int transmit(int channel, std::span<const std::uint8_t> frame) override;
+    TransmitResult transmit(int channel, std::span<const std::uint8_t> frame) override;
     void sendFailed() override { sendFailed_ = true; }
     void refresh() override;
     void finished() override {}

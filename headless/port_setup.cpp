@@ -1,6 +1,7 @@
 #include "headless/port_setup.h"
 
 #include "app/app_core.h"
+#include "records/channel_settings.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "platform/remote_address.h"
@@ -126,11 +127,11 @@ void placePorts(AppCore& core, const PortOptions& ports)
     const auto& entries = resolver.entries();
     NamedPorts named;
     for (int channel : {1, 2}) {
-        const auto& port = channel == 1 ? ports.ch1 : ports.ch2;
+        const auto& port = ports.port(channel);
         if (!port || port->device.empty())
             continue;
-        const auto& other = channel == 1 ? ports.ch2 : ports.ch1;
-        const int otherCom = other && other->device.empty() ? (channel == 1 ? r.ch2ComNumber : r.ch1ComNumber) : 0;
+        const auto& other = ports.port(otherChannel(channel));
+        const int otherCom = other && other->device.empty() ? channelFields(r, otherChannel(channel)).comNumber : 0;
         int com = 0;
         for (const auto& [n, path] : entries)
             if (path == port->device && n != otherCom && !named.contains(n))
@@ -138,7 +139,7 @@ void placePorts(AppCore& core, const PortOptions& ports)
         for (int n = 1; com == 0 && n <= 255; ++n)
             if (!entries.contains(n) && n != otherCom && !named.contains(n))
                 com = n;
-        (channel == 1 ? r.ch1ComNumber : r.ch2ComNumber) = com;
+        channelFields(r, channel).comNumber = com;
         if (com != 0 && !entries.contains(com))
             named[com] = port->device;
     }
@@ -209,29 +210,29 @@ std::string openChannels(AppCore& core, const PortOptions& ports)
     for (int channel : {1, 2}) {
         if (channel == 2 && r.ch2Mode == Ch2Mode::NotUsed)
             continue;
-        const int com = channel == 1 ? r.ch1ComNumber : r.ch2ComNumber;
-        const int result = core.channels().openChannel(channel, com);
+        const int com = channelFields(r, channel).comNumber;
+        const OpenResult result = core.channels().openChannel(channel, com);
         const DeviceStatus& d = core.channels().device(channel);
         const std::string path = d.openFailure.path.empty() ? d.path : d.openFailure.path;
         const std::string device = path.empty() ? "COM" + std::to_string(com) : path;
         std::string why;
         switch (result) {
-        case kOpened:
+        case OpenResult::Opened:
             // Asked for on the command line and not taken: recording at other settings would
             // record garbage.
             if (ports.line && d.refusal.any())
                 why = device + " does not take the settings of --line: it refused " + refusedSettings(core, channel);
             break;
-        case kPortNumberOutOfRange:
+        case OpenResult::PortNumberOutOfRange:
             why = com == 0 ? "no port is set for it (give --ch" + std::to_string(channel) + " COMn)"
                            : "COM" + std::to_string(com) + " lies outside COM1..COM255";
             break;
-        case kPortCannotBeConfigured:
+        case OpenResult::PortCannotBeConfigured:
             why = device + " opened, but its line settings could not be set: it refused " + refusedSettings(core, channel)
                   + ", and the defaults as well";
             break;
-        case kThreadCannotBeCreated: why = "no receive thread can be started"; break;
-        default: why = describeOpenError(device, d.openFailure);
+        case OpenResult::ThreadCannotBeCreated: why = "no receive thread can be started"; break;
+        case OpenResult::PortWillNotOpen: why = describeOpenError(device, d.openFailure); break;
         }
         if (why.empty())
             continue;

@@ -37,6 +37,8 @@ struct PortArgument {
 
 struct PortOptions {
     std::optional<PortArgument> ch1, ch2;  // instead of the settings' COM numbers
+    // CH1's (1) or CH2's (any other).
+    [[nodiscard]] const std::optional<PortArgument>& port(int channel) const { return channel == 1 ? ch1 : ch2; }
     bool ch2Off = false;                  // --ch2 none: CH2 not used
     std::optional<std::int32_t> ch2Mode;  // 3 T connection, 7 relay
     std::optional<LineSetting> line;      // for both channels, instead of Quellorn1.dat's

@@ -5,6 +5,8 @@
 // tick comes from platform/clock.h.
 #pragma once
 
+#include "sending/send_result.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -15,8 +17,8 @@ namespace kestrane {
 class MacroHost {
 public:
     virtual ~MacroHost() = default;
-    // Writes the frame to channel 1 or 2 and records it; 0 on success (transmitFrame's codes).
-    virtual int transmit(int channel, std::span<const std::uint8_t> frame) = 0;
+    // Writes the frame to channel 1 or 2 and records it.
+    virtual TransmitResult transmit(int channel, std::span<const std::uint8_t> frame) = 0;
     // A send instruction failed: the dialog shows "送信出来ませんでした。".
     virtual void sendFailed() = 0;
     // The step counter, status, line and notice changed (what the dialog shows).

@@ -353,7 +353,7 @@ void MacroInterpreter::execute(MacroCommand command)
 void MacroInterpreter::sendLiteral(int channel)
 {
     convertLiteral(literal(0));
-    if (host_.transmit(channel, send_.sendBuffer.frame()) != 0)
+    if (host_.transmit(channel, send_.sendBuffer.frame()) != TransmitResult::Transmitted)
         host_.sendFailed();  // no retry: the macro goes on with the next line
     done();
 }
@@ -364,7 +364,7 @@ void MacroInterpreter::sendRegister(int channel)
     if (reg < 0)
         return refused();
     send_.sendBuffer.assign(memory_.registers[static_cast<std::size_t>(reg)].bytes());
-    if (host_.transmit(channel, send_.sendBuffer.frame()) != 0)
+    if (host_.transmit(channel, send_.sendBuffer.frame()) != TransmitResult::Transmitted)
         host_.sendFailed();
     host_.refresh();
     done();

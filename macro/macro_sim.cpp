@@ -93,11 +93,11 @@ void MacroSimulation::start()
     pacer_.start(clock_.now, tickMs);
 }
 
-int MacroSimulation::transmit(int channel, std::span<const std::uint8_t> frame)
+TransmitResult MacroSimulation::transmit(int channel, std::span<const std::uint8_t> frame)
 {
     const std::size_t c = channel == 2 ? 1 : 0;
     frames_[c].emplace_back(frame.begin(), frame.end());
-    if (failCode_[c] != 0)
+    if (failCode_[c] != TransmitResult::Transmitted)
         return failCode_[c];
     sent_[c].insert(sent_[c].end(), frame.begin(), frame.end());
     traffic_->appendSent(channel, frame.data(), static_cast<std::int32_t>(frame.size()));
@@ -106,7 +106,7 @@ int MacroSimulation::transmit(int channel, std::span<const std::uint8_t> frame)
         replies_[c].pop_front();
         receiveAt(elapsedMs() + r.delay, channel, std::move(r.bytes));
     }
-    return 0;
+    return TransmitResult::Transmitted;
 }
 
 void MacroSimulation::refresh()

@@ -49,8 +49,8 @@ public:
     void inputAt(std::int64_t atMs, std::string input1, std::string input2);
     void inputBitAt(std::int64_t atMs, int port, int bit, bool on);
     void stopAt(std::int64_t atMs);
-    // Every call of transmit on `channel` fails with `code` (0: none fails).
-    void failTransmit(int channel, int code) { failCode_[channel == 2 ? 1 : 0] = code; }
+    // Every call of transmit on `channel` fails with `result` (Transmitted: none fails).
+    void failTransmit(int channel, TransmitResult result) { failCode_[channel == 2 ? 1 : 0] = result; }
     // Something else to do at a time (the fuzz check's own events).
     void at(std::int64_t atMs, std::function<void()> action);
 
@@ -96,7 +96,7 @@ private:
         std::vector<std::uint8_t> bytes;
     };
 
-    int transmit(int channel, std::span<const std::uint8_t> frame) override;
+    TransmitResult transmit(int channel, std::span<const std::uint8_t> frame) override;
     void sendFailed() override { ++failures_; }
     void refresh() override;
     void finished() override { pacer_.stop(); }
@@ -118,7 +118,7 @@ private:
     std::vector<Event> events_;  // kept sorted by (at, order)
     std::uint64_t order_ = 0;
     std::deque<Reply> replies_[2];
-    int failCode_[2] = {0, 0};
+    TransmitResult failCode_[2] = {TransmitResult::Transmitted, TransmitResult::Transmitted};
     std::vector<std::uint8_t> sent_[2];
     std::vector<std::vector<std::uint8_t>> frames_[2];
     int failures_ = 0;

@@ -120,7 +120,7 @@ struct PictureContext {
         SendDialogServices s;
         s.settings = &settings().record;
         s.sendState = &core->sendState();
-        s.transmit = [](int, std::span<const std::uint8_t>) { return 0; };
+        s.transmit = [](int, std::span<const std::uint8_t>) { return TransmitResult::Transmitted; };
         s.message = noMessage();
         s.manualAtPage = noManual();
         s.startCharacterTable = [] { return true; };
@@ -138,7 +138,7 @@ struct PictureContext {
                                   *macroDio,
                                   core->clock(),
                                   core->startDirectory(),
-                                  [](int, std::span<const std::uint8_t>) { return 0; },
+                                  [](int, std::span<const std::uint8_t>) { return TransmitResult::Transmitted; },
                                   [] {},
                                   noMessage(),
                                   noManual(),

@@ -1,5 +1,7 @@
 #include "records/settings_records.h"
 
+#include "records/channel_settings.h"
+
 namespace kestrane {
 
 LineParams::LineParams()
@@ -27,25 +29,11 @@ std::int32_t flowControlCode(const Dcb& dcb)
 
 void applyChannelLineDefaults(Settings& s, int channel)
 {
-    LineParams& lp = s.lineParams;
-    SettingsRecord& r = s.record;
-    if (channel == 1) {
-        applyLineDefaults(lp.ch1Dcb);
-        lp.ch1Timeouts = defaultTimeouts();
-        r.ch1BaudRate = 9600;
-        r.ch1ByteSize = 8;
-        r.ch1StopBits = 0;
-        r.ch1Parity = 0;
-        r.ch1FlowControl = 0;
-    } else {
-        applyLineDefaults(lp.ch2Dcb);
-        lp.ch2Timeouts = defaultTimeouts();
-        r.ch2BaudRate = 9600;
-        r.ch2ByteSize = 8;
-        r.ch2StopBits = 0;
-        r.ch2Parity = 0;
-        r.ch2FlowControl = 0;
-    }
+    const ChannelLineOf<LineParams> line = channelLine(s.lineParams, channel);
+    applyLineDefaults(line.dcb);
+    line.timeouts = defaultTimeouts();
+    // The summary of the defaults: 9600 baud, 8 data bits, one stop bit, no parity, no flow control.
+    setLineSummary(channelFields(s.record, channel), line.dcb);
 }
 
 } // namespace kestrane

@@ -8,32 +8,19 @@
 
 namespace kestrane {
 
-// Writes `frame` on channel 1 (CH1) or 2 (CH2) and records it; returns the transmit result:
-// 0 sent, 1 a write failed, 2 the write time-out ran out, anything else another error.
-using TransmitFn = std::function<int(int channel, std::span<const std::uint8_t> frame)>;
-
-inline constexpr int kSendDone = 0;
-inline constexpr int kSendWriteFailed = 1;
-inline constexpr int kSendTimedOut = 2;
-
-enum class SendOutcome {
-    Sent,
-    CouldNotSend,  // result 1
-    TimedOut,      // result 2
-    OtherError,    // any other non-zero result
+// What the transmit operation did with a frame; the values are its result codes.
+enum class TransmitResult : int {
+    Transmitted = 0,    // every byte written; recorded (or recording is off)
+    WriteFailed = 1,    // a write failed; the port's error state was captured
+    WriteTimedOut = 2,  // a piece completed short: the port's write time-out ran out
+    BadChannel = 3,     // the channel was neither 1 nor 2; nothing written
 };
 
-[[nodiscard]] constexpr SendOutcome sendOutcome(int result) noexcept
-{
-    switch (result) {
-    case kSendDone: return SendOutcome::Sent;
-    case kSendWriteFailed: return SendOutcome::CouldNotSend;
-    case kSendTimedOut: return SendOutcome::TimedOut;
-    default: return SendOutcome::OtherError;
-    }
-}
+// Writes `frame` on channel 1 (CH1) or 2 (CH2) and records it.
+using TransmitFn = std::function<TransmitResult(int channel, std::span<const std::uint8_t> frame)>;
 
-// The messages (UTF-8).
+// The messages (UTF-8): WriteFailed, WriteTimedOut (the send dialogs ask whether to send again),
+// any other failure.
 inline constexpr std::string_view kCouldNotSendText = "送信出来ませんでした。";
 inline constexpr std::string_view kTimedOutRetryText = "送信時間切れです。もう一度送信しますか？";
 inline constexpr std::string_view kTimedOutText = "送信時間切れです。";

@@ -27,11 +27,11 @@ ssize_t readBlock(int fd, std::uint8_t* buf, std::size_t n)
     return static_cast<ssize_t>(got);
 }
 
-TransferEnd endFor(int result)
+TransferEnd endFor(TransmitResult result)
 {
-    switch (sendOutcome(result)) {
-    case SendOutcome::CouldNotSend: return TransferEnd::CouldNotSend;
-    case SendOutcome::TimedOut: return TransferEnd::TimedOut;
+    switch (result) {
+    case TransmitResult::WriteFailed: return TransferEnd::CouldNotSend;
+    case TransmitResult::WriteTimedOut: return TransferEnd::TimedOut;
     default: return TransferEnd::OtherError;
     }
 }
@@ -114,7 +114,7 @@ TransferTick TextTransfer::tick(int channel)
     result.blockBytes = static_cast<std::size_t>(got);
     const std::span<const std::uint8_t> bytes(block.data(), result.blockBytes);
 
-    int sent = kSendDone;
+    TransmitResult sent = TransmitResult::Transmitted;
     if (!bytes.empty()) {
         if (settings_.showSentText != 0) {
             // Shown as sent data: the block goes out through the shared send buffer.
@@ -125,7 +125,7 @@ TransferTick TextTransfer::tick(int channel)
             sent = transmit_(channel, bytes);
         }
     }
-    if (sent != kSendDone)
+    if (sent != TransmitResult::Transmitted)
         return end(endFor(sent));
     c->sent += result.blockBytes;
     if (result.blockBytes == kBlockBytes) {

@@ -1,5 +1,6 @@
 #include "settings/com_port_settings.h"
 
+#include "records/channel_settings.h"
 #include "settings/dialog_values.h"
 
 namespace kestrane {
@@ -82,25 +83,27 @@ ComPortCheck applyComPortControls(SettingsRecord& r, const ComPortControls& c)
     return ComPortCheck::Stored;
 }
 
-const char* reopenFailureText(int channel, int result)
+const char* reopenFailureText(int channel, OpenResult result)
 {
+    // By result code: 1 PortWillNotOpen .. 4 PortNumberOutOfRange.
     static const char* const ch1[] = {"ＣＨ１のポートがオープンしません。", "ＣＨ１のポート設定が出来ません。",
                                       "ＣＨ１のスレッドが作れません。", "ＣＨ１のポート割付が違います。"};
     static const char* const ch2[] = {"ＣＨ２のポートがオープンしません。", "ＣＨ２のポート設定が出来ません。",
                                       "ＣＨ２のスレッドが作れません。", "ＣＨ２のポート割付が違います。"};
-    if (result < 1 || result > 4)
+    const int code = static_cast<int>(result);
+    if (code < 1 || code > 4)
         return nullptr;
-    return (channel == 1 ? ch1 : ch2)[result - 1];
+    return (channel == 1 ? ch1 : ch2)[code - 1];
 }
 
 DetailControls detailControlsFor(const SettingsRecord& r, int channel)
 {
-    const bool one = channel == 1;
+    const auto fields = channelFields(r, channel);
     DetailControls c;
-    c.forceSize52 = (one ? r.ch1ForceConfigSize52 : r.ch2ForceConfigSize52) != 0;
-    c.gapText = std::to_string(one ? r.ch1RxGapMs : r.ch2RxGapMs);
-    c.rxChar = (one ? r.ch1MaskRxChar : r.ch2MaskRxChar) != 0;
-    c.rxFlag = (one ? r.ch1MaskRxFlag : r.ch2MaskRxFlag) != 0;
+    c.forceSize52 = fields.forceConfigSize52 != 0;
+    c.gapText = std::to_string(fields.rxGapMs);
+    c.rxChar = fields.maskRxChar != 0;
+    c.rxFlag = fields.maskRxFlag != 0;
     return c;
 }
 
@@ -108,11 +111,11 @@ DetailCheck applyDetailControls(SettingsRecord& r, int channel, const DetailCont
 {
     if (!c.rxChar && !c.rxFlag)
         return DetailCheck::NoReceiveEvent;
-    const bool one = channel == 1;
-    (one ? r.ch1ForceConfigSize52 : r.ch2ForceConfigSize52) = c.forceSize52 ? 1 : 0;
-    (one ? r.ch1RxGapMs : r.ch2RxGapMs) = decimalInt32(c.gapText);
-    (one ? r.ch1MaskRxChar : r.ch2MaskRxChar) = c.rxChar ? 1 : 0;
-    (one ? r.ch1MaskRxFlag : r.ch2MaskRxFlag) = c.rxFlag ? 1 : 0;
+    const ChannelFields fields = channelFields(r, channel);
+    fields.forceConfigSize52 = c.forceSize52 ? 1 : 0;
+    fields.rxGapMs = decimalInt32(c.gapText);
+    fields.maskRxChar = c.rxChar ? 1 : 0;
+    fields.maskRxFlag = c.rxFlag ? 1 : 0;
     return DetailCheck::Stored;
 }
 

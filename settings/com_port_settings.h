@@ -2,6 +2,7 @@
 // the port texts "COM%d", the list of ports offered, the checks of "登録" and what they store.
 #pragma once
 
+#include "comm/channel.h"
 #include "platform/port_catalog.h"
 #include "records/settings_records.h"
 
@@ -98,9 +99,9 @@ enum class ComPortCheck {
 // 327 and empties 252.
 ComPortCheck applyComPortControls(SettingsRecord& record, const ComPortControls& controls);
 
-// The COM-port command's message for a failed open of `channel` (result codes 1..4 of openChannel);
-// null for 0 and unknown codes.
-[[nodiscard]] const char* reopenFailureText(int channel, int result);
+// The COM-port command's message for a failed open of `channel`; null for Opened and codes
+// without a message.
+[[nodiscard]] const char* reopenFailureText(int channel, OpenResult result);
 
 // ---- TDialog18 ----
 

@@ -3,6 +3,7 @@
 #include "app/app_core.h"
 #include "app/command_ids.h"
 #include "app/command_table.h"
+#include "records/channel_settings.h"
 #include "settings/dcb_settings.h"
 #include "settings/ui/com_port_dialog.h"
 #include "settings/ui/dcb_dialog.h"
@@ -65,12 +66,11 @@ void SettingsCommands::comPortSettings()
 void SettingsCommands::reopen(int channel)
 {
     reopening_ = true;
-    const SettingsRecord& r = core_.settings().record;
     std::weak_ptr<int> alive = alive_;
     const unsigned round = reopenRound_;
     // Told from the main loop, not from inside the channels' event handling.
-    core_.channels().beginOpen(channel, channel == 1 ? r.ch1ComNumber : r.ch2ComNumber,
-                               [this, alive, round, channel](int result) {
+    core_.channels().beginOpen(channel, channelFields(core_.settings().record, channel).comNumber,
+                               [this, alive, round, channel](OpenResult result) {
                                    QTimer::singleShot(0, window_, [this, alive, round, channel, result] {
                                        if (!alive.expired() && round == reopenRound_)
                                            reopened(channel, result);
@@ -78,7 +78,7 @@ void SettingsCommands::reopen(int channel)
                                });
 }
 
-void SettingsCommands::reopened(int channel, int result)
+void SettingsCommands::reopened(int channel, OpenResult result)
 {
     SettingsRecord& r = core_.settings().record;
     if (const char* text = reopenFailureText(channel, result)) {
@@ -110,30 +110,27 @@ void SettingsCommands::serialSettings(int channel)
     Channels& channels = core_.channels();
     if (!channels.port(channel))
         return;
-    Settings& s = core_.settings();
-    Dcb& store = channel == 1 ? s.lineParams.ch1Dcb : s.lineParams.ch2Dcb;
-    Dcb work = store;
-    const int comNumber = channel == 1 ? s.record.ch1ComNumber : s.record.ch2ComNumber;
+    const Settings& s = core_.settings();
+    Dcb work = channelLine(s.lineParams, channel).dcb;
     {
-        TPortConfigDialog dialog(comNumber, portConfigOf(work), message, manual_, window_);
+        TPortConfigDialog dialog(channelFields(s.record, channel).comNumber, portConfigOf(work), message, manual_,
+                                 window_);
         if (dialog.exec() == QDialog::Accepted)
             applyPortConfig(dialog.config(), work);
         // A cancelled dialog goes on with the record unchanged: it is applied again.
     }
-    SerialPort* port = channels.port(channel);
-    if (!port)
+    if (!channels.port(channel))
         return;
-    work.DCBlength = Dcb::kSize;
-    if (!port->setCommState(work)) {
-        const int error = port->lost() ? kErrorDeviceNotConnected : kErrorInvalidParameter;
+    // The store takes the record only when the port took it.
+    if (const LineResult set = channels.apply(channel, work); !set.ok()) {
+        const int error = set.lost ? kErrorDeviceNotConnected : kErrorInvalidParameter;
         std::string text = setCommStateErrorText(error, kCommConfigSize);
-        if (const std::string reason = setStateFailureReason(port->lastSetStateFailure()); !reason.empty())
+        if (const std::string reason = setStateFailureReason(set.state); !reason.empty())
             text += "\n" + reason;
         message(qs(text), QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
-    store = work;
-    if (channels.summarise(channel) != 0)
+    if (!channels.summarise(channel).ok())
         message(qs(kSettingsNotConfirmedText), QMessageBox::Ok, QMessageBox::NoIcon);
     if (ops_.refreshStatus)
         ops_.refreshStatus();
@@ -152,7 +149,7 @@ void SettingsCommands::dcbSettings(int channel)
         dialog.exec();
     }
     // What the port refused does not stay in the store: it is read back from the port.
-    if (channels.summarise(channel) != 0)
+    if (!channels.summarise(channel).ok())
         message(qs(kSettingsNotConfirmedText), QMessageBox::Ok, QMessageBox::NoIcon);
     if (ops_.refreshStatus)
         ops_.refreshStatus();

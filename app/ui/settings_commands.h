@@ -64,7 +64,7 @@ public:
 
 private:
     void reopen(int channel);
-    void reopened(int channel, int result);
+    void reopened(int channel, OpenResult result);
     void reopenDone();
 
     AppCore& core_;

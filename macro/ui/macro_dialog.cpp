@@ -151,9 +151,9 @@ TMacrosend::~TMacrosend() { timer_.stop(); }
 
 // ---- MacroHost --------------------------------------------------------------------------------
 
-int TMacrosend::transmit(int channel, std::span<const std::uint8_t> frame)
+TransmitResult TMacrosend::transmit(int channel, std::span<const std::uint8_t> frame)
 {
-    return context_.transmit ? context_.transmit(channel, frame) : 1;
+    return context_.transmit ? context_.transmit(channel, frame) : TransmitResult::WriteFailed;
 }
 
 void TMacrosend::sendFailed() { context_.message(u8(macro_text::kSendFailed), QMessageBox::Ok, QMessageBox::Warning); }

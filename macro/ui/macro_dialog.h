@@ -36,7 +36,7 @@ struct MacroDialogContext {
     const Clock& clock;
     std::filesystem::path startDirectory;
     // transmitFrame on channel 1 or 2.
-    std::function<int(int channel, std::span<const std::uint8_t> frame)> transmit;
+    TransmitFn transmit;
     // Switches the main display between fast and low-speed display and refreshes the status bar.
     std::function<void()> toggleDisplay;
     MessageBoxFn message;
@@ -61,7 +61,7 @@ public:
     void done(int result) override;
 
 private:
-    int transmit(int channel, std::span<const std::uint8_t> frame) override;
+    TransmitResult transmit(int channel, std::span<const std::uint8_t> frame) override;
     void sendFailed() override;
     void refresh() override;
     void finished() override;

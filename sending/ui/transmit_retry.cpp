@@ -15,28 +15,29 @@ QString text(std::string_view utf8)
 
 } // namespace
 
-int transmitWithRetry(const TransmitFn& transmit, int channel, std::span<const std::uint8_t> frame,
-                      const MessageBoxFn& message)
+TransmitResult transmitWithRetry(const TransmitFn& transmit, int channel, std::span<const std::uint8_t> frame,
+                                 const MessageBoxFn& message)
 {
     SendBuffer copy;
     copy.assign(frame);
     for (;;) {
-        const int result = transmit(channel, copy.frame());
-        switch (sendOutcome(result)) {
-        case SendOutcome::Sent:
+        const TransmitResult result = transmit(channel, copy.frame());
+        switch (result) {
+        case TransmitResult::Transmitted:
             return result;
-        case SendOutcome::CouldNotSend:
+        case TransmitResult::WriteFailed:
             message(text(kCouldNotSendText), QMessageBox::Ok, QMessageBox::NoIcon);
             return result;
-        case SendOutcome::TimedOut:
+        case TransmitResult::WriteTimedOut:
             if (message(text(kTimedOutRetryText), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question)
                 == QMessageBox::Yes)
                 continue;
             return result;
-        case SendOutcome::OtherError:
-            message(text(kOtherErrorText), QMessageBox::Ok, QMessageBox::NoIcon);
-            return result;
+        case TransmitResult::BadChannel:
+            break;
         }
+        message(text(kOtherErrorText), QMessageBox::Ok, QMessageBox::NoIcon);  // and any other failure
+        return result;
     }
 }
 

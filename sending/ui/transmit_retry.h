@@ -11,11 +11,11 @@
 namespace kestrane {
 
 // Transmits `frame` on `channel` and reports the result through `message` (caption "Kestrane"):
-// 1 "送信出来ませんでした。"; 2 "送信時間切れです。もう一度送信しますか？" with Yes and No, Yes
-// transmitting the same bytes again and judging the new result the same way; any other non-zero
-// result "その他のエラー。". The frame is copied first, so whatever runs while a question is open
+// WriteFailed "送信出来ませんでした。"; WriteTimedOut "送信時間切れです。もう一度送信しますか？"
+// with Yes and No, Yes transmitting the same bytes again and judging the new result the same way;
+// any other failure "その他のエラー。". The frame is copied first, so whatever runs while a question is open
 // (a text-transfer tick, another dialog) cannot change what Yes sends. Returns the last result.
-int transmitWithRetry(const TransmitFn& transmit, int channel, std::span<const std::uint8_t> frame,
-                      const MessageBoxFn& message);
+TransmitResult transmitWithRetry(const TransmitFn& transmit, int channel, std::span<const std::uint8_t> frame,
+                                 const MessageBoxFn& message);
 
 } // namespace kestrane

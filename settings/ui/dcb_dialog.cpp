@@ -1,6 +1,7 @@
 #include "settings/ui/dcb_dialog.h"
 
 #include "comm/channel.h"
+#include "records/channel_settings.h"
 #include "widgets/dialog_ids.h"
 #include "settings/ui/dialog_parts.h"
 
@@ -63,12 +64,9 @@ DcbDialog::DcbDialog(Channels& channels, Settings& settings, int channel, Manual
     connect(defaults, &QPushButton::clicked, this, [this] { onDefaults(); });
 }
 
-Dcb& DcbDialog::dcbStore() { return channel_ == 1 ? settings_.lineParams.ch1Dcb : settings_.lineParams.ch2Dcb; }
+Dcb& DcbDialog::dcbStore() { return channelLine(settings_.lineParams, channel_).dcb; }
 
-CommTimeouts& DcbDialog::timeoutStore()
-{
-    return channel_ == 1 ? settings_.lineParams.ch1Timeouts : settings_.lineParams.ch2Timeouts;
-}
+CommTimeouts& DcbDialog::timeoutStore() { return channelLine(settings_.lineParams, channel_).timeouts; }
 
 void DcbDialog::fillFromStores()
 {

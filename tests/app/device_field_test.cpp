@@ -103,7 +103,7 @@ TEST(DeviceField, TheLineStatusWindowShowsTheLostDeviceToo)
 {
     LinkedDevice device;
     AppCore core(device.dir.path());
-    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
+    ASSERT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
     auto* window = new TDialog17(core.channels(), core.lineStatus);
     window->show();
     auto* label = window->findChild<QLabel*>(QStringLiteral("deviceStatus"));
@@ -253,7 +253,7 @@ TEST(DeviceField, NamesTheStoredSettingsALineRefusedWhileItRunsAtTheDefaults)
     Dcb& stored = core.settings().lineParams.ch1Dcb;
     stored.ByteSize = 7;  // a pty keeps 8 data bits and no parity
     stored.Parity = EVENPARITY;
-    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
+    ASSERT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
     EXPECT_EQ(core.settings().record.ch1ByteSize, 8) << "the defaults, as the status text shows";
     const DeviceFieldText t = deviceFieldText(core.channels().device(1), {}, false);
     EXPECT_NE(t.text.indexOf(QStringLiteral("受け付けない設定: データ長 7, パリティ 偶数（既定値で動作）")), -1)

@@ -356,7 +356,7 @@ TEST(RemoteLineCommands, ALineServedByser2netIsChosenConfiguredAndWatchedAsALoca
 
     // A server that answers a rate with another: the error path, the stores keep what the line has.
     a.core->settings().record.ch1ComNumber = 8;
-    ASSERT_EQ(a.core->channels().openChannel(1, 8), kOpened);
+    ASSERT_EQ(a.core->channels().openChannel(1, 8), OpenResult::Opened);
     whenModalOpens([](QWidget* d) {
         d->findChild<QComboBox*>("baudRate")->setEditText(QStringLiteral("38400"));
         d->findChild<QPushButton*>("ok")->click();

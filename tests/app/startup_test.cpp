@@ -101,10 +101,10 @@ TEST(StartupSteps, OpensBothChannelsOnTheirPorts)
 
 TEST(StartupSteps, PortResultTexts)
 {
-    EXPECT_EQ(portResultText(1, 4).toStdString(), "CH1のポート番号が違います。");
-    EXPECT_EQ(portResultText(2, 2).toStdString(), "CH2のポート設定が出来ません。");
-    EXPECT_EQ(portResultText(1, 3).toStdString(), "CH1のスレッドが出来ません。");
-    EXPECT_EQ(portResultText(2, 9).toStdString(), "CH2ノーコメント");
+    EXPECT_EQ(portResultText(1, OpenResult::PortNumberOutOfRange).toStdString(), "CH1のポート番号が違います。");
+    EXPECT_EQ(portResultText(2, OpenResult::PortCannotBeConfigured).toStdString(), "CH2のポート設定が出来ません。");
+    EXPECT_EQ(portResultText(1, OpenResult::ThreadCannotBeCreated).toStdString(), "CH1のスレッドが出来ません。");
+    EXPECT_EQ(portResultText(2, static_cast<OpenResult>(9)).toStdString(), "CH2ノーコメント");
     TempDir dir;
     Settings s;
     s.record.ch1ComNumber = 0;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 
 namespace kestrane {
@@ -28,6 +29,25 @@ struct PortMap {
     PortOpener opener() const { return systemPortOpener(dir.path()); }
 };
 
+// CH1's COM1 on a pseudo-terminal.
+struct PtyChannel {
+    PortMap ports;
+    PtyPair pty;
+    Settings settings;
+    Channels channels{settings, (ports.map(1, pty.slavePath()), ports.opener())};
+};
+
+// Channels whose ports are fakes; `fake` is the last one opened.
+struct FakeChannel {
+    Settings settings;
+    FakeSerialPort* fake = nullptr;
+    Channels channels{settings, [this](int, OpenError&) {
+                          auto p = std::make_unique<FakeSerialPort>();
+                          fake = p.get();
+                          return std::unique_ptr<SerialPort>(std::move(p));
+                      }};
+};
+
 TEST(OpenChannel, PortNumbersOutsideTheRangeTouchNoDevice)
 {
     Settings settings;
@@ -36,9 +56,9 @@ TEST(OpenChannel, PortNumbersOutsideTheRangeTouchNoDevice)
         ++opened;
         return std::unique_ptr<SerialPort>();
     });
-    EXPECT_EQ(channels.openChannel(1, 0), kPortNumberOutOfRange);
-    EXPECT_EQ(channels.openChannel(1, 256), kPortNumberOutOfRange);
-    EXPECT_EQ(channels.openChannel(2, -3), kPortNumberOutOfRange);
+    EXPECT_EQ(channels.openChannel(1, 0), OpenResult::PortNumberOutOfRange);
+    EXPECT_EQ(channels.openChannel(1, 256), OpenResult::PortNumberOutOfRange);
+    EXPECT_EQ(channels.openChannel(2, -3), OpenResult::PortNumberOutOfRange);
     EXPECT_EQ(opened, 0);
     EXPECT_FALSE(channels.running(1));
 }
@@ -51,15 +71,15 @@ TEST(OpenChannel, MissingOrHeldDevicesDoNotOpen)
     ports.map(4, pty.slavePath());
     Settings settings;
     Channels channels(settings, ports.opener());
-    EXPECT_EQ(channels.openChannel(1, 3), kPortWillNotOpen);
+    EXPECT_EQ(channels.openChannel(1, 3), OpenResult::PortWillNotOpen);
 
     OpenError err = OpenError::None;
     auto holder = openPosixSerialPort(pty.slavePath(), err);  // another holder of the device
     ASSERT_TRUE(holder);
-    EXPECT_EQ(channels.openChannel(1, 4), kPortWillNotOpen);
+    EXPECT_EQ(channels.openChannel(1, 4), OpenResult::PortWillNotOpen);
     EXPECT_FALSE(channels.running(1));
     holder.reset();
-    EXPECT_EQ(channels.openChannel(1, 4), kOpened);
+    EXPECT_EQ(channels.openChannel(1, 4), OpenResult::Opened);
     EXPECT_TRUE(channels.running(1));
 }
 
@@ -72,7 +92,7 @@ TEST(OpenChannel, TheSystemConsoleIsRefused)
     ports.map(1, pty.slavePath());
     Settings settings;
     Channels channels(settings, systemPortOpener(ports.dir.path(), ports.dir / "console"));
-    EXPECT_EQ(channels.openChannel(1, 1), kPortWillNotOpen);
+    EXPECT_EQ(channels.openChannel(1, 1), OpenResult::PortWillNotOpen);
     // Nothing was opened: another program can still take the device exclusively.
     OpenError err = OpenError::None;
     EXPECT_TRUE(openPosixSerialPort(pty.slavePath(), err));
@@ -88,7 +108,7 @@ TEST(OpenChannel, OpensAPtyAndSummarisesTheLine)
     settings.record.ch1ByteSize = 0;
     settings.lineParams.ch1Dcb.BaudRate = 38400;
     Channels channels(settings, ports.opener());
-    ASSERT_EQ(channels.openChannel(1, 5), kOpened);
+    ASSERT_EQ(channels.openChannel(1, 5), OpenResult::Opened);
     EXPECT_TRUE(channels.running(1));
     EXPECT_EQ(settings.record.ch1BaudRate, 38400u);
     EXPECT_EQ(settings.record.ch1ByteSize, 8);
@@ -111,7 +131,7 @@ TEST(OpenChannel, RefusedStoredParametersFallBackToTheLineDefaults)
     settings.lineParams.ch2Dcb.BaudRate = 57600;
     settings.lineParams.ch2Timeouts = CommTimeouts{1, 1, 1, 1, 1};
     Channels channels(settings, ports.opener());
-    ASSERT_EQ(channels.openChannel(2, 2), kOpened);
+    ASSERT_EQ(channels.openChannel(2, 2), OpenResult::Opened);
     EXPECT_EQ(settings.lineParams.ch2Dcb.BaudRate, 9600u);
     EXPECT_EQ(settings.lineParams.ch2Dcb.ByteSize, 8);
     EXPECT_EQ(settings.lineParams.ch2Timeouts, defaultTimeouts());
@@ -131,7 +151,7 @@ TEST(OpenChannel, APortThatRefusesEvenTheDefaultsIsClosedAgain)
         fake = p.get();
         return std::unique_ptr<SerialPort>(std::move(p));
     });
-    EXPECT_EQ(channels.openChannel(1, 1), kPortCannotBeConfigured);
+    EXPECT_EQ(channels.openChannel(1, 1), OpenResult::PortCannotBeConfigured);
     EXPECT_NE(fake, nullptr);
     EXPECT_FALSE(channels.running(1));
     EXPECT_EQ(channels.port(1), nullptr);
@@ -139,16 +159,12 @@ TEST(OpenChannel, APortThatRefusesEvenTheDefaultsIsClosedAgain)
 
 TEST(CloseChannel, EndsAThreadBlockedInItsEventWait)
 {
-    Settings settings;
-    settings.record.ch1MaskRxChar = 1;
-    settings.record.ch1MaskRxFlag = 1;
-    FakeSerialPort* fake = nullptr;
-    Channels channels(settings, [&](int, OpenError&) {
-        auto p = std::make_unique<FakeSerialPort>();
-        fake = p.get();
-        return std::unique_ptr<SerialPort>(std::move(p));
-    });
-    ASSERT_EQ(channels.openChannel(1, 1), kOpened);
+    FakeChannel c;
+    c.settings.record.ch1MaskRxChar = 1;
+    c.settings.record.ch1MaskRxFlag = 1;
+    Channels& channels = c.channels;
+    ASSERT_EQ(channels.openChannel(1, 1), OpenResult::Opened);
+    FakeSerialPort* fake = c.fake;
     ASSERT_TRUE(fake->waitForWaiter(5s));
     EXPECT_EQ(fake->mask(), EV_RXCHAR | EV_RXFLAG);
     const int masksBefore = fake->setCommMaskCalls();
@@ -160,13 +176,10 @@ TEST(CloseChannel, EndsAThreadBlockedInItsEventWait)
 
 TEST(CloseChannel, EndsAThreadOnAPtyAndTheChannelOpensAgain)
 {
-    PortMap ports;
-    PtyPair pty;
-    ports.map(1, pty.slavePath());
-    Settings settings;
-    Channels channels(settings, ports.opener());
+    PtyChannel c;
+    Channels& channels = c.channels;
     for (int round = 0; round < 3; ++round) {
-        ASSERT_EQ(channels.openChannel(1, 1), kOpened) << round;
+        ASSERT_EQ(channels.openChannel(1, 1), OpenResult::Opened) << round;
         channels.closeChannel(1);
         EXPECT_FALSE(channels.running(1));
     }
@@ -179,7 +192,7 @@ TEST(CloseChannel, AVanishedDeviceLetsTheChannelCloseAndReopen)
     ports.map(1, pty->slavePath());
     Settings settings;
     Channels channels(settings, ports.opener());
-    ASSERT_EQ(channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(channels.openChannel(1, 1), OpenResult::Opened);
     pty->closeMaster();  // the far end goes away, like a USB unplug
     channels.closeChannel(1);
     EXPECT_FALSE(channels.running(1));
@@ -188,27 +201,86 @@ TEST(CloseChannel, AVanishedDeviceLetsTheChannelCloseAndReopen)
     PortMap again;
     again.map(1, fresh.slavePath());
     Channels reopened(settings, again.opener());
-    EXPECT_EQ(reopened.openChannel(1, 1), kOpened);
+    EXPECT_EQ(reopened.openChannel(1, 1), OpenResult::Opened);
 }
 
 TEST(StoreOperations, CaptureReadsBackAndFailsForAClosedPort)
 {
-    PortMap ports;
-    PtyPair pty;
-    ports.map(1, pty.slavePath());
-    Settings settings;
-    Channels channels(settings, ports.opener());
+    PtyChannel c;
+    Settings& settings = c.settings;
+    Channels& channels = c.channels;
     settings.lineParams.ch1Dcb.BaudRate = 4800;
-    EXPECT_EQ(channels.capture(1), 1);  // closed: the stores keep their contents
+    EXPECT_TRUE(channels.capture(1).noPort);  // closed: the stores keep their contents
     EXPECT_EQ(settings.lineParams.ch1Dcb.BaudRate, 4800u);
 
-    ASSERT_EQ(channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(channels.openChannel(1, 1), OpenResult::Opened);
     settings.lineParams.ch1Dcb.BaudRate = 1;  // changed in the store only
     settings.lineParams.ch1Timeouts = CommTimeouts{};
-    EXPECT_EQ(channels.capture(1), 0);
+    EXPECT_TRUE(channels.capture(1).ok());
     EXPECT_EQ(settings.lineParams.ch1Dcb.BaudRate, 4800u);
     EXPECT_EQ(settings.lineParams.ch1Timeouts, defaultTimeouts());
-    EXPECT_EQ(channels.summarise(2), 1);
+    EXPECT_TRUE(channels.summarise(2).noPort);
+}
+
+TEST(StoreOperations, ALineIsStoredOnlyWhenThePortTookIt)
+{
+    PtyChannel c;
+    Settings& settings = c.settings;
+    Channels& channels = c.channels;
+    Dcb line = settings.lineParams.ch1Dcb;
+    line.BaudRate = 19200;
+    line.DCBlength = 0;
+    EXPECT_TRUE(channels.apply(1, line).noPort);
+    EXPECT_EQ(settings.lineParams.ch1Dcb.BaudRate, 9600u);
+
+    ASSERT_EQ(channels.openChannel(1, 1), OpenResult::Opened);
+    settings.lineParams.ch1Timeouts = CommTimeouts{1, 2, 3, 4, 5};  // in the store only: not applied
+    ASSERT_TRUE(channels.apply(1, line).ok());
+    EXPECT_EQ(settings.lineParams.ch1Dcb.BaudRate, 19200u);
+    EXPECT_EQ(settings.lineParams.ch1Dcb.DCBlength, 28u);
+    CommTimeouts timeouts;
+    ASSERT_TRUE(channels.port(1)->getCommTimeouts(timeouts));
+    EXPECT_EQ(timeouts, defaultTimeouts());
+
+    // A pty keeps 8 data bits and no parity: refused, with what the device has after the set was
+    // undone; neither the store nor the device keeps any of it.
+    Dcb refused = line;
+    refused.BaudRate = 38400;
+    refused.ByteSize = 7;
+    refused.Parity = EVENPARITY;
+    const LineResult r = channels.apply(1, refused);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.stateFailed);
+    EXPECT_FALSE(r.lost);
+    EXPECT_EQ(r.state.refused, SetStateFailure::ByteSize | SetStateFailure::Parity);
+    EXPECT_EQ(r.state.got.BaudRate, 19200u);
+    EXPECT_EQ(settings.lineParams.ch1Dcb.BaudRate, 19200u);
+    EXPECT_EQ(settings.lineParams.ch1Dcb.ByteSize, 8);
+    Dcb device;
+    ASSERT_TRUE(channels.port(1)->getCommState(device));
+    EXPECT_EQ(device.BaudRate, 19200u);
+}
+
+TEST(StoreOperations, ALostDeviceFailsThemAndSaysSo)
+{
+    FakeChannel c;
+    Settings& settings = c.settings;
+    Channels& channels = c.channels;
+    ASSERT_EQ(channels.openChannel(1, 1), OpenResult::Opened);
+    c.fake->hangUp();  // the port stays until the device events are handled
+    const LineParams before = settings.lineParams;
+    Dcb line = before.ch1Dcb;
+    line.BaudRate = 19200;
+    const LineResult set = channels.apply(1, line);
+    EXPECT_TRUE(set.stateFailed);
+    EXPECT_TRUE(set.lost);
+    const LineResult read = channels.capture(1);
+    EXPECT_TRUE(read.stateFailed);
+    EXPECT_TRUE(read.timeoutsFailed);
+    EXPECT_EQ(read.state.systemError, ENODEV);
+    EXPECT_EQ(read.timeoutsError, ENODEV);
+    EXPECT_FALSE(channels.summarise(1).ok());
+    EXPECT_EQ(settings.lineParams, before);
 }
 
 } // namespace

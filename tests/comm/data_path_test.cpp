@@ -113,7 +113,7 @@ struct OneChannel {
 TEST(ReceivePath, ABurstIsReadInChunksOfAtMostOneHundred)
 {
     OneChannel c;
-    ASSERT_EQ(c.channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(c.channels.openChannel(1, 1), OpenResult::Opened);
     std::vector<std::uint8_t> burst(250);
     for (std::size_t i = 0; i < burst.size(); ++i)
         burst[i] = static_cast<std::uint8_t>(i);
@@ -131,7 +131,7 @@ TEST(ReceivePath, WithOnlyTheFlagEventNothingIsReadBeforeTheEventCharacter)
     OneChannel c;
     c.settings.record.ch1MaskRxChar = 0;
     c.settings.record.ch1MaskRxFlag = 1;
-    ASSERT_EQ(c.channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(c.channels.openChannel(1, 1), OpenResult::Opened);
     c.far.send("no end yet");
     EXPECT_FALSE(c.sink.waitFor(1, 300ms));
     c.far.send("\r");
@@ -144,7 +144,7 @@ TEST(ReceivePath, SamplingSeesCh1ChunksBeforeTheyAreStored)
 {
     OneChannel c;
     c.channels.setSamplingActive(true);
-    ASSERT_EQ(c.channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(c.channels.openChannel(1, 1), OpenResult::Opened);
     c.far.send("12345");
     ASSERT_TRUE(c.sink.waitFor(5));
     std::lock_guard lock(c.sink.m);
@@ -220,8 +220,8 @@ struct FakePorts {
         core.settings().record.ch2Mode = ch2Mode;
         core.applySettings();
         core.traffic().clearTraffic();
-        EXPECT_EQ(core.channels().openChannel(1, 1), kOpened);
-        EXPECT_EQ(core.channels().openChannel(2, 2), kOpened);
+        EXPECT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
+        EXPECT_EQ(core.channels().openChannel(2, 2), OpenResult::Opened);
     }
 };
 
@@ -237,7 +237,7 @@ TEST(Transmit, WritesPiecesOfOneHundredAndRecordsTheFrameOnce)
 {
     FakePorts f;
     const auto frame = frameOf(250);
-    EXPECT_EQ(f.core.transmit(1, frame), kTransmitted);
+    EXPECT_EQ(f.core.transmit(1, frame), TransmitResult::Transmitted);
     EXPECT_EQ(f.port1->writeSizes(), (std::vector<std::size_t>{100, 100, 50}));
     EXPECT_EQ(f.port1->written(), frame);
     TrafficBuffer& t = f.core.traffic();
@@ -246,17 +246,17 @@ TEST(Transmit, WritesPiecesOfOneHundredAndRecordsTheFrameOnce)
     EXPECT_EQ(t.tagAt(249), '0');
     EXPECT_EQ(t.receptionMarker.load(), 250);
 
-    EXPECT_EQ(f.core.transmit(2, frameOf(3)), kTransmitted);
+    EXPECT_EQ(f.core.transmit(2, frameOf(3)), TransmitResult::Transmitted);
     EXPECT_EQ(t.tagAt(250), '2');
-    EXPECT_EQ(f.core.transmit(1, {}), kTransmitted);  // nothing to write
+    EXPECT_EQ(f.core.transmit(1, {}), TransmitResult::Transmitted);  // nothing to write
     EXPECT_EQ(t.storedLength.load(), 253);
 }
 
 TEST(Transmit, BadChannelsTouchNoPort)
 {
     FakePorts f;
-    EXPECT_EQ(f.core.transmit(0, frameOf(5)), kBadChannel);
-    EXPECT_EQ(f.core.transmit(3, frameOf(5)), kBadChannel);
+    EXPECT_EQ(f.core.transmit(0, frameOf(5)), TransmitResult::BadChannel);
+    EXPECT_EQ(f.core.transmit(3, frameOf(5)), TransmitResult::BadChannel);
     EXPECT_TRUE(f.port1->writeSizes().empty());
     EXPECT_TRUE(f.port2->writeSizes().empty());
 }
@@ -265,7 +265,7 @@ TEST(Transmit, AShortPieceStopsTheFrameAndRecordsNothing)
 {
     FakePorts f;
     f.port1->setWriteLimit(60);
-    EXPECT_EQ(f.core.transmit(1, frameOf(250)), kWriteTimedOut);
+    EXPECT_EQ(f.core.transmit(1, frameOf(250)), TransmitResult::WriteTimedOut);
     EXPECT_EQ(f.port1->writeSizes(), (std::vector<std::size_t>{100}));
     EXPECT_EQ(f.core.traffic().storedLength.load(), 0);
 }
@@ -275,10 +275,10 @@ TEST(Transmit, AFailedWriteCapturesTheErrorState)
     FakePorts f;
     f.port2->setWriteFailure(true);
     f.port2->injectErrors(CE_FRAME);
-    EXPECT_EQ(f.core.transmit(2, frameOf(10)), kWriteFailed);
+    EXPECT_EQ(f.core.transmit(2, frameOf(10)), TransmitResult::WriteFailed);
     EXPECT_EQ(f.core.channels().accumulatedErrors(2) & CE_FRAME, CE_FRAME);
     f.core.channels().closeChannel(2);
-    EXPECT_EQ(f.core.transmit(2, frameOf(10)), kWriteFailed);  // a closed port fails its first write
+    EXPECT_EQ(f.core.transmit(2, frameOf(10)), TransmitResult::WriteFailed);  // a closed port fails its first write
 }
 
 TEST(Transmit, NothingIsRecordedWithoutSentTextOrInTheLineMonitorModes)
@@ -287,14 +287,14 @@ TEST(Transmit, NothingIsRecordedWithoutSentTextOrInTheLineMonitorModes)
         FakePorts f;
         f.core.settings().record.showSentText = 0;
         f.core.applySettings();
-        EXPECT_EQ(f.core.transmit(1, frameOf(10)), kTransmitted);
+        EXPECT_EQ(f.core.transmit(1, frameOf(10)), TransmitResult::Transmitted);
         EXPECT_EQ(f.port1->written().size(), 10u);
         EXPECT_EQ(f.core.traffic().storedLength.load(), 0);
     }
     for (int mode : {Ch2Mode::MonitorT, Ch2Mode::MonitorRelay}) {
         FakePorts f(mode);
-        EXPECT_EQ(f.core.transmit(1, frameOf(10)), kTransmitted);
-        EXPECT_EQ(f.core.transmit(2, frameOf(10)), kTransmitted);
+        EXPECT_EQ(f.core.transmit(1, frameOf(10)), TransmitResult::Transmitted);
+        EXPECT_EQ(f.core.transmit(2, frameOf(10)), TransmitResult::Transmitted);
         EXPECT_EQ(f.port2->written().size(), 10u);
         EXPECT_EQ(f.core.traffic().storedLength.load(), 0) << mode;
     }
@@ -311,7 +311,7 @@ TEST(Transmit, TimesOutWhenTheLineIsHeld)
     ASSERT_TRUE(port->setCommTimeouts(t));
     ASSERT_TRUE(port->escapeCommFunction(SETXOFF));  // output suspended, as after a received XOFF
     // Far more than the pty can take while output is stopped.
-    EXPECT_EQ(p.core->transmit(1, frameOf(100000)), kWriteTimedOut);
+    EXPECT_EQ(p.core->transmit(1, frameOf(100000)), TransmitResult::WriteTimedOut);
     EXPECT_EQ(p.core->traffic().storedLength.load(), 0);
     ASSERT_TRUE(port->escapeCommFunction(SETXON));
 }

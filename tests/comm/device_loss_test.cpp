@@ -66,8 +66,8 @@ struct LinkedPorts {
         s.record.ch1RxGapMs = 5000;
         core->applySettings();
         core->traffic().clearTraffic();
-        EXPECT_EQ(channels().openChannel(1, 1), kOpened);
-        EXPECT_EQ(channels().openChannel(2, 2), kOpened);
+        EXPECT_EQ(channels().openChannel(1, 1), OpenResult::Opened);
+        EXPECT_EQ(channels().openChannel(2, 2), OpenResult::Opened);
     }
     Channels& channels() { return core->channels(); }
     const DeviceStatus& device1() { return channels().device(1); }
@@ -92,7 +92,7 @@ TEST(DeviceLoss, ReportedWithTheBytesBeforeItThenTheDeviceIsTakenBackWhenItRetur
 
     // While it is away: a send fails at once, CH2 goes on receiving, nothing wakes us up.
     const auto sendAt = std::chrono::steady_clock::now();
-    EXPECT_EQ(p.core->transmit(1, bytes("x")), kWriteFailed);
+    EXPECT_EQ(p.core->transmit(1, bytes("x")), TransmitResult::WriteFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - sendAt, 500ms);
     p.far2.send("still");
     ASSERT_TRUE(handleUntil(p.channels(), [&] { return storedText(*p.core) == "before laststill"; }));
@@ -196,7 +196,7 @@ TEST(DeviceLoss, ADeviceBackRootOnlyIsReopenedOnceItsModeLetsUsIn)
         e.path = node.string();
         return port;
     });
-    ASSERT_EQ(channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(channels.openChannel(1, 1), OpenResult::Opened);
     far->closeMaster();
     std::filesystem::remove(node);
     ASSERT_TRUE(handleUntil(channels, [&] { return channels.device(1).state == State::Lost; }));
@@ -225,7 +225,7 @@ TEST(DeviceLoss, ADeviceBackUnderAnotherNumberIsFoundByItsByIdName)
     std::ofstream(dir / "ports.conf") << "COM1=" << (dir / "ttyUSB0").string() << "\n";
     AppCore core(dir.path());
     core.channels().setByIdFolder(dir / "by-id");
-    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
+    ASSERT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
     EXPECT_EQ(core.channels().device(1).alias, (dir / "by-id" / "usb-FTDI_A1B2-if00").string());
 
     far->closeMaster();  // unplugged: the node goes
@@ -247,7 +247,7 @@ TEST(DeviceOpen, AFailedOpenKeepsTheReasonTheSystemErrorAndThePath)
     Settings settings;
     Channels channels(settings, systemPortOpener(dir.path()));
     const unsigned before = channels.deviceVersion();
-    EXPECT_EQ(channels.openChannel(1, 3), kPortWillNotOpen);
+    EXPECT_EQ(channels.openChannel(1, 3), OpenResult::PortWillNotOpen);
     const DeviceStatus& d = channels.device(1);
     EXPECT_EQ(d.openFailure.kind, OpenError::NotFound);
     EXPECT_EQ(d.openFailure.systemError, ENOENT);
@@ -257,7 +257,7 @@ TEST(DeviceOpen, AFailedOpenKeepsTheReasonTheSystemErrorAndThePath)
 
     PtyPair pty;
     std::ofstream(dir / "ports.conf") << "COM3=" << pty.slavePath() << "\n";
-    EXPECT_EQ(channels.openChannel(1, 3), kOpened);
+    EXPECT_EQ(channels.openChannel(1, 3), OpenResult::Opened);
     EXPECT_EQ(channels.device(1).openFailure.kind, OpenError::None);
     EXPECT_EQ(channels.device(1).state, State::Open);
 }

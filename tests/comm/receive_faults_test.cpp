@@ -56,8 +56,8 @@ struct FakeCore {
     }
     void openBoth()
     {
-        EXPECT_EQ(core.channels().openChannel(1, 1), kOpened);
-        EXPECT_EQ(core.channels().openChannel(2, 2), kOpened);
+        EXPECT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
+        EXPECT_EQ(core.channels().openChannel(2, 2), OpenResult::Opened);
     }
 };
 
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(EitherChannel, RelayClose, ::testing::Values(1, 2),
 TEST(RelayOpen, ANewPortIsRelayedIntoOnlyOnceItIsConfigured)
 {
     FakeCore f(Ch2Mode::MonitorRelay);
-    ASSERT_EQ(f.core.channels().openChannel(1, 1), kOpened);
+    ASSERT_EQ(f.core.channels().openChannel(1, 1), OpenResult::Opened);
     bool relayedTooEarly = false;
     f.prepare = [&](int com, FakeSerialPort& port) {
         if (com != 2)
@@ -108,7 +108,7 @@ TEST(RelayOpen, ANewPortIsRelayedIntoOnlyOnceItIsConfigured)
             relayedTooEarly = relayedTooEarly || p->waitForWritten(1, 300ms);
         });
     };
-    ASSERT_EQ(f.core.channels().openChannel(2, 2), kOpened);
+    ASSERT_EQ(f.core.channels().openChannel(2, 2), OpenResult::Opened);
     EXPECT_FALSE(relayedTooEarly);
     // Once open, the relay runs.
     f.port1->receive("late");
@@ -127,12 +127,12 @@ TEST(TransmitDrain, AFrameTheLineDoesNotSendTimesOutAndIsNotRecorded)
     f.port1->holdOutput(true);  // the driver takes the bytes but CTS holds the line
     const auto start = std::chrono::steady_clock::now();
     const std::vector<std::uint8_t> frame(40, 'F');
-    EXPECT_EQ(f.core.transmit(1, frame), kWriteTimedOut);
+    EXPECT_EQ(f.core.transmit(1, frame), TransmitResult::WriteTimedOut);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 190ms);
     EXPECT_EQ(f.core.traffic().storedLength.load(), 0);
 
     f.port1->holdOutput(false);
-    EXPECT_EQ(f.core.transmit(1, frame), kTransmitted);
+    EXPECT_EQ(f.core.transmit(1, frame), TransmitResult::Transmitted);
     EXPECT_EQ(f.core.traffic().storedLength.load(), 40);
 }
 
@@ -171,7 +171,7 @@ TEST(HangUp, BytesReadJustBeforeTheFarEndClosesAreStored)
 TEST(HangUp, ErrorBitsSurviveAFailedQueueQuery)
 {
     FakeCore f(Ch2Mode::NotUsed);
-    ASSERT_EQ(f.core.channels().openChannel(1, 1), kOpened);
+    ASSERT_EQ(f.core.channels().openChannel(1, 1), OpenResult::Opened);
     f.port1->setStatusQueryFailure(true);
     f.port1->injectErrors(CE_FRAME | CE_OVERRUN);
     f.port1->receive("xyz");

@@ -67,8 +67,8 @@ TEST(RemoteLine, TheRelayBetweenALocalAndARemoteLineIsExactBothWaysAtOnce)
 {
     RemoteBench b(Ch2Mode::MonitorRelay);
     ASSERT_TRUE(b.server.running());
-    ASSERT_EQ(b.channels().openChannel(1, 1), kOpened);
-    ASSERT_EQ(b.channels().openChannel(2, 7), kOpened);
+    ASSERT_EQ(b.channels().openChannel(1, 1), OpenResult::Opened);
+    ASSERT_EQ(b.channels().openChannel(2, 7), OpenResult::Opened);
     EXPECT_EQ(b.channels().device(2).path, b.server.url());
     const Bytes right = pattern(300000, 7), left = pattern(300000, 13);
     Bytes atServed, atLocal;
@@ -91,7 +91,7 @@ TEST(RemoteLine, TheRelayBetweenALocalAndARemoteLineIsExactBothWaysAtOnce)
 TEST(RemoteLine, AServerThatGoesAwayIsALostLineThatComesBackByItself)
 {
     RemoteBench b(Ch2Mode::NotUsed);
-    ASSERT_EQ(b.channels().openChannel(1, 7), kOpened);
+    ASSERT_EQ(b.channels().openChannel(1, 7), OpenResult::Opened);
     EXPECT_EQ(b.servedSpeed(), 19200u);
     // ser2net serving a pty never answers DTR/RTS: the line opens, and says so.
     EXPECT_EQ(b.channels().device(1).unconfirmed, kSettingDtr | kSettingRts);
@@ -140,7 +140,7 @@ TEST(RemoteLine, AServerThatGoesAwayIsALostLineThatComesBackByItself)
 TEST(RemoteLine, ClosingTheChannelStopsTheTries)
 {
     RemoteBench b(Ch2Mode::NotUsed);
-    ASSERT_EQ(b.channels().openChannel(1, 7), kOpened);
+    ASSERT_EQ(b.channels().openChannel(1, 7), OpenResult::Opened);
     b.server.stop();
     ASSERT_TRUE(handleUntil(b.channels(), [&] { return b.channels().device(1).state == State::Lost; }));
     const auto start = std::chrono::steady_clock::now();

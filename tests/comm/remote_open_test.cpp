@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 namespace kestrane {
 namespace {
@@ -60,7 +61,7 @@ TEST(Reconnect, TheTriesOfALostLineSlowDownFromHalfASecondToTen)
         EXPECT_EQ(reconnectPause(failed), pause) << failed;
 
     FakeRemote r;
-    ASSERT_EQ(r.channels.openChannel(1, 7), kOpened);
+    ASSERT_EQ(r.channels.openChannel(1, 7), OpenResult::Opened);
     const auto lostAt = Clock::now();
     r.port->hangUp();
     ASSERT_TRUE(handleUntil(r.channels, [&] { return r.triesSoFar() >= 4; }, 15s));
@@ -79,7 +80,7 @@ TEST(Reconnect, TheTriesOfALostLineSlowDownFromHalfASecondToTen)
 TEST(Reconnect, ALineThatConnectsButTakesNoSettingsIsTriedWithGrowingPausesToo)
 {
     FakeRemote r;
-    ASSERT_EQ(r.channels.openChannel(1, 7), kOpened);
+    ASSERT_EQ(r.channels.openChannel(1, 7), OpenResult::Opened);
     r.next = [] {
         auto p = std::make_unique<FakeSerialPort>();
         p->rejectStates([](const Dcb&) { return true; });
@@ -98,7 +99,7 @@ TEST(Reconnect, ALineThatConnectsButTakesNoSettingsIsTriedWithGrowingPausesToo)
 TEST(Reconnect, ALineLostAgainRightAfterItCameBackGoesOnWithTheLongerPause)
 {
     FakeRemote r;
-    ASSERT_EQ(r.channels.openChannel(1, 7), kOpened);
+    ASSERT_EQ(r.channels.openChannel(1, 7), OpenResult::Opened);
     FakeSerialPort* back = nullptr;
     r.next = [&] {
         auto p = std::make_unique<FakeSerialPort>();
@@ -123,15 +124,15 @@ TEST(OpenOnTheSide, ALineThatAnswersNoSettingHoldsNoCallerAndACloseGivesItUp)
     Channels channels(settings, systemPortOpener(dir.path()));
     channels.setRetryOpener(systemRetryOpener(dir.path()));
 
-    int result = -1;
+    std::optional<OpenResult> result;
     auto start = Clock::now();
-    channels.beginOpen(1, 7, [&](int r) { result = r; });
+    channels.beginOpen(1, 7, [&](OpenResult r) { result = r; });
     EXPECT_LT(Clock::now() - start, 300ms);
     EXPECT_EQ(channels.device(1).state, DeviceStatus::State::Opening);
-    ASSERT_TRUE(handleUntil(channels, [&] { return result >= 0; }, 10s));
+    ASSERT_TRUE(handleUntil(channels, [&] { return result.has_value(); }, 10s));
     // The stored settings, then the defaults, each unanswered within its bound: the step and
     // the settings are named.
-    EXPECT_EQ(result, kPortCannotBeConfigured);
+    EXPECT_EQ(result, OpenResult::PortCannotBeConfigured);
     const DeviceStatus& d = channels.device(1);
     EXPECT_EQ(d.openFailure.kind, OpenError::SettingsRefused);
     EXPECT_EQ(d.openFailure.path, server.url());
@@ -140,14 +141,14 @@ TEST(OpenOnTheSide, ALineThatAnswersNoSettingHoldsNoCallerAndACloseGivesItUp)
     EXPECT_FALSE(channels.opening(1));
 
     // Closed while it waits for the server's answers: given up at once, never told.
-    result = -1;
+    result.reset();
     const std::size_t asked = server.requests().size();
-    channels.beginOpen(1, 7, [&](int r) { result = r; });
+    channels.beginOpen(1, 7, [&](OpenResult r) { result = r; });
     ASSERT_TRUE(test::eventually([&] { return server.requests().size() >= asked + 5; }));
     start = Clock::now();
     channels.closeChannel(1);
     EXPECT_LT(Clock::now() - start, 300ms);
-    EXPECT_FALSE(handleUntil(channels, [&] { return result >= 0; }, 500ms));
+    EXPECT_FALSE(handleUntil(channels, [&] { return result.has_value(); }, 500ms));
     EXPECT_EQ(channels.device(1).state, DeviceStatus::State::Closed);
 }
 

@@ -77,7 +77,7 @@ TEST(DemoRun, KestranesCoreSendsAFramedRequestAndGetsTheFramedReply)
     ASSERT_TRUE(core.loadLineSettings());
     core.applySettings();
     core.traffic().clearTraffic();
-    ASSERT_EQ(core.channels().openChannel(1, core.settings().record.ch1ComNumber), kOpened);
+    ASSERT_EQ(core.channels().openChannel(1, core.settings().record.ch1ComNumber), OpenResult::Opened);
 
     // Hold the instrument's device open ourselves too, to see the hang-up when the demo stops.
     const std::string device = std::filesystem::read_symlink(dir / "ttyDEMO1").string();
@@ -90,7 +90,7 @@ TEST(DemoRun, KestranesCoreSendsAFramedRequestAndGetsTheFramedReply)
     SendState& send = core.sendState();
     send.composeFrame("\"RD\"", TextForm::HexNotation, frameOptionsFrom(core.settings().record));
     ASSERT_EQ(std::string(send.sendBuffer.frame().begin(), send.sendBuffer.frame().end()), "\x02RD\x03\x16");
-    ASSERT_EQ(core.transmit(1, send.sendBuffer.frame()), 0);
+    ASSERT_EQ(core.transmit(1, send.sendBuffer.frame()), TransmitResult::Transmitted);
 
     // The reply: STX "RD,<value>" ETX and the byte XOR of its data, as the request was checked.
     std::size_t at = std::string::npos;
@@ -137,8 +137,8 @@ TEST_P(DemoLines, ALineMonitorSeesTheHostsPollOnCh2AndTheInstrumentsReplyOnCh1)
     core.settings().record.ch2ComNumber = 2;
     core.applySettings();
     core.traffic().clearTraffic();
-    ASSERT_EQ(core.channels().openChannel(1, 1), kOpened);
-    ASSERT_EQ(core.channels().openChannel(2, 2), kOpened);
+    ASSERT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
+    ASSERT_EQ(core.channels().openChannel(2, 2), OpenResult::Opened);
 
     const std::string poll = [] {
         const auto b = demo::hostPoll();

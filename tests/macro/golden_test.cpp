@@ -183,7 +183,7 @@ TEST_P(GoldenMacro, ReachesItsExpectedOutcome)
         } else if (word == "fail") {
             int ch = 0, code = 0;
             in >> ch >> code;
-            sim.failTransmit(ch, code);
+            sim.failTransmit(ch, static_cast<TransmitResult>(code));
         } else if (word == "preset") {
             std::string what;
             int n = 0;

@@ -25,10 +25,10 @@ public:
     MacroInterpreter* interpreter = nullptr;
     int transmits = 0;
     int messages = 0;
-    int transmit(int, std::span<const std::uint8_t>) override
+    TransmitResult transmit(int, std::span<const std::uint8_t>) override
     {
         ++transmits;
-        return 1;
+        return TransmitResult::WriteFailed;
     }
     void sendFailed() override
     {

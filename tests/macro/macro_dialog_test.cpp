@@ -59,9 +59,9 @@ protected:
                                    [this](int channel, std::span<const std::uint8_t> frame) {
                                        sent.emplace_back(channel, std::string(frame.begin(), frame.end()));
                                        if (failSends)
-                                           return 1;
+                                           return TransmitResult::WriteFailed;
                                        traffic.appendSent(channel, frame.data(), static_cast<std::int32_t>(frame.size()));
-                                       return 0;
+                                       return TransmitResult::Transmitted;
                                    },
                                    [this] { ++toggles; },
                                    [this](const QString& text, QMessageBox::StandardButtons, QMessageBox::Icon) {

@@ -58,10 +58,10 @@ protected:
             if (onTransmit)
                 onTransmit();
             if (results.empty())
-                return 0;
+                return TransmitResult::Transmitted;
             const int r = results.front();
             results.pop_front();
-            return r;
+            return static_cast<TransmitResult>(r);
         };
         s.message = [this](const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::Icon) {
             messages.push_back({text.toStdString(), buttons});
@@ -139,7 +139,7 @@ TEST_F(SendDialogs, RetryAnswersEachResult)
         results.assign(c.results.begin(), c.results.end());
         answers.assign(c.answers.begin(), c.answers.end());
         const Bytes frame{0x02, 0x41, 0x03};
-        EXPECT_EQ(transmitWithRetry(services().transmit, 2, frame, services().message), c.last);
+        EXPECT_EQ(static_cast<int>(transmitWithRetry(services().transmit, 2, frame, services().message)), c.last);
         ASSERT_EQ(static_cast<int>(sent.size()), c.transmits);
         for (const Sent& s : sent)
             EXPECT_EQ(s, (Sent{2, frame}));

@@ -43,10 +43,10 @@ struct Rig {
                           [this](int ch, std::span<const std::uint8_t> f) {
                               sent.emplace_back(ch, Bytes(f.begin(), f.end()));
                               if (results.empty())
-                                  return 0;
+                                  return TransmitResult::Transmitted;
                               const int r = results.front();
                               results.pop_front();
-                              return r;
+                              return static_cast<TransmitResult>(r);
                           },
                           [this](int ch) { return open[ch]; }};
 

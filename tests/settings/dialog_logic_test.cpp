@@ -135,12 +135,12 @@ TEST(ComPortDialog, ControlsFromTheRecord)
 
 TEST(ComPortDialog, ReopenMessages)
 {
-    EXPECT_STREQ(reopenFailureText(1, 1), "ＣＨ１のポートがオープンしません。");
-    EXPECT_STREQ(reopenFailureText(1, 4), "ＣＨ１のポート割付が違います。");
-    EXPECT_STREQ(reopenFailureText(2, 2), "ＣＨ２のポート設定が出来ません。");
-    EXPECT_STREQ(reopenFailureText(2, 3), "ＣＨ２のスレッドが作れません。");
-    EXPECT_EQ(reopenFailureText(1, 0), nullptr);
-    EXPECT_EQ(reopenFailureText(2, 5), nullptr);
+    EXPECT_STREQ(reopenFailureText(1, OpenResult::PortWillNotOpen), "ＣＨ１のポートがオープンしません。");
+    EXPECT_STREQ(reopenFailureText(1, OpenResult::PortNumberOutOfRange), "ＣＨ１のポート割付が違います。");
+    EXPECT_STREQ(reopenFailureText(2, OpenResult::PortCannotBeConfigured), "ＣＨ２のポート設定が出来ません。");
+    EXPECT_STREQ(reopenFailureText(2, OpenResult::ThreadCannotBeCreated), "ＣＨ２のスレッドが作れません。");
+    EXPECT_EQ(reopenFailureText(1, OpenResult::Opened), nullptr);
+    EXPECT_EQ(reopenFailureText(2, static_cast<OpenResult>(5)), nullptr);
 }
 
 // ---- dialog 718 ----

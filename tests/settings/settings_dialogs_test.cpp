@@ -300,7 +300,7 @@ TEST(DcbDialogUi, ShowsThePortAppliesOkAndTheDefaultsAtOnce)
 {
     PtyChannels p;
     p.settings.lineParams.ch1Dcb.BaudRate = 19200;
-    ASSERT_EQ(p.channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(p.channels.openChannel(1, 1), OpenResult::Opened);
     Recorder rec;
     {
         TDialog11 d(p.channels, p.settings, rec.manual());
@@ -344,7 +344,7 @@ TEST(DcbDialogUi, ARateThePortRefusesIsReadBackAfterwards)
 {
     PtyChannels p;
     p.settings.lineParams.ch2Dcb.BaudRate = 38400;
-    ASSERT_EQ(p.channels.openChannel(2, 2), kOpened);
+    ASSERT_EQ(p.channels.openChannel(2, 2), OpenResult::Opened);
     Recorder rec;
     {
         TDialog11a d(p.channels, p.settings, rec.manual());
@@ -354,7 +354,7 @@ TEST(DcbDialogUi, ARateThePortRefusesIsReadBackAfterwards)
     }
     EXPECT_EQ(rec.pages, (std::vector<int>{53}));
     EXPECT_EQ(p.settings.lineParams.ch2Dcb.BaudRate, 0u);  // what the dialog stored ...
-    ASSERT_EQ(p.channels.summarise(2), 0);                 // ... until the command reads the port back
+    ASSERT_TRUE(p.channels.summarise(2).ok());                 // ... until the command reads the port back
     EXPECT_EQ(p.settings.lineParams.ch2Dcb.BaudRate, 38400u);
     EXPECT_EQ(p.settings.record.ch2BaudRate, 38400u);
 }
@@ -462,7 +462,7 @@ TEST(LineStatusDialogUi, ButtonsDriveTheLine)
 TEST(LineStatusDialogUi, XoffAndXonStopAndResumeAPseudoTerminalsOutput)
 {
     PtyChannels p;
-    ASSERT_EQ(p.channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(p.channels.openChannel(1, 1), OpenResult::Opened);
     LineStatusMemory memory;
     TDialog17 d(p.channels, memory);
     const auto send = [&](const std::string& text) {
@@ -490,7 +490,7 @@ TEST(LineStatusDialogUi, XoffAndXonStopAndResumeAPseudoTerminalsOutput)
 TEST(LineStatusDialogUi, AnAbsentModemLineShowsUnavailableAndARefusedControlSaysSo)
 {
     PtyChannels p;  // a pseudo-terminal has no modem lines
-    ASSERT_EQ(p.channels.openChannel(1, 1), kOpened);
+    ASSERT_EQ(p.channels.openChannel(1, 1), OpenResult::Opened);
     LineStatusMemory memory;
     TDialog17 d(p.channels, memory);
     d.show();

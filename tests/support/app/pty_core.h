@@ -33,9 +33,9 @@ struct PtyCore {
             adjust(s);
         core->applySettings();
         core->traffic().clearTraffic();
-        EXPECT_EQ(core->channels().openChannel(1, 1), kOpened);
+        EXPECT_EQ(core->channels().openChannel(1, 1), OpenResult::Opened);
         if (ch2Mode != Ch2Mode::NotUsed) {
-            EXPECT_EQ(core->channels().openChannel(2, 2), kOpened);
+            EXPECT_EQ(core->channels().openChannel(2, 2), OpenResult::Opened);
         }
     }
 };

@@ -21,8 +21,8 @@ struct FakeChannels {
                       }};
     FakeChannels()
     {
-        EXPECT_EQ(channels.openChannel(1, 1), kOpened);
-        EXPECT_EQ(channels.openChannel(2, 2), kOpened);
+        EXPECT_EQ(channels.openChannel(1, 1), OpenResult::Opened);
+        EXPECT_EQ(channels.openChannel(2, 2), OpenResult::Opened);
     }
 };
 

@@ -3,9 +3,12 @@
 // the COMSTAT status record, and the event, error, modem-status, escape and purge codes.
 #pragma once
 
+#include "platform/le_layout.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 
 namespace kestrane {
 
@@ -135,6 +138,26 @@ struct CommTimeouts {
     static CommTimeouts fromBytes(std::span<const std::uint8_t, kSize> in);
     bool operator==(const CommTimeouts&) const = default;
 };
+
+// The stored layouts (Win32's), one table each for writing and reading.
+constexpr auto tableOf(std::type_identity<Dcb>)
+{
+    using le::at;
+    return le::table<Dcb>(Dcb::kSize, at(0, &Dcb::DCBlength), at(4, &Dcb::BaudRate), at(8, &Dcb::flags),
+                          at(12, &Dcb::wReserved), at(14, &Dcb::XonLim), at(16, &Dcb::XoffLim),
+                          at(18, &Dcb::ByteSize), at(19, &Dcb::Parity), at(20, &Dcb::StopBits),
+                          at(21, &Dcb::XonChar), at(22, &Dcb::XoffChar), at(23, &Dcb::ErrorChar),
+                          at(24, &Dcb::EofChar), at(25, &Dcb::EvtChar), at(26, &Dcb::wReserved1));
+}
+
+constexpr auto tableOf(std::type_identity<CommTimeouts>)
+{
+    using le::at;
+    using T = CommTimeouts;
+    return le::table<T>(T::kSize, at(0, &T::ReadIntervalTimeout), at(4, &T::ReadTotalTimeoutMultiplier),
+                        at(8, &T::ReadTotalTimeoutConstant), at(12, &T::WriteTotalTimeoutMultiplier),
+                        at(16, &T::WriteTotalTimeoutConstant));
+}
 
 // Port status of clearCommError. `flags`: fCtsHold, fDsrHold, fRlsdHold, fXoffHold, fXoffSent, fEof, fTxim.
 struct ComStat {

@@ -2,25 +2,15 @@
 
 namespace kestrane {
 
-void Dcb::toBytes(std::span<std::uint8_t, kSize> out) const { le::write(tableOf(std::type_identity<Dcb>{}), *this, out); }
+void Dcb::toBytes(std::span<std::uint8_t, kSize> out) const { le::writeRecord(*this, out); }
 
-Dcb Dcb::fromBytes(std::span<const std::uint8_t, kSize> in)
-{
-    Dcb d;
-    le::read(tableOf(std::type_identity<Dcb>{}), d, in);
-    return d;
-}
+Dcb Dcb::fromBytes(std::span<const std::uint8_t, kSize> in) { return le::readRecord<Dcb>(in); }
 
-void CommTimeouts::toBytes(std::span<std::uint8_t, kSize> out) const
-{
-    le::write(tableOf(std::type_identity<CommTimeouts>{}), *this, out);
-}
+void CommTimeouts::toBytes(std::span<std::uint8_t, kSize> out) const { le::writeRecord(*this, out); }
 
 CommTimeouts CommTimeouts::fromBytes(std::span<const std::uint8_t, kSize> in)
 {
-    CommTimeouts t;
-    le::read(tableOf(std::type_identity<CommTimeouts>{}), t, in);
-    return t;
+    return le::readRecord<CommTimeouts>(in);
 }
 
 void applyLineDefaults(Dcb& dcb)

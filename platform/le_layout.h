@@ -74,59 +74,76 @@ constexpr std::size_t sizeOf()
     }
 }
 
-template <class Record, class... T>
-void write(const Table<Record, T...>& t, const Record& r, std::span<std::uint8_t> out);
-template <class Record, class... T>
-void read(const Table<Record, T...>& t, Record& r, std::span<const std::uint8_t> in);
+template <class Record, class... T, class R, class Leaf>
+void walkRows(const Table<Record, T...>& t, R& r, std::size_t offset, Leaf& leaf);
 
-template <class T>
-void writeValue(std::span<std::uint8_t> out, std::size_t offset, const T& v)
+// Calls `leaf(offset, value)` for every integer and char of `v` (const when writing), `v` lying
+// at `offset`: arrays element by element, records with a table row by row.
+template <class V, class Leaf>
+void walk(V& v, std::size_t offset, Leaf& leaf)
 {
+    using T = std::remove_const_t<V>;
     if constexpr (IsStdArray<T>::value) {
-        using E = typename IsStdArray<T>::Element;
         for (std::size_t i = 0; i < v.size(); ++i)
-            writeValue<E>(out, offset + i * sizeOf<E>(), v[i]);
+            walk(v[i], offset + i * sizeOf<typename IsStdArray<T>::Element>(), leaf);
     } else if constexpr (Tabled<T>) {
-        write(tableOf(std::type_identity<T>{}), v, out.subspan(offset, sizeOf<T>()));
-    } else if constexpr (sizeOf<T>() == 1) {
-        put8(out, offset, static_cast<std::uint8_t>(v));
-    } else if constexpr (sizeOf<T>() == 2) {
-        put16(out, offset, v);
+        walkRows(tableOf(std::type_identity<T>{}), v, offset, leaf);
     } else {
-        put32(out, offset, static_cast<std::uint32_t>(v));
+        leaf(offset, v);
     }
 }
 
-template <class T>
-void readValue(std::span<const std::uint8_t> in, std::size_t offset, T& v)
+template <class Record, class... T, class R, class Leaf>
+void walkRows(const Table<Record, T...>& t, R& r, std::size_t offset, Leaf& leaf)
 {
-    if constexpr (IsStdArray<T>::value) {
-        using E = typename IsStdArray<T>::Element;
-        for (std::size_t i = 0; i < v.size(); ++i)
-            readValue<E>(in, offset + i * sizeOf<E>(), v[i]);
-    } else if constexpr (Tabled<T>) {
-        read(tableOf(std::type_identity<T>{}), v, in.subspan(offset, sizeOf<T>()));
-    } else if constexpr (sizeOf<T>() == 1) {
-        v = static_cast<T>(get8(in, offset));
-    } else if constexpr (sizeOf<T>() == 2) {
-        v = get16(in, offset);
-    } else {
-        v = static_cast<T>(get32(in, offset));
-    }
+    std::apply([&](const auto&... row) { (walk(r.*(row.member), offset + row.at, leaf), ...); }, t.rows);
 }
 
 // Writes every row of `r` at its offset of `out` (which holds at least t.size bytes).
 template <class Record, class... T>
 void write(const Table<Record, T...>& t, const Record& r, std::span<std::uint8_t> out)
 {
-    std::apply([&](const auto&... row) { (writeValue(out, row.at, r.*(row.member)), ...); }, t.rows);
+    auto put = [out](std::size_t at, const auto& v) {
+        using V = std::remove_cvref_t<decltype(v)>;
+        if constexpr (sizeOf<V>() == 1)
+            put8(out, at, static_cast<std::uint8_t>(v));
+        else if constexpr (sizeOf<V>() == 2)
+            put16(out, at, v);
+        else
+            put32(out, at, static_cast<std::uint32_t>(v));
+    };
+    walkRows(t, r, 0, put);
 }
 
 // Reads every row of `r` from its offset of `in` (which holds at least t.size bytes).
 template <class Record, class... T>
 void read(const Table<Record, T...>& t, Record& r, std::span<const std::uint8_t> in)
 {
-    std::apply([&](const auto&... row) { (readValue(in, row.at, r.*(row.member)), ...); }, t.rows);
+    auto get = [in](std::size_t at, auto& v) {
+        using V = std::remove_cvref_t<decltype(v)>;
+        if constexpr (sizeOf<V>() == 1)
+            v = static_cast<V>(get8(in, at));
+        else if constexpr (sizeOf<V>() == 2)
+            v = get16(in, at);
+        else
+            v = static_cast<V>(get32(in, at));
+    };
+    walkRows(t, r, 0, get);
+}
+
+// The same for a record by its own table.
+template <Tabled Record>
+void writeRecord(const Record& r, std::span<std::uint8_t> out)
+{
+    write(tableOf(std::type_identity<Record>{}), r, out);
+}
+
+template <Tabled Record>
+Record readRecord(std::span<const std::uint8_t> in)
+{
+    Record r;
+    read(tableOf(std::type_identity<Record>{}), r, in);
+    return r;
 }
 
 // The first row that does not start where the row before it ends (the first at 0), or the

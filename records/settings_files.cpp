@@ -28,48 +28,45 @@ FileWriteResult writeWhole(const std::filesystem::path& file, std::span<const st
     return writeFileAtomically(file, {bytes});
 }
 
-void clampRange(std::int32_t& v, std::int32_t lo, std::int32_t hi, std::int32_t fallback)
-{
-    if (v < lo || v > hi)
-        v = fallback;
-}
+// The load-time ranges: a stored value outside lo..hi is replaced by the fallback.
+struct RangeRule {
+    std::int32_t SettingsRecord::*field;
+    std::int32_t lo, hi, fallback;
+};
+using R = SettingsRecord;
+constexpr RangeRule kRangeRules[] = {
+    {&R::fullRedisplay, 0, 1, 0}, {&R::idleClockFactor, 0, 200, 10}, {&R::baseClockMs, 10, 20000, 200},
+    {&R::idleRedisplayCount, 0, 20, 1}, {&R::trafficDisplayCount, 0, 20, 1}, {&R::ch1ForceConfigSize52, 0, 1, 0},
+    {&R::ch2ForceConfigSize52, 0, 1, 0}, {&R::ch1RxGapMs, 100, 20000, 1000}, {&R::ch2RxGapMs, 100, 20000, 1000},
+    {&R::bufferSize, 200, 600, 600}, {&R::autoScroll, 0, 1, 1}, {&R::macroClockMs, 1, 1000, 200}};
 
 } // namespace
 
 void writeSettingsRecord(const SettingsRecord& r, std::span<std::uint8_t, SettingsRecord::kSize> out)
 {
-    le::write(tableOf(std::type_identity<SettingsRecord>{}), r, out);
+    le::writeRecord(r, out);
 }
 
 SettingsRecord readSettingsRecord(std::span<const std::uint8_t, SettingsRecord::kSize> in)
 {
-    SettingsRecord r;
-    le::read(tableOf(std::type_identity<SettingsRecord>{}), r, in);
-    return r;
+    return le::readRecord<SettingsRecord>(in);
 }
 
-void writeLineParams(const LineParams& p, std::span<std::uint8_t, LineParams::kSize> out)
-{
-    le::write(tableOf(std::type_identity<LineParams>{}), p, out);
-}
+void writeLineParams(const LineParams& p, std::span<std::uint8_t, LineParams::kSize> out) { le::writeRecord(p, out); }
 
 LineParams readLineParams(std::span<const std::uint8_t, LineParams::kSize> in)
 {
-    LineParams p;
-    le::read(tableOf(std::type_identity<LineParams>{}), p, in);
-    return p;
+    return le::readRecord<LineParams>(in);
 }
 
 void writeSamplingSettings(const SamplingSettings& s, std::span<std::uint8_t, SamplingSettings::kSize> out)
 {
-    le::write(tableOf(std::type_identity<SamplingSettings>{}), s, out);
+    le::writeRecord(s, out);
 }
 
 SamplingSettings readSamplingSettings(std::span<const std::uint8_t, SamplingSettings::kSize> in)
 {
-    SamplingSettings s;
-    le::read(tableOf(std::type_identity<SamplingSettings>{}), s, in);
-    return s;
+    return le::readRecord<SamplingSettings>(in);
 }
 
 std::array<std::uint8_t, kQuellornSize> quellornImage(const Settings& s)
@@ -108,18 +105,11 @@ void applyQuellorn1Bytes(LineParams& p, std::span<const std::uint8_t> fileBytes)
 
 void applyLoadTimeChecks(SettingsRecord& r)
 {
-    clampRange(r.fullRedisplay, 0, 1, 0);
-    clampRange(r.idleClockFactor, 0, 200, 10);
-    clampRange(r.baseClockMs, 10, 20000, 200);
-    clampRange(r.idleRedisplayCount, 0, 20, 1);
-    clampRange(r.trafficDisplayCount, 0, 20, 1);
-    clampRange(r.ch1ForceConfigSize52, 0, 1, 0);
-    clampRange(r.ch2ForceConfigSize52, 0, 1, 0);
-    clampRange(r.ch1RxGapMs, 100, 20000, 1000);
-    clampRange(r.ch2RxGapMs, 100, 20000, 1000);
-    clampRange(r.bufferSize, 200, 600, 600);
-    clampRange(r.autoScroll, 0, 1, 1);
-    clampRange(r.macroClockMs, 1, 1000, 200);
+    for (const RangeRule& rule : kRangeRules) {
+        std::int32_t& v = r.*rule.field;
+        if (v < rule.lo || v > rule.hi)
+            v = rule.fallback;
+    }
     // A channel must wait for at least one receive event. An event is in the mask only when its
     // flag is exactly 1, so a damaged file with other values would leave a channel that never
     // reads: both flags off counts as both 0.

@@ -64,7 +64,8 @@ constexpr auto tableOf(std::type_identity<SamplingSettings>)
 struct Quellorn1Piece {
     std::size_t fileAt, imageAt, length;
 };
-inline constexpr std::array<Quellorn1Piece, 4> kQuellorn1Pieces{{{0, 0, 80}, {80, 56, 28}, {108, 28, 80}, {188, 76, 28}}};
+inline constexpr std::array<Quellorn1Piece, 4> kQuellorn1Pieces{
+    {{0, 0, 80}, {80, 56, 28}, {108, 28, 80}, {188, 76, 28}}};
 
 // Quellorn.dat: the general settings, then the PDF reader's path and its page command.
 constexpr auto quellornTable()

@@ -204,33 +204,29 @@ TEST(SettingsLayout, TheDcbKeepsWin32sLayout)
     EXPECT_EQ(Dcb::fromBytes(b), d);
 
     // The bit fields of the flags word, each alone at its Win32 place.
-    struct Bit {
+    struct Flag {
+        void (Dcb::*set)(bool);
+        int bit;
+    };
+    for (const Flag& f : {Flag{&Dcb::setFBinary, 0}, Flag{&Dcb::setFParity, 1}, Flag{&Dcb::setFOutxCtsFlow, 2},
+                          Flag{&Dcb::setFOutxDsrFlow, 3}, Flag{&Dcb::setFDsrSensitivity, 6},
+                          Flag{&Dcb::setFTXContinueOnXoff, 7}, Flag{&Dcb::setFOutX, 8}, Flag{&Dcb::setFInX, 9},
+                          Flag{&Dcb::setFErrorChar, 10}, Flag{&Dcb::setFNull, 11}, Flag{&Dcb::setFAbortOnError, 14}}) {
+        Dcb alone;
+        alone.flags = 0;
+        (alone.*f.set)(true);
+        EXPECT_EQ(alone.flags, 1u << f.bit) << f.bit;
+    }
+    struct Field {
         void (Dcb::*set)(std::uint32_t);
         std::uint32_t value, flags;
     };
-    const auto one = [](void (Dcb::*set)(bool)) {
-        Dcb f;
-        f.flags = 0;
-        (f.*set)(true);
-        return f.flags;
-    };
-    EXPECT_EQ(one(&Dcb::setFBinary), 1u << 0);
-    EXPECT_EQ(one(&Dcb::setFParity), 1u << 1);
-    EXPECT_EQ(one(&Dcb::setFOutxCtsFlow), 1u << 2);
-    EXPECT_EQ(one(&Dcb::setFOutxDsrFlow), 1u << 3);
-    EXPECT_EQ(one(&Dcb::setFDsrSensitivity), 1u << 6);
-    EXPECT_EQ(one(&Dcb::setFTXContinueOnXoff), 1u << 7);
-    EXPECT_EQ(one(&Dcb::setFOutX), 1u << 8);
-    EXPECT_EQ(one(&Dcb::setFInX), 1u << 9);
-    EXPECT_EQ(one(&Dcb::setFErrorChar), 1u << 10);
-    EXPECT_EQ(one(&Dcb::setFNull), 1u << 11);
-    EXPECT_EQ(one(&Dcb::setFAbortOnError), 1u << 14);
-    for (const Bit& bit : {Bit{&Dcb::setFDtrControl, 3, 0x30}, Bit{&Dcb::setFRtsControl, 3, 0x3000},
-                         Bit{&Dcb::setFDummy2, 0x1FFFF, 0xFFFF8000u}}) {
-        Dcb f;
-        f.flags = 0;
-        (f.*bit.set)(bit.value);
-        EXPECT_EQ(f.flags, bit.flags);
+    for (const Field& f : {Field{&Dcb::setFDtrControl, 3, 0x30}, Field{&Dcb::setFRtsControl, 3, 0x3000},
+                           Field{&Dcb::setFDummy2, 0x1FFFF, 0xFFFF8000u}}) {
+        Dcb alone;
+        alone.flags = 0;
+        (alone.*f.set)(f.value);
+        EXPECT_EQ(alone.flags, f.flags) << f.value;
     }
 
     const CommTimeouts t{1, 2, 3, 4, 5};

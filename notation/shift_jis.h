@@ -10,6 +10,9 @@ namespace kestrane {
 
 // Tables of every pair have a row per lead byte: the lead bytes in order, 0 .. 59.
 inline constexpr int kShiftJisLeadCount = 60;
-[[nodiscard]] constexpr int shiftJisLeadIndex(std::uint8_t lead) { return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31; }
+[[nodiscard]] constexpr int shiftJisLeadIndex(std::uint8_t lead)
+{
+    return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31;
+}
 
 } // namespace kestrane

@@ -49,7 +49,8 @@ public:
                     continue;
                 for (int trail = 0; trail < 256; ++trail) {
                     const std::uint8_t unit[2] = {static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)};
-                    pairs_[static_cast<std::size_t>(shiftJisLeadIndex(unit[0]) * 256 + trail)] = decode(toUnicode, unit, 2);
+                    const auto at = static_cast<std::size_t>(shiftJisLeadIndex(unit[0]) * 256 + trail);
+                    pairs_[at] = decode(toUnicode, unit, 2);
                 }
             }
             for (const char32_t c : singles_)

@@ -179,7 +179,8 @@ Cp932Text::Cp932Text() : valid_(cp932Available()), pairs_(kShiftJisLeadCount * 2
                 appendPair(text, static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail));
             else
                 text = QString(QChar(static_cast<char16_t>(lead))) + QChar(static_cast<char16_t>(trail));
-            pairs_[static_cast<std::size_t>(shiftJisLeadIndex(static_cast<std::uint8_t>(lead)) * 256 + trail)] = unitOf(text);
+            const auto at = static_cast<std::size_t>(shiftJisLeadIndex(static_cast<std::uint8_t>(lead)) * 256 + trail);
+            pairs_[at] = unitOf(text);
         }
     }
 }

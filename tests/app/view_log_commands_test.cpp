@@ -93,7 +93,8 @@ protected:
     {
         core.traffic().appendReceived(1, reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                       static_cast<std::int32_t>(bytes.size()));
-        core.traffic().markDrawn(core.traffic().storedLength(), DrawCursor{core.traffic().drawX(), core.traffic().drawY()});
+        TrafficBuffer& t = core.traffic();
+        t.markDrawn(t.storedLength(), DrawCursor{t.drawX(), t.drawY()});
     }
 
     fs::path savedCwd = fs::current_path();

@@ -102,10 +102,11 @@ TEST(Cp932Texts, EveryCharacterIsWrittenAsBefore)
         ASSERT_EQ(hex(now), hex(before)) << "U+" << std::hex << static_cast<unsigned>(c);
     }
     // Whole texts, and halves of characters without their other half.
-    for (const QString& lone : {QStringLiteral("Aあ¥〜\u200B😀ｱ\u001A~"),QString(QChar(0xD800)) + QStringLiteral("x") + QChar(0xDC00),
+    for (const QString& text : {QStringLiteral("Aあ¥〜\u200B😀ｱ\u001A~"),
+                                QString(QChar(0xD800)) + QStringLiteral("x") + QChar(0xDC00),
                                 QStringLiteral("x") + QChar(0xD800), QString(QChar(0xDC00)) + QChar(0xD800)}) {
         encoder.resetState();
-        EXPECT_EQ(hex(toCp932(lone)), hex(encoder.encode(lone)));
+        EXPECT_EQ(hex(toCp932(text)), hex(encoder.encode(text)));
     }
 }
 

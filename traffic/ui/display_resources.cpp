@@ -41,7 +41,8 @@ QPixmap textPixmap(const QFont& font, int ascent, const QString& text, const QCo
 
 } // namespace
 
-TableTextMeasurer::TableTextMeasurer(const QFont& font, const Cp932Text& text) : singles_(256), pairs_(kShiftJisLeadCount * 256)
+TableTextMeasurer::TableTextMeasurer(const QFont& font, const Cp932Text& text)
+    : singles_(256), pairs_(kShiftJisLeadCount * 256)
 {
     const QFontMetrics metrics(font);
     for (int b = 0; b < 256; ++b)

@@ -80,7 +80,7 @@ public:
     {
         if (o == window_ && e->type() == QEvent::Timer) {
             ++ticks;
-            maxLag = std::max(maxLag, traffic_.storedLength.load() - traffic_.drawPosition.load());
+            maxLag = std::max(maxLag, traffic_.storedLength() - traffic_.drawPosition());
         }
         if (o == viewport_ && e->type() == QEvent::Paint)
             ++paints;
@@ -120,7 +120,7 @@ void fillBuffer(TrafficBuffer& t)
             }
         }
         const auto size = static_cast<std::int32_t>(chunk.size());
-        if (t.storedLength.load() + size >= t.capacity() - 100)
+        if (t.storedLength() + size >= t.capacity() - 100)
             break;
         if (n % 3 == 0)
             t.appendSent(1, chunk.data(), size);
@@ -185,7 +185,7 @@ void repaintFigures()
     const double emptyGrab = msPerGrab(vp, kRounds);
     fillBuffer(core.traffic());
     view.timerTick(false);
-    const std::int32_t stored = core.traffic().storedLength.load();
+    const std::int32_t stored = core.traffic().storedLength();
     w->verticalScrollBar()->setValue(0);
     const double fullTop = msPerRepaint(view, vp, false, kRounds);
     view.scrollToLine(view.lowSpeed().lineCount(core.settings().record.bufferSize));

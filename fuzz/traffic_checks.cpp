@@ -106,17 +106,17 @@ std::string checkLogFile(Bytes data)
     config.displayMode = data.size() > 5 ? data[5] % 3 : 0;
     config.autoLogging = data.size() > 6 ? data[6] & 1 : 0;
     buffer->configure(config);
-    buffer->drawPosition = 0;
+    buffer->markDrawn(0, DrawCursor{});
     KCHECK(buffer->loadFromLog(file.path()), "the buffer refused a file the reader takes");
-    KCHECK(buffer->storedLength.load() >= 0 && buffer->storedLength.load() <= kTrafficPlaneSize,
+    KCHECK(buffer->storedLength() >= 0 && buffer->storedLength() <= kTrafficPlaneSize,
            "loaded stored length outside the planes");
     const std::array<std::uint8_t, 100> chunk{};
     for (int i = 0; i < 3; ++i) {
         buffer->appendReceived(1 + (i & 1), chunk.data(), static_cast<std::int32_t>(chunk.size()));
         buffer->appendSent(1, chunk.data(), static_cast<std::int32_t>(chunk.size()));
-        const std::int32_t n = buffer->storedLength.load();
+        const std::int32_t n = buffer->storedLength();
         KCHECK(n >= 0 && n <= kTrafficPlaneSize, "stored length left the planes after an append");
-        KCHECK(buffer->drawPosition.load() >= 0 && buffer->drawPosition.load() <= kTrafficPlaneSize,
+        KCHECK(buffer->drawPosition() >= 0 && buffer->drawPosition() <= kTrafficPlaneSize,
                "draw position left the planes");
     }
     return {};

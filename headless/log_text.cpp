@@ -1,10 +1,10 @@
 #include "headless/log_text.h"
 
 #include "text/cp932.h"
-#include "platform/le_bytes.h"
 #include "platform/system_reason.h"
 #include "traffic/draw_ops.h"
 #include "traffic/log_file.h"
+#include "traffic/time_stamp.h"
 
 #include <QString>
 
@@ -21,49 +21,21 @@ std::string sizeText(std::size_t n) { return std::to_string(n) + (n == 1 ? " byt
 
 // ---- time stamps ----
 
-struct Stamp {
-    int length = 0;
-    int day = 0, hour = 0, minute = 0, second = 0;
-};
-
-Stamp stampAt(const LogImage& log, std::int32_t index)
+// The time stamp that starts at `index`, read from the bytes of its tag that follow (its
+// length 0 when none starts there).
+TimeStamp stampAt(const LogImage& log, std::int32_t index)
 {
-    Stamp s;
     if (index < 0 || index >= log.length)
-        return s;
+        return {};
     const std::uint8_t tag = log.tags[static_cast<std::size_t>(index)];
     if (tag != kTagCh1Received && tag != kTagCh1Sent && tag != kTagCh2Received)
-        return s;
-    const char letter = tag == kTagCh1Received ? 'd' : 'D';
-    std::int32_t i = index;
-    // The next byte of the stamp: within the stored bytes and of the same tag.
-    const auto byteAt = [&](std::int32_t at) -> int {
-        if (at >= log.length || log.tags[static_cast<std::size_t>(at)] != tag)
-            return -1;
-        return log.data[static_cast<std::size_t>(at)];
-    };
-    const auto expect = [&](char c) {
-        if (byteAt(i) != c)
-            return false;
-        ++i;
-        return true;
-    };
-    const auto number = [&](int& out, int max) {
-        int digits = 0;
-        out = 0;
-        while (digits < 2 && byteAt(i) >= '0' && byteAt(i) <= '9') {
-            out = out * 10 + (byteAt(i) - '0');
-            ++i;
-            ++digits;
-        }
-        return digits > 0 && out <= max;
-    };
-    if (expect('<') && number(s.day, 31) && s.day >= 1 && expect(letter) && number(s.hour, 23) && expect(':')
-        && number(s.minute, 59) && expect(',') && number(s.second, 60) && expect('>'))
-        s.length = i - index;
-    else
-        s.length = 0;
-    return s;
+        return {};
+    const auto from = static_cast<std::size_t>(index);
+    std::size_t end = from;
+    while (end < static_cast<std::size_t>(log.length) && end - from < kTimeStampMaxLength && log.tags[end] == tag)
+        ++end;
+    const auto stamp = readTimeStamp(tag == kTagCh1Received ? 1 : 2, std::span(log.data).subspan(from, end - from));
+    return stamp.value_or(TimeStamp{});
 }
 
 // ---- the display's forms ----
@@ -225,11 +197,12 @@ std::string csvText(const LogImage& log, const LogTextOptions& options)
     std::int32_t i = 0;
     while (i < log.length) {
         const std::uint8_t tag = log.tags[static_cast<std::size_t>(i)];
-        const Stamp stamp = stampAt(log, i);
+        const TimeStamp stamp = stampAt(log, i);
         std::string time;
         if (stamp.length > 0) {
             char t[32];
-            std::snprintf(t, sizeof t, "%d %02d:%02d:%02d", stamp.day, stamp.hour, stamp.minute, stamp.second);
+            std::snprintf(t, sizeof t, "%d %02d:%02d:%02d", stamp.time.day, stamp.time.hour, stamp.time.minute,
+                          stamp.time.second);
             time = t;
             i += stamp.length;
         }
@@ -256,34 +229,32 @@ int timeStampAt(const LogImage& log, std::int32_t index) { return stampAt(log, i
 
 LogRead parseLog(std::span<const std::uint8_t> bytes)
 {
+    using Fault = LogSoundness::Fault;
     LogRead r;
-    if (bytes.size() < kLogHeaderSize) {
-        r.error = "is not a log: it holds " + sizeText(bytes.size()) + ", a log holds 72004 (a 4-byte length and "
+    const LogSoundness check = checkLog(bytes);
+    switch (check.fault) {
+    case Fault::NoLength:
+        r.error = "is not a log: it holds " + sizeText(check.fileSize) + ", a log holds 72004 (a 4-byte length and "
                   "two planes of 36000 bytes)";
         return r;
-    }
-    if (bytes.size() != kLogFileSize) {
-        r.error = "is damaged: it holds " + sizeText(bytes.size()) + " instead of 72004 (cut short, or not a log)";
+    case Fault::WrongSize:
+        r.error = "is damaged: it holds " + sizeText(check.fileSize) + " instead of 72004 (cut short, or not a log)";
+        return r;
+    case Fault::LengthOutsidePlane:
+        r.error = "is damaged: its stored length " + std::to_string(check.storedLength) + " lies outside 0..36000";
+        return r;
+    case Fault::UnknownTag: {
+        char text[128];
+        std::snprintf(text, sizeof text, "is damaged: the stored byte at index %d has the tag 0x%02X, and a log "
+                      "knows only the tags '0' to '3'", check.index, check.tag);
+        r.error = text;
         return r;
     }
-    const std::int32_t stored = le::getI32(bytes, 0);
-    if (stored < 0 || stored > kTrafficPlaneSize) {
-        r.error = "is damaged: its stored length " + std::to_string(stored) + " lies outside 0..36000";
-        return r;
+    case Fault::None:
+        break;
     }
     auto image = std::make_unique<LogImage>();
-    const auto length = readLogBytes(bytes, image->tags, image->data);
-    image->length = length.value_or(0);
-    for (std::int32_t i = 0; i < image->length; ++i) {
-        const std::uint8_t tag = image->tags[static_cast<std::size_t>(i)];
-        if (tag < kTagCh1Sent || tag > kTagCh2Received) {
-            char text[128];
-            std::snprintf(text, sizeof text, "is damaged: the stored byte at index %d has the tag 0x%02X, and a log "
-                          "knows only the tags '0' to '3'", i, tag);
-            r.error = text;
-            return r;
-        }
-    }
+    image->length = readLogBytes(bytes, image->tags, image->data).value_or(0);
     r.image = std::move(image);
     return r;
 }

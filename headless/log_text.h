@@ -1,5 +1,6 @@
-// A log file as text, for grep, diff and spreadsheets: the checks that tell a damaged file from
-// a log, and the display's forms (ASC, HEX, time-stamped ASC) and CSV.
+// A log file as text, for grep, diff and spreadsheets: why a file is not a sound log, in words
+// (checkLog, traffic/log_file.h, finds it), and the display's forms (ASC, HEX, time-stamped ASC)
+// and CSV.
 //
 // The forms are drawn by the display's own rules (drawByte): byte i lies in cell i % width of
 // display line i / width, a Shift-JIS pair shows as one character in its lead byte's cell, a
@@ -53,8 +54,8 @@ struct LogTextOptions {
 
 [[nodiscard]] std::string logText(const LogImage& log, const LogTextOptions& options);
 
-// A time-stamp text "<%dd%d:%d,%d>" (CH1, tag '1') or "<%dD%d:%d,%d>" (CH2) of tag `tag` starting
-// at `index` of the stored bytes: its length, or 0 when none starts there.
+// A time stamp (traffic/time_stamp.h) of CH1 (tag '1') or CH2 (tags '0' and '3') starting at
+// `index` of the stored bytes, all of the tag of its first byte: its length, or 0 when none starts there.
 [[nodiscard]] int timeStampAt(const LogImage& log, std::int32_t index);
 
 } // namespace kestrane::headless

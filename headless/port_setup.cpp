@@ -52,7 +52,7 @@ void applyLineSetting(Dcb& dcb, const LineSetting& line)
     dcb.ByteSize = line.byteSize;
     dcb.Parity = line.parity;
     dcb.StopBits = line.stopBits;
-    dcb.setField(1, 1, line.parity != 0 ? 1 : 0);  // fParity: check what the parity says
+    dcb.setFParity(line.parity != 0);  // check what the parity says
 }
 
 std::optional<PortArgument> parsePortArgument(std::string_view text)

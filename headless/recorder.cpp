@@ -150,9 +150,9 @@ int Recorder::start()
     TrafficBuffer& traffic = core_.traffic();
     traffic.clearTraffic();
     firstPage_ = nextLogNumber(logDir_, prefix_);
-    traffic.pageCounter.store(firstPage_);
+    traffic.startPagesAt(firstPage_);
     pagesSeen_ = firstPage_;
-    failuresSeen_ = traffic.autoLogFailures.load();
+    failuresSeen_ = traffic.autoLogFailures();
 
     if (const std::string why = openChannels(core_, options_.ports); !why.empty()) {
         console_.event(why);
@@ -245,7 +245,7 @@ void Recorder::watchPages()
 {
     TrafficBuffer& traffic = core_.traffic();
     const TrafficBuffer::AutoLogStatus status = traffic.autoLogStatus();
-    const std::int32_t pages = traffic.pageCounter.load();
+    const std::int32_t pages = traffic.pageCounter();
     // Pages held back for want of room run from the first one held to the first one written
     // (or failing) again; they are not complete pages.
     const bool startsHolding = status.lowSpace && heldFrom_ < 0;
@@ -267,7 +267,7 @@ void Recorder::watchPages()
                        + pagePath(heldUntil).filename().string());
         heldFrom_ = -1;
     }
-    const std::uint32_t failures = traffic.autoLogFailures.load();
+    const std::uint32_t failures = traffic.autoLogFailures();
     if (failures != failuresSeen_) {
         const std::string why = status.systemError != 0
                                     ? status.file.string() + ": " + systemReason(status.systemError, ReasonLanguage::English)
@@ -299,8 +299,8 @@ void Recorder::checkpoint(std::int64_t nowMs)
         return;
     lastCheckpoint_ = nowMs;
     TrafficBuffer& traffic = core_.traffic();
-    const std::int64_t state = static_cast<std::int64_t>(traffic.pageCounter.load()) << 32 | traffic.storedLength.load();
-    if (state == writtenState_ || traffic.storedLength.load() == 0)
+    const std::int64_t state = static_cast<std::int64_t>(traffic.pageCounter()) << 32 | traffic.storedLength();
+    if (state == writtenState_ || traffic.storedLength() == 0)
         return;
     // A crash or a power cut then loses at most what came since: the page is rewritten whole.
     if (traffic.writeCurrentPage())
@@ -325,8 +325,8 @@ bool Recorder::stop(const std::string& why)
     core_.closeChannel(1);
     watchPages();
     TrafficBuffer& traffic = core_.traffic();
-    const std::int32_t length = traffic.storedLength.load();
-    const std::int32_t page = traffic.pageCounter.load();
+    const std::int32_t length = traffic.storedLength();
+    const std::int32_t page = traffic.pageCounter();
     bool ok = true;
     std::string text = why;
     if (length > 0) {
@@ -377,8 +377,8 @@ std::string Recorder::statusText() const
     }
     const TrafficBuffer& traffic = core_.traffic();
     text += "line errors: " + (errors.empty() ? std::string("none") : errors) + "  losses " + std::to_string(losses_) + "  reconnections "
-            + std::to_string(reconnections_) + "  " + pagePath(traffic.pageCounter.load()).filename().string() + " "
-            + withThousands(static_cast<std::uint64_t>(std::max(0, traffic.storedLength.load()))) + " B";
+            + std::to_string(reconnections_) + "  " + pagePath(traffic.pageCounter()).filename().string() + " "
+            + withThousands(static_cast<std::uint64_t>(std::max(0, traffic.storedLength()))) + " B";
     if (heldFrom_ >= 0)
         text += " (pages held back: low space)";
     return text;

@@ -10,7 +10,7 @@ std::int32_t TrafficBufferAccess::scan(std::int32_t from, std::uint8_t tag,
                                        const std::function<void(std::uint8_t)>& take)
 {
     DisplayInterlock::RepaintGuard guard(buffer_.interlock());
-    const std::int32_t stored = std::clamp(buffer_.storedLength.load(std::memory_order_acquire), 0,
+    const std::int32_t stored = std::clamp(buffer_.storedLength(), 0,
                                            static_cast<std::int32_t>(kTrafficPlaneSize));
     std::int32_t at = std::max(from, 0);
     if (at > stored) {
@@ -29,10 +29,10 @@ std::int32_t TrafficBufferAccess::scan(std::int32_t from, std::uint8_t tag,
     return stored;
 }
 
-std::int32_t TrafficBufferAccess::storedLength() const { return buffer_.storedLength.load(std::memory_order_acquire); }
+std::int32_t TrafficBufferAccess::storedLength() const { return buffer_.storedLength(); }
 
-std::int32_t TrafficBufferAccess::receptionMarker() const { return buffer_.receptionMarker.load(); }
+std::int32_t TrafficBufferAccess::receptionMarker() const { return buffer_.receptionMarker(); }
 
-void TrafficBufferAccess::setReceptionMarker(std::int32_t marker) { buffer_.receptionMarker.store(marker); }
+void TrafficBufferAccess::setReceptionMarker(std::int32_t marker) { buffer_.setReceptionMarker(marker); }
 
 } // namespace kestrane

@@ -3,9 +3,12 @@
 // the COMSTAT status record, and the event, error, modem-status, escape and purge codes.
 #pragma once
 
+#include "platform/le_layout.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 
 namespace kestrane {
 
@@ -77,45 +80,50 @@ struct Dcb {
     std::uint8_t EvtChar = 0;
     std::uint16_t wReserved1 = 0;
 
-    [[nodiscard]] std::uint32_t field(int shift, int width) const
+    // Where each bit field lies in `flags`: {shift, width}, used by its getter and its setter.
+    struct Bits {
+        int shift, width;
+    };
+    static constexpr Bits kBinary{0, 1}, kParity{1, 1}, kOutxCtsFlow{2, 1}, kOutxDsrFlow{3, 1}, kDtrControl{4, 2},
+        kDsrSensitivity{6, 1}, kTXContinueOnXoff{7, 1}, kOutX{8, 1}, kInX{9, 1}, kErrorChar{10, 1}, kNull{11, 1},
+        kRtsControl{12, 2}, kAbortOnError{14, 1}, kDummy2{15, 17};
+
+    [[nodiscard]] std::uint32_t field(Bits b) const { return (flags >> b.shift) & ((1u << b.width) - 1u); }
+    void setField(Bits b, std::uint32_t v)
     {
-        return (flags >> shift) & ((1u << width) - 1u);
-    }
-    void setField(int shift, int width, std::uint32_t v)
-    {
-        const std::uint32_t mask = ((width == 32) ? 0xFFFFFFFFu : ((1u << width) - 1u)) << shift;
-        flags = (flags & ~mask) | ((v << shift) & mask);
+        const std::uint32_t mask = ((b.width == 32) ? 0xFFFFFFFFu : ((1u << b.width) - 1u)) << b.shift;
+        flags = (flags & ~mask) | ((v << b.shift) & mask);
     }
 
-    [[nodiscard]] bool fBinary() const { return field(0, 1); }
-    [[nodiscard]] bool fParity() const { return field(1, 1); }
-    [[nodiscard]] bool fOutxCtsFlow() const { return field(2, 1); }
-    [[nodiscard]] bool fOutxDsrFlow() const { return field(3, 1); }
-    [[nodiscard]] std::uint32_t fDtrControl() const { return field(4, 2); }
-    [[nodiscard]] bool fDsrSensitivity() const { return field(6, 1); }
-    [[nodiscard]] bool fTXContinueOnXoff() const { return field(7, 1); }
-    [[nodiscard]] bool fOutX() const { return field(8, 1); }
-    [[nodiscard]] bool fInX() const { return field(9, 1); }
-    [[nodiscard]] bool fErrorChar() const { return field(10, 1); }
-    [[nodiscard]] bool fNull() const { return field(11, 1); }
-    [[nodiscard]] std::uint32_t fRtsControl() const { return field(12, 2); }
-    [[nodiscard]] bool fAbortOnError() const { return field(14, 1); }
-    [[nodiscard]] std::uint32_t fDummy2() const { return field(15, 17); }
+    [[nodiscard]] bool fBinary() const { return field(kBinary); }
+    [[nodiscard]] bool fParity() const { return field(kParity); }
+    [[nodiscard]] bool fOutxCtsFlow() const { return field(kOutxCtsFlow); }
+    [[nodiscard]] bool fOutxDsrFlow() const { return field(kOutxDsrFlow); }
+    [[nodiscard]] std::uint32_t fDtrControl() const { return field(kDtrControl); }
+    [[nodiscard]] bool fDsrSensitivity() const { return field(kDsrSensitivity); }
+    [[nodiscard]] bool fTXContinueOnXoff() const { return field(kTXContinueOnXoff); }
+    [[nodiscard]] bool fOutX() const { return field(kOutX); }
+    [[nodiscard]] bool fInX() const { return field(kInX); }
+    [[nodiscard]] bool fErrorChar() const { return field(kErrorChar); }
+    [[nodiscard]] bool fNull() const { return field(kNull); }
+    [[nodiscard]] std::uint32_t fRtsControl() const { return field(kRtsControl); }
+    [[nodiscard]] bool fAbortOnError() const { return field(kAbortOnError); }
+    [[nodiscard]] std::uint32_t fDummy2() const { return field(kDummy2); }
 
-    void setFBinary(bool v) { setField(0, 1, v); }
-    void setFParity(bool v) { setField(1, 1, v); }
-    void setFOutxCtsFlow(bool v) { setField(2, 1, v); }
-    void setFOutxDsrFlow(bool v) { setField(3, 1, v); }
-    void setFDtrControl(std::uint32_t v) { setField(4, 2, v); }
-    void setFDsrSensitivity(bool v) { setField(6, 1, v); }
-    void setFTXContinueOnXoff(bool v) { setField(7, 1, v); }
-    void setFOutX(bool v) { setField(8, 1, v); }
-    void setFInX(bool v) { setField(9, 1, v); }
-    void setFErrorChar(bool v) { setField(10, 1, v); }
-    void setFNull(bool v) { setField(11, 1, v); }
-    void setFRtsControl(std::uint32_t v) { setField(12, 2, v); }
-    void setFAbortOnError(bool v) { setField(14, 1, v); }
-    void setFDummy2(std::uint32_t v) { setField(15, 17, v); }
+    void setFBinary(bool v) { setField(kBinary, v); }
+    void setFParity(bool v) { setField(kParity, v); }
+    void setFOutxCtsFlow(bool v) { setField(kOutxCtsFlow, v); }
+    void setFOutxDsrFlow(bool v) { setField(kOutxDsrFlow, v); }
+    void setFDtrControl(std::uint32_t v) { setField(kDtrControl, v); }
+    void setFDsrSensitivity(bool v) { setField(kDsrSensitivity, v); }
+    void setFTXContinueOnXoff(bool v) { setField(kTXContinueOnXoff, v); }
+    void setFOutX(bool v) { setField(kOutX, v); }
+    void setFInX(bool v) { setField(kInX, v); }
+    void setFErrorChar(bool v) { setField(kErrorChar, v); }
+    void setFNull(bool v) { setField(kNull, v); }
+    void setFRtsControl(std::uint32_t v) { setField(kRtsControl, v); }
+    void setFAbortOnError(bool v) { setField(kAbortOnError, v); }
+    void setFDummy2(std::uint32_t v) { setField(kDummy2, v); }
 
     void toBytes(std::span<std::uint8_t, kSize> out) const;
     static Dcb fromBytes(std::span<const std::uint8_t, kSize> in);
@@ -135,6 +143,26 @@ struct CommTimeouts {
     static CommTimeouts fromBytes(std::span<const std::uint8_t, kSize> in);
     bool operator==(const CommTimeouts&) const = default;
 };
+
+// The stored layouts (Win32's), one table each for writing and reading.
+constexpr auto tableOf(std::type_identity<Dcb>)
+{
+    using le::at;
+    return le::table<Dcb>(Dcb::kSize, at(0, &Dcb::DCBlength), at(4, &Dcb::BaudRate), at(8, &Dcb::flags),
+                          at(12, &Dcb::wReserved), at(14, &Dcb::XonLim), at(16, &Dcb::XoffLim),
+                          at(18, &Dcb::ByteSize), at(19, &Dcb::Parity), at(20, &Dcb::StopBits),
+                          at(21, &Dcb::XonChar), at(22, &Dcb::XoffChar), at(23, &Dcb::ErrorChar),
+                          at(24, &Dcb::EofChar), at(25, &Dcb::EvtChar), at(26, &Dcb::wReserved1));
+}
+
+constexpr auto tableOf(std::type_identity<CommTimeouts>)
+{
+    using le::at;
+    using T = CommTimeouts;
+    return le::table<T>(T::kSize, at(0, &T::ReadIntervalTimeout), at(4, &T::ReadTotalTimeoutMultiplier),
+                        at(8, &T::ReadTotalTimeoutConstant), at(12, &T::WriteTotalTimeoutMultiplier),
+                        at(16, &T::WriteTotalTimeoutConstant));
+}
 
 // Port status of clearCommError. `flags`: fCtsHold, fDsrHold, fRlsdHold, fXoffHold, fXoffSent, fEof, fTxim.
 struct ComStat {

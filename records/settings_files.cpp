@@ -1,7 +1,7 @@
 #include "records/settings_files.h"
 
 #include "platform/atomic_file.h"
-#include "platform/le_bytes.h"
+#include "records/settings_layout.h"
 
 #include <algorithm>
 #include <fstream>
@@ -28,181 +28,51 @@ FileWriteResult writeWhole(const std::filesystem::path& file, std::span<const st
     return writeFileAtomically(file, {bytes});
 }
 
-void clampRange(std::int32_t& v, std::int32_t lo, std::int32_t hi, std::int32_t fallback)
-{
-    if (v < lo || v > hi)
-        v = fallback;
-}
-
-// Four pieces of the line-parameter image make up Quellorn1.dat: {file offset, image offset, length}.
-struct Piece {
-    std::size_t fileAt, imageAt, length;
+// The load-time ranges: a stored value outside lo..hi is replaced by the fallback.
+struct RangeRule {
+    std::int32_t SettingsRecord::*field;
+    std::int32_t lo, hi, fallback;
 };
-constexpr std::array<Piece, 4> kPieces{{{0, 0, 80}, {80, 56, 28}, {108, 28, 80}, {188, 76, 28}}};
+using R = SettingsRecord;
+constexpr RangeRule kRangeRules[] = {
+    {&R::fullRedisplay, 0, 1, 0}, {&R::idleClockFactor, 0, 200, 10}, {&R::baseClockMs, 10, 20000, 200},
+    {&R::idleRedisplayCount, 0, 20, 1}, {&R::trafficDisplayCount, 0, 20, 1}, {&R::ch1ForceConfigSize52, 0, 1, 0},
+    {&R::ch2ForceConfigSize52, 0, 1, 0}, {&R::ch1RxGapMs, 100, 20000, 1000}, {&R::ch2RxGapMs, 100, 20000, 1000},
+    {&R::bufferSize, 200, 600, 600}, {&R::autoScroll, 0, 1, 1}, {&R::macroClockMs, 1, 1000, 200}};
 
 } // namespace
 
 void writeSettingsRecord(const SettingsRecord& r, std::span<std::uint8_t, SettingsRecord::kSize> out)
 {
-    using namespace le;
-    putI32(out, 0, r.ch1ComNumber);
-    put32(out, 4, r.ch1BaudRate);
-    put8(out, 8, r.ch1ByteSize);
-    put8(out, 9, r.ch1StopBits);
-    put8(out, 10, r.ch1Parity);
-    putI32(out, 11, r.ch1FlowControl);
-    putI32(out, 15, r.sendStartCharOn);
-    putI32(out, 19, r.sendStopCharOn);
-    putI32(out, 23, r.sendChecksumOn);
-    putI32(out, 27, r.checksumOutputForm);
-    putI32(out, 31, r.sendEndCharOn);
-    putBytes(out, 35, r.sendStartCharHex);
-    putBytes(out, 39, r.sendStopCharHex);
-    putBytes(out, 43, r.sendEndCharHex);
-    putI32(out, 47, r.dioFitted);
-    put16(out, 51, r.dioControlWord);
-    put16(out, 53, r.dioDriverNo);
-    put16(out, 55, r.dioGroupNo);
-    putI32(out, 57, r.fullRedisplay);
-    putI32(out, 61, r.idleClockFactor);
-    putI32(out, 65, r.baseClockMs);
-    putI32(out, 69, r.idleRedisplayCount);
-    putI32(out, 73, r.trafficDisplayCount);
-    putI32(out, 77, r.displayMode);
-    putI32(out, 81, r.ch2Mode);
-    putI32(out, 85, r.ch2ComNumber);
-    put32(out, 89, r.ch2BaudRate);
-    put8(out, 93, r.ch2ByteSize);
-    put8(out, 94, r.ch2StopBits);
-    put8(out, 95, r.ch2Parity);
-    putI32(out, 96, r.ch2FlowControl);
-    putI32(out, 100, r.ch1ForceConfigSize52);
-    putI32(out, 104, r.ch2ForceConfigSize52);
-    putI32(out, 108, r.ch1RxGapMs);
-    putI32(out, 112, r.ch2RxGapMs);
-    putI32(out, 116, r.bufferSize);
-    putI32(out, 120, r.autoScroll);
-    putI32(out, 124, r.macroClockMs);
-    putI32(out, 128, r.ch1MaskRxChar);
-    putI32(out, 132, r.ch1MaskRxFlag);
-    putI32(out, 136, r.ch2MaskRxChar);
-    putI32(out, 140, r.ch2MaskRxFlag);
-    putI32(out, 144, r.checksumMethod);
-    putI32(out, 148, r.noExitSaveQuery);
-    putI32(out, 152, r.fastDisplayAtStart);
-    putI32(out, 156, r.comNumbersFromRegistry);
-    putI32(out, 160, r.showSentText);
-    putI32(out, 164, r.checksumLowerCase);
-    putBytes(out, 168, r.reserved);
+    le::writeRecord(r, out);
 }
 
 SettingsRecord readSettingsRecord(std::span<const std::uint8_t, SettingsRecord::kSize> in)
 {
-    using namespace le;
-    SettingsRecord r;
-    r.ch1ComNumber = getI32(in, 0);
-    r.ch1BaudRate = get32(in, 4);
-    r.ch1ByteSize = get8(in, 8);
-    r.ch1StopBits = get8(in, 9);
-    r.ch1Parity = get8(in, 10);
-    r.ch1FlowControl = getI32(in, 11);
-    r.sendStartCharOn = getI32(in, 15);
-    r.sendStopCharOn = getI32(in, 19);
-    r.sendChecksumOn = getI32(in, 23);
-    r.checksumOutputForm = getI32(in, 27);
-    r.sendEndCharOn = getI32(in, 31);
-    getBytes(in, 35, r.sendStartCharHex);
-    getBytes(in, 39, r.sendStopCharHex);
-    getBytes(in, 43, r.sendEndCharHex);
-    r.dioFitted = getI32(in, 47);
-    r.dioControlWord = get16(in, 51);
-    r.dioDriverNo = get16(in, 53);
-    r.dioGroupNo = get16(in, 55);
-    r.fullRedisplay = getI32(in, 57);
-    r.idleClockFactor = getI32(in, 61);
-    r.baseClockMs = getI32(in, 65);
-    r.idleRedisplayCount = getI32(in, 69);
-    r.trafficDisplayCount = getI32(in, 73);
-    r.displayMode = getI32(in, 77);
-    r.ch2Mode = getI32(in, 81);
-    r.ch2ComNumber = getI32(in, 85);
-    r.ch2BaudRate = get32(in, 89);
-    r.ch2ByteSize = get8(in, 93);
-    r.ch2StopBits = get8(in, 94);
-    r.ch2Parity = get8(in, 95);
-    r.ch2FlowControl = getI32(in, 96);
-    r.ch1ForceConfigSize52 = getI32(in, 100);
-    r.ch2ForceConfigSize52 = getI32(in, 104);
-    r.ch1RxGapMs = getI32(in, 108);
-    r.ch2RxGapMs = getI32(in, 112);
-    r.bufferSize = getI32(in, 116);
-    r.autoScroll = getI32(in, 120);
-    r.macroClockMs = getI32(in, 124);
-    r.ch1MaskRxChar = getI32(in, 128);
-    r.ch1MaskRxFlag = getI32(in, 132);
-    r.ch2MaskRxChar = getI32(in, 136);
-    r.ch2MaskRxFlag = getI32(in, 140);
-    r.checksumMethod = getI32(in, 144);
-    r.noExitSaveQuery = getI32(in, 148);
-    r.fastDisplayAtStart = getI32(in, 152);
-    r.comNumbersFromRegistry = getI32(in, 156);
-    r.showSentText = getI32(in, 160);
-    r.checksumLowerCase = getI32(in, 164);
-    getBytes(in, 168, r.reserved);
-    return r;
+    return le::readRecord<SettingsRecord>(in);
 }
 
-void writeLineParams(const LineParams& p, std::span<std::uint8_t, LineParams::kSize> out)
-{
-    p.ch1Dcb.toBytes(out.subspan<0, Dcb::kSize>());
-    p.ch2Dcb.toBytes(out.subspan<28, Dcb::kSize>());
-    p.ch1Timeouts.toBytes(out.subspan<56, CommTimeouts::kSize>());
-    p.ch2Timeouts.toBytes(out.subspan<76, CommTimeouts::kSize>());
-    std::copy(p.spare.begin(), p.spare.end(), out.begin() + 96);
-}
+void writeLineParams(const LineParams& p, std::span<std::uint8_t, LineParams::kSize> out) { le::writeRecord(p, out); }
 
 LineParams readLineParams(std::span<const std::uint8_t, LineParams::kSize> in)
 {
-    LineParams p;
-    p.ch1Dcb = Dcb::fromBytes(in.subspan<0, Dcb::kSize>());
-    p.ch2Dcb = Dcb::fromBytes(in.subspan<28, Dcb::kSize>());
-    p.ch1Timeouts = CommTimeouts::fromBytes(in.subspan<56, CommTimeouts::kSize>());
-    p.ch2Timeouts = CommTimeouts::fromBytes(in.subspan<76, CommTimeouts::kSize>());
-    std::copy(in.begin() + 96, in.end(), p.spare.begin());
-    return p;
+    return le::readRecord<LineParams>(in);
 }
 
 void writeSamplingSettings(const SamplingSettings& s, std::span<std::uint8_t, SamplingSettings::kSize> out)
 {
-    le::putI32(out, 0, s.samplingCount);
-    for (std::size_t i = 0; i < s.samplingFields.size(); ++i) {
-        le::putI32(out, 4 + 8 * i, s.samplingFields[i].position);
-        le::putI32(out, 8 + 8 * i, s.samplingFields[i].length);
-    }
-    le::putI32(out, 44, s.autoLogging);
-    le::putBytes(out, 48, s.autoLogPrefix);
+    le::writeRecord(s, out);
 }
 
 SamplingSettings readSamplingSettings(std::span<const std::uint8_t, SamplingSettings::kSize> in)
 {
-    SamplingSettings s;
-    s.samplingCount = le::getI32(in, 0);
-    for (std::size_t i = 0; i < s.samplingFields.size(); ++i) {
-        s.samplingFields[i].position = le::getI32(in, 4 + 8 * i);
-        s.samplingFields[i].length = le::getI32(in, 8 + 8 * i);
-    }
-    s.autoLogging = le::getI32(in, 44);
-    le::getBytes(in, 48, s.autoLogPrefix);
-    return s;
+    return le::readRecord<SamplingSettings>(in);
 }
 
 std::array<std::uint8_t, kQuellornSize> quellornImage(const Settings& s)
 {
     std::array<std::uint8_t, kQuellornSize> img{};
-    std::span<std::uint8_t> all(img);
-    writeSettingsRecord(s.record, all.subspan<0, SettingsRecord::kSize>());
-    le::putBytes(all, 178, s.pdfReaderPath);
-    le::putBytes(all, 438, s.pdfPageCommand);
+    le::write(quellornTable(), s, img);
     return img;
 }
 
@@ -211,7 +81,7 @@ std::array<std::uint8_t, kQuellorn1Size> quellorn1Image(const LineParams& p)
     std::array<std::uint8_t, LineParams::kSize> mem{};
     writeLineParams(p, mem);
     std::array<std::uint8_t, kQuellorn1Size> file{};
-    for (const Piece& piece : kPieces)
+    for (const Quellorn1Piece& piece : kQuellorn1Pieces)
         std::copy_n(mem.begin() + static_cast<std::ptrdiff_t>(piece.imageAt), piece.length,
                     file.begin() + static_cast<std::ptrdiff_t>(piece.fileAt));
     return file;
@@ -222,7 +92,7 @@ void applyQuellorn1Bytes(LineParams& p, std::span<const std::uint8_t> fileBytes)
     std::array<std::uint8_t, LineParams::kSize> mem{};
     writeLineParams(p, mem);
     // Pieces in file order; later pieces overwrite earlier ones, which restores every byte.
-    for (const Piece& piece : kPieces) {
+    for (const Quellorn1Piece& piece : kQuellorn1Pieces) {
         for (std::size_t i = 0; i < piece.length; ++i) {
             const std::size_t at = piece.fileAt + i;
             if (at >= fileBytes.size())
@@ -235,18 +105,11 @@ void applyQuellorn1Bytes(LineParams& p, std::span<const std::uint8_t> fileBytes)
 
 void applyLoadTimeChecks(SettingsRecord& r)
 {
-    clampRange(r.fullRedisplay, 0, 1, 0);
-    clampRange(r.idleClockFactor, 0, 200, 10);
-    clampRange(r.baseClockMs, 10, 20000, 200);
-    clampRange(r.idleRedisplayCount, 0, 20, 1);
-    clampRange(r.trafficDisplayCount, 0, 20, 1);
-    clampRange(r.ch1ForceConfigSize52, 0, 1, 0);
-    clampRange(r.ch2ForceConfigSize52, 0, 1, 0);
-    clampRange(r.ch1RxGapMs, 100, 20000, 1000);
-    clampRange(r.ch2RxGapMs, 100, 20000, 1000);
-    clampRange(r.bufferSize, 200, 600, 600);
-    clampRange(r.autoScroll, 0, 1, 1);
-    clampRange(r.macroClockMs, 1, 1000, 200);
+    for (const RangeRule& rule : kRangeRules) {
+        std::int32_t& v = r.*rule.field;
+        if (v < rule.lo || v > rule.hi)
+            v = rule.fallback;
+    }
     // A channel must wait for at least one receive event. An event is in the mask only when its
     // flag is exactly 1, so a damaged file with other values would leave a channel that never
     // reads: both flags off counts as both 0.
@@ -274,10 +137,7 @@ void loadQuellornBytes(Settings& s, std::span<const std::uint8_t> bytes)
     // Bytes a short file lacks read as zero; bytes past the record are not read.
     std::array<std::uint8_t, kQuellornSize> img{};
     std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
-    std::span<const std::uint8_t> all(img);
-    s.record = readSettingsRecord(all.subspan<0, SettingsRecord::kSize>());
-    le::getBytes(all, 178, s.pdfReaderPath);
-    le::getBytes(all, 438, s.pdfPageCommand);
+    le::read(quellornTable(), s, img);
     // The texts are kept byte for byte (a text without its NUL reads as the field less its
     // last byte, and that byte is written back as it came).
     if (fixedText(s.pdfReaderPath).size() < 4)
@@ -335,9 +195,9 @@ bool loadQuellorn2(Settings& s, const std::filesystem::path& dir)
 void loadDrawSizeBytes(Settings& s, std::span<const std::uint8_t> bytes)
 {
     std::array<std::uint8_t, kDrawSizeSize> img{};
-    le::putI32(img, 0, s.startupSizeCode);
+    le::write(drawSizeTable(), s, img);
     std::copy_n(bytes.begin(), std::min(bytes.size(), img.size()), img.begin());
-    s.startupSizeCode = le::getI32(img, 0);
+    le::read(drawSizeTable(), s, img);
 }
 
 bool loadDrawSize(Settings& s, const std::filesystem::path& dir)
@@ -368,8 +228,8 @@ FileWriteResult saveQuellorn2(const Settings& s, const std::filesystem::path& di
 
 FileWriteResult saveDrawSize(const Settings& s, const std::filesystem::path& dir)
 {
-    std::array<std::uint8_t, 4> img{};
-    le::putI32(img, 0, s.startupSizeCode);
+    std::array<std::uint8_t, kDrawSizeSize> img{};
+    le::write(drawSizeTable(), s, img);
     return writeWhole(dir / kDrawSizeFile, img);
 }
 

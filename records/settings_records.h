@@ -1,6 +1,6 @@
 // The process-wide configuration records and their stored images.
 // Each record is a plain struct with named fields; the byte images of the settings files are
-// produced and read field by field at fixed little-endian offsets (settings_files.cpp).
+// produced and read by one table per record (settings_layout.h).
 #pragma once
 
 #include "platform/code_page.h"

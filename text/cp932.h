@@ -1,6 +1,7 @@
-// Code page 932 (Shift-JIS) for Qt: whole-text conversions, and the display's unit decoder. Every unit is framed here (a lead byte
-// 81-9F or E0-FC with the byte after it, otherwise one byte) and decoded on its own, so a
-// broken pair never swallows the bytes after it. The tables are built once on construction
+// Code page 932 (Shift-JIS) for Qt: whole-text conversions, and the display's unit decoder, on
+// the program's one table of the code page (platform/code_page.h). Every unit is framed here (a
+// lead byte 81-9F or E0-FC with the byte after it, otherwise one byte) and decoded on its own, so
+// a broken pair never swallows the bytes after it. The tables are built once on construction
 // and only read afterwards, so any thread may decode.
 #pragma once
 
@@ -18,13 +19,13 @@ QByteArray toCp932(const QString& text);
 QString fromCp932(const QByteArray& bytes);
 // The code page 932 bytes of `text`, cut before the first character that would not fit whole
 // in `maxBytes` (typed input that goes on the line).
-QByteArray toCp932Within(QString text, int maxBytes);
+QByteArray toCp932Within(const QString& text, int maxBytes);
 
 class Cp932Text {
 public:
     Cp932Text();
 
-    // False when the platform has no "windows-31j" decoder (the tables then hold Latin-1).
+    // False when the C library has no code page 932 (the tables then hold Latin-1).
     [[nodiscard]] bool valid() const { return valid_; }
 
     // The text of `count` bytes. A lead byte at the very end (its trail byte not there) stands
@@ -42,7 +43,6 @@ private:
         std::array<char16_t, 2> chars{};
         std::uint8_t length = 0;
     };
-    static int leadIndex(std::uint8_t lead) { return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31; }
 
     bool valid_ = false;
     std::array<Unit, 256> singles_{};

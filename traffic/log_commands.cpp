@@ -22,7 +22,7 @@ void LogCommands::enterStartDirectory() const
 
 bool LogCommands::askToSave()
 {
-    if (!traffic_.unsavedData.load())
+    if (!traffic_.unsavedData())
         return true;
     // A missing hook counts as a cancelled question.
     const SaveAnswer answer = askSave ? askSave() : SaveAnswer::Cancel;
@@ -40,8 +40,8 @@ ViewFollowUp LogCommands::newLog()
     if (!askToSave())
         return {};
     traffic_.clearTraffic();
-    traffic_.untitledLog.store(true);
-    traffic_.unsavedData.store(false);
+    traffic_.setUntitledLog(true);
+    traffic_.setUnsavedData(false);
     currentFile_.clear();
     ViewFollowUp next;
     next.invalidate = true;
@@ -74,7 +74,7 @@ ViewFollowUp LogCommands::open(bool autoScroll)
 bool LogCommands::save()
 {
     // An automatic log also clears untitledLog, yet gives the buffer no name of its own.
-    if (traffic_.untitledLog.load() || currentFile_.empty())
+    if (traffic_.untitledLog() || currentFile_.empty())
         return saveAs();
     enterStartDirectory();
     return write(currentFile_);
@@ -83,7 +83,7 @@ bool LogCommands::save()
 bool LogCommands::saveAs()
 {
     enterStartDirectory();
-    const Path proposed = traffic_.untitledLog.load() || currentFile_.empty()
+    const Path proposed = traffic_.untitledLog() || currentFile_.empty()
         ? startDirectory_ / "log" / "newfile.log"
         : currentFile_;
     const std::optional<Path> chosen = chooseSaveFile ? chooseSaveFile(proposed) : std::nullopt;

@@ -50,10 +50,41 @@ std::int32_t clampStoredLength(std::int32_t length)
     return length;
 }
 
+LogSoundness checkLog(std::span<const std::uint8_t> bytes)
+{
+    using Fault = LogSoundness::Fault;
+    LogSoundness s;
+    s.fileSize = bytes.size();
+    if (bytes.size() < kLogHeaderSize) {
+        s.fault = Fault::NoLength;
+        return s;
+    }
+    if (bytes.size() != kLogFileSize) {
+        s.fault = Fault::WrongSize;
+        return s;
+    }
+    s.storedLength = le::getI32(bytes, 0);
+    if (s.storedLength < 0 || s.storedLength > kTrafficPlaneSize) {
+        s.fault = Fault::LengthOutsidePlane;
+        return s;
+    }
+    const auto tags = bytes.subspan(kLogHeaderSize, static_cast<std::size_t>(s.storedLength));
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (tags[i] < kTagCh1Sent || tags[i] > kTagCh2Received) {
+            s.fault = Fault::UnknownTag;
+            s.index = static_cast<std::int32_t>(i);
+            s.tag = tags[i];
+            return s;
+        }
+    }
+    return s;
+}
+
 std::optional<std::int32_t> readLogBytes(std::span<const std::uint8_t> bytes, MutablePlaneView tagPlane,
                                          MutablePlaneView dataPlane)
 {
-    if (bytes.size() < kLogHeaderSize)
+    // Whatever else is wrong, a file with its length is loaded as far as it goes (clamped below).
+    if (checkLog(bytes).fault == LogSoundness::Fault::NoLength)
         return std::nullopt;
     const auto tags = bytes.subspan(kLogHeaderSize, std::min(bytes.size() - kLogHeaderSize, tagPlane.size()));
     std::copy(tags.begin(), tags.end(), tagPlane.begin());

@@ -40,6 +40,21 @@ using MutablePlaneView = std::span<std::uint8_t, kTrafficPlaneSize>;
 // anything above 36000 becomes 36000, so every index derived from it stays in the planes.
 [[nodiscard]] std::int32_t clampStoredLength(std::int32_t length);
 
+// Whether the bytes of a log file are a sound log, and if not the first thing wrong with them:
+// fewer than the 4 bytes of the length (no log at all), not exactly 72004 bytes, a stored length
+// outside 0..36000, or a stored byte with a tag other than '0' to '3'. The window's loader reads
+// anything but the first (see readLogFile); the programs without a window refuse any of them.
+struct LogSoundness {
+    enum class Fault { None, NoLength, WrongSize, LengthOutsidePlane, UnknownTag };
+    Fault fault = Fault::None;
+    std::size_t fileSize = 0;        // NoLength, WrongSize
+    std::int32_t storedLength = 0;   // LengthOutsidePlane
+    std::int32_t index = 0;          // UnknownTag: the first such byte
+    std::uint8_t tag = 0;            // ... and its tag
+    [[nodiscard]] bool sound() const { return fault == Fault::None; }
+};
+[[nodiscard]] LogSoundness checkLog(std::span<const std::uint8_t> bytes);
+
 // The same for the bytes of a log file already read (at most the first 72004 count).
 [[nodiscard]] std::optional<std::int32_t> readLogBytes(std::span<const std::uint8_t> bytes,
                                                        MutablePlaneView tagPlane, MutablePlaneView dataPlane);

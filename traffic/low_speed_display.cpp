@@ -14,20 +14,6 @@ using display::kCellWidth;
 using display::kFirstCellX;
 using display::kLineHeight;
 
-// Decrements `counter` by one unless it is no longer positive; the appenders reload these
-// counters from other threads, so a reload between the test and the decrement wins.
-bool decrementIfPositive(std::atomic<std::int32_t>& counter, std::int32_t& after)
-{
-    std::int32_t value = counter.load();
-    while (value > 0) {
-        if (counter.compare_exchange_weak(value, value - 1)) {
-            after = value - 1;
-            return true;
-        }
-    }
-    return false;
-}
-
 // Collects the bounds of the operations a tick draws, one rectangle per run on a line.
 class DirtyCollector final : public DrawOpSink {
 public:
@@ -79,17 +65,14 @@ TickResult LowSpeedDisplay::tick(const SettingsRecord& settings, bool fastDispla
     }
     timerBusy = true;
 
-    if (buffer_.pendingDrawTicks.load() > 0 && startupClearPending == 0) {
+    if (buffer_.pendingDrawTicks() > 0 && startupClearPending == 0) {
         if (settings.fullRedisplay != 0) {
             {
                 // The repaint this asks for lays out every stored byte; the cursor goes where
                 // that repaint leaves it now, so the scroll below already finds the newest line.
                 DisplayInterlock::RepaintGuard guard(buffer_.interlock());
-                const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
-                buffer_.drawPosition.store(stored);
-                const DrawCursor cursor = cursorAfter(stored, charsPerLine_);
-                buffer_.drawX.store(cursor.x);
-                buffer_.drawY.store(cursor.y);
+                const std::int32_t stored = clampedLength(buffer_.storedLength());
+                buffer_.markDrawn(stored, cursorAfter(stored, charsPerLine_));
             }
             pendingLead.active = false;
             result.fullUpdate = true;
@@ -102,31 +85,27 @@ TickResult LowSpeedDisplay::tick(const SettingsRecord& settings, bool fastDispla
                     result.scrollTo = top;
             }
         }
-        std::int32_t left = 0;
-        decrementIfPositive(buffer_.pendingDrawTicks, left);
+        buffer_.takePendingDrawTick();
     }
 
     // Idle redisplay: some ticks after the traffic stopped, repaint everything once or a few times.
-    if (buffer_.idleTicks.load() > 0 && buffer_.pendingDrawTicks.load() == 0) {
-        std::int32_t ticksLeft = -1;
-        if (decrementIfPositive(buffer_.idleTicks, ticksLeft) && ticksLeft == 0) {
-            std::int32_t redisplaysLeft = 0;
-            if (!fastDisplay && decrementIfPositive(buffer_.idleRedisplaysLeft, redisplaysLeft)) {
+    if (buffer_.idleTicks() > 0 && buffer_.pendingDrawTicks() == 0) {
+        if (buffer_.takeIdleTick() == 0) {
+            if (!fastDisplay && buffer_.takeIdleRedisplay()) {
                 result.fullUpdate = true;
                 if (auto top = scrollToNewest(settings.autoScroll != 0, settings.bufferSize))
                     result.scrollTo = top;
             }
-            buffer_.idleTicks.store(settings.idleClockFactor);
+            buffer_.reloadIdleTicks(settings.idleClockFactor);
         }
     }
 
     // The first tick drops whatever the receive threads stored while the splash was shown.
     if (startupClearPending > 0) {
         buffer_.clearTraffic();
-        buffer_.unsavedData.store(false);
+        buffer_.setUnsavedData(false);
         --startupClearPending;
-        buffer_.idleTicks.store(settings.idleClockFactor);
-        buffer_.idleRedisplaysLeft.store(1);
+        buffer_.restartIdleCountdown(settings.idleClockFactor, 1);
         pendingLead.active = false;
         pendingLeadPosition_ = -1;
         result.cleared = true;
@@ -139,8 +118,8 @@ TickResult LowSpeedDisplay::tick(const SettingsRecord& settings, bool fastDispla
 void LowSpeedDisplay::drawNewBytes(int displayMode, TickResult& result, DrawOpSink* observer)
 {
     DisplayInterlock::RepaintGuard guard(buffer_.interlock());
-    const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
-    const std::int32_t from = std::max(0, buffer_.drawPosition.load());
+    const std::int32_t stored = clampedLength(buffer_.storedLength());
+    const std::int32_t from = std::max(0, buffer_.drawPosition());
     if (stored - from <= 0)
         return;
 
@@ -160,7 +139,7 @@ void LowSpeedDisplay::drawNewBytes(int displayMode, TickResult& result, DrawOpSi
     int y = start.y;
     DirtyCollector dirty(result.dirty, observer);
 
-    buffer_.unsavedData.store(true);
+    buffer_.setUnsavedData(true);
     for (std::int32_t i = from; i < stored; ++i) {
         if (x >= limit) {
             x = kFirstCellX;
@@ -170,9 +149,7 @@ void LowSpeedDisplay::drawNewBytes(int displayMode, TickResult& result, DrawOpSi
         drawByte(data[at], tags[at], displayMode, x, y, pendingLead, dirty);
         x += kCellWidth;
     }
-    buffer_.drawX.store(x);
-    buffer_.drawY.store(y);
-    buffer_.drawPosition.store(stored);
+    buffer_.markDrawn(stored, DrawCursor{x, y});
     pendingLeadPosition_ = stored;
     result.drawnBytes = stored - from;
 }
@@ -181,7 +158,7 @@ std::optional<int> LowSpeedDisplay::scrollToNewest(bool autoScroll, int bufferSi
 {
     if (!autoScroll)
         return std::nullopt;
-    topLine = newestTopLine(buffer_.drawY.load(), lineCount(bufferSize));
+    topLine = newestTopLine(buffer_.drawY(), lineCount(bufferSize));
     return topLine;
 }
 
@@ -193,8 +170,8 @@ int LowSpeedDisplay::enterFastDisplay()
 
 int LowSpeedDisplay::enterLowSpeedDisplay(int bufferSize)
 {
-    topLine = newestTopLine(buffer_.drawY.load(), lineCount(bufferSize));
-    buffer_.pendingDrawTicks.store(1);
+    topLine = newestTopLine(buffer_.drawY(), lineCount(bufferSize));
+    buffer_.setPendingDrawTicks(1);
     return topLine;
 }
 
@@ -211,10 +188,8 @@ void LowSpeedDisplay::layoutStoredLines(int displayMode, int firstLine, int last
     {
         // Copy the bytes in view, so that the appenders wait only for the copy, not the painting.
         DisplayInterlock::RepaintGuard guard(buffer_.interlock());
-        const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
-        const DrawCursor cursor = cursorAfter(stored, cpl);
-        buffer_.drawX.store(cursor.x);
-        buffer_.drawY.store(cursor.y);
+        const std::int32_t stored = clampedLength(buffer_.storedLength());
+        buffer_.moveDrawCursor(cursorAfter(stored, cpl));
         const std::int64_t start64 = static_cast<std::int64_t>(firstLine) * cpl;
         if (start64 >= stored)
             return;
@@ -267,10 +242,7 @@ void LowSpeedDisplay::layoutStoredLines(int displayMode, int firstLine, int last
 void LowSpeedDisplay::relayoutCursor()
 {
     DisplayInterlock::RepaintGuard guard(buffer_.interlock());
-    const DrawCursor cursor = cursorAfter(clampedLength(buffer_.storedLength.load(std::memory_order_acquire)),
-                                          charsPerLine_);
-    buffer_.drawX.store(cursor.x);
-    buffer_.drawY.store(cursor.y);
+    buffer_.moveDrawCursor(cursorAfter(clampedLength(buffer_.storedLength()), charsPerLine_));
 }
 
 std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int scrollLine, int displayMode)
@@ -286,10 +258,10 @@ std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int sc
     std::optional<std::uint8_t> trail;  // the byte a lead byte pairs with, when it has one
     {
         DisplayInterlock::RepaintGuard guard(buffer_.interlock());
-        if (index > buffer_.drawPosition.load())
+        if (index > buffer_.drawPosition())
             return std::nullopt;
         byte = buffer_.dataAt(static_cast<std::int32_t>(index));
-        const std::int32_t stored = clampedLength(buffer_.storedLength.load(std::memory_order_acquire));
+        const std::int32_t stored = clampedLength(buffer_.storedLength());
         const auto at = static_cast<std::size_t>(index);
         if (index + 1 < stored && pairsWithNext(buffer_.currentTagPlane(), buffer_.currentDataPlane(), at))
             trail = buffer_.dataAt(static_cast<std::int32_t>(index + 1));

@@ -3,9 +3,9 @@
 #include "records/settings_records.h"
 #include "traffic/display_geometry.h"
 #include "traffic/log_file.h"
+#include "traffic/time_stamp.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace kestrane {
@@ -64,7 +64,7 @@ int TrafficBuffer::currentTagPlaneIndex() const
 {
     if (!autoLogging_.load())
         return 0;
-    return kPageTagPlane[pageCounter.load() & 1];
+    return kPageTagPlane[pageCounter_.load() & 1];
 }
 
 TrafficBuffer::Plane TrafficBuffer::plane(int index) const
@@ -96,6 +96,64 @@ std::uint8_t TrafficBuffer::dataAt(std::int32_t index) const
     return currentDataPlane()[static_cast<std::size_t>(index)];
 }
 
+// ---------------------------------------------------------------- shared state
+
+namespace {
+
+// Decrements `counter` by one unless it is no longer positive; the appenders reload these
+// counters from other threads, so a reload between the test and the decrement wins.
+std::optional<std::int32_t> decrementIfPositive(std::atomic<std::int32_t>& counter)
+{
+    std::int32_t value = counter.load();
+    while (value > 0) {
+        if (counter.compare_exchange_weak(value, value - 1))
+            return value - 1;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void TrafficBuffer::markDrawn(std::int32_t position, DrawCursor cursor)
+{
+    drawPosition_.store(position);
+    moveDrawCursor(cursor);
+}
+
+void TrafficBuffer::moveDrawCursor(DrawCursor cursor)
+{
+    drawX_.store(cursor.x);
+    drawY_.store(cursor.y);
+}
+
+void TrafficBuffer::startPagesAt(std::int32_t page)
+{
+    Guard g(interlock_, Producer::Transmit);
+    pageCounter_.store(page);
+}
+
+void TrafficBuffer::setPendingDrawTicks(std::int32_t ticks) { pendingDrawTicks_.store(ticks); }
+
+bool TrafficBuffer::takePendingDrawTick() { return decrementIfPositive(pendingDrawTicks_).has_value(); }
+
+std::optional<std::int32_t> TrafficBuffer::takeIdleTick() { return decrementIfPositive(idleTicks_); }
+
+bool TrafficBuffer::takeIdleRedisplay() { return decrementIfPositive(idleRedisplaysLeft_).has_value(); }
+
+void TrafficBuffer::reloadIdleTicks(std::int32_t ticks) { idleTicks_.store(ticks); }
+
+void TrafficBuffer::restartIdleCountdown(std::int32_t ticks, std::int32_t redisplays)
+{
+    idleTicks_.store(ticks);
+    idleRedisplaysLeft_.store(redisplays);
+}
+
+void TrafficBuffer::setReceptionMarker(std::int32_t marker) { receptionMarker_.store(marker); }
+
+void TrafficBuffer::setUnsavedData(bool unsaved) { unsavedData_.store(unsaved); }
+
+void TrafficBuffer::setUntitledLog(bool untitled) { untitledLog_.store(untitled); }
+
 // ---------------------------------------------------------------- producers
 
 void TrafficBuffer::appendReceived(int channel, const std::uint8_t* bytes, std::int32_t count)
@@ -123,25 +181,20 @@ void TrafficBuffer::appendReceivedLocked(int channel, const std::uint8_t* bytes,
     const int kind = channel == 1 ? 1 : (config_.ch2Mode == Ch2Mode::Independent ? 3 : 0);
 
     // Time-stamped mode: the stamp is stored in front of the chunk as ordinary data.
-    char stamp[64];
-    std::int32_t stampLength = 0;
-    if (config_.displayMode == DisplayMode::TimeStampedAsc) {
-        const CalendarTime t = clock_.localTime();
-        const int n = channel == 1
-            ? std::snprintf(stamp, sizeof stamp, "<%dd%d:%d,%d>", t.day, t.hour, t.minute, t.second)
-            : std::snprintf(stamp, sizeof stamp, "<%dD%d:%d,%d>", t.day, t.hour, t.minute, t.second);
-        stampLength = std::clamp(n, 0, static_cast<int>(sizeof stamp) - 1);
-    }
+    TimeStampText stamp;
+    if (config_.displayMode == DisplayMode::TimeStampedAsc)
+        stamp = timeStampText(channel, clock_.localTime());
 
     std::int32_t done = 0;
     do {
         const std::int32_t piece = std::min(count - done, kMaxChunk);
-        storeChunkLocked(stamp, done == 0 ? stampLength : 0, bytes + done, piece, kind, OverflowTest::Received);
+        storeChunkLocked(stamp.chars.data(), done == 0 ? stamp.length : 0, bytes + done, piece, kind,
+                         OverflowTest::Received);
         done += piece;
     } while (done < count);
 
-    idleTicks.store(config_.idleClockFactor);
-    idleRedisplaysLeft.store(config_.idleRedisplayCount);
+    idleTicks_.store(config_.idleClockFactor);
+    idleRedisplaysLeft_.store(config_.idleRedisplayCount);
 }
 
 void TrafficBuffer::appendSent(int channel, const std::uint8_t* bytes, std::int32_t count)
@@ -161,7 +214,7 @@ void TrafficBuffer::appendSent(int channel, const std::uint8_t* bytes, std::int3
         done += piece;
     } while (done < count);
 
-    receptionMarker.store(storedLength.load(std::memory_order_relaxed));
+    receptionMarker_.store(storedLength_.load(std::memory_order_relaxed));
 }
 
 void TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLength, const std::uint8_t* bytes,
@@ -176,10 +229,10 @@ void TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLeng
     auto needsRoom = [&](std::int32_t length) {
         return test == OverflowTest::Received ? length + total >= cap - kReceiveReserve : cap - 1 < length + total;
     };
-    std::int32_t start = clampStoredLength(storedLength.load(std::memory_order_relaxed));
+    std::int32_t start = clampStoredLength(storedLength_.load(std::memory_order_relaxed));
     while (start > 0 && needsRoom(start)) {
         overflowStepLocked(test);
-        start = clampStoredLength(storedLength.load(std::memory_order_relaxed));
+        start = clampStoredLength(storedLength_.load(std::memory_order_relaxed));
     }
 
     const int tagIndex = currentTagPlaneIndex();
@@ -191,10 +244,10 @@ void TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLeng
         std::memcpy(data + at, prefix, static_cast<std::size_t>(prefixLength));
     if (count > 0)
         std::memcpy(data + at + static_cast<std::size_t>(prefixLength), bytes, static_cast<std::size_t>(count));
-    storedLength.store(start + total, std::memory_order_release);
+    storedLength_.store(start + total, std::memory_order_release);
 
     if (total > 0)
-        unsavedData.store(true);  // in both speeds, so fast-display traffic is offered for saving too
+        unsavedData_.store(true);  // in both speeds, so fast-display traffic is offered for saving too
 
     if (config_.displayMode == DisplayMode::Asc) {
         if (config_.fastDisplay)
@@ -203,7 +256,7 @@ void TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLeng
             feed_->feedLowSpeed(data + at, total, kind);
     }
     if (!config_.fastDisplay)
-        pendingDrawTicks.store(config_.trafficDisplayCount);
+        pendingDrawTicks_.store(config_.trafficDisplayCount);
 }
 
 void TrafficBuffer::overflowStepLocked(OverflowTest test)
@@ -214,19 +267,17 @@ void TrafficBuffer::overflowStepLocked(OverflowTest test)
     }
     // Hand the full page to the log and continue on the other page. The other page is not
     // cleared: beyond storedLength it keeps what it held two pages ago.
-    const std::int32_t page = pageCounter.load();
-    flushPageLocked(page, storedLength.load(std::memory_order_relaxed));
-    pageCounter.store(page + 1);
-    storedLength.store(0, std::memory_order_release);
-    drawPosition.store(0);
-    drawX.store(kFirstCellX);
-    drawY.store(0);
+    const std::int32_t page = pageCounter_.load();
+    flushPageLocked(page, storedLength_.load(std::memory_order_relaxed));
+    pageCounter_.store(page + 1);
+    storedLength_.store(0, std::memory_order_release);
+    markDrawn(0, DrawCursor{});
 }
 
 void TrafficBuffer::dropOldestHalfLocked(OverflowTest test)
 {
     const std::int32_t half = capacity() / 2;
-    const std::int32_t length = clampStoredLength(storedLength.load(std::memory_order_relaxed));
+    const std::int32_t length = clampStoredLength(storedLength_.load(std::memory_order_relaxed));
     // A received chunk moves the whole second half; a sent message moves only the stored bytes
     // after the first half. Either way every stored byte after the first half moves along.
     std::int32_t moved = test == OverflowTest::Received ? std::max(half, length - half) : std::max(0, length - half);
@@ -237,11 +288,11 @@ void TrafficBuffer::dropOldestHalfLocked(OverflowTest test)
         std::uint8_t* plane = mutablePlane(p);
         std::memmove(plane, plane + half, static_cast<std::size_t>(moved));
     }
-    storedLength.store(std::max(0, length - half), std::memory_order_release);
+    storedLength_.store(std::max(0, length - half), std::memory_order_release);
 
-    const std::int32_t position = std::clamp(drawPosition.load() - half, 0, kTrafficPlaneSize);
-    drawPosition.store(position);
-    drawY.store(position / charsPerLine_.load() * kLineHeight);
+    const std::int32_t position = std::clamp(drawPosition_.load() - half, 0, kTrafficPlaneSize);
+    drawPosition_.store(position);
+    drawY_.store(position / charsPerLine_.load() * kLineHeight);
 }
 
 // ---------------------------------------------------------------- GUI commands
@@ -250,11 +301,9 @@ void TrafficBuffer::clearTraffic()
 {
     Guard g(interlock_, Producer::Transmit);
     planes_.fill(' ');
-    storedLength.store(0, std::memory_order_release);
-    drawPosition.store(0);
-    drawX.store(kFirstCellX);
-    drawY.store(0);
-    pageCounter.store(0);
+    storedLength_.store(0, std::memory_order_release);
+    markDrawn(0, DrawCursor{});
+    pageCounter_.store(0);
 }
 
 FileWriteResult TrafficBuffer::saveToLog(const std::filesystem::path& path)
@@ -262,11 +311,11 @@ FileWriteResult TrafficBuffer::saveToLog(const std::filesystem::path& path)
     Guard g(interlock_, Producer::Transmit);
     const int tagIndex = currentTagPlaneIndex();
     const FileWriteResult written =
-        writeLogFile(path, storedLength.load(std::memory_order_relaxed), plane(tagIndex), plane(tagIndex + 1));
+        writeLogFile(path, storedLength_.load(std::memory_order_relaxed), plane(tagIndex), plane(tagIndex + 1));
     if (!written)
         return written;
-    untitledLog.store(false);
-    unsavedData.store(false);
+    untitledLog_.store(false);
+    unsavedData_.store(false);
     return written;
 }
 
@@ -278,15 +327,12 @@ bool TrafficBuffer::loadFromLog(const std::filesystem::path& path)
                                     MutablePlaneView(mutablePlane(tagIndex + 1), kTrafficPlaneSize));
     if (!length)
         return false;
-    storedLength.store(*length, std::memory_order_release);
+    storedLength_.store(*length, std::memory_order_release);
     // The loaded bytes count as drawn: the repaint shows them all, and search, enumeration
     // and inspection (bounded by drawPosition) reach exactly them, never older bytes beyond.
-    drawPosition.store(*length);
-    const DrawCursor cursor = cursorAfter(*length, charsPerLine_.load());
-    drawX.store(cursor.x);
-    drawY.store(cursor.y);
-    untitledLog.store(false);
-    unsavedData.store(false);
+    markDrawn(*length, cursorAfter(*length, charsPerLine_.load()));
+    untitledLog_.store(false);
+    unsavedData_.store(false);
     return true;
 }
 
@@ -299,7 +345,7 @@ void TrafficBuffer::flushPageToLog(std::int32_t page, std::int32_t length)
 bool TrafficBuffer::writeCurrentPage()
 {
     Guard g(interlock_, Producer::Transmit);
-    return flushPageLocked(pageCounter.load(), clampStoredLength(storedLength.load(std::memory_order_relaxed)));
+    return flushPageLocked(pageCounter_.load(), clampStoredLength(storedLength_.load(std::memory_order_relaxed)));
 }
 
 bool TrafficBuffer::flushPageLocked(std::int32_t page, std::int32_t length)
@@ -329,14 +375,14 @@ bool TrafficBuffer::flushPageLocked(std::int32_t page, std::int32_t length)
     }
     const FileWriteResult written = writeLogFile(file, length, plane(tagIndex), plane(tagIndex + 1));
     if (!written)
-        autoLogFailures.fetch_add(1);
+        autoLogFailures_.fetch_add(1);
     result.failing = !written;
     result.systemError = written.systemError;
     noteAutoLogResult(result);
     if (!written)
         return false;
-    untitledLog.store(false);
-    unsavedData.store(false);
+    untitledLog_.store(false);
+    unsavedData_.store(false);
     return true;
 }
 

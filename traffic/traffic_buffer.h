@@ -15,6 +15,7 @@
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "traffic/display_feed.h"
+#include "traffic/display_geometry.h"
 #include "traffic/display_interlock.h"
 #include "traffic/traffic_config.h"
 #include "traffic/traffic_planes.h"
@@ -125,27 +126,56 @@ public:
     [[nodiscard]] std::uint8_t dataAt(std::int32_t index) const;
     [[nodiscard]] DisplayInterlock& interlock() { return interlock_; }
 
-    // --- shared state ---
-    // Written by the appenders under the interlock (release); read anywhere (acquire).
-    std::atomic<std::int32_t> storedLength{0};
-    // Low-speed drawing position and cursor: advanced by the display's timer, moved back by
-    // the overflow step.
-    std::atomic<std::int32_t> drawPosition{0};
-    std::atomic<std::int32_t> drawX{kFirstCellX};
-    std::atomic<std::int32_t> drawY{0};
+    // --- shared state: read by any thread without waiting (atomic loads); written only here ---
+    // Bytes stored in the current pair: written by the appenders under the interlock (release),
+    // read with acquire.
+    [[nodiscard]] std::int32_t storedLength() const { return storedLength_.load(std::memory_order_acquire); }
+    // The low-speed drawing: the bytes below drawPosition are drawn, the cursor stands after
+    // them. The display's timer advances them, the overflow step, a clear and a load move them.
+    [[nodiscard]] std::int32_t drawPosition() const { return drawPosition_.load(); }
+    [[nodiscard]] std::int32_t drawX() const { return drawX_.load(); }
+    [[nodiscard]] std::int32_t drawY() const { return drawY_.load(); }
+    // The bytes below `position` are drawn, and the cursor stands at `cursor`.
+    void markDrawn(std::int32_t position, DrawCursor cursor);
+    // The cursor moved (a repaint laid the lines out anew); what is drawn stays.
+    void moveDrawCursor(DrawCursor cursor);
+
     // Pages handed to automatic logging since the last clear; its parity selects the page.
-    std::atomic<std::int32_t> pageCounter{0};
-    // Timer ticks during which the low-speed display still draws new bytes.
-    std::atomic<std::int32_t> pendingDrawTicks{0};
-    // Idle redisplay countdown, reloaded by every received chunk.
-    std::atomic<std::int32_t> idleTicks{0};
-    std::atomic<std::int32_t> idleRedisplaysLeft{0};
-    // Where the macro's reception commands start reading.
-    std::atomic<std::int32_t> receptionMarker{0};
-    std::atomic<bool> unsavedData{false};
-    std::atomic<bool> untitledLog{true};
+    [[nodiscard]] std::int32_t pageCounter() const { return pageCounter_.load(); }
+    // Numbers the pages of automatic logging from `page` on: the page in progress becomes page
+    // `page` (its parity selects the plane pair), the next one `page` + 1.
+    void startPagesAt(std::int32_t page);
+
+    // Timer ticks during which the low-speed display still draws new bytes; every stored chunk
+    // reloads them from the settings.
+    [[nodiscard]] std::int32_t pendingDrawTicks() const { return pendingDrawTicks_.load(); }
+    void setPendingDrawTicks(std::int32_t ticks);
+    // One tick of them used; false when none was left.
+    bool takePendingDrawTick();
+
+    // The idle redisplay: every received chunk reloads idleTicks (ticks until the display is
+    // redrawn once the traffic stops) and idleRedisplaysLeft (how many such redraws).
+    [[nodiscard]] std::int32_t idleTicks() const { return idleTicks_.load(); }
+    [[nodiscard]] std::int32_t idleRedisplaysLeft() const { return idleRedisplaysLeft_.load(); }
+    // One idle tick used: the ticks left after it, or nothing when none was left.
+    std::optional<std::int32_t> takeIdleTick();
+    // One idle redisplay used; false when none was left.
+    bool takeIdleRedisplay();
+    void reloadIdleTicks(std::int32_t ticks);
+    void restartIdleCountdown(std::int32_t ticks, std::int32_t redisplays);
+
+    // Where the macro's reception commands start reading; a sent message moves it to its end.
+    [[nodiscard]] std::int32_t receptionMarker() const { return receptionMarker_.load(); }
+    void setReceptionMarker(std::int32_t marker);
+
+    // Stored bytes not yet in a log file; a record not read from or saved to a file of its own.
+    [[nodiscard]] bool unsavedData() const { return unsavedData_.load(); }
+    [[nodiscard]] bool untitledLog() const { return untitledLog_.load(); }
+    void setUnsavedData(bool unsaved);
+    void setUntitledLog(bool untitled);
+
     // Automatic log writes that failed (a full disk, a folder gone), counted for whoever reports them.
-    std::atomic<std::uint32_t> autoLogFailures{0};
+    [[nodiscard]] std::uint32_t autoLogFailures() const { return autoLogFailures_.load(); }
 
 private:
     enum class OverflowTest { Received, Sent };
@@ -176,6 +206,19 @@ private:
     mutable std::mutex autoLogMutex_;  // autoLog_ and autoLogNotify_
     AutoLogStatus autoLog_;
     std::function<void()> autoLogNotify_;
+
+    std::atomic<std::int32_t> storedLength_{0};
+    std::atomic<std::int32_t> drawPosition_{0};
+    std::atomic<std::int32_t> drawX_{kFirstCellX};
+    std::atomic<std::int32_t> drawY_{0};
+    std::atomic<std::int32_t> pageCounter_{0};
+    std::atomic<std::int32_t> pendingDrawTicks_{0};
+    std::atomic<std::int32_t> idleTicks_{0};
+    std::atomic<std::int32_t> idleRedisplaysLeft_{0};
+    std::atomic<std::int32_t> receptionMarker_{0};
+    std::atomic<bool> unsavedData_{false};
+    std::atomic<bool> untitledLog_{true};
+    std::atomic<std::uint32_t> autoLogFailures_{0};
 
     // Mirrors of the settings that lock-free readers need to pick the pair and the capacity.
     std::atomic<std::int32_t> bufferSize_{600};

@@ -181,7 +181,7 @@ void TDrawWindow::updateStatusText()
 
 bool TDrawWindow::canClose()
 {
-    if (core_.traffic().unsavedData.load() && core_.settings().record.noExitSaveQuery == 0) {
+    if (core_.traffic().unsavedData() && core_.settings().record.noExitSaveQuery == 0) {
         const auto answer = askSaveAtExit();
         if (answer == QMessageBox::Cancel)
             return false;

@@ -62,7 +62,7 @@ std::int32_t ViewAndLogCommands::lineCount() const
 // The top line that shows the newest line (the low-speed drawing's line) eight lines down.
 std::int32_t ViewAndLogCommands::newestTopLine() const
 {
-    return kestrane::newestTopLine(core_.traffic().drawY.load(), lineCount());
+    return kestrane::newestTopLine(core_.traffic().drawY(), lineCount());
 }
 
 void ViewAndLogCommands::scrollTo(std::int32_t line)
@@ -118,7 +118,7 @@ void ViewAndLogCommands::search()
 void ViewAndLogCommands::runSearch(const QByteArray& text, SearchKind kind)
 {
     TrafficBuffer& traffic = core_.traffic();
-    if (!startSearch(search_, bytesOf(text), kind, traffic.currentDataPlane(), traffic.drawPosition.load()))
+    if (!startSearch(search_, bytesOf(text), kind, traffic.currentDataPlane(), traffic.drawPosition()))
         notFound();
 }
 
@@ -126,7 +126,7 @@ void ViewAndLogCommands::continueSearch(bool ascii)
 {
     TrafficBuffer& traffic = core_.traffic();
     const ContinueResult result = kestrane::continueSearch(search_, ascii ? SearchKind::Ascii : SearchKind::Hex,
-                                                           traffic.currentDataPlane(), traffic.drawPosition.load());
+                                                           traffic.currentDataPlane(), traffic.drawPosition());
     if (result == ContinueResult::Miss)
         notFound();
 }
@@ -161,19 +161,19 @@ void ViewAndLogCommands::clearDisplay()
     if (ops_.invalidate)
         ops_.invalidate();
     scrollTo(0);
-    traffic.unsavedData.store(false);
+    traffic.setUnsavedData(false);
 }
 
 void ViewAndLogCommands::rightButtonDown(int x, int y)
 {
-    selection_.press(x, y, ops_.topLine ? ops_.topLine() : 0, charsPerLine(), core_.traffic().drawPosition.load());
+    selection_.press(x, y, ops_.topLine ? ops_.topLine() : 0, charsPerLine(), core_.traffic().drawPosition());
 }
 
 void ViewAndLogCommands::rightButtonUp(int x, int y)
 {
     TrafficBuffer& traffic = core_.traffic();
     const auto bytes = selection_.release(x, y, ops_.topLine ? ops_.topLine() : 0, charsPerLine(),
-                                          traffic.drawPosition.load(), traffic.currentDataPlane());
+                                          traffic.drawPosition(), traffic.currentDataPlane());
     if (bytes && showEnumeration)
         showEnumeration(*bytes);
 }

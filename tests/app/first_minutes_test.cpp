@@ -129,7 +129,7 @@ TEST(FirstRun, OffersTheComPortDialogOnceAndReachesTraffic)
             // The instrument's bytes arrive (and stay once timer 1 made its start-up clear).
             EXPECT_TRUE(test::waitFor([&] {
                 line.send("OK\r\n");
-                return core.traffic().storedLength.load() > 0;
+                return core.traffic().storedLength() > 0;
             }));
         }
         app.frame()->client()->askSaveAtExit = [] { return QMessageBox::No; };

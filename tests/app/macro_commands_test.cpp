@@ -198,7 +198,7 @@ TEST(MacroCommands, AMacroSendsOnThePortAndTakesTheReplyIntoARegister)
     // Sent and received bytes are in the traffic buffer with their tags.
     TrafficBuffer& t = a.core.traffic();
     std::string data, tags;
-    for (std::int32_t i = 0; i < t.storedLength.load(); ++i) {
+    for (std::int32_t i = 0; i < t.storedLength(); ++i) {
         data += static_cast<char>(t.dataAt(i));
         tags += static_cast<char>(t.tagAt(i));
     }

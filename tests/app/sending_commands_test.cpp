@@ -134,7 +134,7 @@ struct SendingApp {
     {
         TrafficBuffer& t = core->traffic();
         return std::string(reinterpret_cast<const char*>(t.currentTagPlane().data()),
-                           static_cast<std::size_t>(t.storedLength.load()));
+                           static_cast<std::size_t>(t.storedLength()));
     }
 };
 
@@ -226,7 +226,7 @@ TEST(SendingCommands, FramedLinesFromDialog708ArriveByteForByteAndShowAsSentData
         d->findChild<QLineEdit*>("403")->setText("03");
         d->findChild<QLineEdit*>("404")->setText("0D");
         d->inputLine()->setText(QString::fromLatin1(c.text));
-        const auto before = a.core->traffic().storedLength.load();
+        const auto before = a.core->traffic().storedLength();
         QTest::mouseClick(d->findChild<QPushButton*>(c.button), Qt::LeftButton);
         EXPECT_EQ(a.far1.receive(c.expected.size(), 5s), c.expected) << c.name;
         // Recorded as CH1 send data (tag '0'), after whatever was there.
@@ -315,7 +315,7 @@ TEST(TextTransferCommand, ShortAndEmptyFilesReportCompletionAndBothChannelsRunAt
     }));
     EXPECT_EQ(one.total(), 200u);
     EXPECT_EQ(two.total(), 0u);
-    EXPECT_EQ(a.core->traffic().storedLength.load(), 0);  // not shown
+    EXPECT_EQ(a.core->traffic().storedLength(), 0);  // not shown
 
     // Both channels at once, each on its own timer.
     files = {a.file("a.txt", 230), a.file("b.txt", 180)};
@@ -403,7 +403,7 @@ TEST(TextTransferCommand, ClosingTheChannelEndsTheTransferCleanly)
     a.commands().pickTransferFile = [&](int) { return std::optional(a.file("big2.txt", 1000)); };
     a.trigger(cmd::TextTransferCh2);
     ASSERT_TRUE(a.core->textTransfer().running(2));
-    a.core->traffic().unsavedData.store(false);
+    a.core->traffic().setUnsavedData(false);
     EXPECT_TRUE(a.app->frame()->close());
     EXPECT_FALSE(a.core->textTransfer().running(2));
     EXPECT_FALSE(a.window().transferTimerActive(2));

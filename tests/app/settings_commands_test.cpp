@@ -178,7 +178,7 @@ TEST(ComPortCommand, TheMenuActionMovesCh1ToAPseudoTerminalAndItsBytesAppear)
     a.pty1.send("hello,far-end");
     EXPECT_TRUE(waitFor([&] { return a.page().find("hello,far-end") != std::string::npos; })) << a.page();
     const TrafficBuffer& t = a.core->traffic();
-    ASSERT_EQ(t.storedLength.load(), 13);
+    ASSERT_EQ(t.storedLength(), 13);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), 13), "hello,far-end");
     EXPECT_EQ(t.currentTagPlane()[0], '1');  // CH1 received
 }

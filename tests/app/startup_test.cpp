@@ -324,7 +324,7 @@ struct AppWithTraffic {
         mapPort(dir, 1, pty.slavePath());
         a = std::make_unique<App>(dir.path());
         a->core.traffic().clearTraffic();
-        a->core.traffic().unsavedData.store(false);
+        a->core.traffic().setUnsavedData(false);
         const std::uint8_t bytes[] = {'h', 'i'};
         a->core.traffic().appendReceived(1, bytes, 2);
     }
@@ -394,13 +394,13 @@ TEST(Shutdown, YesClosesOnceTheLogIsWrittenWhileTrafficKeepsArriving)
         const std::uint8_t byte = 'x';
         while (!stop.load()) {
             t.a->core.traffic().appendReceived(1, &byte, 1);
-            if (t.a->core.traffic().storedLength.load() > 20000)
+            if (t.a->core.traffic().storedLength() > 20000)
                 t.a->core.traffic().clearTraffic();
         }
     });
     int refused = 0;
     for (int i = 0; i < 30; ++i) {
-        t.a->core.traffic().unsavedData.store(true);
+        t.a->core.traffic().setUnsavedData(true);
         if (!w->canClose())
             ++refused;
     }

@@ -93,7 +93,8 @@ protected:
     {
         core.traffic().appendReceived(1, reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                       static_cast<std::int32_t>(bytes.size()));
-        core.traffic().drawPosition = core.traffic().storedLength.load();
+        TrafficBuffer& t = core.traffic();
+        t.markDrawn(t.storedLength(), DrawCursor{t.drawX(), t.drawY()});
     }
 
     fs::path savedCwd = fs::current_path();
@@ -353,7 +354,7 @@ TEST_F(ViewCommandsUi, EveryRowIsThereAndEnabled)
 
 TEST_F(ViewCommandsUi, FirstLastAndRedisplay)
 {
-    core.traffic().drawY = 20 * 34;
+    core.traffic().moveDrawCursor(DrawCursor{core.traffic().drawX(), 20 * 34});
     table.dispatch(cmd::FirstLine);
     table.dispatch(cmd::LastLine);
     table.dispatch(cmd::Redisplay);
@@ -368,7 +369,7 @@ TEST_F(ViewCommandsUi, FirstLastAndRedisplay)
     // The newest line near the top keeps the top at 0.
     calls.clear();
     core.setFastDisplay(0);
-    core.traffic().drawY = 5 * 34;
+    core.traffic().moveDrawCursor(DrawCursor{core.traffic().drawX(), 5 * 34});
     table.dispatch(cmd::LastLine);
     EXPECT_EQ(calls, std::vector<std::string>{"scroll:0"});
     EXPECT_TRUE(messages.empty());
@@ -377,21 +378,21 @@ TEST_F(ViewCommandsUi, FirstLastAndRedisplay)
 TEST_F(ViewCommandsUi, ClearAsksAndOnYesEmptiesEverything)
 {
     put("traffic");
-    core.traffic().unsavedData = true;
+    core.traffic().setUnsavedData(true);
     answers = {QMessageBox::No};
     table.dispatch(cmd::ClearDisplay);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "表示をクリアしますか?");
     EXPECT_EQ(messages[0].buttons, QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(core.traffic().storedLength.load(), 7);
+    EXPECT_EQ(core.traffic().storedLength(), 7);
     EXPECT_TRUE(calls.empty());
 
     answers = {QMessageBox::Yes};
     table.dispatch(cmd::ClearDisplay);
-    EXPECT_EQ(core.traffic().storedLength.load(), 0);
-    EXPECT_EQ(core.traffic().drawPosition.load(), 0);
+    EXPECT_EQ(core.traffic().storedLength(), 0);
+    EXPECT_EQ(core.traffic().drawPosition(), 0);
     EXPECT_EQ(core.traffic().dataAt(0), ' ');
-    EXPECT_FALSE(core.traffic().unsavedData.load());
+    EXPECT_FALSE(core.traffic().unsavedData());
     EXPECT_EQ(calls, (std::vector<std::string>{"clearMap", "invalidate", "scroll:0"}));
 }
 
@@ -400,19 +401,19 @@ TEST_F(ViewCommandsUi, ClearAsksAndOnYesEmptiesEverything)
 TEST_F(ViewCommandsUi, NewAsksTheSaveQuestionOnlyWithUnsavedTraffic)
 {
     put("abc");
-    core.traffic().unsavedData = true;
+    core.traffic().setUnsavedData(true);
     answers = {QMessageBox::Cancel};
     table.dispatch(cmd::NewLog);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "保存しますか?");
     EXPECT_EQ(messages[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(messages[0].icon, QMessageBox::Question);
-    EXPECT_EQ(core.traffic().storedLength.load(), 3);
+    EXPECT_EQ(core.traffic().storedLength(), 3);
     EXPECT_TRUE(calls.empty());
 
     answers = {QMessageBox::No};
     table.dispatch(cmd::NewLog);
-    EXPECT_EQ(core.traffic().storedLength.load(), 0);
+    EXPECT_EQ(core.traffic().storedLength(), 0);
     EXPECT_EQ(calls, (std::vector<std::string>{"invalidate", "scroll:0"}));
 
     table.dispatch(cmd::NewLog);  // nothing unsaved now: no question

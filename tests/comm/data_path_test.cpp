@@ -31,14 +31,14 @@ using test::eventually;
 std::string stored(AppCore& core)
 {
     TrafficBuffer& t = core.traffic();
-    const auto n = t.storedLength.load();
+    const auto n = t.storedLength();
     return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
 }
 
 std::string tags(AppCore& core)
 {
     TrafficBuffer& t = core.traffic();
-    const auto n = t.storedLength.load();
+    const auto n = t.storedLength();
     return std::string(reinterpret_cast<const char*>(t.currentTagPlane().data()), static_cast<std::size_t>(n));
 }
 
@@ -49,12 +49,12 @@ TEST(ReceivePath, BytesLandWithTheirChannelTags)
     for (int mode : {Ch2Mode::Independent, Ch2Mode::MonitorT}) {
         PtyCore p(mode);
         p.far1.send("hello");
-        ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 5; }));
+        ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == 5; }));
         p.far2.send("abc");
-        ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 8; }));
+        ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == 8; }));
         EXPECT_EQ(stored(*p.core), "helloabc");
         EXPECT_EQ(tags(*p.core), mode == Ch2Mode::Independent ? "11111333" : "11111000");
-        EXPECT_TRUE(p.core->traffic().unsavedData.load());
+        EXPECT_TRUE(p.core->traffic().unsavedData());
     }
 }
 
@@ -62,7 +62,7 @@ TEST(ReceivePath, TimeStampedModeStoresTheTextInFrontOfEachChunk)
 {
     PtyCore p(Ch2Mode::Independent, timeStamped);
     p.far2.send("AB");
-    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() > 2; }));
+    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() > 2; }));
     const std::string s = stored(*p.core);
     ASSERT_GE(s.size(), 2u);
     EXPECT_EQ(s.front(), '<');
@@ -192,7 +192,7 @@ TEST(Relay, PassesOnlyTheReceivedBytesInTimeStampedMode)
     p.far1.send("ping");
     EXPECT_EQ(p.far2.receive(4, 5s), (std::vector<std::uint8_t>{'p', 'i', 'n', 'g'}));
     EXPECT_TRUE(p.far2.receive(1, 300ms).empty());  // no time-stamp text follows
-    EXPECT_GT(p.core->traffic().storedLength.load(), 4);  // but the buffer holds it
+    EXPECT_GT(p.core->traffic().storedLength(), 4);  // but the buffer holds it
 }
 
 TEST(Relay, TheTConnectionForwardsNothing)
@@ -200,7 +200,7 @@ TEST(Relay, TheTConnectionForwardsNothing)
     PtyCore p(Ch2Mode::MonitorT);
     p.far1.send("one");
     p.far2.send("two");
-    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 6; }));
+    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == 6; }));
     EXPECT_TRUE(p.far1.receive(1, 300ms).empty());
     EXPECT_TRUE(p.far2.receive(1, 50ms).empty());
 }
@@ -241,15 +241,15 @@ TEST(Transmit, WritesPiecesOfOneHundredAndRecordsTheFrameOnce)
     EXPECT_EQ(f.port1->writeSizes(), (std::vector<std::size_t>{100, 100, 50}));
     EXPECT_EQ(f.port1->written(), frame);
     TrafficBuffer& t = f.core.traffic();
-    ASSERT_EQ(t.storedLength.load(), 250);
+    ASSERT_EQ(t.storedLength(), 250);
     EXPECT_EQ(t.tagAt(0), '0');
     EXPECT_EQ(t.tagAt(249), '0');
-    EXPECT_EQ(t.receptionMarker.load(), 250);
+    EXPECT_EQ(t.receptionMarker(), 250);
 
     EXPECT_EQ(f.core.transmit(2, frameOf(3)), TransmitResult::Transmitted);
     EXPECT_EQ(t.tagAt(250), '2');
     EXPECT_EQ(f.core.transmit(1, {}), TransmitResult::Transmitted);  // nothing to write
-    EXPECT_EQ(t.storedLength.load(), 253);
+    EXPECT_EQ(t.storedLength(), 253);
 }
 
 TEST(Transmit, BadChannelsTouchNoPort)
@@ -267,7 +267,7 @@ TEST(Transmit, AShortPieceStopsTheFrameAndRecordsNothing)
     f.port1->setWriteLimit(60);
     EXPECT_EQ(f.core.transmit(1, frameOf(250)), TransmitResult::WriteTimedOut);
     EXPECT_EQ(f.port1->writeSizes(), (std::vector<std::size_t>{100}));
-    EXPECT_EQ(f.core.traffic().storedLength.load(), 0);
+    EXPECT_EQ(f.core.traffic().storedLength(), 0);
 }
 
 TEST(Transmit, AFailedWriteCapturesTheErrorState)
@@ -289,14 +289,14 @@ TEST(Transmit, NothingIsRecordedWithoutSentTextOrInTheLineMonitorModes)
         f.core.applySettings();
         EXPECT_EQ(f.core.transmit(1, frameOf(10)), TransmitResult::Transmitted);
         EXPECT_EQ(f.port1->written().size(), 10u);
-        EXPECT_EQ(f.core.traffic().storedLength.load(), 0);
+        EXPECT_EQ(f.core.traffic().storedLength(), 0);
     }
     for (int mode : {Ch2Mode::MonitorT, Ch2Mode::MonitorRelay}) {
         FakePorts f(mode);
         EXPECT_EQ(f.core.transmit(1, frameOf(10)), TransmitResult::Transmitted);
         EXPECT_EQ(f.core.transmit(2, frameOf(10)), TransmitResult::Transmitted);
         EXPECT_EQ(f.port2->written().size(), 10u);
-        EXPECT_EQ(f.core.traffic().storedLength.load(), 0) << mode;
+        EXPECT_EQ(f.core.traffic().storedLength(), 0) << mode;
     }
 }
 
@@ -312,7 +312,7 @@ TEST(Transmit, TimesOutWhenTheLineIsHeld)
     ASSERT_TRUE(port->escapeCommFunction(SETXOFF));  // output suspended, as after a received XOFF
     // Far more than the pty can take while output is stopped.
     EXPECT_EQ(p.core->transmit(1, frameOf(100000)), TransmitResult::WriteTimedOut);
-    EXPECT_EQ(p.core->traffic().storedLength.load(), 0);
+    EXPECT_EQ(p.core->traffic().storedLength(), 0);
     ASSERT_TRUE(port->escapeCommFunction(SETXON));
 }
 

@@ -17,7 +17,7 @@ inline std::string storedText(AppCore& core)
 {
     TrafficBuffer& t = core.traffic();
     DisplayInterlock::Guard g(t.interlock(), DisplayInterlock::Producer::Transmit);
-    const auto n = t.storedLength.load();
+    const auto n = t.storedLength();
     return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
 }
 

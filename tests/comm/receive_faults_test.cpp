@@ -30,7 +30,7 @@ std::string storedText(AppCore& core)
 {
     TrafficBuffer& t = core.traffic();
     DisplayInterlock::Guard g(t.interlock(), DisplayInterlock::Producer::Transmit);
-    const auto n = t.storedLength.load();
+    const auto n = t.storedLength();
     return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), static_cast<std::size_t>(n));
 }
 
@@ -129,11 +129,11 @@ TEST(TransmitDrain, AFrameTheLineDoesNotSendTimesOutAndIsNotRecorded)
     const std::vector<std::uint8_t> frame(40, 'F');
     EXPECT_EQ(f.core.transmit(1, frame), TransmitResult::WriteTimedOut);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 190ms);
-    EXPECT_EQ(f.core.traffic().storedLength.load(), 0);
+    EXPECT_EQ(f.core.traffic().storedLength(), 0);
 
     f.port1->holdOutput(false);
     EXPECT_EQ(f.core.transmit(1, frame), TransmitResult::Transmitted);
-    EXPECT_EQ(f.core.traffic().storedLength.load(), 40);
+    EXPECT_EQ(f.core.traffic().storedLength(), 40);
 }
 
 TEST(TransmitDrain, RelayWritesDoNotWaitForTheLine)
@@ -198,9 +198,9 @@ TEST(FlagEventOnly, ReceptionGoesOnAfterMoreThanTheQueueWithoutTheEventCharacter
     }));
     EXPECT_EQ(p.core->channels().accumulatedErrors(1) & CE_RXOVER, CE_RXOVER);
     // And the next line comes through as usual.
-    const auto before = p.core->traffic().storedLength.load();
+    const auto before = p.core->traffic().storedLength();
     p.far1.send("next\r");
-    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == before + 5; }));
+    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == before + 5; }));
 }
 
 // ---- Several chunks per wake-up ----

@@ -60,7 +60,7 @@ private:
 std::string storedText(AppCore& core)
 {
     TrafficBuffer& t = core.traffic();
-    const auto n = static_cast<std::size_t>(t.storedLength.load());
+    const auto n = static_cast<std::size_t>(t.storedLength());
     return std::string(reinterpret_cast<const char*>(t.currentDataPlane().data()), n);
 }
 

@@ -118,7 +118,7 @@ TEST(MacroRun, TheExampleProgramTalksToADeviceAndEndsAtPendWithTheTrafficInALog)
     TrafficBuffer window(clock);
     ASSERT_TRUE(window.loadFromLog(log));
     std::string recorded, tags;
-    for (std::int32_t i = 0; i < window.storedLength.load(); ++i) {
+    for (std::int32_t i = 0; i < window.storedLength(); ++i) {
         recorded += static_cast<char>(window.dataAt(i));
         tags += static_cast<char>(window.tagAt(i));
     }

@@ -51,7 +51,7 @@ Pages readPages(const std::filesystem::path& folder, const std::string& prefix =
     for (int n = 0; std::filesystem::exists(folder / (prefix + std::to_string(n) + ".log")); ++n) {
         ++p.count;
         p.allLoad = window.loadFromLog(folder / (prefix + std::to_string(n) + ".log")) && p.allLoad;
-        const std::int32_t length = window.storedLength.load();
+        const std::int32_t length = window.storedLength();
         p.lengths.push_back(length);
         for (std::int32_t i = 0; i < length; ++i) {
             const std::uint8_t tag = window.tagAt(i);
@@ -225,14 +225,14 @@ TEST(Record, TheCheckpointWritesThePageInProgressOnlyWhenDueAndGrown)
         ASSERT_EQ(recorder.start(), headless::Recorder::kStopped);
         const auto onDisk = [&] { return text(readPages(f.logs, "記録").ch1); };
         f.far1.send("hello");
-        ASSERT_TRUE(eventually([&] { return core.traffic().storedLength.load() == 5; }));
+        ASSERT_TRUE(eventually([&] { return core.traffic().storedLength() == 5; }));
         for (std::int64_t ms = 0; ms < 2000; ms += 250)
             recorder.watch(ms);
         EXPECT_EQ(onDisk(), "");
         recorder.watch(2000);
         EXPECT_EQ(onDisk(), seconds == 2 ? "hello" : "");
         f.far1.send(" world");
-        ASSERT_TRUE(eventually([&] { return core.traffic().storedLength.load() == 11; }));
+        ASSERT_TRUE(eventually([&] { return core.traffic().storedLength() == 11; }));
         recorder.watch(3999);
         EXPECT_EQ(onDisk(), seconds == 2 ? "hello" : "");
         recorder.watch(4000);
@@ -294,7 +294,7 @@ TEST(Record, BelowTheFreeSpaceFloorPagesAreHeldBackAndGoOnWhenThereIsRoom)
     SystemClock clock;
     TrafficBuffer window(clock);
     ASSERT_TRUE(window.loadFromLog(f.logs / ("Log" + std::to_string(onDisk.back()) + ".log")));
-    const auto last = window.currentDataPlane().first(static_cast<std::size_t>(window.storedLength.load()));
+    const auto last = window.currentDataPlane().first(static_cast<std::size_t>(window.storedLength()));
     ASSERT_LE(last.size(), received);
     EXPECT_TRUE(std::equal(last.begin(), last.end(), data.begin() + static_cast<std::ptrdiff_t>(received - last.size())))
         << "the last page ends with the last byte read";

@@ -125,12 +125,12 @@ TEST(MacroInterpreter, ReceptionGoesOnAcrossAnOverflowOfTheTrafficBuffer)
     sim.applySettings();
     for (int i = 0; i < 118; ++i)
         sim.traffic().appendReceived(2, std::vector<std::uint8_t>(100, 'n').data(), 100);
-    ASSERT_EQ(sim.traffic().storedLength.load(), 11800);
+    ASSERT_EQ(sim.traffic().storedLength(), 11800);
     sim.receiveAt(300, 1, std::vector<std::uint8_t>(150, 'y'));
     sim.load(std::string("READ 01,150,000\r\nPEND\r\n"));
     sim.start();
     EXPECT_TRUE(sim.run(20));
-    EXPECT_EQ(sim.traffic().storedLength.load(), 11800 - 6000 + 150);  // the oldest half was dropped
+    EXPECT_EQ(sim.traffic().storedLength(), 11800 - 6000 + 150);  // the oldest half was dropped
     EXPECT_EQ(reg(sim, 1), std::string(150, 'y'));
 }
 

@@ -1,5 +1,6 @@
 // The four settings files: byte images, round trips, defaults, load-time checks, short files.
 #include "records/settings_files.h"
+#include "records/settings_layout.h"
 #include "platform/le_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
@@ -150,6 +151,90 @@ TEST(SettingsFiles, AllFourRoundTripByteForByte)
     EXPECT_TRUE(saveDrawSize(loaded, again.path()));
     for (const char* name : {"Quellorn.dat", "Quellorn1.dat", "Quellorn2.dat", "draw_size.dat"})
         EXPECT_EQ(readFileBytes(again / name), readFileBytes(dir / name)) << name;
+}
+
+TEST(SettingsLayout, EveryTableFillsItsImageEndToEnd)
+{
+    // A row at a wrong offset leaves a gap or an overlap, which the round trips alone could miss.
+    EXPECT_EQ(le::misplacedRow(tableOf(std::type_identity<SettingsRecord>{})), -1);
+    EXPECT_EQ(le::misplacedRow(tableOf(std::type_identity<LineParams>{})), -1);
+    EXPECT_EQ(le::misplacedRow(tableOf(std::type_identity<SamplingField>{})), -1);
+    EXPECT_EQ(le::misplacedRow(tableOf(std::type_identity<SamplingSettings>{})), -1);
+    EXPECT_EQ(le::misplacedRow(quellornTable()), -1);
+    EXPECT_EQ(le::misplacedRow(drawSizeTable()), -1);
+    EXPECT_EQ(le::misplacedRow(tableOf(std::type_identity<Dcb>{})), -1);
+    EXPECT_EQ(le::misplacedRow(tableOf(std::type_identity<CommTimeouts>{})), -1);
+    // The check itself: a gap, an overlap and a short table are each named by their row.
+    struct Three {
+        std::int32_t a = 0;
+        std::uint16_t b = 0;
+        std::uint8_t c = 0;
+    };
+    using le::at;
+    EXPECT_EQ(le::misplacedRow(le::table<Three>(7, at(0, &Three::a), at(4, &Three::b), at(6, &Three::c))), -1);
+    EXPECT_EQ(le::misplacedRow(le::table<Three>(7, at(0, &Three::a), at(5, &Three::b), at(6, &Three::c))), 1);
+    EXPECT_EQ(le::misplacedRow(le::table<Three>(7, at(0, &Three::a), at(4, &Three::b), at(5, &Three::c))), 2);
+    EXPECT_EQ(le::misplacedRow(le::table<Three>(8, at(0, &Three::a), at(4, &Three::b), at(6, &Three::c))), 3);
+}
+
+TEST(SettingsLayout, TheDcbKeepsWin32sLayout)
+{
+    Dcb d;
+    d.DCBlength = 0x11111111;
+    d.BaudRate = 0x22222222;
+    d.flags = 0x33333333;
+    d.wReserved = 0x4444;
+    d.XonLim = 0x5555;
+    d.XoffLim = 0x6666;
+    d.ByteSize = 0x77;
+    d.Parity = 0x88;
+    d.StopBits = 0x99;
+    d.XonChar = 0xAA;
+    d.XoffChar = 0xBB;
+    d.ErrorChar = 0xCC;
+    d.EofChar = 0xDD;
+    d.EvtChar = 0xEE;
+    d.wReserved1 = 0xF00F;
+    std::array<std::uint8_t, Dcb::kSize> b{};
+    d.toBytes(b);
+    const std::array<std::uint8_t, Dcb::kSize> expected{
+        0x11, 0x11, 0x11, 0x11, 0x22, 0x22, 0x22, 0x22, 0x33, 0x33, 0x33, 0x33, 0x44, 0x44,
+        0x55, 0x55, 0x66, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x0F, 0xF0};
+    EXPECT_EQ(b, expected);
+    EXPECT_EQ(Dcb::fromBytes(b), d);
+
+    // The bit fields of the flags word, each alone at its Win32 place.
+    struct Flag {
+        void (Dcb::*set)(bool);
+        int bit;
+    };
+    for (const Flag& f : {Flag{&Dcb::setFBinary, 0}, Flag{&Dcb::setFParity, 1}, Flag{&Dcb::setFOutxCtsFlow, 2},
+                          Flag{&Dcb::setFOutxDsrFlow, 3}, Flag{&Dcb::setFDsrSensitivity, 6},
+                          Flag{&Dcb::setFTXContinueOnXoff, 7}, Flag{&Dcb::setFOutX, 8}, Flag{&Dcb::setFInX, 9},
+                          Flag{&Dcb::setFErrorChar, 10}, Flag{&Dcb::setFNull, 11}, Flag{&Dcb::setFAbortOnError, 14}}) {
+        Dcb alone;
+        alone.flags = 0;
+        (alone.*f.set)(true);
+        EXPECT_EQ(alone.flags, 1u << f.bit) << f.bit;
+    }
+    struct Field {
+        void (Dcb::*set)(std::uint32_t);
+        std::uint32_t value, flags;
+    };
+    for (const Field& f : {Field{&Dcb::setFDtrControl, 3, 0x30}, Field{&Dcb::setFRtsControl, 3, 0x3000},
+                           Field{&Dcb::setFDummy2, 0x1FFFF, 0xFFFF8000u}}) {
+        Dcb alone;
+        alone.flags = 0;
+        (alone.*f.set)(f.value);
+        EXPECT_EQ(alone.flags, f.flags) << f.value;
+    }
+
+    const CommTimeouts t{1, 2, 3, 4, 5};
+    std::array<std::uint8_t, CommTimeouts::kSize> tb{};
+    t.toBytes(tb);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(le::get32(tb, 4 * i), i + 1) << i;
+    EXPECT_EQ(CommTimeouts::fromBytes(tb), t);
 }
 
 TEST(SettingsFiles, Quellorn1HoldsOverlappingPiecesOfTheLineParameters)

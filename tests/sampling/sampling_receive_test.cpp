@@ -56,7 +56,7 @@ TEST(SamplingOnCh1, OnlyCh1IsSampledAlsoWhileCh2IsInUse)
     for (int mode : {Ch2Mode::Independent, Ch2Mode::MonitorT, Ch2Mode::MonitorRelay}) {
         PtyCore p(mode, withSampling(stxExample()));
         p.far2.send(std::string("\x02" "XYZ,99\x03"));
-        ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() >= 8; })) << mode;
+        ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() >= 8; })) << mode;
         EXPECT_EQ(p.core->samples().samplesStored(), 0) << mode;
         p.far1.send(std::string("\x02" "ABC,42\x03"));
         ASSERT_TRUE(eventually([&] { return p.core->samples().samplesStored() == 1; })) << mode;
@@ -68,7 +68,7 @@ TEST(SamplingOnCh1, OffUntilTheSettingsAskForFields)
 {
     PtyCore p(Ch2Mode::NotUsed, withSampling(SamplingSettings{}));
     p.far1.send("abc");
-    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 3; }));
+    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == 3; }));
     EXPECT_EQ(p.core->samples().samplesStored(), 0);
     p.core->settings().sampling.samplingCount = 1;
     p.core->settings().sampling.samplingFields[0] = {0, 2};
@@ -117,7 +117,7 @@ TEST(SamplingOnCh1, TheViewSideWorksWhileRecordsArrive)
         std::this_thread::sleep_for(100us);
     }
     far.join();
-    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength.load() == 300 * 5; }, 20s));
+    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == 300 * 5; }, 20s));
     for (int pass = 1; p.core->samples().samplesStored() != p.core->samples().samplesShown(); ++pass)
         viewWork(pass);
     EXPECT_GT(taken, 0);

@@ -225,8 +225,8 @@ TEST_F(DisplayWindow, StartsInFastDisplayAndItsFirstTickClearsTheBuffer)
     EXPECT_EQ(core.fastDisplay(), 1);
     traffic().appendReceived(1, bytes("early"), 5);
     EXPECT_TRUE(tick().cleared);
-    EXPECT_EQ(traffic().storedLength.load(), 0);
-    EXPECT_FALSE(traffic().unsavedData.load());
+    EXPECT_EQ(traffic().storedLength(), 0);
+    EXPECT_FALSE(traffic().unsavedData());
 }
 
 TEST_F(DisplayWindow, GrabShowsKnownTrafficInItsRowsColoursAndGlyphs)
@@ -240,7 +240,7 @@ TEST_F(DisplayWindow, GrabShowsKnownTrafficInItsRowsColoursAndGlyphs)
     traffic().appendSent(2, bytes("Z"), 1);         // cell 2: upper row, red
     traffic().appendReceived(2, bytes("\x82\xA0"), 2);  // cells 3, 4: one red character, lower row
     tick();
-    EXPECT_EQ(traffic().drawPosition.load(), 5);
+    EXPECT_EQ(traffic().drawPosition(), 5);
     EXPECT_EQ(traffic().charsPerLine(), 40);
 
     const QImage img = grab();
@@ -364,16 +364,16 @@ TEST_F(DisplayWindow, OpenWithAutoScrollShowsTheNewestLineOfTheLoadedLog)
     };
 
     window->commands().dispatch(cmd::OpenLog);
-    EXPECT_EQ(traffic().storedLength.load(), 1200);
-    EXPECT_EQ(traffic().drawY.load(), 29 * 34);
+    EXPECT_EQ(traffic().storedLength(), 1200);
+    EXPECT_EQ(traffic().drawY(), 29 * 34);
     EXPECT_EQ(window->verticalScrollBar()->value(), 29 - 8);
     const QImage img = grab();
     EXPECT_GT(count(img, {40 + 39 * 10, 8 * 34 + 17, 10, 13}, isDark), 3);  // line 29 eight lines down
 
     // The loaded bytes count as drawn: the timer does not draw them again or mark them unsaved.
-    EXPECT_EQ(traffic().drawPosition.load(), 1200);
+    EXPECT_EQ(traffic().drawPosition(), 1200);
     EXPECT_EQ(tick().drawnBytes, 0);
-    EXPECT_FALSE(traffic().unsavedData.load());
+    EXPECT_FALSE(traffic().unsavedData());
 }
 
 TEST_F(DisplayWindow, ASearchHitInTheLastScreenfulIsFramedOnItsRow)
@@ -387,11 +387,11 @@ TEST_F(DisplayWindow, ASearchHitInTheLastScreenfulIsFramedOnItsRow)
     for (std::size_t at = 0; at < all.size(); at += 500)
         traffic().appendReceived(1, bytes(all.c_str() + at), static_cast<std::int32_t>(std::min<std::size_t>(500, all.size() - at)));
     tick();
-    ASSERT_EQ(traffic().drawPosition.load(), 35890);
+    ASSERT_EQ(traffic().drawPosition(), 35890);
     const QByteArray needle("NEEDLE");
     ASSERT_TRUE(startSearch(window->viewCommands().searchState(),
                             BytesView(reinterpret_cast<const std::uint8_t*>(needle.data()), 6), SearchKind::Ascii,
-                            traffic().currentDataPlane(), traffic().drawPosition.load()));
+                            traffic().currentDataPlane(), traffic().drawPosition()));
 
     window->setUp();  // timer 1 frames the hit
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->viewCommands().searchState().searchPhase == 1; }, 10000));
@@ -414,13 +414,13 @@ TEST_F(DisplayWindow, F5SwitchesTheSpeedAndTheStatusText)
     ASSERT_EQ(core.fastDisplay(), 1);
     // Fast display: appends leave the low-speed drawing alone...
     traffic().appendReceived(1, bytes("abc"), 3);
-    EXPECT_EQ(traffic().pendingDrawTicks.load(), 0);
+    EXPECT_EQ(traffic().pendingDrawTicks(), 0);
     window->setFocus();
     QTest::keyClick(window, Qt::Key_F5);
     EXPECT_EQ(core.fastDisplay(), 0);
     EXPECT_TRUE(app.frame()->statusText().contains(QStringLiteral("| 低速表示")));
     // ...and going to low speed draws them at once.
-    EXPECT_EQ(traffic().drawPosition.load(), 3);
+    EXPECT_EQ(traffic().drawPosition(), 3);
     QTest::keyClick(window, Qt::Key_F5);
     EXPECT_EQ(core.fastDisplay(), 1);
     EXPECT_TRUE(app.frame()->statusText().contains(QStringLiteral("| 高速表示")));
@@ -788,8 +788,8 @@ TEST(DisplayNarrowWindow, ClientTwentyPixelsWideKeepsDrawingInBothSpeeds)
     traffic.appendReceived(1, bytes("abc"), 3);
     view.timerTick(false);
     EXPECT_EQ(traffic.charsPerLine(), 1);
-    EXPECT_EQ(traffic.drawPosition.load(), 3);
-    EXPECT_EQ(traffic.drawY.load(), 2 * 34);
+    EXPECT_EQ(traffic.drawPosition(), 3);
+    EXPECT_EQ(traffic.drawY(), 2 * 34);
     (void)window.viewport()->grab();
 
     // The fast page: one byte per line (right limit 0), wrapping at the bottom limit.

@@ -375,7 +375,7 @@ TEST(FastConcurrency, FeedsRepaintsAndTicksInterleaveSafely)
         RecordingSink sink;
         fast.fastRepaint(0, 49, sink);
         (void)fast.takeDirtyLines();
-        buffer.pendingDrawTicks.store(1);
+        buffer.setPendingDrawTicks(1);
         low.tick(settings, false, 400);
         low.layoutStoredLines(0, 0, 20, sink);
         (void)low.inspectCharacter(45, 20, 0, 0);
@@ -385,9 +385,9 @@ TEST(FastConcurrency, FeedsRepaintsAndTicksInterleaveSafely)
     ch2.join();
     tx.join();
 
-    buffer.pendingDrawTicks.store(1);
+    buffer.setPendingDrawTicks(1);
     low.tick(settings, false, 400);
-    EXPECT_EQ(buffer.drawPosition.load(), buffer.storedLength.load());
+    EXPECT_EQ(buffer.drawPosition(), buffer.storedLength());
     EXPECT_GT(requests.load(), 0);
     fast.readMap([](const ScreenCellMap& m) {
         EXPECT_GE(m.fastLine, 0);

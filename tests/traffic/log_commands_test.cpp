@@ -104,12 +104,12 @@ TEST_F(LogCommandsTest, SavedTrafficOpensByteForByteInAnotherBuffer)
     receive(*traffic, 1, pattern(300, 1));
     send(*traffic, 2, pattern(40, 2));
     receive(*traffic, 2, pattern(77, 3));
-    traffic->unsavedData = true;
+    traffic->setUnsavedData(true);
 
     script.saveChoices = {start / "a.log"};
     ASSERT_TRUE(commands.save());
-    EXPECT_FALSE(traffic->untitledLog.load());
-    EXPECT_FALSE(traffic->unsavedData.load());
+    EXPECT_FALSE(traffic->untitledLog());
+    EXPECT_FALSE(traffic->unsavedData());
     EXPECT_EQ(commands.currentFile(), start / "a.log");
 
     auto other = std::make_unique<TrafficBuffer>(clock);
@@ -121,12 +121,12 @@ TEST_F(LogCommandsTest, SavedTrafficOpensByteForByteInAnotherBuffer)
     const ViewFollowUp next = reader.open(true);
 
     EXPECT_EQ(readerScript.openFolders, std::vector<fs::path>{start.path()});
-    EXPECT_EQ(other->storedLength.load(), 417);
+    EXPECT_EQ(other->storedLength(), 417);
     EXPECT_EQ(storedData(*other), storedData(*traffic));
     EXPECT_EQ(storedTags(*other), storedTags(*traffic));
     EXPECT_TRUE(std::ranges::equal(other->currentDataPlane(), traffic->currentDataPlane()));
     EXPECT_TRUE(std::ranges::equal(other->currentTagPlane(), traffic->currentTagPlane()));
-    EXPECT_FALSE(other->untitledLog.load());
+    EXPECT_FALSE(other->untitledLog());
     EXPECT_EQ(reader.currentFile(), start / "a.log");
     EXPECT_EQ(next, (ViewFollowUp{true, true, false, true, true}));
 }
@@ -151,16 +151,16 @@ TEST_F(LogCommandsTest, AnOpenedLogCanBeSearchedAndPickedAtOnce)
 
     script.openChoices = {start / "needle.log"};
     ASSERT_TRUE(commands.open(true).invalidate);
-    EXPECT_EQ(traffic->drawPosition.load(), 20);
+    EXPECT_EQ(traffic->drawPosition(), 20);
     SearchState search;
     const std::string needle = "needle";
     EXPECT_TRUE(startSearch(search, BytesView(reinterpret_cast<const std::uint8_t*>(needle.data()), needle.size()),
-                            SearchKind::Ascii, traffic->currentDataPlane(), traffic->drawPosition.load()));
+                            SearchKind::Ascii, traffic->currentDataPlane(), traffic->drawPosition()));
     EXPECT_EQ(search.searchHitIndex, 9);
 
     EnumerationSelection selection;
-    selection.press(40, 0, 0, 40, traffic->drawPosition.load());
-    const auto picked = selection.release(40 + 3 * 10, 0, 0, 40, traffic->drawPosition.load(),
+    selection.press(40, 0, 0, 40, traffic->drawPosition());
+    const auto picked = selection.release(40 + 3 * 10, 0, 0, 40, traffic->drawPosition(),
                                           traffic->currentDataPlane());
     ASSERT_TRUE(picked.has_value());
     EXPECT_EQ(std::string(picked->begin(), picked->end()), "find");
@@ -169,8 +169,8 @@ TEST_F(LogCommandsTest, AnOpenedLogCanBeSearchedAndPickedAtOnce)
 TEST_F(LogCommandsTest, AShortLogOpenedOverLongerTrafficHidesWhatLiesBeyondIt)
 {
     receive(*traffic, 1, std::string(1000, 'x'));
-    traffic->drawPosition = 1000;  // all drawn
-    traffic->unsavedData = false;
+    traffic->markDrawn(1000, DrawCursor{traffic->drawX(), traffic->drawY()});  // all drawn
+    traffic->setUnsavedData(false);
     // A log of ten bytes whose planes still hold older traffic beyond its length.
     std::vector<std::uint8_t> file(kLogFileSize, ' ');
     le::putI32(file, 0, 10);
@@ -181,14 +181,14 @@ TEST_F(LogCommandsTest, AShortLogOpenedOverLongerTrafficHidesWhatLiesBeyondIt)
 
     script.openChoices = {start / "short.log"};
     (void)commands.open(false);
-    ASSERT_EQ(traffic->storedLength.load(), 10);
-    EXPECT_EQ(traffic->drawPosition.load(), 10);
+    ASSERT_EQ(traffic->storedLength(), 10);
+    EXPECT_EQ(traffic->drawPosition(), 10);
     SearchState search;
     const std::string y = "y";
     EXPECT_FALSE(startSearch(search, BytesView(reinterpret_cast<const std::uint8_t*>(y.data()), y.size()),
-                             SearchKind::Ascii, traffic->currentDataPlane(), traffic->drawPosition.load()));
+                             SearchKind::Ascii, traffic->currentDataPlane(), traffic->drawPosition()));
     EnumerationSelection selection;
-    selection.press(40 + 12 * 10, 0, 0, 40, traffic->drawPosition.load());
+    selection.press(40 + 12 * 10, 0, 0, 40, traffic->drawPosition());
     EXPECT_EQ(selection.start(), -1);  // beyond the log: nothing to pick
 }
 
@@ -222,7 +222,7 @@ TEST_F(LogCommandsTest, SavedAtCapacity12000OpensTheSameAtCapacity36000)
     readerScript.attach(reader);
     readerScript.openChoices = {start / "small.log"};
     (void)reader.open(true);
-    EXPECT_EQ(big->storedLength.load(), traffic->storedLength.load());
+    EXPECT_EQ(big->storedLength(), traffic->storedLength());
     EXPECT_EQ(storedData(*big), storedData(*traffic));
     EXPECT_EQ(storedTags(*big), storedTags(*traffic));
 }
@@ -232,9 +232,9 @@ TEST_F(LogCommandsTest, WithAutomaticLoggingSaveWritesTheCurrentPage)
     config.autoLogging = 1;
     traffic->configure(config);
     receive(*traffic, 1, "page zero");
-    traffic->pageCounter = 1;
+    traffic->startPagesAt(1);
     receive(*traffic, 1, "page one!");
-    traffic->pageCounter = 2;  // page 0 is current again
+    traffic->startPagesAt(2);  // page 0 is current again
 
     script.saveChoices = {start / "p.log"};
     ASSERT_TRUE(commands.save());
@@ -249,7 +249,7 @@ TEST_F(LogCommandsTest, UntitledSaveAsksForANameBelowTheStartFolder)
     script.saveChoices = {std::nullopt};
     EXPECT_FALSE(commands.save());
     EXPECT_EQ(script.proposals, std::vector<fs::path>{start / "log" / "newfile.log"});
-    EXPECT_TRUE(traffic->untitledLog.load());
+    EXPECT_TRUE(traffic->untitledLog());
 }
 
 TEST_F(LogCommandsTest, TitledSaveWritesTheCurrentFileAndSaveAsProposesIt)
@@ -257,11 +257,11 @@ TEST_F(LogCommandsTest, TitledSaveWritesTheCurrentFileAndSaveAsProposesIt)
     script.saveChoices = {start / "one.log"};
     ASSERT_TRUE(commands.save());
     receive(*traffic, 1, "more");
-    traffic->unsavedData = true;
+    traffic->setUnsavedData(true);
 
     ASSERT_TRUE(commands.save());  // no dialog now
     EXPECT_EQ(script.proposals.size(), 1u);
-    EXPECT_FALSE(traffic->unsavedData.load());
+    EXPECT_FALSE(traffic->unsavedData());
     EXPECT_EQ(le::getI32(readFileBytes(start / "one.log"), 0), 4);
 
     script.saveChoices = {start / "two.log"};
@@ -273,7 +273,7 @@ TEST_F(LogCommandsTest, TitledSaveWritesTheCurrentFileAndSaveAsProposesIt)
 TEST_F(LogCommandsTest, AfterAnAutomaticLogSaveStillAsksForAName)
 {
     // An automatic log clears untitledLog, but the buffer has no file of its own.
-    traffic->untitledLog = false;
+    traffic->setUntitledLog(false);
     script.saveChoices = {start / "named.log"};
     ASSERT_TRUE(commands.save());
     EXPECT_EQ(script.proposals, std::vector<fs::path>{start / "log" / "newfile.log"});
@@ -290,26 +290,26 @@ TEST_F(LogCommandsTest, ARelativeNameIsTakenInTheStartFolder)
 TEST_F(LogCommandsTest, AFileThatCannotBeCreatedIsReportedAndChangesNothing)
 {
     receive(*traffic, 1, "keep");
-    traffic->unsavedData = true;
+    traffic->setUnsavedData(true);
     script.saveChoices = {start / "no-such-folder" / "x.log"};
     EXPECT_FALSE(commands.save());
     EXPECT_EQ(script.cannotOpen, 1);
-    EXPECT_TRUE(traffic->untitledLog.load());
-    EXPECT_TRUE(traffic->unsavedData.load());
+    EXPECT_TRUE(traffic->untitledLog());
+    EXPECT_TRUE(traffic->unsavedData());
     EXPECT_TRUE(commands.currentFile().empty());
 }
 
 TEST_F(LogCommandsTest, AFileThatCannotBeOpenedIsReportedAndLoadsNothing)
 {
     receive(*traffic, 1, "keep");
-    traffic->unsavedData = false;
+    traffic->setUnsavedData(false);
     writeFileBytes(start / "short.log", {1, 2, 3});
     script.openChoices = {start / "missing.log", start / "short.log", start.path()};
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(commands.open(true), ViewFollowUp{});
     EXPECT_EQ(script.cannotOpen, 3);
     EXPECT_EQ(storedData(*traffic), "keep");
-    EXPECT_TRUE(traffic->untitledLog.load());
+    EXPECT_TRUE(traffic->untitledLog());
     EXPECT_TRUE(commands.currentFile().empty());
 }
 
@@ -329,19 +329,19 @@ TEST_F(LogCommandsTest, HostileLogFilesLoadWithoutHarm)
 
     script.openChoices = {start / "huge.log"};
     (void)commands.open(true);
-    EXPECT_EQ(traffic->storedLength.load(), kTrafficPlaneSize);
+    EXPECT_EQ(traffic->storedLength(), kTrafficPlaneSize);
     receive(*traffic, 1, "after");
-    EXPECT_LE(traffic->storedLength.load(), traffic->capacity());
+    EXPECT_LE(traffic->storedLength(), traffic->capacity());
 
     script.openChoices = {start / "negative.log"};
-    traffic->unsavedData = false;
+    traffic->setUnsavedData(false);
     (void)commands.open(true);
-    EXPECT_EQ(traffic->storedLength.load(), 0);
+    EXPECT_EQ(traffic->storedLength(), 0);
 
     script.openChoices = {start / "noise.log"};
     (void)commands.open(true);
-    EXPECT_GE(traffic->storedLength.load(), 0);
-    EXPECT_LE(traffic->storedLength.load(), kTrafficPlaneSize);
+    EXPECT_GE(traffic->storedLength(), 0);
+    EXPECT_LE(traffic->storedLength(), kTrafficPlaneSize);
     EXPECT_TRUE(std::equal(noise.begin() + 4 + kTrafficPlaneSize, noise.begin() + 4 + 2 * kTrafficPlaneSize,
                            traffic->currentDataPlane().begin()));
     EXPECT_EQ(script.cannotOpen, 0);
@@ -352,34 +352,33 @@ TEST_F(LogCommandsTest, HostileLogFilesLoadWithoutHarm)
 TEST_F(LogCommandsTest, NewAsksOnlyWhenThereIsUnsavedTraffic)
 {
     receive(*traffic, 1, "abc");
-    traffic->unsavedData = false;
-    traffic->untitledLog = false;
-    traffic->drawPosition = 3;
-    traffic->drawY = 68;
+    traffic->setUnsavedData(false);
+    traffic->setUntitledLog(false);
+    traffic->markDrawn(3, DrawCursor{traffic->drawX(), 68});
     const ViewFollowUp next = commands.newLog();
     EXPECT_EQ(script.questions, 0);
     EXPECT_EQ(next, (ViewFollowUp{true, false, true, false, false}));
-    EXPECT_EQ(traffic->storedLength.load(), 0);
-    EXPECT_EQ(traffic->drawPosition.load(), 0);
-    EXPECT_EQ(traffic->drawX.load(), 40);
-    EXPECT_EQ(traffic->drawY.load(), 0);
-    EXPECT_TRUE(traffic->untitledLog.load());
+    EXPECT_EQ(traffic->storedLength(), 0);
+    EXPECT_EQ(traffic->drawPosition(), 0);
+    EXPECT_EQ(traffic->drawX(), 40);
+    EXPECT_EQ(traffic->drawY(), 0);
+    EXPECT_TRUE(traffic->untitledLog());
     for (int p = 0; p < kTrafficPlaneCount; ++p)
         EXPECT_TRUE(std::ranges::all_of(traffic->plane(p), [](std::uint8_t b) { return b == ' '; })) << p;
 
     receive(*traffic, 1, "abc");
-    traffic->unsavedData = true;
+    traffic->setUnsavedData(true);
     script.answers = {SaveAnswer::No};
     (void)commands.newLog();
     EXPECT_EQ(script.questions, 1);
-    EXPECT_EQ(traffic->storedLength.load(), 0);
-    EXPECT_FALSE(traffic->unsavedData.load());
+    EXPECT_EQ(traffic->storedLength(), 0);
+    EXPECT_FALSE(traffic->unsavedData());
 }
 
 TEST_F(LogCommandsTest, CancelAbandonsNewAndOpen)
 {
     receive(*traffic, 1, "abc");
-    traffic->unsavedData = true;
+    traffic->setUnsavedData(true);
     script.answers = {SaveAnswer::Cancel, SaveAnswer::Cancel};
     script.openChoices = {start / "never.log"};
     EXPECT_EQ(commands.newLog(), ViewFollowUp{});
@@ -387,13 +386,13 @@ TEST_F(LogCommandsTest, CancelAbandonsNewAndOpen)
     EXPECT_EQ(script.questions, 2);
     EXPECT_TRUE(script.openFolders.empty());
     EXPECT_EQ(storedData(*traffic), "abc");
-    EXPECT_TRUE(traffic->unsavedData.load());
+    EXPECT_TRUE(traffic->unsavedData());
 }
 
 TEST_F(LogCommandsTest, YesSavesFirstAndAnUnfinishedSaveKeepsTheTraffic)
 {
     receive(*traffic, 1, "abc");
-    traffic->unsavedData = true;
+    traffic->setUnsavedData(true);
 
     // Yes, then the save dialog is cancelled: nothing is lost.
     script.answers = {SaveAnswer::Yes};
@@ -408,8 +407,8 @@ TEST_F(LogCommandsTest, YesSavesFirstAndAnUnfinishedSaveKeepsTheTraffic)
     const auto file = readFileBytes(start / "saved.log");
     EXPECT_EQ(le::getI32(file, 0), 3);
     EXPECT_EQ(std::string(file.begin() + 4 + kTrafficPlaneSize, file.begin() + 4 + kTrafficPlaneSize + 3), "abc");
-    EXPECT_EQ(traffic->storedLength.load(), 0);
-    EXPECT_TRUE(traffic->untitledLog.load());
+    EXPECT_EQ(traffic->storedLength(), 0);
+    EXPECT_TRUE(traffic->untitledLog());
     EXPECT_TRUE(commands.currentFile().empty());
 }
 
@@ -421,14 +420,14 @@ TEST_F(LogCommandsTest, YesGoesOnWhileAReceiveThreadKeepsStoringTraffic)
         const std::uint8_t byte = 'r';
         while (!stop.load()) {
             traffic->appendReceived(1, &byte, 1);
-            if (traffic->storedLength.load() > 20000)
+            if (traffic->storedLength() > 20000)
                 traffic->clearTraffic();
         }
     });
     commands.chooseSaveFile = [&](const fs::path&) { return std::optional<fs::path>(start / "busy.log"); };
     int abandoned = 0;
     for (int i = 0; i < 100; ++i) {
-        traffic->unsavedData = true;
+        traffic->setUnsavedData(true);
         script.answers = {SaveAnswer::Yes};
         if (!commands.newLog().invalidate)
             ++abandoned;
@@ -443,7 +442,7 @@ TEST_F(LogCommandsTest, OpenAsksToSaveBeforeTheDialog)
 {
     ASSERT_TRUE(traffic->saveToLog(start / "other.log"));
     receive(*traffic, 1, "new traffic");
-    traffic->unsavedData = true;
+    traffic->setUnsavedData(true);
     script.answers = {SaveAnswer::No};
     script.openChoices = {std::nullopt};
     EXPECT_EQ(commands.open(true), ViewFollowUp{});

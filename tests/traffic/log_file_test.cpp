@@ -200,26 +200,26 @@ TEST_F(BufferLogTest, SavedAtSmallCapacityLoadsTheSameAtFullCapacity)
         receive(*buffer, 1 + static_cast<int>(i % 2), pattern(90, i));
         send(*buffer, 1, pattern(10, i + 1000));
     }
-    buffer->untitledLog = true;
-    buffer->unsavedData = true;
+    buffer->setUntitledLog(true);
+    buffer->setUnsavedData(true);
     ASSERT_TRUE(buffer->saveToLog(dir / "small.log"));
-    EXPECT_FALSE(buffer->untitledLog.load());
-    EXPECT_FALSE(buffer->unsavedData.load());
+    EXPECT_FALSE(buffer->untitledLog());
+    EXPECT_FALSE(buffer->unsavedData());
 
     auto other = std::make_unique<TrafficBuffer>(clock);
     other->clearTraffic();
-    other->drawPosition = 17;
-    other->unsavedData = true;
+    other->markDrawn(17, DrawCursor{other->drawX(), other->drawY()});
+    other->setUnsavedData(true);
     ASSERT_TRUE(other->loadFromLog(dir / "small.log"));
     EXPECT_EQ(other->capacity(), 36000);
-    EXPECT_EQ(other->storedLength.load(), buffer->storedLength.load());
+    EXPECT_EQ(other->storedLength(), buffer->storedLength());
     EXPECT_EQ(storedTags(*other), storedTags(*buffer));
     EXPECT_EQ(storedData(*other), storedData(*buffer));
     EXPECT_TRUE(std::ranges::equal(other->currentTagPlane(), buffer->currentTagPlane()));
     EXPECT_TRUE(std::ranges::equal(other->currentDataPlane(), buffer->currentDataPlane()));
-    EXPECT_EQ(other->drawPosition.load(), other->storedLength.load());  // the loaded bytes count as drawn
-    EXPECT_FALSE(other->untitledLog.load());
-    EXPECT_FALSE(other->unsavedData.load());
+    EXPECT_EQ(other->drawPosition(), other->storedLength());  // the loaded bytes count as drawn
+    EXPECT_FALSE(other->untitledLog());
+    EXPECT_FALSE(other->unsavedData());
 }
 
 TEST_F(BufferLogTest, SaveAndLoadUseTheCurrentPage)
@@ -227,15 +227,15 @@ TEST_F(BufferLogTest, SaveAndLoadUseTheCurrentPage)
     config.autoLogging = 1;
     buffer->configure(config);
     receive(*buffer, 1, "zero");
-    buffer->pageCounter = 1;
+    buffer->startPagesAt(1);
     receive(*buffer, 1, "one!");
-    buffer->pageCounter = 2;  // page 0 again
+    buffer->startPagesAt(2);  // page 0 again
 
     ASSERT_TRUE(buffer->saveToLog(dir / "p.log"));
     const auto file = readFileBytes(dir / "p.log");
     EXPECT_TRUE(std::equal(buffer->plane(3).begin(), buffer->plane(3).end(), file.begin() + 4 + kTrafficPlaneSize));
 
-    buffer->pageCounter = 3;
+    buffer->startPagesAt(3);
     ASSERT_TRUE(buffer->loadFromLog(dir / "p.log"));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->plane(5).data()), 4), "zero");
 }
@@ -243,12 +243,12 @@ TEST_F(BufferLogTest, SaveAndLoadUseTheCurrentPage)
 TEST_F(BufferLogTest, FailedSaveOrLoadLeavesTheFlagsAlone)
 {
     receive(*buffer, 1, "abc");
-    buffer->unsavedData = true;
+    buffer->setUnsavedData(true);
     EXPECT_FALSE(buffer->saveToLog(dir / "missing" / "a.log"));
     writeFileBytes(dir / "two.log", {1, 2});
     EXPECT_FALSE(buffer->loadFromLog(dir / "two.log"));
-    EXPECT_TRUE(buffer->untitledLog.load());
-    EXPECT_TRUE(buffer->unsavedData.load());
+    EXPECT_TRUE(buffer->untitledLog());
+    EXPECT_TRUE(buffer->unsavedData());
     EXPECT_EQ(storedData(*buffer), "abc");
 }
 
@@ -259,18 +259,18 @@ TEST_F(BufferLogTest, HostileLengthsLoadClampedAndAppendsStayInsideThePlanes)
 
     writeFileBytes(dir / "neg.log", logImage(-5000, kLogFileSize, '1'));
     ASSERT_TRUE(buffer->loadFromLog(dir / "neg.log"));
-    EXPECT_EQ(buffer->storedLength.load(), 0);
+    EXPECT_EQ(buffer->storedLength(), 0);
     receive(*buffer, 1, "ok");
     EXPECT_EQ(storedData(*buffer), "ok");
 
     writeFileBytes(dir / "huge.log", logImage(INT32_MAX, kLogFileSize, '3'));
     ASSERT_TRUE(buffer->loadFromLog(dir / "huge.log"));
-    EXPECT_EQ(buffer->storedLength.load(), kTrafficPlaneSize);
+    EXPECT_EQ(buffer->storedLength(), kTrafficPlaneSize);
     receive(*buffer, 2, "r");
-    EXPECT_LT(buffer->storedLength.load(), buffer->capacity());
+    EXPECT_LT(buffer->storedLength(), buffer->capacity());
     send(*buffer, 1, pattern(520, 4));
-    EXPECT_LT(buffer->storedLength.load(), buffer->capacity());
-    EXPECT_EQ(storedData(*buffer).substr(static_cast<std::size_t>(buffer->storedLength.load()) - 520), pattern(520, 4));
+    EXPECT_LT(buffer->storedLength(), buffer->capacity());
+    EXPECT_EQ(storedData(*buffer).substr(static_cast<std::size_t>(buffer->storedLength()) - 520), pattern(520, 4));
 }
 
 } // namespace

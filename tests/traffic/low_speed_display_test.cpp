@@ -209,8 +209,8 @@ TEST_F(LowSpeed, FortyFirstByteStartsTheNextLineInA441PixelWindow)
     ASSERT_EQ(ticked.ops.size(), 41u);
     EXPECT_EQ(ticked.ops[39], text("a", Ink::Black, 430, 17));
     EXPECT_EQ(ticked.ops[40], text("a", Ink::Black, 40, 34 + 17));
-    EXPECT_EQ(buffer.drawX.load(), 50);
-    EXPECT_EQ(buffer.drawY.load(), 34);
+    EXPECT_EQ(buffer.drawX(), 50);
+    EXPECT_EQ(buffer.drawY(), 34);
     EXPECT_EQ(buffer.charsPerLine(), 40);
     // The repaint lays the buffer out the same way.
     EXPECT_EQ(layout(0, 10), ticked.ops);
@@ -219,11 +219,11 @@ TEST_F(LowSpeed, FortyFirstByteStartsTheNextLineInA441PixelWindow)
 TEST_F(LowSpeed, TickDrawsOnlyTheNewBytesAndRepaintsOnlyTheirCells)
 {
     receive("ABCDE");
-    buffer.unsavedData.store(false);
+    buffer.setUnsavedData(false);
     TickResult first = tick();
     EXPECT_EQ(first.drawnBytes, 5);
-    EXPECT_EQ(buffer.drawPosition.load(), 5);
-    EXPECT_TRUE(buffer.unsavedData.load());
+    EXPECT_EQ(buffer.drawPosition(), 5);
+    EXPECT_TRUE(buffer.unsavedData());
     EXPECT_FALSE(first.fullUpdate);
     const PixelRect firstArea = boundsOf(first.dirty);
     EXPECT_TRUE(firstArea.contains({40, 17, 50, 13}));
@@ -242,7 +242,7 @@ TEST_F(LowSpeed, TickDrawsOnlyTheNewBytesAndRepaintsOnlyTheirCells)
 
     // Nothing new: nothing drawn, nothing repainted.
     receive("");
-    buffer.pendingDrawTicks.store(1);
+    buffer.setPendingDrawTicks(1);
     TickResult idle = tick();
     EXPECT_EQ(idle.drawnBytes, 0);
     EXPECT_TRUE(idle.dirty.empty());
@@ -275,8 +275,8 @@ TEST_F(LowSpeed, LeadByteEndingALineJoinsTheTrailByteOnTheNextLine)
     RecordingSink ticked;
     tick(&ticked);
     EXPECT_EQ(ticked.ops, std::vector<RecordedOp>{text("\x88\x9F", Ink::Black, 430, 17)});
-    EXPECT_EQ(buffer.drawX.load(), 50);
-    EXPECT_EQ(buffer.drawY.load(), 34);
+    EXPECT_EQ(buffer.drawX(), 50);
+    EXPECT_EQ(buffer.drawY(), 34);
     // Repainting only the second line still completes nothing there: the pair belongs to the first.
     EXPECT_EQ(layout(1, 1), std::vector<RecordedOp>{text("\x88\x9F", Ink::Black, 430, 17)});
     // Repainting only the first line reaches over for the trail byte.
@@ -349,20 +349,20 @@ TEST_F(LowSpeed, PendingTicksCountDownAndAZeroCountDrawsNothing)
     settings.trafficDisplayCount = 2;
     configure();
     receive("ab");
-    EXPECT_EQ(buffer.pendingDrawTicks.load(), 2);
+    EXPECT_EQ(buffer.pendingDrawTicks(), 2);
     tick();
-    EXPECT_EQ(buffer.pendingDrawTicks.load(), 1);
-    EXPECT_EQ(buffer.drawPosition.load(), 2);
+    EXPECT_EQ(buffer.pendingDrawTicks(), 1);
+    EXPECT_EQ(buffer.drawPosition(), 2);
     tick();
-    EXPECT_EQ(buffer.pendingDrawTicks.load(), 0);
+    EXPECT_EQ(buffer.pendingDrawTicks(), 0);
     tick();
-    EXPECT_EQ(buffer.pendingDrawTicks.load(), 0);
+    EXPECT_EQ(buffer.pendingDrawTicks(), 0);
 
     settings.trafficDisplayCount = 0;
     configure();
     receive("cd");
     EXPECT_EQ(tick().drawnBytes, 0);
-    EXPECT_EQ(buffer.drawPosition.load(), 2);
+    EXPECT_EQ(buffer.drawPosition(), 2);
 }
 
 TEST_F(LowSpeed, FullRedisplayRepaintsEverythingAndSkipsToTheEnd)
@@ -373,8 +373,8 @@ TEST_F(LowSpeed, FullRedisplayRepaintsEverythingAndSkipsToTheEnd)
     const TickResult r = tick(&ticked);
     EXPECT_TRUE(r.fullUpdate);
     EXPECT_TRUE(ticked.ops.empty());
-    EXPECT_EQ(buffer.drawPosition.load(), 6);
-    EXPECT_EQ(buffer.pendingDrawTicks.load(), 0);
+    EXPECT_EQ(buffer.drawPosition(), 6);
+    EXPECT_EQ(buffer.pendingDrawTicks(), 0);
 }
 
 TEST(LowSpeedStartup, FirstTickClearsTheBufferAndSchedulesOneIdleRedisplay)
@@ -386,7 +386,7 @@ TEST(LowSpeedStartup, FirstTickClearsTheBufferAndSchedulesOneIdleRedisplay)
     settings.idleClockFactor = 3;
     // Traffic stored while the splash was shown.
     test::receive(buffer, 1, "early");
-    ASSERT_TRUE(buffer.unsavedData.load());
+    ASSERT_TRUE(buffer.unsavedData());
     ASSERT_EQ(display.startupClearPending, 1);
 
     RecordingSink ticked;
@@ -394,19 +394,19 @@ TEST(LowSpeedStartup, FirstTickClearsTheBufferAndSchedulesOneIdleRedisplay)
     EXPECT_TRUE(r.cleared);
     EXPECT_TRUE(ticked.ops.empty());  // nothing is drawn before the clear
     EXPECT_EQ(display.startupClearPending, 0);
-    EXPECT_EQ(buffer.storedLength.load(), 0);
+    EXPECT_EQ(buffer.storedLength(), 0);
     EXPECT_EQ(buffer.dataAt(0), ' ');
-    EXPECT_FALSE(buffer.unsavedData.load());
-    EXPECT_EQ(buffer.idleTicks.load(), 3);
-    EXPECT_EQ(buffer.idleRedisplaysLeft.load(), 1);
+    EXPECT_FALSE(buffer.unsavedData());
+    EXPECT_EQ(buffer.idleTicks(), 3);
+    EXPECT_EQ(buffer.idleRedisplaysLeft(), 1);
 
     // The scheduled redisplay comes on the third tick after the clear, and only once.
-    buffer.pendingDrawTicks.store(0);
+    buffer.setPendingDrawTicks(0);
     std::vector<bool> full;
     for (int i = 0; i < 9; ++i)
         full.push_back(display.tick(settings, false, 441).fullUpdate);
     EXPECT_EQ(full, (std::vector<bool>{false, false, true, false, false, false, false, false, false}));
-    EXPECT_EQ(buffer.idleRedisplaysLeft.load(), 0);
+    EXPECT_EQ(buffer.idleRedisplaysLeft(), 0);
     EXPECT_FALSE(display.tick(settings, false, 441).cleared);
 }
 
@@ -428,7 +428,7 @@ TEST_F(LowSpeed, IdleRedisplaysFollowTheTrafficAndOnlyInLowSpeed)
     for (int i = 0; i < 6; ++i)
         fastFull.push_back(tick(nullptr, true).fullUpdate);
     EXPECT_EQ(fastFull, std::vector<bool>(6, false));
-    EXPECT_EQ(buffer.idleRedisplaysLeft.load(), 2);  // never used up in fast display
+    EXPECT_EQ(buffer.idleRedisplaysLeft(), 2);  // never used up in fast display
 }
 
 TEST_F(LowSpeed, AutoScrollKeepsTheNewestLineEightLinesBelowTheTop)
@@ -457,7 +457,7 @@ TEST_F(LowSpeed, SpeedSwitchScrollsAndSchedulesOneTick)
     tick();
     EXPECT_EQ(display.enterFastDisplay(), 0);
     EXPECT_EQ(display.enterLowSpeedDisplay(settings.bufferSize), 29 - 8);  // whatever autoScroll says
-    EXPECT_EQ(buffer.pendingDrawTicks.load(), 1);
+    EXPECT_EQ(buffer.pendingDrawTicks(), 1);
 }
 
 TEST_F(LowSpeed, NestedTickDoesNothingButTheGeometry)
@@ -467,8 +467,8 @@ TEST_F(LowSpeed, NestedTickDoesNothingButTheGeometry)
     width = 241;
     const TickResult r = tick();
     EXPECT_TRUE(r.skipped);
-    EXPECT_EQ(buffer.drawPosition.load(), 0);
-    EXPECT_EQ(buffer.pendingDrawTicks.load(), 1);
+    EXPECT_EQ(buffer.drawPosition(), 0);
+    EXPECT_EQ(buffer.pendingDrawTicks(), 1);
     EXPECT_EQ(buffer.charsPerLine(), 20);
     display.timerBusy = false;
     EXPECT_EQ(tick().drawnBytes, 3);
@@ -487,8 +487,8 @@ TEST_F(LowSpeed, AfterAResizeTheRepaintedCellsFollowTheLayout)
     for (const PixelRect& rect : r.dirty)
         covered = covered || rect.contains({40, 5 * 34 + 17, 10, 13});
     EXPECT_TRUE(covered);
-    EXPECT_EQ(buffer.drawX.load(), 50);
-    EXPECT_EQ(buffer.drawY.load(), 5 * 34);
+    EXPECT_EQ(buffer.drawX(), 50);
+    EXPECT_EQ(buffer.drawY(), 5 * 34);
 }
 
 TEST_F(LowSpeed, TheRepaintLeavesTheDrawingCursorAfterTheLastStoredByte)
@@ -499,20 +499,20 @@ TEST_F(LowSpeed, TheRepaintLeavesTheDrawingCursorAfterTheLastStoredByte)
     receive(std::string(5, 'b'));  // stored, not drawn yet
     display.updateGeometry(width);
     (void)layout(0, 0);  // a repaint of the first line alone
-    EXPECT_EQ(buffer.drawX.load(), 40 + 5 * 10);
-    EXPECT_EQ(buffer.drawY.load(), 5 * 34);  // byte 104: line 5
-    EXPECT_EQ(buffer.drawPosition.load(), 100);  // what the timer still has to draw stays
+    EXPECT_EQ(buffer.drawX(), 40 + 5 * 10);
+    EXPECT_EQ(buffer.drawY(), 5 * 34);  // byte 104: line 5
+    EXPECT_EQ(buffer.drawPosition(), 100);  // what the timer still has to draw stays
 
     // The same for an empty buffer and a full last line.
     buffer.clearTraffic();
-    buffer.drawY.store(999);
+    buffer.moveDrawCursor(DrawCursor{buffer.drawX(), 999});
     (void)layout(0, 0);
-    EXPECT_EQ(buffer.drawX.load(), 40);
-    EXPECT_EQ(buffer.drawY.load(), 0);
+    EXPECT_EQ(buffer.drawX(), 40);
+    EXPECT_EQ(buffer.drawY(), 0);
     receive(std::string(40, 'c'));
     (void)layout(0, 0);
-    EXPECT_EQ(buffer.drawX.load(), 240);
-    EXPECT_EQ(buffer.drawY.load(), 34);
+    EXPECT_EQ(buffer.drawX(), 240);
+    EXPECT_EQ(buffer.drawY(), 34);
 }
 
 TEST_F(LowSpeed, FullRedisplayScrollsToTheNewestLineNotToTheTop)
@@ -523,7 +523,7 @@ TEST_F(LowSpeed, FullRedisplayScrollsToTheNewestLineNotToTheTop)
     EXPECT_TRUE(r.fullUpdate);
     ASSERT_TRUE(r.scrollTo.has_value());
     EXPECT_EQ(*r.scrollTo, 29 - 8);
-    EXPECT_EQ(buffer.drawY.load(), 29 * 34);
+    EXPECT_EQ(buffer.drawY(), 29 * 34);
 }
 
 TEST_F(LowSpeed, AfterAnOverflowStepNewBytesGoToTheirCellsOfTheLayout)
@@ -538,11 +538,11 @@ TEST_F(LowSpeed, AfterAnOverflowStepNewBytesGoToTheirCellsOfTheLayout)
     receive("cccccc");  // 11895 + 6 reaches 11900: the oldest 6000 go, the chunk lands at 5895
     RecordingSink ticked;
     tick(&ticked);
-    ASSERT_EQ(buffer.storedLength.load(), 5901);
+    ASSERT_EQ(buffer.storedLength(), 5901);
     ASSERT_EQ(ticked.ops.size(), 6u);
     EXPECT_EQ(ticked.ops.front(), text("c", Ink::Black, 40 + (5895 % 31) * 10, 5895 / 31 * 34 + 17));
     EXPECT_EQ(ticked.ops.back(), text("c", Ink::Black, 40 + (5900 % 31) * 10, 5900 / 31 * 34 + 17));
-    EXPECT_EQ(buffer.drawY.load(), 5900 / 31 * 34);
+    EXPECT_EQ(buffer.drawY(), 5900 / 31 * 34);
 }
 
 TEST_F(LowSpeed, NarrowWindowDrawsOneCharacterPerLine)
@@ -563,7 +563,7 @@ TEST_F(LowSpeed, InspectionShowsTheByteUnderTheClick)
 {
     receive("A\r" "b");
     tick();
-    ASSERT_EQ(buffer.drawPosition.load(), 3);
+    ASSERT_EQ(buffer.drawPosition(), 3);
 
     auto asc = display.inspectCharacter(45, 20, 0, 0);
     ASSERT_TRUE(asc.has_value());
@@ -627,7 +627,7 @@ TEST_F(LowSpeed, ClicksOutsideTheCellsNeverReadOutsideThePlanes)
     EXPECT_FALSE(display.inspectCharacter(45, -40, 0, 0).has_value());
     EXPECT_FALSE(display.inspectCharacter(45, 20, -3, 0).has_value());
     // A drawPosition past the planes (a loaded log leaves it as it was) still stops at their end.
-    buffer.drawPosition.store(1'000'000);
+    buffer.markDrawn(1'000'000, DrawCursor{buffer.drawX(), buffer.drawY()});
     EXPECT_TRUE(display.inspectCharacter(40 + 39 * 10, 899 * 34, 0, 0).has_value());  // index 35999
     EXPECT_FALSE(display.inspectCharacter(40, 900 * 34, 0, 0).has_value());          // index 36000
     EXPECT_FALSE(display.inspectCharacter(45, 20, 2'000'000'000, 0).has_value());

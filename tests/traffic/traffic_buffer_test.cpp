@@ -100,24 +100,24 @@ INSTANTIATE_TEST_SUITE_P(AllModes, TagsByCh2Mode,
 TEST_F(TrafficBufferTest, SentTextSwitchedOffStoresNothingAndLeavesTheMarker)
 {
     receive(*buffer, 1, "xy");
-    buffer->receptionMarker = 1;
+    buffer->setReceptionMarker(1);
     config.showSentText = 0;
     apply();
     send(*buffer, 1, "hello");
     send(*buffer, 2, "hello");
-    EXPECT_EQ(buffer->storedLength.load(), 2);
-    EXPECT_EQ(buffer->receptionMarker.load(), 1);
+    EXPECT_EQ(buffer->storedLength(), 2);
+    EXPECT_EQ(buffer->receptionMarker(), 1);
     EXPECT_EQ(feed.calls.size(), 1u);
 }
 
 TEST_F(TrafficBufferTest, ReceptionMarkerFollowsRecordedSendsOnly)
 {
     send(*buffer, 1, "abc");
-    EXPECT_EQ(buffer->receptionMarker.load(), 3);
+    EXPECT_EQ(buffer->receptionMarker(), 3);
     receive(*buffer, 1, "12345");
-    EXPECT_EQ(buffer->receptionMarker.load(), 3);
+    EXPECT_EQ(buffer->receptionMarker(), 3);
     send(*buffer, 2, "de");
-    EXPECT_EQ(buffer->receptionMarker.load(), 10);
+    EXPECT_EQ(buffer->receptionMarker(), 10);
 }
 
 // ---------------------------------------------------------------- display feed and timers
@@ -127,14 +127,14 @@ TEST_F(TrafficBufferTest, FastDisplayFeedsAtOnceAndStillMarksUnsaved)
     config.fastDisplay = true;
     config.trafficDisplayCount = 5;
     apply();
-    buffer->unsavedData = false;
+    buffer->setUnsavedData(false);
     receive(*buffer, 1, "OK\r\n");
 
     ASSERT_EQ(feed.calls.size(), 1u);
     EXPECT_TRUE(feed.calls[0].fast);
     EXPECT_EQ(feed.calls[0].bytes, "OK\r\n");
-    EXPECT_EQ(buffer->pendingDrawTicks.load(), 0);  // the timer does not draw in fast display
-    EXPECT_TRUE(buffer->unsavedData.load());
+    EXPECT_EQ(buffer->pendingDrawTicks(), 0);  // the timer does not draw in fast display
+    EXPECT_TRUE(buffer->unsavedData());
 }
 
 TEST_F(TrafficBufferTest, LowSpeedFeedSchedulesTimerDrawing)
@@ -146,8 +146,8 @@ TEST_F(TrafficBufferTest, LowSpeedFeedSchedulesTimerDrawing)
     ASSERT_EQ(feed.calls.size(), 1u);
     EXPECT_FALSE(feed.calls[0].fast);
     EXPECT_EQ(feed.calls[0].bytes, "AT");
-    EXPECT_EQ(buffer->pendingDrawTicks.load(), 5);
-    EXPECT_TRUE(buffer->unsavedData.load());
+    EXPECT_EQ(buffer->pendingDrawTicks(), 5);
+    EXPECT_TRUE(buffer->unsavedData());
 }
 
 TEST_F(TrafficBufferTest, FeedsOnlyInAscModeButTimerDrawsInEveryMode)
@@ -156,9 +156,9 @@ TEST_F(TrafficBufferTest, FeedsOnlyInAscModeButTimerDrawsInEveryMode)
     for (int mode : {1, 2}) {
         config.displayMode = mode;
         apply();
-        buffer->pendingDrawTicks = 0;
+        buffer->setPendingDrawTicks(0);
         receive(*buffer, 1, "z");
-        EXPECT_EQ(buffer->pendingDrawTicks.load(), 3) << "mode " << mode;
+        EXPECT_EQ(buffer->pendingDrawTicks(), 3) << "mode " << mode;
     }
     EXPECT_TRUE(feed.calls.empty());
 }
@@ -169,11 +169,11 @@ TEST_F(TrafficBufferTest, ReceivedChunksReloadTheIdleCountdownSentOnesDoNot)
     config.idleRedisplayCount = 4;
     apply();
     send(*buffer, 1, "s");
-    EXPECT_EQ(buffer->idleTicks.load(), 0);
-    EXPECT_EQ(buffer->idleRedisplaysLeft.load(), 0);
+    EXPECT_EQ(buffer->idleTicks(), 0);
+    EXPECT_EQ(buffer->idleRedisplaysLeft(), 0);
     receive(*buffer, 2, "r");
-    EXPECT_EQ(buffer->idleTicks.load(), 17);
-    EXPECT_EQ(buffer->idleRedisplaysLeft.load(), 4);
+    EXPECT_EQ(buffer->idleTicks(), 17);
+    EXPECT_EQ(buffer->idleRedisplaysLeft(), 4);
 }
 
 TEST_F(TrafficBufferTest, ReplacingTheFeedWithNullStopsFeeding)
@@ -181,7 +181,7 @@ TEST_F(TrafficBufferTest, ReplacingTheFeedWithNullStopsFeeding)
     buffer->setDisplayFeed(nullptr);
     receive(*buffer, 1, "a");
     EXPECT_TRUE(feed.calls.empty());
-    EXPECT_EQ(buffer->storedLength.load(), 1);
+    EXPECT_EQ(buffer->storedLength(), 1);
 }
 
 // ---------------------------------------------------------------- time stamps
@@ -245,7 +245,7 @@ TEST_F(TrafficBufferTest, ChunksStoredTogetherAreStoredAsEachOnItsOwn)
         ASSERT_EQ(storedData(*buffer), storedData(single)) << seed;
         ASSERT_EQ(storedTags(*buffer), storedTags(single)) << seed;
     }
-    EXPECT_EQ(buffer->pageCounter.load(), single.pageCounter.load());
+    EXPECT_EQ(buffer->pageCounter(), single.pageCounter());
     ASSERT_EQ(feed.calls.size(), oneByOne.calls.size());
     for (std::size_t i = 0; i < feed.calls.size(); ++i)
         EXPECT_EQ(feed.calls[i].bytes, oneByOne.calls[i].bytes) << i;
@@ -263,9 +263,9 @@ TEST_F(TrafficBufferTest, InvalidCallsStoreNothing)
     buffer->appendSent(5, b, 4);
     buffer->appendSent(1, b, -7);
     buffer->appendSent(2, nullptr, 1);
-    EXPECT_EQ(buffer->storedLength.load(), 0);
+    EXPECT_EQ(buffer->storedLength(), 0);
     EXPECT_TRUE(feed.calls.empty());
-    EXPECT_EQ(buffer->receptionMarker.load(), 0);
+    EXPECT_EQ(buffer->receptionMarker(), 0);
 }
 
 TEST_F(TrafficBufferTest, MessageLongerThanASendBufferIsStoredWholeInPieces)
@@ -290,7 +290,7 @@ TEST_F(TrafficBufferTest, HugeMessagesNeverLeaveTheLengthAtCapacity)
     for (unsigned i = 0; i < 20; ++i) {
         const std::string message = pattern(5000 + i * 311, i);
         send(*buffer, 2, message);
-        const std::int32_t length = buffer->storedLength.load();
+        const std::int32_t length = buffer->storedLength();
         ASSERT_LT(length, buffer->capacity());
         // The newest bytes are always the tail of the last message.
         const std::size_t tail = std::min<std::size_t>(static_cast<std::size_t>(length), message.size());
@@ -314,8 +314,8 @@ protected:
     void receiveUpTo(std::int32_t target)
     {
         unsigned seed = 0;
-        while (buffer->storedLength.load() < target) {
-            const auto n = std::min<std::int32_t>(97, target - buffer->storedLength.load());
+        while (buffer->storedLength() < target) {
+            const auto n = std::min<std::int32_t>(97, target - buffer->storedLength());
             const int channel = seed % 2 == 0 ? 1 : 2;
             const std::string chunk = pattern(static_cast<std::size_t>(n), seed++);
             receive(*buffer, channel, chunk);
@@ -325,8 +325,8 @@ protected:
     void sendUpTo(std::int32_t target)
     {
         unsigned seed = 100;
-        while (buffer->storedLength.load() < target) {
-            const auto n = std::min<std::int32_t>(500, target - buffer->storedLength.load());
+        while (buffer->storedLength() < target) {
+            const auto n = std::min<std::int32_t>(500, target - buffer->storedLength());
             const int channel = seed % 2 == 0 ? 1 : 2;
             const std::string chunk = pattern(static_cast<std::size_t>(n), seed++);
             send(*buffer, channel, chunk);
@@ -335,7 +335,7 @@ protected:
     }
     void expectContent()
     {
-        ASSERT_EQ(buffer->storedLength.load(), static_cast<std::int32_t>(expected.data.size()));
+        ASSERT_EQ(buffer->storedLength(), static_cast<std::int32_t>(expected.data.size()));
         EXPECT_EQ(storedTags(*buffer), expected.tags);
         EXPECT_EQ(storedData(*buffer), expected.data);
     }
@@ -351,29 +351,27 @@ TEST_F(OverflowTest, ReceivedChunkReachingTheThresholdDropsTheOldestHalf)
     expected.add('3', justBelow);
     expectContent();
 
-    buffer->drawPosition = 11000;
-    buffer->drawX = 123;
+    buffer->markDrawn(11000, DrawCursor{123, buffer->drawY()});
     buffer->setCharsPerLine(37);
     receive(*buffer, 1, "!");  // 11900: the oldest 6000 bytes go first
     expected.dropFront(6000);
     expected.add('1', "!");
     expectContent();
-    EXPECT_EQ(buffer->storedLength.load(), 5900);
-    EXPECT_EQ(buffer->drawPosition.load(), 5000);
-    EXPECT_EQ(buffer->drawY.load(), 5000 / 37 * 34);
-    EXPECT_EQ(buffer->drawX.load(), 123);
+    EXPECT_EQ(buffer->storedLength(), 5900);
+    EXPECT_EQ(buffer->drawPosition(), 5000);
+    EXPECT_EQ(buffer->drawY(), 5000 / 37 * 34);
+    EXPECT_EQ(buffer->drawX(), 123);
 }
 
 TEST_F(OverflowTest, DrawPositionInTheDroppedHalfRestartsAtTheTop)
 {
     receiveUpTo(11899);
-    buffer->drawPosition = 2500;
-    buffer->drawY = 999;
+    buffer->markDrawn(2500, DrawCursor{buffer->drawX(), 999});
     buffer->setCharsPerLine(0);  // never divides by zero: counts as one character per line
     EXPECT_EQ(buffer->charsPerLine(), 1);
     receive(*buffer, 1, "x");
-    EXPECT_EQ(buffer->drawPosition.load(), 0);
-    EXPECT_EQ(buffer->drawY.load(), 0);
+    EXPECT_EQ(buffer->drawPosition(), 0);
+    EXPECT_EQ(buffer->drawY(), 0);
 }
 
 TEST_F(OverflowTest, SentMessageEndingOneShortOfCapacityIsStoredAsIs)
@@ -388,15 +386,15 @@ TEST_F(OverflowTest, SentMessageEndingOneShortOfCapacityIsStoredAsIs)
 TEST_F(OverflowTest, SentMessageReachingCapacityDropsTheOldestHalfFirst)
 {
     sendUpTo(11990);
-    buffer->drawPosition = 7000;
+    buffer->markDrawn(7000, DrawCursor{buffer->drawX(), buffer->drawY()});
     buffer->setCharsPerLine(40);
     const std::string last = pattern(10, 5);  // 12000 = capacity
     send(*buffer, 2, last);
     expected.dropFront(6000);
     expected.add('2', last);
     expectContent();
-    EXPECT_EQ(buffer->drawPosition.load(), 1000);
-    EXPECT_EQ(buffer->drawY.load(), 25 * 34);
+    EXPECT_EQ(buffer->drawPosition(), 1000);
+    EXPECT_EQ(buffer->drawY(), 25 * 34);
 }
 
 TEST_F(OverflowTest, LengthAboveASmallerCapacityShrinksUntilTheChunkFits)
@@ -435,10 +433,10 @@ TEST(TrafficBufferStart, StartsZeroedEmptyAndUntitled)
         const auto plane = buffer->plane(p);
         EXPECT_TRUE(std::all_of(plane.begin(), plane.end(), [](std::uint8_t b) { return b == 0; })) << p;
     }
-    EXPECT_EQ(buffer->storedLength.load(), 0);
-    EXPECT_EQ(buffer->drawX.load(), 40);
-    EXPECT_TRUE(buffer->untitledLog.load());
-    EXPECT_FALSE(buffer->unsavedData.load());
+    EXPECT_EQ(buffer->storedLength(), 0);
+    EXPECT_EQ(buffer->drawX(), 40);
+    EXPECT_TRUE(buffer->untitledLog());
+    EXPECT_FALSE(buffer->unsavedData());
     EXPECT_EQ(buffer->capacity(), 36000);
     EXPECT_EQ(buffer->charsPerLine(), 40);
 }
@@ -465,7 +463,7 @@ TEST_F(TrafficBufferTest, CurrentPairFollowsAutoLoggingAndPageParity)
     config.autoLogging = 1;
     apply();
     EXPECT_EQ(buffer->currentDataPlane().data(), buffer->plane(3).data());
-    buffer->pageCounter = 3;
+    buffer->startPagesAt(3);
     EXPECT_EQ(buffer->currentTagPlane().data(), buffer->plane(4).data());
     EXPECT_EQ(buffer->currentDataPlane().data(), buffer->plane(5).data());
 
@@ -480,15 +478,13 @@ TEST_F(TrafficBufferTest, ClearFillsEveryPlaneWithSpacesAndResetsTheCursor)
     config.autoLogging = 1;
     apply();
     receive(*buffer, 1, "page zero");
-    buffer->pageCounter = 1;
+    buffer->startPagesAt(1);
     send(*buffer, 2, "page one");
     config.autoLogging = 0;
     apply();
     receive(*buffer, 2, "single");
-    buffer->drawPosition = 12;
-    buffer->drawX = 160;
-    buffer->drawY = 68;
-    buffer->pendingDrawTicks = 7;
+    buffer->markDrawn(12, DrawCursor{160, 68});
+    buffer->setPendingDrawTicks(7);
 
     buffer->clearTraffic();
 
@@ -496,12 +492,12 @@ TEST_F(TrafficBufferTest, ClearFillsEveryPlaneWithSpacesAndResetsTheCursor)
         const auto plane = buffer->plane(p);
         EXPECT_TRUE(std::all_of(plane.begin(), plane.end(), [](std::uint8_t b) { return b == ' '; })) << p;
     }
-    EXPECT_EQ(buffer->storedLength.load(), 0);
-    EXPECT_EQ(buffer->drawPosition.load(), 0);
-    EXPECT_EQ(buffer->drawX.load(), 40);
-    EXPECT_EQ(buffer->drawY.load(), 0);
-    EXPECT_EQ(buffer->pageCounter.load(), 0);
-    EXPECT_EQ(buffer->pendingDrawTicks.load(), 7);
+    EXPECT_EQ(buffer->storedLength(), 0);
+    EXPECT_EQ(buffer->drawPosition(), 0);
+    EXPECT_EQ(buffer->drawX(), 40);
+    EXPECT_EQ(buffer->drawY(), 0);
+    EXPECT_EQ(buffer->pageCounter(), 0);
+    EXPECT_EQ(buffer->pendingDrawTicks(), 7);
     EXPECT_EQ(buffer->dataAt(0), ' ');
 }
 
@@ -541,17 +537,17 @@ TEST_F(AutoLoggingTest, FullPagesGoToNumberedFilesAndThePagesAlternate)
     Expected page;                  // the current page as it should be
     std::vector<Expected> written;  // each page as it was handed to the log
     unsigned seed = 0;
-    while (buffer->pageCounter.load() < 3) {
-        const std::int32_t before = buffer->pageCounter.load();
+    while (buffer->pageCounter() < 3) {
+        const std::int32_t before = buffer->pageCounter();
         const int channel = seed % 2 == 0 ? 1 : 2;
         const std::string chunk = pattern(100, seed++);
         receive(*buffer, channel, chunk);
-        if (buffer->pageCounter.load() != before) {
-            ASSERT_EQ(buffer->pageCounter.load(), before + 1);
+        if (buffer->pageCounter() != before) {
+            ASSERT_EQ(buffer->pageCounter(), before + 1);
             written.push_back(page);
             page = {};
-            EXPECT_EQ(buffer->drawPosition.load(), 0);
-            EXPECT_EQ(buffer->drawX.load(), 40);
+            EXPECT_EQ(buffer->drawPosition(), 0);
+            EXPECT_EQ(buffer->drawX(), 40);
         }
         page.add(channel == 1 ? '1' : '3', chunk);
         ASSERT_EQ(storedData(*buffer), page.data);
@@ -574,7 +570,7 @@ TEST_F(AutoLoggingTest, FullPagesGoToNumberedFilesAndThePagesAlternate)
     EXPECT_EQ(buffer->currentDataPlane().data(), buffer->plane(5).data());
     const auto page0 = buffer->plane(3);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(page0.data()), written[2].data.size()), written[2].data);
-    EXPECT_FALSE(buffer->untitledLog.load());
+    EXPECT_FALSE(buffer->untitledLog());
 }
 
 TEST_F(AutoLoggingTest, AMissingLogFolderIsMadeAndAFolderThatCannotBeIsToldOnceAndTriedAgain)
@@ -584,10 +580,10 @@ TEST_F(AutoLoggingTest, AMissingLogFolderIsMadeAndAFolderThatCannotBeIsToldOnceA
     int told = 0;
     buffer->setAutoLogNotifier([&told] { ++told; });
     unsigned seed = 0;
-    while (buffer->pageCounter.load() < 1)
+    while (buffer->pageCounter() < 1)
         receive(*buffer, 1, pattern(100, seed++));
     EXPECT_TRUE(std::filesystem::exists(dir / "absent" / "log" / "Log0.log"));
-    EXPECT_FALSE(buffer->untitledLog.load());
+    EXPECT_FALSE(buffer->untitledLog());
     EXPECT_FALSE(buffer->autoLogStatus().failing);
     EXPECT_EQ(told, 0);
 
@@ -595,7 +591,7 @@ TEST_F(AutoLoggingTest, AMissingLogFolderIsMadeAndAFolderThatCannotBeIsToldOnceA
     test::writeFileBytes(dir / "blocked", {1});
     config.logDirectory = dir / "blocked" / "log";
     apply();
-    while (buffer->pageCounter.load() < 3)
+    while (buffer->pageCounter() < 3)
         receive(*buffer, 1, pattern(100, seed++));
     const TrafficBuffer::AutoLogStatus failing = buffer->autoLogStatus();
     EXPECT_TRUE(failing.failing);
@@ -605,7 +601,7 @@ TEST_F(AutoLoggingTest, AMissingLogFolderIsMadeAndAFolderThatCannotBeIsToldOnceA
 
     // The next page tries again, and logging that works again is told too.
     std::filesystem::remove(dir / "blocked");
-    while (buffer->pageCounter.load() < 4)
+    while (buffer->pageCounter() < 4)
         receive(*buffer, 1, pattern(100, seed++));
     EXPECT_TRUE(std::filesystem::exists(dir / "blocked" / "log" / "Log3.log"));
     EXPECT_FALSE(buffer->autoLogStatus().failing);
@@ -628,8 +624,8 @@ TEST_F(AutoLoggingTest, BelowTheFreeSpaceFloorPagesAreHeldBackUntilThereIsRoom)
     buffer->setAutoLogNotifier([&told] { ++told; });
     unsigned seed = 0;
     const auto fillPage = [&] {
-        const std::int32_t page = buffer->pageCounter.load();
-        while (buffer->pageCounter.load() == page)
+        const std::int32_t page = buffer->pageCounter();
+        while (buffer->pageCounter() == page)
             receive(*buffer, 1, pattern(100, seed++));
     };
     const auto written = [&](int page) { return std::filesystem::exists(dir / "log" / ("Log" + std::to_string(page) + ".log")); };
@@ -648,8 +644,8 @@ TEST_F(AutoLoggingTest, BelowTheFreeSpaceFloorPagesAreHeldBackUntilThereIsRoom)
     EXPECT_EQ(held.file, dir / "log" / "Log1.log");
     EXPECT_EQ(held.freeBytes, room);
     EXPECT_EQ(told, 1) << "told once, not per page";
-    EXPECT_EQ(buffer->autoLogFailures.load(), 0u) << "held back, not failed";
-    EXPECT_EQ(buffer->pageCounter.load(), 4) << "the record in memory goes on";
+    EXPECT_EQ(buffer->autoLogFailures(), 0u) << "held back, not failed";
+    EXPECT_EQ(buffer->pageCounter(), 4) << "the record in memory goes on";
     receive(*buffer, 1, "in progress");
     EXPECT_FALSE(buffer->writeCurrentPage());
     EXPECT_FALSE(written(4));
@@ -668,11 +664,11 @@ TEST_F(AutoLoggingTest, BelowTheFreeSpaceFloorPagesAreHeldBackUntilThereIsRoom)
 
 TEST_F(AutoLoggingTest, FlushWritesThePageOfTheCountersParityAndClearsTheFlags)
 {
-    buffer->pageCounter = 1;
+    buffer->startPagesAt(1);
     receive(*buffer, 2, "odd page");
-    buffer->pageCounter = 0;
+    buffer->startPagesAt(0);
     receive(*buffer, 1, "even");
-    buffer->unsavedData = true;
+    buffer->setUnsavedData(true);
 
     config.autoLogPrefix = "run";
     apply();
@@ -681,8 +677,8 @@ TEST_F(AutoLoggingTest, FlushWritesThePageOfTheCountersParityAndClearsTheFlags)
     ASSERT_EQ(file.size(), kLogFileSize);
     EXPECT_EQ(le::getI32(file, 0), 8);
     EXPECT_EQ(planeText(file, 4 + kTrafficPlaneSize, 8), "odd page");
-    EXPECT_FALSE(buffer->unsavedData.load());
-    EXPECT_FALSE(buffer->untitledLog.load());
+    EXPECT_FALSE(buffer->unsavedData());
+    EXPECT_FALSE(buffer->untitledLog());
 
     config.autoLogPrefix = "";
     apply();
@@ -695,7 +691,7 @@ TEST_F(AutoLoggingTest, APrefixThatClimbsOutOfTheLogFolderStillWritesInsideIt)
     config.autoLogPrefix = "../escape";
     apply();
     unsigned seed = 0;
-    while (buffer->pageCounter.load() < 1)
+    while (buffer->pageCounter() < 1)
         receive(*buffer, 1, pattern(100, seed++));
     EXPECT_FALSE(std::filesystem::exists(dir / "escape0.log"));
     EXPECT_EQ(std::filesystem::file_size(dir / "log" / ".._escape0.log"), kLogFileSize);
@@ -718,7 +714,7 @@ TEST_F(AutoLoggingTest, FlushDoesNothingWithAutomaticLoggingOff)
     apply();
     buffer->flushPageToLog(0, 0);
     EXPECT_TRUE(std::filesystem::is_empty(dir / "log"));
-    EXPECT_TRUE(buffer->untitledLog.load());
+    EXPECT_TRUE(buffer->untitledLog());
 }
 
 // ---------------------------------------------------------------- settings

@@ -77,7 +77,7 @@ TEST_P(TrafficConcurrency, ProducersReaderAndRepaintTogether)
     auto read = [&] {
         std::int32_t last = 0;
         for (int pass = 0; pass < 300; ++pass) {
-            const std::int32_t length = buffer->storedLength.load(std::memory_order_acquire);
+            const std::int32_t length = buffer->storedLength();
             if (length < last)
                 lengthWentBack = true;
             last = length;
@@ -117,11 +117,11 @@ TEST_P(TrafficConcurrency, ProducersReaderAndRepaintTogether)
     long total = 0;
     for (int k = 0; k < kChunksPerProducer; ++k)
         total += chunkLength(k);
-    ASSERT_EQ(buffer->storedLength.load(), 3 * total);
+    ASSERT_EQ(buffer->storedLength(), 3 * total);
 
     std::array<int, 3> next = {0, 0, 0};
     std::int32_t pos = 0;
-    while (pos < buffer->storedLength.load()) {
+    while (pos < buffer->storedLength()) {
         const std::uint8_t tag = buffer->tagAt(pos);
         int producer = -1;
         for (int p = 0; p < 3; ++p)

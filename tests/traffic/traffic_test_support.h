@@ -54,8 +54,8 @@ inline std::string storedData(const TrafficBuffer& b, std::int32_t length)
     return {reinterpret_cast<const char*>(plane.data()), static_cast<std::size_t>(length)};
 }
 
-inline std::string storedTags(const TrafficBuffer& b) { return storedTags(b, b.storedLength.load()); }
-inline std::string storedData(const TrafficBuffer& b) { return storedData(b, b.storedLength.load()); }
+inline std::string storedTags(const TrafficBuffer& b) { return storedTags(b, b.storedLength()); }
+inline std::string storedData(const TrafficBuffer& b) { return storedData(b, b.storedLength()); }
 
 inline void receive(TrafficBuffer& b, int channel, const std::string& s)
 {

@@ -22,8 +22,6 @@ QFont makeDisplayFont()
     return font;
 }
 
-int leadIndex(std::uint8_t lead) { return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31; }
-
 // `text` in `ink` on a transparent image as wide as it draws, its baseline at `ascent`, made
 // with `scale` device pixels per display unit.
 QPixmap textPixmap(const QFont& font, int ascent, const QString& text, const QColor& ink, qreal scale)
@@ -43,7 +41,8 @@ QPixmap textPixmap(const QFont& font, int ascent, const QString& text, const QCo
 
 } // namespace
 
-TableTextMeasurer::TableTextMeasurer(const QFont& font, const Cp932Text& text) : singles_(256), pairs_(60 * 256)
+TableTextMeasurer::TableTextMeasurer(const QFont& font, const Cp932Text& text)
+    : singles_(256), pairs_(kShiftJisLeadCount * 256)
 {
     const QFontMetrics metrics(font);
     for (int b = 0; b < 256; ++b)
@@ -53,7 +52,7 @@ TableTextMeasurer::TableTextMeasurer(const QFont& font, const Cp932Text& text) :
             continue;
         for (int trail = 0; trail < 256; ++trail) {
             const QString s = text.pair(static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)).toString();
-            pairs_[static_cast<std::size_t>(leadIndex(static_cast<std::uint8_t>(lead)) * 256 + trail)] =
+            pairs_[static_cast<std::size_t>(shiftJisLeadIndex(static_cast<std::uint8_t>(lead)) * 256 + trail)] =
                 metrics.horizontalAdvance(s);
         }
     }
@@ -65,7 +64,7 @@ int TableTextMeasurer::textWidth(const std::uint8_t* bytes, int count) const
     int i = 0;
     while (i < count) {
         if (isShiftJisLead(bytes[i]) && i + 1 < count) {
-            width += pairs_[static_cast<std::size_t>(leadIndex(bytes[i]) * 256 + bytes[i + 1])];
+            width += pairs_[static_cast<std::size_t>(shiftJisLeadIndex(bytes[i]) * 256 + bytes[i + 1])];
             i += 2;
         } else {
             width += singles_[bytes[i]];
@@ -76,7 +75,7 @@ int TableTextMeasurer::textWidth(const std::uint8_t* bytes, int count) const
 }
 
 GlyphTable::GlyphTable(const QFont& font, const Cp932Text& text, const TextMeasurer& measurer)
-    : font_(font), raw_(QRawFont::fromFont(font)), text_(text), measurer_(measurer), pairs_(60 * 256)
+    : font_(font), raw_(QRawFont::fromFont(font)), text_(text), measurer_(measurer), pairs_(kShiftJisLeadCount * 256)
 {
 }
 
@@ -119,7 +118,7 @@ GlyphTable::Unit GlyphTable::makeUnit(QStringView text) const
 
 const GlyphTable::Unit& GlyphTable::unit(const std::uint8_t* bytes, bool isPair)
 {
-    Unit& u = isPair ? pairs_[static_cast<std::size_t>(leadIndex(bytes[0]) * 256 + bytes[1])] : singles_[bytes[0]];
+    Unit& u = isPair ? pairs_[static_cast<std::size_t>(shiftJisLeadIndex(bytes[0]) * 256 + bytes[1])] : singles_[bytes[0]];
     if (!u.made)
         u = makeUnit(isPair ? text_.pair(bytes[0], bytes[1]) : text_.single(bytes[0]));
     return u;

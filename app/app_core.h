@@ -16,6 +16,7 @@
 #include "sending/send_buffer.h"
 #include "sending/text_transfer.h"
 #include "settings/line_status.h"
+#include "timeline/journal.h"
 #include "traffic/traffic_buffer.h"
 
 #include <array>
@@ -60,6 +61,9 @@ public:
     [[nodiscard]] Channels& channels() { return channels_; }
     [[nodiscard]] const Clock& clock() const { return *clock_; }
     [[nodiscard]] TrafficBuffer& traffic() { return traffic_; }
+    // The line's timeline beside the record: chunks with their times, line errors, modem
+    // changes, actions (cleared with the traffic).
+    [[nodiscard]] timeline::Journal& journal() { return journal_; }
     // The send buffer, the text being converted and the checksum state (GUI thread only).
     [[nodiscard]] SendState& sendState() { return sendState_; }
     // The character send dialogs' records and histories, kept for the whole run.
@@ -143,6 +147,7 @@ private:
     int zoomPercent_ = 100;
     SendState sendState_;
     SendDialogMemory sendDialogMemory_;
+    timeline::Journal journal_;  // before the buffer, which writes into it
     TrafficBuffer traffic_;
     SampleTable samples_;
     Channels channels_;  // after the buffer and the samples: its threads write both until they are joined

@@ -7,13 +7,16 @@
 #pragma once
 
 #include "platform/comm_types.h"
+#include "timeline/journal.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace kestrane {
 
@@ -90,6 +93,42 @@ enum class IoStatus {
     Ok,        // done; a short count means the time-out ran out
     Cancelled, // woken by setCommMask (the count holds what was transferred before)
     Failed,    // the device failed or is gone (USB unplug, hang-up)
+};
+
+// What a port knows about the bytes its last read delivered: when they were taken from the
+// device (the program's best knowledge of when they crossed) and the line errors among them.
+// Kept by the reading thread; its vectors keep their capacity, so a read allocates nothing.
+struct ReadMarks {
+    struct Arrival {
+        std::uint32_t offset = 0;  // the bytes from here on (to the next arrival) were taken at `time`
+        timeline::Stamp time;
+    };
+    struct Error {
+        std::uint32_t offset = 0;  // the byte it belongs to; a break: the place before that byte
+        timeline::LineError kind = timeline::LineError::ParityOrFraming;
+        std::uint32_t lost = 0;    // overruns: bytes the driver counted as lost before here (0: not counted)
+    };
+    std::vector<Arrival> arrivals;  // ascending; the first at offset 0 whenever the read delivered bytes
+    std::vector<Error> errors;      // ascending
+    void clear()
+    {
+        arrivals.clear();
+        errors.clear();
+    }
+};
+
+// What a port saw on the line apart from its bytes.
+struct PortEvent {
+    enum class Kind {
+        ModemChange,  // the modem inputs changed
+        LineState,    // a line error the port cannot place at a byte (a server's report)
+    };
+    Kind kind = Kind::ModemChange;
+    timeline::Stamp time;
+    std::uint32_t lines = 0;    // ModemChange: the MS_* bits after it
+    std::uint32_t changed = 0;  // ModemChange: the MS_* bits that changed
+    std::uint32_t count = 1;    // ModemChange: changes the driver counted (a line that toggled counts twice)
+    timeline::LineError error = timeline::LineError::ParityOrFraming;  // LineState
 };
 
 class SerialPort {
@@ -178,6 +217,18 @@ public:
     // `notify` is called once, on whichever thread finds the port lost (set before the port is
     // shared; it must be quick and must not call back into the port).
     virtual void setLossNotifier(std::function<void()> notify) = 0;
+
+    // ---- The line's timeline ----
+    // The marks of the bytes the last read delivered (the reading thread, after each read).
+    // A port that keeps none reports nothing, and the caller stamps the chunk itself.
+    virtual void takeReadMarks(ReadMarks& out) { out.clear(); }
+    // Where the port reports modem-input changes and unplaced line states, on any thread of its
+    // own (quick; must not call back into the port). Set before the port is shared; a port that
+    // watches its modem lines starts watching here and stops when it is destroyed.
+    virtual void setEventSink(std::function<void(const PortEvent&)> sink) { (void)sink; }
+    // Whether the driver holds the low latency asked for at open: nothing when the device has no
+    // such setting (a pseudo-terminal, a network line).
+    [[nodiscard]] virtual std::optional<bool> lowLatency() const { return std::nullopt; }
 };
 
 } // namespace kestrane

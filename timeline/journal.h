@@ -37,6 +37,14 @@ enum class Kind : std::uint8_t {
 
 enum class Direction : std::uint8_t { Received, Sent };
 
+// The modem inputs as a ModemChange keeps them (the serial port's MS_* bits).
+namespace modem {
+inline constexpr std::uint8_t kCts = 0x10;
+inline constexpr std::uint8_t kDsr = 0x20;
+inline constexpr std::uint8_t kRing = 0x40;
+inline constexpr std::uint8_t kDcd = 0x80;
+} // namespace modem
+
 enum class LineError : std::uint8_t {
     Parity,
     Framing,

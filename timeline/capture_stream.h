@@ -1,0 +1,72 @@
+// The timeline as a capture Wireshark decodes: one interface per channel (link type 250), one
+// packet per frame (its bytes, sent or received, with the control lines of that moment), and one
+// per line error, modem-line change, capture loss and user mark, in time order.
+// Incremental: it takes what the journal has that it has not taken yet, so the same code writes
+// a whole record (the window's save), a page (automatic logging), a rotating set of files (the
+// recorder) and a live stream (the extcap program). Where its blocks go is the caller's.
+#pragma once
+
+#include "timeline/frames.h"
+#include "timeline/journal.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrane::timeline {
+
+struct CaptureLine {
+    std::string name;         // the interface name, e.g. "COM3"
+    std::string description;  // e.g. the device or URL
+};
+
+class CaptureStream {
+public:
+    CaptureStream(std::array<CaptureLine, 2> lines, std::string application);
+
+    void setRule(int channel, FrameRule rule) { frames_.setRule(channel, rule); }
+    // Start from the entry after `sequence` (0: from the journal's oldest).
+    void startAfter(std::uint64_t sequence) { after_ = sequence; }
+
+    // The section header and the two interfaces: the start of every file.
+    void header(std::vector<std::uint8_t>& out) const;
+    // Appends the packets of everything the journal has that closed: frames quiet past their
+    // rule by `nowMonoUs`, and the events before them. `final` closes the open frame too.
+    void take(const Journal& journal, std::vector<std::uint8_t>& out, std::int64_t nowMonoUs, bool final = false);
+    // Closes what is open and appends it (the end of a file: a rotation, a stop).
+    void finish(std::vector<std::uint8_t>& out);
+
+    [[nodiscard]] std::uint64_t packets() const { return packets_; }
+    [[nodiscard]] std::uint64_t lastSequence() const { return after_; }
+
+private:
+    void emitClosed(std::vector<std::uint8_t>& out);
+    void packet(std::vector<std::uint8_t>& out, int channel, Stamp time, std::uint8_t event,
+                const std::vector<std::uint8_t>& payload);
+    void event(std::vector<std::uint8_t>& out, const Entry& e);
+    [[nodiscard]] std::uint8_t lines(int channel) const;
+    void track(const Entry& e);
+
+    std::array<CaptureLine, 2> lines_;
+    std::string application_;
+    FrameBuilder frames_;
+    std::uint64_t after_ = 0;
+    std::uint64_t packets_ = 0;
+    // The bytes of the frame being built, and of those closed but not yet written.
+    std::vector<std::uint8_t> openBytes_;
+    std::uint64_t openFirst_ = 0;
+    struct Pending {
+        Frame frame;
+        std::vector<std::uint8_t> bytes;
+        bool lost = false;  // some of its bytes were no longer in the journal
+    };
+    std::vector<Pending> closed_;
+    bool openLost_ = false;
+    std::vector<Entry> events_;  // events while a frame was open: written after it
+    std::array<std::uint8_t, 2> modem_{};  // MS bits per channel
+    std::array<bool, 2> dtr_{true, true};
+    std::array<bool, 2> rts_{true, true};
+};
+
+} // namespace kestrane::timeline

@@ -11,5 +11,8 @@ if [ "${1:-}" = "--programs" ]; then
 fi
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Paths inside the tree reach the cache relative to it, so a clone in another folder (CI's)
+# reuses what any earlier build compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@"
 cmake --build build -j "$(nproc)" "${targets[@]}"

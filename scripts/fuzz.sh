@@ -17,6 +17,9 @@ fi
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Paths inside the tree reach the cache relative to it, so a clone in another folder (CI's)
+# reuses what any earlier build compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DKESTRANE_FUZZ=ON -DKESTRANE_TESTS=OFF "${launcher[@]}" >/dev/null
 cmake --build build-fuzz --target fuzz_all -j "$(nproc)"

@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Paths inside the tree reach the cache relative to it, so a clone in another folder (CI's)
+# reuses what any earlier build compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 # Debian's usual build flags with every hardening feature (stack protector, fortify, format
 # checks, relro, bind-now; gcc makes PIE by default), as a Debian package build would use them.
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"

@@ -85,7 +85,8 @@ TEST(Cp932Texts, EveryUnitReadsAsBefore)
             ASSERT_EQ(text.pair(byte, static_cast<std::uint8_t>(t)).toString(), before.left(2)) << b << ' ' << t;
         }
     }
-    const QByteArray mixed("A\x82\xA0\x81\x0A\x85\x40\x80\x1A\x7F\xB1z\x82", 15);
+    static const char kMixed[] = "A\x82\xA0\x81\x0A\x85\x40\x80\x1A\x7F\xB1z\x82";
+    const QByteArray mixed(kMixed, sizeof kMixed - 1);
     EXPECT_EQ(fromCp932(mixed), qtDecoded(mixed));
 }
 

@@ -20,7 +20,7 @@ std::optional<Entry> entryAt(const Journal& journal, std::uint64_t sequence, std
 
 } // namespace
 
-std::optional<ByteTrace> traceByte(const Journal& journal, std::uint64_t record)
+std::optional<ByteTrace> traceByte(const Journal& journal, std::uint64_t record, int channel, Direction direction)
 {
     std::vector<Entry> scratch;
     journal.copySince(0, scratch, 1);
@@ -45,14 +45,15 @@ std::optional<ByteTrace> traceByte(const Journal& journal, std::uint64_t record)
     journal.copySince(low > kNeighbours ? low - kNeighbours - 1 : 0, scratch, 2 * kNeighbours + 1);
     std::optional<ByteTrace> found;
     for (const Entry& e : scratch) {
-        if (e.kind == Kind::Data && e.count > 0 && e.record <= record && record < e.record + e.count) {
+        if (e.kind == Kind::Data && e.channel == channel && e.direction == direction && e.record <= record &&
+            record < e.record + e.count) {
             found = ByteTrace{e, {}};
         }
     }
     if (!found)
         return std::nullopt;
     for (const Entry& e : scratch) {
-        if (e.kind == Kind::LineError && e.record == record && e.channel == found->chunk.channel)
+        if (e.kind == Kind::LineError && e.record == record && e.channel == channel)
             found->errors.push_back(e);
     }
     return found;

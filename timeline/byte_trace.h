@@ -15,9 +15,11 @@ struct ByteTrace {
     std::vector<Entry> errors;  // line errors at it (a break or an overrun: just before it)
 };
 
-// Looks `record` (a position as the journal counts them) up among the entries the journal keeps;
-// nothing once they are gone. A few short copies under the journal's lock (a binary search by
+// Looks `record` (a position as the journal counts them), a byte of `channel` and `direction`, up
+// among the entries the journal keeps; nothing once they are gone. The stream tells a stored
+// byte from a sent message the record left out, which the journal keeps at the same position. A few short copies under the journal's lock (a binary search by
 // sequence number, then the entries around the one found), never the whole journal.
-[[nodiscard]] std::optional<ByteTrace> traceByte(const Journal& journal, std::uint64_t record);
+[[nodiscard]] std::optional<ByteTrace> traceByte(const Journal& journal, std::uint64_t record, int channel,
+                                                 Direction direction);
 
 } // namespace kestrane::timeline

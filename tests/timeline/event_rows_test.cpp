@@ -200,21 +200,28 @@ TEST(ByteTrace, FindsTheChunkAndTheErrorsOfAByteWhileTheJournalKeepsIt)
         if (i == 21)
             line.error(2, line.record - 1, LineError::Parity);
     }
-    const auto hit = traceByte(line.journal, 21 * 7 + 6);
+    const auto hit = traceByte(line.journal, 21 * 7 + 6, 2, Direction::Received);
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->chunk.time.monoUs, 21'000);
     EXPECT_EQ(hit->chunk.channel, 2);
     ASSERT_EQ(hit->errors.size(), 1U);
     EXPECT_EQ(static_cast<LineError>(hit->errors[0].detail), LineError::Parity);
-    const auto clean = traceByte(line.journal, 21 * 7 + 5);
+    EXPECT_FALSE(traceByte(line.journal, 21 * 7 + 6, 1, Direction::Received)) << "another stream's byte";
+    const auto clean = traceByte(line.journal, 21 * 7 + 5, 2, Direction::Received);
     ASSERT_TRUE(clean);
     EXPECT_TRUE(clean->errors.empty());
-    EXPECT_FALSE(traceByte(line.journal, line.record)) << "not stored yet";
+    EXPECT_FALSE(traceByte(line.journal, line.record, 2, Direction::Received)) << "not stored yet";
+    // A sent message the record left out sits at the record's length, where the next stored
+    // chunk begins: the stream tells them apart.
+    line.journal.appendData(1, Direction::Sent, Stamp{0, 50'000}, line.record, run(0x70, 3));
+    line.data(2, Direction::Received, 50'001, run(0, 7));
+    EXPECT_EQ(traceByte(line.journal, line.record - 7, 2, Direction::Received)->chunk.time.monoUs, 50'001);
+    EXPECT_EQ(traceByte(line.journal, line.record - 7, 1, Direction::Sent)->chunk.time.monoUs, 50'000);
 
     for (int i = 0; i < 64; ++i)
         line.data(1, Direction::Received, 100'000 + i, run(0, 7));
-    EXPECT_FALSE(traceByte(line.journal, 21 * 7 + 6)) << "overwritten";
-    EXPECT_EQ(traceByte(line.journal, line.record - 1)->chunk.time.monoUs, 100'063);
+    EXPECT_FALSE(traceByte(line.journal, 21 * 7 + 6, 2, Direction::Received)) << "overwritten";
+    EXPECT_EQ(traceByte(line.journal, line.record - 1, 1, Direction::Received)->chunk.time.monoUs, 100'063);
 }
 
 } // namespace

@@ -152,6 +152,17 @@ void TrafficView::render(QPainter& painter, const QRect& exposed, bool fast)
         painter.drawText(in.textX, in.textY + ascent, inspectionText(in));
         if (in.glyph != 0)
             painter.drawPixmap(in.glyphX, in.glyphY, resources_.scaledBitmap(in.glyph));
+        if (!notes_.isEmpty()) {
+            const PixelRect box = notesRect();
+            const int lineHeight = QFontMetrics(resources_.font()).height();
+            painter.fillRect(QRect(box.x, box.y, box.width, box.height), QColor(255, 255, 225));
+            painter.setPen(QColor(120, 120, 120));
+            painter.drawRect(QRect(box.x, box.y, box.width - 1, box.height - 1));
+            painter.setPen(inkColor(Ink::Black));
+            painter.setBackgroundMode(Qt::TransparentMode);
+            for (int i = 0; i < notes_.size(); ++i)
+                painter.drawText(box.x + 2, box.y + 1 + i * lineHeight + ascent, notes_[i]);
+        }
         painter.restore();
     }
 }
@@ -246,7 +257,24 @@ QRect TrafficView::inspectionRect() const
     const QString text = inspectionText(in);
     const QFontMetrics metrics(resources_.font());
     const PixelRect textRect{in.textX, in.textY, metrics.horizontalAdvance(text) + 1, metrics.height() + 1};
-    return toClient(textRect.united(LowSpeedDisplay::inspectionEraseRect(in.clickX, in.clickY)));
+    PixelRect shown = textRect.united(LowSpeedDisplay::inspectionEraseRect(in.clickX, in.clickY));
+    if (!notes_.isEmpty())
+        shown = shown.united(notesRect());
+    return toClient(shown);
+}
+
+PixelRect TrafficView::notesRect() const
+{
+    if (!inspection_ || notes_.isEmpty())
+        return {};
+    const QFontMetrics metrics(resources_.font());
+    int width = 0;
+    for (const QString& line : notes_)
+        width = std::max(width, metrics.horizontalAdvance(line));
+    const int height = static_cast<int>(notes_.size()) * metrics.height() + 2;
+    const Inspection& in = *inspection_;
+    const int above = in.textY - height - 1;
+    return {in.textX, above >= 0 ? above : in.clickY + 4, width + 5, height};
 }
 
 void TrafficView::mousePressed(QPoint pos)
@@ -254,6 +282,9 @@ void TrafficView::mousePressed(QPoint pos)
     const QRect before = inspectionRect();
     const QPoint at = toDisplay(pos);
     inspection_ = lowSpeed_.inspectCharacter(at.x(), at.y(), scrollLine(), settings_.displayMode);
+    notes_.clear();
+    if (inspection_ && inspectionNotes_)
+        notes_ = inspectionNotes_(*inspection_);
     if (!before.isEmpty())
         area_.viewport()->update(before);
     if (inspection_)
@@ -264,6 +295,7 @@ void TrafficView::mouseReleased(QPoint pos)
 {
     const QRect shown = inspectionRect();
     inspection_.reset();
+    notes_.clear();
     const QPoint at = toDisplay(pos);
     area_.viewport()->update(toClient(LowSpeedDisplay::inspectionEraseRect(at.x(), at.y())));
     if (!shown.isEmpty())

@@ -15,6 +15,7 @@ pkgs=(
   dpkg-dev
   jpnevulator
   ser2net
+  python3-pymodbus
 )
 if [ "${1:-}" = "--dev" ]; then
   # lintian: checks the package that scripts/package.sh makes.

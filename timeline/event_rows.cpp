@@ -66,7 +66,24 @@ EventReader::Step EventReader::read(const Journal& journal, std::int64_t nowMono
     Step step;
     stepFirst_ = nextSerial_;
     batch_.clear();
-    const bool first = last_ == 0;
+    const std::uint64_t clears = journal.clears();
+    if (clears != clears_) {
+        clears_ = clears;
+        if (started_) {
+            step.cleared = true;
+            droppedRows_ = 0;
+            missed_ = 0;
+            rows_.clear();
+            pending_.clear();
+            recordEnd_ = {};
+            openSerial_ = 0;
+            builder_.reset();
+            started_ = false;
+        }
+    }
+    // Entries gone before the first read (or forgotten by a clear) were never this reader's.
+    const bool first = !started_;
+    started_ = true;
     const std::uint64_t gone = journal.copySince(last_, batch_, std::max<std::size_t>(most, 1));
     if (gone > 0 && !first) {
         // The journal overran this reader: what was open does not go on.

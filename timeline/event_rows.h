@@ -75,17 +75,20 @@ public:
         std::size_t added = 0;          // rows made
         std::size_t dropped = 0;        // oldest rows let go for the bound
         bool more = false;              // the batch was full: more entries are waiting
+        bool cleared = false;           // the journal was cleared: every earlier row is gone
         // Rows made before this step that changed (a frame grew or ended, an error found its
         // frame), ascending; rows made in this step are not listed.
         std::vector<std::uint64_t> changed;
     };
     // Takes up to `most` entries new since the last call; with nothing more waiting, closes a
-    // frame whose channel has been quiet past its threshold by `nowMonoUs`.
+    // frame whose channel has been quiet past its threshold by `nowMonoUs`. After the journal
+    // was cleared (the traffic was), every row goes and the reader starts anew (serials go on).
     Step read(const Journal& journal, std::int64_t nowMonoUs, std::size_t most = kEventBatch);
 
     // Rows made, oldest first (serials firstSerial() ...).
     [[nodiscard]] const std::deque<EventRow>& rows() const { return rows_; }
     [[nodiscard]] std::uint64_t firstSerial() const { return rows_.empty() ? nextSerial_ : rows_.front().serial; }
+    [[nodiscard]] std::uint64_t nextSerial() const { return nextSerial_; }
     [[nodiscard]] const EventRow* row(std::uint64_t serial) const;
     // The row of the frame still growing, or null.
     [[nodiscard]] const EventRow* open() const { return row(openSerial_); }
@@ -107,6 +110,8 @@ private:
     std::size_t maxRows_;
     FrameBuilder builder_;
     std::uint64_t last_ = 0;
+    std::uint64_t clears_ = 0;         // the journal's clears when it was read last
+    bool started_ = false;             // read at least once since the start or a clear
     std::uint64_t nextSerial_ = 1;
     std::uint64_t droppedRows_ = 0;
     std::uint64_t missed_ = 0;

@@ -264,8 +264,12 @@ const EventRow* EventTableModel::rowAt(int row) const
 timeline::EventReader::Step EventTableModel::update(const timeline::Journal& journal, std::int64_t nowMonoUs,
                                                     std::size_t most)
 {
-    const std::uint64_t firstNew = reader_.firstSerial() + reader_.rows().size();
+    const std::uint64_t firstNew = reader_.nextSerial();
     timeline::EventReader::Step step = reader_.read(journal, nowMonoUs, most);
+    if (step.cleared) {
+        setFilter(filter_);  // every row anew
+        return step;
+    }
 
     // Rows let go for the bound leave the front.
     const std::uint64_t kept = reader_.firstSerial();
@@ -478,7 +482,9 @@ void TEventWindow::readNow()
     const bool following = bar->value() >= bar->maximum();
     const std::int64_t now = services_.nowMonoUs ? services_.nowMonoUs() : timeline::now().monoUs;
     const timeline::EventReader::Step step = model_.update(*services_.journal, now);
-    if (step.entries > 0 || step.added > 0 || !step.changed.empty()) {
+    if (step.cleared)
+        status_->setText(QStringLiteral("記録がクリアされたので、一覧も新しく始めました。"));
+    if (step.cleared || step.entries > 0 || step.added > 0 || !step.changed.empty()) {
         const timeline::EventReader& r = model_.reader();
         summary_->setText(summaryText(r.summary(), r.droppedRows(), r.missedEntries()));
     }

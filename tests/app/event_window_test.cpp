@@ -28,6 +28,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QThread>
+#include <QToolTip>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -278,7 +279,9 @@ TEST(EventWindowApp, TheInspectionNamesALineErrorAtTheByte)
     ASSERT_EQ(notes.size(), 2);
     EXPECT_TRUE(notes[0].startsWith(QStringLiteral("CH1 受信 ")));
     EXPECT_EQ(notes[1], QStringLiteral("パリティエラー"));
+    EXPECT_EQ(QToolTip::text(), notes.join(QLatin1Char('\n'))) << "in a tip of its own, off the display's cells";
     QTest::mouseRelease(a.window().viewport(), Qt::LeftButton, {}, QPoint(40 + 10 + 4, 20));
+    EXPECT_FALSE(QToolTip::isVisible());
     QTest::mousePress(a.window().viewport(), Qt::LeftButton, {}, QPoint(40 + 4, 20));
     EXPECT_EQ(display.inspectionNoteLines().size(), 1) << "the first byte has no error";
     QTest::mouseRelease(a.window().viewport(), Qt::LeftButton, {}, QPoint(40 + 4, 20));

@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -152,17 +153,6 @@ void TrafficView::render(QPainter& painter, const QRect& exposed, bool fast)
         painter.drawText(in.textX, in.textY + ascent, inspectionText(in));
         if (in.glyph != 0)
             painter.drawPixmap(in.glyphX, in.glyphY, resources_.scaledBitmap(in.glyph));
-        if (!notes_.isEmpty()) {
-            const PixelRect box = notesRect();
-            const int lineHeight = QFontMetrics(resources_.font()).height();
-            painter.fillRect(QRect(box.x, box.y, box.width, box.height), QColor(255, 255, 225));
-            painter.setPen(QColor(120, 120, 120));
-            painter.drawRect(QRect(box.x, box.y, box.width - 1, box.height - 1));
-            painter.setPen(inkColor(Ink::Black));
-            painter.setBackgroundMode(Qt::TransparentMode);
-            for (int i = 0; i < notes_.size(); ++i)
-                painter.drawText(box.x + 2, box.y + 1 + i * lineHeight + ascent, notes_[i]);
-        }
         painter.restore();
     }
 }
@@ -257,24 +247,7 @@ QRect TrafficView::inspectionRect() const
     const QString text = inspectionText(in);
     const QFontMetrics metrics(resources_.font());
     const PixelRect textRect{in.textX, in.textY, metrics.horizontalAdvance(text) + 1, metrics.height() + 1};
-    PixelRect shown = textRect.united(LowSpeedDisplay::inspectionEraseRect(in.clickX, in.clickY));
-    if (!notes_.isEmpty())
-        shown = shown.united(notesRect());
-    return toClient(shown);
-}
-
-PixelRect TrafficView::notesRect() const
-{
-    if (!inspection_ || notes_.isEmpty())
-        return {};
-    const QFontMetrics metrics(resources_.font());
-    int width = 0;
-    for (const QString& line : notes_)
-        width = std::max(width, metrics.horizontalAdvance(line));
-    const int height = static_cast<int>(notes_.size()) * metrics.height() + 2;
-    const Inspection& in = *inspection_;
-    const int above = in.textY - height - 1;
-    return {in.textX, above >= 0 ? above : in.clickY + 4, width + 5, height};
+    return toClient(textRect.united(LowSpeedDisplay::inspectionEraseRect(in.clickX, in.clickY)));
 }
 
 void TrafficView::mousePressed(QPoint pos)
@@ -285,6 +258,12 @@ void TrafficView::mousePressed(QPoint pos)
     notes_.clear();
     if (inspection_ && inspectionNotes_)
         notes_ = inspectionNotes_(*inspection_);
+    // In a tip window of its own below the click: the display's cells stay as they are drawn.
+    if (notes_.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(area_.viewport()->mapToGlobal(pos + QPoint(0, 12)), notes_.join(QLatin1Char('\n')),
+                           area_.viewport(), {}, kNotesShownMs);
     if (!before.isEmpty())
         area_.viewport()->update(before);
     if (inspection_)
@@ -295,6 +274,8 @@ void TrafficView::mouseReleased(QPoint pos)
 {
     const QRect shown = inspectionRect();
     inspection_.reset();
+    if (!notes_.isEmpty())
+        QToolTip::hideText();
     notes_.clear();
     const QPoint at = toDisplay(pos);
     area_.viewport()->update(toClient(LowSpeedDisplay::inspectionEraseRect(at.x(), at.y())));

@@ -61,8 +61,8 @@ public:
     // Character inspection: left button down shows the text, left button up removes it.
     void mousePressed(QPoint pos);
     void mouseReleased(QPoint pos);
-    // Lines shown above the inspection's text (when the journal knows when the byte crossed);
-    // asked at each left button down with the inspected byte.
+    // Lines shown in a tip below the click while the button is down (when the journal knows
+    // when the byte crossed); asked at each left button down with the inspected byte.
     using InspectionNotes = std::function<QStringList(const Inspection& byte)>;
     void setInspectionNotes(InspectionNotes notes) { inspectionNotes_ = std::move(notes); }
     [[nodiscard]] const QStringList& inspectionNoteLines() const { return notes_; }
@@ -99,9 +99,6 @@ private:
     void invalidateContent(const PixelRect& r);
     [[nodiscard]] QString inspectionText(const Inspection& in) const;
     QRect inspectionRect() const;
-    // Where the notes go, in display units: above the inspection's text, or below the click
-    // when there is no room above.
-    [[nodiscard]] PixelRect notesRect() const;
 
     int zoomPercent_ = 100;
     qreal scale_ = 1.0;
@@ -116,6 +113,7 @@ private:
     std::optional<Inspection> inspection_;
     InspectionNotes inspectionNotes_;
     QStringList notes_;  // of the inspection shown
+    static constexpr int kNotesShownMs = 600'000;  // the tip stays until the button comes up
     RepaintRelay* relay_ = nullptr;  // a child of the viewport, deleted with this object
 };
 

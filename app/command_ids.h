@@ -56,6 +56,9 @@ inline constexpr int StartupSizeSettings = 55531;
 inline constexpr int Zoom100 = 38100;
 inline constexpr int Zoom150 = 38150;
 inline constexpr int Zoom200 = 38200;
+// The line-events window (ours: the View menu's "回線イベント"); always enabled: the journal
+// keeps what happened after a channel closed or was lost.
+inline constexpr int LineEvents = 38300;
 // Menu bar and Help
 inline constexpr int ToggleSpeed = 37832;
 inline constexpr int Help = 55529;

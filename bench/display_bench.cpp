@@ -6,13 +6,16 @@
 //    relayed to CH2): bytes per second received and stored, timer ticks and paint events per
 //    second, CPU seconds per MB of the whole process and of the GUI thread, and in low-speed
 //    display how far the drawing lags behind the stored bytes.
-//  - the same relayed at the pace of a 4 Mbaud line (400 kB/s), one way and both ways at once.
+//  - the same relayed at the pace of a 4 Mbaud line (400 kB/s), one way and both ways at once,
+//    with the line-events window closed and then open (its rows, and entries it missed).
 // Usage: display_bench [seconds of each flood, default 3] [steady: only the 400 kB/s figures]
 #include "app/app_core.h"
 #include "app/ui/draw_app.h"
+#include "app/ui/event_commands.h"
 #include "app/ui/main_window.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
+#include "traffic/ui/event_window.h"
 #include "traffic/ui/traffic_view.h"
 
 #include <QApplication>
@@ -277,8 +280,9 @@ void stopChild(pid_t pid)
 // speed; with `relay` CH2 is the relay target (ch2Mode 7) and its far end is drained. Reads
 // return at once (interval time-out MAXDWORD), as a busy line would be set up. With `pace`
 // above 0 the far end sends at that many bytes a second instead of as fast as it can. With
-// `bothWays` both far ends send (each at `pace`) and both drain what is relayed to them.
-void floodFigures(bool relay, int seconds, long pace = 0, bool bothWays = false)
+// `bothWays` both far ends send (each at `pace`) and both drain what is relayed to them. With
+// `eventsWindow` the line-events window is open throughout (its reading on the GUI thread).
+void floodFigures(bool relay, int seconds, long pace = 0, bool bothWays = false, bool eventsWindow = false)
 {
     TempDir dir;
     PtyPair far1, far2;
@@ -313,19 +317,22 @@ void floodFigures(bool relay, int seconds, long pace = 0, bool bothWays = false)
     w->installEventFilter(&counter);
     w->viewport()->installEventFilter(&counter);
     runEventLoop(300);  // start-up clear
+    if (eventsWindow)
+        w->eventCommands().open();
+    const char* windowWords = eventsWindow ? ", 回線イベント open" : "";
 
     std::vector<std::uint8_t> block(4096);
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = (i % 64 == 62) ? '\r' : (i % 64 == 63) ? '\n' : static_cast<std::uint8_t>('A' + i % 26);
 
     if (pace > 0 && bothWays)
-        std::printf("CH1 and CH2 each fed at %ld kB/s through ptys for %d s, relayed both ways at once (timer 1 every "
-                    "%d ms, %d x %d client):\n",
-                    pace / 1000, seconds, core.settings().record.baseClockMs, w->viewport()->width(),
+        std::printf("CH1 and CH2 each fed at %ld kB/s through ptys for %d s, relayed both ways at once%s (timer 1 "
+                    "every %d ms, %d x %d client):\n",
+                    pace / 1000, seconds, windowWords, core.settings().record.baseClockMs, w->viewport()->width(),
                     w->viewport()->height());
     else if (pace > 0)
-        std::printf("CH1 fed at %ld kB/s through a pty for %d s%s (timer 1 every %d ms, %d x %d client):\n",
-                    pace / 1000, seconds, relay ? ", relayed to CH2" : "", core.settings().record.baseClockMs,
+        std::printf("CH1 fed at %ld kB/s through a pty for %d s%s%s (timer 1 every %d ms, %d x %d client):\n",
+                    pace / 1000, seconds, relay ? ", relayed to CH2" : "", windowWords, core.settings().record.baseClockMs,
                     w->viewport()->width(), w->viewport()->height());
     else
         std::printf("CH1 flooded through a pty for %d s%s (timer 1 every %d ms, %d x %d client):\n", seconds,
@@ -358,6 +365,9 @@ void floodFigures(bool relay, int seconds, long pace = 0, bool bothWays = false)
                     mb > 0 ? cpu / mb : 0.0, mb > 0 ? gui / mb : 0.0);
         if (!fast)
             std::printf("  drawing lag at ticks <= %d bytes", counter.maxLag);
+        if (TEventWindow* events = w->eventCommands().window())
+            std::printf("  window: %d rows, %llu entries missed", events->model().rowCount(),
+                        static_cast<unsigned long long>(events->model().reader().missedEntries()));
         std::printf("\n");
     }
     stopChild(drain);
@@ -390,5 +400,8 @@ int main(int argc, char** argv)
     floodFigures(true, seconds, 400000);
     // Both lines of a 4 Mbaud relay busy at once: the steady load a line monitor meets.
     floodFigures(true, seconds, 400000, true);
+    // The same with the line-events window open: its reading must not hold the relay back.
+    floodFigures(true, seconds, 400000, false, true);
+    floodFigures(true, seconds, 400000, true, true);
     return 0;
 }

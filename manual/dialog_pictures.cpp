@@ -28,7 +28,10 @@
 #include "companions/ui/companion_windows.h"
 #include "sending/ui/checksum_settings_dialog.h"
 #include "records/settings_records.h"
+#include "platform/comm_types.h"
+#include "timeline/journal.h"
 #include "traffic/ui/enumeration_dialog.h"
+#include "traffic/ui/event_window.h"
 #include "traffic/ui/search_dialog.h"
 
 #include <QApplication>
@@ -160,6 +163,54 @@ std::vector<std::uint8_t> demoReading()
     return {0x02, 0x89, 0xB7, 0x93, 0x78, ' ', '+', '2', '3', '.', '4', 0x81, 0x8E, 0x03, 'C', '9', 0x0D, 0x0A};
 }
 
+// A Modbus request watched on CH1's line, the device's reply on CH2's 12 ms later, twice, the
+// second reply with a parity error; between them the device's DSR dropped. For the line-events
+// picture, read from the core's journal.
+TEventWindow* lineEventsWindow(PictureContext& c)
+{
+    timeline::Journal& journal = c.core->journal();
+    const timeline::Stamp start = timeline::now();
+    const auto at = [&](std::int64_t us) { return timeline::Stamp{start.wallUs - 2'000'000 + us, start.monoUs - 2'000'000 + us}; };
+    const std::vector<std::uint8_t> request{0x01, 0x03, 0x00, 0x00, 0x00, 0x02, 0xC4, 0x0B};
+    const std::vector<std::uint8_t> reply{0x01, 0x03, 0x04, 0x00, 0x0A, 0x00, 0x14, 0xDA, 0x3E};
+    std::uint64_t record = 0;
+    for (int i = 0; i < 2; ++i) {
+        const std::int64_t t = i * 500'000;
+        journal.appendData(1, timeline::Direction::Received, at(t), record, request);
+        record += request.size();
+        journal.appendData(2, timeline::Direction::Received, at(t + 8'333 + 12'004 + i * 731), record, reply);
+        if (i == 1) {
+            timeline::Entry parity;
+            parity.kind = timeline::Kind::LineError;
+            parity.channel = 2;
+            parity.time = at(t + 8'333 + 12'735);
+            parity.record = record + 5;
+            parity.detail = static_cast<std::uint8_t>(timeline::LineError::Parity);
+            journal.append(parity);
+        }
+        record += reply.size();
+        if (i == 0) {
+            timeline::Entry dsr;
+            dsr.kind = timeline::Kind::ModemChange;
+            dsr.channel = 2;
+            dsr.time = at(250'000);
+            dsr.record = record;
+            dsr.detail = MS_CTS_ON;
+            dsr.value = MS_DSR_ON;
+            dsr.count = 1;
+            journal.append(dsr);
+        }
+    }
+    EventWindowServices s;
+    s.journal = &journal;
+    s.rule = [](int) { return timeline::FrameRule{}; };
+    s.manualAtPage = PictureContext::noManual();
+    auto* w = new TEventWindow(std::move(s));
+    w->readNow();
+    w->resize(900, 260);
+    return w;
+}
+
 // ---- The windows pictured in the manuals -------------------------------------------------
 //
 // HOOK for a new or changed window: one row per window, keyed by its id as the manual tables name
@@ -213,6 +264,7 @@ const std::map<QString, WidgetFactory>& factories()
         {QString::fromLatin1(dialog_id::Search),
          widget([](PictureContext&) { return new TSearchDialog(QStringLiteral("\"RD\""), [](const QByteArray&, SearchKind) {}); })},
         {QString::fromLatin1(dialog_id::Enumeration), widget([](PictureContext&) { return new TEnumerationDialog(demoReading()); })},
+        {QString::fromLatin1(dialog_id::LineEvents), widget([](PictureContext& c) { return lineEventsWindow(c); })},
         {QString::fromLatin1(dialog_id::ChecksumSettings), widget([](PictureContext& c) { return new TDialog24(c.settings().record); })},
         {QStringLiteral("tolvek"), widget([](PictureContext&) {
              auto* w = new TolvekWindow();

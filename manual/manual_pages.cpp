@@ -105,6 +105,8 @@ ManualBook quellornManual()
              {QStringLiteral("tolvek"), QStringLiteral("dornex")}},
             {66, QStringLiteral("メッセージと困ったとき"), QStringLiteral("quellorn/66-messages.md")},
             {67, QStringLiteral("別のマシンの回線（RFC 2217、ser2net）"), QStringLiteral("kestrane/07-remote-lines.md")},
+            {68, QStringLiteral("回線イベント"), QStringLiteral("quellorn/68-line-events.md"), {QStringLiteral("events")},
+             QStringLiteral("表示(&V) → 回線イベント(&E)")},
         },
     };
 }

@@ -102,6 +102,13 @@ void Journal::clear()
     std::lock_guard lock(m_);
     head_ = 0;
     kept_ = 0;
+    ++clears_;
+}
+
+std::uint64_t Journal::clears() const
+{
+    std::lock_guard lock(m_);
+    return clears_;
 }
 
 std::uint64_t Journal::lastSequence() const

@@ -104,6 +104,9 @@ public:
 
     // Forgets every entry (the traffic was cleared); sequence numbers go on.
     void clear();
+    // How many times it was cleared: record positions start again from 0 after each, so a reader
+    // that keeps rows of its own learns that theirs no longer mean the record's bytes.
+    [[nodiscard]] std::uint64_t clears() const;
 
     [[nodiscard]] std::uint64_t lastSequence() const;
     // Entries dropped because the journal was full, since the start.
@@ -120,6 +123,7 @@ private:
     std::size_t kept_ = 0;
     std::uint64_t nextSequence_ = 1;
     std::uint64_t dropped_ = 0;
+    std::uint64_t clears_ = 0;
     std::vector<std::uint8_t> bytes_;  // ring of chunk bytes, addressed by stream position
     std::uint64_t bytesEnd_ = 0;       // stream position after the newest byte
 };

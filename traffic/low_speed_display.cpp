@@ -255,12 +255,16 @@ std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int sc
     if (index < 0 || index >= kTrafficPlaneSize)
         return std::nullopt;
     std::uint8_t byte = 0;
+    std::uint8_t tag = 0;
+    std::uint64_t record = 0;
     std::optional<std::uint8_t> trail;  // the byte a lead byte pairs with, when it has one
     {
         DisplayInterlock::RepaintGuard guard(buffer_.interlock());
         if (index > buffer_.drawPosition())
             return std::nullopt;
         byte = buffer_.dataAt(static_cast<std::int32_t>(index));
+        tag = buffer_.tagAt(static_cast<std::int32_t>(index));
+        record = buffer_.recordBase() + static_cast<std::uint64_t>(index);
         const std::int32_t stored = clampedLength(buffer_.storedLength());
         const auto at = static_cast<std::size_t>(index);
         if (index + 1 < stored && pairsWithNext(buffer_.currentTagPlane(), buffer_.currentDataPlane(), at))
@@ -270,6 +274,9 @@ std::optional<Inspection> LowSpeedDisplay::inspectCharacter(int x, int y, int sc
     Inspection in;
     in.clickX = x;
     in.clickY = y;
+    in.index = static_cast<std::int32_t>(index);
+    in.tag = tag;
+    in.record = record;
     char text[16];
     if (displayMode == DisplayMode::Hex) {
         in.textX = x - 10;

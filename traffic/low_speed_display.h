@@ -34,6 +34,9 @@ struct TickResult {
 // The text a left click shows over the display, in client coordinates.
 struct Inspection {
     int clickX = 0, clickY = 0;
+    std::int32_t index = 0;            // the byte's index in the current pair,
+    std::uint8_t tag = 0;              // its tag
+    std::uint64_t record = 0;          // and its position as the journal counts them
     std::string text;                  // code page 932 bytes
     int loneLeadAt = -1;               // a lead byte in `text` shown alone (it pairs with nothing there)
     int textX = 0, textY = 0;

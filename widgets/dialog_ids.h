@@ -27,5 +27,6 @@ inline constexpr const char* Search = "721";
 inline constexpr const char* MacroClock = "722";        // TDialog22
 inline constexpr const char* Enumeration = "723";
 inline constexpr const char* ChecksumSettings = "724";  // TDialog24
+inline constexpr const char* LineEvents = "events";     // TEventWindow (ours: 回線イベント)
 
 } // namespace kestrane::dialog_id

@@ -4,6 +4,7 @@
 #include "app/app_core.h"
 #include "app/ui/device_field.h"
 #include "app/ui/document_opener.h"
+#include "app/ui/event_commands.h"
 #include "app/ui/macro_commands.h"
 #include "app/menu_tree.h"
 #include "app/ui/sampling_commands.h"
@@ -57,6 +58,7 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     // Before the start-up steps: the channels opened in steps 4 and 5 feed the display at once.
     display_ = std::make_unique<TrafficView>(*this, core_.traffic(), core_.settings().record);
     display_->setZoom(core_.zoomPercent());
+    display_->setInspectionNotes([this](const Inspection& byte) { return inspectionNotes(core_, byte); });
 
     message = kestraneMessageBox(this);
     askSaveAtExit = [this] {
@@ -97,6 +99,7 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
     settingsOps.restartTimer1 = [this] { startTimer1(); };
     settingsCommands_ = std::make_unique<SettingsCommands>(
         core_, this, [this](int page) { tools_.openManualAtPage(page); }, std::move(settingsOps));
+    eventCommands_ = std::make_unique<EventCommands>(core_, *this, [this](int page) { tools_.openManualAtPage(page); });
     registerCommands();
 }
 
@@ -113,6 +116,7 @@ void TDrawWindow::registerCommands()
     registerSamplingCommands(commands_, this, tools_, core_);
     registerSettingsCommands(commands_, *settingsCommands_);
     registerMacroCommands(commands_, *this, core_, tools_);
+    registerEventCommands(commands_, *eventCommands_);
     for (const auto& [id, percent] : {std::pair{cmd::Zoom100, 100}, {cmd::Zoom150, 150}, {cmd::Zoom200, 200}}) {
         const int zoom = percent;
         commands_.add(id, [this, zoom] { setZoom(zoom); }, [] { return true; });
@@ -264,6 +268,23 @@ void TDrawWindow::setZoom(int percent)
     searchHighlight_.reset();
     display_->scrollToLine(display_->scrollLine());
     viewport()->update();
+}
+
+void TDrawWindow::showRecordBytes(std::int32_t index, std::int32_t length)
+{
+    const std::int32_t cpl = std::max(display_->lowSpeed().charsPerLine(), 1);
+    const std::int32_t width = std::clamp(length, 0, cpl - index % cpl);
+    const SearchHighlight h = searchHighlight(index, width, cpl,
+                                              display_->lowSpeed().lineCount(core_.settings().record.bufferSize),
+                                              verticalScrollBar()->maximum());
+    display_->scrollToLine(h.topLine);  // a scroll drops the frame shown before
+    if (searchHighlight_)
+        viewport()->update(searchFrameArea());
+    searchHighlight_.reset();
+    if (width > 0) {
+        searchHighlight_ = PixelRect{h.x, h.y, h.width, h.height};
+        viewport()->update(searchFrameArea());
+    }
 }
 
 void TDrawWindow::resizeEvent(QResizeEvent* event)

@@ -28,6 +28,7 @@ namespace kestrane {
 
 class AppCore;
 class DeviceField;
+class EventCommands;
 class SendingCommands;
 class TrafficView;
 class ViewAndLogCommands;
@@ -72,6 +73,11 @@ public:
     [[nodiscard]] SettingsCommands& settingsCommands() { return *settingsCommands_; }
     // Switches between fast and low-speed display (command 37832 and F5).
     void toggleSpeed();
+    // Scrolls the low-speed display so that the byte at `index` of the record is on the ninth
+    // line (as a search hit is) and frames `length` bytes of its line in red (none for 0).
+    void showRecordBytes(std::int32_t index, std::int32_t length);
+    // The line-events window's command (38300) and its window.
+    [[nodiscard]] EventCommands& eventCommands() { return *eventCommands_; }
     // The display's magnification, 100, 150 or 200 % (the View menu, Ctrl with +, - and 0);
     // kept for the next start.
     void setZoom(int percent);
@@ -112,6 +118,7 @@ private:
     std::unique_ptr<SendingCommands> sendingCommands_;
     std::array<QBasicTimer, 2> transferTimers_;
     std::unique_ptr<SettingsCommands> settingsCommands_;
+    std::unique_ptr<EventCommands> eventCommands_;
     StartupOutcome startup_;
     std::optional<PixelRect> searchHighlight_;  // the search hit the last tick framed, in display units
 };

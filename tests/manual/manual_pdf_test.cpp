@@ -64,7 +64,7 @@ constexpr HelpPage kHelpPages[] = {
     {30, "表示設定"},           {37, "文字送信Diagram"},      {39, "文字送信Diagram"},  {42, "Macro実行Diagram"},
     {46, "DIO Moniter Dialog"}, {49, "Com Port Setting"},     {50, "Serial設定"},       {51, "詳細設定"},
     {52, "DCBの設定"},          {53, "DCBの設定"},            {56, "Dio Port Setting"}, {58, "サンプリング設定画面"},
-    {59, "自動ロギング設定"},   {62, "起動時の画面サイズ"}, {63, "PL Setting"},
+    {59, "自動ロギング設定"},   {62, "起動時の画面サイズ"}, {63, "PL Setting"},       {68, "回線イベント"},
 };
 
 TEST(Manuals, EveryHelpButtonsPageCarriesItsDialogsTitle)

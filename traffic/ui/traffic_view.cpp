@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -254,6 +255,15 @@ void TrafficView::mousePressed(QPoint pos)
     const QRect before = inspectionRect();
     const QPoint at = toDisplay(pos);
     inspection_ = lowSpeed_.inspectCharacter(at.x(), at.y(), scrollLine(), settings_.displayMode);
+    notes_.clear();
+    if (inspection_ && inspectionNotes_)
+        notes_ = inspectionNotes_(*inspection_);
+    // In a tip window of its own below the click: the display's cells stay as they are drawn.
+    if (notes_.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(area_.viewport()->mapToGlobal(pos + QPoint(0, 12)), notes_.join(QLatin1Char('\n')),
+                           area_.viewport(), {}, kNotesShownMs);
     if (!before.isEmpty())
         area_.viewport()->update(before);
     if (inspection_)
@@ -264,6 +274,9 @@ void TrafficView::mouseReleased(QPoint pos)
 {
     const QRect shown = inspectionRect();
     inspection_.reset();
+    if (!notes_.isEmpty())
+        QToolTip::hideText();
+    notes_.clear();
     const QPoint at = toDisplay(pos);
     area_.viewport()->update(toClient(LowSpeedDisplay::inspectionEraseRect(at.x(), at.y())));
     if (!shown.isEmpty())

@@ -17,7 +17,9 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QAbstractScrollArea;
@@ -59,6 +61,11 @@ public:
     // Character inspection: left button down shows the text, left button up removes it.
     void mousePressed(QPoint pos);
     void mouseReleased(QPoint pos);
+    // Lines shown in a tip below the click while the button is down (when the journal knows
+    // when the byte crossed); asked at each left button down with the inspected byte.
+    using InspectionNotes = std::function<QStringList(const Inspection& byte)>;
+    void setInspectionNotes(InspectionNotes notes) { inspectionNotes_ = std::move(notes); }
+    [[nodiscard]] const QStringList& inspectionNoteLines() const { return notes_; }
 
     // --- magnification ---
     // 100, 150 or 200 (anything else counts as 100); everything is laid out and repainted anew.
@@ -104,6 +111,9 @@ private:
     LowSpeedDisplay lowSpeed_;
     FastDisplay fast_;
     std::optional<Inspection> inspection_;
+    InspectionNotes inspectionNotes_;
+    QStringList notes_;  // of the inspection shown
+    static constexpr int kNotesShownMs = 600'000;  // the tip stays until the button comes up
     RepaintRelay* relay_ = nullptr;  // a child of the viewport, deleted with this object
 };
 

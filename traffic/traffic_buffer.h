@@ -223,11 +223,12 @@ private:
     // and how many bytes the wake-up brought.
     void appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count, const ReadMarks* marks,
                               std::uint32_t marksAt, std::uint32_t total);
-    // Journals `count` bytes stored at record position `record` whose first byte is byte
-    // `from` of the marks' bytes, one entry per arrival segment, and their line errors.
+    // Journals `count` bytes stored at record position `record` (`inRecord`; else left out of
+    // the record, every entry at `record`) whose first byte is byte `from` of the marks' bytes,
+    // one entry per arrival segment, and their line errors.
     void journalLocked(int channel, timeline::Direction direction, const std::uint8_t* bytes, std::uint32_t count,
                        std::uint64_t record, std::span<const ReadMarks::Arrival> arrivals,
-                       std::span<const ReadMarks::Error> errors, std::uint32_t from, bool last);
+                       std::span<const ReadMarks::Error> errors, std::uint32_t from, bool last, bool inRecord);
     // Moves recordBase on by what left the current pair (lock held).
     void dropFromRecordLocked(std::int32_t oldLength, std::int32_t newLength);
     void noteAutoLogResult(const AutoLogStatus& result);

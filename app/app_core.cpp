@@ -5,6 +5,9 @@
 #include "comm/transmit.h"
 #include "platform/port_resolver.h"
 
+#include "records/channel_settings.h"
+
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 
@@ -40,6 +43,9 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
       dioBoard_(openDioBoard(settings_.record.dioDriverNo, settings_.record.dioGroupNo))
 {
     channels_.setSink(this);
+    traffic_.setJournal(&journal_);
+    channels_.setEventSink(this);
+    timelineSettings_ = loadTimelineSettings(startDirectory_);
     channels_.setAliasOpener(systemPathOpener());
     // Automatic logging that starts or stops failing is news for the device field.
     traffic_.setAutoLogNotifier([this] { channels_.signalDeviceEvent(); });
@@ -155,15 +161,76 @@ void AppCore::appendReceived(int channel, const std::uint8_t* bytes, std::size_t
     traffic_.appendReceived(channel, bytes, static_cast<std::int32_t>(count));
 }
 
-void AppCore::appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize)
+void AppCore::appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize,
+                                   const ReadMarks& marks)
 {
-    traffic_.appendReceivedChunks(channel, bytes, static_cast<std::int32_t>(count), static_cast<std::int32_t>(chunkSize));
+    traffic_.appendReceivedChunks(channel, bytes, static_cast<std::int32_t>(count), static_cast<std::int32_t>(chunkSize),
+                                  &marks);
 }
 
-void AppCore::appendSent(int channel, std::span<const std::uint8_t> frame)
+void AppCore::appendSent(int channel, std::span<const std::uint8_t> frame, std::span<const ReadMarks::Arrival> pieces)
 {
     // The buffer leaves sent frames out in the line-monitor modes and with showSentText 0.
-    traffic_.appendSent(channel, frame.data(), static_cast<std::int32_t>(frame.size()));
+    traffic_.appendSent(channel, frame.data(), static_cast<std::int32_t>(frame.size()), pieces);
+}
+
+void AppCore::lineAction(int channel, timeline::Action action, std::uint32_t value)
+{
+    timeline::Entry e;
+    e.kind = timeline::Kind::Action;
+    e.channel = static_cast<std::uint8_t>(channel);
+    e.time = timeline::now();
+    e.detail = static_cast<std::uint8_t>(action);
+    e.value = value;
+    traffic_.noteEvent(e);
+}
+
+void AppCore::portEvent(int channel, const PortEvent& event)
+{
+    timeline::Entry e;
+    e.channel = static_cast<std::uint8_t>(channel);
+    e.time = event.time;
+    if (event.kind == PortEvent::Kind::ModemChange) {
+        e.kind = timeline::Kind::ModemChange;
+        e.detail = static_cast<std::uint8_t>(event.lines);  // the MS_* bits lie in the low byte
+        e.value = event.changed;
+        e.count = event.count;
+    } else {
+        e.kind = timeline::Kind::LineError;
+        e.detail = static_cast<std::uint8_t>(event.error);
+    }
+    traffic_.noteEvent(e);
+}
+
+timeline::FrameRule AppCore::frameRule(int channel)
+{
+    const int ch = channel == 2 ? 2 : 1;
+    const Dcb dcb = channelLine(settings_.lineParams, ch).dcb;
+    // An adapter that batches its bytes hides shorter gaps; a port that holds low latency, or
+    // a line without such a setting (a pseudo-terminal, a network line), shows them.
+    SerialPort* port = channels_.port(ch);
+    const std::optional<bool> low = port ? port->lowLatency() : std::nullopt;
+    const std::int64_t floor = low && !*low ? timeline::kBatchingFloorUs : timeline::kLowLatencyFloorUs;
+    timeline::FrameRule rule = timeline::frameRuleFor(dcb.BaudRate, bitsPerCharacter(dcb), floor);
+    if (const auto chosen = timelineSettings_.quietUs[static_cast<std::size_t>(ch - 1)])
+        rule.quietUs = *chosen;
+    return rule;
+}
+
+std::optional<std::int64_t> AppCore::frameQuietSetting(int channel) const
+{
+    return timelineSettings_.quietUs[channel == 2 ? 1 : 0];
+}
+
+FileWriteResult AppCore::setFrameQuietSetting(int channel, std::optional<std::int64_t> quietUs)
+{
+    if (quietUs && (*quietUs < kMinQuietUs || *quietUs > kMaxQuietUs))
+        return FileWriteResult{EINVAL};
+    TimelineSettings next = timelineSettings_;
+    next.quietUs[channel == 2 ? 1 : 0] = quietUs;
+    const FileWriteResult written = saveTimelineSettings(startDirectory_, next);
+    timelineSettings_ = next;  // a folder that cannot be written keeps it for this run only
+    return written;
 }
 
 SettingsSaveResults AppCore::saveSettings()

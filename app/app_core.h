@@ -15,7 +15,9 @@
 #include "sending/character_send.h"
 #include "sending/send_buffer.h"
 #include "sending/text_transfer.h"
+#include "app/timeline_settings.h"
 #include "settings/line_status.h"
+#include "timeline/frames.h"
 #include "timeline/journal.h"
 #include "traffic/traffic_buffer.h"
 
@@ -47,7 +49,7 @@ struct SettingsFileResult {
 // The four files in the order they are written: Quellorn.dat, Quellorn1.dat, Quellorn2.dat, draw_size.dat.
 using SettingsSaveResults = std::array<SettingsFileResult, 4>;
 
-class AppCore : private ReceiveSink, private SentSink {
+class AppCore : private ReceiveSink, private SentSink, private LineEventSink {
 public:
     // `opener` maps COM numbers to ports; by default through ports.conf in `startDirectory`.
     explicit AppCore(std::filesystem::path startDirectory, PortOpener opener = {},
@@ -62,8 +64,18 @@ public:
     [[nodiscard]] const Clock& clock() const { return *clock_; }
     [[nodiscard]] TrafficBuffer& traffic() { return traffic_; }
     // The line's timeline beside the record: chunks with their times, line errors, modem
-    // changes, actions (cleared with the traffic).
+    // changes, actions (cleared with the traffic). The traffic buffer writes it, so its order
+    // is the record's; `TrafficBuffer::recordIndex` finds an entry's byte.
     [[nodiscard]] timeline::Journal& journal() { return journal_; }
+    // Where a channel's frames end (GUI thread): 3.5 characters at its line settings, never
+    // below what its port lets the program tell apart (kBatchingFloorUs when the driver refused
+    // low latency, else kLowLatencyFloorUs), or the quiet time the user chose.
+    [[nodiscard]] timeline::FrameRule frameRule(int channel);
+    // The quiet time the user chose for a channel (nothing: the line's rule), kept in the start
+    // folder's timeline.conf; a change is written there at once (values outside kMinQuietUs ..
+    // kMaxQuietUs are refused, changing nothing).
+    [[nodiscard]] std::optional<std::int64_t> frameQuietSetting(int channel) const;
+    FileWriteResult setFrameQuietSetting(int channel, std::optional<std::int64_t> quietUs);
     // The send buffer, the text being converted and the checksum state (GUI thread only).
     [[nodiscard]] SendState& sendState() { return sendState_; }
     // The character send dialogs' records and histories, kept for the whole run.
@@ -134,8 +146,12 @@ public:
 private:
     void takeSample(const std::uint8_t* bytes, std::size_t count) override;
     void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) override;
-    void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize) override;
-    void appendSent(int channel, std::span<const std::uint8_t> frame) override;
+    void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize,
+                              const ReadMarks& marks) override;
+    void appendSent(int channel, std::span<const std::uint8_t> frame,
+                    std::span<const ReadMarks::Arrival> pieces) override;
+    void lineAction(int channel, timeline::Action action, std::uint32_t value) override;
+    void portEvent(int channel, const PortEvent& event) override;
 
     std::filesystem::path startDirectory_;
     bool systemPorts_ = true;  // the program's own openers (none handed in)
@@ -145,6 +161,7 @@ private:
     Settings settings_;
     int fastDisplay_ = 1;
     int zoomPercent_ = 100;
+    TimelineSettings timelineSettings_;
     SendState sendState_;
     SendDialogMemory sendDialogMemory_;
     timeline::Journal journal_;  // before the buffer, which writes into it

@@ -61,6 +61,57 @@ OpenResult Channels::openChannel(int channel, int comNumber)
     return publish(channel, prepare(open, lineSetup(channel), {}));
 }
 
+void Channels::noteAction(int channel, timeline::Action action, std::uint32_t value)
+{
+    if (LineEventSink* sink = events_.load(std::memory_order_acquire))
+        sink->lineAction(channel, action, value);
+}
+
+namespace {
+
+// The timeline's name of an escape function; nothing for one that is not line control.
+std::optional<timeline::Action> escapeAction(int function)
+{
+    switch (function) {
+    case SETDTR: return timeline::Action::DtrOn;
+    case CLRDTR: return timeline::Action::DtrOff;
+    case SETRTS: return timeline::Action::RtsOn;
+    case CLRRTS: return timeline::Action::RtsOff;
+    case SETBREAK: return timeline::Action::BreakOn;
+    case CLRBREAK: return timeline::Action::BreakOff;
+    case SETXOFF: return timeline::Action::Xoff;
+    case SETXON: return timeline::Action::Xon;
+    default: return std::nullopt;
+    }
+}
+
+} // namespace
+
+int Channels::escape(int channel, int function)
+{
+    SerialPort* p = port(channel);
+    if (!p || p->lost())
+        return ENODEV;
+    errno = 0;
+    if (!p->escapeCommFunction(function))
+        return errno != 0 ? errno : EIO;
+    if (const auto action = escapeAction(function))
+        noteAction(channel, *action);
+    return 0;
+}
+
+int Channels::purge(int channel, std::uint32_t flags)
+{
+    SerialPort* p = port(channel);
+    if (!p || p->lost())
+        return ENODEV;
+    errno = 0;
+    if (!p->purgeComm(flags))
+        return errno != 0 ? errno : EIO;
+    noteAction(channel, timeline::Action::Purge, flags);
+    return 0;
+}
+
 void Channels::beginOpen(int channel, int comNumber, std::function<void(OpenResult result)> done)
 {
     if (channel != 1 && channel != 2)
@@ -221,7 +272,7 @@ void Channels::signalDeviceEvent()
     [[maybe_unused]] const auto r = ::write(deviceEventFd_, &one, sizeof one);
 }
 
-OpenResult Channels::publish(int channel, Prepared ready)
+OpenResult Channels::publish(int channel, Prepared ready, bool reconnection)
 {
     State& s = state(channel);
     DeviceStatus& d = s.device;
@@ -246,12 +297,25 @@ OpenResult Channels::publish(int channel, Prepared ready)
     d.state = DeviceStatus::State::Open;
     d.openFailure = OpenError::None;
     d.alias = d.path.empty() ? std::string() : serialByIdAlias(d.path, byIdFolder_);
+    // On the timeline: the port, the line it runs (set and purged before it was published) and
+    // whether the driver holds the low latency asked for.
+    noteAction(channel, reconnection ? timeline::Action::Reconnected : timeline::Action::Opened,
+               static_cast<std::uint32_t>(d.comNumber));
+    noteAction(channel, timeline::Action::SettingsApplied, channelLine(settings_.lineParams, channel).dcb.BaudRate);
+    noteAction(channel, timeline::Action::Purge, PURGE_ALL);
+    if (const std::optional<bool> low = s.port->lowLatency())
+        noteAction(channel, timeline::Action::LowLatency, *low ? 1 : 0);
     return OpenResult::Opened;
 }
 
 // Publishes a configured port and starts its receive thread (GUI thread).
 OpenResult Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
 {
+    // Modem-input changes and line states the port reports go to the timeline.
+    port->setEventSink([this, channel](const PortEvent& event) {
+        if (LineEventSink* sink = events_.load(std::memory_order_acquire))
+            sink->portEvent(channel, event);
+    });
     // The loss of the device, and a hold by its far end, are heard at once, by whichever
     // thread meets them.
     port->setLossNotifier([this, channel] {
@@ -265,6 +329,11 @@ OpenResult Channels::openPort(int channel, std::unique_ptr<SerialPort> port)
     State& s = state(channel);
     const ReceiveConfig config = receiveConfig(channel);
     s.mask = (config.maskRxChar ? EV_RXCHAR : 0) | (config.maskRxFlag ? EV_RXFLAG : 0);
+    // Room for the marks of a wake-up, so the receive thread allocates nothing as it runs.
+    s.wakeMarks.arrivals.reserve(kChunksPerWake * 4);
+    s.wakeMarks.errors.reserve(kChunksPerWake);
+    s.readMarks.arrivals.reserve(16);
+    s.readMarks.errors.reserve(16);
     {
         std::unique_lock lock(s.portGuard);
         s.port = std::move(port);
@@ -297,7 +366,13 @@ void Channels::closeChannel(int channel)
         return;
     stopWaiting(channel);
     state(channel).opening.reset();  // gives an open under way up and joins its thread
+    const bool hadPort = state(channel).port != nullptr;
     closePort(channel);
+    if (hadPort) {
+        // After the receive thread stored its last bytes.
+        noteAction(channel, timeline::Action::Purge, PURGE_ALL);
+        noteAction(channel, timeline::Action::Closed);
+    }
     DeviceStatus& d = state(channel).device;
     if (d.state != DeviceStatus::State::Closed) {
         d.state = DeviceStatus::State::Closed;
@@ -364,7 +439,10 @@ LineResult Channels::apply(int channel)
     if (!p)
         return withoutPort();
     const LineSetup setup = lineSetup(channel);
-    return applyTo(*p, setup.dcb, &setup.timeouts);
+    const LineResult r = applyTo(*p, setup.dcb, &setup.timeouts);
+    if (!r.stateFailed)
+        noteAction(channel, timeline::Action::SettingsApplied, setup.dcb.BaudRate);
+    return r;
 }
 
 LineResult Channels::apply(int channel, const Dcb& dcb)
@@ -375,8 +453,10 @@ LineResult Channels::apply(int channel, const Dcb& dcb)
     Dcb line = dcb;
     line.DCBlength = Dcb::kSize;
     const LineResult r = applyTo(*p, line, nullptr);
-    if (r.ok())
+    if (r.ok()) {
         channelLine(settings_.lineParams, channel).dcb = line;
+        noteAction(channel, timeline::Action::SettingsApplied, line.BaudRate);
+    }
     return r;
 }
 
@@ -521,12 +601,25 @@ std::size_t Channels::receivePass(int channel, SerialPort& port, const ReceiveCo
     // pending on the buffer). While the port's queue holds more full chunks, they are taken now
     // too: each read returns at once, and each chunk is stored on its own.
     std::size_t total = 0;
+    ReadMarks& wake = s.wakeMarks;
+    wake.clear();
     for (std::size_t chunk = 0; chunk < kChunksPerWake; ++chunk) {
         std::uint8_t* at = s.receiveBuffer.data() + total;
         std::size_t count = 0;
         const IoStatus status = port.read(at, kPieceSize, count, config.rxGapMs);
         if (status == IoStatus::Failed)
             count = 0;
+        // When the bytes were taken from the driver, and their line errors, moved to their place
+        // among the wake-up's bytes; a port that keeps no times has them stamped at the read's return.
+        port.takeReadMarks(s.readMarks);
+        const auto shift = static_cast<std::uint32_t>(total);
+        if (count > 0 && (s.readMarks.arrivals.empty() || s.readMarks.arrivals.front().offset != 0))
+            wake.arrivals.push_back({shift, timeline::now()});
+        for (const ReadMarks::Arrival& a : s.readMarks.arrivals)
+            if (a.offset < count)
+                wake.arrivals.push_back({a.offset + shift, a.time});
+        for (const ReadMarks::Error& e : s.readMarks.errors)
+            wake.errors.push_back({std::min<std::uint32_t>(e.offset, static_cast<std::uint32_t>(count)) + shift, e.kind, e.lost});
         if (count > 0)
             sampleChunk(channel, at, count);
         total += count;
@@ -536,7 +629,17 @@ std::size_t Channels::receivePass(int channel, SerialPort& port, const ReceiveCo
             break;
     }
     if (total > 0 && sink_)
-        sink_->appendReceivedChunks(channel, s.receiveBuffer.data(), total, kPieceSize);
+        sink_->appendReceivedChunks(channel, s.receiveBuffer.data(), total, kPieceSize, wake);
+    // Line errors without a byte to hold them (a break after the last byte) still reach the timeline.
+    if (total == 0 && !wake.errors.empty())
+        if (LineEventSink* sink = events_.load(std::memory_order_acquire))
+            for (const ReadMarks::Error& e : wake.errors) {
+                PortEvent event;
+                event.kind = PortEvent::Kind::LineState;
+                event.time = timeline::now();
+                event.error = e.kind;
+                sink->portEvent(channel, event);
+            }
     // The relay passes on the bytes as received, never a time-stamp text, so it stays
     // transparent; the chunks of one wake-up go out in one write.
     if (total > 0 && config.ch2Mode == Ch2Mode::MonitorRelay)
@@ -575,6 +678,7 @@ bool Channels::handleDeviceEvents()
             continue;
         const LossReason why = s.port->lossReason();
         closePort(channel);  // the receive thread stores what the port still held, then ends
+        noteAction(channel, timeline::Action::DeviceLost, static_cast<std::uint32_t>(why));
         DeviceStatus& d = s.device;
         d.state = DeviceStatus::State::Lost;
         d.lossReason = why;
@@ -632,7 +736,7 @@ bool Channels::tryReconnect(int channel)
     if (ready.result != OpenResult::Opened)
         return false;  // not back yet (or not usable yet): keep waiting
     const std::string path = d.path, alias = d.alias;
-    if (publish(channel, std::move(ready)) != OpenResult::Opened) {
+    if (publish(channel, std::move(ready), true) != OpenResult::Opened) {
         d.state = DeviceStatus::State::Lost;
         d.path = path;
         return false;
@@ -735,7 +839,7 @@ bool Channels::takeRetryResult(int channel)
     }
     s.retry.reset();  // its thread has ended with the connection
     const std::string path = d.path;
-    if (publish(channel, std::move(*ready)) != OpenResult::Opened) {
+    if (publish(channel, std::move(*ready), true) != OpenResult::Opened) {
         d.state = DeviceStatus::State::Lost;
         d.path = path;
         startRetrying(channel, earlier + attempts);

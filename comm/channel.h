@@ -98,13 +98,28 @@ public:
     virtual void takeSample(const std::uint8_t* bytes, std::size_t count) = 0;
     virtual void appendReceived(int channel, const std::uint8_t* bytes, std::size_t count) = 0;
     // The chunks of one wake-up: `count` bytes, each `chunkSize` of them (the last may be
-    // shorter) a chunk read on its own. A sink may store them in one go; by default each is
-    // appended on its own.
-    virtual void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize)
+    // shorter) a chunk read on its own. `marks` (offsets from `bytes`) say when the bytes were
+    // taken from the driver (at least one arrival, at offset 0) and where line errors fell. A
+    // sink may store them in one go; by default each chunk is appended on its own.
+    virtual void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::size_t count, std::size_t chunkSize,
+                                      const ReadMarks& marks)
     {
+        (void)marks;
         for (std::size_t done = 0; done < count; done += chunkSize)
             appendReceived(channel, bytes + done, std::min(chunkSize, count - done));
     }
+};
+
+// Where the channels report what happened on a line apart from its bytes, for its timeline.
+class LineEventSink {
+public:
+    virtual ~LineEventSink() = default;
+    // What the user or the program did on a channel (`value`: the action's argument). Called on
+    // the thread that acted (the GUI thread, or the main thread of a program without a window).
+    virtual void lineAction(int channel, timeline::Action action, std::uint32_t value) = 0;
+    // What a channel's port reported: modem-input changes, line errors it could not place at a
+    // byte. Called on the port's own threads or a receive thread; quick.
+    virtual void portEvent(int channel, const PortEvent& event) = 0;
 };
 
 // What a receive thread reads of the settings, taken when its channel opens.
@@ -128,6 +143,8 @@ public:
     Channels& operator=(const Channels&) = delete;
 
     void setSink(ReceiveSink* sink) { sink_ = sink; }
+    // Where actions and port events go (set before any channel opens).
+    void setEventSink(LineEventSink* sink) { events_.store(sink, std::memory_order_release); }
 
     // Opens `channel` (1 or 2) on COM `comNumber`, applies its stored line parameters (or the
     // line defaults when the port refuses them), summarises and starts the receive thread.
@@ -157,6 +174,13 @@ public:
     [[nodiscard]] bool running(int channel) const;
     // The channel's open port, or null. GUI thread only (a closed port is destroyed by close).
     [[nodiscard]] SerialPort* port(int channel);
+
+    // Line control on the channel's open port, noted on the timeline when the port took it: an
+    // escape function (SETDTR ... CLRBREAK, SETXOFF, SETXON) and a purge (PURGE_* flags). 0 when
+    // the port took it, else the system's reason (ENOTTY: the device has no such line, as a
+    // pseudo-terminal has no DTR/RTS; ENODEV: the port is closed or gone).
+    int escape(int channel, int function);
+    int purge(int channel, std::uint32_t flags);
 
     // Line errors seen by every reader of the port since the line-status display last reset them.
     std::uint32_t accumulatedErrors(int channel) const;
@@ -253,6 +277,8 @@ private:
         std::uint32_t mask = EV_RXCHAR;
         std::array<std::uint8_t, kChunksPerWake * kPieceSize> receiveBuffer{};
         std::array<std::uint8_t, 200> sampleBuffer{};  // one chunk, zero after its bytes
+        ReadMarks readMarks;  // the port's marks of one read
+        ReadMarks wakeMarks;  // the marks of a wake-up's chunks, offsets from receiveBuffer
         std::atomic<bool> lossPending{false};  // set by the port's loss notifier
         DeviceStatus device;
         std::unique_ptr<Retry> retry;
@@ -270,7 +296,9 @@ private:
     // Opens, configures (the stored settings, else the line defaults) and purges; any thread.
     static Prepared prepare(const PortSource& open, const LineSetup& setup, std::stop_token stop);
     // The GUI thread's part of an open: the stores, the device status, the receive thread.
-    OpenResult publish(int channel, Prepared ready);
+    // A reconnection notes Reconnected on the timeline instead of Opened.
+    OpenResult publish(int channel, Prepared ready, bool reconnection = false);
+    void noteAction(int channel, timeline::Action action, std::uint32_t value = 0);
     OpenResult openPort(int channel, std::unique_ptr<SerialPort> port);
     void closePort(int channel);
     void stopWaiting(int channel);
@@ -291,6 +319,7 @@ private:
     Settings& settings_;
     PortOpener opener_;
     ReceiveSink* sink_ = nullptr;
+    std::atomic<LineEventSink*> events_{nullptr};
     std::atomic<bool> samplingActive_{false};
     State ch1_;
     State ch2_;

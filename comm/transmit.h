@@ -3,6 +3,7 @@
 // record as sent data. Runs on the GUI thread.
 #pragma once
 
+#include "platform/serial_port.h"
 #include "sending/send_result.h"
 
 #include <cstdint>
@@ -17,8 +18,10 @@ class Channels;
 class SentSink {
 public:
     virtual ~SentSink() = default;
-    // Once per frame that went out whole.
-    virtual void appendSent(int channel, std::span<const std::uint8_t> frame) = 0;
+    // Once per frame that went out whole; `pieces` (offsets in the frame) say when each piece
+    // was handed to the device.
+    virtual void appendSent(int channel, std::span<const std::uint8_t> frame,
+                            std::span<const ReadMarks::Arrival> pieces) = 0;
 };
 
 TransmitResult transmitFrame(Channels& channels, SentSink& record, int channel, std::span<const std::uint8_t> frame);

@@ -64,6 +64,15 @@ Output:
   each completed page, line errors (at most once a minute per channel), a lost device, a
   reconnection, a page that could not be written, pages held back for want of room and written
   again, the end (without a terminal with the last status line).
+  --events         Also print what happened on the lines apart from their bytes, as it
+                   happens, one a line: the time (ISO 8601, local, to the microsecond: when the
+                   program took the bytes from the driver or heard of the change), the channel,
+                   the kind and what it was. Line errors at their byte ("CH1 line-error parity
+                   at byte 1234": bytes counted from the first one recorded, across all pages,
+                   time stamps included), modem-line changes ("CH2 modem CTS=1 DSR=1 RI=0 DCD=0
+                   changed DCD"), and what the program and the user did: opened, closed, lost,
+                   reconnected, line settings applied, purge, DTR/RTS, break, XOFF/XON, and
+                   whether the driver holds the low latency asked for.
   --quiet          Only the events, also on a terminal (always so without a terminal, e.g.
                    under systemd, where they go to the journal).
   -h, --help       This text.
@@ -125,6 +134,9 @@ int main(int argc, char* argv[])
             options.timeStamps = true;
         } else if (args.is("--checkpoint")) {
             options.checkpointSeconds = static_cast<int>(args.number(0, 86400).value_or(options.checkpointSeconds));
+        } else if (args.is("--events")) {
+            args.checkSwitch();
+            options.events = true;
         } else if (args.is("--quiet")) {
             args.checkSwitch();
             quiet = true;

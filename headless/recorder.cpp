@@ -5,7 +5,10 @@
 #include "platform/system_reason.h"
 #include "traffic/log_file.h"
 
+#include "headless/timeline_text.h"
+
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -99,6 +102,10 @@ Recorder::~Recorder()
 {
     if (running_)
         stop("ended");
+    if (journalFd_ >= 0) {
+        core_.traffic().setJournalNotifier({});
+        ::close(journalFd_);
+    }
 }
 
 bool Recorder::used(int channel) const { return channel == 1 || core_.settings().record.ch2Mode != Ch2Mode::NotUsed; }
@@ -149,6 +156,16 @@ int Recorder::start()
 
     TrafficBuffer& traffic = core_.traffic();
     traffic.clearTraffic();
+    // Events are printed as they happen: the journal wakes the loop.
+    if (options_.events && journalFd_ < 0) {
+        journalFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (journalFd_ >= 0)
+            traffic.setJournalNotifier([fd = journalFd_] {
+                const std::uint64_t one = 1;
+                [[maybe_unused]] const auto r = ::write(fd, &one, sizeof one);
+            });
+    }
+    journalSeen_ = core_.journal().lastSequence();
     firstPage_ = nextLogNumber(logDir_, prefix_);
     traffic.startPagesAt(firstPage_);
     pagesSeen_ = firstPage_;
@@ -174,13 +191,15 @@ int Recorder::start()
         text += ", " + channelName(2);
     text += std::string(" (") + modeText(s.record.ch2Mode) + "); pages " + pagePath(firstPage_).string() + " on";
     console_.event(text);
+    watchJournal();  // the opens
     return kStopped;
 }
 
 int Recorder::run(StopSignals& stops)
 {
     Channels& channels = core_.channels();
-    pollfd fds[3] = {{stops.fd(), POLLIN, 0}, {channels.deviceEventFd(), POLLIN, 0}, {channels.watchFd(), POLLIN, 0}};
+    pollfd fds[4] = {{stops.fd(), POLLIN, 0}, {channels.deviceEventFd(), POLLIN, 0}, {channels.watchFd(), POLLIN, 0},
+                     {journalFd_, POLLIN, 0}};
     lastCheckpoint_ = core_.clock().tickMs();
     while (true) {
         watch(core_.clock().tickMs());
@@ -190,7 +209,7 @@ int Recorder::run(StopSignals& stops)
         }
         // One look a second keeps the status line and the checkpoint current; nothing else wakes
         // the recorder while the line is quiet.
-        if (::poll(fds, 3, 1000) < 0 && errno != EINTR) {
+        if (::poll(fds, journalFd_ >= 0 ? 4 : 3, 1000) < 0 && errno != EINTR) {
             stop("cannot wait for events: " + systemReason(errno, ReasonLanguage::English));
             return kFailed;
         }
@@ -200,11 +219,16 @@ int Recorder::run(StopSignals& stops)
         }
         if ((fds[1].revents | fds[2].revents) & POLLIN)
             watchDevices();
+        if (journalFd_ >= 0 && (fds[3].revents & POLLIN)) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto r = ::read(journalFd_, &count, sizeof count);
+        }
     }
 }
 
 void Recorder::watch(std::int64_t nowMs)
 {
+    watchJournal();
     watchPages();
     watchLineErrors(nowMs);
     checkpoint(nowMs);
@@ -238,6 +262,30 @@ void Recorder::watchDevices()
         }
         w.state = state;
         w.awaiting = d.awaiting;
+    }
+}
+
+void Recorder::watchJournal()
+{
+    if (!options_.events)
+        return;
+    const timeline::Journal& journal = core_.journal();
+    // In batches, so a flood of data entries never makes one large copy.
+    constexpr std::size_t kBatch = 4096;
+    for (;;) {
+        entries_.clear();
+        const std::uint64_t gone = journal.copySince(journalSeen_, entries_, kBatch);
+        if (gone > 0) {
+            console_.event(std::to_string(gone) + " timeline entries were dropped before they were printed");
+            journalSeen_ += gone;
+        }
+        for (const timeline::Entry& e : entries_) {
+            journalSeen_ = e.sequence;
+            if (e.kind != timeline::Kind::Data)
+                console_.line(entryLine(e));
+        }
+        if (entries_.size() < kBatch)
+            return;
     }
 }
 
@@ -323,6 +371,7 @@ bool Recorder::stop(const std::string& why)
     // The receive threads store what they read before they end; only then is the page whole.
     core_.closeChannel(2);
     core_.closeChannel(1);
+    watchJournal();  // the closes
     watchPages();
     TrafficBuffer& traffic = core_.traffic();
     const std::int32_t length = traffic.storedLength();

@@ -14,6 +14,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "timeline/journal.h"
 
 namespace kestrane {
 class AppCore;
@@ -27,6 +30,7 @@ struct RecordOptions {
     std::optional<std::string> prefix;              // instead of the settings' prefix
     bool timeStamps = false;                        // store a time stamp before every received chunk
     int checkpointSeconds = 60;                     // write the page in progress this often (0: never)
+    bool events = false;                            // print the line's events (errors, modem changes, actions) as they happen
 };
 
 class Recorder {
@@ -77,6 +81,8 @@ private:
     void watchPages();
     void watchLineErrors(std::int64_t nowMs);
     void checkpoint(std::int64_t nowMs);
+    // Prints what the journal holds since the last look, apart from data (with --events).
+    void watchJournal();
     [[nodiscard]] bool anyChannelLeft() const;
 
     AppCore& core_;
@@ -94,6 +100,9 @@ private:
     std::int64_t lastCheckpoint_ = 0;
     std::int64_t writtenState_ = -1;   // page and length of the last checkpoint
     bool running_ = false;
+    int journalFd_ = -1;               // made readable when an event goes into the journal (--events)
+    std::uint64_t journalSeen_ = 0;    // the last journal entry looked at
+    std::vector<timeline::Entry> entries_;  // kept between looks, so a look allocates nothing
 };
 
 // The number after the highest "<prefix><n>.log" in `folder`, 0 when there is none: a new run

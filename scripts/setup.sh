@@ -16,6 +16,7 @@ pkgs=(
   jpnevulator
   ser2net
   tshark
+  python3-pymodbus
 )
 if [ "${1:-}" = "--dev" ]; then
   # lintian: checks the package that scripts/package.sh makes.

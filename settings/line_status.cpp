@@ -47,13 +47,8 @@ void LineStatusProbe::resetLatched() { memory_.latched[static_cast<std::size_t>(
 
 int LineStatusProbe::lineControl(int escape)
 {
-    SerialPort* port = channels_.port(channel_);
-    if (!port || port->lost())
-        return ENODEV;
-    errno = 0;
-    if (port->escapeCommFunction(escape))
-        return 0;
-    return errno != 0 ? errno : EIO;
+    // Through the channels, so the line's timeline notes it.
+    return channels_.escape(channel_, escape);
 }
 
 bool readModemInputs(Channels& channels, int channel, std::uint32_t& status)

@@ -49,6 +49,18 @@ void TrafficBuffer::setDisplayFeed(DisplayFeed* feed)
     feed_ = feed != nullptr ? feed : &nullFeed_;
 }
 
+void TrafficBuffer::setJournal(timeline::Journal* journal)
+{
+    Guard g(interlock_, Producer::Transmit);
+    journal_ = journal;
+}
+
+void TrafficBuffer::setJournalNotifier(std::function<void()> notify)
+{
+    Guard g(interlock_, Producer::Transmit);
+    journalNotify_ = std::move(notify);
+}
+
 void TrafficBuffer::setCharsPerLine(std::int32_t chars) { charsPerLine_.store(std::max(chars, 1)); }
 
 // ---------------------------------------------------------------- readers
@@ -94,6 +106,15 @@ std::uint8_t TrafficBuffer::dataAt(std::int32_t index) const
     if (index < 0 || index >= kTrafficPlaneSize)
         return 0;
     return currentDataPlane()[static_cast<std::size_t>(index)];
+}
+
+std::optional<std::int32_t> TrafficBuffer::recordIndex(std::uint64_t record) const
+{
+    const std::uint64_t base = recordBase();
+    const std::int32_t length = storedLength();
+    if (record < base || record - base >= static_cast<std::uint64_t>(std::max(length, 0)))
+        return std::nullopt;
+    return static_cast<std::int32_t>(record - base);
 }
 
 // ---------------------------------------------------------------- shared state
@@ -161,11 +182,11 @@ void TrafficBuffer::appendReceived(int channel, const std::uint8_t* bytes, std::
     if ((channel != 1 && channel != 2) || count < 0 || (bytes == nullptr && count > 0))
         return;
     Guard g(interlock_, channel == 1 ? Producer::Ch1 : Producer::Ch2);
-    appendReceivedLocked(channel, bytes, count);
+    appendReceivedLocked(channel, bytes, count, nullptr, 0, static_cast<std::uint32_t>(count));
 }
 
 void TrafficBuffer::appendReceivedChunks(int channel, const std::uint8_t* bytes, std::int32_t count,
-                                         std::int32_t chunkSize)
+                                         std::int32_t chunkSize, const ReadMarks* marks)
 {
     if ((channel != 1 && channel != 2) || count <= 0 || bytes == nullptr || chunkSize <= 0)
         return;
@@ -173,10 +194,12 @@ void TrafficBuffer::appendReceivedChunks(int channel, const std::uint8_t* bytes,
     // repaint wait once, not once a chunk.
     Guard g(interlock_, channel == 1 ? Producer::Ch1 : Producer::Ch2);
     for (std::int32_t done = 0; done < count; done += chunkSize)
-        appendReceivedLocked(channel, bytes + done, std::min(chunkSize, count - done));
+        appendReceivedLocked(channel, bytes + done, std::min(chunkSize, count - done), marks,
+                             static_cast<std::uint32_t>(done), static_cast<std::uint32_t>(count));
 }
 
-void TrafficBuffer::appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count)
+void TrafficBuffer::appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count,
+                                         const ReadMarks* marks, std::uint32_t marksAt, std::uint32_t total)
 {
     const int kind = channel == 1 ? 1 : (config_.ch2Mode == Ch2Mode::Independent ? 3 : 0);
 
@@ -188,8 +211,16 @@ void TrafficBuffer::appendReceivedLocked(int channel, const std::uint8_t* bytes,
     std::int32_t done = 0;
     do {
         const std::int32_t piece = std::min(count - done, kMaxChunk);
-        storeChunkLocked(stamp.chars.data(), done == 0 ? stamp.length : 0, bytes + done, piece, kind,
-                         OverflowTest::Received);
+        const std::uint64_t record = storeChunkLocked(stamp.chars.data(), done == 0 ? stamp.length : 0, bytes + done,
+                                                      piece, kind, OverflowTest::Received);
+        if (journal_ != nullptr && piece > 0) {
+            // A line error after the last byte of the wake-up (a break that ended it) goes with its last chunk.
+            const std::uint32_t from = marksAt + static_cast<std::uint32_t>(done);
+            const bool last = from + static_cast<std::uint32_t>(piece) == total;
+            journalLocked(channel, timeline::Direction::Received, bytes + done, static_cast<std::uint32_t>(piece), record,
+                          marks ? std::span(marks->arrivals) : std::span<const ReadMarks::Arrival>{},
+                          marks ? std::span(marks->errors) : std::span<const ReadMarks::Error>{}, from, last, true);
+        }
         done += piece;
     } while (done < count);
 
@@ -197,28 +228,102 @@ void TrafficBuffer::appendReceivedLocked(int channel, const std::uint8_t* bytes,
     idleRedisplaysLeft_.store(config_.idleRedisplayCount);
 }
 
-void TrafficBuffer::appendSent(int channel, const std::uint8_t* bytes, std::int32_t count)
+void TrafficBuffer::appendSent(int channel, const std::uint8_t* bytes, std::int32_t count,
+                               std::span<const ReadMarks::Arrival> pieces)
 {
     if ((channel != 1 && channel != 2) || count < 0 || (bytes == nullptr && count > 0))
         return;
     Guard g(interlock_, Producer::Transmit);
-    // The line monitors only listen, and the user may choose not to see sent text.
-    if (isLineMonitor(config_.ch2Mode) || config_.showSentText == 0)
+    // The line monitors only listen, and the user may choose not to see sent text; the journal
+    // keeps the message all the same: it crossed the line.
+    if (isLineMonitor(config_.ch2Mode) || config_.showSentText == 0) {
+        if (journal_ != nullptr && count > 0)
+            journalLocked(channel, timeline::Direction::Sent, bytes, static_cast<std::uint32_t>(count),
+                          recordBase_.load(std::memory_order_relaxed)
+                              + static_cast<std::uint64_t>(clampStoredLength(storedLength_.load(std::memory_order_relaxed))),
+                          pieces, {}, 0, false, false);
         return;
+    }
 
     const int kind = channel == 1 ? 0 : 2;
     std::int32_t done = 0;
     do {
         const std::int32_t piece = std::min(count - done, kMaxChunk);
-        storeChunkLocked(nullptr, 0, bytes + done, piece, kind, OverflowTest::Sent);
+        const std::uint64_t record = storeChunkLocked(nullptr, 0, bytes + done, piece, kind, OverflowTest::Sent);
+        if (journal_ != nullptr && piece > 0)
+            journalLocked(channel, timeline::Direction::Sent, bytes + done, static_cast<std::uint32_t>(piece), record,
+                          pieces, {}, static_cast<std::uint32_t>(done), false, true);
         done += piece;
     } while (done < count);
 
     receptionMarker_.store(storedLength_.load(std::memory_order_relaxed));
 }
 
-void TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLength, const std::uint8_t* bytes,
-                                     std::int32_t count, int kind, OverflowTest test)
+void TrafficBuffer::noteEvent(timeline::Entry entry)
+{
+    Guard g(interlock_, Producer::Transmit);
+    if (journal_ == nullptr)
+        return;
+    entry.record = recordBase_.load(std::memory_order_relaxed)
+                   + static_cast<std::uint64_t>(clampStoredLength(storedLength_.load(std::memory_order_relaxed)));
+    journal_->append(entry);
+    if (journalNotify_)
+        journalNotify_();
+}
+
+void TrafficBuffer::journalLocked(int channel, timeline::Direction direction, const std::uint8_t* bytes,
+                                  std::uint32_t count, std::uint64_t record,
+                                  std::span<const ReadMarks::Arrival> arrivals,
+                                  std::span<const ReadMarks::Error> errors, std::uint32_t from, bool last,
+                                  bool inRecord)
+{
+    const std::uint32_t end = from + count;
+    // The arrival that holds byte `from`: the last one at or before it (the first one if none is).
+    auto arrival = std::upper_bound(arrivals.begin(), arrivals.end(), from,
+                                    [](std::uint32_t at, const ReadMarks::Arrival& a) { return at < a.offset; });
+    if (arrival != arrivals.begin())
+        --arrival;
+    auto error = std::lower_bound(errors.begin(), errors.end(), from,
+                                  [](const ReadMarks::Error& e, std::uint32_t at) { return e.offset < at; });
+    const timeline::Stamp unmarked = arrivals.empty() ? timeline::now() : timeline::Stamp{};
+    bool events = false;
+    for (std::uint32_t at = from; at < end;) {
+        while (arrival != arrivals.end() && std::next(arrival) != arrivals.end() && std::next(arrival)->offset <= at)
+            ++arrival;
+        const timeline::Stamp time = arrival != arrivals.end() ? arrival->time : unmarked;
+        const auto next = arrival != arrivals.end() ? std::next(arrival) : arrival;
+        const std::uint32_t segmentEnd = next != arrivals.end() ? std::min(next->offset, end) : end;
+        journal_->appendData(channel, direction, time, inRecord ? record + (at - from) : record,
+                             std::span<const std::uint8_t>(bytes + (at - from), segmentEnd - at));
+        // The segment's line errors at their byte (a break: before it); one after the last byte
+        // of the wake-up belongs to its last segment.
+        for (; error != errors.end() && (error->offset < segmentEnd || (last && segmentEnd == end && error->offset == end));
+             ++error) {
+            timeline::Entry e;
+            e.kind = timeline::Kind::LineError;
+            e.channel = static_cast<std::uint8_t>(channel);
+            e.direction = direction;
+            e.time = time;
+            e.record = inRecord ? record + (error->offset - from) : record;
+            e.detail = static_cast<std::uint8_t>(error->kind);
+            e.value = error->lost;
+            journal_->append(e);
+            events = true;
+        }
+        at = segmentEnd;
+    }
+    if (events && journalNotify_)
+        journalNotify_();
+}
+
+void TrafficBuffer::dropFromRecordLocked(std::int32_t oldLength, std::int32_t newLength)
+{
+    if (oldLength > newLength)
+        recordBase_.fetch_add(static_cast<std::uint64_t>(oldLength - newLength), std::memory_order_release);
+}
+
+std::uint64_t TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLength, const std::uint8_t* bytes,
+                                              std::int32_t count, int kind, OverflowTest test)
 {
     const std::int32_t total = prefixLength + count;
     const std::int32_t cap = capacity();
@@ -257,6 +362,7 @@ void TrafficBuffer::storeChunkLocked(const char* prefix, std::int32_t prefixLeng
     }
     if (!config_.fastDisplay)
         pendingDrawTicks_.store(config_.trafficDisplayCount);
+    return recordBase_.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(start + prefixLength);
 }
 
 void TrafficBuffer::overflowStepLocked(OverflowTest test)
@@ -268,8 +374,10 @@ void TrafficBuffer::overflowStepLocked(OverflowTest test)
     // Hand the full page to the log and continue on the other page. The other page is not
     // cleared: beyond storedLength it keeps what it held two pages ago.
     const std::int32_t page = pageCounter_.load();
-    flushPageLocked(page, storedLength_.load(std::memory_order_relaxed));
+    const std::int32_t length = storedLength_.load(std::memory_order_relaxed);
+    flushPageLocked(page, length);
     pageCounter_.store(page + 1);
+    dropFromRecordLocked(clampStoredLength(length), 0);
     storedLength_.store(0, std::memory_order_release);
     markDrawn(0, DrawCursor{});
 }
@@ -288,6 +396,7 @@ void TrafficBuffer::dropOldestHalfLocked(OverflowTest test)
         std::uint8_t* plane = mutablePlane(p);
         std::memmove(plane, plane + half, static_cast<std::size_t>(moved));
     }
+    dropFromRecordLocked(length, std::max(0, length - half));
     storedLength_.store(std::max(0, length - half), std::memory_order_release);
 
     const std::int32_t position = std::clamp(drawPosition_.load() - half, 0, kTrafficPlaneSize);
@@ -302,6 +411,9 @@ void TrafficBuffer::clearTraffic()
     Guard g(interlock_, Producer::Transmit);
     planes_.fill(' ');
     storedLength_.store(0, std::memory_order_release);
+    recordBase_.store(0, std::memory_order_release);
+    if (journal_ != nullptr)
+        journal_->clear();
     markDrawn(0, DrawCursor{});
     pageCounter_.store(0);
 }
@@ -328,6 +440,10 @@ bool TrafficBuffer::loadFromLog(const std::filesystem::path& path)
     if (!length)
         return false;
     storedLength_.store(*length, std::memory_order_release);
+    // A record read from a file has no timeline: the journal starts again with it.
+    recordBase_.store(0, std::memory_order_release);
+    if (journal_ != nullptr)
+        journal_->clear();
     // The loaded bytes count as drawn: the repaint shows them all, and search, enumeration
     // and inspection (bounded by drawPosition) reach exactly them, never older bytes beyond.
     markDrawn(*length, cursorAfter(*length, charsPerLine_.load()));

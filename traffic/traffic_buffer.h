@@ -14,6 +14,8 @@
 
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
+#include "platform/serial_port.h"
+#include "timeline/journal.h"
 #include "traffic/display_feed.h"
 #include "traffic/display_geometry.h"
 #include "traffic/display_interlock.h"
@@ -56,6 +58,14 @@ public:
     void setFastDisplay(bool fast);
     // The feed that receives every stored chunk; nullptr restores the feed that ignores it.
     void setDisplayFeed(DisplayFeed* feed);
+    // The line's journal, written under the buffer's lock so that its order is the record's:
+    // every stored chunk (one Data entry per arrival segment, its `record` at its first byte after
+    // any time-stamp text), its line errors at their byte, and the events noted here. Null: none.
+    // Cleared with the traffic (clear, load). Set before the producers start.
+    void setJournal(timeline::Journal* journal);
+    // Called on the appending thread after an entry that is not data went into the journal
+    // (quick; it must not call back into the buffer).
+    void setJournalNotifier(std::function<void()> notify);
     // Characters per display line, set by the display; values below 1 count as 1.
     void setCharsPerLine(std::int32_t chars);
     [[nodiscard]] std::int32_t charsPerLine() const { return charsPerLine_.load(); }
@@ -67,10 +77,20 @@ public:
     // Chunks read one after the other on `channel`: `count` bytes, each `chunkSize` of them (the
     // last may be shorter) a chunk of its own, stored exactly as appendReceived would store each
     // (its own time stamp, its own feed), under one hold of the lock.
-    void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::int32_t count, std::int32_t chunkSize);
+    // `marks` (offsets from `bytes`): when the bytes were taken from the driver and the line
+    // errors among them, for the journal; without arrivals the chunks are stamped now.
+    void appendReceivedChunks(int channel, const std::uint8_t* bytes, std::int32_t count, std::int32_t chunkSize,
+                              const ReadMarks* marks = nullptr);
     // A message written completely to channel 1 or 2. Stores nothing in the line-monitor modes
     // or with showSentText 0; otherwise sets receptionMarker to the new storedLength.
-    void appendSent(int channel, const std::uint8_t* bytes, std::int32_t count);
+    // `pieces` (offsets from `bytes`): when each piece was handed to the device, for the journal,
+    // which keeps the message even where the record leaves it out (its `record` is then the
+    // record's length); without pieces it is stamped now.
+    void appendSent(int channel, const std::uint8_t* bytes, std::int32_t count,
+                    std::span<const ReadMarks::Arrival> pieces = {});
+    // An entry that is not data (an action, a modem change, a line error the port could not
+    // place at a byte) into the journal, its `record` the record's length now.
+    void noteEvent(timeline::Entry entry);
 
     // --- GUI commands ---
     // All six planes to spaces; storedLength, drawPosition, drawY, pageCounter 0, drawX 40.
@@ -140,6 +160,14 @@ public:
     // The cursor moved (a repaint laid the lines out anew); what is drawn stays.
     void moveDrawCursor(DrawCursor cursor);
 
+    // Where index 0 of the current pair lies in the record counted since the last clear: the
+    // bytes the overflow step dropped and the pages handed to automatic logging (the journal's
+    // `record` positions count them).
+    [[nodiscard]] std::uint64_t recordBase() const { return recordBase_.load(std::memory_order_acquire); }
+    // The index in the current pair of a journal's record position; nothing when that byte is no
+    // longer (or not yet) stored. A reader that must not see the pair move takes the repaint role.
+    [[nodiscard]] std::optional<std::int32_t> recordIndex(std::uint64_t record) const;
+
     // Pages handed to automatic logging since the last clear; its parity selects the page.
     [[nodiscard]] std::int32_t pageCounter() const { return pageCounter_.load(); }
     // Numbers the pages of automatic logging from `page` on: the page in progress becomes page
@@ -184,13 +212,25 @@ private:
     [[nodiscard]] int currentTagPlaneIndex() const;
     [[nodiscard]] std::uint8_t* mutablePlane(int index);
 
-    // Steps 2 to 5 for one chunk made of `prefix` followed by `bytes`; lock held.
-    void storeChunkLocked(const char* prefix, std::int32_t prefixLength, const std::uint8_t* bytes,
-                          std::int32_t count, int kind, OverflowTest test);
+    // Steps 2 to 5 for one chunk made of `prefix` followed by `bytes`; lock held. Returns the
+    // record position of its first byte after the prefix.
+    std::uint64_t storeChunkLocked(const char* prefix, std::int32_t prefixLength, const std::uint8_t* bytes,
+                                   std::int32_t count, int kind, OverflowTest test);
     void overflowStepLocked(OverflowTest test);
     void dropOldestHalfLocked(OverflowTest test);
     bool flushPageLocked(std::int32_t page, std::int32_t length);
-    void appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count);
+    // `marks`, `marksAt` and `total`: the marks of the wake-up, where `bytes` lie among them,
+    // and how many bytes the wake-up brought.
+    void appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count, const ReadMarks* marks,
+                              std::uint32_t marksAt, std::uint32_t total);
+    // Journals `count` bytes stored at record position `record` (`inRecord`; else left out of
+    // the record, every entry at `record`) whose first byte is byte `from` of the marks' bytes,
+    // one entry per arrival segment, and their line errors.
+    void journalLocked(int channel, timeline::Direction direction, const std::uint8_t* bytes, std::uint32_t count,
+                       std::uint64_t record, std::span<const ReadMarks::Arrival> arrivals,
+                       std::span<const ReadMarks::Error> errors, std::uint32_t from, bool last, bool inRecord);
+    // Moves recordBase on by what left the current pair (lock held).
+    void dropFromRecordLocked(std::int32_t oldLength, std::int32_t newLength);
     void noteAutoLogResult(const AutoLogStatus& result);
 
     const Clock& clock_;
@@ -202,12 +242,15 @@ private:
     DisplayFeed* feed_ = &nullFeed_;
     FreeSpaceQuery freeSpace_;
     bool holdingBack_ = false;  // pages are held back for want of room
+    timeline::Journal* journal_ = nullptr;
+    std::function<void()> journalNotify_;
 
     mutable std::mutex autoLogMutex_;  // autoLog_ and autoLogNotify_
     AutoLogStatus autoLog_;
     std::function<void()> autoLogNotify_;
 
     std::atomic<std::int32_t> storedLength_{0};
+    std::atomic<std::uint64_t> recordBase_{0};
     std::atomic<std::int32_t> drawPosition_{0};
     std::atomic<std::int32_t> drawX_{kFirstCellX};
     std::atomic<std::int32_t> drawY_{0};

@@ -6,7 +6,6 @@
 #include "records/channel_settings.h"
 #include "records/settings_files.h"
 #include "timeline/capture_stream.h"
-#include "timeline/frames.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -105,15 +104,6 @@ PortArgument portFor(int com, const std::vector<CatalogPort>& ports, const std::
 }
 
 std::string portArgumentText(const PortArgument& p) { return p.com != 0 ? "COM" + std::to_string(p.com) : p.device; }
-
-// The quiet-time rule of a channel: 3.5 characters at its line settings, never below what the
-// port lets the program measure (an adapter that keeps no low latency batches its bytes).
-timeline::FrameRule frameRuleOf(const Dcb& d, std::optional<bool> lowLatency)
-{
-    const int bits = 1 + d.ByteSize + (d.Parity != 0 ? 1 : 0) + (d.StopBits == 0 ? 1 : 2);
-    const std::int64_t floor = lowLatency.value_or(true) ? timeline::kLowLatencyFloorUs : timeline::kBatchingFloorUs;
-    return timeline::frameRuleFor(d.BaudRate, bits, floor);
-}
 
 } // namespace
 
@@ -446,8 +436,10 @@ int ExtcapCapture::run(StopSignals& stops)
                                     : std::string("; payload ") + choice_.protocol->display + " (tshark -d rtacser.data,"
                                           + choice_.protocol->name + ")";
     for (int channel : {1, 2}) {
-        if (!used(channel))
+        if (!used(channel)) {
+            lines[static_cast<std::size_t>(channel - 1)] = {"CH" + std::to_string(channel), "not used in this capture"};
             continue;
+        }
         const DeviceStatus& d = core_.channels().device(channel);
         const int com = channelFields(s.record, channel).comNumber;
         const auto named = core_.namedPorts().find(com);
@@ -462,9 +454,7 @@ int ExtcapCapture::run(StopSignals& stops)
     for (int channel : {1, 2}) {
         if (!used(channel))
             continue;
-        const SerialPort* port = core_.channels().port(channel);
-        stream.setRule(channel, frameRuleOf(channelLine(s.lineParams, channel).dcb,
-                                            port != nullptr ? port->lowLatency() : std::nullopt));
+        stream.setRule(channel, core_.frameRule(channel));
     }
     stream.header(pending_);
 

@@ -1,6 +1,7 @@
 #include "headless/extcap.h"
 
 #include "app/app_core.h"
+#include "app/capture_lines.h"
 #include "platform/port_resolver.h"
 #include "platform/system_reason.h"
 #include "records/channel_settings.h"
@@ -81,16 +82,6 @@ void argSentence(std::string& out, int number, const char* call, const char* dis
     out += std::string("{tooltip=") + tooltip + "}{group=" + group + "}\n";
 }
 
-// "9600 8N1, flow none"
-std::string lineText(const Dcb& d)
-{
-    static constexpr char kParityLetters[] = "NOEMS";
-    std::string text = std::to_string(d.BaudRate) + " " + std::to_string(d.ByteSize);
-    text += d.Parity < 5 ? kParityLetters[d.Parity] : '?';
-    text += d.StopBits < 3 ? kStopBitNames[d.StopBits] : "?";
-    const std::int32_t flow = flowControlCode(d);
-    return text + ", flow " + kFlowNames[std::clamp(flow, 0, 2)];
-}
 
 // The port a COM number of the listing opens: the number itself when ports.conf (or the
 // on-board default) gives it, the device for this run when only the listing numbered it.
@@ -112,14 +103,6 @@ std::filesystem::path kestraneFolder(const char* kestraneHome, const char* home)
     if (kestraneHome != nullptr && *kestraneHome != '\0')
         return kestraneHome;
     return std::filesystem::path(home != nullptr && *home != '\0' ? home : "/") / "Kestrane";
-}
-
-const PayloadProtocol* findPayloadProtocol(std::string_view name)
-{
-    for (const PayloadProtocol& p : kPayloadProtocols)
-        if (name == p.name)
-            return &p;
-    return nullptr;
 }
 
 std::vector<CatalogPort> extcapPorts(const std::filesystem::path& folder, const SerialDeviceTree& tree)
@@ -429,27 +412,10 @@ int ExtcapCapture::run(StopSignals& stops)
         finish();
         return code;
     }
-    const Settings& s = core_.settings();
-    std::array<timeline::CaptureLine, 2> lines;
-    const std::string payload = choice_.protocol == &kPayloadProtocols[0]
-                                    ? std::string()
-                                    : std::string("; payload ") + choice_.protocol->display + " (tshark -d rtacser.data,"
-                                          + choice_.protocol->name + ")";
-    for (int channel : {1, 2}) {
-        if (!used(channel)) {
-            lines[static_cast<std::size_t>(channel - 1)] = {"CH" + std::to_string(channel), "not used in this capture"};
-            continue;
-        }
-        const DeviceStatus& d = core_.channels().device(channel);
-        const int com = channelFields(s.record, channel).comNumber;
-        const auto named = core_.namedPorts().find(com);
-        auto& l = lines[static_cast<std::size_t>(channel - 1)];
-        l.name = choice_.target.com != 0 ? "COM" + std::to_string(choice_.target.com)
-                 : named != core_.namedPorts().end() ? named->second
-                                                     : "COM" + std::to_string(com);
-        l.description = (d.path.empty() ? portName(core_, com) : d.path) + ", "
-                        + lineText(channelLine(s.lineParams, channel).dcb) + payload;
-    }
+    std::array<timeline::CaptureLine, 2> lines = captureLines(core_, *choice_.protocol);
+    // A single line is named as Wireshark lists it, even when this run named its device.
+    if (choice_.target.com != 0)
+        lines[0].name = "COM" + std::to_string(choice_.target.com);
     timeline::CaptureStream stream(lines, "kestrane-extcap " KESTRANE_VERSION);
     for (int channel : {1, 2}) {
         if (!used(channel))

@@ -16,6 +16,7 @@
 // line error, modem-line change and loss.
 #pragma once
 
+#include "capture/payload_protocol.h"
 #include "headless/port_setup.h"
 #include "headless/stop_signals.h"
 #include "platform/port_catalog.h"
@@ -46,24 +47,9 @@ inline constexpr std::string_view kInterfacePrefix = "kestrane-COM";
 inline constexpr std::string_view kTapInterface = "kestrane-tap";
 inline constexpr std::string_view kRelayInterface = "kestrane-relay";
 
-// The payload protocols tshark and Wireshark offer for the serial link type ("Decode As"
-// rtacser.data), by their short names.
-struct PayloadProtocol {
-    const char* name;     // e.g. "mbrtu": tshark -d rtacser.data,mbrtu
-    const char* display;  // e.g. "Modbus RTU"
-};
-inline constexpr std::array<PayloadProtocol, 9> kPayloadProtocols = {{
-    {"data", "Not decoded (bytes)"},
-    {"mbrtu", "Modbus RTU"},
-    {"dnp3", "DNP 3.0"},
-    {"iec60870_101", "IEC 60870-5-101"},
-    {"iec60870_5_103", "IEC 60870-5-103"},
-    {"cp2179", "CP2179"},
-    {"lg8979", "LG 8979"},
-    {"selfm", "SEL Fast Message"},
-    {"synphasor", "IEEE C37.118 Synchrophasor"},
-}};
-[[nodiscard]] const PayloadProtocol* findPayloadProtocol(std::string_view name);
+using pcapng::findPayloadProtocol;
+using pcapng::kPayloadProtocols;
+using pcapng::PayloadProtocol;
 
 // The lines offered (the COM-port dialog's list, nothing written).
 [[nodiscard]] std::vector<CatalogPort> extcapPorts(const std::filesystem::path& folder,

@@ -1,6 +1,7 @@
 #include "headless/recorder.h"
 
 #include "app/app_core.h"
+#include "app/capture_lines.h"
 #include "headless/device_words.h"
 #include "platform/system_reason.h"
 #include "traffic/log_file.h"
@@ -67,7 +68,8 @@ const char* modeText(std::int32_t ch2Mode)
     }
 }
 
-constexpr std::int64_t kErrorReportMs = 60'000;  // line errors are told at most once a minute per channel
+constexpr std::int64_t kErrorReportMs = 60'000;
+constexpr int kCaptureLookMs = 200;  // line errors are told at most once a minute per channel
 
 } // namespace
 
@@ -166,6 +168,7 @@ int Recorder::start()
             });
     }
     journalSeen_ = core_.journal().lastSequence();
+    const std::uint64_t captureFrom = journalSeen_;  // the opens' actions set the control lines
     firstPage_ = nextLogNumber(logDir_, prefix_);
     traffic.startPagesAt(firstPage_);
     pagesSeen_ = firstPage_;
@@ -178,6 +181,25 @@ int Recorder::start()
     }
     for (int channel : {1, 2})
         watched_[static_cast<std::size_t>(channel - 1)].state = static_cast<int>(core_.channels().device(channel).state);
+    if (options_.pcapng) {
+        capture_ = std::make_unique<CaptureFiles>(logDir_, prefix_, options_.rotation,
+                                                  captureLines(core_, *options_.protocol),
+                                                  "kestrane-record " KESTRANE_VERSION);
+        for (int channel : {1, 2})
+            if (used(channel))
+                capture_->setRule(channel, core_.frameRule(channel));
+        const bool begun = capture_->start(captureFrom, timeline::now().monoUs, captureTold_);
+        for (const std::string& told : captureTold_)
+            console_.event(told);
+        captureTold_.clear();
+        if (!begun) {
+            capture_.reset();
+            core_.closeChannel(2);
+            core_.closeChannel(1);
+            unmake();
+            return kCannotStart;
+        }
+    }
     running_ = true;
     // Settings from the settings file that the line refused: it runs at the defaults, as in
     // the window (settings given with --line are never replaced).
@@ -190,6 +212,8 @@ int Recorder::start()
     if (used(2))
         text += ", " + channelName(2);
     text += std::string(" (") + modeText(s.record.ch2Mode) + "); pages " + pagePath(firstPage_).string() + " on";
+    if (capture_)
+        text += "; captures " + capture_->currentFile().string() + " on";
     console_.event(text);
     watchJournal();  // the opens
     return kStopped;
@@ -209,7 +233,8 @@ int Recorder::run(StopSignals& stops)
         }
         // One look a second keeps the status line and the checkpoint current; nothing else wakes
         // the recorder while the line is quiet.
-        if (::poll(fds, journalFd_ >= 0 ? 4 : 3, 1000) < 0 && errno != EINTR) {
+        // Captures take the closed frames a few times a second, so the journal never laps them.
+        if (::poll(fds, journalFd_ >= 0 ? 4 : 3, capture_ ? kCaptureLookMs : 1000) < 0 && errno != EINTR) {
             stop("cannot wait for events: " + systemReason(errno, ReasonLanguage::English));
             return kFailed;
         }
@@ -229,6 +254,7 @@ int Recorder::run(StopSignals& stops)
 void Recorder::watch(std::int64_t nowMs)
 {
     watchJournal();
+    watchCapture();
     watchPages();
     watchLineErrors(nowMs);
     checkpoint(nowMs);
@@ -287,6 +313,19 @@ void Recorder::watchJournal()
         if (entries_.size() < kBatch)
             return;
     }
+}
+
+void Recorder::watchCapture(bool final)
+{
+    if (!capture_)
+        return;
+    if (final)
+        capture_->finish(core_.journal(), timeline::now().monoUs, captureTold_);
+    else
+        capture_->take(core_.journal(), timeline::now().monoUs, captureTold_);
+    for (const std::string& told : captureTold_)
+        console_.event(told);
+    captureTold_.clear();
 }
 
 void Recorder::watchPages()
@@ -373,6 +412,7 @@ bool Recorder::stop(const std::string& why)
     core_.closeChannel(1);
     watchJournal();  // the closes
     watchPages();
+    watchCapture(true);
     TrafficBuffer& traffic = core_.traffic();
     const std::int32_t length = traffic.storedLength();
     const std::int32_t page = traffic.pageCounter();

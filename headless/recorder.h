@@ -5,6 +5,8 @@
 // folder, tells its user, and on a stop signal writes the page in progress as a loadable log.
 #pragma once
 
+#include "capture/payload_protocol.h"
+#include "headless/capture_files.h"
 #include "headless/console.h"
 #include "headless/port_setup.h"
 #include "headless/stop_signals.h"
@@ -12,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +34,9 @@ struct RecordOptions {
     bool timeStamps = false;                        // store a time stamp before every received chunk
     int checkpointSeconds = 60;                     // write the page in progress this often (0: never)
     bool events = false;                            // print the line's events (errors, modem changes, actions) as they happen
+    bool pcapng = false;                            // also write the timeline as rotating .pcapng captures
+    RotationRule rotation;                          // ... ending each file by size or time, keeping so many
+    const pcapng::PayloadProtocol* protocol = &pcapng::kPayloadProtocols[0];  // named in the captures
 };
 
 class Recorder {
@@ -83,6 +89,8 @@ private:
     void checkpoint(std::int64_t nowMs);
     // Prints what the journal holds since the last look, apart from data (with --events).
     void watchJournal();
+    // Writes what the timeline closed into the capture files (with --pcapng); `final` ends the last one.
+    void watchCapture(bool final = false);
     [[nodiscard]] bool anyChannelLeft() const;
 
     AppCore& core_;
@@ -103,6 +111,8 @@ private:
     int journalFd_ = -1;               // made readable when an event goes into the journal (--events)
     std::uint64_t journalSeen_ = 0;    // the last journal entry looked at
     std::vector<timeline::Entry> entries_;  // kept between looks, so a look allocates nothing
+    std::unique_ptr<CaptureFiles> capture_;  // with --pcapng
+    std::vector<std::string> captureTold_;
 };
 
 // The number after the highest "<prefix><n>.log" in `folder`, 0 when there is none: a new run

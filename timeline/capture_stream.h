@@ -21,6 +21,11 @@ struct CaptureLine {
     std::string description;  // e.g. the device or URL
 };
 
+// A frame longer than this (a line that never goes quiet) goes out in pieces of this many
+// bytes, each a packet at the time of its first chunk, so memory stays bounded and a rotating
+// file can end in the middle of a flood.
+inline constexpr std::size_t kMaxPacketPayload = 65536;
+
 class CaptureStream {
 public:
     CaptureStream(std::array<CaptureLine, 2> lines, std::string application);
@@ -38,6 +43,8 @@ public:
     void finish(std::vector<std::uint8_t>& out);
 
     [[nodiscard]] std::uint64_t packets() const { return packets_; }
+    // The line's bytes written so far (the payload of the data packets).
+    [[nodiscard]] std::uint64_t dataBytes() const { return dataBytes_; }
     [[nodiscard]] std::uint64_t lastSequence() const { return after_; }
 
 private:
@@ -47,22 +54,29 @@ private:
     void event(std::vector<std::uint8_t>& out, const Entry& e);
     [[nodiscard]] std::uint8_t lines(int channel) const;
     void track(const Entry& e);
+    // Writes whole pieces of the open frame once it outgrew kMaxPacketPayload.
+    void cutOpenFrame(std::vector<std::uint8_t>& out, const Entry& chunk);
+    void closeOpenFrame(const Frame& frame);
 
     std::array<CaptureLine, 2> lines_;
     std::string application_;
     FrameBuilder frames_;
     std::uint64_t after_ = 0;
     std::uint64_t packets_ = 0;
+    std::uint64_t dataBytes_ = 0;
     // The bytes of the frame being built, and of those closed but not yet written.
     std::vector<std::uint8_t> openBytes_;
     std::uint64_t openFirst_ = 0;
     struct Pending {
         Frame frame;
+        Stamp time;  // the frame's start, or of its last piece's first chunk when it was cut
         std::vector<std::uint8_t> bytes;
         bool lost = false;  // some of its bytes were no longer in the journal
     };
     std::vector<Pending> closed_;
     bool openLost_ = false;
+    bool openCut_ = false;     // pieces of the open frame were written
+    Stamp openPieceTime_;      // when the open frame's bytes not yet written began
     std::vector<Entry> events_;  // events while a frame was open: written after it
     std::array<std::uint8_t, 2> modem_{};  // MS bits per channel
     std::array<bool, 2> dtr_{true, true};

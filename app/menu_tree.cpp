@@ -17,7 +17,8 @@ std::vector<MenuEntry> buildTree()
 {
     return {
         sub("ﾌｧｲﾙ(&F)", {item(cmd::NewLog, "新規作成(&N)"), item(cmd::OpenLog, "開く(&O)"), item(cmd::SaveLog, "上書き保存(&S)"),
-                         item(cmd::SaveLogAs, "名前を付けて保存(&A)"), sep(), item(cmd::SaveSampling, "サンプリング保存(&V)"), sep(),
+                         item(cmd::SaveLogAs, "名前を付けて保存(&A)"),
+                         item(cmd::SaveCapture, "pcapng形式で保存(&W)..."), sep(), item(cmd::SaveSampling, "サンプリング保存(&V)"), sep(),
                          item(cmd::PageSetup, "ﾍﾟｰｼﾞ設定(&I)"), item(cmd::Print, "印刷(&P)"), sep(), item(cmd::Exit, "終了(&X)")}),
         sub("表示(&V)", {item(cmd::FirstLine, "最初の行へ(&F)"), item(cmd::LastLine, "最後の行へ(&B)"), item(cmd::Search, "検索(&H)"), sep(),
                         item(cmd::Redisplay, "再表示(R)"), item(cmd::ClearDisplay, "表示ｸﾘｱ(&C)"), item(cmd::DisplaySettings, "表示切替(&L)"),

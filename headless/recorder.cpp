@@ -255,6 +255,7 @@ void Recorder::watch(std::int64_t nowMs)
 {
     watchJournal();
     watchCapture();
+    core_.writePageCaptures();  // beside each page, when capture.conf says so
     watchPages();
     watchLineErrors(nowMs);
     checkpoint(nowMs);

@@ -3,6 +3,9 @@
 #include "capture/pcapng.h"
 #include "capture/rtac_serial.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace kestrane::timeline {
 
 namespace {
@@ -168,10 +171,14 @@ void CaptureStream::cutOpenFrame(std::vector<std::uint8_t>& out, const Entry& ch
     openBytes_.erase(openBytes_.begin(), openBytes_.begin() + static_cast<std::ptrdiff_t>(from));
 }
 
-void CaptureStream::take(const Journal& journal, std::vector<std::uint8_t>& out, std::int64_t nowMonoUs, bool final)
+void CaptureStream::take(const Journal& journal, std::vector<std::uint8_t>& out, std::int64_t nowMonoUs, bool final,
+                         std::uint64_t until)
 {
+    if (until <= after_)
+        return;
     std::vector<Entry> entries;
-    const std::uint64_t gone = journal.copySince(after_, entries);
+    const std::uint64_t gone = journal.copySince(after_, entries, until == UINT64_MAX ? SIZE_MAX : until - after_);
+    std::erase_if(entries, [until](const Entry& e) { return e.sequence > until; });
     if (gone > 0) {
         Entry lost;
         lost.kind = Kind::Lost;

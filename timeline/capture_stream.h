@@ -31,6 +31,8 @@ public:
     CaptureStream(std::array<CaptureLine, 2> lines, std::string application);
 
     void setRule(int channel, FrameRule rule) { frames_.setRule(channel, rule); }
+    // The interfaces of the headers written from now on (a line opened or set anew).
+    void setLines(std::array<CaptureLine, 2> lines) { lines_ = std::move(lines); }
     // Start from the entry after `sequence` (0: from the journal's oldest).
     void startAfter(std::uint64_t sequence) { after_ = sequence; }
 
@@ -38,7 +40,14 @@ public:
     void header(std::vector<std::uint8_t>& out) const;
     // Appends the packets of everything the journal has that closed: frames quiet past their
     // rule by `nowMonoUs`, and the events before them. `final` closes the open frame too.
-    void take(const Journal& journal, std::vector<std::uint8_t>& out, std::int64_t nowMonoUs, bool final = false);
+    void take(const Journal& journal, std::vector<std::uint8_t>& out, std::int64_t nowMonoUs, bool final = false,
+              std::uint64_t until = UINT64_MAX);
+    // Takes the entries up to the sequence `until` (a page's end): frames closed by what came
+    // before it; the frame open at its end stays open for the next take.
+    void takeUntil(const Journal& journal, std::vector<std::uint8_t>& out, std::uint64_t until)
+    {
+        take(journal, out, 0, false, until);
+    }
     // Closes what is open and appends it (the end of a file: a rotation, a stop).
     void finish(std::vector<std::uint8_t>& out);
 

@@ -151,6 +151,23 @@ void TrafficBuffer::startPagesAt(std::int32_t page)
 {
     Guard g(interlock_, Producer::Transmit);
     pageCounter_.store(page);
+    markPageStartLocked(page);
+}
+
+void TrafficBuffer::markPageStartLocked(std::int32_t page)
+{
+    const std::uint64_t sequence = journal_ != nullptr ? journal_->lastSequence() : 0;
+    std::lock_guard lock(pageMarkMutex_);
+    pageMarks_[static_cast<std::size_t>(page) % pageMarks_.size()] = {page, sequence};
+}
+
+std::optional<std::uint64_t> TrafficBuffer::journalAtPageStart(std::int32_t page) const
+{
+    std::lock_guard lock(pageMarkMutex_);
+    const auto& mark = pageMarks_[static_cast<std::size_t>(page) % pageMarks_.size()];
+    if (mark.first != page)
+        return std::nullopt;
+    return mark.second;
 }
 
 void TrafficBuffer::setPendingDrawTicks(std::int32_t ticks) { pendingDrawTicks_.store(ticks); }
@@ -377,6 +394,7 @@ void TrafficBuffer::overflowStepLocked(OverflowTest test)
     const std::int32_t length = storedLength_.load(std::memory_order_relaxed);
     flushPageLocked(page, length);
     pageCounter_.store(page + 1);
+    markPageStartLocked(page + 1);
     dropFromRecordLocked(clampStoredLength(length), 0);
     storedLength_.store(0, std::memory_order_release);
     markDrawn(0, DrawCursor{});
@@ -416,6 +434,7 @@ void TrafficBuffer::clearTraffic()
         journal_->clear();
     markDrawn(0, DrawCursor{});
     pageCounter_.store(0);
+    markPageStartLocked(0);
 }
 
 FileWriteResult TrafficBuffer::saveToLog(const std::filesystem::path& path)

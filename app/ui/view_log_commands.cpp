@@ -229,14 +229,28 @@ void ViewAndLogCommands::saveLogAs() { log_.saveAs(); }
 
 void ViewAndLogCommands::pageSetup() { printing_.pageSetup(); }
 
+bool ViewAndLogCommands::pageCapturesOn() const { return core_.captureSettings().pageCaptures; }
+
+void ViewAndLogCommands::togglePageCaptures()
+{
+    CaptureSettings settings = core_.captureSettings();
+    settings.pageCaptures = !settings.pageCaptures;
+    if (const FileWriteResult written = core_.setCaptureSettings(settings); !written)
+        message(withSystemReason(QStringLiteral("capture.confを書き込めません。設定は変わりません。"), written.systemError),
+                QMessageBox::Ok, QMessageBox::Warning);
+}
+
 bool ViewAndLogCommands::saveCapture()
 {
+    CaptureSettings settings = core_.captureSettings();
     const std::optional<CaptureFileChoice> chosen =
-        chooseCaptureFile ? chooseCaptureFile(core_.startDirectory() / "log" / "newfile.pcapng", *captureProtocol_)
+        chooseCaptureFile ? chooseCaptureFile(core_.startDirectory() / "log" / "newfile.pcapng", *settings.protocol)
                           : std::nullopt;
     if (!chosen)
         return false;
-    captureProtocol_ = chosen->protocol;
+    // The protocol is kept for the next save and for the page captures (not worth a message when it cannot be).
+    settings.protocol = chosen->protocol;
+    (void)core_.setCaptureSettings(settings);
     if (const FileWriteResult written = saveTimelineCapture(core_, chosen->path, *chosen->protocol); !written) {
         message(withSystemReason(QStringLiteral("pcapngファイルを書き込めません"), written.systemError), QMessageBox::Ok,
                 QMessageBox::Warning);
@@ -265,6 +279,8 @@ void registerViewAndLogCommands(CommandTable& table, ViewAndLogCommands& command
     table.add(cmd::SaveLog, [c] { c->saveLog(); });
     table.add(cmd::SaveLogAs, [c] { c->saveLogAs(); });
     table.add(cmd::SaveCapture, [c] { c->saveCapture(); });
+    table.add(cmd::AutoLogCaptures, [c] { c->togglePageCaptures(); });
+    table.setCheck(cmd::AutoLogCaptures, [c] { return c->pageCapturesOn(); });
     table.add(cmd::PageSetup, [c] { c->pageSetup(); });
     table.add(cmd::Print, [c] { c->print(); });
     table.add(cmd::FirstLine, [c] { c->firstLine(); });

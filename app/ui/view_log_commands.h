@@ -85,6 +85,9 @@ public:
     void print();           // 55505
     // Our own: the record's timeline as a pcapng capture Wireshark opens. True when written.
     bool saveCapture();     // 55600
+    // Our own: turns automatic logging's page captures on or off (kept in capture.conf).
+    void togglePageCaptures();  // 55601
+    [[nodiscard]] bool pageCapturesOn() const;
 
     // --- key and mouse hooks of the main window ---
     // F3 (ascii) and F4 (HEX): the next hit while one is highlighted.
@@ -121,7 +124,6 @@ private:
     LogCommands log_;
     PrintDisplay printing_;
     QPointer<TSearchDialog> searchDialog_;
-    const pcapng::PayloadProtocol* captureProtocol_ = &pcapng::kPayloadProtocols[0];  // chosen last
 };
 
 // Adds the rows 55500-55505, 37833, 37835, 37836, 55507 and 55508, all always enabled.

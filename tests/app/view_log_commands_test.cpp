@@ -495,6 +495,61 @@ TEST_F(ViewCommandsUi, TheTimelineSavesAsACaptureWithThePayloadProtocolChosen)
     EXPECT_EQ(dialog.selectedNameFilter(), "pcapng形式 - DNP 3.0 (*.pcapng)");
 }
 
+// Automatic logging with page captures on: beside each page its timeline, every byte in one
+// capture in order (a frame open at a page's end in the next one), the switch kept in capture.conf.
+TEST_F(ViewCommandsUi, AutomaticLoggingWritesACaptureBesideEachPageWhenTurnedOn)
+{
+    EXPECT_EQ(table.checked(cmd::AutoLogCaptures), std::optional<bool>(false));
+    table.dispatch(cmd::AutoLogCaptures);
+    EXPECT_EQ(table.checked(cmd::AutoLogCaptures), std::optional<bool>(true));
+    core.settings().sampling.autoLogging = 1;
+    core.applySettings();
+    core.writePageCaptures();
+    // Chunks of 100 bytes taking turns on CH1 and CH2, until three pages are complete.
+    std::vector<std::uint8_t> appended;
+    for (int i = 0; core.traffic().pageCounter() < 3; ++i) {
+        std::vector<std::uint8_t> chunk(100);
+        for (std::size_t k = 0; k < chunk.size(); ++k)
+            chunk[k] = static_cast<std::uint8_t>((appended.size() + k) % 253);
+        core.traffic().appendReceived(1 + i % 2, chunk.data(), static_cast<std::int32_t>(chunk.size()));
+        appended.insert(appended.end(), chunk.begin(), chunk.end());
+        if (i == 150)
+            core.writePageCaptures();  // a tick in the middle of a page
+    }
+    core.writePageCaptures();
+    std::vector<std::uint8_t> captured;
+    std::size_t pages = 0;  // bytes of the pages so far
+    for (int page = 0; page < 3; ++page) {
+        const fs::path log = dir / "log" / ("Log" + std::to_string(page) + ".log");
+        const std::vector<std::uint8_t> image = test::readFileBytes(log);
+        ASSERT_GE(image.size(), 4U);
+        pages += static_cast<std::size_t>(image[0] | image[1] << 8 | image[2] << 16);  // its stored length
+        pcapng::File file;
+        ASSERT_TRUE(pcapng::read(test::readFileBytes(fs::path(log).replace_extension(".pcapng")), file).ok()) << page;
+        ASSERT_EQ(file.interfaces.size(), 2U);
+        ASSERT_FALSE(file.packets.empty());
+        for (const pcapng::Packet& p : file.packets) {
+            EXPECT_EQ(p.interfaceId, (captured.size() / 100) % 2) << "CH1 and CH2 take turns";
+            captured.insert(captured.end(), p.data.begin() + rtac::kHeaderSize, p.data.end());
+        }
+        EXPECT_GE(captured.size() + 100, pages) << "page " << page << " holds its page's frames but the last";
+        EXPECT_LE(captured.size(), pages) << "and none of the next page's";
+    }
+    EXPECT_TRUE(captured.size() <= appended.size() && std::equal(captured.begin(), captured.end(), appended.begin()));
+    EXPECT_FALSE(fs::exists(dir / "log" / "Log3.pcapng")) << "the page in progress has none yet";
+    EXPECT_EQ(core.pageCaptureFailures(), 0U);
+    EXPECT_EQ(test::readFileBytes(dir / "capture.conf"), (std::vector<std::uint8_t>{'p', 'a', 'g', 'e', 'C', 'a', 'p', 't', 'u', 'r', 'e', 's', '=', 'o', 'n', '\n', 'p', 'r', 'o', 't', 'o', 'c', 'o', 'l', '=', 'd', 'a', 't', 'a', '\n'}));
+    EXPECT_TRUE(AppCore(dir.path(), noPort).captureSettings().pageCaptures) << "kept for the next start";
+
+    // Turned off: no more captures.
+    table.dispatch(cmd::AutoLogCaptures);
+    for (int i = 0; core.traffic().pageCounter() < 4; ++i)
+        core.traffic().appendReceived(1, appended.data(), 100);
+    core.writePageCaptures();
+    EXPECT_TRUE(fs::exists(dir / "log" / "Log3.log"));
+    EXPECT_FALSE(fs::exists(dir / "log" / "Log3.pcapng"));
+}
+
 TEST(LogFileDialogs, OpenAndSaveDialogsAreSetUp)
 {
     TempDir dir;

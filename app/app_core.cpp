@@ -139,6 +139,9 @@ void AppCore::writePageCaptures()
         pageStream_->startAfter(traffic_.journalAtPageStart(counter).value_or(journal_.lastSequence()));
         pageCaptured_ = counter;
     }
+    if (pageCaptured_ >= counter)
+        return;
+    // The lines as they are now: a port opened or set anew since the last page.
     for (int channel : {1, 2})
         pageStream_->setRule(channel, frameRule(channel));
     pageStream_->setLines(captureLines(*this, *captureSettings_.protocol));

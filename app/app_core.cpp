@@ -1,5 +1,8 @@
 #include "app/app_core.h"
 
+#include "app/capture_lines.h"
+#include "traffic/log_file.h"
+
 #include "records/settings_files.h"
 #include "traffic/display_zoom.h"
 #include "comm/transmit.h"
@@ -46,6 +49,7 @@ AppCore::AppCore(std::filesystem::path startDirectory, PortOpener opener, std::s
     traffic_.setJournal(&journal_);
     channels_.setEventSink(this);
     timelineSettings_ = loadTimelineSettings(startDirectory_);
+    captureSettings_ = loadCaptureSettings(startDirectory_);
     channels_.setAliasOpener(systemPathOpener());
     // Automatic logging that starts or stops failing is news for the device field.
     traffic_.setAutoLogNotifier([this] { channels_.signalDeviceEvent(); });
@@ -112,6 +116,45 @@ void AppCore::setFastDisplay(int fast)
 {
     fastDisplay_ = fast == 1 ? 1 : 0;  // one reading of the speed everywhere
     traffic_.setFastDisplay(fastDisplay_ == 1);
+}
+
+FileWriteResult AppCore::setCaptureSettings(const CaptureSettings& settings)
+{
+    const FileWriteResult written = saveCaptureSettings(startDirectory_, settings);
+    if (written)
+        captureSettings_ = settings;
+    return written;
+}
+
+void AppCore::writePageCaptures()
+{
+    if (!captureSettings_.pageCaptures || settings_.sampling.autoLogging == 0) {
+        pageStream_.reset();
+        return;
+    }
+    const std::int32_t counter = traffic_.pageCounter();
+    // Starting, or the record was cleared or renumbered: from the page in progress on.
+    if (!pageStream_ || counter < pageCaptured_) {
+        pageStream_ = std::make_unique<timeline::CaptureStream>(captureLines(*this, *captureSettings_.protocol), "Kestrane");
+        pageStream_->startAfter(traffic_.journalAtPageStart(counter).value_or(journal_.lastSequence()));
+        pageCaptured_ = counter;
+    }
+    if (pageCaptured_ >= counter)
+        return;
+    // The lines as they are now: a port opened or set anew since the last page.
+    for (int channel : {1, 2})
+        pageStream_->setRule(channel, frameRule(channel));
+    pageStream_->setLines(captureLines(*this, *captureSettings_.protocol));
+    for (; pageCaptured_ < counter; ++pageCaptured_) {
+        std::vector<std::uint8_t> bytes;
+        pageStream_->header(bytes);
+        // A page older than the marks kept (a tick late by hundreds of pages) gets what is left.
+        pageStream_->takeUntil(journal_, bytes, traffic_.journalAtPageStart(pageCaptured_ + 1).value_or(UINT64_MAX));
+        std::filesystem::path file = autoLogPath(logDirectory(), fieldUtf8(settings_.sampling.autoLogPrefix), pageCaptured_);
+        file.replace_extension(".pcapng");
+        if (!writeFileAtomically(file, {std::span<const std::uint8_t>(bytes)}))
+            ++pageCaptureFailures_;
+    }
 }
 
 void AppCore::setLogDirectory(std::filesystem::path folder)

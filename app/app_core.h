@@ -15,7 +15,9 @@
 #include "sending/character_send.h"
 #include "sending/send_buffer.h"
 #include "sending/text_transfer.h"
+#include "app/capture_settings.h"
 #include "app/timeline_settings.h"
+#include "timeline/capture_stream.h"
 #include "settings/line_status.h"
 #include "timeline/frames.h"
 #include "timeline/journal.h"
@@ -103,6 +105,17 @@ public:
     void setLogDirectory(std::filesystem::path folder);
     [[nodiscard]] std::filesystem::path logDirectory() const;
 
+    // Our own capture settings (capture.conf of the start folder, read at construction); a
+    // change is written there at once.
+    [[nodiscard]] const CaptureSettings& captureSettings() const { return captureSettings_; }
+    FileWriteResult setCaptureSettings(const CaptureSettings& settings);
+    // With automatic logging and page captures on: writes <page>.pcapng beside each page the
+    // buffer completed since the last call, with the journal's entries of that page (a frame
+    // open at a page's end goes into the next page's capture). GUI thread: the window's timer,
+    // the recorder's look. The number of page captures that could not be written.
+    void writePageCaptures();
+    [[nodiscard]] std::uint32_t pageCaptureFailures() const { return pageCaptureFailures_; }
+
     // Hands the settings that the receive threads and appenders use to the traffic buffer and
     // to sampling. Called after the settings files are read and after every change of those settings.
     void applySettings();
@@ -162,6 +175,10 @@ private:
     int fastDisplay_ = 1;
     int zoomPercent_ = 100;
     TimelineSettings timelineSettings_;
+    CaptureSettings captureSettings_;
+    std::unique_ptr<timeline::CaptureStream> pageStream_;  // while page captures run
+    std::int32_t pageCaptured_ = 0;                         // the next page whose capture is due
+    std::uint32_t pageCaptureFailures_ = 0;
     SendState sendState_;
     SendDialogMemory sendDialogMemory_;
     timeline::Journal journal_;  // before the buffer, which writes into it

@@ -9,6 +9,10 @@ inline constexpr int OpenLog = 55501;
 inline constexpr int SaveLog = 55502;
 inline constexpr int SaveLogAs = 55503;
 inline constexpr int SaveSampling = 37828;
+// Our own: the record's timeline as a pcapng capture for Wireshark.
+inline constexpr int SaveCapture = 55600;
+// Our own: automatic logging also writes each page's timeline as a capture (a switch).
+inline constexpr int AutoLogCaptures = 55601;
 inline constexpr int PageSetup = 55504;
 inline constexpr int Print = 55505;
 inline constexpr int Exit = 55506;

@@ -17,7 +17,8 @@ std::vector<MenuEntry> buildTree()
 {
     return {
         sub("ﾌｧｲﾙ(&F)", {item(cmd::NewLog, "新規作成(&N)"), item(cmd::OpenLog, "開く(&O)"), item(cmd::SaveLog, "上書き保存(&S)"),
-                         item(cmd::SaveLogAs, "名前を付けて保存(&A)"), sep(), item(cmd::SaveSampling, "サンプリング保存(&V)"), sep(),
+                         item(cmd::SaveLogAs, "名前を付けて保存(&A)"),
+                         item(cmd::SaveCapture, "pcapng形式で保存(&W)..."), sep(), item(cmd::SaveSampling, "サンプリング保存(&V)"), sep(),
                          item(cmd::PageSetup, "ﾍﾟｰｼﾞ設定(&I)"), item(cmd::Print, "印刷(&P)"), sep(), item(cmd::Exit, "終了(&X)")}),
         sub("表示(&V)", {item(cmd::FirstLine, "最初の行へ(&F)"), item(cmd::LastLine, "最後の行へ(&B)"), item(cmd::Search, "検索(&H)"), sep(),
                         item(cmd::Redisplay, "再表示(R)"), item(cmd::ClearDisplay, "表示ｸﾘｱ(&C)"), item(cmd::DisplaySettings, "表示切替(&L)"),
@@ -37,7 +38,8 @@ std::vector<MenuEntry> buildTree()
              sub("DCB設定(&B)", {item(cmd::DcbSettingsCh2, "CH2(&T)"), item(cmd::DcbSettingsCh1, "CH1(&O)")}),
              sub("状態表示(&H)", {item(cmd::LineStatusBoth, "CH1/2(&L)"), item(cmd::LineStatusCh2, "CH2(&T)"), item(cmd::LineStatusCh1, "CH1(&O)")}), sep(),
              item(cmd::DioPortSettings, "DioPort設定(&D)"), sep(), item(cmd::EditFixedStrings, "固定文字設定(&Ｔ)"), item(cmd::NewMacro, "Macro新規(N)"),
-             item(cmd::EditMacro, "Macro編集(&M)"), sep(), item(cmd::AutoLogSettings, "自動ロギング設定(&L)"), item(cmd::SamplingSettings, "サンプリング設定(P)"),
+             item(cmd::EditMacro, "Macro編集(&M)"), sep(), item(cmd::AutoLogSettings, "自動ロギング設定(&L)"),
+             item(cmd::AutoLogCaptures, "自動ロギングでpcapngも保存(&W)"), item(cmd::SamplingSettings, "サンプリング設定(P)"),
              sep(), item(cmd::ChecksumSettings, "チェックサム設定(&E)"), item(cmd::OtherSettings, "その他設定(&I)"),
              sub("画面設定(&Ｇ)", {item(cmd::PlSettings, "表示設定(&I)"), item(cmd::StartupSizeSettings, "起動時設定(&Z)")})}),
         item(cmd::ToggleSpeed, "表示切替"),

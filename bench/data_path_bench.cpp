@@ -280,7 +280,7 @@ enum class Far2 { Local, Rfc2217, RawTcp };
 // Kestrane (or, with `recorder`, kestrane-record) between two pty pairs: a start directory with
 // ports.conf and settings files.
 void kestraneRow(Row& row, const std::string& exe, bool fastDisplay, bool recorder = false,
-                 const std::string& logDir = {}, Far2 far2Kind = Far2::Local)
+                 const std::string& logDir = {}, Far2 far2Kind = Far2::Local, const std::vector<std::string>& extra = {})
 {
     TempDir dir;
     PtyPair far1, far2;
@@ -314,6 +314,7 @@ void kestraneRow(Row& row, const std::string& exe, bool fastDisplay, bool record
         argv.push_back("--quiet");
     if (!logDir.empty())
         argv.insert(argv.end(), {"--log-dir", logDir});
+    argv.insert(argv.end(), extra.begin(), extra.end());
     RelayProcess relay(argv, dir.path().string(), !recorder);
     measure(row, far1, far2, relay, server ? server->pid() : -1);
 }
@@ -417,7 +418,7 @@ int main(int argc, char* argv[])
     const std::string exe = std::filesystem::absolute(argc > 1 && argv[1][0] ? argv[1] : KESTRANE_EXE).string();
     const std::string only = argc > 2 ? argv[2] : "";
     const std::string recordExe = std::filesystem::absolute(KESTRANE_RECORD_EXE).string();
-    std::vector<Row> rows(9);
+    std::vector<Row> rows(10);
     rows[0].name = "kestrane, fast display";
     rows[1].name = "kestrane, low-speed display";
     rows[2].name = "jpnevulator --pass --read";
@@ -427,6 +428,7 @@ int main(int argc, char* argv[])
     rows[6].name = "kestrane, fast display, CH2 remote rfc2217://";
     rows[7].name = "kestrane, fast display, CH2 remote tcp://";
     rows[8].name = "socat, pty <-> ser2net tcp";
+    rows[9].name = "kestrane-record --pcapng, pages and captures to memory (tmpfs)";
     auto wanted = [&](const Row& r) { return only.empty() || r.name.find(only) != std::string::npos; };
     if (wanted(rows[0]))
         kestraneRow(rows[0], exe, true);
@@ -441,6 +443,12 @@ int main(int argc, char* argv[])
     if (wanted(rows[5]) && std::filesystem::is_directory("/dev/shm")) {
         const std::string shm = "/dev/shm/kestrane-bench-" + std::to_string(getpid());
         kestraneRow(rows[5], recordExe, false, true, shm);
+        std::error_code ec;
+        std::filesystem::remove_all(shm, ec);
+    }
+    if (wanted(rows[9]) && std::filesystem::is_directory("/dev/shm")) {
+        const std::string shm = "/dev/shm/kestrane-bench-pcapng-" + std::to_string(getpid());
+        kestraneRow(rows[9], recordExe, false, true, shm, Far2::Local, {"--pcapng", "--pcapng-size", "16M", "--pcapng-keep", "4"});
         std::error_code ec;
         std::filesystem::remove_all(shm, ec);
     }
@@ -469,6 +477,10 @@ int main(int argc, char* argv[])
     for (const Row& r : rows)
         if (r.ran && r.serverCpuPerMB >= 0)
             std::printf("%s: ser2net besides, %.3f CPU s/MB\n", r.name.c_str(), r.serverCpuPerMB);
+    if (rows[5].ran && rows[9].ran)
+        std::printf("\nCaptures: --pcapng adds %.4f CPU s/MB relayed (goal at most 0.005: %s), flood byte-exact: %s\n",
+                    rows[9].cpuPerMB - rows[5].cpuPerMB, rows[9].cpuPerMB - rows[5].cpuPerMB <= 0.005 ? "met" : "NOT MET",
+                    rows[9].oneWayExact && rows[9].bothExact ? "yes" : "NO");
     if (rows[0].ran && rows[1].ran) {
         const double worst = std::max(rows[0].cpuPerMB, rows[1].cpuPerMB);
         const double ratio = rows[1].cpuPerMB > 0 ? rows[0].cpuPerMB / rows[1].cpuPerMB : 0;

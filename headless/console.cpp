@@ -19,11 +19,13 @@ std::string localTimeText()
 
 Console::Console(std::FILE* out, bool statusLine) : out_(out), statusLine_(statusLine) {}
 
-void Console::event(const std::string& text)
+void Console::event(const std::string& text) { line(localTimeText() + " " + text); }
+
+void Console::line(const std::string& text)
 {
     if (shown_)
         std::fputs("\r\x1b[K", out_);
-    std::fprintf(out_, "%s %s\n", localTimeText().c_str(), text.c_str());
+    std::fprintf(out_, "%s\n", text.c_str());
     if (shown_)
         drawStatus();
     std::fflush(out_);

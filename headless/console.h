@@ -17,6 +17,8 @@ public:
     [[nodiscard]] bool hasStatusLine() const { return statusLine_; }
     // "YYYY-MM-DD HH:MM:SS text" on a line of its own (above the status line on a terminal).
     void event(const std::string& text);
+    // `text` on a line of its own as it is (it carries its own time), above the status line.
+    void line(const std::string& text);
     // The status line's text; rewritten only when it changed, cut to the terminal's width.
     void status(const std::string& text);
     // Ends the status line, so whatever comes next starts on a line of its own.

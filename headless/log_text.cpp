@@ -1,12 +1,10 @@
 #include "headless/log_text.h"
 
-#include "text/cp932.h"
+#include "headless/text_grid.h"
 #include "platform/system_reason.h"
 #include "traffic/draw_ops.h"
 #include "traffic/log_file.h"
 #include "traffic/time_stamp.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,129 +38,36 @@ TimeStamp stampAt(const LogImage& log, std::int32_t index)
 
 // ---- the display's forms ----
 
-struct Cell {
-    std::string text;  // UTF-8; empty: nothing drawn here
-    bool wide = false; // a pair: the character covers this cell and the next
-};
-
-// The draw operations of the display, caught into text cells: one row of cells per tag of each line.
-class TextGrid final : public DrawOpSink {
-public:
-    TextGrid(int width, bool hex) : width_(width), hex_(hex) {}
-
-    void startLine(std::int32_t firstIndex) { lines_.push_back(Line{firstIndex, {}}); }
-
-    void draw(const DrawOp& op) override
-    {
-        const int line = op.y / display::kLineHeight;
-        if (line < 0 || line >= static_cast<int>(lines_.size()))
-            return;
-        const bool upper = op.y % display::kLineHeight < display::kSeparatorY;
-        const bool red = op.type == DrawOp::Type::Text ? op.ink == Ink::Red : isRedGlyph(op.glyph);
-        const int row = (upper ? 0 : 1) + (red ? 2 : 0);  // the tag's digit
-        const int cell = (op.x - display::kFirstCellX) / display::kCellWidth;
-        if (cell < 0 || cell >= width_)
-            return;
-        std::vector<Cell>& cells = lines_[static_cast<std::size_t>(line)].rows[static_cast<std::size_t>(row)];
-        if (cells.empty())
-            cells.resize(static_cast<std::size_t>(width_));
-        Cell& c = cells[static_cast<std::size_t>(cell)];
-        if (op.type == DrawOp::Type::Text)
-            textCell(c, op.text, op.length);
-        else if (hex_)
-            c.text += "0123456789ABCDEF"[(op.glyph - (red ? glyph::kRedHex : glyph::kBlackHex)) & 15];
-        else
-            c.text = controlText(op.glyph - (red ? glyph::kRedControl : glyph::kBlackControl));
+const char* rowLabel(int row, bool monitor)
+{
+    switch (row) {
+    case 0: return monitor ? "CH2 2chR" : "CH1 SEND";
+    case 1: return monitor ? "CH1 1chR" : "CH1 READ";
+    case 2: return "CH2 SEND";
+    default: return "CH2 READ";
     }
+}
 
-    void write(std::string& out, const LogTextOptions& options) const
-    {
-        static constexpr int kOrder[4] = {0, 2, 1, 3};  // upper rows first, as in the window
-        for (const Line& line : lines_) {
-            for (const int row : kOrder) {
-                const std::vector<Cell>& cells = line.rows[static_cast<std::size_t>(row)];
-                if (cells.empty())
-                    continue;
-                std::string text;
-                for (std::size_t i = 0; i < cells.size(); ++i) {
-                    const Cell& c = cells[i];
-                    text += c.text.empty() ? std::string(hex_ ? 2 : 1, ' ') : c.text;
-                    if (hex_)
-                        text += ' ';
-                    if (c.wide)
-                        ++i;  // the trail byte's cell lies under the character
-                }
-                text.erase(text.find_last_not_of(' ') + 1);
-                char head[32];
-                std::snprintf(head, sizeof head, "%05d %s |", line.firstIndex, rowLabel(row, options.monitor));
-                out += head;
-                const bool red = options.colour && row >= 2;
-                if (red)
-                    out += "\x1b[31m";
-                out += text;
-                if (red)
-                    out += "\x1b[0m";
-                out += '\n';
-            }
+void writeGrid(const TextGrid& grid, std::string& out, const LogTextOptions& options)
+{
+    static constexpr int kOrder[4] = {0, 2, 1, 3};  // upper rows first, as in the window
+    for (std::size_t line = 0; line < grid.lineCount(); ++line) {
+        for (const int row : kOrder) {
+            if (!grid.hasRow(line, row))
+                continue;
+            char head[32];
+            std::snprintf(head, sizeof head, "%05d %s |", grid.firstIndex(line), rowLabel(row, options.monitor));
+            out += head;
+            const bool red = options.colour && row >= 2;
+            if (red)
+                out += "\x1b[31m";
+            out += grid.rowText(line, row);
+            if (red)
+                out += "\x1b[0m";
+            out += '\n';
         }
     }
-
-private:
-    struct Line {
-        std::int32_t firstIndex = 0;
-        std::array<std::vector<Cell>, 4> rows;
-    };
-
-    // The red sets (controls from 100, hex digits from 150) lie above every black one.
-    static bool isRedGlyph(int id) { return id >= glyph::kRedControl; }
-
-    static const char* rowLabel(int row, bool monitor)
-    {
-        switch (row) {
-        case 0: return monitor ? "CH2 2chR" : "CH1 SEND";
-        case 1: return monitor ? "CH1 1chR" : "CH1 READ";
-        case 2: return "CH2 SEND";
-        default: return "CH2 READ";
-        }
-    }
-
-    // A control byte as its picture (U+2400 + byte); a space stays a space, so text reads as text.
-    static std::string controlText(int byte)
-    {
-        if (byte == ' ')
-            return " ";
-        return QString(QChar(static_cast<char16_t>(0x2400 + std::clamp(byte, 0, 31)))).toStdString();
-    }
-
-    void textCell(Cell& c, const std::uint8_t* bytes, int length) const
-    {
-        static const Cp932Text cp932;  // tables built once, only read afterwards
-        QString text = (length == 2 ? cp932.pair(bytes[0], bytes[1]) : cp932.single(bytes[0])).toString();
-        if (length == 1 && bytes[0] == 0x7F)
-            text = QString(QChar(static_cast<char16_t>(0x2421)));  // DEL's picture
-        for (QChar& ch : text)
-            if (ch.category() == QChar::Other_Control || ch.isNull())
-                ch = QChar::ReplacementCharacter;
-        if (text.isEmpty())
-            text = QChar(QChar::ReplacementCharacter);
-        c.text = text.toStdString();
-        c.wide = length == 2;
-        // A pair covers two cells: a single character a terminal shows narrow gets a space beside it.
-        if (c.wide && text.size() == 1 && !isWide(text.at(0).unicode()))
-            c.text += ' ';
-    }
-
-    static bool isWide(char16_t c)
-    {
-        return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
-               || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
-               || (c >= 0xFFE0 && c <= 0xFFE6) || c == 0x3000;
-    }
-
-    int width_;
-    bool hex_;
-    std::vector<Line> lines_;
-};
+}
 
 std::string displayText(const LogImage& log, const LogTextOptions& options)
 {
@@ -184,7 +89,7 @@ std::string displayText(const LogImage& log, const LogTextOptions& options)
         ++cell;
     }
     std::string out;
-    grid.write(out, options);
+    writeGrid(grid, out, options);
     return out;
 }
 
@@ -226,6 +131,8 @@ std::string csvText(const LogImage& log, const LogTextOptions& options)
 } // namespace
 
 int timeStampAt(const LogImage& log, std::int32_t index) { return stampAt(log, index).length; }
+
+TimeStamp logTimeStamp(const LogImage& log, std::int32_t index) { return stampAt(log, index); }
 
 LogRead parseLog(std::span<const std::uint8_t> bytes)
 {

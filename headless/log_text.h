@@ -16,6 +16,7 @@
 // row at each time stamp), the stamp's day and time in the time column, the bytes in hex.
 #pragma once
 
+#include "traffic/time_stamp.h"
 #include "traffic/traffic_planes.h"
 
 #include <array>
@@ -57,5 +58,7 @@ struct LogTextOptions {
 // A time stamp (traffic/time_stamp.h) of CH1 (tag '1') or CH2 (tags '0' and '3') starting at
 // `index` of the stored bytes, all of the tag of its first byte: its length, or 0 when none starts there.
 [[nodiscard]] int timeStampAt(const LogImage& log, std::int32_t index);
+// That time stamp itself (its length 0 when none starts there).
+[[nodiscard]] TimeStamp logTimeStamp(const LogImage& log, std::int32_t index);
 
 } // namespace kestrane::headless

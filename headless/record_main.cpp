@@ -1,12 +1,15 @@
 // kestrane-record: records CH1 and CH2 without a window into automatic-log pages. See kHelp.
 #include "app/app_core.h"
 #include "headless/recorder.h"
+#include "capture/payload_protocol.h"
 #include "traffic/log_file.h"
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <string>
 
@@ -57,6 +60,26 @@ Log files:
   --checkpoint S   Also write the page in progress every S seconds while it grows (default 60;
                    0: only at the end), so a crash or power cut loses at most that much.
 
+Captures for Wireshark (beside the pages, in the same folder):
+  --pcapng         Also write the lines as pcapng captures, which Wireshark and tshark open:
+                   one interface per channel, one packet per frame (split where the line goes
+                   quiet) with the time of its first byte to the microsecond and the control
+                   lines of that moment, one per line error, modem-line change and loss. The
+                   files take turns: TEXT_<n>_<YYYYMMDDhhmmss>.pcapng (TEXT the page prefix), each
+                   written as .part and renamed when it ends; the next begins with the packet
+                   after the last one of the one before.
+  --pcapng-size SIZE  End a capture once it holds SIZE bytes (k, M, G: KiB, MiB, GiB; default
+                   64M, at least 4k).
+  --pcapng-time T  Also end a capture after T seconds (m, h, d: minutes, hours, days; default:
+                   no time limit).
+  --pcapng-keep N  Keep at most N captures in the folder, the one being written included
+                   (default 20): the oldest are removed, those of earlier runs too, so a
+                   capture running for weeks never fills the disk.
+  --protocol NAME  The payload protocol the interfaces name, so the reader knows what to decode
+                   it as: {protocols} (tshark -d rtacser.data,NAME; for Modbus RTU also
+                   -o mbrtu.crc_verification:TRUE to check each CRC).
+                   The --pcapng-* options and --protocol imply --pcapng.
+
 Output:
   On a terminal one status line is kept up to date: bytes received on each channel (in relay
   mode: passed each way), the kinds of line errors seen, losses and reconnections, and the page
@@ -64,6 +87,15 @@ Output:
   each completed page, line errors (at most once a minute per channel), a lost device, a
   reconnection, a page that could not be written, pages held back for want of room and written
   again, the end (without a terminal with the last status line).
+  --events         Also print what happened on the lines apart from their bytes, as it
+                   happens, one a line: the time (ISO 8601, local, to the microsecond: when the
+                   program took the bytes from the driver or heard of the change), the channel,
+                   the kind and what it was. Line errors at their byte ("CH1 line-error parity
+                   at byte 1234": bytes counted from the first one recorded, across all pages,
+                   time stamps included), modem-line changes ("CH2 modem CTS=1 DSR=1 RI=0 DCD=0
+                   changed DCD"), and what the program and the user did: opened, closed, lost,
+                   reconnected, line settings applied, purge, DTR/RTS, break, XOFF/XON, and
+                   whether the driver holds the low latency asked for.
   --quiet          Only the events, also on a terminal (always so without a terminal, e.g.
                    under systemd, where they go to the journal).
   -h, --help       This text.
@@ -83,10 +115,47 @@ A systemd unit for running it day and night is installed as
 /usr/share/doc/kestrane/examples/kestrane-record.service.
 )";
 
+// "64M" and the like: a size in bytes (k, M, G for KiB, MiB, GiB).
+std::optional<std::uint64_t> parseSize(const std::string& text)
+{
+    std::uint64_t n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (error != std::errc{} || end == text.data())
+        return std::nullopt;
+    const std::string unit(end, text.data() + text.size());
+    const int shift = unit.empty() ? 0 : unit == "k" || unit == "K" ? 10 : unit == "M" ? 20 : unit == "G" ? 30 : -1;
+    if (shift < 0 || n > (std::uint64_t{1} << (63 - shift)))
+        return std::nullopt;
+    return n << shift;
+}
+
+// "90", "15m", "6h", "7d": seconds.
+std::optional<std::int64_t> parseDuration(const std::string& text)
+{
+    std::int64_t n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (error != std::errc{} || end == text.data() || n <= 0 || n > 366LL * 86400)
+        return std::nullopt;
+    const std::string unit(end, text.data() + text.size());
+    const std::int64_t scale = unit.empty() || unit == "s" ? 1 : unit == "m" ? 60 : unit == "h" ? 3600 : unit == "d" ? 86400 : 0;
+    if (scale == 0 || n * scale > 366LL * 86400)
+        return std::nullopt;
+    return n * scale;
+}
+
+std::string protocolNames()
+{
+    std::string names;
+    for (const pcapng::PayloadProtocol& p : pcapng::kPayloadProtocols)
+        names += (names.empty() ? "" : ", ") + std::string(p.name);
+    return names;
+}
+
 // The help with the free-space numbers of the page writer.
 std::string helpText()
 {
     std::string text = kHelp;
+    text.replace(text.find("{protocols}"), std::strlen("{protocols}"), protocolNames());
     for (const auto& [name, bytes] : {std::pair{"{floor}", kAutoLogFreeSpaceFloor},
                                       std::pair{"{resume}", kAutoLogFreeSpaceFloor + kAutoLogResumeMargin}})
         text.replace(text.find(name), std::strlen(name), std::to_string(bytes >> 20));
@@ -125,6 +194,40 @@ int main(int argc, char* argv[])
             options.timeStamps = true;
         } else if (args.is("--checkpoint")) {
             options.checkpointSeconds = static_cast<int>(args.number(0, 86400).value_or(options.checkpointSeconds));
+        } else if (args.is("--events")) {
+            args.checkSwitch();
+            options.events = true;
+        } else if (args.is("--pcapng")) {
+            args.checkSwitch();
+            options.pcapng = true;
+        } else if (args.is("--pcapng-size")) {
+            options.pcapng = true;
+            if (const auto text = args.value()) {
+                const auto size = parseSize(*text);
+                if (!size || *size < 4096)
+                    args.fail("--pcapng-size takes a size of at least 4k, e.g. 64M");
+                else
+                    options.rotation.maxBytes = *size;
+            }
+        } else if (args.is("--pcapng-time")) {
+            options.pcapng = true;
+            if (const auto text = args.value()) {
+                if (const auto seconds = parseDuration(*text))
+                    options.rotation.maxSeconds = *seconds;
+                else
+                    args.fail("--pcapng-time takes a time of at most a year, e.g. 3600, 15m, 6h or 1d");
+            }
+        } else if (args.is("--pcapng-keep")) {
+            options.pcapng = true;
+            options.rotation.keep = static_cast<int>(args.number(1, 100000).value_or(options.rotation.keep));
+        } else if (args.is("--protocol")) {
+            options.pcapng = true;
+            if (const auto text = args.value()) {
+                if (const pcapng::PayloadProtocol* p = pcapng::findPayloadProtocol(*text))
+                    options.protocol = p;
+                else
+                    args.fail("--protocol takes " + protocolNames());
+            }
         } else if (args.is("--quiet")) {
             args.checkSwitch();
             quiet = true;

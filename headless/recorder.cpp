@@ -1,11 +1,15 @@
 #include "headless/recorder.h"
 
 #include "app/app_core.h"
+#include "app/capture_lines.h"
 #include "headless/device_words.h"
 #include "platform/system_reason.h"
 #include "traffic/log_file.h"
 
+#include "headless/timeline_text.h"
+
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,7 +68,8 @@ const char* modeText(std::int32_t ch2Mode)
     }
 }
 
-constexpr std::int64_t kErrorReportMs = 60'000;  // line errors are told at most once a minute per channel
+constexpr std::int64_t kErrorReportMs = 60'000;
+constexpr int kCaptureLookMs = 200;  // line errors are told at most once a minute per channel
 
 } // namespace
 
@@ -99,6 +104,10 @@ Recorder::~Recorder()
 {
     if (running_)
         stop("ended");
+    if (journalFd_ >= 0) {
+        core_.traffic().setJournalNotifier({});
+        ::close(journalFd_);
+    }
 }
 
 bool Recorder::used(int channel) const { return channel == 1 || core_.settings().record.ch2Mode != Ch2Mode::NotUsed; }
@@ -149,6 +158,17 @@ int Recorder::start()
 
     TrafficBuffer& traffic = core_.traffic();
     traffic.clearTraffic();
+    // Events are printed as they happen: the journal wakes the loop.
+    if (options_.events && journalFd_ < 0) {
+        journalFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (journalFd_ >= 0)
+            traffic.setJournalNotifier([fd = journalFd_] {
+                const std::uint64_t one = 1;
+                [[maybe_unused]] const auto r = ::write(fd, &one, sizeof one);
+            });
+    }
+    journalSeen_ = core_.journal().lastSequence();
+    const std::uint64_t captureFrom = journalSeen_;  // the opens' actions set the control lines
     firstPage_ = nextLogNumber(logDir_, prefix_);
     traffic.startPagesAt(firstPage_);
     pagesSeen_ = firstPage_;
@@ -161,6 +181,25 @@ int Recorder::start()
     }
     for (int channel : {1, 2})
         watched_[static_cast<std::size_t>(channel - 1)].state = static_cast<int>(core_.channels().device(channel).state);
+    if (options_.pcapng) {
+        capture_ = std::make_unique<CaptureFiles>(logDir_, prefix_, options_.rotation,
+                                                  captureLines(core_, *options_.protocol),
+                                                  "kestrane-record " KESTRANE_VERSION);
+        for (int channel : {1, 2})
+            if (used(channel))
+                capture_->setRule(channel, core_.frameRule(channel));
+        const bool begun = capture_->start(captureFrom, timeline::now().monoUs, captureTold_);
+        for (const std::string& told : captureTold_)
+            console_.event(told);
+        captureTold_.clear();
+        if (!begun) {
+            capture_.reset();
+            core_.closeChannel(2);
+            core_.closeChannel(1);
+            unmake();
+            return kCannotStart;
+        }
+    }
     running_ = true;
     // Settings from the settings file that the line refused: it runs at the defaults, as in
     // the window (settings given with --line are never replaced).
@@ -173,14 +212,18 @@ int Recorder::start()
     if (used(2))
         text += ", " + channelName(2);
     text += std::string(" (") + modeText(s.record.ch2Mode) + "); pages " + pagePath(firstPage_).string() + " on";
+    if (capture_)
+        text += "; captures " + capture_->currentFile().string() + " on";
     console_.event(text);
+    watchJournal();  // the opens
     return kStopped;
 }
 
 int Recorder::run(StopSignals& stops)
 {
     Channels& channels = core_.channels();
-    pollfd fds[3] = {{stops.fd(), POLLIN, 0}, {channels.deviceEventFd(), POLLIN, 0}, {channels.watchFd(), POLLIN, 0}};
+    pollfd fds[4] = {{stops.fd(), POLLIN, 0}, {channels.deviceEventFd(), POLLIN, 0}, {channels.watchFd(), POLLIN, 0},
+                     {journalFd_, POLLIN, 0}};
     lastCheckpoint_ = core_.clock().tickMs();
     while (true) {
         watch(core_.clock().tickMs());
@@ -190,7 +233,8 @@ int Recorder::run(StopSignals& stops)
         }
         // One look a second keeps the status line and the checkpoint current; nothing else wakes
         // the recorder while the line is quiet.
-        if (::poll(fds, 3, 1000) < 0 && errno != EINTR) {
+        // Captures take the closed frames a few times a second, so the journal never laps them.
+        if (::poll(fds, journalFd_ >= 0 ? 4 : 3, capture_ ? kCaptureLookMs : 1000) < 0 && errno != EINTR) {
             stop("cannot wait for events: " + systemReason(errno, ReasonLanguage::English));
             return kFailed;
         }
@@ -200,11 +244,18 @@ int Recorder::run(StopSignals& stops)
         }
         if ((fds[1].revents | fds[2].revents) & POLLIN)
             watchDevices();
+        if (journalFd_ >= 0 && (fds[3].revents & POLLIN)) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto r = ::read(journalFd_, &count, sizeof count);
+        }
     }
 }
 
 void Recorder::watch(std::int64_t nowMs)
 {
+    watchJournal();
+    watchCapture();
+    core_.writePageCaptures();  // beside each page, when capture.conf says so
     watchPages();
     watchLineErrors(nowMs);
     checkpoint(nowMs);
@@ -239,6 +290,43 @@ void Recorder::watchDevices()
         w.state = state;
         w.awaiting = d.awaiting;
     }
+}
+
+void Recorder::watchJournal()
+{
+    if (!options_.events)
+        return;
+    const timeline::Journal& journal = core_.journal();
+    // In batches, so a flood of data entries never makes one large copy.
+    constexpr std::size_t kBatch = 4096;
+    for (;;) {
+        entries_.clear();
+        const std::uint64_t gone = journal.copySince(journalSeen_, entries_, kBatch);
+        if (gone > 0) {
+            console_.event(std::to_string(gone) + " timeline entries were dropped before they were printed");
+            journalSeen_ += gone;
+        }
+        for (const timeline::Entry& e : entries_) {
+            journalSeen_ = e.sequence;
+            if (e.kind != timeline::Kind::Data)
+                console_.line(entryLine(e));
+        }
+        if (entries_.size() < kBatch)
+            return;
+    }
+}
+
+void Recorder::watchCapture(bool final)
+{
+    if (!capture_)
+        return;
+    if (final)
+        capture_->finish(core_.journal(), timeline::now().monoUs, captureTold_);
+    else
+        capture_->take(core_.journal(), timeline::now().monoUs, captureTold_);
+    for (const std::string& told : captureTold_)
+        console_.event(told);
+    captureTold_.clear();
 }
 
 void Recorder::watchPages()
@@ -323,7 +411,9 @@ bool Recorder::stop(const std::string& why)
     // The receive threads store what they read before they end; only then is the page whole.
     core_.closeChannel(2);
     core_.closeChannel(1);
+    watchJournal();  // the closes
     watchPages();
+    watchCapture(true);
     TrafficBuffer& traffic = core_.traffic();
     const std::int32_t length = traffic.storedLength();
     const std::int32_t page = traffic.pageCounter();

@@ -5,6 +5,8 @@
 // folder, tells its user, and on a stop signal writes the page in progress as a loadable log.
 #pragma once
 
+#include "capture/payload_protocol.h"
+#include "headless/capture_files.h"
 #include "headless/console.h"
 #include "headless/port_setup.h"
 #include "headless/stop_signals.h"
@@ -12,8 +14,12 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "timeline/journal.h"
 
 namespace kestrane {
 class AppCore;
@@ -27,6 +33,10 @@ struct RecordOptions {
     std::optional<std::string> prefix;              // instead of the settings' prefix
     bool timeStamps = false;                        // store a time stamp before every received chunk
     int checkpointSeconds = 60;                     // write the page in progress this often (0: never)
+    bool events = false;                            // print the line's events (errors, modem changes, actions) as they happen
+    bool pcapng = false;                            // also write the timeline as rotating .pcapng captures
+    RotationRule rotation;                          // ... ending each file by size or time, keeping so many
+    const pcapng::PayloadProtocol* protocol = &pcapng::kPayloadProtocols[0];  // named in the captures
 };
 
 class Recorder {
@@ -77,6 +87,10 @@ private:
     void watchPages();
     void watchLineErrors(std::int64_t nowMs);
     void checkpoint(std::int64_t nowMs);
+    // Prints what the journal holds since the last look, apart from data (with --events).
+    void watchJournal();
+    // Writes what the timeline closed into the capture files (with --pcapng); `final` ends the last one.
+    void watchCapture(bool final = false);
     [[nodiscard]] bool anyChannelLeft() const;
 
     AppCore& core_;
@@ -94,6 +108,11 @@ private:
     std::int64_t lastCheckpoint_ = 0;
     std::int64_t writtenState_ = -1;   // page and length of the last checkpoint
     bool running_ = false;
+    int journalFd_ = -1;               // made readable when an event goes into the journal (--events)
+    std::uint64_t journalSeen_ = 0;    // the last journal entry looked at
+    std::vector<timeline::Entry> entries_;  // kept between looks, so a look allocates nothing
+    std::unique_ptr<CaptureFiles> capture_;  // with --pcapng
+    std::vector<std::string> captureTold_;
 };
 
 // The number after the highest "<prefix><n>.log" in `folder`, 0 when there is none: a new run

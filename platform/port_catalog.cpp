@@ -74,7 +74,8 @@ int uartIndex(const std::string& name)
 
 } // namespace
 
-PortCatalog catalogPorts(const fs::path& confFile, const std::vector<SerialDevice>& devices, const fs::path& consoleList)
+PortCatalog catalogPorts(const fs::path& confFile, const std::vector<SerialDevice>& devices, const fs::path& consoleList,
+                         CatalogWrite write)
 {
     const PortResolver resolver(confFile, consoleList);
     const std::map<int, std::string>& entries = resolver.entries();
@@ -139,7 +140,7 @@ PortCatalog catalogPorts(const fs::path& confFile, const std::vector<SerialDevic
         lines += "COM" + std::to_string(n.number) + "=" + path + "\n";
     }
     PortCatalog out;
-    const bool saved = lines.empty() || appendLines(confFile, lines);
+    const bool saved = lines.empty() || write == CatalogWrite::No || appendLines(confFile, lines);
     out.saveFailed = !saved;
 
     std::set<int> listed;

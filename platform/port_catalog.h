@@ -28,7 +28,11 @@ struct PortCatalog {
 // (written to a temporary file and renamed into place; existing lines stay as they are). The
 // result lists these devices, every remote line of `confFile` (rfc2217://, tcp://) and every other
 // entry whose path exists, except the system's active consoles, ordered by number.
+// With `CatalogWrite::No` nothing is written: new devices are listed with the numbers they would
+// get (a program that must not touch ports.conf maps them for its own run).
+enum class CatalogWrite { Yes, No };
 PortCatalog catalogPorts(const std::filesystem::path& confFile, const std::vector<SerialDevice>& devices,
-                         const std::filesystem::path& consoleList = "/sys/class/tty/console/active");
+                         const std::filesystem::path& consoleList = "/sys/class/tty/console/active",
+                         CatalogWrite write = CatalogWrite::Yes);
 
 } // namespace kestrane

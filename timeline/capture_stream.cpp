@@ -3,6 +3,9 @@
 #include "capture/pcapng.h"
 #include "capture/rtac_serial.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace kestrane::timeline {
 
 namespace {
@@ -88,6 +91,8 @@ void CaptureStream::packet(std::vector<std::uint8_t>& out, int channel, Stamp ti
                                                                                            : pcapng::Direction::Unknown;
     pcapng::appendPacket(out, static_cast<std::uint32_t>(index(channel)), us, direction, data);
     ++packets_;
+    if (direction != pcapng::Direction::Unknown)
+        dataBytes_ += payload.size();
 }
 
 void CaptureStream::event(std::vector<std::uint8_t>& out, const Entry& e)
@@ -129,16 +134,51 @@ void CaptureStream::emitClosed(std::vector<std::uint8_t>& out)
         if (p.lost)
             packet(out, p.frame.channel, p.frame.start, static_cast<std::uint8_t>(rtac::Event::CaptureDataLost), {});
         const bool sent = p.frame.direction == Direction::Sent;
-        packet(out, p.frame.channel, p.frame.start,
+        packet(out, p.frame.channel, p.time,
                static_cast<std::uint8_t>(sent ? rtac::Event::DataSent : rtac::Event::DataReceived), p.bytes);
     }
     closed_.clear();
 }
 
-void CaptureStream::take(const Journal& journal, std::vector<std::uint8_t>& out, std::int64_t nowMonoUs, bool final)
+void CaptureStream::closeOpenFrame(const Frame& frame)
 {
+    closed_.push_back({frame, openCut_ ? openPieceTime_ : frame.start, std::move(openBytes_), openLost_});
+    openBytes_.clear();
+    openLost_ = false;
+    openCut_ = false;
+}
+
+void CaptureStream::cutOpenFrame(std::vector<std::uint8_t>& out, const Entry& chunk)
+{
+    const Frame* open = frames_.open();
+    if (open == nullptr || openBytes_.size() < kMaxPacketPayload)
+        return;
+    // Frames closed before this one went out when it opened; events wait for its end.
+    const std::uint8_t event = static_cast<std::uint8_t>(open->direction == Direction::Sent ? rtac::Event::DataSent
+                                                                                             : rtac::Event::DataReceived);
+    std::size_t from = 0;
+    for (; openBytes_.size() - from >= kMaxPacketPayload; from += kMaxPacketPayload) {
+        if (openLost_)
+            packet(out, open->channel, openCut_ ? openPieceTime_ : open->start,
+                   static_cast<std::uint8_t>(rtac::Event::CaptureDataLost), {});
+        openLost_ = false;
+        const std::vector<std::uint8_t> piece(openBytes_.begin() + static_cast<std::ptrdiff_t>(from),
+                                              openBytes_.begin() + static_cast<std::ptrdiff_t>(from + kMaxPacketPayload));
+        packet(out, open->channel, openCut_ ? openPieceTime_ : open->start, event, piece);
+        openCut_ = true;
+        openPieceTime_ = chunk.time;
+    }
+    openBytes_.erase(openBytes_.begin(), openBytes_.begin() + static_cast<std::ptrdiff_t>(from));
+}
+
+void CaptureStream::take(const Journal& journal, std::vector<std::uint8_t>& out, std::int64_t nowMonoUs, bool final,
+                         std::uint64_t until)
+{
+    if (until <= after_)
+        return;
     std::vector<Entry> entries;
-    const std::uint64_t gone = journal.copySince(after_, entries);
+    const std::uint64_t gone = journal.copySince(after_, entries, until == UINT64_MAX ? SIZE_MAX : until - after_);
+    std::erase_if(entries, [until](const Entry& e) { return e.sequence > until; });
     if (gone > 0) {
         Entry lost;
         lost.kind = Kind::Lost;
@@ -156,11 +196,8 @@ void CaptureStream::take(const Journal& journal, std::vector<std::uint8_t>& out,
         closedFrames.clear();
         passed.clear();
         frames_.add(e, closedFrames, passed);
-        if (!closedFrames.empty()) {
-            closed_.push_back({closedFrames.back(), std::move(openBytes_), openLost_});
-            openBytes_.clear();
-            openLost_ = false;
-        }
+        if (!closedFrames.empty())
+            closeOpenFrame(closedFrames.back());
         if (e.kind == Kind::Data && e.count > 0) {
             if (journal.bytes(e, bytes))
                 openBytes_.insert(openBytes_.end(), bytes.begin(), bytes.end());
@@ -176,6 +213,8 @@ void CaptureStream::take(const Journal& journal, std::vector<std::uint8_t>& out,
             }
             events_.clear();
         }
+        if (e.kind == Kind::Data)
+            cutOpenFrame(out, e);
         for (const Entry& ev : passed) {
             if (frames_.open()) {
                 events_.push_back(ev);
@@ -187,11 +226,8 @@ void CaptureStream::take(const Journal& journal, std::vector<std::uint8_t>& out,
     }
     closedFrames.clear();
     frames_.flush(nowMonoUs, closedFrames, final);
-    if (!closedFrames.empty()) {
-        closed_.push_back({closedFrames.back(), std::move(openBytes_), openLost_});
-        openBytes_.clear();
-        openLost_ = false;
-    }
+    if (!closedFrames.empty())
+        closeOpenFrame(closedFrames.back());
     if (!frames_.open()) {
         emitClosed(out);
         for (const Entry& ev : events_) {
@@ -206,11 +242,8 @@ void CaptureStream::finish(std::vector<std::uint8_t>& out)
 {
     std::vector<Frame> closedFrames;
     frames_.flush(0, closedFrames, true);
-    if (!closedFrames.empty()) {
-        closed_.push_back({closedFrames.back(), std::move(openBytes_), openLost_});
-        openBytes_.clear();
-        openLost_ = false;
-    }
+    if (!closedFrames.empty())
+        closeOpenFrame(closedFrames.back());
     emitClosed(out);
     for (const Entry& ev : events_) {
         track(ev);

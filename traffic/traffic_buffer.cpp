@@ -151,6 +151,23 @@ void TrafficBuffer::startPagesAt(std::int32_t page)
 {
     Guard g(interlock_, Producer::Transmit);
     pageCounter_.store(page);
+    markPageStartLocked(page);
+}
+
+void TrafficBuffer::markPageStartLocked(std::int32_t page)
+{
+    const std::uint64_t sequence = journal_ != nullptr ? journal_->lastSequence() : 0;
+    std::lock_guard lock(pageMarkMutex_);
+    pageMarks_[static_cast<std::size_t>(page) % pageMarks_.size()] = {page, sequence};
+}
+
+std::optional<std::uint64_t> TrafficBuffer::journalAtPageStart(std::int32_t page) const
+{
+    std::lock_guard lock(pageMarkMutex_);
+    const auto& mark = pageMarks_[static_cast<std::size_t>(page) % pageMarks_.size()];
+    if (mark.first != page)
+        return std::nullopt;
+    return mark.second;
 }
 
 void TrafficBuffer::setPendingDrawTicks(std::int32_t ticks) { pendingDrawTicks_.store(ticks); }
@@ -219,7 +236,7 @@ void TrafficBuffer::appendReceivedLocked(int channel, const std::uint8_t* bytes,
             const bool last = from + static_cast<std::uint32_t>(piece) == total;
             journalLocked(channel, timeline::Direction::Received, bytes + done, static_cast<std::uint32_t>(piece), record,
                           marks ? std::span(marks->arrivals) : std::span<const ReadMarks::Arrival>{},
-                          marks ? std::span(marks->errors) : std::span<const ReadMarks::Error>{}, from, last);
+                          marks ? std::span(marks->errors) : std::span<const ReadMarks::Error>{}, from, last, true);
         }
         done += piece;
     } while (done < count);
@@ -241,7 +258,7 @@ void TrafficBuffer::appendSent(int channel, const std::uint8_t* bytes, std::int3
             journalLocked(channel, timeline::Direction::Sent, bytes, static_cast<std::uint32_t>(count),
                           recordBase_.load(std::memory_order_relaxed)
                               + static_cast<std::uint64_t>(clampStoredLength(storedLength_.load(std::memory_order_relaxed))),
-                          pieces, {}, 0, false);
+                          pieces, {}, 0, false, false);
         return;
     }
 
@@ -252,7 +269,7 @@ void TrafficBuffer::appendSent(int channel, const std::uint8_t* bytes, std::int3
         const std::uint64_t record = storeChunkLocked(nullptr, 0, bytes + done, piece, kind, OverflowTest::Sent);
         if (journal_ != nullptr && piece > 0)
             journalLocked(channel, timeline::Direction::Sent, bytes + done, static_cast<std::uint32_t>(piece), record,
-                          pieces, {}, static_cast<std::uint32_t>(done), false);
+                          pieces, {}, static_cast<std::uint32_t>(done), false, true);
         done += piece;
     } while (done < count);
 
@@ -274,7 +291,8 @@ void TrafficBuffer::noteEvent(timeline::Entry entry)
 void TrafficBuffer::journalLocked(int channel, timeline::Direction direction, const std::uint8_t* bytes,
                                   std::uint32_t count, std::uint64_t record,
                                   std::span<const ReadMarks::Arrival> arrivals,
-                                  std::span<const ReadMarks::Error> errors, std::uint32_t from, bool last)
+                                  std::span<const ReadMarks::Error> errors, std::uint32_t from, bool last,
+                                  bool inRecord)
 {
     const std::uint32_t end = from + count;
     // The arrival that holds byte `from`: the last one at or before it (the first one if none is).
@@ -292,7 +310,7 @@ void TrafficBuffer::journalLocked(int channel, timeline::Direction direction, co
         const timeline::Stamp time = arrival != arrivals.end() ? arrival->time : unmarked;
         const auto next = arrival != arrivals.end() ? std::next(arrival) : arrival;
         const std::uint32_t segmentEnd = next != arrivals.end() ? std::min(next->offset, end) : end;
-        journal_->appendData(channel, direction, time, record + (at - from),
+        journal_->appendData(channel, direction, time, inRecord ? record + (at - from) : record,
                              std::span<const std::uint8_t>(bytes + (at - from), segmentEnd - at));
         // The segment's line errors at their byte (a break: before it); one after the last byte
         // of the wake-up belongs to its last segment.
@@ -303,7 +321,7 @@ void TrafficBuffer::journalLocked(int channel, timeline::Direction direction, co
             e.channel = static_cast<std::uint8_t>(channel);
             e.direction = direction;
             e.time = time;
-            e.record = record + (error->offset - from);
+            e.record = inRecord ? record + (error->offset - from) : record;
             e.detail = static_cast<std::uint8_t>(error->kind);
             e.value = error->lost;
             journal_->append(e);
@@ -376,6 +394,7 @@ void TrafficBuffer::overflowStepLocked(OverflowTest test)
     const std::int32_t length = storedLength_.load(std::memory_order_relaxed);
     flushPageLocked(page, length);
     pageCounter_.store(page + 1);
+    markPageStartLocked(page + 1);
     dropFromRecordLocked(clampStoredLength(length), 0);
     storedLength_.store(0, std::memory_order_release);
     markDrawn(0, DrawCursor{});
@@ -415,6 +434,7 @@ void TrafficBuffer::clearTraffic()
         journal_->clear();
     markDrawn(0, DrawCursor{});
     pageCounter_.store(0);
+    markPageStartLocked(0);
 }
 
 FileWriteResult TrafficBuffer::saveToLog(const std::filesystem::path& path)

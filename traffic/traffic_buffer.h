@@ -170,6 +170,11 @@ public:
 
     // Pages handed to automatic logging since the last clear; its parity selects the page.
     [[nodiscard]] std::int32_t pageCounter() const { return pageCounter_.load(); }
+    // The journal's last entry when `page` began (a clear, startPagesAt, the overflow step), so
+    // a page's timeline is the entries after its mark up to the next page's; nothing for a page
+    // older than the last kPageMarks.
+    [[nodiscard]] std::optional<std::uint64_t> journalAtPageStart(std::int32_t page) const;
+    static constexpr std::size_t kPageMarks = 256;
     // Numbers the pages of automatic logging from `page` on: the page in progress becomes page
     // `page` (its parity selects the plane pair), the next one `page` + 1.
     void startPagesAt(std::int32_t page);
@@ -223,11 +228,12 @@ private:
     // and how many bytes the wake-up brought.
     void appendReceivedLocked(int channel, const std::uint8_t* bytes, std::int32_t count, const ReadMarks* marks,
                               std::uint32_t marksAt, std::uint32_t total);
-    // Journals `count` bytes stored at record position `record` whose first byte is byte
-    // `from` of the marks' bytes, one entry per arrival segment, and their line errors.
+    // Journals `count` bytes stored at record position `record` (`inRecord`; else left out of
+    // the record, every entry at `record`) whose first byte is byte `from` of the marks' bytes,
+    // one entry per arrival segment, and their line errors.
     void journalLocked(int channel, timeline::Direction direction, const std::uint8_t* bytes, std::uint32_t count,
                        std::uint64_t record, std::span<const ReadMarks::Arrival> arrivals,
-                       std::span<const ReadMarks::Error> errors, std::uint32_t from, bool last);
+                       std::span<const ReadMarks::Error> errors, std::uint32_t from, bool last, bool inRecord);
     // Moves recordBase on by what left the current pair (lock held).
     void dropFromRecordLocked(std::int32_t oldLength, std::int32_t newLength);
     void noteAutoLogResult(const AutoLogStatus& result);
@@ -244,6 +250,9 @@ private:
     timeline::Journal* journal_ = nullptr;
     std::function<void()> journalNotify_;
 
+    void markPageStartLocked(std::int32_t page);
+    mutable std::mutex pageMarkMutex_;  // pageMarks_
+    std::array<std::pair<std::int32_t, std::uint64_t>, kPageMarks> pageMarks_{};  // page, journal sequence
     mutable std::mutex autoLogMutex_;  // autoLog_ and autoLogNotify_
     AutoLogStatus autoLog_;
     std::function<void()> autoLogNotify_;

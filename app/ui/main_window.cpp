@@ -227,6 +227,8 @@ void TDrawWindow::timerEvent(QTimerEvent* event)
     }
     // Display work: new bytes, idle redisplay, the start-up clear on the first tick.
     display_->timerTick(core_.fastDisplay() == 1);
+    // Automatic logging's page captures, when the user turned them on.
+    core_.writePageCaptures();
     // A search hit waiting for its frame: scroll to it and frame it in red.
     if (const auto hit = viewCommands_->takePendingHighlight()) {
         display_->scrollToLine(hit->topLine);

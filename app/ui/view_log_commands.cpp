@@ -2,11 +2,15 @@
 
 #include "app/command_ids.h"
 #include "app/app_core.h"
+#include "app/capture_save.h"
 #include "app/command_table.h"
 #include "app/status_text.h"
 #include "traffic/ui/enumeration_dialog.h"
+#include "traffic/ui/log_file_commands.h"
 #include "traffic/ui/search_dialog.h"
+#include "widgets/message_box.h"
 
+#include <QFileDialog>
 #include <QPainter>
 #include <QWidget>
 
@@ -21,7 +25,30 @@ BytesView bytesOf(const QByteArray& text)
     return {reinterpret_cast<const std::uint8_t*>(text.constData()), static_cast<std::size_t>(text.size())};
 }
 
+QString captureFilter(const pcapng::PayloadProtocol& p)
+{
+    return &p == &pcapng::kPayloadProtocols[0]
+               ? QStringLiteral("pcapng形式 - ペイロードの指定なし (*.pcapng)")
+               : QStringLiteral("pcapng形式 - ") + QString::fromUtf8(p.display) + QStringLiteral(" (*.pcapng)");
+}
+
 } // namespace
+
+void setUpCaptureFileDialog(QFileDialog& dialog, const std::filesystem::path& proposed, const pcapng::PayloadProtocol& protocol)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setWindowTitle(QStringLiteral("pcapng形式で保存"));
+    QStringList filters;
+    for (const pcapng::PayloadProtocol& p : pcapng::kPayloadProtocols)
+        filters << captureFilter(p);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(captureFilter(protocol));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("pcapng"));
+    dialog.setDirectory(pathToQString(proposed.parent_path()));
+    dialog.selectFile(pathToQString(proposed.filename()));
+}
 
 ViewAndLogCommands::ViewAndLogCommands(AppCore& core, QWidget* window, ViewWindowOps ops)
     : message(kestraneMessageBox(window)),
@@ -31,6 +58,18 @@ ViewAndLogCommands::ViewAndLogCommands(AppCore& core, QWidget* window, ViewWindo
       log_(core.traffic(), core.startDirectory()),
       printing_(window)
 {
+    chooseCaptureFile = [this](const std::filesystem::path& proposed,
+                               const pcapng::PayloadProtocol& protocol) -> std::optional<CaptureFileChoice> {
+        QFileDialog dialog(window_);
+        setUpCaptureFileDialog(dialog, proposed, protocol);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        CaptureFileChoice choice{qStringToPath(dialog.selectedFiles().first()), &protocol};
+        for (const pcapng::PayloadProtocol& p : pcapng::kPayloadProtocols)
+            if (dialog.selectedNameFilter() == captureFilter(p))
+                choice.protocol = &p;
+        return choice;
+    };
     showEnumeration = [this](const std::vector<std::uint8_t>& bytes) {
         TEnumerationDialog dialog(bytes, window_);
         dialog.exec();
@@ -190,6 +229,36 @@ void ViewAndLogCommands::saveLogAs() { log_.saveAs(); }
 
 void ViewAndLogCommands::pageSetup() { printing_.pageSetup(); }
 
+bool ViewAndLogCommands::pageCapturesOn() const { return core_.captureSettings().pageCaptures; }
+
+void ViewAndLogCommands::togglePageCaptures()
+{
+    CaptureSettings settings = core_.captureSettings();
+    settings.pageCaptures = !settings.pageCaptures;
+    if (const FileWriteResult written = core_.setCaptureSettings(settings); !written)
+        message(withSystemReason(QStringLiteral("capture.confを書き込めません。設定は変わりません。"), written.systemError),
+                QMessageBox::Ok, QMessageBox::Warning);
+}
+
+bool ViewAndLogCommands::saveCapture()
+{
+    CaptureSettings settings = core_.captureSettings();
+    const std::optional<CaptureFileChoice> chosen =
+        chooseCaptureFile ? chooseCaptureFile(core_.startDirectory() / "log" / "newfile.pcapng", *settings.protocol)
+                          : std::nullopt;
+    if (!chosen)
+        return false;
+    // The protocol is kept for the next save and for the page captures (not worth a message when it cannot be).
+    settings.protocol = chosen->protocol;
+    (void)core_.setCaptureSettings(settings);
+    if (const FileWriteResult written = saveTimelineCapture(core_, chosen->path, *chosen->protocol); !written) {
+        message(withSystemReason(QStringLiteral("pcapngファイルを書き込めません"), written.systemError), QMessageBox::Ok,
+                QMessageBox::Warning);
+        return false;
+    }
+    return true;
+}
+
 void ViewAndLogCommands::print()
 {
     const QSize size = ops_.printSize ? ops_.printSize() : window_->size();
@@ -209,6 +278,9 @@ void registerViewAndLogCommands(CommandTable& table, ViewAndLogCommands& command
     table.add(cmd::OpenLog, [c] { c->openLog(); });
     table.add(cmd::SaveLog, [c] { c->saveLog(); });
     table.add(cmd::SaveLogAs, [c] { c->saveLogAs(); });
+    table.add(cmd::SaveCapture, [c] { c->saveCapture(); });
+    table.add(cmd::AutoLogCaptures, [c] { c->togglePageCaptures(); });
+    table.setCheck(cmd::AutoLogCaptures, [c] { return c->pageCapturesOn(); });
     table.add(cmd::PageSetup, [c] { c->pageSetup(); });
     table.add(cmd::Print, [c] { c->print(); });
     table.add(cmd::FirstLine, [c] { c->firstLine(); });

@@ -4,6 +4,7 @@
 // the commands into the window's command table.
 #pragma once
 
+#include "capture/payload_protocol.h"
 #include "traffic/log_commands.h"
 #include "traffic/ui/log_file_commands.h"
 #include "traffic/ui/print_display.h"
@@ -14,10 +15,12 @@
 #include <QSize>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <vector>
 
+class QFileDialog;
 class QWidget;
 
 namespace kestrane {
@@ -40,6 +43,15 @@ struct ViewWindowOps {
     PrintRender renderForPrint;                      // the window's drawing for the printer
 };
 
+// What the capture save dialog asks: where, and what the payload is.
+struct CaptureFileChoice {
+    std::filesystem::path path;
+    const pcapng::PayloadProtocol* protocol = &pcapng::kPayloadProtocols[0];
+};
+// The save dialog of captures: Qt's file dialog, one file type per payload protocol.
+void setUpCaptureFileDialog(QFileDialog& dialog, const std::filesystem::path& proposed,
+                            const pcapng::PayloadProtocol& protocol);
+
 class ViewAndLogCommands {
 public:
     // `window` (the main client window) owns the dialogs and message boxes.
@@ -50,6 +62,10 @@ public:
 
     // Every message box of these commands (also those of the log files); tests replace it.
     MessageBoxFn message;
+    // Asks where a capture goes and its payload protocol (`protocol`: the one chosen last);
+    // tests replace it.
+    std::function<std::optional<CaptureFileChoice>(const std::filesystem::path& proposed,
+                                                   const pcapng::PayloadProtocol& protocol)> chooseCaptureFile;
     // Opens the string enumeration dialog 723 modally with the picked bytes; tests replace it.
     std::function<void(const std::vector<std::uint8_t>& bytes)> showEnumeration;
 
@@ -67,6 +83,11 @@ public:
     void saveLogAs();       // 55503
     void pageSetup();       // 55504
     void print();           // 55505
+    // Our own: the record's timeline as a pcapng capture Wireshark opens. True when written.
+    bool saveCapture();     // 55600
+    // Our own: turns automatic logging's page captures on or off (kept in capture.conf).
+    void togglePageCaptures();  // 55601
+    [[nodiscard]] bool pageCapturesOn() const;
 
     // --- key and mouse hooks of the main window ---
     // F3 (ascii) and F4 (HEX): the next hit while one is highlighted.

@@ -4,6 +4,8 @@
 #include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/command_table.h"
+#include "capture/pcapng.h"
+#include "capture/rtac_serial.h"
 #include "widgets/dialog_ids.h"
 #include "support/temp_dir.h"
 #include "traffic/ui/enumeration_dialog.h"
@@ -443,6 +445,109 @@ TEST_F(ViewCommandsUi, SaveOfAnUntitledBufferProposesTheLogFolder)
     table.dispatch(cmd::SaveLogAs);
     EXPECT_EQ(proposed, (std::vector<fs::path>{dir / "log" / "newfile.log", dir / "x.log"}));
     EXPECT_TRUE(fs::exists(dir / "x.log"));
+}
+
+TEST_F(ViewCommandsUi, TheTimelineSavesAsACaptureWithThePayloadProtocolChosen)
+{
+    // A query received on CH1 and its reply on CH2, through the record as the receive threads store them.
+    const std::vector<std::uint8_t> query = {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A}, reply = {0x01, 0x03, 0x02, 0x00, 0x2A, 0x39, 0x9B};
+    core.settings().record.ch2Mode = Ch2Mode::MonitorT;
+    core.traffic().appendReceived(1, query.data(), static_cast<std::int32_t>(query.size()));
+    core.traffic().appendReceived(2, reply.data(), static_cast<std::int32_t>(reply.size()));
+    std::vector<std::string> asked;
+    commands->chooseCaptureFile = [&](const fs::path& proposed, const pcapng::PayloadProtocol& protocol) {
+        asked.push_back(proposed.filename().string() + " " + protocol.name);
+        return std::optional<CaptureFileChoice>({dir / "exchange.pcapng", pcapng::findPayloadProtocol("mbrtu")});
+    };
+    table.dispatch(cmd::SaveCapture);
+    table.dispatch(cmd::SaveCapture);
+    EXPECT_EQ(asked, (std::vector<std::string>{"newfile.pcapng data", "newfile.pcapng mbrtu"})) << "the protocol chosen last is offered";
+    EXPECT_TRUE(messages.empty());
+
+    pcapng::File file;
+    ASSERT_TRUE(pcapng::read(test::readFileBytes(dir / "exchange.pcapng"), file).ok());
+    ASSERT_EQ(file.interfaces.size(), 2U);
+    EXPECT_EQ(file.interfaces[0].name, "COM1");
+    EXPECT_NE(file.interfaces[1].description.find("; payload Modbus RTU (tshark -d rtacser.data,mbrtu)"), std::string::npos)
+        << file.interfaces[1].description;
+    ASSERT_EQ(file.packets.size(), 2U);
+    EXPECT_EQ(file.packets[0].interfaceId, 0U);
+    EXPECT_EQ(std::vector<std::uint8_t>(file.packets[0].data.begin() + rtac::kHeaderSize, file.packets[0].data.end()), query);
+    EXPECT_EQ(file.packets[1].interfaceId, 1U);
+    EXPECT_EQ(std::vector<std::uint8_t>(file.packets[1].data.begin() + rtac::kHeaderSize, file.packets[1].data.end()), reply);
+    EXPECT_EQ(rtac::parseHeader(file.packets[1].data)->event, rtac::Event::DataReceived);
+    EXPECT_LE(file.packets[0].timestamp, file.packets[1].timestamp);
+
+    // A folder that is not there: the reason, and no file.
+    commands->chooseCaptureFile = [&](const fs::path&, const pcapng::PayloadProtocol& protocol) {
+        return std::optional<CaptureFileChoice>({dir / "none" / "x.pcapng", &protocol});
+    };
+    EXPECT_FALSE(commands->saveCapture());
+    ASSERT_EQ(messages.size(), 1U);
+    EXPECT_TRUE(messages[0].text.startsWith("pcapngファイルを書き込めません")) << messages[0].text.toStdString();
+    EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
+    EXPECT_FALSE(fs::exists(dir / "none"));
+
+    QFileDialog dialog;
+    setUpCaptureFileDialog(dialog, dir / "log" / "newfile.pcapng", *pcapng::findPayloadProtocol("dnp3"));
+    EXPECT_EQ(dialog.windowTitle(), "pcapng形式で保存");
+    EXPECT_EQ(dialog.nameFilters().size(), static_cast<qsizetype>(pcapng::kPayloadProtocols.size()));
+    EXPECT_EQ(dialog.selectedNameFilter(), "pcapng形式 - DNP 3.0 (*.pcapng)");
+}
+
+// Automatic logging with page captures on: beside each page its timeline, every byte in one
+// capture in order (a frame open at a page's end in the next one), the switch kept in capture.conf.
+TEST_F(ViewCommandsUi, AutomaticLoggingWritesACaptureBesideEachPageWhenTurnedOn)
+{
+    EXPECT_EQ(table.checked(cmd::AutoLogCaptures), std::optional<bool>(false));
+    table.dispatch(cmd::AutoLogCaptures);
+    EXPECT_EQ(table.checked(cmd::AutoLogCaptures), std::optional<bool>(true));
+    core.settings().sampling.autoLogging = 1;
+    core.applySettings();
+    core.writePageCaptures();
+    // Chunks of 100 bytes taking turns on CH1 and CH2, until three pages are complete.
+    std::vector<std::uint8_t> appended;
+    for (int i = 0; core.traffic().pageCounter() < 3; ++i) {
+        std::vector<std::uint8_t> chunk(100);
+        for (std::size_t k = 0; k < chunk.size(); ++k)
+            chunk[k] = static_cast<std::uint8_t>((appended.size() + k) % 253);
+        core.traffic().appendReceived(1 + i % 2, chunk.data(), static_cast<std::int32_t>(chunk.size()));
+        appended.insert(appended.end(), chunk.begin(), chunk.end());
+        if (i == 150)
+            core.writePageCaptures();  // a tick in the middle of a page
+    }
+    core.writePageCaptures();
+    std::vector<std::uint8_t> captured;
+    std::size_t pages = 0;  // bytes of the pages so far
+    for (int page = 0; page < 3; ++page) {
+        const fs::path log = dir / "log" / ("Log" + std::to_string(page) + ".log");
+        const std::vector<std::uint8_t> image = test::readFileBytes(log);
+        ASSERT_GE(image.size(), 4U);
+        pages += static_cast<std::size_t>(image[0] | image[1] << 8 | image[2] << 16);  // its stored length
+        pcapng::File file;
+        ASSERT_TRUE(pcapng::read(test::readFileBytes(fs::path(log).replace_extension(".pcapng")), file).ok()) << page;
+        ASSERT_EQ(file.interfaces.size(), 2U);
+        ASSERT_FALSE(file.packets.empty());
+        for (const pcapng::Packet& p : file.packets) {
+            EXPECT_EQ(p.interfaceId, (captured.size() / 100) % 2) << "CH1 and CH2 take turns";
+            captured.insert(captured.end(), p.data.begin() + rtac::kHeaderSize, p.data.end());
+        }
+        EXPECT_GE(captured.size() + 100, pages) << "page " << page << " holds its page's frames but the last";
+        EXPECT_LE(captured.size(), pages) << "and none of the next page's";
+    }
+    EXPECT_TRUE(captured.size() <= appended.size() && std::equal(captured.begin(), captured.end(), appended.begin()));
+    EXPECT_FALSE(fs::exists(dir / "log" / "Log3.pcapng")) << "the page in progress has none yet";
+    EXPECT_EQ(core.pageCaptureFailures(), 0U);
+    EXPECT_EQ(test::readFileBytes(dir / "capture.conf"), (std::vector<std::uint8_t>{'p', 'a', 'g', 'e', 'C', 'a', 'p', 't', 'u', 'r', 'e', 's', '=', 'o', 'n', '\n', 'p', 'r', 'o', 't', 'o', 'c', 'o', 'l', '=', 'd', 'a', 't', 'a', '\n'}));
+    EXPECT_TRUE(AppCore(dir.path(), noPort).captureSettings().pageCaptures) << "kept for the next start";
+
+    // Turned off: no more captures.
+    table.dispatch(cmd::AutoLogCaptures);
+    for (int i = 0; core.traffic().pageCounter() < 4; ++i)
+        core.traffic().appendReceived(1, appended.data(), 100);
+    core.writePageCaptures();
+    EXPECT_TRUE(fs::exists(dir / "log" / "Log3.log"));
+    EXPECT_FALSE(fs::exists(dir / "log" / "Log3.pcapng"));
 }
 
 TEST(LogFileDialogs, OpenAndSaveDialogsAreSetUp)

@@ -1,6 +1,8 @@
 // kestrane-record as a user runs it: in a folder with ports.conf, between pseudo-terminal pairs,
 // ended by a signal; its pages opened by the window's own loader.
 #include "app/app_core.h"
+#include "capture/pcapng.h"
+#include "capture/rtac_serial.h"
 #include "headless/port_setup.h"
 #include "headless/recorder.h"
 #include "platform/atomic_file.h"
@@ -23,6 +25,8 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <sstream>
 #include <thread>
 
@@ -493,6 +497,155 @@ TEST(Record, MistakesInTheCommandLineExit2AndEveryProgramExplainsItself)
     ChildProcess prefix({KESTRANE_PROGRAM_DIR "/kestrane-record", "--line", "9600,9Q1"});
     EXPECT_EQ(prefix.waitForExit(), 2);
     EXPECT_NE(prefix.output().find("--line takes RATE or RATE,DPS"), std::string::npos) << prefix.output();
+}
+
+} // namespace
+} // namespace kestrane
+
+namespace kestrane {
+namespace {
+
+// The captures <prefix>_<n>_<time>.pcapng of a folder, in their order.
+std::vector<std::filesystem::path> captures(const std::filesystem::path& folder, const std::string& prefix = "Log")
+{
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind(prefix + "_", 0) == 0 && name.find(".pcapng") != std::string::npos)
+            files.push_back(e.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The numbers in the recorder's sentences "<what> NAME (N bytes of the lines)" and "NAME complete:
+// P packets, N bytes of the lines", by file name.
+std::map<std::string, std::uint64_t> toldBytes(const std::string& output, const std::string& what, const std::string& follow)
+{
+    std::map<std::string, std::uint64_t> told;
+    for (std::size_t at = output.find(what); at != std::string::npos; at = output.find(what, at + 1)) {
+        const std::size_t nameAt = at + what.size();
+        const std::size_t nameEnd = output.find(' ', nameAt);
+        const std::size_t bytesEnd = output.find(" bytes of the lines", nameEnd);
+        const std::size_t bytesAt = output.rfind(' ', bytesEnd - 1) + 1;
+        if (nameEnd == std::string::npos || bytesEnd == std::string::npos || output.find('\n', nameAt) < bytesEnd
+            || output.compare(nameEnd, follow.size(), follow) != 0)
+            continue;
+        std::uint64_t n = 0;
+        for (std::size_t i = bytesAt; i < bytesEnd; ++i)
+            if (output[i] != ',' && output[i] != '(')
+                n = n * 10 + static_cast<std::uint64_t>(output[i] - '0');
+        told[output.substr(nameAt, nameEnd - nameAt)] = n;
+    }
+    return told;
+}
+
+struct CaptureRead {
+    bool whole = true;
+    Bytes received;  // CH1's received data packets, in order
+    std::vector<std::uint64_t> times;  // of every packet
+    std::string description;
+};
+
+CaptureRead readCapture(const std::filesystem::path& path)
+{
+    CaptureRead r;
+    pcapng::File file;
+    r.whole = pcapng::read(test::readFileBytes(path), file).ok();
+    if (!file.interfaces.empty())
+        r.description = file.interfaces[0].description;
+    for (const pcapng::Packet& p : file.packets) {
+        r.times.push_back(p.timestamp);
+        if (p.interfaceId == 0 && rtac::parseHeader(p.data)->event == rtac::Event::DataReceived)
+            r.received.insert(r.received.end(), p.data.begin() + rtac::kHeaderSize, p.data.end());
+    }
+    return r;
+}
+
+TEST(Record, CapturesTakeTurnsKeepAtMostTheLimitAndLoseNoByteBetweenTwoFiles)
+{
+    RecordFolder f;
+    auto recorder = f.start({"--ch1", "COM1", "--ch2", "none", "--pcapng-size", "16k", "--pcapng-keep", "3", "--protocol", "mbrtu"});
+    // Frames with quiet between them, then a flood that never goes quiet: 400 kB in all.
+    const Bytes data = test::bytePattern(400'000, 7);
+    std::size_t sent = 0;
+    for (; sent < 90'000; sent += 3000) {
+        f.far1.send(Bytes(data.begin() + static_cast<std::ptrdiff_t>(sent), data.begin() + static_cast<std::ptrdiff_t>(sent + 3000)));
+        std::this_thread::sleep_for(60ms);  // past the quiet time of a pty (20 ms: it batches its bytes)
+    }
+    f.far1.send(Bytes(data.begin() + static_cast<std::ptrdiff_t>(sent), data.end()));
+    std::this_thread::sleep_for(1s);  // the recorder reads what the pty still holds
+    recorder->signal(SIGTERM);
+    ASSERT_EQ(recorder->waitForExit(), 0) << recorder->output();
+    const std::string out = recorder->output();
+    ASSERT_EQ(receivedAtTheEnd(out, "CH1"), data.size()) << out;
+
+    const auto kept = captures(f.logs);
+    const auto complete = toldBytes(out, "capture ", " complete:");
+    const auto removed = toldBytes(out, "removed the capture ", " (");
+    EXPECT_LE(kept.size(), 3U);
+    EXPECT_GE(complete.size(), 8U) << "the files took turns: " << out;
+    EXPECT_EQ(removed.size(), complete.size() - kept.size()) << out;
+    // Every byte is in exactly one file: those removed as told, those kept as they read.
+    std::uint64_t removedBytes = 0;
+    for (const auto& [name, bytes] : removed)
+        removedBytes += bytes;
+    Bytes keptBytes;
+    for (const auto& path : kept) {
+        EXPECT_EQ(path.extension(), ".pcapng") << "no file left unfinished";
+        const CaptureRead r = readCapture(path);
+        EXPECT_TRUE(r.whole) << path;
+        EXPECT_EQ(r.description, f.far1.slavePath() + ", 9600 8N1, flow none; payload Modbus RTU (tshark -d rtacser.data,mbrtu)");
+        ASSERT_TRUE(complete.contains(path.filename().string())) << path;
+        EXPECT_EQ(r.received.size(), complete.at(path.filename().string())) << path;
+        keptBytes.insert(keptBytes.end(), r.received.begin(), r.received.end());
+    }
+    EXPECT_EQ(removedBytes + keptBytes.size(), data.size());
+    EXPECT_TRUE(keptBytes.size() <= data.size() && std::equal(keptBytes.begin(), keptBytes.end(), data.end() - static_cast<std::ptrdiff_t>(keptBytes.size())))
+        << "the kept files end the recording without a gap";
+
+    // A restart numbers on and counts the earlier run's files against the limit.
+    auto again = f.start({"--ch1", "COM1", "--ch2", "none", "--pcapng-keep", "2"});
+    again->signal(SIGINT);
+    ASSERT_EQ(again->waitForExit(), 0) << again->output();
+    const auto after = captures(f.logs);
+    EXPECT_EQ(after.size(), 2U);
+    EXPECT_NE(again->output().find("(of an earlier run): at most 2 captures are kept"), std::string::npos) << again->output();
+    char next[16];
+    std::snprintf(next, sizeof next, "Log_%05zu_", complete.size() + 1);
+    EXPECT_EQ(after.back().filename().string().substr(0, 10), next);
+}
+
+TEST(Record, ACaptureEndsAfterItsTimeAndWrongCaptureOptionsAreRefused)
+{
+    RecordFolder f;
+    auto recorder = f.start({"--ch1", "COM1", "--ch2", "none", "--pcapng-time", "1", "--pcapng-keep", "100"});
+    for (int i = 0; i < 12; ++i) {
+        f.far1.send("x");
+        std::this_thread::sleep_for(250ms);
+    }
+    recorder->signal(SIGTERM);
+    ASSERT_EQ(recorder->waitForExit(), 0) << recorder->output();
+    const auto files = captures(f.logs);
+    EXPECT_GE(files.size(), 3U);
+    std::size_t bytes = 0;
+    for (const auto& path : files) {
+        const CaptureRead r = readCapture(path);
+        bytes += r.received.size();
+        if (!r.times.empty()) {
+            EXPECT_LE(r.times.back() - r.times.front(), 1'500'000U) << path << ": a file holds about a second";
+        }
+    }
+    EXPECT_EQ(bytes, 12U);
+
+    for (const auto& [option, value, says] :
+         {std::tuple{"--pcapng-size", "1k", "--pcapng-size takes a size of at least 4k"},
+          std::tuple{"--pcapng-time", "2w", "--pcapng-time takes a time of at most a year"},
+          std::tuple{"--pcapng-keep", "0", "--pcapng-keep"}, std::tuple{"--protocol", "modbus", "--protocol takes data, mbrtu, dnp3"}}) {
+        ChildProcess p({KESTRANE_PROGRAM_DIR "/kestrane-record", "--folder", f.dir.path().string(), option, value});
+        EXPECT_EQ(p.waitForExit(), 2) << option;
+        EXPECT_NE(p.output().find(says), std::string::npos) << p.output();
+    }
 }
 
 } // namespace

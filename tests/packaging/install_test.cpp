@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace kestrane {
 namespace {
@@ -30,6 +33,13 @@ TEST(Package, InstallsCopyrightIconsAndMetadataAndNamesItsMaintainer)
     const std::string install = "cmake --install '" KESTRANE_BUILD_DIR "' --prefix '" + prefix.path().string() + "' >/dev/null";
     ASSERT_EQ(std::system(install.c_str()), 0);
     const auto at = [&](const std::string& relative) { return prefix.path() / "share" / relative; };
+
+    // The extcap program where Wireshark looks for them under the prefix, and nowhere else.
+    std::vector<std::string> extcaps;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(prefix.path()))
+        if (e.path().filename() == "kestrane-extcap")
+            extcaps.push_back(std::filesystem::relative(e.path(), prefix.path()).string());
+    EXPECT_EQ(extcaps, std::vector<std::string>{"lib/" + std::string(KESTRANE_ARCH) + "wireshark/extcap/kestrane-extcap"});
 
     const std::string copyright = readText(at("doc/kestrane/copyright"));
     for (const char* part : {"Kestrane", "Copyright:", "License:", "IPA Font License"})  // the manuals embed IPAGothic

@@ -107,6 +107,42 @@ TEST(CaptureStream, WhatTheJournalNoLongerHoldsIsMarkedLost)
     EXPECT_EQ(rtac::parseHeader(f.packets[0].data)->event, rtac::Event::CaptureDataLost);
 }
 
+// A line that never goes quiet: its frame goes out in pieces while it lasts, none lost, none
+// longer than a packet may be, each at the time its first bytes came.
+TEST(CaptureStream, AFrameThatNeverEndsGoesOutInPiecesWhileItLasts)
+{
+    Journal j;
+    CaptureStream s = stream();
+    Bytes out, sent;
+    s.header(out);
+    for (int i = 0; i < 150; ++i) {
+        Bytes chunk(1000);
+        for (std::size_t k = 0; k < chunk.size(); ++k)
+            chunk[k] = static_cast<std::uint8_t>((sent.size() + k) % 251);
+        j.appendData(1, Direction::Received, at(i * 1'000), sent.size(), chunk);
+        sent.insert(sent.end(), chunk.begin(), chunk.end());
+        s.take(j, out, i * 1'000);
+    }
+    pcapng::File f;
+    ASSERT_TRUE(pcapng::read(out, f).ok());
+    ASSERT_EQ(f.packets.size(), 2U) << "two whole pieces out while the line still runs";
+    EXPECT_EQ(f.packets[0].timestamp, static_cast<std::uint64_t>(kWall));
+    EXPECT_EQ(f.packets[1].timestamp, static_cast<std::uint64_t>(kWall + 65'000)) << "the chunk its bytes began in";
+    s.take(j, out, 150'000 + 4'001);
+    f = {};
+    ASSERT_TRUE(pcapng::read(out, f).ok());
+    ASSERT_EQ(f.packets.size(), 3U);
+    Bytes got;
+    for (const pcapng::Packet& p : f.packets) {
+        EXPECT_LE(p.data.size(), rtac::kHeaderSize + kMaxPacketPayload);
+        EXPECT_EQ(rtac::parseHeader(p.data)->event, rtac::Event::DataReceived);
+        got.insert(got.end(), p.data.begin() + rtac::kHeaderSize, p.data.end());
+    }
+    EXPECT_EQ(f.packets[2].timestamp, static_cast<std::uint64_t>(kWall + 131'000));
+    EXPECT_TRUE(got == sent);
+    EXPECT_EQ(s.dataBytes(), sent.size());
+}
+
 // Wireshark's own reading of what we write: Debian's tshark decodes the payload as Modbus RTU
 // and checks each CRC.
 TEST(CaptureStream, TsharkDecodesModbusQueriesAndResponsesWithGoodCrcs)

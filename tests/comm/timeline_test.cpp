@@ -1,0 +1,201 @@
+// The line's timeline as the program writes it: bytes written to pty pairs at known moments come
+// back in the journal with those moments and in their order across CH1 and CH2, sent frames
+// with the time of each piece, and what the program and the user did on a line, in the record's
+// order. Modem lines need the fake port.
+#include "app/app_core.h"
+#include "comm/channel.h"
+#include "settings/line_status.h"
+#include "support/app/pty_core.h"
+#include "support/eventually.h"
+#include "support/fake_serial_port.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace kestrane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::eventually;
+using test::FakeSerialPort;
+using test::PtyCore;
+using timeline::Action;
+using timeline::Entry;
+using timeline::Kind;
+
+std::vector<Entry> entriesOf(const timeline::Journal& journal, Kind kind)
+{
+    std::vector<Entry> all, out;
+    journal.copySince(0, all);
+    std::copy_if(all.begin(), all.end(), std::back_inserter(out), [&](const Entry& e) { return e.kind == kind; });
+    return out;
+}
+
+std::vector<std::pair<int, Action>> actionsOf(const timeline::Journal& journal)
+{
+    std::vector<std::pair<int, Action>> out;
+    for (const Entry& e : entriesOf(journal, Kind::Action))
+        out.emplace_back(e.channel, static_cast<Action>(e.detail));
+    return out;
+}
+
+std::int64_t monoUs(std::chrono::steady_clock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
+}
+
+void readAtOnce(Settings& s)
+{
+    const CommTimeouts atOnce{MAXDWORD, 0, 0, 10, 1000};
+    s.lineParams.ch1Timeouts = atOnce;
+    s.lineParams.ch2Timeouts = atOnce;
+}
+
+// Bytes written one at a time, alternately to CH1's and CH2's far ends, `gap` apart: each comes
+// back in a data entry of its own channel, in the order written, never stamped before it was
+// written, the median byte within kMedianLate after it and none later than kLate. (A time is
+// when the program took the bytes from the driver: the receive thread's wake-up is what makes it
+// late, and on a loaded machine a thread may wait several milliseconds for a core.)
+TEST(Timeline, BytesWrittenAtKnownMomentsComeBackWithThoseMomentsInTheirOrder)
+{
+    constexpr std::int64_t kMedianLateUs = 1000;  // the stated accuracy
+    constexpr std::int64_t kLateUs = 50'000;
+    for (const auto gap : {10ms, 1ms}) {
+        SCOPED_TRACE(gap.count());
+        PtyCore p(Ch2Mode::Independent, readAtOnce);
+        constexpr int kBytes = 100;
+        std::vector<std::int64_t> written;
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kBytes; ++i) {
+            std::this_thread::sleep_until(start + i * gap);
+            written.push_back(monoUs(std::chrono::steady_clock::now()));
+            (i % 2 == 0 ? p.far1 : p.far2).send(std::vector<std::uint8_t>{static_cast<std::uint8_t>(i)});
+        }
+        ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == kBytes; }));
+        const auto data = entriesOf(p.core->journal(), Kind::Data);
+        // A byte read together with the next one (a late wake-up) shares its entry; order holds.
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::int64_t> late;
+        for (const Entry& e : data) {
+            std::vector<std::uint8_t> b;
+            ASSERT_TRUE(p.core->journal().bytes(e, b));
+            for (const std::uint8_t byte : b) {
+                EXPECT_EQ(e.channel, byte % 2 == 0 ? 1 : 2) << int(byte);
+                EXPECT_GE(e.time.monoUs, written[byte]) << "stamped before it was written: " << int(byte);
+                late.push_back(e.time.monoUs - written[byte]);
+                bytes.push_back(byte);
+            }
+        }
+        // Across the channels two receive threads race for bytes a millisecond apart; each keeps
+        // its own order, and bytes 10 ms apart keep theirs across both.
+        for (int channel : {1, 2}) {
+            std::vector<std::uint8_t> own, expected;
+            for (const std::uint8_t byte : bytes)
+                if (byte % 2 == channel - 1)
+                    own.push_back(byte);
+            for (int i = channel - 1; i < kBytes; i += 2)
+                expected.push_back(static_cast<std::uint8_t>(i));
+            EXPECT_EQ(own, expected) << "CH" << channel;
+        }
+        if (gap >= 10ms) {
+            EXPECT_TRUE(std::is_sorted(bytes.begin(), bytes.end())) << "order across CH1 and CH2";
+            EXPECT_EQ(bytes.size(), static_cast<std::size_t>(kBytes));
+        }
+        std::sort(late.begin(), late.end());
+        ASSERT_EQ(late.size(), static_cast<std::size_t>(kBytes));
+        EXPECT_LE(late[late.size() / 2], kMedianLateUs) << "the median byte's time after its write (µs)";
+        EXPECT_LE(late.back(), kLateUs);
+        // The wall clock moves with the monotonic one.
+        EXPECT_NEAR(static_cast<double>(data.back().time.wallUs - data.front().time.wallUs),
+                    static_cast<double>(data.back().time.monoUs - data.front().time.monoUs), 2000.0);
+    }
+}
+
+// A frame goes out in pieces of 100 bytes, each journalled with the moment it was handed to the
+// device, at the bytes the record holds; in a line-monitor mode the record leaves it out but the
+// journal keeps it, at the record's length.
+TEST(Timeline, SentFramesAreJournalledPieceByPieceWhereTheRecordHoldsThem)
+{
+    for (const int mode : {Ch2Mode::Independent, Ch2Mode::MonitorRelay}) {
+        PtyCore p(mode);
+        p.far1.send("rx");
+        ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == 2; }));
+        std::vector<std::uint8_t> frame(250);
+        for (std::size_t i = 0; i < frame.size(); ++i)
+            frame[i] = static_cast<std::uint8_t>('A' + i % 26);
+        const auto before = monoUs(std::chrono::steady_clock::now());
+        ASSERT_EQ(p.core->transmit(1, frame), TransmitResult::Transmitted);
+        const auto after = monoUs(std::chrono::steady_clock::now());
+        std::vector<Entry> sent;
+        for (const Entry& e : entriesOf(p.core->journal(), Kind::Data))
+            if (e.direction == timeline::Direction::Sent)
+                sent.push_back(e);
+        ASSERT_EQ(sent.size(), 3u);
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            EXPECT_EQ(sent[i].count, i < 2 ? 100u : 50u);
+            EXPECT_EQ(sent[i].record, 2u + (mode == Ch2Mode::Independent ? i * 100 : 0));
+            EXPECT_GE(sent[i].time.monoUs, i == 0 ? before : sent[i - 1].time.monoUs);
+            EXPECT_LE(sent[i].time.monoUs, after);
+            std::vector<std::uint8_t> b;
+            ASSERT_TRUE(p.core->journal().bytes(sent[i], b));
+            EXPECT_TRUE(std::equal(b.begin(), b.end(), frame.begin() + static_cast<std::ptrdiff_t>(i * 100)));
+            if (mode == Ch2Mode::Independent) {
+                const auto at = p.core->traffic().recordIndex(sent[i].record);
+                ASSERT_TRUE(at.has_value());
+                EXPECT_EQ(p.core->traffic().dataAt(*at), frame[i * 100]);
+            }
+        }
+    }
+}
+
+// What the program and the user do on a line, in order, with the record's length at that moment:
+// the open (port, its line, the purge), line control from the line-status window's buttons,
+// a purge, settings applied, the close. Also what a port reports of its modem lines.
+TEST(Timeline, ActionsOnALineAreNotedInOrderAtTheRecordsLength)
+{
+    test::TempDir dir;
+    FakeSerialPort* fake = nullptr;
+    AppCore core(dir.path(), [&](int, OpenError&) {
+        auto port = std::make_unique<FakeSerialPort>();
+        fake = port.get();
+        return std::unique_ptr<SerialPort>(std::move(port));
+    });
+    core.settings().lineParams.ch1Dcb.BaudRate = 19200;
+    core.traffic().clearTraffic();
+    ASSERT_EQ(core.channels().openChannel(1, 4), OpenResult::Opened);
+    fake->receive("abc");
+    ASSERT_TRUE(eventually([&] { return core.traffic().storedLength() == 3; }));
+
+    LineStatusProbe probe(core.channels(), core.lineStatus, 1);
+    for (const auto& button : kLineControlButtons)
+        EXPECT_EQ(probe.lineControl(button.escape), 0) << button.label;
+    EXPECT_EQ(core.channels().purge(1, PURGE_RXCLEAR), 0);
+    EXPECT_TRUE(core.channels().apply(1).ok());
+    core.closeChannel(1);
+    EXPECT_EQ(core.channels().escape(1, SETDTR), ENODEV) << "a closed channel notes nothing";
+
+    using A = Action;
+    const std::vector<std::pair<int, Action>> expected = {
+        {1, A::Opened}, {1, A::SettingsApplied}, {1, A::Purge},
+        {1, A::DtrOff}, {1, A::DtrOn}, {1, A::RtsOff}, {1, A::RtsOn}, {1, A::Xoff}, {1, A::Xon}, {1, A::BreakOn},
+        {1, A::BreakOff}, {1, A::Purge}, {1, A::SettingsApplied}, {1, A::Purge}, {1, A::Closed}};
+    EXPECT_EQ(actionsOf(core.journal()), expected);
+    const auto actions = entriesOf(core.journal(), Kind::Action);
+    EXPECT_EQ(actions[0].value, 4u) << "the COM number";
+    EXPECT_EQ(actions[1].value, 19200u) << "the rate";
+    EXPECT_EQ(actions[0].record, 0u);
+    EXPECT_EQ(actions[3].record, 3u) << "after the bytes received before it";
+    EXPECT_EQ(actions[11].value, PURGE_RXCLEAR);
+    for (std::size_t i = 1; i < actions.size(); ++i)
+        EXPECT_GE(actions[i].time.monoUs, actions[i - 1].time.monoUs);
+
+    // A clear forgets them all.
+    core.traffic().clearTraffic();
+    EXPECT_EQ(core.journal().size(), 0u);
+}
+
+} // namespace
+} // namespace kestrane

@@ -6,7 +6,7 @@ set -euo pipefail
 
 pkgs=(
   cmake ninja-build g++ pkg-config ccache python3
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n qt6-l10n-tools qt6-tools-dev
   libgl-dev libxkbcommon-dev
   libgtest-dev
   fonts-ipafont-gothic
@@ -16,6 +16,7 @@ pkgs=(
   jpnevulator
   ser2net
   tshark
+  help2man
 )
 if [ "${1:-}" = "--dev" ]; then
   # lintian: checks the package that scripts/package.sh makes.

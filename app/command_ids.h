@@ -56,6 +56,9 @@ inline constexpr int StartupSizeSettings = 55531;
 inline constexpr int Zoom100 = 38100;
 inline constexpr int Zoom150 = 38150;
 inline constexpr int Zoom200 = 38200;
+// The language of the window (ours: "Language / 言語" in the settings menu)
+inline constexpr int LanguageJapanese = 38300;
+inline constexpr int LanguageEnglish = 38301;
 // Menu bar and Help
 inline constexpr int ToggleSpeed = 37832;
 inline constexpr int Help = 55529;

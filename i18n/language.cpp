@@ -7,6 +7,7 @@ namespace kestrane::i18n {
 namespace {
 // Written once at start-up, read by any thread that makes a text.
 std::atomic<Translator> g_translator{nullptr};
+std::atomic<Language> g_language{Language::Japanese};
 } // namespace
 
 std::optional<Language> languageNamed(std::string_view name)
@@ -37,6 +38,10 @@ std::string translate(const char* context, const char* source)
         return t(context, source);
     return source;
 }
+
+Language currentLanguage() { return g_language.load(std::memory_order_acquire); }
+
+void setCurrentLanguage(Language language) { g_language.store(language, std::memory_order_release); }
 
 void setTranslator(Translator translator) { g_translator.store(translator, std::memory_order_release); }
 

@@ -28,6 +28,10 @@ enum class Language { Japanese, English };
 // The text in the program's language: `source` as written (Japanese) until a translator is set.
 [[nodiscard]] std::string translate(const char* context, const char* source);
 
+// The language in effect for this run (set by the program's entry with its translator).
+[[nodiscard]] Language currentLanguage();
+void setCurrentLanguage(Language language);
+
 // What translate asks for another language's text. Set once by the program's entry, before any
 // thread starts; null restores the texts as written.
 using Translator = std::string (*)(const char* context, const char* source);

@@ -18,8 +18,10 @@ std::string qtTranslate(const char* context, const char* source)
 
 bool installLanguage(QCoreApplication& app, i18n::Language language)
 {
-    if (language == i18n::Language::Japanese)
+    if (language == i18n::Language::Japanese) {
+        i18n::setCurrentLanguage(language);
         return installQtJapanese(app);
+    }
     auto* translator = new QTranslator(&app);
     if (!translator->load(QStringLiteral(":/i18n/kestrane_en.qm"))) {
         delete translator;
@@ -28,6 +30,7 @@ bool installLanguage(QCoreApplication& app, i18n::Language language)
     QCoreApplication::installTranslator(translator);
     // Texts made outside the windows (messages of the logic) are translated the same way.
     i18n::setTranslator(&qtTranslate);
+    i18n::setCurrentLanguage(language);
     return true;
 }
 

@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -352,6 +353,11 @@ MainFrame::MainFrame(TDrawWindow* client, QWidget* parent) : QMainWindow(parent)
 
 QString MainFrame::statusText() const { return status_->text(); }
 
+namespace {
+// A label of the menu tree in the language of this run.
+QString menuText(const char* label) { return QCoreApplication::translate("Menu", label); }
+} // namespace
+
 void MainFrame::buildMenu()
 {
     QMenuBar* bar = menuBar();
@@ -361,11 +367,11 @@ void MainFrame::buildMenu()
             if (e.kind == MenuEntry::Separator) {
                 menu->addSeparator();
             } else if (e.kind == MenuEntry::Submenu) {
-                QMenu* sub = menu->addMenu(QString::fromUtf8(e.label));
+                QMenu* sub = menu->addMenu(menuText(e.label));
                 connect(sub, &QMenu::aboutToShow, this, [this, sub] { refreshMenu(sub); });
                 fill(sub, e.items);
             } else {
-                QAction* a = menu->addAction(QString::fromUtf8(e.label));
+                QAction* a = menu->addAction(menuText(e.label));
                 a->setData(e.id);
                 a->setObjectName(QString::number(e.id));
                 a->setCheckable(client_->commands().checked(e.id).has_value());
@@ -379,11 +385,11 @@ void MainFrame::buildMenu()
     };
     for (const MenuEntry& top : mainMenuTree()) {
         if (top.kind == MenuEntry::Submenu) {
-            QMenu* menu = bar->addMenu(QString::fromUtf8(top.label));
+            QMenu* menu = bar->addMenu(menuText(top.label));
             connect(menu, &QMenu::aboutToShow, this, [this, menu] { refreshMenu(menu); });
             fill(menu, top.items);
         } else {
-            QAction* a = bar->addAction(QString::fromUtf8(top.label));
+            QAction* a = bar->addAction(menuText(top.label));
             a->setData(top.id);
             a->setObjectName(QStringLiteral("bar") + QString::number(top.id));
             const int id = top.id;

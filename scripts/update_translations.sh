@@ -10,5 +10,9 @@ if [ "$out" != i18n/kestrane_en.ts ]; then cp i18n/kestrane_en.ts "$out"; fi
 # The folders whose texts a user sees; tests, benchmarks, tools and fuzz checks are left out.
 dirs=(app comm companions demo i18n macro manual platform records remote sampling sending settings text
       timeline traffic widgets)
-/usr/lib/qt6/bin/lupdate -silent -locations none -source-language ja -target-language en \
-  -extensions cpp,h "${dirs[@]}" -ts "$out"
+# The tree's file drops texts no longer in the source; a copy (the check) keeps them marked, so
+# the check sees them.
+keep=()
+if [ "$out" = i18n/kestrane_en.ts ]; then keep=(-no-obsolete); fi
+/usr/lib/qt6/bin/lupdate -silent -locations none -source-language ja -target-language en "${keep[@]}" \
+  -tr-function-alias QT_TRANSLATE_NOOP+=I18N_NOOP -extensions cpp,h "${dirs[@]}" -ts "$out"

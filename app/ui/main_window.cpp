@@ -61,7 +61,7 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
 
     message = kestraneMessageBox(this);
     askSaveAtExit = [this] {
-        return showMessage(this, QStringLiteral("保存しますか?"),
+        return showMessage(this, QCoreApplication::translate("MainWindow", "保存しますか?"),
                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question);
     };
 
@@ -206,7 +206,7 @@ QString settingsNotSavedText(const SettingsSaveResults& results)
             failed << withSystemReason(QString::fromStdString(r.file.string()), r.result.systemError);
     if (failed.isEmpty())
         return {};
-    return QStringLiteral("設定ファイルを保存できませんでした。変更した設定は次回の起動に引き継がれません。\n\n")
+    return QCoreApplication::translate("MainWindow", "設定ファイルを保存できませんでした。変更した設定は次回の起動に引き継がれません。\n\n")
            + failed.join(QStringLiteral("\n\n"));
 }
 

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,7 +46,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     : QDialog(parent), memory_(memory), services_(std::move(services))
 {
     setObjectName(QString::fromLatin1(kind.id));
-    setWindowTitle(QStringLiteral("文字送信Diagram"));
+    setWindowTitle(QCoreApplication::translate("CharacterSendDialog", "文字送信Diagram"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
@@ -115,13 +116,13 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     side->addStretch();
 
     // The buttons.
-    auto* sendHex = idButton(201, QStringLiteral("送信"), this);
+    auto* sendHex = idButton(201, QCoreApplication::translate("CharacterSendDialog", "送信"), this);
     sendHex->setAutoDefault(true);
     sendHex->setDefault(true);  // Enter in the line sends it
-    auto* sendAsc = idButton(216, QStringLiteral("ASC送信"), this);
-    auto* details = idButton(kind.detailsId, QStringLiteral("詳細設定"), this);
-    auto* ascii = idButton(204, QStringLiteral("ＡＳＣＩＩ"), this);
-    auto* close = idButton(kind.closeId, QStringLiteral("閉じる"), this);
+    auto* sendAsc = idButton(216, QCoreApplication::translate("CharacterSendDialog", "ASC送信"), this);
+    auto* details = idButton(kind.detailsId, QCoreApplication::translate("CharacterSendDialog", "詳細設定"), this);
+    auto* ascii = idButton(204, QCoreApplication::translate("CharacterSendDialog", "ＡＳＣＩＩ"), this);
+    auto* close = idButton(kind.closeId, QCoreApplication::translate("CharacterSendDialog", "閉じる"), this);
     connect(sendHex, &QPushButton::clicked, this, [this] { send(TextForm::HexNotation); });
     connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
     connect(details, &QPushButton::clicked, this, [this] {
@@ -140,7 +141,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     buttons->addWidget(details);
     buttons->addWidget(ascii);
     if (kind.helpPage > 0) {
-        auto* help = idButton(203, QStringLiteral("ﾍﾙﾌﾟ"), this);
+        auto* help = idButton(203, QCoreApplication::translate("CharacterSendDialog", "ﾍﾙﾌﾟ"), this);
         connect(help, &QPushButton::clicked, this, manualAt(services_.manualAtPage, kind.helpPage));
         buttons->addWidget(help);
     }
@@ -185,7 +186,7 @@ void CharacterSendDialog::updatePreview()
         sendableLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     preview_->showFrames(QByteArray(sendable.data(), static_cast<qsizetype>(sendable.size())),
                          frameOptionsFor(controlsRecord(), *services_.settings),
-                         {{QStringLiteral("送信"), TextForm::HexNotation}, {QStringLiteral("ASC送信"), TextForm::Asc}});
+                         {{QCoreApplication::translate("CharacterSendDialog", "送信"), TextForm::HexNotation}, {QCoreApplication::translate("CharacterSendDialog", "ASC送信"), TextForm::Asc}});
 }
 
 void CharacterSendDialog::changeEvent(QEvent* event)

@@ -6,6 +6,7 @@
 #include "sending/send_buffer.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -31,14 +32,14 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     , settings_(settings)
 {
     setObjectName(QString::fromLatin1(dialog_id::ChecksumSettings));
-    setWindowTitle(QStringLiteral("チェックサム設定"));
+    setWindowTitle(QCoreApplication::translate("ChecksumSettingsDialog", "チェックサム設定"));
     setModal(true);
 
-    auto* formGroup = new QGroupBox(QStringLiteral("出力の文字形式"), this);
+    auto* formGroup = new QGroupBox(QCoreApplication::translate("ChecksumSettingsDialog", "出力の文字形式"), this);
     formGroup->setObjectName(QStringLiteral("366"));
-    oneByte_ = new QRadioButton(QStringLiteral("HEXで１文字"), formGroup);
+    oneByte_ = new QRadioButton(QCoreApplication::translate("ChecksumSettingsDialog", "HEXで１文字"), formGroup);
     oneByte_->setObjectName(QStringLiteral("501"));
-    twoDigits_ = new QRadioButton(QStringLiteral("ASCで２文字"), formGroup);
+    twoDigits_ = new QRadioButton(QCoreApplication::translate("ChecksumSettingsDialog", "ASCで２文字"), formGroup);
     twoDigits_->setObjectName(QStringLiteral("502"));
     auto* formLayout = new QVBoxLayout(formGroup);
     formLayout->addWidget(oneByte_);
@@ -47,7 +48,7 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     oneByte_->setChecked(settings_.checksumOutputForm == kChecksumOneByte);
     twoDigits_->setChecked(settings_.checksumOutputForm == kChecksumTwoDigits);
 
-    auto* methodGroup = new QGroupBox(QStringLiteral("計算方法"), this);
+    auto* methodGroup = new QGroupBox(QCoreApplication::translate("ChecksumSettingsDialog", "計算方法"), this);
     methodGroup->setObjectName(QStringLiteral("365"));
     method_ = new QComboBox(methodGroup);
     method_->setObjectName(QStringLiteral("253"));

@@ -3,6 +3,7 @@
 #include "widgets/dialog_ids.h"
 #include "text/cp932.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -24,7 +25,7 @@ TEnumerationDialog::TEnumerationDialog(std::vector<std::uint8_t> bytes, QWidget*
     text_->setWordWrapMode(QTextOption::WrapAnywhere);
     text_->setMinimumSize(560, 120);
 
-    auto* cycle = new QPushButton(QStringLiteral("切替"), this);
+    auto* cycle = new QPushButton(QCoreApplication::translate("EnumerationDialog", "切替"), this);
     cycle->setObjectName(QStringLiteral("216"));
     cycle->setAutoDefault(false);
     connect(cycle, &QPushButton::clicked, this, [this] {

@@ -285,6 +285,65 @@
     </message>
 </context>
 <context>
+    <name>DcbSettings</name>
+    <message>
+        <source>SetCommStateのErr番号は</source>
+        <translation>SetCommState error number </translation>
+    </message>
+    <message>
+        <source>この組み合わせは設定できません</source>
+        <translation>This combination cannot be set</translation>
+    </message>
+    <message>
+        <source>ボーレート</source>
+        <translation>baud rate</translation>
+    </message>
+    <message>
+        <source>データビット</source>
+        <translation>data bits</translation>
+    </message>
+    <message>
+        <source>パリティ</source>
+        <translation>parity</translation>
+    </message>
+    <message>
+        <source>ストップビット</source>
+        <translation>stop bits</translation>
+    </message>
+    <message>
+        <source>フロー制御</source>
+        <translation>flow control</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇数</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶数</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>マーク</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>スペース</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>デバイスが受け付けなかった設定: %1（デバイスの設定は %2bps %3ビット パリティ%4 ストップビット%5）</source>
+        <translation>Settings the device refused: %1 (the device has %2 bps, %3 bits, parity %4, stop bits %5)</translation>
+    </message>
+</context>
+<context>
     <name>DeviceField</name>
     <message>
         <source>自動再接続</source>
@@ -463,6 +522,221 @@
     </message>
 </context>
 <context>
+    <name>DeviceTexts</name>
+    <message>
+        <source>I/Oエラー</source>
+        <translation>I/O error</translation>
+    </message>
+    <message>
+        <source>サーバーが接続を閉じました</source>
+        <translation>the server closed the connection</translation>
+    </message>
+    <message>
+        <source>サーバー切断</source>
+        <translation>server closed</translation>
+    </message>
+    <message>
+        <source>接続が切れました</source>
+        <translation>the connection was reset</translation>
+    </message>
+    <message>
+        <source>接続断</source>
+        <translation>reset</translation>
+    </message>
+    <message>
+        <source>サーバーが応答しなくなりました</source>
+        <translation>the server stopped answering</translation>
+    </message>
+    <message>
+        <source>応答なし</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>取り外されました</source>
+        <translation>unplugged</translation>
+    </message>
+    <message>
+        <source>取り外し</source>
+        <translation>unplugged</translation>
+    </message>
+    <message>
+        <source> がありません（取り外されたか、そのデバイスはありません）。</source>
+        <translation> is missing (unplugged, or there is no such device).</translation>
+    </message>
+    <message>
+        <source> は他のプログラム（プロセス </source>
+        <translation> is in use by another program (process </translation>
+    </message>
+    <message>
+        <source>）が使用中です。</source>
+        <translation>).</translation>
+    </message>
+    <message>
+        <source> は他のプログラムが使用中です。</source>
+        <translation> is in use by another program.</translation>
+    </message>
+    <message>
+        <source>: アクセス権がありません。</source>
+        <translation>: permission denied.</translation>
+    </message>
+    <message>
+        <source>: アクセス権がありません。グループ </source>
+        <translation>: permission denied. You are in the group </translation>
+    </message>
+    <message>
+        <source> に入っていますが、このセッションにはまだ反映されていません。ログインし直してください。</source>
+        <translation>, but this session does not have it yet. Log in again.</translation>
+    </message>
+    <message>
+        <source>: アクセス権がありません。デバイスはグループ </source>
+        <translation>: permission denied. The device belongs to the group </translation>
+    </message>
+    <message>
+        <source> のものです。sudo usermod -aG </source>
+        <translation>. Add yourself with sudo usermod -aG </translation>
+    </message>
+    <message>
+        <source> でユーザーを加え、ログインし直してください。</source>
+        <translation> and log in again.</translation>
+    </message>
+    <message>
+        <source> はシリアル機器ではありません（端末ではありません）。</source>
+        <translation> is not a serial device (not a terminal).</translation>
+    </message>
+    <message>
+        <source> はシステムコンソールなので、ポートとしては開きません。</source>
+        <translation> is the system console, so it is not opened as a port.</translation>
+    </message>
+    <message>
+        <source> はリモート回線の書き方ではありません。rfc2217://ホスト:ポート か tcp://ホスト:ポート と書いてください（IPv6 アドレスは [ ] で囲みます）。</source>
+        <translation> is not a remote line. Write rfc2217://HOST:PORT or tcp://HOST:PORT (an IPv6 address in [ ]).</translation>
+    </message>
+    <message>
+        <source>ホスト名がわかりません</source>
+        <translation>unknown host name</translation>
+    </message>
+    <message>
+        <source>。名前を確かめるか、アドレスで書いてください。</source>
+        <translation>. Check the name, or write the address.</translation>
+    </message>
+    <message>
+        <source>: 接続が拒否されました。サーバーが動いていて、そのポートで待っているか確かめてください。</source>
+        <translation>: connection refused. Check that the server runs and listens on that port.</translation>
+    </message>
+    <message>
+        <source>: ホストに届きません（ネットワークが止まっているか、経路がありません）。</source>
+        <translation>: host unreachable (the network is down or there is no route).</translation>
+    </message>
+    <message>
+        <source>: サーバーが時間内に応答しませんでした。</source>
+        <translation>: the server did not answer in time.</translation>
+    </message>
+    <message>
+        <source>: サーバーが RFC 2217 の回線制御（COM ポートオプション）を受け付けません。telnet(rfc2217) で回線を提供するか、生のストリームには tcp:// を使ってください。</source>
+        <translation>: the server refuses RFC 2217 line control (COM port option). Serve the line as telnet(rfc2217), or use tcp:// for a raw stream.</translation>
+    </message>
+    <message>
+        <source> は回線の設定も既定値も受け付けません。</source>
+        <translation> takes neither the line settings nor the defaults.</translation>
+    </message>
+    <message>
+        <source> を開けません: </source>
+        <translation> cannot be opened: </translation>
+    </message>
+    <message>
+        <source>。</source>
+        <translation>.</translation>
+    </message>
+    <message>
+        <source> を開けません（機器がつながっていない可能性があります）。</source>
+        <translation> cannot be opened (the device may not be connected).</translation>
+    </message>
+    <message>
+        <source>通信速度</source>
+        <translation>speed</translation>
+    </message>
+    <message>
+        <source>データ長</source>
+        <translation>data bits</translation>
+    </message>
+    <message>
+        <source>パリティ</source>
+        <translation>parity</translation>
+    </message>
+    <message>
+        <source>ストップビット</source>
+        <translation>stop bits</translation>
+    </message>
+    <message>
+        <source>フロー制御</source>
+        <translation>flow control</translation>
+    </message>
+    <message>
+        <source>ブレーク</source>
+        <translation>break</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇数</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶数</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>マーク</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>スペース</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>通信速度 </source>
+        <translation>speed </translation>
+    </message>
+    <message>
+        <source>データ長 </source>
+        <translation>data bits </translation>
+    </message>
+    <message>
+        <source>パリティ </source>
+        <translation>parity </translation>
+    </message>
+    <message>
+        <source>ストップビット </source>
+        <translation>stop bits </translation>
+    </message>
+    <message>
+        <source>フロー制御 </source>
+        <translation>flow control </translation>
+    </message>
+    <message>
+        <source>ハードウェア</source>
+        <translation>Hardware</translation>
+    </message>
+    <message>
+        <source>この組み合わせ</source>
+        <translation>this combination</translation>
+    </message>
+    <message>
+        <source>設定: </source>
+        <translation>settings: </translation>
+    </message>
+    <message>
+        <source>タイムアウト</source>
+        <translation>time-outs</translation>
+    </message>
+    <message>
+        <source>（応答なし）</source>
+        <translation> (no answer)</translation>
+    </message>
+</context>
+<context>
     <name>DialogButtons</name>
     <message>
         <source>ｷｬﾝｾﾙ</source>
@@ -614,6 +888,327 @@ Install a PDF viewer (%2 or another) or set one in Other settings, &quot;PDF vie
     <message>
         <source>行を選ぶと、送信されるバイトがここに出ます。</source>
         <translation>Choose a line to see the bytes it sends.</translation>
+    </message>
+</context>
+<context>
+    <name>Kestrane</name>
+    <message>
+        <source>10進</source>
+        <translation>Decimal</translation>
+    </message>
+    <message>
+        <source>16進</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>2進</source>
+        <translation>Binary</translation>
+    </message>
+    <message>
+        <source>8進</source>
+        <translation>Octal</translation>
+    </message>
+    <message>
+        <source>Byte単位でXOR</source>
+        <translation>XOR of bytes</translation>
+    </message>
+    <message>
+        <source>Byte単位で加算</source>
+        <translation>Sum of bytes</translation>
+    </message>
+    <message>
+        <source>送信出来ませんでした。</source>
+        <translation>Could not send.</translation>
+    </message>
+    <message>
+        <source>送信時間切れです。もう一度送信しますか？</source>
+        <translation>Sending timed out. Send again?</translation>
+    </message>
+    <message>
+        <source>送信時間切れです。</source>
+        <translation>Sending timed out.</translation>
+    </message>
+    <message>
+        <source>その他のエラー。</source>
+        <translation>Other error.</translation>
+    </message>
+    <message>
+        <source>ｽﾀｰﾄ文字</source>
+        <translation>Start char</translation>
+    </message>
+    <message>
+        <source>ｽﾄｯﾌﾟ文字</source>
+        <translation>Stop char</translation>
+    </message>
+    <message>
+        <source>ﾁｪｯｸｻﾑ</source>
+        <translation>Checksum</translation>
+    </message>
+    <message>
+        <source>ｴﾝﾄﾞ文字</source>
+        <translation>End char</translation>
+    </message>
+    <message>
+        <source>ｽﾀｰﾄ</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>ｽﾄｯﾌﾟ</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>ﾁｪｯｸ</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>ｴﾝﾄﾞ</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>glimra.exeが見つかりませんでした。</source>
+        <translation>glimra.exe was not found.</translation>
+    </message>
+    <message>
+        <source>notepad.exeが見つかりませんでした。</source>
+        <translation>notepad.exe was not found.</translation>
+    </message>
+    <message>
+        <source>ＣＨ１のポートがオープンしません。</source>
+        <translation>CH1 port does not open.</translation>
+    </message>
+    <message>
+        <source>ＣＨ１のポート設定が出来ません。</source>
+        <translation>CH1 port cannot be set.</translation>
+    </message>
+    <message>
+        <source>ＣＨ１のスレッドが作れません。</source>
+        <translation>CH1 thread cannot start.</translation>
+    </message>
+    <message>
+        <source>ＣＨ１のポート割付が違います。</source>
+        <translation>CH1 port assignment is wrong.</translation>
+    </message>
+    <message>
+        <source>ＣＨ２のポートがオープンしません。</source>
+        <translation>CH2 port does not open.</translation>
+    </message>
+    <message>
+        <source>ＣＨ２のポート設定が出来ません。</source>
+        <translation>CH2 port cannot be set.</translation>
+    </message>
+    <message>
+        <source>ＣＨ２のスレッドが作れません。</source>
+        <translation>CH2 thread cannot start.</translation>
+    </message>
+    <message>
+        <source>ＣＨ２のポート割付が違います。</source>
+        <translation>CH2 port assignment is wrong.</translation>
+    </message>
+    <message>
+        <source>CH1のポート番号が違います。</source>
+        <translation>CH1 port number is wrong.</translation>
+    </message>
+    <message>
+        <source>CH2のポート番号が違います。</source>
+        <translation>CH2 port number is wrong.</translation>
+    </message>
+    <message>
+        <source>CH1とCH2が重なっています。</source>
+        <translation>CH1 and CH2 are the same port.</translation>
+    </message>
+    <message>
+        <source>CH2を有効にして下さい。</source>
+        <translation>Turn CH2 on first.</translation>
+    </message>
+    <message>
+        <source>EV_RXCHAR又はEV_RXFLAGどちらかＯＮして下さい</source>
+        <translation>Turn on EV_RXCHAR or EV_RXFLAG</translation>
+    </message>
+    <message>
+        <source>ComProt番号の列挙時間が10秒超えました。<byte value="xd"/>
+さらに列挙しますか？</source>
+        <translation>Listing the COM ports took more than 10 seconds.<byte value="xd"/>
+Go on listing?</translation>
+    </message>
+    <message>
+        <source>ComProt列挙</source>
+        <translation>COM port list</translation>
+    </message>
+    <message>
+        <source>ports.confに書き込めないため、新しく見つかったポートに番号を付けられません。</source>
+        <translation>ports.conf cannot be written, so newly found ports get no number.</translation>
+    </message>
+    <message>
+        <source>シリアルポートが見つかりません。装置なしで試すには端末で kestrane-demo -- kestrane を実行し、装置を使うにはこのフォルダの ports.conf に COM1=/dev/ttyUSB0 のように書いてください。</source>
+        <translation>No serial port was found. To try without a device, run kestrane-demo -- kestrane in a terminal; to use a device, write a line such as COM1=/dev/ttyUSB0 into ports.conf in this folder.</translation>
+    </message>
+    <message>
+        <source>設定内容が確認出来ません。</source>
+        <translation>The settings could not be confirmed.</translation>
+    </message>
+    <message>
+        <source>Buffer Sizeを600に設定します。</source>
+        <translation>Buffer Size is set to 600.</translation>
+    </message>
+    <message>
+        <source>Buffer Sizeを200に設定します。</source>
+        <translation>Buffer Size is set to 200.</translation>
+    </message>
+    <message>
+        <source>Buffer Sizeを偶数値に設定します。</source>
+        <translation>Buffer Size is set to an even value.</translation>
+    </message>
+    <message>
+        <source>バッファー内で時刻が記憶しています。一度表示クリアをして下さい。</source>
+        <translation>The buffer holds time stamps. Clear the display first.</translation>
+    </message>
+    <message>
+        <source>ブレーク状態</source>
+        <translation>Break</translation>
+    </message>
+    <message>
+        <source>フレーミングエラー</source>
+        <translation>Framing error</translation>
+    </message>
+    <message>
+        <source>オーバーランエラー</source>
+        <translation>Overrun error</translation>
+    </message>
+    <message>
+        <source>モードエラー</source>
+        <translation>Mode error</translation>
+    </message>
+    <message>
+        <source>I/O エラー</source>
+        <translation>I/O error</translation>
+    </message>
+    <message>
+        <source>受信BFオーバー</source>
+        <translation>RX buffer over</translation>
+    </message>
+    <message>
+        <source>受信パリティエラー</source>
+        <translation>RX parity error</translation>
+    </message>
+    <message>
+        <source>送信BF満杯</source>
+        <translation>TX buffer full</translation>
+    </message>
+    <message>
+        <source>送信はCTS待ち</source>
+        <translation>TX waits for CTS</translation>
+    </message>
+    <message>
+        <source>送信はDSR待ち</source>
+        <translation>TX waits for DSR</translation>
+    </message>
+    <message>
+        <source>送信はRLSD(CD)待ち</source>
+        <translation>TX waits for RLSD(CD)</translation>
+    </message>
+    <message>
+        <source>送信停止XOFFを受信</source>
+        <translation>XOFF received</translation>
+    </message>
+    <message>
+        <source>送信停止XOFFを送信</source>
+        <translation>XOFF sent</translation>
+    </message>
+    <message>
+        <source>EOF文字を送出</source>
+        <translation>EOF char sent</translation>
+    </message>
+    <message>
+        <source>文字の送信待ち</source>
+        <translation>Char waiting</translation>
+    </message>
+    <message>
+        <source>DTR を OFF</source>
+        <translation>DTR OFF</translation>
+    </message>
+    <message>
+        <source>DTR を ON </source>
+        <translation>DTR ON </translation>
+    </message>
+    <message>
+        <source>RTS を OFF </source>
+        <translation>RTS OFF </translation>
+    </message>
+    <message>
+        <source>RTS を ON </source>
+        <translation>RTS ON </translation>
+    </message>
+    <message>
+        <source>XOFFの処理</source>
+        <translation>As XOFF</translation>
+    </message>
+    <message>
+        <source>XONの処理</source>
+        <translation>As XON</translation>
+    </message>
+    <message>
+        <source>送信ブレーク</source>
+        <translation>Send break</translation>
+    </message>
+    <message>
+        <source>ブレーク復帰</source>
+        <translation>End break</translation>
+    </message>
+    <message>
+        <source> HOLD中 </source>
+        <translation> HOLD </translation>
+    </message>
+    <message>
+        <source>常時表示</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>自動状態</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>手動状態</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>ASC(アスキー文字）</source>
+        <translation>ASC (ASCII characters)</translation>
+    </message>
+    <message>
+        <source>ＨＥＸ（１６進表示）</source>
+        <translation>HEX (hexadecimal)</translation>
+    </message>
+    <message>
+        <source>時間付ASC表示</source>
+        <translation>ASC with time</translation>
+    </message>
+    <message>
+        <source>I/O付きASC表示</source>
+        <translation>ASC with I/O</translation>
+    </message>
+    <message>
+        <source>670*510（標準）</source>
+        <translation>670*510 (standard)</translation>
+    </message>
+    <message>
+        <source>最大画面サイズ</source>
+        <translation>Maximized</translation>
+    </message>
+    <message>
+        <source>ビット/秒の値が正しくありません。</source>
+        <translation>The bits per second value is not valid.</translation>
+    </message>
+    <message>
+        <source>文字列列挙【HEX&quot;ASC&quot;】</source>
+        <translation>String list [HEX&quot;ASC&quot;]</translation>
+    </message>
+    <message>
+        <source>文字列列挙【HEX】</source>
+        <translation>String list [HEX]</translation>
+    </message>
+    <message>
+        <source>文字列列挙【ASC】</source>
+        <translation>String list [ASC]</translation>
     </message>
 </context>
 <context>
@@ -773,7 +1368,7 @@ Install a PDF viewer (%2 or another) or set one in Other settings, &quot;PDF vie
     </message>
     <message>
         <source>表示切替</source>
-        <translation>Display mode</translation>
+        <translation>Switch display</translation>
     </message>
     <message>
         <source>MACRO停止</source>
@@ -790,6 +1385,108 @@ Install a PDF viewer (%2 or another) or set one in Other settings, &quot;PDF vie
     <message>
         <source>行 %1: %2</source>
         <translation>line %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>MacroNotice</name>
+    <message>
+        <source>%1: レジスタ番号 %2 は00〜99の外なので、実行しませんでした</source>
+        <translation>%1: register %2 is outside 00 to 99, so it was not run</translation>
+    </message>
+    <message>
+        <source>リテラルが%1文字を超えたので、%1文字までを使いました</source>
+        <translation>The literal was longer than %1 characters; the first %1 were used</translation>
+    </message>
+    <message>
+        <source>%1: 520バイトを超えた %2 バイトを切り捨てました</source>
+        <translation>%1: the %2 bytes beyond 520 were dropped</translation>
+    </message>
+    <message>
+        <source>%1: 位置か長さが負なので、実行しませんでした</source>
+        <translation>%1: a negative position or length, so it was not run</translation>
+    </message>
+</context>
+<context>
+    <name>MacroText</name>
+    <message>
+        <source>10ｍS</source>
+        <translation>10mS</translation>
+    </message>
+    <message>
+        <source>Macroファイルを選んで下さい。</source>
+        <translation>Choose a macro file.</translation>
+    </message>
+    <message>
+        <source>Macroファイルが読めません。</source>
+        <translation>The macro file cannot be read.</translation>
+    </message>
+    <message>
+        <source>Macroファイル２０個までです。</source>
+        <translation>At most 20 macro files.</translation>
+    </message>
+    <message>
+        <source>Macroファイルのパスが長すぎます。</source>
+        <translation>The macro file path is too long.</translation>
+    </message>
+    <message>
+        <source>ＡＳＣ表示以外は切り替えしません。</source>
+        <translation>Switches only in the ASC display.</translation>
+    </message>
+    <message>
+        <source>送信出来ませんでした。</source>
+        <translation>Could not send.</translation>
+    </message>
+    <message>
+        <source>表示が時刻付きＡＳＣ表示なのでマクロは実行出来ません</source>
+        <translation>Macros do not run in the timed ASC display</translation>
+    </message>
+    <message>
+        <source>notepad.exeが見つかりませんでした。</source>
+        <translation>notepad.exe was not found.</translation>
+    </message>
+    <message>
+        <source>Ｍａｃｒｏファイル読み出し</source>
+        <translation>Open macro file</translation>
+    </message>
+    <message>
+        <source>Ｍａｃｒｏファイルリスト追加</source>
+        <translation>Add macro file</translation>
+    </message>
+    <message>
+        <source>Ｍａｃｒｏファイル編集</source>
+        <translation>Edit macro file</translation>
+    </message>
+    <message>
+        <source>初期化</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>処理完</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>処理中</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>受信待</source>
+        <translation>RX wait</translation>
+    </message>
+    <message>
+        <source>時間待</source>
+        <translation>Time wait</translation>
+    </message>
+    <message>
+        <source>釦押待</source>
+        <translation>Btn wait</translation>
+    </message>
+    <message>
+        <source>外入待</source>
+        <translation>Ext wait</translation>
+    </message>
+    <message>
+        <source>文入待</source>
+        <translation>Text wait</translation>
     </message>
 </context>
 <context>
@@ -987,7 +1684,7 @@ Install a PDF viewer (%2 or another) or set one in Other settings, &quot;PDF vie
     </message>
     <message>
         <source>表示切替</source>
-        <translation>Display mode</translation>
+        <translation>Fast/Slow</translation>
     </message>
     <message>
         <source>ﾍﾙﾌﾟ(&amp;H)</source>

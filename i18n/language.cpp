@@ -43,6 +43,24 @@ Language currentLanguage() { return g_language.load(std::memory_order_acquire); 
 
 void setCurrentLanguage(Language language) { g_language.store(language, std::memory_order_release); }
 
+std::string arg(std::string_view text, std::initializer_list<std::string_view> values)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(text[i + 1] - '1');
+            if (n < values.size()) {
+                out += values.begin()[n];
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 void setTranslator(Translator translator) { g_translator.store(translator, std::memory_order_release); }
 
 } // namespace kestrane::i18n

@@ -7,6 +7,7 @@
 // does not change during the run (a choice in the menu applies at the next start).
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,8 +26,15 @@ enum class Language { Japanese, English };
 [[nodiscard]] Language chooseLanguage(std::optional<std::string> commandLine, const char* environment,
                                       std::optional<Language> kept);
 
+// Marks a text kept in a table for translation where it is shown (lupdate reads it as
+// QT_TRANSLATE_NOOP); it stays the Japanese text.
+#define I18N_NOOP(context, text) text
+
 // The text in the program's language: `source` as written (Japanese) until a translator is set.
 [[nodiscard]] std::string translate(const char* context, const char* source);
+
+// `text` with %1 .. %9 replaced by `values` (the translated text may order them as it needs).
+[[nodiscard]] std::string arg(std::string_view text, std::initializer_list<std::string_view> values);
 
 // The language in effect for this run (set by the program's entry with its translator).
 [[nodiscard]] Language currentLanguage();

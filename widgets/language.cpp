@@ -16,6 +16,11 @@ std::string qtTranslate(const char* context, const char* source)
 
 } // namespace
 
+QString tableText(std::string_view utf8)
+{
+    return QCoreApplication::translate("Kestrane", std::string(utf8).c_str());
+}
+
 bool installLanguage(QCoreApplication& app, i18n::Language language)
 {
     if (language == i18n::Language::Japanese) {

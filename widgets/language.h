@@ -5,11 +5,19 @@
 
 #include "i18n/language.h"
 
+#include <QString>
+
+#include <string_view>
+
 class QCoreApplication;
 
 namespace kestrane {
 
 // False when a translation could not be loaded (the texts then stay as written).
 bool installLanguage(QCoreApplication& app, i18n::Language language);
+
+// A text kept in a table of the logic (marked I18N_NOOP("Kestrane", ...)) in the language of
+// this run; any other text comes back as it is.
+[[nodiscard]] QString tableText(std::string_view utf8);
 
 } // namespace kestrane

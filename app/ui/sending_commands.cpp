@@ -10,6 +10,7 @@
 #include "sending/ui/control_character_dialog.h"
 #include "sending/ui/fixed_string_dialog.h"
 #include "sending/ui/text_transfer_progress.h"
+#include "widgets/language.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -21,10 +22,7 @@ namespace kestrane {
 
 namespace {
 
-QString text(std::string_view utf8)
-{
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
+QString text(std::string_view utf8) { return tableText(utf8); }
 
 QString portNotOpenText(int channel)
 {
@@ -136,7 +134,7 @@ bool SendingCommands::openFixedStringEditor()
 void SendingCommands::editFixedStrings()
 {
     if (!openFixedStringEditor())
-        message(QString::fromUtf8(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
+        message(tableText(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
 }
 
 TextTransferProgress* SendingCommands::progress(int channel) const

@@ -278,12 +278,12 @@ DornexWindow::DornexWindow(QWidget* parent) : QWidget(parent)
 
     auto* valueBox = new QGroupBox(QCoreApplication::translate("CompanionWindows", "値"), this);
     auto* form = new QFormLayout(valueBox);
-    const std::array<const char*, 4> labels{"10進", "16進", "2進", "8進"};
+    const std::array<const char*, 4> labels{QT_TRANSLATE_NOOP("Kestrane", "10進"), QT_TRANSLATE_NOOP("Kestrane", "16進"), QT_TRANSLATE_NOOP("Kestrane", "2進"), QT_TRANSLATE_NOOP("Kestrane", "8進")};
     const std::array<const char*, 4> names{"decimal", "hex", "binary", "octal"};
     for (std::size_t i = 0; i < kRadixes.size(); ++i) {
         fields_[i] = new QLineEdit(valueBox);
         fields_[i]->setObjectName(QString::fromLatin1(names[i]));
-        form->addRow(QString::fromUtf8(labels[i]), fields_[i]);
+        form->addRow(QCoreApplication::translate("Kestrane", labels[i]), fields_[i]);
         const Radix radix = kRadixes[i];
         connect(fields_[i], &QLineEdit::textEdited, this, [this, radix] {
             lastEdited_ = radix;

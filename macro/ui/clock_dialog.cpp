@@ -27,7 +27,7 @@ TDialog22::TDialog22(SettingsRecord& settings, QWidget* parent) : QDialog(parent
     const std::optional<int> current = macroClockButtonFor(settings_.macroClockMs);
     int i = 0;
     for (const MacroClockChoice& c : kMacroClockChoices) {
-        auto* b = new QRadioButton(QString::fromUtf8(c.text), group);
+        auto* b = new QRadioButton(QCoreApplication::translate("MacroText", c.text), group);
         b->setObjectName(QString::number(c.id));
         b->setAutoExclusive(false);
         b->setChecked(current && *current == c.id);

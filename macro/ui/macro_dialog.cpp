@@ -23,7 +23,8 @@ namespace kestrane {
 
 namespace {
 
-QString u8(const char* text) { return QString::fromUtf8(text); }
+// A text of the macro tables, in the language of this run.
+QString u8(const char* text) { return QCoreApplication::translate("MacroText", text); }
 
 QString pathText(const std::filesystem::path& p) { return QFile::decodeName(p.c_str()); }
 

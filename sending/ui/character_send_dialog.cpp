@@ -8,6 +8,7 @@
 #include "sending/fixed_strings.h"
 #include "sending/ui/send_preview_view.h"
 #include "sending/ui/transmit_retry.h"
+#include "widgets/language.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -85,7 +86,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     static constexpr int kEditIds[3] = {402, 403, 404};
     static constexpr int kEditRow[3] = {0, 1, 3};  // start, stop, end: the checksum has no character
     for (int i = 0; i < 4; ++i) {
-        checks_[i] = new QCheckBox(QString::fromUtf8(kind.checkLabels[i]), frameGroup);
+        checks_[i] = new QCheckBox(tableText(kind.checkLabels[i]), frameGroup);
         checks_[i]->setObjectName(QString::number(kCheckIds[i]));
         grid->addWidget(checks_[i], i, 0);
     }
@@ -131,7 +132,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     });
     connect(ascii, &QPushButton::clicked, this, [this] {
         if (!services_.startCharacterTable || !services_.startCharacterTable())
-            services_.message(QString::fromUtf8(kCharacterTableMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
+            services_.message(tableText(kCharacterTableMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -282,13 +283,13 @@ void CharacterSendDialog::reject()
 // ---- the two kinds ----------------------------------------------------------------------------
 
 TRsinputsend1::TRsinputsend1(CharacterSendMemory& memory, SendDialogServices services, QWidget* parent)
-    : CharacterSendDialog(Kind{dialog_id::TypedSend, {"ｽﾀｰﾄ文字", "ｽﾄｯﾌﾟ文字", "ﾁｪｯｸｻﾑ", "ｴﾝﾄﾞ文字"}, 202, 219, 37, false, 320},
+    : CharacterSendDialog(Kind{dialog_id::TypedSend, {QT_TRANSLATE_NOOP("Kestrane", "ｽﾀｰﾄ文字"), QT_TRANSLATE_NOOP("Kestrane", "ｽﾄｯﾌﾟ文字"), QT_TRANSLATE_NOOP("Kestrane", "ﾁｪｯｸｻﾑ"), QT_TRANSLATE_NOOP("Kestrane", "ｴﾝﾄﾞ文字")}, 202, 219, 37, false, 320},
                           memory, std::move(services), parent)
 {
 }
 
 TRsinputsend::TRsinputsend(CharacterSendMemory& memory, SendDialogServices services, QWidget* parent)
-    : CharacterSendDialog(Kind{dialog_id::LongStringSend, {"ｽﾀｰﾄ", "ｽﾄｯﾌﾟ", "ﾁｪｯｸ", "ｴﾝﾄﾞ"}, 219, 226, 0, true, 560},
+    : CharacterSendDialog(Kind{dialog_id::LongStringSend, {QT_TRANSLATE_NOOP("Kestrane", "ｽﾀｰﾄ"), QT_TRANSLATE_NOOP("Kestrane", "ｽﾄｯﾌﾟ"), QT_TRANSLATE_NOOP("Kestrane", "ﾁｪｯｸ"), QT_TRANSLATE_NOOP("Kestrane", "ｴﾝﾄﾞ")}, 219, 226, 0, true, 560},
                           memory, std::move(services), parent)
 {
 }

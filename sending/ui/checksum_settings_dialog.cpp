@@ -4,6 +4,7 @@
 #include "widgets/dialog_ids.h"
 #include "sending/checksum_settings.h"
 #include "sending/send_buffer.h"
+#include "widgets/language.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -17,15 +18,6 @@
 #include <string>
 
 namespace kestrane {
-
-namespace {
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
 
 TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     : QDialog(parent)
@@ -56,7 +48,7 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     // A typed text is only read by OK; it never becomes an entry.
     method_->setInsertPolicy(QComboBox::NoInsert);
     for (const std::string_view name : kChecksumMethodNames)
-        method_->addItem(fromUtf8(name));
+        method_->addItem(tableText(name));
     const std::int32_t current = settings_.checksumMethod;
     method_->setCurrentIndex(current >= 0 && current < method_->count() ? current : -1);
     auto* methodLayout = new QVBoxLayout(methodGroup);
@@ -73,7 +65,11 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
 
 void TDialog24::onOk()
 {
-    const std::string text = method_->currentText().left(kChecksumMethodTextMax).toStdString();
+    std::string text = method_->currentText().left(kChecksumMethodTextMax).toStdString();
+    // The record keeps the method's own (Japanese) name whatever language shows it.
+    for (const std::string_view name : kChecksumMethodNames)
+        if (method_->currentText() == tableText(name))
+            text = name;
     applyChecksumDialog(settings_, {text, oneByte_->isChecked(), twoDigits_->isChecked()});
     accept();
 }

@@ -8,6 +8,7 @@
 #include "sending/ui/send_preview_view.h"
 #include "sending/ui/transmit_retry.h"
 #include "text/cp932.h"
+#include "widgets/language.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -64,7 +65,7 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
     connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
     connect(edit, &QPushButton::clicked, this, [this] {
         if (!services_.editFixedStrings || !services_.editFixedStrings())
-            services_.message(QString::fromUtf8(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
+            services_.message(tableText(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(help, &QPushButton::clicked, this, manualAt(services_.manualAtPage, 39));

@@ -43,7 +43,7 @@ TDialog5::TDialog5(SettingsRecord& record, MessageBoxFn message, ManualAtPage ma
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QCoreApplication::translate("DisplaySettingsDialogs", "受信文字の表示設定"), this));
     const std::pair<int, const char*> entries[] = {
-        {501, "ASC(アスキー文字）"}, {502, "ＨＥＸ（１６進表示）"}, {503, "時間付ASC表示"}, {504, "I/O付きASC表示"}};
+        {501, QT_TRANSLATE_NOOP("Kestrane", "ASC(アスキー文字）")}, {502, QT_TRANSLATE_NOOP("Kestrane", "ＨＥＸ（１６進表示）")}, {503, QT_TRANSLATE_NOOP("Kestrane", "時間付ASC表示")}, {504, QT_TRANSLATE_NOOP("Kestrane", "I/O付きASC表示")}};
     for (const auto& [id, label] : entries) {
         QRadioButton* r = idRadio(id, qs(label), this);
         radios_[id] = r;
@@ -150,9 +150,9 @@ TDialog14::TDialog14(Settings& settings, ManualAtPage manual, QWidget* parent) :
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QCoreApplication::translate("DisplaySettingsDialogs", "起動時の画面サイズの設定"), this));
-    const std::pair<int, const char*> entries[] = {{501, "640*480"},   {502, "670*510（標準）"},
+    const std::pair<int, const char*> entries[] = {{501, "640*480"},   {502, QT_TRANSLATE_NOOP("Kestrane", "670*510（標準）")},
                                                    {503, "800*600"},   {504, "1024*768"},
-                                                   {509, "1280*1024"}, {510, "最大画面サイズ"}};
+                                                   {509, "1280*1024"}, {510, QT_TRANSLATE_NOOP("Kestrane", "最大画面サイズ")}};
     for (const auto& [id, label] : entries) {
         QRadioButton* r = idRadio(id, qs(label), this);
         radios_[id] = r;

@@ -1,5 +1,7 @@
 #include "traffic/ui/enumeration_dialog.h"
 
+#include "widgets/language.h"
+
 #include "widgets/dialog_ids.h"
 #include "text/cp932.h"
 
@@ -48,7 +50,7 @@ QString TEnumerationDialog::text() const { return text_->toPlainText(); }
 void TEnumerationDialog::render()
 {
     const std::string_view caption = enumerationCaption(mode_);
-    setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    setWindowTitle(tableText(caption));
     const std::string rendering = renderEnumeration(bytes_, mode_);
     text_->setPlainText(fromCp932(QByteArray(rendering.data(), static_cast<qsizetype>(rendering.size()))));
 }

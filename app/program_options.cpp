@@ -67,10 +67,10 @@ spliced into a line as a monitor (T connection or relay), with every byte record
 channel and direction. It opens a window (Qt 6; the display comes from DISPLAY or
 WAYLAND_DISPLAY, or QT_QPA_PLATFORM).
 
-It works in the folder it is started from (or DIR of --folder): the settings files Quellorn.dat, Quellorn1.dat,
-Quellorn2.dat and draw_size.dat (read at the start, written when the window closes),
-ports.conf (COM numbers to devices, or rfc2217:// and tcp:// lines served by another machine),
-display.conf and the log folder live there. The first start in a new folder says on the splash
+It works in the folder it is started from, or in DIR of --folder: the settings files
+Quellorn.dat, Quellorn1.dat, Quellorn2.dat and draw_size.dat (read at the start, written when
+the window closes), ports.conf (COM numbers to devices, or rfc2217:// and tcp:// lines served by
+another machine), display.conf, language.conf and the log folder live there. The first start in a new folder says on the splash
 that each settings file is missing (3 s each) and then offers the COM-port dialog.
 
   -h, --help       This text.

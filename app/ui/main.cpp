@@ -47,8 +47,11 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(true);
     // The language: --lang, else KESTRANE_LANG, else the choice kept in the folder; Japanese
     // by default, never the desktop's locale. Set before any text is made.
-    kestrane::installLanguage(qapp, kestrane::i18n::chooseLanguage(options.language, std::getenv("KESTRANE_LANG"),
-                                                                   kestrane::loadLanguage(folder)));
+    const kestrane::i18n::Language language =
+        kestrane::i18n::chooseLanguage(options.language, std::getenv("KESTRANE_LANG"), kestrane::loadLanguage(folder));
+    kestrane::installLanguage(qapp, language);
+    // The companions the menu starts speak the same language.
+    ::setenv("KESTRANE_LANG", kestrane::i18n::languageCode(language), 1);
 
     // SIGTERM, SIGINT and SIGHUP close the main window as the close command does, so the
     // settings are written and the ports closed; before the frame exists they end the start-up

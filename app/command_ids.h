@@ -63,6 +63,9 @@ inline constexpr int Zoom200 = 38200;
 // The line-events window (ours: the View menu's "回線イベント"); always enabled: the journal
 // keeps what happened after a channel closed or was lost.
 inline constexpr int LineEvents = 38300;
+// The language of the window (ours: "Language / 言語" in the settings menu)
+inline constexpr int LanguageJapanese = 38310;
+inline constexpr int LanguageEnglish = 38311;
 // Menu bar and Help
 inline constexpr int ToggleSpeed = 37832;
 inline constexpr int Help = 55529;

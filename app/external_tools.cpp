@@ -1,5 +1,7 @@
 #include "app/external_tools.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -50,19 +52,19 @@ PageViewer viewerCommand(const KnownViewer& viewer, const std::string& program, 
 
 QString companionMissingText(const char* program)
 {
-    return QString::fromUtf8(program) + QStringLiteral("が見つかりませんでした。");
+    return QCoreApplication::translate("ExternalTools", "%1が見つかりませんでした。").arg(QString::fromUtf8(program));
 }
 
 QString manualNotOpenedText(const std::filesystem::path& manual)
 {
     QString viewers;
     for (const KnownViewer& viewer : kKnownViewers)
-        viewers += (viewers.isEmpty() ? QString() : QStringLiteral("、")) + QString::fromLatin1(viewer.program);
+        viewers += (viewers.isEmpty() ? QString() : QCoreApplication::translate("ExternalTools", "、")) + QString::fromLatin1(viewer.program);
     std::error_code ec;
     const QString path = QString::fromStdString(std::filesystem::absolute(manual, ec).lexically_normal().string());
     if (!std::filesystem::exists(manual, ec))
-        return QStringLiteral("マニュアルが見つかりません。\n%1").arg(path);
-    return QStringLiteral("マニュアルを開けませんでした。\n%1\n\n"
+        return QCoreApplication::translate("ExternalTools", "マニュアルが見つかりません。\n%1").arg(path);
+    return QCoreApplication::translate("ExternalTools", "マニュアルを開けませんでした。\n%1\n\n"
                           "PDFを表示するアプリ（%2 など）をインストールするか、"
                           "その他の設定の「PDFの参照アプリの設定」に表示アプリを設定して下さい。")
         .arg(path, viewers);

@@ -9,7 +9,7 @@ struct MenuEntry {
     enum Kind { Command, Separator, Submenu };
     Kind kind = Command;
     int id = 0;                  // command id (Command)
-    const char* label = "";      // UTF-8
+    const char* label = "";      // UTF-8, Japanese; shown through translate("Menu", label)
     std::vector<MenuEntry> items; // Submenu
 };
 

@@ -2,6 +2,8 @@
 // and mistakes, decided before anything opens a window or touches a file.
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
 namespace kestrane {
@@ -10,6 +12,8 @@ struct ProgramOptions {
     enum class Action { Run, Help, Version, Mistake };
     Action action = Action::Run;
     std::string mistake;  // for Mistake: one sentence, e.g. "unknown option --x"
+    std::optional<std::string> language;           // --lang en|ja
+    std::optional<std::filesystem::path> folder;   // --folder DIR: the start folder instead of the current one
 };
 
 // Reads the arguments after the program's name. The first mistake counts.

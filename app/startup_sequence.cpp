@@ -2,6 +2,8 @@
 
 #include "app/app_core.h"
 
+#include <QCoreApplication>
+
 #include <poll.h>
 
 #include <optional>
@@ -42,15 +44,15 @@ QString portResultText(int channel, OpenResult result)
     switch (result) {
     case OpenResult::Opened: return {};
     case OpenResult::PortWillNotOpen:
-        return one ? QStringLiteral("CH1のポートがopenしません。") : QStringLiteral("CH2のポートがopenしません。");
+        return one ? QCoreApplication::translate("StartupSequence", "CH1のポートがopenしません。") : QCoreApplication::translate("StartupSequence", "CH2のポートがopenしません。");
     case OpenResult::PortCannotBeConfigured:
-        return one ? QStringLiteral("CH1のポート設定が出来ません。") : QStringLiteral("CH2のポート設定が出来ません。");
+        return one ? QCoreApplication::translate("StartupSequence", "CH1のポート設定が出来ません。") : QCoreApplication::translate("StartupSequence", "CH2のポート設定が出来ません。");
     case OpenResult::ThreadCannotBeCreated:
-        return one ? QStringLiteral("CH1のスレッドが出来ません。") : QStringLiteral("CH2のスレッドが出来ません。");
+        return one ? QCoreApplication::translate("StartupSequence", "CH1のスレッドが出来ません。") : QCoreApplication::translate("StartupSequence", "CH2のスレッドが出来ません。");
     case OpenResult::PortNumberOutOfRange:
-        return one ? QStringLiteral("CH1のポート番号が違います。") : QStringLiteral("CH2のポート番号が違います。");
+        return one ? QCoreApplication::translate("StartupSequence", "CH1のポート番号が違います。") : QCoreApplication::translate("StartupSequence", "CH2のポート番号が違います。");
     }
-    return one ? QStringLiteral("CH1ノーコメント") : QStringLiteral("CH2ノーコメント");  // a code without a message
+    return one ? QCoreApplication::translate("StartupSequence", "CH1ノーコメント") : QCoreApplication::translate("StartupSequence", "CH2ノーコメント");  // a code without a message
 }
 
 StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::function<void()>& createDisplayResources)
@@ -65,36 +67,36 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
         view.setGauge(10 * step);
         switch (step) {
         case 1:
-            view.setText(QStringLiteral("設定ファイル（１）読出中"));
+            view.setText(QCoreApplication::translate("StartupSequence", "設定ファイル（１）読出中"));
             if (!core.loadGeneralSettings()) {
                 outcome.generalSettingsMissing = true;
-                view.setText(QStringLiteral("Quellorn.datがありません。"));
+                view.setText(QCoreApplication::translate("StartupSequence", "Quellorn.datがありません。"));
                 view.pause(kFailurePauseMs);
             }
             core.applyStartupDisplayRule();
             break;
         case 2:
-            view.setText(QStringLiteral("設定ファイル（２）読出中"));
+            view.setText(QCoreApplication::translate("StartupSequence", "設定ファイル（２）読出中"));
             if (!core.loadLineSettings()) {
-                view.setText(QStringLiteral("Quellorn1.datがありません。"));
+                view.setText(QCoreApplication::translate("StartupSequence", "Quellorn1.datがありません。"));
                 view.pause(kFailurePauseMs);
             }
             break;
         case 3:
-            view.setText(QStringLiteral("設定ファイル（３）読出中"));
+            view.setText(QCoreApplication::translate("StartupSequence", "設定ファイル（３）読出中"));
             if (!core.loadSamplingSettings()) {
-                view.setText(QStringLiteral("Quellorn2.datがありません。"));
+                view.setText(QCoreApplication::translate("StartupSequence", "Quellorn2.datがありません。"));
                 view.pause(kFailurePauseMs);
             }
             break;
         case 4: {
             view.channelsOpening();
             const int com = core.settings().record.ch1ComNumber;
-            view.setText(QStringLiteral("CH1:COM%1:設定中").arg(com));
+            view.setText(QCoreApplication::translate("StartupSequence", "CH1:COM%1:設定中").arg(com));
             const OpenResult result = openOnTheSide(core, view, 1, com);
             outcome.ch1Result = result;
             if (result == OpenResult::Opened) {
-                view.setText(QStringLiteral("CH1:COM%1:設定完了").arg(com));
+                view.setText(QCoreApplication::translate("StartupSequence", "CH1:COM%1:設定完了").arg(com));
             } else {
                 view.setText(portResultText(1, result));
                 view.pause(kFailurePauseMs);
@@ -103,14 +105,14 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
         }
         case 5: {
             if (core.settings().record.ch2Mode == Ch2Mode::NotUsed) {
-                view.setText(QStringLiteral("CH2:未設定"));
+                view.setText(QCoreApplication::translate("StartupSequence", "CH2:未設定"));
                 break;
             }
             const int com = core.settings().record.ch2ComNumber;
-            view.setText(QStringLiteral("CH2:COM%1:設定中").arg(com));
+            view.setText(QCoreApplication::translate("StartupSequence", "CH2:COM%1:設定中").arg(com));
             const OpenResult result = openOnTheSide(core, view, 2, com);
             if (result == OpenResult::Opened) {
-                view.setText(QStringLiteral("CH2:COM%1:設定完了").arg(com));
+                view.setText(QCoreApplication::translate("StartupSequence", "CH2:COM%1:設定完了").arg(com));
             } else {
                 view.setText(portResultText(2, result));
                 view.pause(kFailurePauseMs);
@@ -118,10 +120,10 @@ StartupOutcome runStartupSteps(AppCore& core, StartupView& view, const std::func
             break;
         }
         case 8:
-            view.setText(QStringLiteral("ＳＰＡＲＥ"));
+            view.setText(QCoreApplication::translate("StartupSequence", "ＳＰＡＲＥ"));
             break;
         case 9:
-            view.setText(QStringLiteral("さースタートだ！         "));
+            view.setText(QCoreApplication::translate("StartupSequence", "さースタートだ！         "));
             if (createDisplayResources)
                 createDisplayResources();
             break;

@@ -1,5 +1,7 @@
 #include "app/status_text.h"
 
+#include <QCoreApplication>
+
 
 #include <cstring>
 
@@ -30,11 +32,11 @@ QByteArray stopBitsPiece(std::uint8_t code)
 QByteArray parityPiece(std::uint8_t code)
 {
     switch (code) {
-    case 1: return toCp932(QStringLiteral("Pr奇 "));
-    case 2: return toCp932(QStringLiteral("Pr偶 "));
-    case 3: return toCp932(QStringLiteral("PrＭ "));
+    case 1: return toCp932(QCoreApplication::translate("StatusText", "Pr奇 "));
+    case 2: return toCp932(QCoreApplication::translate("StatusText", "Pr偶 "));
+    case 3: return toCp932(QCoreApplication::translate("StatusText", "PrＭ "));
     case 4: return toCp932(QStringLiteral("PrSP "));
-    default: return toCp932(QStringLiteral("Pr無 "));
+    default: return toCp932(QCoreApplication::translate("StatusText", "Pr無 "));
     }
 }
 
@@ -52,9 +54,9 @@ QByteArray statusTextBytes(const SettingsRecord& r, int fastDisplay)
 
     QString mode;
     switch (r.displayMode) {
-    case 0: mode = QStringLiteral("ASC表示    "); break;
-    case 1: mode = QStringLiteral("HEX表示    "); break;
-    case 2: mode = QStringLiteral("時刻ASC表示"); break;
+    case 0: mode = QCoreApplication::translate("StatusText", "ASC表示    "); break;
+    case 1: mode = QCoreApplication::translate("StatusText", "HEX表示    "); break;
+    case 2: mode = QCoreApplication::translate("StatusText", "時刻ASC表示"); break;
     default: mode = QStringLiteral("           "); break;  // a mode without a name keeps the columns
     }
     putPiece(text, 0, toCp932(mode));
@@ -63,16 +65,16 @@ QByteArray statusTextBytes(const SettingsRecord& r, int fastDisplay)
     putPiece(text, 31, stopBitsPiece(r.ch1StopBits));
     putPiece(text, 36, parityPiece(r.ch1Parity));
 
-    const QByteArray speed = toCp932(fastDisplay == 1 ? QStringLiteral("| 高速表示") : QStringLiteral("| 低速表示"));
+    const QByteArray speed = toCp932(fastDisplay == 1 ? QCoreApplication::translate("StatusText", "| 高速表示") : QCoreApplication::translate("StatusText", "| 低速表示"));
     if (r.ch2Mode != Ch2Mode::NotUsed) {
         putPiece(text, 40, channelPiece(2, r.ch2ComNumber, r.ch2BaudRate, r.ch2ByteSize));
         putPiece(text, 60, stopBitsPiece(r.ch2StopBits));
         putPiece(text, 65, parityPiece(r.ch2Parity));
         putPiece(text, 70, speed);
         if (r.ch2Mode == Ch2Mode::MonitorT)
-            putPiece(text, 80, toCp932(QStringLiteral("| ﾗｲﾝﾓﾆﾀＴ接続")));
+            putPiece(text, 80, toCp932(QCoreApplication::translate("StatusText", "| ﾗｲﾝﾓﾆﾀＴ接続")));
         else if (r.ch2Mode == Ch2Mode::MonitorRelay)
-            putPiece(text, 80, toCp932(QStringLiteral("| ﾗｲﾝﾓﾆﾀ中継式")));
+            putPiece(text, 80, toCp932(QCoreApplication::translate("StatusText", "| ﾗｲﾝﾓﾆﾀ中継式")));
     } else {
         putPiece(text, 40, speed);
     }

@@ -3,6 +3,8 @@
 #include "text/cp932.h"
 #include "notation/shift_jis.h"
 
+#include <QCoreApplication>
+
 namespace kestrane {
 
 namespace {
@@ -34,8 +36,8 @@ std::vector<std::uint8_t> codeTablePages()
 QString codeTablePageName(std::uint8_t lead)
 {
     if (lead == 0)
-        return QStringLiteral("1バイト文字 (ASCII・半角カナ)");
-    return QStringLiteral("2バイト文字 %1xx").arg(QString::number(lead, 16).toUpper());
+        return QCoreApplication::translate("CodeTable", "1バイト文字 (ASCII・半角カナ)");
+    return QCoreApplication::translate("CodeTable", "2バイト文字 %1xx").arg(QString::number(lead, 16).toUpper());
 }
 
 QString controlCodeName(std::uint8_t byte)
@@ -81,7 +83,7 @@ std::array<CodeCell, 256> codeTablePage(std::uint8_t lead, const Cp932Text& cp93
             continue;
         if (isPrivateUse(t)) {
             cell.kind = CellKind::UserDefined;
-            cell.text = QStringLiteral("外字");
+            cell.text = QCoreApplication::translate("CodeTable", "外字");
         } else {
             cell.kind = CellKind::Character;
             cell.text = t.toString();

@@ -2,6 +2,8 @@
 // choices, reading a macro file, the display switch rule and the dialog's texts.
 #pragma once
 
+#include "i18n/language.h"
+
 #include "macro/macro_memory.h"
 
 #include <array>
@@ -19,7 +21,7 @@ struct MacroClockChoice {
     std::int32_t periodMs;
 };
 inline constexpr std::array<MacroClockChoice, 8> kMacroClockChoices{{
-    {501, "10ｍS", 10},
+    {501, I18N_NOOP("MacroText", "10ｍS"), 10},
     {502, "25mS", 25},
     {503, "50mS", 50},
     {504, "100mS", 100},
@@ -44,21 +46,21 @@ inline constexpr std::int32_t kDefaultMacroClockMs = 200;
 // The display switch 216 works only in the ASC display.
 [[nodiscard]] bool macroDisplaySwitchAllowed(std::int32_t displayMode);
 
-// Texts of the dialog and its commands (UTF-8).
+// Texts of the dialog and its commands (UTF-8, Japanese; shown through translate("MacroText", ...)).
 namespace macro_text {
-inline constexpr const char* kChooseFile = "Macroファイルを選んで下さい。";
-inline constexpr const char* kCannotRead = "Macroファイルが読めません。";
-inline constexpr const char* kListFull = "Macroファイル２０個までです。";
-inline constexpr const char* kPathTooLong = "Macroファイルのパスが長すぎます。";
-inline constexpr const char* kSwitchOnlyInAsc = "ＡＳＣ表示以外は切り替えしません。";
-inline constexpr const char* kSendFailed = "送信出来ませんでした。";
-inline constexpr const char* kRefusedInTimeStamped = "表示が時刻付きＡＳＣ表示なのでマクロは実行出来ません";
-inline constexpr const char* kEditorMissing = "notepad.exeが見つかりませんでした。";
-inline constexpr const char* kOpenTitle = "Ｍａｃｒｏファイル読み出し";
-inline constexpr const char* kAddTitle = "Ｍａｃｒｏファイルリスト追加";
-inline constexpr const char* kEditTitle = "Ｍａｃｒｏファイル編集";
+inline constexpr const char* kChooseFile = I18N_NOOP("MacroText", "Macroファイルを選んで下さい。");
+inline constexpr const char* kCannotRead = I18N_NOOP("MacroText", "Macroファイルが読めません。");
+inline constexpr const char* kListFull = I18N_NOOP("MacroText", "Macroファイル２０個までです。");
+inline constexpr const char* kPathTooLong = I18N_NOOP("MacroText", "Macroファイルのパスが長すぎます。");
+inline constexpr const char* kSwitchOnlyInAsc = I18N_NOOP("MacroText", "ＡＳＣ表示以外は切り替えしません。");
+inline constexpr const char* kSendFailed = I18N_NOOP("MacroText", "送信出来ませんでした。");
+inline constexpr const char* kRefusedInTimeStamped = I18N_NOOP("MacroText", "表示が時刻付きＡＳＣ表示なのでマクロは実行出来ません");
+inline constexpr const char* kEditorMissing = I18N_NOOP("MacroText", "notepad.exeが見つかりませんでした。");
+inline constexpr const char* kOpenTitle = I18N_NOOP("MacroText", "Ｍａｃｒｏファイル読み出し");
+inline constexpr const char* kAddTitle = I18N_NOOP("MacroText", "Ｍａｃｒｏファイルリスト追加");
+inline constexpr const char* kEditTitle = I18N_NOOP("MacroText", "Ｍａｃｒｏファイル編集");
 inline constexpr const char* kNoFile = "******.txt";
-inline constexpr const char* kInitialStatus = "初期化";
+inline constexpr const char* kInitialStatus = I18N_NOOP("MacroText", "初期化");
 } // namespace macro_text
 
 inline constexpr int kMacroManualPage = 42;

@@ -1,5 +1,7 @@
 #include "macro/macro_interpreter.h"
 
+#include "i18n/language.h"
+
 #include "notation/number_reader.h"
 
 #include <algorithm>
@@ -33,13 +35,13 @@ private:
 const char* macroStatusText(std::int32_t status) noexcept
 {
     switch (status) {
-    case MacroStatus::Finished: return "処理完";
-    case MacroStatus::Processing: return "処理中";
-    case MacroStatus::WaitReception: return "受信待";
-    case MacroStatus::WaitTime: return "時間待";
-    case MacroStatus::WaitButton: return "釦押待";
-    case MacroStatus::WaitExternal: return "外入待";
-    case MacroStatus::WaitText: return "文入待";
+    case MacroStatus::Finished: return I18N_NOOP("MacroText", "処理完");
+    case MacroStatus::Processing: return I18N_NOOP("MacroText", "処理中");
+    case MacroStatus::WaitReception: return I18N_NOOP("MacroText", "受信待");
+    case MacroStatus::WaitTime: return I18N_NOOP("MacroText", "時間待");
+    case MacroStatus::WaitButton: return I18N_NOOP("MacroText", "釦押待");
+    case MacroStatus::WaitExternal: return I18N_NOOP("MacroText", "外入待");
+    case MacroStatus::WaitText: return I18N_NOOP("MacroText", "文入待");
     default: return "";
     }
 }

@@ -383,6 +383,23 @@ QImage windowPicture(const QString& id)
     return w ? framed(*w) : QImage();
 }
 
+bool withWindow(const QString& id, const std::function<void(QWidget&)>& look)
+{
+    const auto it = factories().find(id);
+    if (it == factories().end())
+        return false;
+    PictureContext context;
+    std::unique_ptr<QWidget> w = it->second(context);
+    if (!w)
+        return false;
+    framed(*w);
+    w->show();
+    QApplication::processEvents();
+    look(*w);
+    w->hide();
+    return true;
+}
+
 QStringList picturedWindows()
 {
     QStringList ids{QStringLiteral("main")};

@@ -1,5 +1,7 @@
 #include "platform/system_reason.h"
 
+#include "i18n/language.h"
+
 #include <netdb.h>
 
 #include <cerrno>
@@ -78,6 +80,11 @@ std::string named(const std::string& text, const std::string& name, ReasonLangua
 }
 
 } // namespace
+
+ReasonLanguage windowReasonLanguage()
+{
+    return i18n::currentLanguage() == i18n::Language::English ? ReasonLanguage::English : ReasonLanguage::Japanese;
+}
 
 std::string errnoName(int error)
 {

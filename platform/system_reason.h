@@ -11,13 +11,16 @@ namespace kestrane {
 
 enum class ReasonLanguage { Japanese, English };
 
+// The window's language for reasons: English when the program runs in English, else Japanese.
+[[nodiscard]] ReasonLanguage windowReasonLanguage();
+
 // The reason for errno `error`; empty for 0.
-[[nodiscard]] std::string systemReason(int error, ReasonLanguage language = ReasonLanguage::Japanese);
+[[nodiscard]] std::string systemReason(int error, ReasonLanguage language = windowReasonLanguage());
 
 // A host name that did not resolve: getaddrinfo's code (EAI_*), and for EAI_SYSTEM the errno it
 // left (`systemError`), which is then the reason. Empty for 0.
 [[nodiscard]] std::string resolverReason(int code, int systemError = 0,
-                                         ReasonLanguage language = ReasonLanguage::Japanese);
+                                         ReasonLanguage language = windowReasonLanguage());
 
 // The errno's name ("ENOTDIR"); "errno N" for a number the system has no name for.
 [[nodiscard]] std::string errnoName(int error);

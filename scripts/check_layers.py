@@ -143,9 +143,12 @@ def compiled_files(build_dir, libraries):
     # that compile it, a header with the library of its folder.
     targets_of = {}
     for entry in commands:
-        source = os.path.relpath(os.path.join(entry["directory"], entry["file"]), ROOT)
+        absolute = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
+        source = os.path.relpath(absolute, ROOT)
         if source.startswith("..") or "/autogen/" in source or "_autogen" in source:
             continue
+        if absolute.startswith(build_dir + os.sep):
+            continue  # generated at build time (compiled resources), none of ours to check
         match = TARGET_RE.search(entry.get("output", "") or entry.get("command", ""))
         if match:
             targets_of.setdefault(source, set()).add(match.group(1))

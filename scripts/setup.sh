@@ -6,7 +6,7 @@ set -euo pipefail
 
 pkgs=(
   cmake ninja-build g++ pkg-config ccache python3
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n qt6-l10n-tools qt6-tools-dev
   libgl-dev libxkbcommon-dev
   libgtest-dev
   fonts-ipafont-gothic
@@ -17,6 +17,7 @@ pkgs=(
   ser2net
   tshark
   python3-pymodbus
+  help2man
 )
 if [ "${1:-}" = "--dev" ]; then
   # lintian: checks the package that scripts/package.sh makes.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "records/settings_records.h"
+#include "i18n/language.h"
 
 #include <array>
 #include <cstdint>
@@ -12,8 +13,8 @@ namespace kestrane {
 
 // The entries of the method drop-down, in the order of their checksumMethod values (UTF-8).
 inline constexpr std::array<std::string_view, 3> kChecksumMethodNames = {
-    "Byte単位でXOR",
-    "Byte単位で加算",
+    I18N_NOOP("Kestrane", "Byte単位でXOR"),
+    I18N_NOOP("Kestrane", "Byte単位で加算"),
     "CRC16",
 };
 

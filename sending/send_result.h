@@ -1,3 +1,4 @@
+#include "i18n/language.h"
 // How the senders hand a frame to the transmit operation and what they make of its result.
 #pragma once
 
@@ -21,9 +22,9 @@ using TransmitFn = std::function<TransmitResult(int channel, std::span<const std
 
 // The messages (UTF-8): WriteFailed, WriteTimedOut (the send dialogs ask whether to send again),
 // any other failure.
-inline constexpr std::string_view kCouldNotSendText = "送信出来ませんでした。";
-inline constexpr std::string_view kTimedOutRetryText = "送信時間切れです。もう一度送信しますか？";
-inline constexpr std::string_view kTimedOutText = "送信時間切れです。";
-inline constexpr std::string_view kOtherErrorText = "その他のエラー。";
+inline constexpr std::string_view kCouldNotSendText = I18N_NOOP("Kestrane", "送信出来ませんでした。");
+inline constexpr std::string_view kTimedOutRetryText = I18N_NOOP("Kestrane", "送信時間切れです。もう一度送信しますか？");
+inline constexpr std::string_view kTimedOutText = I18N_NOOP("Kestrane", "送信時間切れです。");
+inline constexpr std::string_view kOtherErrorText = I18N_NOOP("Kestrane", "その他のエラー。");
 
 } // namespace kestrane

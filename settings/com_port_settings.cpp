@@ -1,5 +1,7 @@
 #include "settings/com_port_settings.h"
 
+#include "i18n/language.h"
+
 #include "records/channel_settings.h"
 #include "settings/dialog_values.h"
 
@@ -86,10 +88,10 @@ ComPortCheck applyComPortControls(SettingsRecord& r, const ComPortControls& c)
 const char* reopenFailureText(int channel, OpenResult result)
 {
     // By result code: 1 PortWillNotOpen .. 4 PortNumberOutOfRange.
-    static const char* const ch1[] = {"ＣＨ１のポートがオープンしません。", "ＣＨ１のポート設定が出来ません。",
-                                      "ＣＨ１のスレッドが作れません。", "ＣＨ１のポート割付が違います。"};
-    static const char* const ch2[] = {"ＣＨ２のポートがオープンしません。", "ＣＨ２のポート設定が出来ません。",
-                                      "ＣＨ２のスレッドが作れません。", "ＣＨ２のポート割付が違います。"};
+    static const char* const ch1[] = {I18N_NOOP("Kestrane", "ＣＨ１のポートがオープンしません。"), I18N_NOOP("Kestrane", "ＣＨ１のポート設定が出来ません。"),
+                                      I18N_NOOP("Kestrane", "ＣＨ１のスレッドが作れません。"), I18N_NOOP("Kestrane", "ＣＨ１のポート割付が違います。")};
+    static const char* const ch2[] = {I18N_NOOP("Kestrane", "ＣＨ２のポートがオープンしません。"), I18N_NOOP("Kestrane", "ＣＨ２のポート設定が出来ません。"),
+                                      I18N_NOOP("Kestrane", "ＣＨ２のスレッドが作れません。"), I18N_NOOP("Kestrane", "ＣＨ２のポート割付が違います。")};
     const int code = static_cast<int>(result);
     if (code < 1 || code > 4)
         return nullptr;

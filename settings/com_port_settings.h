@@ -3,6 +3,7 @@
 #pragma once
 
 #include "comm/channel.h"
+#include "i18n/language.h"
 #include "platform/port_catalog.h"
 #include "records/settings_records.h"
 
@@ -16,20 +17,20 @@
 namespace kestrane {
 
 // Messages of the two dialogs (UTF-8).
-inline constexpr const char* kCh1PortWrongText = "CH1のポート番号が違います。";
-inline constexpr const char* kCh2PortWrongText = "CH2のポート番号が違います。";
-inline constexpr const char* kPortsOverlapText = "CH1とCH2が重なっています。";
-inline constexpr const char* kEnableCh2FirstText = "CH2を有効にして下さい。";
-inline constexpr const char* kNoReceiveEventText = "EV_RXCHAR又はEV_RXFLAGどちらかＯＮして下さい";
+inline constexpr const char* kCh1PortWrongText = I18N_NOOP("Kestrane", "CH1のポート番号が違います。");
+inline constexpr const char* kCh2PortWrongText = I18N_NOOP("Kestrane", "CH2のポート番号が違います。");
+inline constexpr const char* kPortsOverlapText = I18N_NOOP("Kestrane", "CH1とCH2が重なっています。");
+inline constexpr const char* kEnableCh2FirstText = I18N_NOOP("Kestrane", "CH2を有効にして下さい。");
+inline constexpr const char* kNoReceiveEventText = I18N_NOOP("Kestrane", "EV_RXCHAR又はEV_RXFLAGどちらかＯＮして下さい");
 inline constexpr const char* kEnumerationQuestionText =
-    "ComProt番号の列挙時間が10秒超えました。\r\nさらに列挙しますか？";
-inline constexpr const char* kEnumerationCaption = "ComProt列挙";
+    I18N_NOOP("Kestrane", "ComProt番号の列挙時間が10秒超えました。\r\nさらに列挙しますか？");
+inline constexpr const char* kEnumerationCaption = I18N_NOOP("Kestrane", "ComProt列挙");
 inline constexpr const char* kPortsConfNotWrittenText =
-    "ports.confに書き込めないため、新しく見つかったポートに番号を付けられません。";
+    I18N_NOOP("Kestrane", "ports.confに書き込めないため、新しく見つかったポートに番号を付けられません。");
 // Shown in the dialog when the system lists no serial port at all.
 inline constexpr const char* kNoSerialPortText =
-    "シリアルポートが見つかりません。装置なしで試すには端末で kestrane-demo -- kestrane を実行し、"
-    "装置を使うにはこのフォルダの ports.conf に COM1=/dev/ttyUSB0 のように書いてください。";
+    I18N_NOOP("Kestrane", "シリアルポートが見つかりません。装置なしで試すには端末で kestrane-demo -- kestrane を実行し、"
+    "装置を使うにはこのフォルダの ports.conf に COM1=/dev/ttyUSB0 のように書いてください。");
 
 // The port list of the dialog's combo boxes reads at most this many characters.
 inline constexpr std::size_t kPortTextMax = 7;

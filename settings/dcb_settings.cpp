@@ -192,34 +192,35 @@ bool parseBaudRate(const std::string& text, std::uint32_t& rate)
 
 std::string setCommStateErrorText(int error, int size)
 {
-    return "SetCommStateのErr番号は" + std::to_string(error) + ":cc.size=" + std::to_string(size);
+    return i18n::translate("DcbSettings", "SetCommStateのErr番号は") + std::to_string(error) + ":cc.size=" + std::to_string(size);
 }
 
 std::string setStateFailureReason(const SetStateFailure& failure)
 {
     if (failure.refused == 0 && failure.systemError == EINVAL)
-        return "この組み合わせは設定できません";  // e.g. 1.5 stop bits with other than 5 data bits
+        return i18n::translate("DcbSettings", "この組み合わせは設定できません");  // e.g. 1.5 stop bits with other than 5 data bits
     if (failure.refused == 0)
         return systemReason(failure.systemError);
     static constexpr std::pair<std::uint32_t, const char*> kNames[] = {
-        {SetStateFailure::Rate, "ボーレート"},       {SetStateFailure::ByteSize, "データビット"},
-        {SetStateFailure::Parity, "パリティ"},       {SetStateFailure::StopBits, "ストップビット"},
-        {SetStateFailure::FlowControl, "フロー制御"},
+        {SetStateFailure::Rate, I18N_NOOP("DcbSettings", "ボーレート")},       {SetStateFailure::ByteSize, I18N_NOOP("DcbSettings", "データビット")},
+        {SetStateFailure::Parity, I18N_NOOP("DcbSettings", "パリティ")},       {SetStateFailure::StopBits, I18N_NOOP("DcbSettings", "ストップビット")},
+        {SetStateFailure::FlowControl, I18N_NOOP("DcbSettings", "フロー制御")},
     };
-    static constexpr const char* kParity[] = {"なし", "奇数", "偶数", "マーク", "スペース"};
+    static constexpr const char* kParity[] = {I18N_NOOP("DcbSettings", "なし"), I18N_NOOP("DcbSettings", "奇数"), I18N_NOOP("DcbSettings", "偶数"), I18N_NOOP("DcbSettings", "マーク"), I18N_NOOP("DcbSettings", "スペース")};
     static constexpr const char* kStop[] = {"1", "1.5", "2"};
     std::string names;
     for (const auto& [bit, name] : kNames) {
         if ((failure.refused & bit) == 0)
             continue;
         if (!names.empty())
-            names += "、";
-        names += name;
+            names += i18n::translate("DcbSettings", "、");
+        names += i18n::translate("DcbSettings", name);
     }
     const Dcb& d = failure.got;
-    return "デバイスが受け付けなかった設定: " + names + "（デバイスの設定は " + std::to_string(d.BaudRate) + "bps " +
-           std::to_string(d.ByteSize) + "ビット パリティ" + (d.Parity < 5 ? kParity[d.Parity] : "?") + " ストップビット" +
-           (d.StopBits < 3 ? kStop[d.StopBits] : "?") + "）";
+    return i18n::arg(i18n::translate("DcbSettings", "デバイスが受け付けなかった設定: %1（デバイスの設定は %2bps %3ビット パリティ%4 ストップビット%5）"),
+                     {names, std::to_string(d.BaudRate), std::to_string(d.ByteSize),
+                      d.Parity < 5 ? i18n::translate("DcbSettings", kParity[d.Parity]) : std::string("?"),
+                      d.StopBits < 3 ? kStop[d.StopBits] : "?"});
 }
 
 } // namespace kestrane

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/comm_types.h"
+#include "i18n/language.h"
 #include "platform/serial_port.h"
 
 #include <array>
@@ -14,7 +15,7 @@
 
 namespace kestrane {
 
-inline constexpr const char* kSettingsNotConfirmedText = "設定内容が確認出来ません。";
+inline constexpr const char* kSettingsNotConfirmedText = I18N_NOOP("Kestrane", "設定内容が確認出来ません。");
 inline constexpr const char* kDcbDefaultsLabel = "9600,8,n1,off";
 
 // ---- dialog 711 ----

@@ -1,5 +1,7 @@
 #include "settings/display_settings.h"
 
+#include "i18n/language.h"
+
 #include "settings/dialog_values.h"
 
 namespace kestrane {
@@ -46,9 +48,9 @@ PlControls plControlsFor(const SettingsRecord& r)
 const char* bufferSizeNoticeText(BufferSizeNotice notice)
 {
     switch (notice) {
-    case BufferSizeNotice::SetTo600: return "Buffer Sizeを600に設定します。";
-    case BufferSizeNotice::SetTo200: return "Buffer Sizeを200に設定します。";
-    case BufferSizeNotice::MadeEven: return "Buffer Sizeを偶数値に設定します。";
+    case BufferSizeNotice::SetTo600: return I18N_NOOP("Kestrane", "Buffer Sizeを600に設定します。");
+    case BufferSizeNotice::SetTo200: return I18N_NOOP("Kestrane", "Buffer Sizeを200に設定します。");
+    case BufferSizeNotice::MadeEven: return I18N_NOOP("Kestrane", "Buffer Sizeを偶数値に設定します。");
     }
     return "";
 }

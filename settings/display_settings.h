@@ -4,6 +4,7 @@
 #pragma once
 
 #include "records/settings_records.h"
+#include "i18n/language.h"
 
 #include <cstdint>
 #include <string>
@@ -14,7 +15,7 @@ namespace kestrane {
 // ---- dialog 705 ----
 
 inline constexpr const char* kTimeStampsInBufferText =
-    "バッファー内で時刻が記憶しています。一度表示クリアをして下さい。";
+    I18N_NOOP("Kestrane", "バッファー内で時刻が記憶しています。一度表示クリアをして下さい。");
 
 // The radio button of a display mode (501..504), 0 for a mode without one.
 [[nodiscard]] int displayModeRadio(std::int32_t mode);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/comm_types.h"
+#include "i18n/language.h"
 
 #include <array>
 #include <cstdint>
@@ -22,24 +23,24 @@ struct LampDef {
 
 // Error lamps, top to bottom (bits of the error word).
 inline constexpr std::array<LampDef, 8> kErrorLamps = {{
-    {608, "ブレーク状態", CE_BREAK},
-    {610, "フレーミングエラー", CE_FRAME},
-    {612, "オーバーランエラー", CE_OVERRUN},
-    {613, "モードエラー", CE_MODE},
-    {615, "I/O エラー", CE_IOE},
-    {617, "受信BFオーバー", CE_RXOVER},
-    {619, "受信パリティエラー", CE_RXPARITY},
-    {621, "送信BF満杯", CE_TXFULL},
+    {608, I18N_NOOP("Kestrane", "ブレーク状態"), CE_BREAK},
+    {610, I18N_NOOP("Kestrane", "フレーミングエラー"), CE_FRAME},
+    {612, I18N_NOOP("Kestrane", "オーバーランエラー"), CE_OVERRUN},
+    {613, I18N_NOOP("Kestrane", "モードエラー"), CE_MODE},
+    {615, I18N_NOOP("Kestrane", "I/O エラー"), CE_IOE},
+    {617, I18N_NOOP("Kestrane", "受信BFオーバー"), CE_RXOVER},
+    {619, I18N_NOOP("Kestrane", "受信パリティエラー"), CE_RXPARITY},
+    {621, I18N_NOOP("Kestrane", "送信BF満杯"), CE_TXFULL},
 }};
 // Transmit-hold lamps, top to bottom (ComStat flags).
 inline constexpr std::array<LampDef, 7> kComStatLamps = {{
-    {607, "送信はCTS待ち", ComStat::fCtsHold},
-    {696, "送信はDSR待ち", ComStat::fDsrHold},
-    {611, "送信はRLSD(CD)待ち", ComStat::fRlsdHold},
-    {601, "送信停止XOFFを受信", ComStat::fXoffHold},
-    {614, "送信停止XOFFを送信", ComStat::fXoffSent},
-    {616, "EOF文字を送出", ComStat::fEof},
-    {618, "文字の送信待ち", ComStat::fTxim},
+    {607, I18N_NOOP("Kestrane", "送信はCTS待ち"), ComStat::fCtsHold},
+    {696, I18N_NOOP("Kestrane", "送信はDSR待ち"), ComStat::fDsrHold},
+    {611, I18N_NOOP("Kestrane", "送信はRLSD(CD)待ち"), ComStat::fRlsdHold},
+    {601, I18N_NOOP("Kestrane", "送信停止XOFFを受信"), ComStat::fXoffHold},
+    {614, I18N_NOOP("Kestrane", "送信停止XOFFを送信"), ComStat::fXoffSent},
+    {616, I18N_NOOP("Kestrane", "EOF文字を送出"), ComStat::fEof},
+    {618, I18N_NOOP("Kestrane", "文字の送信待ち"), ComStat::fTxim},
 }};
 // Modem-input lamps of dialog 717, top to bottom.
 inline constexpr std::array<LampDef, 4> kModemLamps = {{
@@ -63,20 +64,20 @@ struct LineControlButton {
     int escape;
 };
 inline constexpr std::array<LineControlButton, 8> kLineControlButtons = {{
-    {201, "DTR を OFF", CLRDTR},
-    {202, "DTR を ON ", SETDTR},
-    {203, "RTS を OFF ", CLRRTS},
-    {216, "RTS を ON ", SETRTS},
-    {217, "XOFFの処理", SETXOFF},
-    {218, "XONの処理", SETXON},
-    {219, "送信ブレーク", SETBREAK},
-    {220, "ブレーク復帰", CLRBREAK},
+    {201, I18N_NOOP("Kestrane", "DTR を OFF"), CLRDTR},
+    {202, I18N_NOOP("Kestrane", "DTR を ON "), SETDTR},
+    {203, I18N_NOOP("Kestrane", "RTS を OFF "), CLRRTS},
+    {216, I18N_NOOP("Kestrane", "RTS を ON "), SETRTS},
+    {217, I18N_NOOP("Kestrane", "XOFFの処理"), SETXOFF},
+    {218, I18N_NOOP("Kestrane", "XONの処理"), SETXON},
+    {219, I18N_NOOP("Kestrane", "送信ブレーク"), SETBREAK},
+    {220, I18N_NOOP("Kestrane", "ブレーク復帰"), CLRBREAK},
 }};
 
-inline constexpr const char* kHoldText = " HOLD中 ";
-inline constexpr const char* kLiveText = "常時表示";
-inline constexpr const char* kAutomaticText = "自動状態";
-inline constexpr const char* kManualText = "手動状態";
+inline constexpr const char* kHoldText = I18N_NOOP("Kestrane", " HOLD中 ");
+inline constexpr const char* kLiveText = I18N_NOOP("Kestrane", "常時表示");
+inline constexpr const char* kAutomaticText = I18N_NOOP("Kestrane", "自動状態");
+inline constexpr const char* kManualText = I18N_NOOP("Kestrane", "手動状態");
 inline constexpr int kLineStatusFirstPeriodMs = 200;
 
 // The per-channel state that outlives the windows: the latched error word and the hold switch

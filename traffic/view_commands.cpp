@@ -1,5 +1,7 @@
 #include "traffic/view_commands.h"
 
+#include "i18n/language.h"
+
 #include "notation/hex_notation.h"
 
 #include <algorithm>
@@ -207,13 +209,13 @@ std::string_view enumerationCaption(EnumerationMode mode)
 {
     switch (mode) {
     case EnumerationMode::HexAscii:
-        return "文字列列挙【HEX\"ASC\"】";
+        return I18N_NOOP("Kestrane", "文字列列挙【HEX\"ASC\"】");
     case EnumerationMode::Hex:
-        return "文字列列挙【HEX】";
+        return I18N_NOOP("Kestrane", "文字列列挙【HEX】");
     case EnumerationMode::Ascii:
         break;
     }
-    return "文字列列挙【ASC】";
+    return I18N_NOOP("Kestrane", "文字列列挙【ASC】");
 }
 
 std::string renderEnumeration(BytesView bytes, EnumerationMode mode)

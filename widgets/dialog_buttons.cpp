@@ -1,5 +1,6 @@
 #include "widgets/dialog_buttons.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -26,7 +27,7 @@ DialogButtonsSpec okCancelHelp(std::function<void()> onAccept, std::function<voi
 {
     return {.acceptText = QStringLiteral("OK"),
             .onAccept = std::move(onAccept),
-            .closeText = QStringLiteral("ｷｬﾝｾﾙ"),
+            .closeText = QCoreApplication::translate("DialogButtons", "ｷｬﾝｾﾙ"),
             .onHelp = std::move(onHelp)};
 }
 

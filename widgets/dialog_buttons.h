@@ -5,6 +5,7 @@
 
 #include "widgets/message_box.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <functional>
@@ -25,7 +26,7 @@ struct DialogButtonsSpec {
     int acceptId = 201;
     int closeId = 202;
     int helpId = 203;
-    QString helpText = QStringLiteral("ﾍﾙﾌﾟ");
+    QString helpText = QCoreApplication::translate("DialogButtons", "ﾍﾙﾌﾟ");
 };
 
 struct DialogButtons {

@@ -2,6 +2,7 @@
 
 #include "widgets/dialog_ids.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -12,7 +13,7 @@ namespace kestrane {
 
 TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("このソフトについて"));
+    setWindowTitle(QCoreApplication::translate("AboutDialog", "このソフトについて"));
     setObjectName(QString::fromLatin1(dialog_id::About));
     auto* layout = new QVBoxLayout(this);
 

@@ -5,6 +5,7 @@
 #include "platform/port_resolver.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QSocketNotifier>
 
@@ -61,7 +62,7 @@ void DeviceField::contextMenuEvent(QContextMenuEvent* event)
     std::ostringstream text;
     text << in.rdbuf();
     QMenu menu(this);
-    QAction* reconnect = menu.addAction(QStringLiteral("自動再接続"));
+    QAction* reconnect = menu.addAction(QCoreApplication::translate("DeviceField", "自動再接続"));
     reconnect->setCheckable(true);
     reconnect->setChecked(reconnectEnabled(text.str()));
     if (menu.exec(event->globalPos()) == reconnect)

@@ -11,11 +11,14 @@
 #include "macro/traffic_access.h"
 #include "macro/ui/macro_dialog.h"
 
+#include <QCoreApplication>
+
 namespace kestrane {
 
 namespace {
 
-QString u8(const char* text) { return QString::fromUtf8(text); }
+// A text of the macro tables, in the language of this run.
+QString u8(const char* text) { return QCoreApplication::translate("MacroText", text); }
 
 } // namespace
 

@@ -2,11 +2,13 @@
 #include "app/app_core.h"
 #include "app/program_options.h"
 #include "app/ui/draw_app.h"
-#include "widgets/qt_japanese.h"
+#include "app/language_file.h"
+#include "widgets/language.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 int main(int argc, char* argv[])
@@ -27,13 +29,29 @@ int main(int argc, char* argv[])
         break;
     }
 
-    kestrane::AppCore core(std::filesystem::current_path());
+    const std::filesystem::path folder = options.folder ? std::filesystem::absolute(*options.folder)
+                                                        : std::filesystem::current_path();
+    if (!std::filesystem::is_directory(folder)) {
+        std::fprintf(stderr, "kestrane: --folder %s is not a folder\n%s\n", folder.c_str(), kestrane::programUsage());
+        return 2;
+    }
+    // Everything the program opens by a relative name (dialogs, companions, the editor) is
+    // relative to the folder it works in.
+    std::error_code moved;
+    std::filesystem::current_path(folder, moved);
+    kestrane::AppCore core(folder);
     core.loadStartupSize();
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrane"));
     QApplication::setQuitOnLastWindowClosed(true);
-    kestrane::installQtJapanese(qapp);
+    // The language: --lang, else KESTRANE_LANG, else the choice kept in the folder; Japanese
+    // by default, never the desktop's locale. Set before any text is made.
+    const kestrane::i18n::Language language =
+        kestrane::i18n::chooseLanguage(options.language, std::getenv("KESTRANE_LANG"), kestrane::loadLanguage(folder));
+    kestrane::installLanguage(qapp, language);
+    // The companions the menu starts speak the same language.
+    ::setenv("KESTRANE_LANG", kestrane::i18n::languageCode(language), 1);
 
     // SIGTERM, SIGINT and SIGHUP close the main window as the close command does, so the
     // settings are written and the ports closed; before the frame exists they end the start-up

@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -62,7 +63,7 @@ TDrawWindow::TDrawWindow(AppCore& core, StartupView& view, QWidget* parent)
 
     message = kestraneMessageBox(this);
     askSaveAtExit = [this] {
-        return showMessage(this, QStringLiteral("保存しますか?"),
+        return showMessage(this, QCoreApplication::translate("MainWindow", "保存しますか?"),
                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question);
     };
 
@@ -209,7 +210,7 @@ QString settingsNotSavedText(const SettingsSaveResults& results)
             failed << withSystemReason(QString::fromStdString(r.file.string()), r.result.systemError);
     if (failed.isEmpty())
         return {};
-    return QStringLiteral("設定ファイルを保存できませんでした。変更した設定は次回の起動に引き継がれません。\n\n")
+    return QCoreApplication::translate("MainWindow", "設定ファイルを保存できませんでした。変更した設定は次回の起動に引き継がれません。\n\n")
            + failed.join(QStringLiteral("\n\n"));
 }
 
@@ -375,6 +376,11 @@ MainFrame::MainFrame(TDrawWindow* client, QWidget* parent) : QMainWindow(parent)
 
 QString MainFrame::statusText() const { return status_->text(); }
 
+namespace {
+// A label of the menu tree in the language of this run.
+QString menuText(const char* label) { return QCoreApplication::translate("Menu", label); }
+} // namespace
+
 void MainFrame::buildMenu()
 {
     QMenuBar* bar = menuBar();
@@ -384,11 +390,11 @@ void MainFrame::buildMenu()
             if (e.kind == MenuEntry::Separator) {
                 menu->addSeparator();
             } else if (e.kind == MenuEntry::Submenu) {
-                QMenu* sub = menu->addMenu(QString::fromUtf8(e.label));
+                QMenu* sub = menu->addMenu(menuText(e.label));
                 connect(sub, &QMenu::aboutToShow, this, [this, sub] { refreshMenu(sub); });
                 fill(sub, e.items);
             } else {
-                QAction* a = menu->addAction(QString::fromUtf8(e.label));
+                QAction* a = menu->addAction(menuText(e.label));
                 a->setData(e.id);
                 a->setObjectName(QString::number(e.id));
                 a->setCheckable(client_->commands().checked(e.id).has_value());
@@ -402,11 +408,11 @@ void MainFrame::buildMenu()
     };
     for (const MenuEntry& top : mainMenuTree()) {
         if (top.kind == MenuEntry::Submenu) {
-            QMenu* menu = bar->addMenu(QString::fromUtf8(top.label));
+            QMenu* menu = bar->addMenu(menuText(top.label));
             connect(menu, &QMenu::aboutToShow, this, [this, menu] { refreshMenu(menu); });
             fill(menu, top.items);
         } else {
-            QAction* a = bar->addAction(QString::fromUtf8(top.label));
+            QAction* a = bar->addAction(menuText(top.label));
             a->setData(top.id);
             a->setObjectName(QStringLiteral("bar") + QString::number(top.id));
             const int id = top.id;

@@ -8,6 +8,7 @@
 #include "sampling/ui/sampling_settings_dialog.h"
 #include "sampling/ui/sampling_view_dialog.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QWidget>
 
@@ -18,8 +19,8 @@ namespace {
 std::optional<std::filesystem::path> askSampleFile(QWidget* owner)
 {
     const QString chosen = QFileDialog::getSaveFileName(
-        owner, QStringLiteral("サンプリング保存"), QString(),
-        QStringLiteral("テキストファイル (*.txt);;すべてのファイル (*.*)"));
+        owner, QCoreApplication::translate("SamplingCommands", "サンプリング保存"), QString(),
+        QCoreApplication::translate("SamplingCommands", "テキストファイル (*.txt);;すべてのファイル (*.*)"));
     if (chosen.isEmpty())
         return std::nullopt;
     return std::filesystem::path(chosen.toStdString());
@@ -33,7 +34,7 @@ void saveSamplingFile(AppCore& core, const SamplingCommandHooks& hooks)
     if (!path)
         return;
     if (const FileWriteResult written = writeSampleFile(*path, core.samples().saveLines()); !written)
-        hooks.message(withSystemReason(QStringLiteral("ﾌｧｲﾙが開けません"), written.systemError), QMessageBox::Ok,
+        hooks.message(withSystemReason(QCoreApplication::translate("SamplingCommands", "ﾌｧｲﾙが開けません"), written.systemError), QMessageBox::Ok,
                       QMessageBox::Warning);
 }
 

@@ -10,8 +10,10 @@
 #include "sending/ui/control_character_dialog.h"
 #include "sending/ui/fixed_string_dialog.h"
 #include "sending/ui/text_transfer_progress.h"
+#include "widgets/language.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileDialog>
 
 #include <fstream>
@@ -20,26 +22,23 @@ namespace kestrane {
 
 namespace {
 
-QString text(std::string_view utf8)
-{
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
+QString text(std::string_view utf8) { return tableText(utf8); }
 
 QString portNotOpenText(int channel)
 {
-    return channel == 1 ? QStringLiteral("シリアルポートＣＨ１がＯＰＥＮしていません")
-                        : QStringLiteral("シリアルポートＣＨ２がＯＰＥＮしていません");
+    return channel == 1 ? QCoreApplication::translate("SendingCommands", "シリアルポートＣＨ１がＯＰＥＮしていません")
+                        : QCoreApplication::translate("SendingCommands", "シリアルポートＣＨ２がＯＰＥＮしていません");
 }
 
 // The message of a transfer that ended at a tick, or nothing.
 std::optional<QString> transferEndText(TransferEnd why)
 {
     switch (why) {
-    case TransferEnd::Completed: return QStringLiteral("Text送信完了。");
+    case TransferEnd::Completed: return QCoreApplication::translate("SendingCommands", "Text送信完了。");
     case TransferEnd::CouldNotSend: return text(kCouldNotSendText);
     case TransferEnd::TimedOut: return text(kTimedOutText);
     case TransferEnd::OtherError: return text(kOtherErrorText);
-    case TransferEnd::ReadFailed: return QStringLiteral("ﾌｧｲﾙが読み出せません。");
+    case TransferEnd::ReadFailed: return QCoreApplication::translate("SendingCommands", "ﾌｧｲﾙが読み出せません。");
     case TransferEnd::Cancelled:
     case TransferEnd::ChannelClosed: return std::nullopt;
     }
@@ -48,12 +47,12 @@ std::optional<QString> transferEndText(TransferEnd why)
 
 std::optional<std::filesystem::path> askTransferFile(QWidget* parent, const std::filesystem::path& startDirectory)
 {
-    QFileDialog dialog(parent, QStringLiteral("転送ファイルの読出"), QString::fromStdString(startDirectory.string()));
+    QFileDialog dialog(parent, QCoreApplication::translate("SendingCommands", "転送ファイルの読出"), QString::fromStdString(startDirectory.string()));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     // "All files" is "*" here: "*.*" would hide every name without a dot, as Linux files often are.
-    const QStringList filters = {QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("ALLFile(*)")};
+    const QStringList filters = {QCoreApplication::translate("SendingCommands", "ﾃｷｽﾄﾌｧｲﾙ(*.txt)"), QStringLiteral("ALLFile(*)")};
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.front());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -135,7 +134,7 @@ bool SendingCommands::openFixedStringEditor()
 void SendingCommands::editFixedStrings()
 {
     if (!openFixedStringEditor())
-        message(QString::fromUtf8(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
+        message(tableText(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
 }
 
 TextTransferProgress* SendingCommands::progress(int channel) const
@@ -154,7 +153,7 @@ void SendingCommands::startTextTransfer(int channel)
             p->raise();
             p->activateWindow();
         }
-        message(channel == 1 ? QStringLiteral("ＣＨ１はテキスト転送中です。") : QStringLiteral("ＣＨ２はテキスト転送中です。"),
+        message(channel == 1 ? QCoreApplication::translate("SendingCommands", "ＣＨ１はテキスト転送中です。") : QCoreApplication::translate("SendingCommands", "ＣＨ２はテキスト転送中です。"),
                 QMessageBox::Ok, QMessageBox::Information);
         return;
     }
@@ -164,11 +163,11 @@ void SendingCommands::startTextTransfer(int channel)
     }
     const std::optional<std::filesystem::path> file = pickTransferFile(channel);
     if (!file) {
-        message(QStringLiteral("ファイル名選択できません"), QMessageBox::Ok, QMessageBox::NoIcon);
+        message(QCoreApplication::translate("SendingCommands", "ファイル名選択できません"), QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     if (transfer.start(channel, *file) != TextTransfer::StartResult::Started) {
-        message(QStringLiteral("ﾌｧｲﾙが開けません"), QMessageBox::Ok, QMessageBox::NoIcon);
+        message(QCoreApplication::translate("SendingCommands", "ﾌｧｲﾙが開けません"), QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     auto* p = new TextTransferProgress(
@@ -203,7 +202,7 @@ void SendingCommands::transferEnded(int channel, TransferEnd why)
         // The port went away under the transfer: the window stays and says so.
         if (p) {
             p->setProgress(core_.textTransfer().bytesSent(channel), core_.textTransfer().fileSize(channel));
-            p->showEnded(QStringLiteral("ポートが閉じられたため、転送を中止しました（%1）。")
+            p->showEnded(QCoreApplication::translate("SendingCommands", "ポートが閉じられたため、転送を中止しました（%1）。")
                              .arg(transferProgressText(core_.textTransfer().bytesSent(channel),
                                                        core_.textTransfer().fileSize(channel))));
         }

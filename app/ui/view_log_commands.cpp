@@ -10,6 +10,7 @@
 #include "traffic/ui/search_dialog.h"
 #include "widgets/message_box.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QPainter>
 #include <QWidget>
@@ -132,7 +133,7 @@ void ViewAndLogCommands::firstLine() { scrollTo(0); }
 void ViewAndLogCommands::lastLine()
 {
     if (fastDisplay()) {
-        message(QStringLiteral("高速表示は最後の行へ移行しません。"), QMessageBox::Ok, QMessageBox::NoIcon);
+        message(QCoreApplication::translate("ViewLogCommands", "高速表示は最後の行へ移行しません。"), QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     scrollTo(newestTopLine());
@@ -141,7 +142,7 @@ void ViewAndLogCommands::lastLine()
 void ViewAndLogCommands::search()
 {
     if (fastDisplay()) {
-        message(QStringLiteral("高速表示は検索機能は使えません。"), QMessageBox::Ok, QMessageBox::NoIcon);
+        message(QCoreApplication::translate("ViewLogCommands", "高速表示は検索機能は使えません。"), QMessageBox::Ok, QMessageBox::NoIcon);
         return;
     }
     if (ops_.repaintNow)
@@ -172,7 +173,7 @@ void ViewAndLogCommands::continueSearch(bool ascii)
 
 void ViewAndLogCommands::notFound()
 {
-    message(QStringLiteral("検出文字列が見つかりません"), QMessageBox::Ok, QMessageBox::NoIcon);
+    message(QCoreApplication::translate("ViewLogCommands", "検出文字列が見つかりません"), QMessageBox::Ok, QMessageBox::NoIcon);
 }
 
 std::optional<SearchHighlight> ViewAndLogCommands::takePendingHighlight()
@@ -190,7 +191,7 @@ void ViewAndLogCommands::redisplay()
 
 void ViewAndLogCommands::clearDisplay()
 {
-    if (message(QStringLiteral("表示をクリアしますか?"), QMessageBox::Yes | QMessageBox::No, QMessageBox::NoIcon) !=
+    if (message(QCoreApplication::translate("ViewLogCommands", "表示をクリアしますか?"), QMessageBox::Yes | QMessageBox::No, QMessageBox::NoIcon) !=
         QMessageBox::Yes)
         return;
     TrafficBuffer& traffic = core_.traffic();

@@ -10,6 +10,10 @@
 
 namespace kestrane {
 
-int runCompanion(int argc, char** argv, const char* programName, const std::function<std::unique_ptr<QWidget>()>& makeWindow);
+// Reads the command line first: --help (`summary` under the usage), --version and mistakes
+// (exit 2) answer before any window; --lang en|ja, else KESTRANE_LANG (which kestrane sets for
+// the companions it starts), chooses the language, Japanese by default.
+int runCompanion(int argc, char** argv, const char* programName, const char* summary,
+                 const std::function<std::unique_ptr<QWidget>()>& makeWindow);
 
 } // namespace kestrane

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -42,18 +43,18 @@ QLineEdit* readOnlyField(QWidget* parent, const char* name)
 
 TolvekWindow::TolvekWindow(QWidget* parent) : QWidget(parent)
 {
-    setWindowTitle(QStringLiteral("チェックサム計算 - tolvek"));
+    setWindowTitle(QCoreApplication::translate("CompanionWindows", "チェックサム計算 - tolvek"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* inputBox = new QGroupBox(QStringLiteral("送信する文字"), this);
+    auto* inputBox = new QGroupBox(QCoreApplication::translate("CompanionWindows", "送信する文字"), this);
     auto* inputLayout = new QVBoxLayout(inputBox);
     input_ = new QLineEdit(inputBox);
     input_->setObjectName(QStringLiteral("input"));
-    input_->setPlaceholderText(QStringLiteral("例: 0D0A  \"AB\"03"));
+    input_->setPlaceholderText(QCoreApplication::translate("CompanionWindows", "例: 0D0A  \"AB\"03"));
     inputLayout->addWidget(input_);
     auto* forms = new QHBoxLayout;
-    hexForm_ = new QRadioButton(QStringLiteral("16進表記 (送信)"), inputBox);
-    ascForm_ = new QRadioButton(QStringLiteral("文字のまま (ASC送信)"), inputBox);
+    hexForm_ = new QRadioButton(QCoreApplication::translate("CompanionWindows", "16進表記 (送信)"), inputBox);
+    ascForm_ = new QRadioButton(QCoreApplication::translate("CompanionWindows", "文字のまま (ASC送信)"), inputBox);
     hexForm_->setChecked(true);
     forms->addWidget(hexForm_);
     forms->addWidget(ascForm_);
@@ -61,7 +62,7 @@ TolvekWindow::TolvekWindow(QWidget* parent) : QWidget(parent)
     inputLayout->addLayout(forms);
     layout->addWidget(inputBox);
 
-    auto* dataBox = new QGroupBox(QStringLiteral("データ"), this);
+    auto* dataBox = new QGroupBox(QCoreApplication::translate("CompanionWindows", "データ"), this);
     auto* dataLayout = new QVBoxLayout(dataBox);
     data_ = new QPlainTextEdit(dataBox);
     data_->setObjectName(QStringLiteral("data"));
@@ -73,24 +74,24 @@ TolvekWindow::TolvekWindow(QWidget* parent) : QWidget(parent)
     dataLayout->addWidget(count_);
     layout->addWidget(dataBox);
 
-    auto* resultBox = new QGroupBox(QStringLiteral("チェックサム (HEX ／ 送信されるバイト)"), this);
+    auto* resultBox = new QGroupBox(QCoreApplication::translate("CompanionWindows", "チェックサム (HEX ／ 送信されるバイト)"), this);
     auto* results = new QFormLayout(resultBox);
     xor_ = readOnlyField(resultBox, "xor");
     sum_ = readOnlyField(resultBox, "sum");
     crc_ = readOnlyField(resultBox, "crc");
-    results->addRow(QStringLiteral("Byte単位でXOR"), xor_);
-    results->addRow(QStringLiteral("Byte単位で加算"), sum_);
+    results->addRow(QCoreApplication::translate("CompanionWindows", "Byte単位でXOR"), xor_);
+    results->addRow(QCoreApplication::translate("CompanionWindows", "Byte単位で加算"), sum_);
     results->addRow(QStringLiteral("CRC16"), crc_);
     auto* outputForm = new QHBoxLayout;
-    oneByte_ = new QRadioButton(QStringLiteral("HEXで１文字"), resultBox);
-    twoDigits_ = new QRadioButton(QStringLiteral("ASCで２文字"), resultBox);
-    lowerCase_ = new QCheckBox(QStringLiteral("小文字"), resultBox);
+    oneByte_ = new QRadioButton(QCoreApplication::translate("CompanionWindows", "HEXで１文字"), resultBox);
+    twoDigits_ = new QRadioButton(QCoreApplication::translate("CompanionWindows", "ASCで２文字"), resultBox);
+    lowerCase_ = new QCheckBox(QCoreApplication::translate("CompanionWindows", "小文字"), resultBox);
     oneByte_->setChecked(true);
     outputForm->addWidget(oneByte_);
     outputForm->addWidget(twoDigits_);
     outputForm->addWidget(lowerCase_);
     outputForm->addStretch();
-    results->addRow(QStringLiteral("出力の文字形式"), outputForm);
+    results->addRow(QCoreApplication::translate("CompanionWindows", "出力の文字形式"), outputForm);
     layout->addWidget(resultBox);
 
     connect(input_, &QLineEdit::textChanged, this, &TolvekWindow::recompute);
@@ -133,9 +134,9 @@ void TolvekWindow::recompute()
     const ChecksumResult r = computeChecksums(text, form);
 
     data_->setPlainText(hexText(r.data));
-    QString count = QStringLiteral("%1 バイト").arg(r.data.size());
+    QString count = QCoreApplication::translate("CompanionWindows", "%1 バイト").arg(r.data.size());
     if (r.cut)
-        count += QStringLiteral("（511文字を超えた分は送信されません）");
+        count += QCoreApplication::translate("CompanionWindows", "（511文字を超えた分は送信されません）");
     count_->setText(count);
 
     const std::int32_t outputForm = twoDigits_->isChecked() ? kChecksumTwoDigits : kChecksumOneByte;
@@ -143,7 +144,7 @@ void TolvekWindow::recompute()
     const auto row = [&](std::int32_t method, const QString& value) {
         if (text.empty())
             return QString();
-        return QStringLiteral("%1   ／ 送信: %2").arg(value, hexText(checksumField(text, form, method, outputForm, lower)));
+        return QCoreApplication::translate("CompanionWindows", "%1   ／ 送信: %2").arg(value, hexText(checksumField(text, form, method, outputForm, lower)));
     };
     const auto hex2 = [](unsigned v, int digits) { return QStringLiteral("%1").arg(v, digits, 16, QLatin1Char('0')).toUpper(); };
     xor_->setText(row(kChecksumXor, hex2(r.byteXor, 2)));
@@ -155,10 +156,10 @@ void TolvekWindow::recompute()
 
 GlimraWindow::GlimraWindow(QWidget* parent) : QWidget(parent)
 {
-    setWindowTitle(QStringLiteral("文字コード表 - glimra"));
+    setWindowTitle(QCoreApplication::translate("CompanionWindows", "文字コード表 - glimra"));
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("表示するコード"), this));
+    top->addWidget(new QLabel(QCoreApplication::translate("CompanionWindows", "表示するコード"), this));
     pages_ = new QComboBox(this);
     pages_->setObjectName(QStringLiteral("pages"));
     for (const std::uint8_t lead : codeTablePages())
@@ -178,7 +179,7 @@ GlimraWindow::GlimraWindow(QWidget* parent) : QWidget(parent)
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     layout->addWidget(table_, 1);
 
-    status_ = new QLabel(QStringLiteral("文字をクリックすると、その16進コードをコピーします。"), this);
+    status_ = new QLabel(QCoreApplication::translate("CompanionWindows", "文字をクリックすると、その16進コードをコピーします。"), this);
     status_->setObjectName(QStringLiteral("status"));
     layout->addWidget(status_);
 
@@ -228,12 +229,12 @@ QString GlimraWindow::clickCell(int index)
         return {};
     if (cell.kind == CellKind::LeadByte) {
         showPage(static_cast<std::uint8_t>(cell.code));
-        status_->setText(QStringLiteral("%1 で始まる2バイト文字を表示しています。").arg(cellHex(cell)));
+        status_->setText(QCoreApplication::translate("CompanionWindows", "%1 で始まる2バイト文字を表示しています。").arg(cellHex(cell)));
         return {};
     }
     const QString hex = cellHex(cell);
     QApplication::clipboard()->setText(hex);
-    status_->setText(QStringLiteral("%1（%2）をコピーしました。").arg(hex, cell.text));
+    status_->setText(QCoreApplication::translate("CompanionWindows", "%1（%2）をコピーしました。").arg(hex, cell.text));
     return hex;
 }
 
@@ -255,34 +256,34 @@ int radixIndex(Radix r)
 
 DornexWindow::DornexWindow(QWidget* parent) : QWidget(parent)
 {
-    setWindowTitle(QStringLiteral("数値変換 - dornex"));
+    setWindowTitle(QCoreApplication::translate("CompanionWindows", "数値変換 - dornex"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* typeBox = new QGroupBox(QStringLiteral("型"), this);
+    auto* typeBox = new QGroupBox(QCoreApplication::translate("CompanionWindows", "型"), this);
     auto* typeLayout = new QHBoxLayout(typeBox);
     auto* widthGroup = new QButtonGroup(this);
     const std::array<int, 3> bits{8, 16, 32};
     for (std::size_t i = 0; i < bits.size(); ++i) {
-        widths_[i] = new QRadioButton(QStringLiteral("%1ビット").arg(bits[i]), typeBox);
+        widths_[i] = new QRadioButton(QCoreApplication::translate("CompanionWindows", "%1ビット").arg(bits[i]), typeBox);
         widths_[i]->setObjectName(QStringLiteral("bits%1").arg(bits[i]));
         widthGroup->addButton(widths_[i], bits[i]);
         typeLayout->addWidget(widths_[i]);
     }
     widths_[1]->setChecked(true);
-    signed_ = new QCheckBox(QStringLiteral("符号付き"), typeBox);
+    signed_ = new QCheckBox(QCoreApplication::translate("CompanionWindows", "符号付き"), typeBox);
     signed_->setObjectName(QStringLiteral("signed"));
     typeLayout->addWidget(signed_);
     typeLayout->addStretch();
     layout->addWidget(typeBox);
 
-    auto* valueBox = new QGroupBox(QStringLiteral("値"), this);
+    auto* valueBox = new QGroupBox(QCoreApplication::translate("CompanionWindows", "値"), this);
     auto* form = new QFormLayout(valueBox);
-    const std::array<const char*, 4> labels{"10進", "16進", "2進", "8進"};
+    const std::array<const char*, 4> labels{QT_TRANSLATE_NOOP("Kestrane", "10進"), QT_TRANSLATE_NOOP("Kestrane", "16進"), QT_TRANSLATE_NOOP("Kestrane", "2進"), QT_TRANSLATE_NOOP("Kestrane", "8進")};
     const std::array<const char*, 4> names{"decimal", "hex", "binary", "octal"};
     for (std::size_t i = 0; i < kRadixes.size(); ++i) {
         fields_[i] = new QLineEdit(valueBox);
         fields_[i]->setObjectName(QString::fromLatin1(names[i]));
-        form->addRow(QString::fromUtf8(labels[i]), fields_[i]);
+        form->addRow(QCoreApplication::translate("Kestrane", labels[i]), fields_[i]);
         const Radix radix = kRadixes[i];
         connect(fields_[i], &QLineEdit::textEdited, this, [this, radix] {
             lastEdited_ = radix;
@@ -347,12 +348,12 @@ void DornexWindow::convertFrom(Radix radix)
         status_->clear();
         break;
     case ParseError::NotANumber:
-        status_->setText(QStringLiteral("%1進の数字ではありません。").arg(static_cast<int>(radix)));
+        status_->setText(QCoreApplication::translate("CompanionWindows", "%1進の数字ではありません。").arg(static_cast<int>(radix)));
         break;
     case ParseError::OutOfRange:
         status_->setText(radix == Radix::Decimal
-                             ? QStringLiteral("範囲外です（%1 ～ %2）。").arg(type_.minimum()).arg(type_.maximum())
-                             : QStringLiteral("%1ビットに入りません。").arg(type_.bits));
+                             ? QCoreApplication::translate("CompanionWindows", "範囲外です（%1 ～ %2）。").arg(type_.minimum()).arg(type_.maximum())
+                             : QCoreApplication::translate("CompanionWindows", "%1ビットに入りません。").arg(type_.bits));
         break;
     case ParseError::None:
         status_->clear();

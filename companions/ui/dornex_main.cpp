@@ -4,5 +4,7 @@
 
 int main(int argc, char** argv)
 {
-    return kestrane::runCompanion(argc, argv, "dornex", [] { return std::make_unique<kestrane::DornexWindow>(); });
+    return kestrane::runCompanion(argc, argv, "dornex",
+                                  "dornex converts a number between decimal, hex, binary and octal for a chosen integer\nwidth, signed or not; kestrane starts it from the View menu.",
+                                  [] { return std::make_unique<kestrane::DornexWindow>(); });
 }

@@ -4,5 +4,7 @@
 
 int main(int argc, char** argv)
 {
-    return kestrane::runCompanion(argc, argv, "tolvek", [] { return std::make_unique<kestrane::TolvekWindow>(); });
+    return kestrane::runCompanion(argc, argv, "tolvek",
+                                  "tolvek computes the checksums Kestrane appends to a frame (XOR or sum of the bytes, as one\nHEX byte or two ASC digits) for a text typed in its send notation; kestrane starts it from\nthe View menu.",
+                                  [] { return std::make_unique<kestrane::TolvekWindow>(); });
 }

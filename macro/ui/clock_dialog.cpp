@@ -5,6 +5,7 @@
 #include "widgets/dialog_ids.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,16 +18,16 @@ namespace kestrane {
 TDialog22::TDialog22(SettingsRecord& settings, QWidget* parent) : QDialog(parent), settings_(settings)
 {
     setObjectName(QString::fromLatin1(dialog_id::MacroClock));
-    setWindowTitle(QStringLiteral("マクロ実行クロック"));
+    setWindowTitle(QCoreApplication::translate("ClockDialog", "マクロ実行クロック"));
     setModal(true);
 
-    auto* group = new QGroupBox(QStringLiteral("マクロ命令１処理の時間間隔"), this);
+    auto* group = new QGroupBox(QCoreApplication::translate("ClockDialog", "マクロ命令１処理の時間間隔"), this);
     auto* grid = new QGridLayout(group);
     // Exclusive by hand: a button group would not allow the state where none is checked.
     const std::optional<int> current = macroClockButtonFor(settings_.macroClockMs);
     int i = 0;
     for (const MacroClockChoice& c : kMacroClockChoices) {
-        auto* b = new QRadioButton(QString::fromUtf8(c.text), group);
+        auto* b = new QRadioButton(QCoreApplication::translate("MacroText", c.text), group);
         b->setObjectName(QString::number(c.id));
         b->setAutoExclusive(false);
         b->setChecked(current && *current == c.id);

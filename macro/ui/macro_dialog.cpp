@@ -6,6 +6,7 @@
 #include "widgets/dialog_ids.h"
 #include "text/cp932.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,7 +23,8 @@ namespace kestrane {
 
 namespace {
 
-QString u8(const char* text) { return QString::fromUtf8(text); }
+// A text of the macro tables, in the language of this run.
+QString u8(const char* text) { return QCoreApplication::translate("MacroText", text); }
 
 QString pathText(const std::filesystem::path& p) { return QFile::decodeName(p.c_str()); }
 
@@ -39,7 +41,7 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context))
 {
     setObjectName(QString::fromLatin1(dialog_id::Macro));
-    setWindowTitle(QStringLiteral("Macro実行Diagram"));
+    setWindowTitle(QCoreApplication::translate("MacroDialog", "Macro実行Diagram"));
     setModal(true);
 
     interpreter_ = std::make_unique<MacroInterpreter>(context_.memory, context_.send, context_.settings,
@@ -47,24 +49,24 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
                                                       context_.clock);
 
     // --- run a chosen file ---
-    auto* fileGroup = new QGroupBox(QStringLiteral("ファイル名を選んで実行"), this);
-    auto* open = idButton(211, QStringLiteral("ファイルを開く"), fileGroup);
+    auto* fileGroup = new QGroupBox(QCoreApplication::translate("MacroDialog", "ファイル名を選んで実行"), this);
+    auto* open = idButton(211, QCoreApplication::translate("MacroDialog", "ファイルを開く"), fileGroup);
     fileLabel_ = label(fileGroup, QStringLiteral("639"), u8(macro_text::kNoFile));
     fileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* runFile = idButton(201, QStringLiteral("Macro実行"), fileGroup);
+    auto* runFile = idButton(201, QCoreApplication::translate("MacroDialog", "Macro実行"), fileGroup);
     auto* fileLayout = new QHBoxLayout(fileGroup);
     fileLayout->addWidget(open);
     fileLayout->addWidget(fileLabel_, 1);
     fileLayout->addWidget(runFile);
 
     // --- run a listed file ---
-    auto* listGroup = new QGroupBox(QStringLiteral("リストＢＯＸから選んで実行"), this);
+    auto* listGroup = new QGroupBox(QCoreApplication::translate("MacroDialog", "リストＢＯＸから選んで実行"), this);
     listBox_ = new QListWidget(listGroup);
     listBox_->setObjectName(QStringLiteral("list"));
     listBox_->setSortingEnabled(false);
-    auto* add = idButton(213, QStringLiteral("リスト追加"), listGroup);
-    auto* remove = idButton(214, QStringLiteral("リスト削除"), listGroup);
-    auto* runList = idButton(212, QStringLiteral("Macro実行"), listGroup);
+    auto* add = idButton(213, QCoreApplication::translate("MacroDialog", "リスト追加"), listGroup);
+    auto* remove = idButton(214, QCoreApplication::translate("MacroDialog", "リスト削除"), listGroup);
+    auto* runList = idButton(212, QCoreApplication::translate("MacroDialog", "Macro実行"), listGroup);
     auto* listButtons = new QVBoxLayout;
     listButtons->addWidget(add);
     listButtons->addWidget(remove);
@@ -93,7 +95,7 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     input2_ = new QLineEdit(this);
     input2_->setObjectName(QStringLiteral("input2"));
     input2_->setMaxLength(kMacroInputMaxChars);
-    auto* inputDone = idButton(210, QStringLiteral("文字入力完了"), this);
+    auto* inputDone = idButton(210, QCoreApplication::translate("MacroDialog", "文字入力完了"), this);
     auto* inputs = new QGridLayout;
     inputs->addWidget(new QLabel(QStringLiteral("Input 1"), this), 0, 0);
     inputs->addWidget(input1_, 0, 1);
@@ -108,11 +110,11 @@ TMacrosend::TMacrosend(MacroDialogContext context, QWidget* parent)
     }
 
     // --- dialog buttons ---
-    auto* display = idButton(216, QStringLiteral("表示切替"), this);
-    auto* stop = idButton(217, QStringLiteral("MACRO停止"), this);
+    auto* display = idButton(216, QCoreApplication::translate("MacroDialog", "表示切替"), this);
+    auto* stop = idButton(217, QCoreApplication::translate("MacroDialog", "MACRO停止"), this);
     auto* clock = idButton(220, QStringLiteral("clock"), this);
     const DialogButtons bottom = dialogButtons(
-        this, {.closeText = QStringLiteral("閉じる"), .onHelp = manualAt(context_.manual, kMacroManualPage)});
+        this, {.closeText = QCoreApplication::translate("MacroDialog", "閉じる"), .onHelp = manualAt(context_.manual, kMacroManualPage)});
     bottom.row->insertWidget(0, display);
     bottom.row->insertWidget(1, stop);
     bottom.row->insertWidget(2, clock);
@@ -163,11 +165,11 @@ void TMacrosend::refresh()
     counter_->setText(QString::asprintf("%08d ", context_.memory.pc));
     status_->setText(u8(macroStatusText(context_.memory.status)));
     const std::int32_t line = interpreter_->currentLine();
-    line_->setText(line > 0 ? QStringLiteral("行 %1").arg(line) : QString());
+    line_->setText(line > 0 ? QCoreApplication::translate("MacroDialog", "行 %1").arg(line) : QString());
     const MacroNotice& notice = interpreter_->notice();
     notice_->setText(notice.kind == MacroNotice::Kind::None
                          ? QString()
-                         : QStringLiteral("行 %1: %2").arg(notice.line).arg(QString::fromStdString(macroNoticeText(notice))));
+                         : QCoreApplication::translate("MacroDialog", "行 %1: %2").arg(notice.line).arg(QString::fromStdString(macroNoticeText(notice))));
 }
 
 void TMacrosend::finished()

@@ -5,6 +5,7 @@
 #include "sampling/dio_monitor.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -27,9 +28,9 @@ TDialog9::TDialog9(DioImage& image, const SettingsRecord& settings, ManualAtPage
     setModal(false);
     setFixedSize(kClientWidth, kClientHeight);
 
-    auto* close = idButton(202, QStringLiteral("閉じる"), this);
+    auto* close = idButton(202, QCoreApplication::translate("DioMonitorDialog", "閉じる"), this);
     close->setGeometry(56, 134, 80, 26);
-    auto* helpButton = idButton(203, QStringLiteral("ﾍﾙﾌﾟ"), this);
+    auto* helpButton = idButton(203, QCoreApplication::translate("DioMonitorDialog", "ﾍﾙﾌﾟ"), this);
     helpButton->setGeometry(156, 134, 80, 26);
     connect(close, &QPushButton::clicked, this, [this] { this->close(); });
     connect(helpButton, &QPushButton::clicked, this, manualAt(std::move(help), kHelpPage));

@@ -4,6 +4,7 @@
 #include "widgets/dialog_ids.h"
 #include "sampling/sampling_settings.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,10 +20,10 @@ TDialog15::TDialog15(SamplingSettings& settings, std::function<void()> help, QWi
     : QDialog(parent), message(kestraneMessageBox(this)), settings_(settings)
 {
     setObjectName(QString::fromLatin1(dialog_id::SamplingSettings));
-    setWindowTitle(QStringLiteral("サンプリング設定画面"));
+    setWindowTitle(QCoreApplication::translate("SamplingSettingsDialog", "サンプリング設定画面"));
     setModal(true);
 
-    auto* countGroup = new QGroupBox(QStringLiteral("取得数"), this);
+    auto* countGroup = new QGroupBox(QCoreApplication::translate("SamplingSettingsDialog", "取得数"), this);
     countGroup->setObjectName(QStringLiteral("361"));
     auto* countLayout = new QHBoxLayout(countGroup);
     static constexpr std::array<const char*, 6> radioIds = {"501", "502", "503", "504", "509", "510"};
@@ -36,9 +37,9 @@ TDialog15::TDialog15(SamplingSettings& settings, std::function<void()> help, QWi
     checked->setFocus();  // the arrow keys start from the checked count
 
     auto* fields = new QGridLayout;
-    auto* firstHead = new QLabel(QStringLiteral("先頭文字"), this);
+    auto* firstHead = new QLabel(QCoreApplication::translate("SamplingSettingsDialog", "先頭文字"), this);
     firstHead->setObjectName(QStringLiteral("601"));
-    auto* lengthHead = new QLabel(QStringLiteral("文字数"), this);
+    auto* lengthHead = new QLabel(QCoreApplication::translate("SamplingSettingsDialog", "文字数"), this);
     lengthHead->setObjectName(QStringLiteral("602"));
     fields->addWidget(firstHead, 0, 1);
     fields->addWidget(lengthHead, 0, 2);
@@ -52,7 +53,7 @@ TDialog15::TDialog15(SamplingSettings& settings, std::function<void()> help, QWi
             fields->addWidget(new QLabel(QString::number(row), this), row, 0);
         fields->addWidget(edits_[i], row, static_cast<int>(i % 2) + 1);
     }
-    auto* ch1Only = new QLabel(QStringLiteral("この機能はＣＨ１のみ"), this);
+    auto* ch1Only = new QLabel(QCoreApplication::translate("SamplingSettingsDialog", "この機能はＣＨ１のみ"), this);
     ch1Only->setObjectName(QStringLiteral("614"));
 
     const DialogButtons buttons = dialogButtons(this, okCancelHelp([this] { onOk(); }, [help = std::move(help)] {
@@ -76,8 +77,8 @@ void TDialog15::onOk()
     for (std::size_t i = 0; i < edits_.size(); ++i)
         input.edits[i] = edits_[i]->text().toStdString();
     for (const SamplingCorrection c : applySamplingDialog(settings_, input)) {
-        message(c == SamplingCorrection::PositionAbove300 ? QStringLiteral("先頭文字は300以下設定します。")
-                                                          : QStringLiteral("文字数は20以下設定します。"),
+        message(c == SamplingCorrection::PositionAbove300 ? QCoreApplication::translate("SamplingSettingsDialog", "先頭文字は300以下設定します。")
+                                                          : QCoreApplication::translate("SamplingSettingsDialog", "文字数は20以下設定します。"),
                 QMessageBox::Ok, QMessageBox::NoIcon);
     }
     accept();

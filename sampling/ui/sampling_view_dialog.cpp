@@ -4,6 +4,7 @@
 #include "widgets/dialog_ids.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,7 +18,7 @@ TDialog16::TDialog16(SampleTable& table, std::function<void()> help, QWidget* pa
     : QDialog(parent), table_(table), clears_(table.clears())
 {
     setObjectName(QString::fromLatin1(dialog_id::SamplingView));
-    setWindowTitle(QStringLiteral("サンプリング設定画面"));
+    setWindowTitle(QCoreApplication::translate("SamplingViewDialog", "サンプリング設定画面"));
     setModal(false);
 
     list_ = new QListWidget(this);
@@ -26,10 +27,10 @@ TDialog16::TDialog16(SampleTable& table, std::function<void()> help, QWidget* pa
     list_->setUniformItemSizes(true);  // ten thousand rows stay quick to lay out
     list_->setMinimumSize(320, 240);
 
-    auto* clear = idButton(216, QStringLiteral("データークリア"), this);
+    auto* clear = idButton(216, QCoreApplication::translate("SamplingViewDialog", "データークリア"), this);
     connect(clear, &QPushButton::clicked, this, [this] { clearData(); });
 
-    const DialogButtons buttons = dialogButtons(this, {.closeText = QStringLiteral("閉じる"),
+    const DialogButtons buttons = dialogButtons(this, {.closeText = QCoreApplication::translate("SamplingViewDialog", "閉じる"),
                                                        .onClose = [this] { this->close(); },
                                                        .onHelp = [help = std::move(help)] {
                                                            if (help)
@@ -37,7 +38,7 @@ TDialog16::TDialog16(SampleTable& table, std::function<void()> help, QWidget* pa
                                                        },
                                                        .closeId = 217,
                                                        .helpId = 218,
-                                                       .helpText = QStringLiteral("ヘルプ")});
+                                                       .helpText = QCoreApplication::translate("SamplingViewDialog", "ヘルプ")});
     buttons.row->insertWidget(0, clear);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);

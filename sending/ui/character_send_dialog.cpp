@@ -8,9 +8,11 @@
 #include "sending/fixed_strings.h"
 #include "sending/ui/send_preview_view.h"
 #include "sending/ui/transmit_retry.h"
+#include "widgets/language.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,7 +47,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     : QDialog(parent), memory_(memory), services_(std::move(services))
 {
     setObjectName(QString::fromLatin1(kind.id));
-    setWindowTitle(QStringLiteral("文字送信Diagram"));
+    setWindowTitle(QCoreApplication::translate("CharacterSendDialog", "文字送信Diagram"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
@@ -84,7 +86,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     static constexpr int kEditIds[3] = {402, 403, 404};
     static constexpr int kEditRow[3] = {0, 1, 3};  // start, stop, end: the checksum has no character
     for (int i = 0; i < 4; ++i) {
-        checks_[i] = new QCheckBox(QString::fromUtf8(kind.checkLabels[i]), frameGroup);
+        checks_[i] = new QCheckBox(tableText(kind.checkLabels[i]), frameGroup);
         checks_[i]->setObjectName(QString::number(kCheckIds[i]));
         grid->addWidget(checks_[i], i, 0);
     }
@@ -115,13 +117,13 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     side->addStretch();
 
     // The buttons.
-    auto* sendHex = idButton(201, QStringLiteral("送信"), this);
+    auto* sendHex = idButton(201, QCoreApplication::translate("CharacterSendDialog", "送信"), this);
     sendHex->setAutoDefault(true);
     sendHex->setDefault(true);  // Enter in the line sends it
-    auto* sendAsc = idButton(216, QStringLiteral("ASC送信"), this);
-    auto* details = idButton(kind.detailsId, QStringLiteral("詳細設定"), this);
-    auto* ascii = idButton(204, QStringLiteral("ＡＳＣＩＩ"), this);
-    auto* close = idButton(kind.closeId, QStringLiteral("閉じる"), this);
+    auto* sendAsc = idButton(216, QCoreApplication::translate("CharacterSendDialog", "ASC送信"), this);
+    auto* details = idButton(kind.detailsId, QCoreApplication::translate("CharacterSendDialog", "詳細設定"), this);
+    auto* ascii = idButton(204, QCoreApplication::translate("CharacterSendDialog", "ＡＳＣＩＩ"), this);
+    auto* close = idButton(kind.closeId, QCoreApplication::translate("CharacterSendDialog", "閉じる"), this);
     connect(sendHex, &QPushButton::clicked, this, [this] { send(TextForm::HexNotation); });
     connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
     connect(details, &QPushButton::clicked, this, [this] {
@@ -130,7 +132,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     });
     connect(ascii, &QPushButton::clicked, this, [this] {
         if (!services_.startCharacterTable || !services_.startCharacterTable())
-            services_.message(QString::fromUtf8(kCharacterTableMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
+            services_.message(tableText(kCharacterTableMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -140,7 +142,7 @@ CharacterSendDialog::CharacterSendDialog(const Kind& kind, CharacterSendMemory& 
     buttons->addWidget(details);
     buttons->addWidget(ascii);
     if (kind.helpPage > 0) {
-        auto* help = idButton(203, QStringLiteral("ﾍﾙﾌﾟ"), this);
+        auto* help = idButton(203, QCoreApplication::translate("CharacterSendDialog", "ﾍﾙﾌﾟ"), this);
         connect(help, &QPushButton::clicked, this, manualAt(services_.manualAtPage, kind.helpPage));
         buttons->addWidget(help);
     }
@@ -185,7 +187,7 @@ void CharacterSendDialog::updatePreview()
         sendableLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     preview_->showFrames(QByteArray(sendable.data(), static_cast<qsizetype>(sendable.size())),
                          frameOptionsFor(controlsRecord(), *services_.settings),
-                         {{QStringLiteral("送信"), TextForm::HexNotation}, {QStringLiteral("ASC送信"), TextForm::Asc}});
+                         {{QCoreApplication::translate("CharacterSendDialog", "送信"), TextForm::HexNotation}, {QCoreApplication::translate("CharacterSendDialog", "ASC送信"), TextForm::Asc}});
 }
 
 void CharacterSendDialog::changeEvent(QEvent* event)
@@ -281,13 +283,13 @@ void CharacterSendDialog::reject()
 // ---- the two kinds ----------------------------------------------------------------------------
 
 TRsinputsend1::TRsinputsend1(CharacterSendMemory& memory, SendDialogServices services, QWidget* parent)
-    : CharacterSendDialog(Kind{dialog_id::TypedSend, {"ｽﾀｰﾄ文字", "ｽﾄｯﾌﾟ文字", "ﾁｪｯｸｻﾑ", "ｴﾝﾄﾞ文字"}, 202, 219, 37, false, 320},
+    : CharacterSendDialog(Kind{dialog_id::TypedSend, {QT_TRANSLATE_NOOP("Kestrane", "ｽﾀｰﾄ文字"), QT_TRANSLATE_NOOP("Kestrane", "ｽﾄｯﾌﾟ文字"), QT_TRANSLATE_NOOP("Kestrane", "ﾁｪｯｸｻﾑ"), QT_TRANSLATE_NOOP("Kestrane", "ｴﾝﾄﾞ文字")}, 202, 219, 37, false, 320},
                           memory, std::move(services), parent)
 {
 }
 
 TRsinputsend::TRsinputsend(CharacterSendMemory& memory, SendDialogServices services, QWidget* parent)
-    : CharacterSendDialog(Kind{dialog_id::LongStringSend, {"ｽﾀｰﾄ", "ｽﾄｯﾌﾟ", "ﾁｪｯｸ", "ｴﾝﾄﾞ"}, 219, 226, 0, true, 560},
+    : CharacterSendDialog(Kind{dialog_id::LongStringSend, {QT_TRANSLATE_NOOP("Kestrane", "ｽﾀｰﾄ"), QT_TRANSLATE_NOOP("Kestrane", "ｽﾄｯﾌﾟ"), QT_TRANSLATE_NOOP("Kestrane", "ﾁｪｯｸ"), QT_TRANSLATE_NOOP("Kestrane", "ｴﾝﾄﾞ")}, 219, 226, 0, true, 560},
                           memory, std::move(services), parent)
 {
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "sending/character_send.h"
+#include "i18n/language.h"
 #include "sending/ui/send_dialog_services.h"
 
 #include <QByteArray>
@@ -89,7 +90,7 @@ public:
 };
 
 // The texts shared by the send dialogs.
-inline constexpr const char* kCharacterTableMissingText = "glimra.exeが見つかりませんでした。";
-inline constexpr const char* kEditorMissingText = "notepad.exeが見つかりませんでした。";
+inline constexpr const char* kCharacterTableMissingText = I18N_NOOP("Kestrane", "glimra.exeが見つかりませんでした。");
+inline constexpr const char* kEditorMissingText = I18N_NOOP("Kestrane", "notepad.exeが見つかりませんでした。");
 
 } // namespace kestrane

@@ -4,8 +4,10 @@
 #include "widgets/dialog_ids.h"
 #include "sending/checksum_settings.h"
 #include "sending/send_buffer.h"
+#include "widgets/language.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -17,28 +19,19 @@
 
 namespace kestrane {
 
-namespace {
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
-
 TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     : QDialog(parent)
     , settings_(settings)
 {
     setObjectName(QString::fromLatin1(dialog_id::ChecksumSettings));
-    setWindowTitle(QStringLiteral("チェックサム設定"));
+    setWindowTitle(QCoreApplication::translate("ChecksumSettingsDialog", "チェックサム設定"));
     setModal(true);
 
-    auto* formGroup = new QGroupBox(QStringLiteral("出力の文字形式"), this);
+    auto* formGroup = new QGroupBox(QCoreApplication::translate("ChecksumSettingsDialog", "出力の文字形式"), this);
     formGroup->setObjectName(QStringLiteral("366"));
-    oneByte_ = new QRadioButton(QStringLiteral("HEXで１文字"), formGroup);
+    oneByte_ = new QRadioButton(QCoreApplication::translate("ChecksumSettingsDialog", "HEXで１文字"), formGroup);
     oneByte_->setObjectName(QStringLiteral("501"));
-    twoDigits_ = new QRadioButton(QStringLiteral("ASCで２文字"), formGroup);
+    twoDigits_ = new QRadioButton(QCoreApplication::translate("ChecksumSettingsDialog", "ASCで２文字"), formGroup);
     twoDigits_->setObjectName(QStringLiteral("502"));
     auto* formLayout = new QVBoxLayout(formGroup);
     formLayout->addWidget(oneByte_);
@@ -47,7 +40,7 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     oneByte_->setChecked(settings_.checksumOutputForm == kChecksumOneByte);
     twoDigits_->setChecked(settings_.checksumOutputForm == kChecksumTwoDigits);
 
-    auto* methodGroup = new QGroupBox(QStringLiteral("計算方法"), this);
+    auto* methodGroup = new QGroupBox(QCoreApplication::translate("ChecksumSettingsDialog", "計算方法"), this);
     methodGroup->setObjectName(QStringLiteral("365"));
     method_ = new QComboBox(methodGroup);
     method_->setObjectName(QStringLiteral("253"));
@@ -55,7 +48,7 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
     // A typed text is only read by OK; it never becomes an entry.
     method_->setInsertPolicy(QComboBox::NoInsert);
     for (const std::string_view name : kChecksumMethodNames)
-        method_->addItem(fromUtf8(name));
+        method_->addItem(tableText(name));
     const std::int32_t current = settings_.checksumMethod;
     method_->setCurrentIndex(current >= 0 && current < method_->count() ? current : -1);
     auto* methodLayout = new QVBoxLayout(methodGroup);
@@ -72,7 +65,11 @@ TDialog24::TDialog24(SettingsRecord& settings, QWidget* parent)
 
 void TDialog24::onOk()
 {
-    const std::string text = method_->currentText().left(kChecksumMethodTextMax).toStdString();
+    std::string text = method_->currentText().left(kChecksumMethodTextMax).toStdString();
+    // The record keeps the method's own (Japanese) name whatever language shows it.
+    for (const std::string_view name : kChecksumMethodNames)
+        if (method_->currentText() == tableText(name))
+            text = name;
     applyChecksumDialog(settings_, {text, oneByte_->isChecked(), twoDigits_->isChecked()});
     accept();
 }

@@ -5,6 +5,7 @@
 #include "sending/ui/transmit_retry.h"
 #include "records/settings_records.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,7 +35,7 @@ TDialog20::TDialog20(SendDialogServices services, QWidget* parent)
     : QDialog(parent), services_(std::move(services))
 {
     setObjectName(QString::fromLatin1(dialog_id::ControlCharacters));
-    setWindowTitle(QStringLiteral("制御文字送信"));
+    setWindowTitle(QCoreApplication::translate("ControlCharacterDialog", "制御文字送信"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 

@@ -8,7 +8,9 @@
 #include "sending/ui/send_preview_view.h"
 #include "sending/ui/transmit_retry.h"
 #include "text/cp932.h"
+#include "widgets/language.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -22,7 +24,7 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
     : QDialog(parent), services_(std::move(services))
 {
     setObjectName(QString::fromLatin1(dialog_id::FixedStringSend));
-    setWindowTitle(QStringLiteral("文字送信Diagram"));
+    setWindowTitle(QCoreApplication::translate("FixedStringDialog", "文字送信Diagram"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
@@ -53,17 +55,17 @@ TRsinputsend2::TRsinputsend2(SendDialogServices services, QWidget* parent)
     ch1_->setEnabled(ch2InUse);
     ch2_->setEnabled(ch2InUse);
 
-    auto* sendHex = idButton(205, QStringLiteral("送信"), this);
-    auto* sendAsc = idButton(217, QStringLiteral("ASCで送信"), this);
-    auto* edit = idButton(216, QStringLiteral("編集"), this);
+    auto* sendHex = idButton(205, QCoreApplication::translate("FixedStringDialog", "送信"), this);
+    auto* sendAsc = idButton(217, QCoreApplication::translate("FixedStringDialog", "ASCで送信"), this);
+    auto* edit = idButton(216, QCoreApplication::translate("FixedStringDialog", "編集"), this);
     // Created in the order they stand, so Tab goes down the column.
-    auto* help = idButton(203, QStringLiteral("ﾍﾙﾌﾟ"), this);
-    auto* close = idButton(202, QStringLiteral("閉じる"), this);
+    auto* help = idButton(203, QCoreApplication::translate("FixedStringDialog", "ﾍﾙﾌﾟ"), this);
+    auto* close = idButton(202, QCoreApplication::translate("FixedStringDialog", "閉じる"), this);
     connect(sendHex, &QPushButton::clicked, this, [this] { send(TextForm::HexNotation); });
     connect(sendAsc, &QPushButton::clicked, this, [this] { send(TextForm::Asc); });
     connect(edit, &QPushButton::clicked, this, [this] {
         if (!services_.editFixedStrings || !services_.editFixedStrings())
-            services_.message(QString::fromUtf8(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
+            services_.message(tableText(kEditorMissingText), QMessageBox::Ok, QMessageBox::NoIcon);
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(help, &QPushButton::clicked, this, manualAt(services_.manualAtPage, 39));
@@ -90,14 +92,14 @@ void TRsinputsend2::updatePreview()
     // The selected line, as the send takes it (a row that is merely current sends nothing).
     const QList<QListWidgetItem*> selected = list_->selectedItems();
     if (selected.isEmpty()) {
-        preview_->showNothing(QStringLiteral("行を選ぶと、送信されるバイトがここに出ます。"));
+        preview_->showNothing(QCoreApplication::translate("FixedStringDialog", "行を選ぶと、送信されるバイトがここに出ます。"));
         return;
     }
     // Sent as the send text holds it: at most 511 bytes, without decoration.
     const QByteArray bytes =
         selected.front()->data(Qt::UserRole).toByteArray().left(static_cast<qsizetype>(SendText::kMaxChars));
     preview_->showFrames(bytes, FrameOptions{},
-                         {{QStringLiteral("送信"), TextForm::HexNotation}, {QStringLiteral("ASCで送信"), TextForm::Asc}});
+                         {{QCoreApplication::translate("FixedStringDialog", "送信"), TextForm::HexNotation}, {QCoreApplication::translate("FixedStringDialog", "ASCで送信"), TextForm::Asc}});
 }
 
 int TRsinputsend2::channel() const

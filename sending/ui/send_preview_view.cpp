@@ -3,6 +3,7 @@
 #include "text/cp932.h"
 #include "notation/shift_jis.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 
 namespace kestrane {
@@ -82,7 +83,7 @@ SendPreviewView::SendPreviewView(QWidget* parent) : QTextBrowser(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QTextEdit::WidgetWidth);
-    setToolTip(QStringLiteral("送信されるバイト（16進）。青: ｽﾀｰﾄ・ｽﾄｯﾌﾟ・ﾁｪｯｸｻﾑ・ｴﾝﾄﾞ文字、"
+    setToolTip(QCoreApplication::translate("SendPreviewView", "送信されるバイト（16進）。青: ｽﾀｰﾄ・ｽﾄｯﾌﾟ・ﾁｪｯｸｻﾑ・ｴﾝﾄﾞ文字、"
                               "赤: 16進数字2桁でない組から読んだバイト、下線の赤: 00 と読まれる文字、"
                               "灰色の取り消し線: 送られない文字"));
     const int lines = 4;
@@ -97,11 +98,11 @@ void SendPreviewView::showFrames(const QByteArray& text, const FrameOptions& opt
     QString html;
     for (const Row& row : rows) {
         const FramePreview preview = previewFrame(view, row.form, options);
-        html += QStringLiteral("<div><b>%1</b>: %2 （%3バイト）</div>")
+        html += QCoreApplication::translate("SendPreviewView", "<div><b>%1</b>: %2 （%3バイト）</div>")
                     .arg(row.label.toHtmlEscaped(), bytesHtml(preview))
                     .arg(preview.bytes.size());
         if (row.form == TextForm::HexNotation && preview.hasMisread())
-            html += QStringLiteral("<div>　16進で読むと: %1</div>").arg(readingHtml(text, preview));
+            html += QCoreApplication::translate("SendPreviewView", "<div>　16進で読むと: %1</div>").arg(readingHtml(text, preview));
     }
     setHtml(html);
 }

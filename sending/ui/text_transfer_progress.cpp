@@ -1,6 +1,7 @@
 #include "sending/ui/text_transfer_progress.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -24,7 +25,7 @@ QString grouped(std::uint64_t n)
 
 QString transferProgressText(std::uint64_t sent, std::uint64_t size)
 {
-    return QStringLiteral("%1 / %2 バイト").arg(grouped(sent), grouped(size));
+    return QCoreApplication::translate("TextTransferProgress", "%1 / %2 バイト").arg(grouped(sent), grouped(size));
 }
 
 TextTransferProgress::TextTransferProgress(int channel, const QString& fileName, std::function<void()> cancel,
@@ -32,7 +33,7 @@ TextTransferProgress::TextTransferProgress(int channel, const QString& fileName,
     : QDialog(parent), cancel_(std::move(cancel))
 {
     setObjectName(QStringLiteral("textTransfer%1").arg(channel));
-    setWindowTitle(QStringLiteral("Txtﾌｧｲﾙ転送 CH%1").arg(channel));
+    setWindowTitle(QCoreApplication::translate("TextTransferProgress", "Txtﾌｧｲﾙ転送 CH%1").arg(channel));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
@@ -46,7 +47,7 @@ TextTransferProgress::TextTransferProgress(int channel, const QString& fileName,
     text_ = new QLabel(this);
     text_->setObjectName(QStringLiteral("progress"));
     text_->setWordWrap(true);  // an ending message is longer than the progress line
-    button_ = new QPushButton(QStringLiteral("中止"), this);
+    button_ = new QPushButton(QCoreApplication::translate("TextTransferProgress", "中止"), this);
     button_->setObjectName(QStringLiteral("cancel"));
     connect(button_, &QPushButton::clicked, this, &QWidget::close);
 
@@ -71,7 +72,7 @@ void TextTransferProgress::showEnded(const QString& text)
 {
     running_ = false;
     text_->setText(text);
-    button_->setText(QStringLiteral("閉じる"));
+    button_->setText(QCoreApplication::translate("TextTransferProgress", "閉じる"));
     // Grow the window when the wrapped message needs more lines than it has room for.
     layout()->activate();
     const int needed = layout()->totalHeightForWidth(width());

@@ -1,6 +1,7 @@
 #include "sending/ui/transmit_retry.h"
 
 #include "sending/send_buffer.h"
+#include "widgets/language.h"
 
 #include <QString>
 
@@ -8,10 +9,7 @@ namespace kestrane {
 
 namespace {
 
-QString text(std::string_view utf8)
-{
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
+QString text(std::string_view utf8) { return tableText(utf8); }
 
 } // namespace
 

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,11 +46,11 @@ TDialog3::TDialog3(SettingsRecord& record, PortEnumerator enumerate, MessageBoxF
     setWindowTitle(QStringLiteral("Com Port Setting"));
     setModal(true);
 
-    auto* ch1Group = new QGroupBox(QStringLiteral("CH1ﾎﾟｰﾄ選択"), this);
+    auto* ch1Group = new QGroupBox(QCoreApplication::translate("ComPortDialog", "CH1ﾎﾟｰﾄ選択"), this);
     ch1Group->setObjectName(QStringLiteral("356"));
     ch1List_ = new QComboBox(ch1Group);
     ch1List_->setObjectName(QStringLiteral("251"));
-    auto* ch1Detail = idButton(216, QStringLiteral("詳細設定"), ch1Group);
+    auto* ch1Detail = idButton(216, QCoreApplication::translate("ComPortDialog", "詳細設定"), ch1Group);
     ch1Info_ = new QLabel(ch1Group);
     ch1Info_->setObjectName(QStringLiteral("info251"));
     auto* ch1Layout = new QGridLayout(ch1Group);
@@ -57,13 +58,13 @@ TDialog3::TDialog3(SettingsRecord& record, PortEnumerator enumerate, MessageBoxF
     ch1Layout->addWidget(ch1Detail, 0, 1);
     ch1Layout->addWidget(ch1Info_, 1, 0, 1, 2);
 
-    auto* ch2Group = new QGroupBox(QStringLiteral("CH2ﾎﾟｰﾄ選択"), this);
+    auto* ch2Group = new QGroupBox(QCoreApplication::translate("ComPortDialog", "CH2ﾎﾟｰﾄ選択"), this);
     ch2Group->setObjectName(QStringLiteral("366"));
-    auto* ch2Label = new QLabel(QStringLiteral("CH２使用"), ch2Group);
-    ch2Used_ = idCheck(327, QStringLiteral("有効"), ch2Group);
+    auto* ch2Label = new QLabel(QCoreApplication::translate("ComPortDialog", "CH２使用"), ch2Group);
+    ch2Used_ = idCheck(327, QCoreApplication::translate("ComPortDialog", "有効"), ch2Group);
     ch2List_ = new QComboBox(ch2Group);
     ch2List_->setObjectName(QStringLiteral("252"));
-    auto* ch2Detail = idButton(227, QStringLiteral("詳細設定"), ch2Group);
+    auto* ch2Detail = idButton(227, QCoreApplication::translate("ComPortDialog", "詳細設定"), ch2Group);
     ch2Info_ = new QLabel(ch2Group);
     ch2Info_->setObjectName(QStringLiteral("info252"));
     auto* ch2Layout = new QGridLayout(ch2Group);
@@ -73,21 +74,21 @@ TDialog3::TDialog3(SettingsRecord& record, PortEnumerator enumerate, MessageBoxF
     ch2Layout->addWidget(ch2Detail, 1, 2);
     ch2Layout->addWidget(ch2Info_, 2, 0, 1, 3);
 
-    auto* monitorGroup = new QGroupBox(QStringLiteral("ラインモニタ"), this);
+    auto* monitorGroup = new QGroupBox(QCoreApplication::translate("ComPortDialog", "ラインモニタ"), this);
     monitorGroup->setObjectName(QStringLiteral("367"));
-    auto* monitorLabel = idLabel(635, QStringLiteral("モニタ機能"), monitorGroup);
-    monitor_ = idCheck(321, QStringLiteral("有効"), monitorGroup);
-    tConnection_ = idRadio(526, QStringLiteral("Ｔ接続で使用する"), monitorGroup);
-    relay_ = idRadio(527, QStringLiteral("中継で使用する"), monitorGroup);
+    auto* monitorLabel = idLabel(635, QCoreApplication::translate("ComPortDialog", "モニタ機能"), monitorGroup);
+    monitor_ = idCheck(321, QCoreApplication::translate("ComPortDialog", "有効"), monitorGroup);
+    tConnection_ = idRadio(526, QCoreApplication::translate("ComPortDialog", "Ｔ接続で使用する"), monitorGroup);
+    relay_ = idRadio(527, QCoreApplication::translate("ComPortDialog", "中継で使用する"), monitorGroup);
     auto* monitorLayout = new QGridLayout(monitorGroup);
     monitorLayout->addWidget(monitorLabel, 0, 0);
     monitorLayout->addWidget(monitor_, 0, 1);
     monitorLayout->addWidget(tConnection_, 1, 0, 1, 2);
     monitorLayout->addWidget(relay_, 2, 0, 1, 2);
 
-    const DialogButtons buttons = dialogButtons(this, {.acceptText = QStringLiteral("登録"),
+    const DialogButtons buttons = dialogButtons(this, {.acceptText = QCoreApplication::translate("ComPortDialog", "登録"),
                                                        .onAccept = [this] { onStore(); },
-                                                       .closeText = QStringLiteral("閉じる"),
+                                                       .closeText = QCoreApplication::translate("ComPortDialog", "閉じる"),
                                                        .onHelp = manualAt(manual_, 49)});
 
     // Said when the system lists no port: what to try instead.
@@ -226,13 +227,13 @@ TDialog18::TDialog18(SettingsRecord& record, int channel, MessageBoxFn message, 
     : QDialog(parent), record_(record), channel_(channel == 2 ? 2 : 1), message_(std::move(message))
 {
     setObjectName(QString::fromLatin1(dialog_id::PortDetails));
-    setWindowTitle(QStringLiteral("詳細設定"));
+    setWindowTitle(QCoreApplication::translate("ComPortDialog", "詳細設定"));
     setModal(true);
 
-    force52_ = idCheck(322, QStringLiteral("CommConfigDialogで構造体の大きさを強制的に52にする"), this);
-    auto* gapLabel = idLabel(636, QStringLiteral("受信イベントから文字受信までの抜け時間設定（単位mS）"), this);
+    force52_ = idCheck(322, QCoreApplication::translate("ComPortDialog", "CommConfigDialogで構造体の大きさを強制的に52にする"), this);
+    auto* gapLabel = idLabel(636, QCoreApplication::translate("ComPortDialog", "受信イベントから文字受信までの抜け時間設定（単位mS）"), this);
     gap_ = idEdit(402, 15, this);
-    auto* maskGroup = new QGroupBox(QStringLiteral("受信イベントのマスク"), this);
+    auto* maskGroup = new QGroupBox(QCoreApplication::translate("ComPortDialog", "受信イベントのマスク"), this);
     maskGroup->setObjectName(QStringLiteral("365"));
     rxChar_ = idCheck(327, QStringLiteral("EV_RXCHAR"), maskGroup);
     rxFlag_ = idCheck(328, QStringLiteral("EV_RXFLAG"), maskGroup);
@@ -240,9 +241,9 @@ TDialog18::TDialog18(SettingsRecord& record, int channel, MessageBoxFn message, 
     maskLayout->addWidget(rxChar_);
     maskLayout->addWidget(rxFlag_);
 
-    const DialogButtons buttons = dialogButtons(this, {.acceptText = QStringLiteral("登録"),
+    const DialogButtons buttons = dialogButtons(this, {.acceptText = QCoreApplication::translate("ComPortDialog", "登録"),
                                                        .onAccept = [this] { onStore(); },
-                                                       .closeText = QStringLiteral("閉じる"),
+                                                       .closeText = QCoreApplication::translate("ComPortDialog", "閉じる"),
                                                        .onClose = [this] { onClose(); },
                                                        .onHelp = manualAt(manual, 51)});
 

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 
 #include <algorithm>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,7 +22,7 @@ DcbDialog::DcbDialog(Channels& channels, Settings& settings, int channel, Manual
     : QDialog(parent), channels_(channels), settings_(settings), channel_(channel == 2 ? 2 : 1)
 {
     setObjectName(QString::fromLatin1(dialog_id::Dcb));
-    setWindowTitle(QStringLiteral("DCBの設定"));
+    setWindowTitle(QCoreApplication::translate("DcbDialog", "DCBの設定"));
     setModal(true);
 
     // Check boxes in one column, edits with their labels in two more, as in the table.
@@ -46,7 +47,7 @@ DcbDialog::DcbDialog(Channels& channels, Settings& settings, int channel, Manual
         }
     }
 
-    auto* defaults = idButton(225, QStringLiteral("初期状態"), this);
+    auto* defaults = idButton(225, QCoreApplication::translate("DcbDialog", "初期状態"), this);
     auto* defaultsLabel = idLabel(627, qs(kDcbDefaultsLabel), this);
     const DialogButtons buttons =
         dialogButtons(this, okCancelHelp([this] { onOk(); }, manualAt(manual, channel_ == 1 ? 52 : 53)));

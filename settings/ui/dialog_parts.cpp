@@ -1,4 +1,5 @@
 #include "settings/ui/dialog_parts.h"
+#include "widgets/language.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -7,7 +8,7 @@
 
 namespace kestrane {
 
-QString qs(const char* utf8) { return QString::fromUtf8(utf8); }
+QString qs(const char* utf8) { return tableText(utf8); }
 QString qs(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 QCheckBox* idCheck(int id, const QString& text, QWidget* parent)

@@ -1,5 +1,6 @@
 #include "settings/ui/lamp.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPixmap>
 
@@ -23,7 +24,7 @@ void Lamp::setAvailable(bool available)
     if (available == available_)
         return;
     available_ = available;
-    setToolTip(available ? QString() : QStringLiteral("このデバイスはモデム線の状態を報告しません"));
+    setToolTip(available ? QString() : QCoreApplication::translate("Lamp", "このデバイスはモデム線の状態を報告しません"));
     update();
 }
 

@@ -8,6 +8,7 @@
 #include "settings/ui/dialog_parts.h"
 #include "settings/ui/lamp.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,7 +26,7 @@ namespace {
 // "閉じる" (221) alone at the right: the windows are modeless and close.
 QHBoxLayout* closeRow(QDialog* dialog)
 {
-    return dialogButtons(dialog, {.closeText = QStringLiteral("閉じる"), .onClose = [dialog] { dialog->close(); }, .closeId = 221})
+    return dialogButtons(dialog, {.closeText = QCoreApplication::translate("LineStatusDialog", "閉じる"), .onClose = [dialog] { dialog->close(); }, .closeId = 221})
         .row;
 }
 
@@ -84,21 +85,21 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     : QDialog(parent), probe_(channels, memory, channel), channels_(channels)
 {
     setObjectName(QString::fromLatin1(dialog_id::LineStatus));
-    setWindowTitle(QStringLiteral("状態表示"));
+    setWindowTitle(QCoreApplication::translate("LineStatusDialog", "状態表示"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
-    auto* title = idLabel(626, probe_.channel() == 1 ? QStringLiteral("ＣＨ１の状態表示") : QStringLiteral("ＣＨ２の状態表示"),
+    auto* title = idLabel(626, probe_.channel() == 1 ? QCoreApplication::translate("LineStatusDialog", "ＣＨ１の状態表示") : QCoreApplication::translate("LineStatusDialog", "ＣＨ２の状態表示"),
                           this);
     period_ = idEdit(421, 9, this);
     period_->setText(QStringLiteral("200"));
     period_->setMaximumWidth(80);
-    auto* automatic = idButton(222, QStringLiteral("自動"), this);
-    auto* manual = idButton(223, QStringLiteral("手動"), this);
+    auto* automatic = idButton(222, QCoreApplication::translate("LineStatusDialog", "自動"), this);
+    auto* manual = idButton(223, QCoreApplication::translate("LineStatusDialog", "手動"), this);
     state_ = idLabel(625, qs(kAutomaticText), this);
     state_->setMinimumWidth(state_->fontMetrics().horizontalAdvance(qs(kManualText)) + 8);
     auto* sampling = new QHBoxLayout;
-    sampling->addWidget(idLabel(623, QStringLiteral("サンプリング設定"), this));
+    sampling->addWidget(idLabel(623, QCoreApplication::translate("LineStatusDialog", "サンプリング設定"), this));
     sampling->addWidget(period_);
     sampling->addWidget(idLabel(624, QStringLiteral("mS"), this));
     sampling->addWidget(automatic);
@@ -106,7 +107,7 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     sampling->addWidget(state_);
     sampling->addStretch();
 
-    QGroupBox* errors = lampGroup(362, QStringLiteral("エラー表示"), kErrorLamps, lamps_, this);
+    QGroupBox* errors = lampGroup(362, QCoreApplication::translate("LineStatusDialog", "エラー表示"), kErrorLamps, lamps_, this);
     auto* reset = idButton(225, QStringLiteral("Reset"), this);
     auto* hold = idButton(224, QStringLiteral("Hold"), this);
     holdState_ = idLabel(627, qs(probe_.holdText()), this);
@@ -121,19 +122,19 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     left->addStretch();
 
     QGridLayout* statusGrid = nullptr;
-    QGroupBox* status = lampGroup(363, QStringLiteral("状態表示"), kComStatLamps, lamps_, this, &statusGrid);
+    QGroupBox* status = lampGroup(363, QCoreApplication::translate("LineStatusDialog", "状態表示"), kComStatLamps, lamps_, this, &statusGrid);
     inQueue_ = countLabel(620, status);
     outQueue_ = countLabel(622, status);
     const int row = statusGrid->rowCount();
-    statusGrid->addWidget(idLabel(620, QStringLiteral("受信BFデータ数"), status), row, 0, 1, 2);
+    statusGrid->addWidget(idLabel(620, QCoreApplication::translate("LineStatusDialog", "受信BFデータ数"), status), row, 0, 1, 2);
     statusGrid->addWidget(inQueue_, row, 2);
-    statusGrid->addWidget(idLabel(622, QStringLiteral("送信BFデータ数"), status), row + 1, 0, 1, 2);
+    statusGrid->addWidget(idLabel(622, QCoreApplication::translate("LineStatusDialog", "送信BFデータ数"), status), row + 1, 0, 1, 2);
     statusGrid->addWidget(outQueue_, row + 1, 2);
     auto* middle = new QVBoxLayout;
     middle->addWidget(status);
     middle->addStretch();
 
-    auto* output = new QGroupBox(QStringLiteral("出力"), this);
+    auto* output = new QGroupBox(QCoreApplication::translate("LineStatusDialog", "出力"), this);
     output->setObjectName(QStringLiteral("364"));
     auto* outputGrid = new QGridLayout(output);
     int at = 0;
@@ -146,13 +147,13 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
             const int error = probe_.lineControl(escape);
             // Say what the device refused: a button that does nothing would look broken.
             refused_->setText(error == 0 ? QString()
-                                         : QStringLiteral("%1: このデバイスでは出来ません: %2")
+                                         : QCoreApplication::translate("LineStatusDialog", "%1: このデバイスでは出来ません: %2")
                                                .arg(label, QString::fromStdString(systemReason(error))));
             refused_->setVisible(error != 0);
         });
         ++at;
     }
-    QGroupBox* inputs = lampGroup(101, QStringLiteral("入力"), kModemLamps, lamps_, this);
+    QGroupBox* inputs = lampGroup(101, QCoreApplication::translate("LineStatusDialog", "入力"), kModemLamps, lamps_, this);
     auto* right = new QVBoxLayout;
     right->addWidget(output);
     right->addWidget(inputs);
@@ -219,19 +220,19 @@ void LineStatusDialog::sampleNow()
     SerialPort* port = channels_.port(probe_.channel());
     const bool remote = port && looksRemote(d.path);
     if (lost) {
-        device_->setText(QStringLiteral("デバイス切断（%1）: %2　%3")
+        device_->setText(QCoreApplication::translate("LineStatusDialog", "デバイス切断（%1）: %2　%3")
                              .arg(QString::fromStdString(lossReasonText(d.lossReason, false)),
                                   QString::fromStdString(d.path),
-                                  d.awaiting ? QStringLiteral("再接続待ち") : QStringLiteral("再接続なし")));
+                                  d.awaiting ? QCoreApplication::translate("LineStatusDialog", "再接続待ち") : QCoreApplication::translate("LineStatusDialog", "再接続なし")));
     } else if (remote) {
         // A line served on another machine: named, with what its server has not confirmed (an
         // answer may come after the window opened, so it is read at every sample).
         const std::uint32_t unconfirmed = port->unconfirmedSettings();
-        QString text = QStringLiteral("リモート回線: %1").arg(QString::fromStdString(d.path));
+        QString text = QCoreApplication::translate("LineStatusDialog", "リモート回線: %1").arg(QString::fromStdString(d.path));
         if (unconfirmed & kSettingNoLineControl)
-            text += QStringLiteral("（回線制御なし）");
+            text += QCoreApplication::translate("LineStatusDialog", "（回線制御なし）");
         else if (unconfirmed)
-            text += QStringLiteral("（未確認: %1）").arg(QString::fromStdString(unconfirmedSettingNames(unconfirmed)));
+            text += QCoreApplication::translate("LineStatusDialog", "（未確認: %1）").arg(QString::fromStdString(unconfirmedSettingNames(unconfirmed)));
         device_->setText(text);
     }
     const QString style = lost ? QStringLiteral("QLabel { background-color: #ffc857; color: #000000; padding: 2px; }")
@@ -290,13 +291,13 @@ void LineStatusDialog::onManual()
 TDialog25::TDialog25(Channels& channels, QWidget* parent) : QDialog(parent), channels_(channels)
 {
     setObjectName(QString::fromLatin1(dialog_id::InputSignals));
-    setWindowTitle(QStringLiteral("ＩＮ入力表示（ＣＨ１・CH2）"));
+    setWindowTitle(QCoreApplication::translate("LineStatusDialog", "ＩＮ入力表示（ＣＨ１・CH2）"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
     auto* columns = new QHBoxLayout;
-    columns->addWidget(lampGroup(101, QStringLiteral("CH1入力"), kModemLamps, lamps_, this));
-    columns->addWidget(lampGroup(106, QStringLiteral("CH2入力"), kCh2ModemLamps, lamps_, this));
+    columns->addWidget(lampGroup(101, QCoreApplication::translate("LineStatusDialog", "CH1入力"), kModemLamps, lamps_, this));
+    columns->addWidget(lampGroup(106, QCoreApplication::translate("LineStatusDialog", "CH2入力"), kCh2ModemLamps, lamps_, this));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addLayout(closeRow(this));

@@ -6,6 +6,7 @@
 #include "settings/ui/dialog_parts.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,13 +37,13 @@ QString fromFileName(const std::string& name)
 TDialog13::TDialog13(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings)
 {
     setObjectName(QString::fromLatin1(dialog_id::OtherSettings));
-    setWindowTitle(QStringLiteral("その他の設定"));
+    setWindowTitle(QCoreApplication::translate("OtherSettingsDialogs", "その他の設定"));
     setModal(true);
 
-    noExitQuery_ = idCheck(305, QStringLiteral("終了時に「保存したか？」を問い合わせない"), this);
-    fromSystem_ = idCheck(101, QStringLiteral("COM番号はレジストリから取得する"), this);
-    showSent_ = idCheck(102, QStringLiteral("テキスト送信時、送信文字を画面に表示する"), this);
-    lowerCase_ = idCheck(103, QStringLiteral("チェックサム（ASC）の英文字を小文字にする"), this);
+    noExitQuery_ = idCheck(305, QCoreApplication::translate("OtherSettingsDialogs", "終了時に「保存したか？」を問い合わせない"), this);
+    fromSystem_ = idCheck(101, QCoreApplication::translate("OtherSettingsDialogs", "COM番号はレジストリから取得する"), this);
+    showSent_ = idCheck(102, QCoreApplication::translate("OtherSettingsDialogs", "テキスト送信時、送信文字を画面に表示する"), this);
+    lowerCase_ = idCheck(103, QCoreApplication::translate("OtherSettingsDialogs", "チェックサム（ASC）の英文字を小文字にする"), this);
     reader_ = idEdit(104, 259, this);
     pageCommand_ = idEdit(108, 127, this);
     // The fields store code page 932: a name is held to what fits them.
@@ -55,9 +56,9 @@ TDialog13::TDialog13(Settings& settings, QWidget* parent) : QDialog(parent), set
     layout->addWidget(fromSystem_);
     layout->addWidget(showSent_);
     layout->addWidget(lowerCase_);
-    layout->addWidget(idLabel(105, QStringLiteral("PDFの参照アプリの設定"), this));
+    layout->addWidget(idLabel(105, QCoreApplication::translate("OtherSettingsDialogs", "PDFの参照アプリの設定"), this));
     layout->addWidget(reader_);
-    layout->addWidget(idLabel(107, QStringLiteral("PDFのページ参照コマンド"), this));
+    layout->addWidget(idLabel(107, QCoreApplication::translate("OtherSettingsDialogs", "PDFのページ参照コマンド"), this));
     layout->addWidget(pageCommand_);
     layout->addLayout(buttons.row);
 
@@ -89,20 +90,20 @@ TDialog19::TDialog19(SamplingSettings& sampling, ManualAtPage manual, QWidget* p
     : QDialog(parent), sampling_(sampling)
 {
     setObjectName(QString::fromLatin1(dialog_id::AutoLog));
-    setWindowTitle(QStringLiteral("自動ロギング設定"));
+    setWindowTitle(QCoreApplication::translate("OtherSettingsDialogs", "自動ロギング設定"));
     setModal(true);
 
-    on_ = idCheck(324, QStringLiteral("自動ロギング設定にする"), this);
+    on_ = idCheck(324, QCoreApplication::translate("OtherSettingsDialogs", "自動ロギング設定にする"), this);
     prefix_ = idEdit(401, 31, this);
     prefix_->setValidator(new Cp932LengthValidator(31, prefix_));
     const DialogButtons buttons = dialogButtons(this, okCancelHelp([this] { onOk(); }, manualAt(std::move(manual), 59)));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(on_);
-    layout->addWidget(idLabel(604, QStringLiteral("保存するファイルの先頭文字"), this));
+    layout->addWidget(idLabel(604, QCoreApplication::translate("OtherSettingsDialogs", "保存するファイルの先頭文字"), this));
     layout->addWidget(prefix_);
-    layout->addWidget(idLabel(633, QStringLiteral("拡張子は「．LOG」です"), this));
-    layout->addWidget(idLabel(634, QStringLiteral("保存先はLOGのフォルダ内"), this));
+    layout->addWidget(idLabel(633, QCoreApplication::translate("OtherSettingsDialogs", "拡張子は「．LOG」です"), this));
+    layout->addWidget(idLabel(634, QCoreApplication::translate("OtherSettingsDialogs", "保存先はLOGのフォルダ内"), this));
     layout->addLayout(buttons.row);
 
     const AutoLogControls c = autoLogControlsFor(sampling_);

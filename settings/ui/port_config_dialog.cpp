@@ -3,6 +3,7 @@
 #include "settings/ui/dialog_parts.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -39,7 +40,7 @@ TPortConfigDialog::TPortConfigDialog(int comNumber, const PortConfig& initial, M
     : QDialog(parent), message_(std::move(message)), config_(initial)
 {
     setObjectName(QStringLiteral("portConfig"));
-    setWindowTitle(QStringLiteral("COM%1のプロパティ").arg(comNumber));
+    setWindowTitle(QCoreApplication::translate("PortConfigDialog", "COM%1のプロパティ").arg(comNumber));
     setModal(true);
 
     baud_ = namedCombo("baudRate", this);
@@ -54,11 +55,11 @@ TPortConfigDialog::TPortConfigDialog(int comNumber, const PortConfig& initial, M
         dataBits_->addItem(QString::number(bits), bits);
 
     parity_ = namedCombo("parity", this);
-    parity_->addItem(QStringLiteral("なし"), NOPARITY);
-    parity_->addItem(QStringLiteral("奇数"), ODDPARITY);
-    parity_->addItem(QStringLiteral("偶数"), EVENPARITY);
-    parity_->addItem(QStringLiteral("マーク"), MARKPARITY);
-    parity_->addItem(QStringLiteral("スペース"), SPACEPARITY);
+    parity_->addItem(QCoreApplication::translate("PortConfigDialog", "なし"), NOPARITY);
+    parity_->addItem(QCoreApplication::translate("PortConfigDialog", "奇数"), ODDPARITY);
+    parity_->addItem(QCoreApplication::translate("PortConfigDialog", "偶数"), EVENPARITY);
+    parity_->addItem(QCoreApplication::translate("PortConfigDialog", "マーク"), MARKPARITY);
+    parity_->addItem(QCoreApplication::translate("PortConfigDialog", "スペース"), SPACEPARITY);
 
     stopBits_ = namedCombo("stopBits", this);
     stopBits_->addItem(QStringLiteral("1"), ONESTOPBIT);
@@ -66,22 +67,22 @@ TPortConfigDialog::TPortConfigDialog(int comNumber, const PortConfig& initial, M
     stopBits_->addItem(QStringLiteral("2"), TWOSTOPBITS);
 
     flow_ = namedCombo("flowControl", this);
-    flow_->addItem(QStringLiteral("なし"), 0);
+    flow_->addItem(QCoreApplication::translate("PortConfigDialog", "なし"), 0);
     flow_->addItem(QStringLiteral("Xon / Xoff"), 1);
-    flow_->addItem(QStringLiteral("ハードウェア"), 2);
+    flow_->addItem(QCoreApplication::translate("PortConfigDialog", "ハードウェア"), 2);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("ビット/秒(&B):"), baud_);
-    form->addRow(QStringLiteral("データ ビット(&D):"), dataBits_);
-    form->addRow(QStringLiteral("パリティ(&P):"), parity_);
-    form->addRow(QStringLiteral("ストップ ビット(&S):"), stopBits_);
-    form->addRow(QStringLiteral("フロー制御(&F):"), flow_);
+    form->addRow(QCoreApplication::translate("PortConfigDialog", "ビット/秒(&B):"), baud_);
+    form->addRow(QCoreApplication::translate("PortConfigDialog", "データ ビット(&D):"), dataBits_);
+    form->addRow(QCoreApplication::translate("PortConfigDialog", "パリティ(&P):"), parity_);
+    form->addRow(QCoreApplication::translate("PortConfigDialog", "ストップ ビット(&S):"), stopBits_);
+    form->addRow(QCoreApplication::translate("PortConfigDialog", "フロー制御(&F):"), flow_);
 
-    auto* defaults = new QPushButton(QStringLiteral("既定値に戻す(&R)"), this);
+    auto* defaults = new QPushButton(QCoreApplication::translate("PortConfigDialog", "既定値に戻す(&R)"), this);
     defaults->setObjectName(QStringLiteral("defaults"));
     defaults->setAutoDefault(false);
     DialogButtonsSpec spec = okCancelHelp([this] { onOk(); }, manualAt(manual, kPortConfigHelpPage));
-    spec.closeText = QStringLiteral("キャンセル");
+    spec.closeText = QCoreApplication::translate("PortConfigDialog", "キャンセル");
     const DialogButtons buttons = dialogButtons(this, std::move(spec));
     buttons.accept->setObjectName(QStringLiteral("ok"));  // the system's dialog has no control ids
     buttons.close->setObjectName(QStringLiteral("cancel"));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "widgets/message_box.h"
+#include "i18n/language.h"
 #include "settings/dcb_settings.h"
 
 #include <QDialog>
@@ -36,6 +37,6 @@ private:
 };
 
 inline constexpr int kPortConfigHelpPage = 50;
-inline constexpr const char* kBaudRateWrongText = "ビット/秒の値が正しくありません。";
+inline constexpr const char* kBaudRateWrongText = I18N_NOOP("Kestrane", "ビット/秒の値が正しくありません。");
 
 } // namespace kestrane

@@ -2,6 +2,7 @@
 #include "app/command_ids.h"
 #include "app/app_core.h"
 #include "app/command_rules.h"
+#include "app/language_file.h"
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "records/settings_files.h"
@@ -230,6 +231,51 @@ TEST(Commands, AMissingCompanionProgramIsReported)
     answer.arm();
     a.app.frame()->action(cmd::About)->trigger();  // About, modal
     EXPECT_EQ(answer.title.toStdString(), "このソフトについて");
+    a.app.frame()->close();
+}
+
+// Language / 言語 keeps the choice in the start folder for the next start and says so in both
+// languages; choosing the language already spoken keeps it without a message.
+TEST(MainFrame, TheLanguageChosenInTheMenuIsKeptForTheNextStart)
+{
+    TempDir dir;
+    App a(dir.path(), [](int, OpenError&) { return std::unique_ptr<SerialPort>(); });
+    ASSERT_EQ(i18n::currentLanguage(), i18n::Language::Japanese);
+    a.app.frame()->refreshAllCommands();
+    QAction* english = a.app.frame()->action(cmd::LanguageEnglish);
+    QAction* japanese = a.app.frame()->action(cmd::LanguageJapanese);
+    ASSERT_NE(english, nullptr);
+    ASSERT_NE(japanese, nullptr);
+    EXPECT_EQ(english->text().toStdString(), "English");
+    EXPECT_EQ(japanese->text().toStdString(), "日本語");
+    EXPECT_TRUE(english->isEnabled());
+    EXPECT_FALSE(english->isChecked());
+
+    ModalAnswer answer;
+    answer.arm();
+    english->trigger();
+    EXPECT_TRUE(answer.text.contains(QStringLiteral("次回の起動から英語で"))) << answer.text.toStdString();
+    EXPECT_TRUE(answer.text.contains(QStringLiteral("in English from the next start"))) << answer.text.toStdString();
+    EXPECT_EQ(loadLanguage(dir.path()), i18n::Language::English);
+    a.app.frame()->refreshAllCommands();
+    EXPECT_TRUE(english->isChecked());
+    EXPECT_FALSE(japanese->isChecked());
+    // The menu bar of this run is unchanged.
+    EXPECT_EQ(a.app.frame()->menuBar()->actions().front()->text().toStdString(), "ﾌｧｲﾙ(&F)");
+
+    japanese->trigger();  // the language of this run: kept, nothing to say
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(loadLanguage(dir.path()), i18n::Language::Japanese);
+
+    // A language.conf that cannot be replaced (a folder of that name) keeps nothing and says why.
+    std::filesystem::remove(dir.path() / kLanguageFile);
+    std::filesystem::create_directories(dir.path() / kLanguageFile / "x");
+    answer = ModalAnswer{};
+    answer.arm();
+    english->trigger();
+    EXPECT_TRUE(answer.text.contains(QStringLiteral("language.confを書き込めませんでした。"))) << answer.text.toStdString();
+    EXPECT_TRUE(answer.text.contains(QStringLiteral("could not be written"))) << answer.text.toStdString();
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / kLanguageFile / "x"));
     a.app.frame()->close();
 }
 

@@ -61,9 +61,21 @@ TEST(WindowProgram, OptionsThatOnlyPrintNeitherOpenAWindowNorWriteAFile)
     EXPECT_EQ(version.output(), programVersion() + "\n");
     EXPECT_EQ(version.output(), "kestrane 1.91\n");
 
-    ChildProcess unknown({kProgram, "--lang=en"}, dir.path());
+    ChildProcess unknown({kProgram, "--colour=red"}, dir.path());
     EXPECT_EQ(unknown.waitForExit(10s), 2);
-    EXPECT_EQ(unknown.output(), "kestrane: unknown option --lang\nusage: kestrane [--help] [--version]\n");
+    EXPECT_EQ(unknown.output(),
+              "kestrane: unknown option --colour\nusage: kestrane [--help] [--version] [--lang en|ja] [--folder DIR]\n");
+    // A language we do not have, or none, is a mistake too, before any window or file.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{kProgram, "--lang=fr"},
+                                                 std::vector<std::string>{kProgram, "--lang"},
+                                                 std::vector<std::string>{kProgram, "--folder="},
+                                                 std::vector<std::string>{kProgram, "--folder", "/nonexistent/kestrane"}}) {
+        ChildProcess bad(args, dir.path());
+        EXPECT_EQ(bad.waitForExit(10s), 2) << args.back();
+        EXPECT_NE(bad.output().find("usage: kestrane"), std::string::npos) << bad.output();
+    }
+    ChildProcess helpInEnglish({kProgram, "--lang", "en", "--help"}, dir.path());
+    EXPECT_EQ(helpInEnglish.waitForExit(10s), 0);
     ChildProcess stray({kProgram, "Quellorn.dat"}, dir.path());
     EXPECT_EQ(stray.waitForExit(10s), 2);
     EXPECT_NE(stray.output().find("unexpected argument \"Quellorn.dat\""), std::string::npos) << stray.output();

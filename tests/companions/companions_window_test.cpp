@@ -4,6 +4,7 @@
 #include "app/ui/draw_app.h"
 #include "app/ui/main_window.h"
 #include "companions/ui/companion_windows.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 #include <QAction>
@@ -108,6 +109,47 @@ TEST(Companions, TheViewMenuStartsTheRealPrograms)
     EXPECT_EQ(lines[1].toStdString(), "glimra 文字コード表 - glimra");
     EXPECT_EQ(lines[2].toStdString(), "tolvek チェックサム計算 - tolvek");
     app.frame()->close();
+}
+
+// Each companion answers --help and --version without a window, refuses what it does not know
+// (exit 2 with its usage) and speaks the language kestrane hands it in KESTRANE_LANG, or --lang.
+TEST(Companions, TheirCommandLineAndTheLanguageKestraneHandsThem)
+{
+    TempDir dir;
+    for (const std::string program : {"tolvek", "glimra", "dornex"}) {
+        const std::string path = KESTRANE_PROGRAM_DIR "/" + program;
+        test::ChildProcess help({path, "--help"}, dir.path());
+        EXPECT_EQ(help.waitForExit(), 0);
+        EXPECT_EQ(help.output().rfind("Usage: " + program + " [--help] [--version] [--lang en|ja]", 0), 0u) << help.output();
+        test::ChildProcess version({path, "--version"}, dir.path());
+        EXPECT_EQ(version.waitForExit(), 0);
+        EXPECT_EQ(version.output(), program + " 1.91\n");
+        for (const char* wrong : {"--colour", "--lang=fr"}) {
+            test::ChildProcess bad({path, wrong}, dir.path());
+            EXPECT_EQ(bad.waitForExit(), 2) << wrong;
+            EXPECT_NE(bad.output().find("usage: " + program), std::string::npos) << bad.output();
+        }
+    }
+    const std::string report = (dir / "shown.txt").string();
+    const auto shown = [&](const std::vector<std::string>& args, const char* language) {
+        std::filesystem::remove(report);
+        test::ChildProcess run(args, dir.path(), [&] {
+            ::setenv("KESTRANE_SHOWN_REPORT", report.c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            if (language)
+                ::setenv("KESTRANE_LANG", language, 1);
+            else
+                ::unsetenv("KESTRANE_LANG");
+        });
+        EXPECT_EQ(run.waitForExit(), 0) << run.output();
+        QFile f(QString::fromStdString(report));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed().toStdString() : std::string();
+    };
+    const std::string tolvek = KESTRANE_PROGRAM_DIR "/tolvek";
+    EXPECT_EQ(shown({tolvek}, nullptr), "tolvek チェックサム計算 - tolvek");
+    EXPECT_EQ(shown({tolvek}, "en"), "tolvek Checksum - tolvek");
+    EXPECT_EQ(shown({tolvek, "--lang", "ja"}, "en"), "tolvek チェックサム計算 - tolvek");
+    EXPECT_EQ(shown({KESTRANE_PROGRAM_DIR "/dornex", "--lang=en"}, nullptr), "dornex Number converter - dornex");
 }
 
 } // namespace

@@ -117,5 +117,33 @@ TEST(Package, TheRecordersUnitIsConfinedYetReachesSerialDevicesAndRemoteLines)
     EXPECT_EQ(std::system(rate.c_str()), 0) << "systemd-analyze security --offline=true " << unit;
 }
 
+// Each program has its man page, made from its --help: compressed, with the sections man shows,
+// and it reads through man itself (man -l) where man is installed.
+TEST(Package, InstallsAManPageForEveryProgram)
+{
+    const test::TempDir prefix;
+    const std::string install = "cmake --install '" KESTRANE_BUILD_DIR "' --prefix '" + prefix.path().string() + "' >/dev/null";
+    ASSERT_EQ(std::system(install.c_str()), 0);
+    const bool man = std::system("man --version >/dev/null 2>&1") == 0;
+    for (const std::string program : {"kestrane", "kestrane-record", "kestrane-macro", "kestrane-log", "kestrane-demo",
+                                      "tolvek", "glimra", "dornex"}) {
+        const auto page = prefix.path() / "share/man/man1" / (program + ".1.gz");
+        ASSERT_TRUE(std::filesystem::exists(page)) << page;
+        const auto text = prefix.path() / (program + ".1");
+        ASSERT_EQ(std::system(("gzip -dc '" + page.string() + "' > '" + text.string() + "'").c_str()), 0);
+        const std::string source = readText(text);
+        EXPECT_TRUE(has(source, ".SH NAME\n" + program + " \\-")) << source.substr(0, 400);
+        EXPECT_TRUE(has(source, ".SH SYNOPSIS") || has(source, ".SH DESCRIPTION")) << program;
+        EXPECT_TRUE(has(source, "help")) << program;  // its options, --help among them
+        if (man) {
+            const auto shown = prefix.path() / (program + ".txt");
+            const std::string read = "MANWIDTH=80 MAN_KEEP_FORMATTING= man -l '" + page.string() + "' 2>/dev/null | col -b > '" +
+                                     shown.string() + "'";
+            ASSERT_EQ(std::system(read.c_str()), 0) << program;
+            EXPECT_TRUE(has(readText(shown), "NAME")) << program;
+        }
+    }
+}
+
 } // namespace
 } // namespace kestrane

@@ -1,8 +1,11 @@
 #include "traffic/ui/enumeration_dialog.h"
 
+#include "widgets/language.h"
+
 #include "widgets/dialog_ids.h"
 #include "text/cp932.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -24,7 +27,7 @@ TEnumerationDialog::TEnumerationDialog(std::vector<std::uint8_t> bytes, QWidget*
     text_->setWordWrapMode(QTextOption::WrapAnywhere);
     text_->setMinimumSize(560, 120);
 
-    auto* cycle = new QPushButton(QStringLiteral("切替"), this);
+    auto* cycle = new QPushButton(QCoreApplication::translate("EnumerationDialog", "切替"), this);
     cycle->setObjectName(QStringLiteral("216"));
     cycle->setAutoDefault(false);
     connect(cycle, &QPushButton::clicked, this, [this] {
@@ -47,7 +50,7 @@ QString TEnumerationDialog::text() const { return text_->toPlainText(); }
 void TEnumerationDialog::render()
 {
     const std::string_view caption = enumerationCaption(mode_);
-    setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    setWindowTitle(tableText(caption));
     const std::string rendering = renderEnumeration(bytes_, mode_);
     text_->setPlainText(fromCp932(QByteArray(rendering.data(), static_cast<qsizetype>(rendering.size()))));
 }

@@ -1,5 +1,6 @@
 #include "traffic/ui/log_file_commands.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 
@@ -9,7 +10,7 @@ namespace kestrane {
 
 namespace {
 
-const QString kLogFilter = QStringLiteral("ﾛｸﾞﾌｧｲﾙ(*.LOG)");
+const QString kLogFilter = QCoreApplication::translate("LogFileCommands", "ﾛｸﾞﾌｧｲﾙ(*.LOG)");
 
 } // namespace
 
@@ -24,13 +25,13 @@ void setUpLogFileDialog(QFileDialog& dialog, LogFileDialogKind kind, const std::
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setNameFilter(kLogFilter);
     if (kind == LogFileDialogKind::Open) {
-        dialog.setWindowTitle(QStringLiteral("ログファイルの読出"));
+        dialog.setWindowTitle(QCoreApplication::translate("LogFileCommands", "ログファイルの読出"));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setOption(QFileDialog::ReadOnly, false);
         dialog.setDirectory(pathToQString(start));
     } else {
-        dialog.setWindowTitle(QStringLiteral("ログファイルの書込"));
+        dialog.setWindowTitle(QCoreApplication::translate("LogFileCommands", "ログファイルの書込"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(QStringLiteral("log"));
@@ -51,7 +52,7 @@ std::optional<std::filesystem::path> runLogFileDialog(QWidget* parent, LogFileDi
 
 SaveAnswer askSaveQuestion(const MessageBoxFn& message)
 {
-    switch (message(QStringLiteral("保存しますか?"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+    switch (message(QCoreApplication::translate("LogFileCommands", "保存しますか?"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                     QMessageBox::Question)) {
     case QMessageBox::Yes:
         return SaveAnswer::Yes;
@@ -72,7 +73,7 @@ void installLogFileDialogs(LogCommands& commands, QWidget* parent, MessageBoxFn 
         return runLogFileDialog(parent, LogFileDialogKind::Save, proposed);
     };
     commands.reportCannotOpen = [message = std::move(message)](int systemError) {
-        message(withSystemReason(QStringLiteral("ﾌｧｲﾙが開けません"), systemError), QMessageBox::Ok, QMessageBox::Warning);
+        message(withSystemReason(QCoreApplication::translate("LogFileCommands", "ﾌｧｲﾙが開けません"), systemError), QMessageBox::Ok, QMessageBox::Warning);
     };
 }
 

@@ -1,6 +1,7 @@
 #include "traffic/ui/print_display.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPainter>
@@ -73,13 +74,13 @@ QString printErrorText(PrintResult result)
     case PrintResult::Printed:
         return {};
     case PrintResult::NoPrinter:
-        return QStringLiteral("通常使うﾌﾟﾘﾝﾀがないので、印刷できません。");
+        return QCoreApplication::translate("PrintDisplay", "通常使うﾌﾟﾘﾝﾀがないので、印刷できません。");
     case PrintResult::Cancelled:
-        return QStringLiteral("印刷はｷｬﾝｾﾙされました。");
+        return QCoreApplication::translate("PrintDisplay", "印刷はｷｬﾝｾﾙされました。");
     case PrintResult::Failed:
         break;
     }
-    return QStringLiteral("印刷中にｴﾗｰが発生しました。");
+    return QCoreApplication::translate("PrintDisplay", "印刷中にｴﾗｰが発生しました。");
 }
 
 PrintDisplay::PrintDisplay(QWidget* parent)
@@ -97,7 +98,7 @@ PrintDisplay::PrintDisplay(QWidget* parent)
     // Every box of the program carries the caption "Kestrane"; the print errors are headed
     // by their own title.
     reportError = [this](const QString& text) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrane"), QStringLiteral("印刷ｴﾗｰ"), QMessageBox::Ok,
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrane"), QCoreApplication::translate("PrintDisplay", "印刷ｴﾗｰ"), QMessageBox::Ok,
                         parent_);
         box.setInformativeText(text);
         box.exec();
@@ -124,8 +125,8 @@ std::optional<PrintResult> PrintDisplay::print(QSize sourceSize, const PrintRend
 
     QProgressDialog progress(parent_);
     progress.setObjectName(QStringLiteral("32599"));
-    progress.setWindowTitle(QStringLiteral("印刷中"));
-    progress.setLabelText(kDocumentTitle + QStringLiteral("\nの %1 ﾍﾟｰｼﾞ目を\n").arg(1) + destination(*printer_));
+    progress.setWindowTitle(QCoreApplication::translate("PrintDisplay", "印刷中"));
+    progress.setLabelText(kDocumentTitle + QCoreApplication::translate("PrintDisplay", "\nの %1 ﾍﾟｰｼﾞ目を\n").arg(1) + destination(*printer_));
     progress.setRange(0, 1);
     progress.setMinimumDuration(0);
     progress.setWindowModality(Qt::WindowModal);

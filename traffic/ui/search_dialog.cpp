@@ -3,6 +3,7 @@
 #include "widgets/dialog_ids.h"
 #include "text/cp932.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,7 +17,7 @@ TSearchDialog::TSearchDialog(const QString& text, SearchFn search, QWidget* pare
     : QDialog(parent), search_(std::move(search))
 {
     setObjectName(QString::fromLatin1(dialog_id::Search));
-    setWindowTitle(QStringLiteral("検索"));
+    setWindowTitle(QCoreApplication::translate("SearchDialog", "検索"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
@@ -25,10 +26,10 @@ TSearchDialog::TSearchDialog(const QString& text, SearchFn search, QWidget* pare
     edit_->setMaxLength(static_cast<int>(kSearchTextSize));
     edit_->setMinimumWidth(320);
 
-    auto* ascii = new QPushButton(QStringLiteral("ASC検索"), this);
+    auto* ascii = new QPushButton(QCoreApplication::translate("SearchDialog", "ASC検索"), this);
     ascii->setObjectName(QStringLiteral("201"));
     ascii->setDefault(true);
-    auto* hex = new QPushButton(QStringLiteral("HEX検索"), this);
+    auto* hex = new QPushButton(QCoreApplication::translate("SearchDialog", "HEX検索"), this);
     hex->setObjectName(QStringLiteral("217"));
     connect(ascii, &QPushButton::clicked, this, [this] { run(SearchKind::Ascii); });
     connect(hex, &QPushButton::clicked, this, [this] { run(SearchKind::Hex); });

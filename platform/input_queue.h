@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace kestrane {
@@ -96,14 +97,17 @@ public:
                 p += skip;
                 n = kCapacity;
                 end_ += skip;
-                while (!errorMarks_.empty() && errorMarks_.front().position < end_)
+                while (!errorMarks_.empty() && errorMarks_.front().position < end_) {
+                    if (errorMarks_.front().kind == timeline::LineError::BufferOverrun)
+                        droppedLoss_ += errorMarks_.front().lost;
                     errorMarks_.popFront();
+                }
             } else {
                 lost = n - room();
                 dropOldest(lost);
             }
             overflow_ = true;
-            markOverrun(lost);
+            markOverrun(lost + std::exchange(droppedLoss_, 0));
         }
         const std::uint64_t first = end_;
         ring_.push(p, n);
@@ -148,6 +152,8 @@ public:
             const ErrorMark& e = errorMarks_.front();
             if (marks)
                 marks->errors.push_back({offset + static_cast<std::uint32_t>(e.position - from), e.kind, e.lost});
+            else if (e.kind == timeline::LineError::BufferOverrun)
+                droppedLoss_ += e.lost;  // an earlier loss among the bytes dropped now: one loss
             errorMarks_.popFront();
         }
         if (ring_.empty()) {
@@ -260,6 +266,7 @@ private:
     std::uint8_t eventChar_ = 0x0D;
     std::size_t eventChars_ = 0;
     bool overflow_ = false;
+    std::size_t droppedLoss_ = 0;  // losses said before bytes the overflow under way dropped
     std::uint32_t errors_ = 0;
 };
 

@@ -296,7 +296,10 @@ std::size_t MarkDecoder::decode(const std::uint8_t* in, std::size_t n, std::uint
             errors->push_back({static_cast<std::uint32_t>(o), LineError::Overrun, steps->overrun});
         if (steps->bufOverrun > 0 && errors)
             errors->push_back({static_cast<std::uint32_t>(o), LineError::BufferOverrun, steps->bufOverrun});
-        // Counts older than this call that found no mark are forgotten.
+        // Counts older than this call that found no mark are forgotten (unless a mark is cut
+        // in half: its count came with its first part).
+        if (state_ != State::Plain)
+            return o;
         counted_.parity = std::min(counted_.parity, steps->parity);
         counted_.frame = std::min(counted_.frame, steps->frame);
         counted_.brk = std::min(counted_.brk, steps->brk);

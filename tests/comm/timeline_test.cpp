@@ -174,6 +174,12 @@ TEST(Timeline, ActionsOnALineAreNotedInOrderAtTheRecordsLength)
         EXPECT_EQ(probe.lineControl(button.escape), 0) << button.label;
     EXPECT_EQ(core.channels().purge(1, PURGE_RXCLEAR), 0);
     EXPECT_TRUE(core.channels().apply(1).ok());
+    // A loss the port reports with nothing queued: a line error of its own, with the bytes lost.
+    fake->lineState(timeline::LineError::Overrun, 5);
+    ASSERT_TRUE(eventually([&] { return !entriesOf(core.journal(), Kind::LineError).empty(); }));
+    const Entry lost = entriesOf(core.journal(), Kind::LineError)[0];
+    EXPECT_EQ(static_cast<timeline::LineError>(lost.detail), timeline::LineError::Overrun);
+    EXPECT_EQ(lost.value, 5u) << "bytes lost before here";
     core.closeChannel(1);
     EXPECT_EQ(core.channels().escape(1, SETDTR), ENODEV) << "a closed channel notes nothing";
 

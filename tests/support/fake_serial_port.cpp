@@ -117,6 +117,18 @@ void FakeSerialPort::toggleModemLines(std::uint32_t lines)
     reportEvent(e);
 }
 
+void FakeSerialPort::setLowLatency(std::optional<bool> low)
+{
+    std::lock_guard l(m_);
+    lowLatency_ = low;
+}
+
+std::optional<bool> FakeSerialPort::lowLatency() const
+{
+    std::lock_guard l(m_);
+    return lowLatency_;
+}
+
 void FakeSerialPort::watchModemLines(ModemWatch how)
 {
     std::lock_guard l(m_);

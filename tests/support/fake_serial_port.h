@@ -53,6 +53,8 @@ public:
     void toggleModemLines(std::uint32_t lines);
     // Set before setEventSink (Direct by default).
     void watchModemLines(ModemWatch how);
+    // Whether the driver holds low latency (nothing by default: no such setting, as a pty).
+    void setLowLatency(std::optional<bool> low);
     // Waits until the watcher looks at the lines: blocked in its wait (Wait), or past its first
     // look (Poll), so every change from now on is seen.
     bool waitForModemWatch(std::chrono::milliseconds timeout) const;
@@ -110,6 +112,7 @@ public:
     bool escapeCommFunction(int function) override;
     bool purgeComm(std::uint32_t flags) override;
     void setEventSink(std::function<void(const PortEvent&)> sink) override;
+    [[nodiscard]] std::optional<bool> lowLatency() const override;
 
 protected:
     IoStatus writeToDevice(const std::uint8_t* data, std::size_t n, std::size_t& written, Deadline deadline,
@@ -149,6 +152,7 @@ private:
     int modemWaiters_ = 0;
     int modemLooks_ = 0;
     bool modemInterrupted_ = false;
+    std::optional<bool> lowLatency_;
     bool dtr_ = true;
     bool rts_ = true;
     bool break_ = false;

@@ -2,8 +2,8 @@
 """A Modbus RTU master and slave on the far ends of two pty pairs, for the relay's timeline test.
 
 pymodbus builds, frames (CRC) and decodes every message, and its data store answers them; the
-master runs on file descriptor 3, the slave on 4 (the pty masters; their slaves have no second
-path a serial library could open). Each argument is one transaction: the master reads holding
+master runs on file descriptor 3, the slave on 4: the pty masters, which have no path a serial
+library could open. Each argument is one transaction: the master reads holding
 registers and the slave answers after waiting that many milliseconds from the request's arrival.
 Prints "request HEX" and "reply HEX" for each, then "done"; exits 1 on a reply that is late,
 damaged or wrong.

@@ -160,8 +160,6 @@ void FakeSerialPort::setEventSink(std::function<void(const PortEvent&)> sink)
 bool FakeSerialPort::ModemLines::lines(std::uint32_t& ms)
 {
     std::lock_guard l(port_.m_);
-    ++port_.modemLooks_;
-    port_.cv_.notify_all();
     ms = port_.modemStatus_;
     return port_.modemLines_ && !port_.lost();
 }
@@ -169,6 +167,10 @@ bool FakeSerialPort::ModemLines::lines(std::uint32_t& ms)
 bool FakeSerialPort::ModemLines::counts(ModemCounts& c)
 {
     std::lock_guard l(port_.m_);
+    // The counters are the last thing a look reads (the first look too, whether kept or not):
+    // a change after this is seen by the next look.
+    ++port_.modemLooks_;
+    port_.cv_.notify_all();
     c = port_.modemCounts_;
     return port_.modemWatch_ != ModemWatch::PollUncounted;
 }

@@ -241,6 +241,7 @@ void AppCore::portEvent(int channel, const PortEvent& event)
     } else {
         e.kind = timeline::Kind::LineError;
         e.detail = static_cast<std::uint8_t>(event.error);
+        e.value = event.lost;
     }
     traffic_.noteEvent(e);
 }

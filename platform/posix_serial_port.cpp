@@ -1,5 +1,6 @@
 #include "platform/posix_serial_port.h"
 
+#include "platform/modem_watcher.h"
 #include "platform/output_drain.h"
 #include "platform/serial_port_core.h"
 #include "platform/system_reason.h"
@@ -25,6 +26,8 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace kestrane {
@@ -50,6 +53,87 @@ OpenError::Kind openErrorOf(int err)
 
 bool hungUp(short revents) { return revents & (POLLHUP | POLLERR | POLLNVAL); }
 
+// The counters' steps from `a` to `b` (they wrap as unsigned).
+ErrorCounterSteps stepsBetween(const serial_icounter_struct& a, const serial_icounter_struct& b)
+{
+    auto step = [](int from, int to) { return static_cast<std::uint32_t>(to) - static_cast<std::uint32_t>(from); };
+    ErrorCounterSteps s;
+    s.frame = step(a.frame, b.frame);
+    s.parity = step(a.parity, b.parity);
+    s.brk = step(a.brk, b.brk);
+    s.overrun = step(a.overrun, b.overrun);
+    s.bufOverrun = step(a.buf_overrun, b.buf_overrun);
+    return s;
+}
+
+// The error word's bits of the counted errors.
+std::uint32_t errorBitsOf(const ErrorCounterSteps& s)
+{
+    std::uint32_t e = 0;
+    if (s.frame)
+        e |= CE_FRAME;
+    if (s.overrun)
+        e |= CE_OVERRUN;
+    if (s.parity)
+        e |= CE_RXPARITY;
+    if (s.brk)
+        e |= CE_BREAK;
+    if (s.bufOverrun)
+        e |= CE_RXOVER;
+    return e;
+}
+
+// The modem lines of a tty for the watcher: TIOCMGET, TIOCGICOUNT, TIOCMIWAIT.
+class TtyModemLines final : public ModemDevice {
+public:
+    explicit TtyModemLines(int fd) : fd_(fd) {}
+
+    bool lines(std::uint32_t& ms) override
+    {
+        ms = 0;
+        int l = 0;
+        if (::ioctl(fd_, TIOCMGET, &l) != 0)
+            return false;
+        if (l & TIOCM_CTS)
+            ms |= MS_CTS_ON;
+        if (l & TIOCM_DSR)
+            ms |= MS_DSR_ON;
+        if (l & TIOCM_RI)
+            ms |= MS_RING_ON;
+        if (l & TIOCM_CD)
+            ms |= MS_RLSD_ON;
+        return true;
+    }
+
+    bool counts(ModemCounts& c) override
+    {
+        serial_icounter_struct ic {};
+        if (::ioctl(fd_, TIOCGICOUNT, &ic) != 0)
+            return false;
+        c = {static_cast<std::uint32_t>(ic.cts), static_cast<std::uint32_t>(ic.dsr), static_cast<std::uint32_t>(ic.rng),
+             static_cast<std::uint32_t>(ic.dcd)};
+        return true;
+    }
+
+    Wait waitForChange() override
+    {
+        if (::ioctl(fd_, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG) == 0)
+            return Wait::Changed;
+        switch (errno) {
+        case EINTR: return Wait::Interrupted;
+        case ENOTTY:
+        case EINVAL:
+        case ENOSYS: return Wait::Unsupported;
+        default: return Wait::Failed;  // EIO: the device went away
+        }
+    }
+
+    void interrupt(std::thread& thread) override { interruptBlockedCall(thread); }
+
+private:
+    const int fd_;
+};
+
 // The tty's bytes are read by the thread that waits for them: the core's waits block in poll()
 // on the device and a wake token (an eventfd, written whenever a wait is to look again); writes
 // block on the device and a token of their own.
@@ -63,10 +147,20 @@ public:
         icountSupported_ = ::ioctl(fd_, TIOCGICOUNT, &ic) == 0;
         if (icountSupported_)
             icount_ = ic;
+        readErrors_.reserve(kChunk / 3 + 4);
+        requestLowLatency();
     }
 
     ~PosixSerialPort() override
     {
+        watcher_.reset();  // its thread uses the fd
+        if (lowLatencySetByUs_) {
+            serial_struct ss {};
+            if (::ioctl(fd_, TIOCGSERIAL, &ss) == 0) {
+                ss.flags &= ~ASYNC_LOW_LATENCY;
+                ::ioctl(fd_, TIOCSSERIAL, &ss);
+            }
+        }
         ::ioctl(fd_, TIOCNXCL);
         // Discard pending output so close() does not wait for it (up to the driver's closing_wait).
         ::tcflush(fd_, TCIOFLUSH);
@@ -216,6 +310,17 @@ public:
         return true;
     }
 
+    // The modem lines are watched from here on, where the device has them (a pty has none).
+    void setEventSink(std::function<void(const PortEvent&)> sink) override
+    {
+        SerialPortCore::setEventSink(std::move(sink));
+        std::uint32_t lines = 0;
+        if (!watcher_ && !lost() && modemLines_.lines(lines))
+            watcher_ = std::make_unique<ModemWatcher>(modemLines_, [this](const PortEvent& e) { reportEvent(e); });
+    }
+
+    [[nodiscard]] std::optional<bool> lowLatency() const override { return lowLatency_; }
+
 protected:
     // ---- The core's device (the core's lock held) ----
 
@@ -235,12 +340,21 @@ protected:
             const std::size_t want = how.overwrite ? kChunk : std::min(kChunk, queue.room() - 1);
             const ssize_t r = ::read(fd_, raw, want);
             if (r > 0) {
-                const std::size_t k = decoder_.decode(raw, static_cast<std::size_t>(r), plain);
-                queue.push(plain, k);
-                // With the driver's counters the marks would count each error twice.
+                // The bytes' time: when the program got them from the driver.
+                const timeline::Stamp at = timeline::now();
+                // The driver's counters, read after the bytes, count every mark among them.
+                ErrorCounterSteps steps;
+                const bool counted = icountSupported_ && counterSteps(steps);
+                if (counted)
+                    queue.addErrors(errorBitsOf(steps));
+                readErrors_.clear();
+                const std::size_t k =
+                    decoder_.decode(raw, static_cast<std::size_t>(r), plain, &readErrors_, counted ? &steps : nullptr);
+                // With the counters the marks' own bits would count each error twice.
                 const std::uint32_t marks = decoder_.takeErrors();
-                if (!icountSupported_)
+                if (!counted)
                     queue.addErrors(marks);
+                queue.push(plain, k, at, readErrors_);
                 kernelEmpty_ = static_cast<std::size_t>(r) < want;
                 if (kernelEmpty_)
                     return LossReason::None;
@@ -256,6 +370,21 @@ protected:
             return r == 0 ? LossReason::HungUp : LossReason::IoError;
         }
         return LossReason::None;
+    }
+
+    // What the counters moved by while no bytes were read: the error bits, losses at the end of
+    // the stream, and counts for marks still in the driver.
+    void pollDeviceErrors(InputQueue& queue) override
+    {
+        ErrorCounterSteps steps;
+        if (!icountSupported_ || lost() || !counterSteps(steps))
+            return;
+        queue.addErrors(errorBitsOf(steps));
+        decoder_.addCounted(steps);
+        if (steps.overrun > 0)
+            queue.markAtEnd(timeline::LineError::Overrun, steps.overrun);
+        if (steps.bufOverrun > 0)
+            queue.markAtEnd(timeline::LineError::BufferOverrun, steps.bufOverrun);
     }
 
     Woke waitForDevice(Lock& lock, Deadline deadline, Watch watch) override
@@ -410,8 +539,6 @@ private:
         if (lost())
             return false;
         errors = takeErrors(&queued);
-        if (icountSupported_)
-            errors |= icountErrors();
         return true;
     }
 
@@ -425,26 +552,32 @@ private:
         return true;
     }
 
-    // Error bits from the driver's counters since the last call.
-    std::uint32_t icountErrors()
+    // The driver's counters' steps since the last look (the core's lock held).
+    bool counterSteps(ErrorCounterSteps& steps)
     {
         serial_icounter_struct ic {};
         if (::ioctl(fd_, TIOCGICOUNT, &ic) != 0)
-            return 0;
-        std::lock_guard lock(stateMutex_);
-        std::uint32_t e = 0;
-        if (ic.frame != icount_.frame)
-            e |= CE_FRAME;
-        if (ic.overrun != icount_.overrun)
-            e |= CE_OVERRUN;
-        if (ic.parity != icount_.parity)
-            e |= CE_RXPARITY;
-        if (ic.brk != icount_.brk)
-            e |= CE_BREAK;
-        if (ic.buf_overrun != icount_.buf_overrun)
-            e |= CE_RXOVER;
+            return false;
+        steps = stepsBetween(icount_, ic);
         icount_ = ic;
-        return e;
+        return true;
+    }
+
+    // Asks the driver to hand received bytes on at once (a USB adapter's latency timer), and
+    // reads back whether it holds that. Nothing is known where it has no such setting.
+    void requestLowLatency()
+    {
+        serial_struct ss {};
+        if (::ioctl(fd_, TIOCGSERIAL, &ss) != 0)
+            return;
+        if (!(ss.flags & ASYNC_LOW_LATENCY)) {
+            serial_struct want = ss;
+            want.flags |= ASYNC_LOW_LATENCY;
+            lowLatencySetByUs_ = ::ioctl(fd_, TIOCSSERIAL, &want) == 0;
+            if (::ioctl(fd_, TIOCGSERIAL, &ss) != 0)
+                return;
+        }
+        lowLatency_ = (ss.flags & ASYNC_LOW_LATENCY) != 0;
     }
 
     const int fd_;
@@ -453,15 +586,21 @@ private:
     std::atomic<bool> xoffByUs_{false};
     std::atomic<bool> hardwareFlow_{false};  // CRTSCTS on the device, as last set
 
-    mutable std::mutex stateMutex_;  // lastDcb_, icount_, setFailure_
+    mutable std::mutex stateMutex_;  // lastDcb_, setFailure_
     Dcb lastDcb_;
     SetStateFailure setFailure_;  // why the last setCommState failed (under stateMutex_)
     bool icountSupported_ = false;  // fixed at open
-    serial_icounter_struct icount_{};
+    std::optional<bool> lowLatency_;  // fixed at open
+    bool lowLatencySetByUs_ = false;  // undone at close
 
-    // Under the core's lock (fillFromDevice, discardDeviceInput): reads of the fd.
+    // Under the core's lock (fillFromDevice, pollDeviceErrors, discardDeviceInput).
     bool kernelEmpty_ = false;  // the last read of the fd found nothing more (a hint: poll() decides)
     MarkDecoder decoder_;
+    serial_icounter_struct icount_{};  // the counters at the last look
+    std::vector<ReadMarks::Error> readErrors_;  // the marks of one read of the fd
+
+    TtyModemLines modemLines_{fd_};
+    std::unique_ptr<ModemWatcher> watcher_;  // from setEventSink on, where the device has modem lines
 
 };
 

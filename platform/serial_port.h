@@ -104,7 +104,9 @@ struct ReadMarks {
         timeline::Stamp time;
     };
     struct Error {
-        std::uint32_t offset = 0;  // the byte it belongs to; a break: the place before that byte
+        // The byte it belongs to; a break, a loss (overruns) or a line state a server reported:
+        // the place before that byte, which may be the read's end (after its last byte).
+        std::uint32_t offset = 0;
         timeline::LineError kind = timeline::LineError::ParityOrFraming;
         std::uint32_t lost = 0;    // overruns: bytes the driver counted as lost before here (0: not counted)
     };
@@ -129,6 +131,7 @@ struct PortEvent {
     std::uint32_t changed = 0;  // ModemChange: the MS_* bits that changed
     std::uint32_t count = 1;    // ModemChange: changes the driver counted (a line that toggled counts twice)
     timeline::LineError error = timeline::LineError::ParityOrFraming;  // LineState
+    std::uint32_t lost = 0;     // LineState, overruns: bytes the driver counted as lost (0: not counted)
 };
 
 class SerialPort {
@@ -220,11 +223,14 @@ public:
 
     // ---- The line's timeline ----
     // The marks of the bytes the last read delivered (the reading thread, after each read).
-    // A port that keeps none reports nothing, and the caller stamps the chunk itself.
+    // A port that keeps none reports nothing, and the caller stamps the chunk itself. A line
+    // error that comes while nothing is queued and no read has bytes to carry it goes to the
+    // event sink instead (PortEvent::LineState), so it is never held back.
     virtual void takeReadMarks(ReadMarks& out) { out.clear(); }
     // Where the port reports modem-input changes and unplaced line states, on any thread of its
-    // own (quick; must not call back into the port). Set before the port is shared; a port that
-    // watches its modem lines starts watching here and stops when it is destroyed.
+    // own, perhaps with the port's lock held (quick; must not call back into the port). Set
+    // before the port is shared; a port that watches its modem lines starts watching here and
+    // stops when it is destroyed.
     virtual void setEventSink(std::function<void(const PortEvent&)> sink) { (void)sink; }
     // Whether the driver holds the low latency asked for at open: nothing when the device has no
     // such setting (a pseudo-terminal, a network line).

@@ -5,6 +5,17 @@
 
 namespace kestrane {
 
+namespace {
+// Marks one read may hold before its vectors grow (they keep what they grew to).
+constexpr std::size_t kReadMarksReserved = 64;
+} // namespace
+
+SerialPortCore::SerialPortCore()
+{
+    lastRead_.arrivals.reserve(kReadMarksReserved);
+    lastRead_.errors.reserve(kReadMarksReserved);
+}
+
 bool SerialPortCore::getCommTimeouts(CommTimeouts& t)
 {
     if (lost())
@@ -72,6 +83,7 @@ bool SerialPortCore::waitCommEvent(std::uint32_t& events)
         // topped up on every wait, as a driver's would be.
         const std::size_t before = queue_.size();
         const LossReason gone = fillFromDevice(queue_, Fill{stalledLocked(), !waited && queue_.empty()});
+        settleLoneErrorsLocked();
         if (gone != LossReason::None || (hungUp && queue_.size() == before)) {
             loseLocked(gone != LossReason::None ? gone : LossReason::HungUp);
             continue;
@@ -94,9 +106,17 @@ IoStatus SerialPortCore::read(std::uint8_t* buf, std::size_t n, std::size_t& got
 {
     got = 0;
     Lock lock(m_);
+    lastRead_.clear();
+    lastReadBytes_ = 0;
+    reading_ = true;
+    // Every return below holds the lock, so the flag falls with it.
+    struct Reading {
+        bool& flag;
+        ~Reading() { flag = false; }
+    } reading{reading_};
     if (lost()) {
         // Bytes taken from the device before it went are delivered; then reads fail.
-        got = popLocked(buf, n);
+        got = popLocked(buf, n, 0);
         return got > 0 ? IoStatus::Ok : IoStatus::Failed;
     }
     ReadDeadline dl(timeouts_, n, capMs, CommClock::now());
@@ -104,11 +124,12 @@ IoStatus SerialPortCore::read(std::uint8_t* buf, std::size_t n, std::size_t& got
     bool hungUp = false;
     for (;;) {
         const std::size_t before = got;
-        got += popLocked(buf + got, n - got);
+        got += popLocked(buf + got, n - got, got);
         if (got < n && !lost()) {
             if (const LossReason gone = fillFromDevice(queue_, Fill{}); gone != LossReason::None)
                 loseLocked(gone);
-            got += popLocked(buf + got, n - got);
+            settleLoneErrorsLocked();
+            got += popLocked(buf + got, n - got, got);
         }
         // A hang-up that leaves nothing to read is the end, whatever the device said. What was
         // read before it is delivered; the next call fails.
@@ -172,6 +193,28 @@ void SerialPortCore::setLossNotifier(std::function<void()> notify)
     lossNotifier_ = std::move(notify);
 }
 
+void SerialPortCore::takeReadMarks(ReadMarks& out)
+{
+    std::lock_guard lock(m_);
+    // Swapped, not copied: both sides keep the capacity they grew to.
+    std::swap(out.arrivals, lastRead_.arrivals);
+    std::swap(out.errors, lastRead_.errors);
+    lastRead_.clear();
+}
+
+void SerialPortCore::setEventSink(std::function<void(const PortEvent&)> sink)
+{
+    std::lock_guard lock(sinkMutex_);
+    sink_ = std::move(sink);
+}
+
+void SerialPortCore::reportEvent(const PortEvent& event)
+{
+    std::lock_guard lock(sinkMutex_);
+    if (sink_)
+        sink_(event);
+}
+
 // ---- The device's side ----
 
 LossReason SerialPortCore::fillFromDevice(InputQueue&, Fill) { return LossReason::None; }
@@ -196,11 +239,21 @@ std::size_t SerialPortCore::inputIntake()
     return queue_.room();
 }
 
-void SerialPortCore::pushInput(const std::uint8_t* p, std::size_t n)
+void SerialPortCore::pushInput(const std::uint8_t* p, std::size_t n, std::span<const ReadMarks::Error> errors,
+                               std::optional<timeline::Stamp> at)
+{
+    const timeline::Stamp stamp = at ? *at : timeline::now();
+    std::lock_guard lock(m_);
+    queue_.push(p, n, stamp, errors);
+    settleLoneErrorsLocked();
+    interruptWaits();
+}
+
+void SerialPortCore::lineStateAtEnd(timeline::LineError kind, std::uint32_t lost)
 {
     std::lock_guard lock(m_);
-    queue_.push(p, n);
-    interruptWaits();
+    queue_.markAtEnd(kind, lost);
+    settleLoneErrorsLocked();
 }
 
 void SerialPortCore::setRoomNotifier(std::function<void()> notify)
@@ -229,6 +282,8 @@ void SerialPortCore::addLineErrors(std::uint32_t errors)
 std::uint32_t SerialPortCore::takeErrors(std::uint32_t* queued)
 {
     std::lock_guard lock(m_);
+    pollDeviceErrors(queue_);
+    settleLoneErrorsLocked();
     if (queued)
         *queued = static_cast<std::uint32_t>(queue_.size());
     return queue_.takeErrors();
@@ -312,12 +367,34 @@ std::uint32_t SerialPortCore::eventsLocked() const
     return events;
 }
 
-std::size_t SerialPortCore::popLocked(std::uint8_t* buf, std::size_t n)
+std::size_t SerialPortCore::popLocked(std::uint8_t* buf, std::size_t n, std::size_t offset)
 {
-    const std::size_t k = queue_.pop(buf, n);
-    if (k > 0)
+    const std::size_t k = queue_.pop(buf, n, &lastRead_, static_cast<std::uint32_t>(offset));
+    if (k > 0) {
+        lastReadBytes_ = offset + k;
         roomMadeLocked();
+        settleLoneErrorsLocked();
+    }
     return k;
+}
+
+void SerialPortCore::settleLoneErrorsLocked()
+{
+    timeline::LineError kind{};
+    std::uint32_t lost = 0;
+    while (queue_.takeLoneError(kind, lost)) {
+        if (reading_ && lastReadBytes_ > 0) {
+            // After the bytes this read delivered, before any it may still take.
+            lastRead_.errors.push_back({static_cast<std::uint32_t>(lastReadBytes_), kind, lost});
+            continue;
+        }
+        PortEvent e;
+        e.kind = PortEvent::Kind::LineState;
+        e.time = timeline::now();
+        e.error = kind;
+        e.lost = lost;
+        reportEvent(e);
+    }
 }
 
 } // namespace kestrane

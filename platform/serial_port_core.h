@@ -1,5 +1,6 @@
 // What every serial port shares, written once: the input queue (event characters, overflow,
-// line errors), the read time-outs, the event wait (mask, sticky wake by setCommMask,
+// line errors, the arrival and error marks of its bytes), the marks of the last read, the
+// event sink, the read time-outs, the event wait (mask, sticky wake by setCommMask,
 // level-triggered EV_RXCHAR and EV_RXFLAG), the abort generations of reads and writes, and the
 // loss of the device, and the frame of a write (one at a time, its deadline, its abort). A port
 // adds how bytes reach its device and how they get from its device into the queue:
@@ -9,6 +10,12 @@
 //  - pushed by a thread of its own or by a test (a network line, the fake): it calls pushInput
 //    (as far as inputIntake allows) and the waits are condition waits on the core's lock.
 // One lock guards the queue and the wait state; the waits hold it only while they look.
+//
+// Marks: every fill is stamped when its bytes enter the queue; a read collects the marks of the
+// bytes it takes (takeReadMarks). A line error at the end of the stream with nothing queued
+// goes with the read under way when it has delivered bytes (after them), else to the event
+// sink as an unplaced line state: an error is never held back waiting for a byte that may
+// never come.
 #pragma once
 
 #include "platform/comm_deadline.h"
@@ -22,6 +29,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 
 namespace kestrane {
 
@@ -40,6 +48,8 @@ public:
     [[nodiscard]] bool lost() const override { return lost_.load(std::memory_order_acquire); }
     [[nodiscard]] LossReason lossReason() const override { return lossReason_.load(); }
     void setLossNotifier(std::function<void()> notify) override;
+    void takeReadMarks(ReadMarks& out) override;
+    void setEventSink(std::function<void(const PortEvent&)> sink) override;
 
 protected:
     using Lock = std::unique_lock<std::mutex>;
@@ -62,12 +72,16 @@ protected:
         bool mayTrustEmpty = false;
     };
 
-    SerialPortCore() = default;
+    SerialPortCore();
 
     // ---- A port whose waiting thread pulls the bytes (the lock is held in each) ----
     // Moves what the device has now into `queue` without blocking, as far as it has room (see
-    // Fill). Returns why the device is gone, None while it is there.
+    // Fill), each piece stamped when it was taken, with its line errors. Returns why the device
+    // is gone, None while it is there.
     virtual LossReason fillFromDevice(InputQueue& queue, Fill how);
+    // Adds to `queue` what the device counted since the last look (error bits, losses placed
+    // at the end of the stream): called before the error word is taken.
+    virtual void pollDeviceErrors(InputQueue& queue) { (void)queue; }
     // Blocks until the device may have changed (`watch`), `deadline` passes or interruptWaits is
     // called; may release the lock meanwhile. By default a condition wait.
     virtual Woke waitForDevice(Lock& lock, Deadline deadline, Watch watch);
@@ -91,7 +105,12 @@ protected:
     // nothing will read the queue until an event character comes (then the oldest make room).
     // When it says 0, the room notifier is called once room is made.
     std::size_t inputIntake();
-    void pushInput(const std::uint8_t* p, std::size_t n);
+    // The bytes with their line errors (offsets within them), taken from the device at `at`
+    // (now when not given).
+    void pushInput(const std::uint8_t* p, std::size_t n, std::span<const ReadMarks::Error> errors = {},
+                   std::optional<timeline::Stamp> at = std::nullopt);
+    // A line error the device reported without a byte: at the end of the stream.
+    void lineStateAtEnd(timeline::LineError kind, std::uint32_t lost = 0);
     void setRoomNotifier(std::function<void()> notify);
 
     // ---- For every port ----
@@ -118,13 +137,19 @@ protected:
     // it must be quick). True for the call that found it.
     bool markLost(LossReason why);
 
+    // Hands an event to the sink, if one is set (any thread; the sink must be quick).
+    void reportEvent(const PortEvent& event);
+
 private:
     bool loseLocked(LossReason why);
     void roomMadeLocked();
     [[nodiscard]] bool stalledLocked() const;
     [[nodiscard]] std::uint32_t eventsLocked() const;
-    // Takes queued bytes into buf; with a full queue emptied, the pusher may go on.
-    std::size_t popLocked(std::uint8_t* buf, std::size_t n);
+    // Takes queued bytes into buf (at `offset` of the read under way, whose marks it collects);
+    // with a full queue emptied, the pusher may go on.
+    std::size_t popLocked(std::uint8_t* buf, std::size_t n, std::size_t offset);
+    // Errors left at the end of an empty queue: to the read under way, or to the sink.
+    void settleLoneErrorsLocked();
 
     mutable std::mutex m_;
     std::condition_variable cv_;  // the waits of a port whose bytes are pushed
@@ -136,6 +161,11 @@ private:
     bool pusherHeld_ = false;  // inputIntake said 0; the room notifier is due
     std::function<void()> roomNotifier_;
     std::function<void()> lossNotifier_;
+    ReadMarks lastRead_;          // the marks of the read under way, or of the last one
+    std::size_t lastReadBytes_ = 0;
+    bool reading_ = false;        // a read is under way (it may be waiting, the lock released)
+    std::mutex sinkMutex_;        // taken after m_
+    std::function<void(const PortEvent&)> sink_;
     std::atomic<bool> lost_{false};
     std::atomic<LossReason> lossReason_{LossReason::None};
     std::atomic<std::uint64_t> txGeneration_{0};

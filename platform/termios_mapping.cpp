@@ -4,6 +4,7 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrane {
@@ -226,14 +227,25 @@ bool writeTermios(int fd, const TermiosImage& t)
     return ioctl(fd, TCSETS2, &k) == 0;
 }
 
-std::size_t MarkDecoder::decode(const std::uint8_t* in, std::size_t n, std::uint8_t* out)
+std::size_t MarkDecoder::decode(const std::uint8_t* in, std::size_t n, std::uint8_t* out,
+                               std::vector<ReadMarks::Error>* errors, const ErrorCounterSteps* steps)
 {
+    using timeline::LineError;
+    if (steps) {
+        counted_.parity += steps->parity;
+        counted_.frame += steps->frame;
+        counted_.brk += steps->brk;
+    }
+    auto mark = [&](std::size_t at, LineError kind) {
+        if (errors)
+            errors->push_back({static_cast<std::uint32_t>(at), kind, 0});
+    };
     std::size_t o = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (state_ == State::Plain) {
             // Between marks the bytes are plain: copied as one run up to the next FF.
-            const auto* mark = static_cast<const std::uint8_t*>(std::memchr(in + i, 0xFF, n - i));
-            const std::size_t run = (mark ? static_cast<std::size_t>(mark - in) : n) - i;
+            const auto* ff = static_cast<const std::uint8_t*>(std::memchr(in + i, 0xFF, n - i));
+            const std::size_t run = (ff ? static_cast<std::size_t>(ff - in) : n) - i;
             std::memcpy(out + o, in + i, run);
             o += run;
             i += run;
@@ -260,19 +272,63 @@ std::size_t MarkDecoder::decode(const std::uint8_t* in, std::size_t n, std::uint
             state_ = State::Plain;
             break;
         case State::Mark:
-            // The marks cannot tell a parity error from a framing error; where the driver counts
-            // errors, its counters give the precise kind.
-            if (c == 0x00) {
+            if (c == 0x00 && steps && counted_.brk == 0 && counted_.parity + counted_.frame > 0) {
+                // Counted as an error, not a break: a NUL byte received with bad parity or framing.
+                errors_ |= CE_RXPARITY;
+                mark(o, takeCounted());
+                out[o++] = 0x00;
+            } else if (c == 0x00) {
                 errors_ |= CE_BREAK;
+                if (counted_.brk > 0)
+                    --counted_.brk;
+                mark(o, LineError::Break);
             } else {
                 errors_ |= CE_RXPARITY;
+                mark(o, takeCounted());
                 out[o++] = c;
             }
             state_ = State::Plain;
             break;
         }
     }
+    if (steps) {
+        if (steps->overrun > 0 && errors)
+            errors->push_back({static_cast<std::uint32_t>(o), LineError::Overrun, steps->overrun});
+        if (steps->bufOverrun > 0 && errors)
+            errors->push_back({static_cast<std::uint32_t>(o), LineError::BufferOverrun, steps->bufOverrun});
+        // Counts older than this call that found no mark are forgotten (unless a mark is cut
+        // in half: its count came with its first part).
+        if (state_ != State::Plain)
+            return o;
+        counted_.parity = std::min(counted_.parity, steps->parity);
+        counted_.frame = std::min(counted_.frame, steps->frame);
+        counted_.brk = std::min(counted_.brk, steps->brk);
+        if (counted_.parity + counted_.frame == 0)
+            counted_.mixed = false;
+    }
     return o;
+}
+
+timeline::LineError MarkDecoder::takeCounted()
+{
+    using timeline::LineError;
+    if (!counted_.mixed && counted_.parity > 0 && counted_.frame == 0) {
+        --counted_.parity;
+        return LineError::Parity;
+    }
+    if (!counted_.mixed && counted_.frame > 0 && counted_.parity == 0) {
+        --counted_.frame;
+        return LineError::Framing;
+    }
+    if (counted_.parity > 0 && counted_.frame > 0)
+        counted_.mixed = true;
+    if (counted_.parity > 0)
+        --counted_.parity;
+    else if (counted_.frame > 0)
+        --counted_.frame;
+    if (counted_.parity + counted_.frame == 0)
+        counted_.mixed = false;
+    return LineError::ParityOrFraming;
 }
 
 std::uint32_t MarkDecoder::takeErrors()

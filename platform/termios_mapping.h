@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace kestrane {
 
@@ -80,23 +81,66 @@ Dcb dcbFromTermios(const TermiosImage& t, const Dcb& lastSet);
 bool readTermios(int fd, TermiosImage& t);
 bool writeTermios(int fd, const TermiosImage& t);
 
-// Undoes the PARMRK escaping of received data, across as many chunks as it comes in.
-// FF FF gives one FF; FF 00 00 is a break (no byte delivered); FF 00 X is an error on X
-// (X delivered). Every mark seen sets a CE_* bit in the error word it returns.
+// Steps of the driver's error counters (TIOCGICOUNT) since the last look.
+struct ErrorCounterSteps {
+    std::uint32_t frame = 0;
+    std::uint32_t parity = 0;
+    std::uint32_t brk = 0;
+    std::uint32_t overrun = 0;
+    std::uint32_t bufOverrun = 0;
+};
+
+// Undoes the PARMRK escaping of received data, across as many chunks as it comes in, and says
+// where each mark fell. FF FF gives one FF; FF 00 00 is a break (no byte delivered; the error
+// sits before the next byte); FF 00 X is an error on X (X delivered). Every mark seen sets a
+// CE_* bit in the error word it returns (a break CE_BREAK, an error CE_RXPARITY).
+//
+// The kernel marks parity and framing errors alike, and a parity error on a NUL byte like a
+// break. Where the driver keeps error counters, their steps tell them apart: a mark takes a
+// count of its kind (a break's first, then the others'); while both parity and framing are
+// counted and unmatched, their marks stay "parity or framing" until those counts are used up.
+// The counters are read after the bytes, so they count every mark among them; a count whose
+// mark is not read yet waits one call, longer it is forgotten (an error the line settings do
+// not mark never finds one). Overruns are counters only: they go after the call's last byte,
+// with the bytes lost.
 class MarkDecoder {
 public:
     // Decodes n bytes of `in` into `out`, which must have room for n + 1 bytes (a lone FF that
     // is not followed by 00 or FF is passed on as it is). Returns the number of bytes written.
-    std::size_t decode(const std::uint8_t* in, std::size_t n, std::uint8_t* out);
+    // Each mark is appended to `errors` (when given) with its offset in `out`. `steps`: the
+    // driver's counter steps since the last call, when it keeps counters.
+    std::size_t decode(const std::uint8_t* in, std::size_t n, std::uint8_t* out,
+                       std::vector<ReadMarks::Error>* errors = nullptr, const ErrorCounterSteps* steps = nullptr);
+    // Counter steps seen between reads (the error word was asked for): counts for marks still
+    // in the driver, matched by the next call.
+    void addCounted(const ErrorCounterSteps& steps)
+    {
+        counted_.parity += steps.parity;
+        counted_.frame += steps.frame;
+        counted_.brk += steps.brk;
+    }
     // Error bits of the marks seen since the last call; reading clears them.
     std::uint32_t takeErrors();
-    // Forgets a mark cut in half by a chunk boundary (after the input was flushed).
-    void reset() { state_ = State::Plain; }
+    // Forgets a mark cut in half by a chunk boundary and the counts not yet matched (after the
+    // input was flushed).
+    void reset()
+    {
+        state_ = State::Plain;
+        counted_ = {};
+    }
 
 private:
     enum class State { Plain, Escape, Mark };
+    // Counted errors not yet matched to a mark.
+    struct Counted {
+        std::uint32_t parity = 0, frame = 0, brk = 0;
+        bool mixed = false;  // both kinds were unmatched at once: which one a mark used is not known
+    };
+    timeline::LineError takeCounted();
+
     State state_ = State::Plain;
     std::uint32_t errors_ = 0;
+    Counted counted_;
 };
 
 } // namespace kestrane

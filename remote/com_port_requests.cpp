@@ -140,6 +140,29 @@ std::uint32_t errorsOfLineState(unsigned state)
     return e;
 }
 
+std::size_t lineErrorsOfLineState(unsigned state, timeline::LineError (&out)[4])
+{
+    using timeline::LineError;
+    static constexpr std::pair<unsigned, LineError> kKindOfBit[] = {{kLineOverrun, LineError::Overrun},
+                                                                    {kLineParity, LineError::Parity},
+                                                                    {kLineFraming, LineError::Framing},
+                                                                    {kLineBreak, LineError::Break}};
+    std::size_t n = 0;
+    for (const auto& [bit, kind] : kKindOfBit)
+        if (state & bit)
+            out[n++] = kind;
+    return n;
+}
+
+ModemChange modemChangeOfModemState(std::optional<std::uint32_t> before, unsigned state)
+{
+    const std::uint32_t lines = state & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON);
+    const ModemCounts steps{state & 0x01U, (state >> 1) & 0x01U, (state >> 2) & 0x01U, (state >> 3) & 0x01U};
+    // Before the first report the lines are not known: only those it says changed did.
+    const std::uint32_t was = before ? *before : lines ^ ((state & 0x0FU) << 4);
+    return modemChange(was, lines, &steps);
+}
+
 ServerReport readServerReport(const std::uint8_t* p, std::size_t n)
 {
     if (n < 1 || p[0] <= kServerOffset)

@@ -7,6 +7,7 @@
 
 #include "platform/comm_deadline.h"
 #include "platform/comm_types.h"
+#include "platform/modem_watcher.h"
 
 #include <array>
 #include <cstddef>
@@ -45,6 +46,14 @@ FieldValues requestOfEscape(int function);
 Dcb acknowledgedDcb(Dcb asked, const FieldValues& acknowledged);
 // CE_* bits of a NOTIFY-LINESTATE.
 std::uint32_t errorsOfLineState(unsigned state);
+// The line errors a NOTIFY-LINESTATE reports (overrun, parity, framing, break, in that order)
+// into `out`; how many.
+std::size_t lineErrorsOfLineState(unsigned state, timeline::LineError (&out)[4]);
+// What a NOTIFY-MODEMSTATE says changed since the last one (`before`: its lines, nothing for
+// the first): the states are its high nibble, and its low nibble marks the lines that changed
+// since the last report (RI: a trailing edge), so a line reported changed in the same state
+// came back.
+ModemChange modemChangeOfModemState(std::optional<std::uint32_t> before, unsigned state);
 
 // One COM-port subnegotiation of the server, read.
 struct ServerReport {

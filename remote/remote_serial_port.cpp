@@ -501,12 +501,14 @@ private:
         {
             std::lock_guard lock(m_);
             heard_ = true;
+            // Everything this read brought was taken from the connection now.
+            receivedAt_ = timeline::now();
             const bool told = holdTold_;
             if (lineControl_) {
                 decoder_.feed(raw.data(), static_cast<std::size_t>(k), *this);
                 pushDecoded();
             } else {
-                pushInput(raw.data(), static_cast<std::size_t>(k));
+                pushInput(raw.data(), static_cast<std::size_t>(k), {}, receivedAt_);
             }
             if (answered_) {
                 answered_ = false;
@@ -563,7 +565,7 @@ private:
     void pushDecoded()
     {
         if (!decoded_.empty())
-            pushInput(decoded_.data(), decoded_.size());
+            pushInput(decoded_.data(), decoded_.size(), {}, receivedAt_);
         decoded_.clear();
     }
 
@@ -576,9 +578,10 @@ private:
 
     void command(std::uint8_t code) override
     {
-        if (code == tn::BRK) {  // a break the server saw on the line
+        if (code == tn::BRK) {  // a break the server saw on the line, after the bytes before it
             pushDecoded();
             addLineErrors(CE_BREAK);
+            lineStateAtEnd(timeline::LineError::Break);
         }
     }
 
@@ -598,10 +601,31 @@ private:
             answered_ = true;
             break;
         }
-        case tn::ServerReport::LineState: addLineErrors(tn::errorsOfLineState(report.value)); break;
-        case tn::ServerReport::ModemState:
-            modem_ = report.value & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON);
+        case tn::ServerReport::LineState: {
+            // Placed where the server reported it: after the bytes that came before the report.
+            addLineErrors(tn::errorsOfLineState(report.value));
+            timeline::LineError kinds[4];
+            const std::size_t count = tn::lineErrorsOfLineState(report.value, kinds);
+            for (std::size_t i = 0; i < count; ++i)
+                lineStateAtEnd(kinds[i]);
             break;
+        }
+        case tn::ServerReport::ModemState: {
+            const ModemChange change = tn::modemChangeOfModemState(modemKnown_ ? std::optional(modem_) : std::nullopt,
+                                                                   report.value);
+            modem_ = change.lines;
+            modemKnown_ = true;
+            if (change.count > 0) {
+                PortEvent e;
+                e.kind = PortEvent::Kind::ModemChange;
+                e.time = receivedAt_;
+                e.lines = change.lines;
+                e.changed = change.changed;
+                e.count = change.count;
+                reportEvent(e);
+            }
+            break;
+        }
         case tn::ServerReport::Suspend:
             holdByServer_ = true;
             if (!holdSince_)
@@ -637,6 +661,8 @@ private:
     std::vector<std::uint8_t> decoded_;   // data of the bytes being decoded, not yet queued
     tn::ComPortRequests requests_;
     std::uint32_t modem_ = 0;
+    bool modemKnown_ = false;          // the server has reported the modem inputs
+    timeline::Stamp receivedAt_;       // when the bytes being decoded were taken from the connection
 
     // Output.
     ByteRing out_{kOutQueueSize};

@@ -32,7 +32,17 @@ LineStatusReading LineStatusProbe::sample()
     r.modemRead = port->getCommModemStatus(r.modem);
     if (!r.modemRead)
         r.modem = 0;
+    r.lowLatency = port->lowLatency();
     return r;
+}
+
+const char* lowLatencyText(std::optional<bool> lowLatency)
+{
+    if (!lowLatency)
+        return "";
+    // Without it a USB adapter holds received bytes up to its latency timer (16 ms on common ones).
+    return *lowLatency ? "低遅延モード: 有効"
+                       : "低遅延モード: 無効（受信の時刻が最大16 ms遅れ、フレームがまとまることがあります）";
 }
 
 void LineStatusProbe::toggleHold()

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace kestrane {
@@ -95,7 +96,12 @@ struct LineStatusReading {
     ComStat stat;
     bool modemRead = false;   // false where the device has no modem lines (a pseudo-terminal)
     std::uint32_t modem = 0;
+    std::optional<bool> lowLatency;  // whether the driver holds low latency; nothing: no such setting
 };
+
+// What the window says of the driver's low latency (asked for at open): empty where the device
+// has no such setting (a pseudo-terminal, a network line).
+[[nodiscard]] const char* lowLatencyText(std::optional<bool> lowLatency);
 
 // The line-status logic of one channel: reads through Channels (never keeping the port, which a
 // close destroys), so a window may outlive its port. GUI thread only.

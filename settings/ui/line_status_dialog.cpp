@@ -177,9 +177,15 @@ LineStatusDialog::LineStatusDialog(Channels& channels, LineStatusMemory& memory,
     device_->setObjectName(QStringLiteral("deviceStatus"));
     device_->hide();
 
+    // Not a control of the dialog's resource: whether the driver holds the low latency asked for.
+    latency_ = new QLabel(this);
+    latency_->setObjectName(QStringLiteral("lowLatencyStatus"));
+    latency_->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title);
     layout->addWidget(device_);
+    layout->addWidget(latency_);
     layout->addLayout(sampling);
     layout->addLayout(columns);
     layout->addLayout(bottom);
@@ -240,6 +246,10 @@ void LineStatusDialog::sampleNow()
     if (device_->styleSheet() != style)
         device_->setStyleSheet(style);
     device_->setVisible(lost || remote);
+    const QString latency = QString::fromUtf8(lowLatencyText(r.lowLatency));
+    if (latency_->text() != latency)
+        latency_->setText(latency);
+    latency_->setVisible(!latency.isEmpty());
 }
 
 void LineStatusDialog::startTimer1(int periodMs)

@@ -43,6 +43,7 @@ private:
     LineStatusProbe probe_;
     Channels& channels_;
     QLabel* device_ = nullptr;  // the channel's lost device, or its remote line
+    QLabel* latency_ = nullptr;  // whether the driver holds low latency
     QLabel* refused_ = nullptr;  // a line control the device refused
     QBasicTimer timer_;
     int periodMs_ = 0;

@@ -6,13 +6,18 @@
 #include "comm/channel.h"
 #include "settings/line_status.h"
 #include "support/app/pty_core.h"
+#include "support/child_process.h"
 #include "support/eventually.h"
 #include "support/fake_serial_port.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <sstream>
 #include <thread>
 
 namespace kestrane {
@@ -174,6 +179,12 @@ TEST(Timeline, ActionsOnALineAreNotedInOrderAtTheRecordsLength)
         EXPECT_EQ(probe.lineControl(button.escape), 0) << button.label;
     EXPECT_EQ(core.channels().purge(1, PURGE_RXCLEAR), 0);
     EXPECT_TRUE(core.channels().apply(1).ok());
+    // A loss the port reports with nothing queued: a line error of its own, with the bytes lost.
+    fake->lineState(timeline::LineError::Overrun, 5);
+    ASSERT_TRUE(eventually([&] { return !entriesOf(core.journal(), Kind::LineError).empty(); }));
+    const Entry lost = entriesOf(core.journal(), Kind::LineError)[0];
+    EXPECT_EQ(static_cast<timeline::LineError>(lost.detail), timeline::LineError::Overrun);
+    EXPECT_EQ(lost.value, 5u) << "bytes lost before here";
     core.closeChannel(1);
     EXPECT_EQ(core.channels().escape(1, SETDTR), ENODEV) << "a closed channel notes nothing";
 
@@ -195,6 +206,79 @@ TEST(Timeline, ActionsOnALineAreNotedInOrderAtTheRecordsLength)
     // A clear forgets them all.
     core.traffic().clearTraffic();
     EXPECT_EQ(core.journal().size(), 0u);
+}
+
+// A Modbus RTU master on CH1's far end and a slave on CH2's, through the relay (pymodbus makes
+// and checks every message): each request and each reply is one frame of its channel, with
+// exactly its bytes, and the reply's answer time is what the slave was told to wait, plus the
+// wake-ups on the way (never less).
+TEST(Timeline, AModbusExchangeThroughTheRelayIsOneFramePerMessageWithTheSlavesAnswerTimes)
+{
+    PtyCore p(Ch2Mode::MonitorRelay, [](Settings& s) {
+        readAtOnce(s);
+        s.lineParams.ch1Dcb.BaudRate = 115200;
+        s.lineParams.ch2Dcb.BaudRate = 115200;
+    });
+    const std::vector<int> waitMs = {2, 10, 25, 50, 5, 15, 35, 1, 20, 8, 3, 12};
+    std::vector<std::string> args = {"/usr/bin/python3", KESTRANE_TESTS_DIR "/comm/modbus_peers.py"};
+    for (const int ms : waitMs)
+        args.push_back(std::to_string(ms));
+    const int masterFd = p.far1.master(), slaveFd = p.far2.master();
+    test::ChildProcess peers(args, {}, [&] {
+        // The master on 3, the slave on 4 (through free numbers first: either may be 3 or 4).
+        const int m = ::fcntl(masterFd, F_DUPFD, 10), s = ::fcntl(slaveFd, F_DUPFD, 10);
+        ::dup2(m, 3);
+        ::dup2(s, 4);
+    });
+    ASSERT_EQ(peers.waitForExit(30s), 0) << peers.output() << "(scripts/setup.sh installs python3-pymodbus)";
+    std::vector<std::vector<std::uint8_t>> messages;  // request, reply, request, ...
+    std::size_t total = 0;
+    std::istringstream lines(peers.output());
+    for (std::string word, hex; lines >> word && word != "done";) {
+        lines >> hex;
+        std::vector<std::uint8_t> m;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            m.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        total += m.size();
+        messages.push_back(m);
+    }
+    ASSERT_EQ(messages.size(), 2 * waitMs.size()) << peers.output();
+    ASSERT_TRUE(eventually([&] { return p.core->traffic().storedLength() == static_cast<std::int64_t>(total); }));
+
+    std::vector<Entry> entries;
+    p.core->journal().copySince(0, entries);
+    timeline::FrameBuilder builder;
+    for (const int ch : {1, 2})
+        builder.setRule(ch, p.core->frameRule(ch));
+    std::vector<timeline::Frame> frames;
+    std::vector<Entry> events;
+    for (const Entry& e : entries)
+        builder.add(e, frames, events);
+    builder.flush(0, frames, true);
+    ASSERT_EQ(frames.size(), messages.size());
+    std::vector<std::int64_t> lateUs;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const timeline::Frame& f = frames[i];
+        EXPECT_EQ(f.channel, i % 2 == 0 ? 1 : 2) << "frame " << i;
+        EXPECT_EQ(f.direction, timeline::Direction::Received);
+        std::vector<std::uint8_t> bytes, chunk;
+        for (const Entry& e : entries)
+            if (e.kind == Kind::Data && e.sequence >= f.firstSequence && e.sequence <= f.lastSequence &&
+                p.core->journal().bytes(e, chunk))
+                bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+        EXPECT_EQ(bytes, messages[i]) << "frame " << i;
+        if (i % 2 == 1) {
+            const std::int64_t toldUs = waitMs[i / 2] * 1000;
+            EXPECT_GE(f.answerUs, toldUs) << "reply " << i / 2;
+            lateUs.push_back(f.answerUs - toldUs);
+        }
+    }
+    std::sort(lateUs.begin(), lateUs.end());
+    EXPECT_LE(lateUs[lateUs.size() / 2], 3000) << "the median answer's time over the slave's wait (µs)";
+    EXPECT_LE(lateUs.back(), 50'000);
+    const timeline::Summary sum = builder.summary();
+    EXPECT_EQ(sum.frames, frames.size());
+    EXPECT_GE(sum.answerMaxUs, 50'000);
 }
 
 } // namespace

@@ -2,14 +2,20 @@
 // error marks the terminal layer puts into received data.
 #include "platform/termios_mapping.h"
 
+#include "support/port_events.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
 #include <tuple>
 #include <vector>
 
 namespace kestrane {
 namespace {
+
+using test::describe;
 
 using namespace tio;
 
@@ -318,24 +324,37 @@ TEST(DcbFromTermios, HardwareFlowKeepsWhichSideWasAskedForWhileTheDeviceHasIt)
 struct Decoded {
     std::vector<std::uint8_t> bytes;
     std::uint32_t errors = 0;
+    std::string marks;  // offsets in `bytes`
 };
 
-Decoded decodeInChunks(const std::vector<std::uint8_t>& in, std::size_t chunk)
+// Decodes `in` cut into pieces of `chunk` bytes, as reads of the tty would bring it; `steps`
+// are the counters' steps seen with each piece (none: the driver keeps no counters).
+Decoded decodeInChunks(const std::vector<std::uint8_t>& in, std::size_t chunk,
+                       const std::vector<ErrorCounterSteps>& steps = {})
 {
     MarkDecoder dec;
     Decoded out;
-    for (std::size_t i = 0; i < in.size(); i += chunk) {
+    std::vector<ReadMarks::Error> all;
+    for (std::size_t i = 0, piece = 0; i < in.size(); i += chunk, ++piece) {
         const std::size_t n = std::min(chunk, in.size() - i);
         std::vector<std::uint8_t> buf(n + 1);
-        buf.resize(dec.decode(in.data() + i, n, buf.data()));
+        std::vector<ReadMarks::Error> marks;
+        buf.resize(dec.decode(in.data() + i, n, buf.data(), &marks, steps.empty() ? nullptr : &steps.at(piece)));
+        for (ReadMarks::Error& m : marks)
+            m.offset += static_cast<std::uint32_t>(out.bytes.size());
+        all.insert(all.end(), marks.begin(), marks.end());
         out.bytes.insert(out.bytes.end(), buf.begin(), buf.end());
     }
     out.errors = dec.takeErrors();
+    out.marks = describe(all);
     return out;
 }
 
-TEST(MarkDecoder, UnescapesAndStripsMarksWhereverTheChunksAreCut)
+std::vector<std::uint8_t> text(const std::string& s) { return {s.begin(), s.end()}; }
+
+TEST(MarkDecoder, UnescapesAndPlacesMarksWhereverTheChunksAreCut)
 {
+    // A literal FF, a break between 'b' and 'c', an error on 'X', two literal FFs and a NUL.
     const std::vector<std::uint8_t> in = {'a', 0xFF, 0xFF, 'b', 0xFF, 0x00, 0x00, 'c', 0xFF, 0x00, 'X',
                                           0xFF, 0xFF, 0xFF, 0xFF, 0x00, 'd'};
     const std::vector<std::uint8_t> plain = {'a', 0xFF, 'b', 'c', 'X', 0xFF, 0xFF, 0x00, 'd'};
@@ -343,7 +362,72 @@ TEST(MarkDecoder, UnescapesAndStripsMarksWhereverTheChunksAreCut)
         const Decoded d = decodeInChunks(in, chunk);
         EXPECT_EQ(d.bytes, plain) << "chunk " << chunk;
         EXPECT_EQ(d.errors, CE_BREAK | CE_RXPARITY) << "chunk " << chunk;
+        EXPECT_EQ(d.marks, "3 B, 4 PF") << "chunk " << chunk;
     }
+}
+
+TEST(MarkDecoder, AnErrorOnTheFirstByteAndOnAnFfByteIsAtThatByte)
+{
+    Decoded d = decodeInChunks({0xFF, 0x00, 'A', 'b'}, 4);
+    EXPECT_EQ(d.bytes, text("Ab"));
+    EXPECT_EQ(d.marks, "0 PF");
+    // A received FF with bad parity: FF 00 FF.
+    d = decodeInChunks({'a', 0xFF, 0xFF, 0xFF, 0x00, 0xFF, 'z'}, 2);
+    EXPECT_EQ(d.bytes, (std::vector<std::uint8_t>{'a', 0xFF, 0xFF, 'z'}));
+    EXPECT_EQ(d.marks, "2 PF");
+}
+
+TEST(MarkDecoder, TheDriversCountersTellParityFromFramingAndABreakFromABadNul)
+{
+    ErrorCounterSteps parity;
+    parity.parity = 1;
+    ErrorCounterSteps framing;
+    framing.frame = 1;
+    ErrorCounterSteps brk;
+    brk.brk = 1;
+    ErrorCounterSteps both;
+    both.parity = both.frame = 1;
+
+    EXPECT_EQ(decodeInChunks({'a', 0xFF, 0x00, 'A'}, 4, {parity}).marks, "1 P");
+    EXPECT_EQ(decodeInChunks({'a', 0xFF, 0x00, 'A'}, 4, {framing}).marks, "1 F");
+    EXPECT_EQ(decodeInChunks({0xFF, 0x00, 'A', 0xFF, 0x00, 'B'}, 6, {both}).marks, "0 PF, 1 PF")
+        << "which mark is which is not known";
+    // FF 00 00: a break when the break counter moved, a NUL with bad parity when only parity did.
+    Decoded d = decodeInChunks({'a', 0xFF, 0x00, 0x00, 'b'}, 5, {brk});
+    EXPECT_EQ(d.bytes, text("ab"));
+    EXPECT_EQ(d.marks, "1 B");
+    d = decodeInChunks({'a', 0xFF, 0x00, 0x00, 'b'}, 5, {parity});
+    EXPECT_EQ(d.bytes, (std::vector<std::uint8_t>{'a', 0x00, 'b'}));
+    EXPECT_EQ(d.marks, "1 P");
+    // A count that found no mark is not carried to an unrelated one far later.
+    d = decodeInChunks({'a', 'b', 'c', 0xFF, 0x00, 'A'}, 1, {framing, {}, {}, {}, {}, {}});
+    EXPECT_EQ(d.marks, "3 PF");
+}
+
+TEST(MarkDecoder, ACountSeenBeforeItsMarkIsReadStillTellsTheKind)
+{
+    ErrorCounterSteps framing;
+    framing.frame = 1;
+    // Counted with the read before the one that brings the mark.
+    EXPECT_EQ(decodeInChunks({'a', 'b', 0xFF, 0x00, 'c'}, 2, {framing, {}, {}}).marks, "2 F");
+    // Counted while nothing was read (the error word was asked for).
+    MarkDecoder dec;
+    dec.addCounted(framing);
+    const std::uint8_t in[] = {0xFF, 0x00, 'q'};
+    std::uint8_t out[4];
+    std::vector<ReadMarks::Error> marks;
+    const ErrorCounterSteps none;
+    ASSERT_EQ(dec.decode(in, 3, out, &marks, &none), 1u);
+    EXPECT_EQ(describe(marks), "0 F");
+}
+
+TEST(MarkDecoder, OverrunsComeFromTheCountersAfterTheLastByteWithTheBytesLost)
+{
+    ErrorCounterSteps lost;
+    lost.overrun = 3;
+    lost.bufOverrun = 2;
+    EXPECT_EQ(decodeInChunks(text("abc"), 3, {lost}).marks, "3 O3, 3 BO2");
+    EXPECT_EQ(decodeInChunks(text("abc"), 3).marks, "") << "without counters no overrun is known";
 }
 
 TEST(MarkDecoder, EachMarkKindSetsItsOwnBitAndReadingClearsThem)

@@ -4,6 +4,7 @@
 #include "platform/posix_serial_port.h"
 
 #include "support/eventually.h"
+#include "support/port_events.h"
 #include "support/pty_pair.h"
 #include "support/scripted_com_port_server.h"
 #include "support/ser2net_server.h"
@@ -298,6 +299,54 @@ TEST(RemoteLine, NotificationsReachTheErrorWordModemInputsAndTheOutputHold)
     EXPECT_EQ(written, 0u) << "a held line times out";
     server.sendComPort(109, {});
     ASSERT_TRUE(eventually([&] { return server.data() == msg; }));
+}
+
+// NOTIFY-LINESTATE lands between the bytes that came before and after it; with nothing after it
+// and no read under way it is an event of its own. NOTIFY-MODEMSTATE changes are events with
+// their time, a line reported changed in an unchanged state counted as gone and back.
+TEST(RemoteLine, LineAndModemStatesTakeTheirPlaceOnTheTimeline)
+{
+    ScriptedComPortServer server;
+    test::PortEventLog log;
+    auto port = open(server.url());
+    ASSERT_TRUE(port);
+    port->setEventSink(log.sink());
+    const auto before = timeline::now();
+    ASSERT_TRUE(server.sendRaw({'a', 'b'}));
+    server.sendComPort(106, {0x04});  // parity
+    ASSERT_TRUE(server.sendRaw({'c', 0xFF, 0xFF, 'd'}));  // c, FF, d
+    ComStat st;
+    std::uint32_t errors = 0;
+    ASSERT_TRUE(eventually([&] { return port->clearCommError(errors, &st) && st.cbInQue == 5; }));
+    EXPECT_EQ(readAll(*port, 4), (Bytes{'a', 'b', 'c', 0xFF}));
+    ReadMarks m;
+    port->takeReadMarks(m);
+    EXPECT_EQ(test::describe(m.errors), "2 P");
+    ASSERT_FALSE(m.arrivals.empty());
+    EXPECT_GE(m.arrivals[0].time.monoUs, before.monoUs);
+    EXPECT_EQ(readAll(*port, 1), Bytes{'d'});
+
+    server.sendComPort(106, {0x10});  // a break after the last byte
+    ASSERT_TRUE(log.waitFor(1));
+    EXPECT_EQ(log.events()[0].kind, PortEvent::Kind::LineState);
+    EXPECT_EQ(log.events()[0].error, timeline::LineError::Break);
+
+    server.sendComPort(107, {0xB1});  // CTS (changed), DSR, DCD
+    server.sendComPort(107, {0x38});  // DCD dropped
+    server.sendComPort(107, {0x32});  // DSR went and came back
+    ASSERT_TRUE(log.waitFor(4));
+    const auto e = log.events();
+    ASSERT_EQ(e.size(), 4u);
+    EXPECT_EQ(e[1].kind, PortEvent::Kind::ModemChange);
+    EXPECT_EQ(e[1].changed, MS_CTS_ON);
+    EXPECT_EQ(e[1].lines, MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON);
+    EXPECT_EQ(e[2].changed, MS_RLSD_ON);
+    EXPECT_EQ(e[2].lines, MS_CTS_ON | MS_DSR_ON);
+    EXPECT_EQ(e[2].count, 1u);
+    EXPECT_EQ(e[3].changed, MS_DSR_ON);
+    EXPECT_EQ(e[3].count, 2u);
+    EXPECT_GE(e[3].time.monoUs, e[1].time.monoUs);
+    EXPECT_GE(e[1].time.monoUs, before.monoUs);
 }
 
 TEST(RemoteLine, LineControlGoesToTheServer)

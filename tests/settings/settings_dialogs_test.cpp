@@ -508,11 +508,21 @@ TEST(LineStatusDialogUi, AnAbsentModemLineShowsUnavailableAndARefusedControlSays
     click(&d, 218);  // XON: a pseudo-terminal takes it
     EXPECT_FALSE(status->isVisible());
 
-    // A port that reports its modem lines shows them as lamps again.
+    EXPECT_FALSE(d.findChild<QLabel*>("lowLatencyStatus")->isVisible()) << "a pty has no latency setting";
+
+    // A port that reports its modem lines shows them as lamps again, and a driver's low latency
+    // is said as it holds it.
     FakeChannels f;
+    f.port[1]->setLowLatency(false);
     TDialog17 fake(f.channels, memory);
     fake.show();
     EXPECT_TRUE(fake.lamp(103)->isAvailable());
+    auto* latency = fake.findChild<QLabel*>("lowLatencyStatus");
+    EXPECT_TRUE(latency->isVisible());
+    EXPECT_TRUE(latency->text().startsWith(QStringLiteral("低遅延モード: 無効"))) << latency->text().toStdString();
+    f.port[1]->setLowLatency(true);
+    click(&fake, 223);  // "手動" takes a sample
+    EXPECT_EQ(latency->text(), QStringLiteral("低遅延モード: 有効"));
 }
 
 TEST(InputSignalsDialogUi, BothChannelsModemInputs)

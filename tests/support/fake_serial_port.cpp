@@ -4,6 +4,7 @@
 #include "platform/termios_mapping.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrane::test {
 
@@ -12,6 +13,25 @@ FakeSerialPort::FakeSerialPort()
     applyLineDefaults(dcb_);
     setEventChar(dcb_.EvtChar);
 }
+
+FakeSerialPort::~FakeSerialPort() { watcher_.reset(); }
+
+namespace {
+
+std::uint32_t errorBitOf(timeline::LineError kind)
+{
+    switch (kind) {
+    case timeline::LineError::Parity:
+    case timeline::LineError::ParityOrFraming: return CE_RXPARITY;
+    case timeline::LineError::Framing: return CE_FRAME;
+    case timeline::LineError::Break: return CE_BREAK;
+    case timeline::LineError::Overrun: return CE_OVERRUN;
+    case timeline::LineError::BufferOverrun: return CE_RXOVER;
+    }
+    return 0;
+}
+
+} // namespace
 
 // ---- The far end ----
 
@@ -25,12 +45,161 @@ void FakeSerialPort::receive(const std::string& text)
     receive(std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+void FakeSerialPort::receive(const std::vector<std::uint8_t>& bytes, const std::vector<ReadMarks::Error>& errors)
+{
+    std::uint32_t bits = 0;
+    for (const ReadMarks::Error& e : errors)
+        bits |= errorBitOf(e.kind);
+    addLineErrors(bits);
+    pushInput(bytes.data(), bytes.size(), errors);
+}
+
+void FakeSerialPort::lineState(timeline::LineError kind, std::uint32_t lost)
+{
+    addLineErrors(errorBitOf(kind));
+    lineStateAtEnd(kind, lost);
+}
+
 void FakeSerialPort::injectErrors(std::uint32_t errors) { addLineErrors(errors); }
+
+void FakeSerialPort::countChangesLocked(std::uint32_t before, std::uint32_t after)
+{
+    const std::uint32_t flipped = before ^ after;
+    modemCounts_.cts += (flipped & MS_CTS_ON) ? 1 : 0;
+    modemCounts_.dsr += (flipped & MS_DSR_ON) ? 1 : 0;
+    modemCounts_.dcd += (flipped & MS_RLSD_ON) ? 1 : 0;
+    modemCounts_.ring += ((before & MS_RING_ON) && !(after & MS_RING_ON)) ? 1 : 0;
+}
 
 void FakeSerialPort::setModemStatus(std::uint32_t status)
 {
+    ModemChange change;
+    {
+        std::lock_guard l(m_);
+        change = modemChange(modemStatus_, status, nullptr);
+        countChangesLocked(modemStatus_, status);
+        modemStatus_ = status;
+        cv_.notify_all();
+        if (modemWatch_ != ModemWatch::Direct || !modemLines_ || change.count == 0)
+            return;
+    }
+    PortEvent e;
+    e.kind = PortEvent::Kind::ModemChange;
+    e.time = timeline::now();
+    e.lines = change.lines;
+    e.changed = change.changed;
+    e.count = change.count;
+    reportEvent(e);
+}
+
+void FakeSerialPort::toggleModemLines(std::uint32_t lines)
+{
+    ModemChange change;
+    {
+        std::lock_guard l(m_);
+        const std::uint32_t there = modemStatus_ ^ lines;
+        countChangesLocked(modemStatus_, there);
+        countChangesLocked(there, modemStatus_);
+        // Two edges each; RI's counter sees one trailing edge.
+        const ModemCounts steps{lines & MS_CTS_ON ? 2U : 0U, lines & MS_DSR_ON ? 2U : 0U, lines & MS_RING_ON ? 1U : 0U,
+                                lines & MS_RLSD_ON ? 2U : 0U};
+        change = modemChange(modemStatus_, modemStatus_, &steps);
+        cv_.notify_all();
+        if (modemWatch_ != ModemWatch::Direct || !modemLines_ || change.count == 0)
+            return;
+    }
+    PortEvent e;
+    e.kind = PortEvent::Kind::ModemChange;
+    e.time = timeline::now();
+    e.lines = change.lines;
+    e.changed = change.changed;
+    e.count = change.count;
+    reportEvent(e);
+}
+
+void FakeSerialPort::setLowLatency(std::optional<bool> low)
+{
     std::lock_guard l(m_);
-    modemStatus_ = status;
+    lowLatency_ = low;
+}
+
+std::optional<bool> FakeSerialPort::lowLatency() const
+{
+    std::lock_guard l(m_);
+    return lowLatency_;
+}
+
+void FakeSerialPort::watchModemLines(ModemWatch how)
+{
+    std::lock_guard l(m_);
+    modemWatch_ = how;
+}
+
+bool FakeSerialPort::waitForModemWatch(std::chrono::milliseconds timeout) const
+{
+    std::unique_lock l(m_);
+    return cv_.wait_for(l, timeout, [&] {
+        return modemWatch_ == ModemWatch::Wait ? modemWaiters_ > 0 : modemLooks_ > 0;
+    });
+}
+
+void FakeSerialPort::setEventSink(std::function<void(const PortEvent&)> sink)
+{
+    SerialPortCore::setEventSink(std::move(sink));
+    bool watch = false;
+    {
+        std::lock_guard l(m_);
+        watch = modemWatch_ != ModemWatch::Direct && modemLines_;
+    }
+    if (watch && !watcher_)
+        watcher_ = std::make_unique<ModemWatcher>(modemDevice_, [this](const PortEvent& e) { reportEvent(e); });
+}
+
+// ---- The modem lines as the watcher sees them ----
+
+bool FakeSerialPort::ModemLines::lines(std::uint32_t& ms)
+{
+    std::lock_guard l(port_.m_);
+    ms = port_.modemStatus_;
+    return port_.modemLines_ && !port_.lost();
+}
+
+bool FakeSerialPort::ModemLines::counts(ModemCounts& c)
+{
+    std::lock_guard l(port_.m_);
+    // The counters are the last thing a look reads (the first look too, whether kept or not):
+    // a change after this is seen by the next look.
+    ++port_.modemLooks_;
+    port_.cv_.notify_all();
+    c = port_.modemCounts_;
+    return port_.modemWatch_ != ModemWatch::PollUncounted;
+}
+
+ModemDevice::Wait FakeSerialPort::ModemLines::waitForChange()
+{
+    std::unique_lock l(port_.m_);
+    if (port_.modemWatch_ != ModemWatch::Wait)
+        return Wait::Unsupported;
+    // As the driver does: the counters at the start of the wait, and any step from them.
+    const ModemCounts start = port_.modemCounts_;
+    auto moved = [&] {
+        const ModemCounts& c = port_.modemCounts_;
+        return c.cts != start.cts || c.dsr != start.dsr || c.ring != start.ring || c.dcd != start.dcd;
+    };
+    ++port_.modemWaiters_;
+    port_.cv_.notify_all();
+    port_.cv_.wait(l, [&] { return moved() || port_.modemInterrupted_ || port_.lost(); });
+    --port_.modemWaiters_;
+    if (std::exchange(port_.modemInterrupted_, false))
+        return Wait::Interrupted;
+    return port_.lost() ? Wait::Failed : Wait::Changed;
+}
+
+void FakeSerialPort::ModemLines::interrupt(std::thread&)
+{
+    std::lock_guard l(port_.m_);
+    port_.modemInterrupted_ = true;
+    port_.cv_.notify_all();
 }
 
 void FakeSerialPort::setModemLinesSupported(bool supported)

@@ -1,15 +1,18 @@
-// A serial port in memory, for what pseudo-terminals cannot show: modem lines, line errors,
-// settings a device refuses, the size of every write, write time-outs and stuck writes.
+// A serial port in memory, for what pseudo-terminals cannot show: modem lines and their changes,
+// line errors (in the error word and at their byte), settings a device refuses, the size of
+// every write, write time-outs and stuck writes.
 // Its queue, events, wake, read time-outs and loss are the real ports' own (SerialPortCore):
 // the test pushes the bytes in as a network line's thread does. Thread-safe; waits never spin.
 #pragma once
 
+#include "platform/modem_watcher.h"
 #include "platform/serial_port_core.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,7 +22,14 @@ namespace kestrane::test {
 
 class FakeSerialPort final : public SerialPortCore {
 public:
+    // How modem-line changes reach the event sink: said by setModemStatus itself (Direct), or
+    // found by the ports' own watcher on a driver that waits for changes and counts them (Wait,
+    // as TIOCMIWAIT), or one that cannot wait (Poll: looked at every kModemPollInterval, with
+    // counters; PollUncounted: without).
+    enum class ModemWatch { Direct, Wait, Poll, PollUncounted };
+
     FakeSerialPort();
+    ~FakeSerialPort() override;
 
     // ---- The far end and the line, played by the test ----
 
@@ -27,12 +37,27 @@ public:
     // overflow it (CE_RXOVER), as from a device nothing holds back.
     void receive(const std::vector<std::uint8_t>& bytes);
     void receive(const std::string& text);
+    // Bytes with line errors at their place (offsets within `bytes`; a break, a loss: before the
+    // byte at its offset, `bytes.size()` after the last). Each error also sets its bit in the
+    // error word, as a device's would.
+    void receive(const std::vector<std::uint8_t>& bytes, const std::vector<ReadMarks::Error>& errors);
+    // A line error without a byte, at the end of what was received (as a server reports one).
+    void lineState(timeline::LineError kind, std::uint32_t lost = 0);
     // Line errors (CE_* bits) that the next clearCommError reports.
     void injectErrors(std::uint32_t errors);
-    // Modem input lines (MS_* bits). Without modem lines getCommModemStatus and the DTR/RTS
-    // escapes fail, as on a pseudo-terminal.
+    // Modem input lines (MS_* bits); a change is reported through the event sink. Without modem
+    // lines getCommModemStatus and the DTR/RTS escapes fail, as on a pseudo-terminal.
     void setModemStatus(std::uint32_t status);
     void setModemLinesSupported(bool supported);
+    // Each line of `lines` (MS_* bits) goes to the other state and back at once.
+    void toggleModemLines(std::uint32_t lines);
+    // Set before setEventSink (Direct by default).
+    void watchModemLines(ModemWatch how);
+    // Whether the driver holds low latency (nothing by default: no such setting, as a pty).
+    void setLowLatency(std::optional<bool> low);
+    // Waits until the watcher looks at the lines: blocked in its wait (Wait), or past its first
+    // look (Poll), so every change from now on is seen.
+    bool waitForModemWatch(std::chrono::milliseconds timeout) const;
     // setCommState fails, changing nothing, for records the rule returns true for (on top of
     // the records every port refuses).
     void rejectStates(std::function<bool(const Dcb&)> rule);
@@ -86,6 +111,8 @@ public:
     bool getCommModemStatus(std::uint32_t& status) override;
     bool escapeCommFunction(int function) override;
     bool purgeComm(std::uint32_t flags) override;
+    void setEventSink(std::function<void(const PortEvent&)> sink) override;
+    [[nodiscard]] std::optional<bool> lowLatency() const override;
 
 protected:
     IoStatus writeToDevice(const std::uint8_t* data, std::size_t n, std::size_t& written, Deadline deadline,
@@ -94,6 +121,21 @@ protected:
     void interruptWrites() override;
 
 private:
+    // The modem lines as a driver shows them to the watcher.
+    class ModemLines final : public ModemDevice {
+    public:
+        explicit ModemLines(FakeSerialPort& port) : port_(port) {}
+        bool lines(std::uint32_t& ms) override;
+        bool counts(ModemCounts& c) override;
+        Wait waitForChange() override;
+        void interrupt(std::thread& thread) override;
+
+    private:
+        FakeSerialPort& port_;
+    };
+    // The driver's counters step for the lines that changed (RI: its trailing edge).
+    void countChangesLocked(std::uint32_t before, std::uint32_t after);
+
     mutable std::mutex m_;
     mutable std::condition_variable cv_;
 
@@ -105,6 +147,12 @@ private:
 
     std::uint32_t modemStatus_ = 0;
     bool modemLines_ = true;
+    ModemWatch modemWatch_ = ModemWatch::Direct;
+    ModemCounts modemCounts_;
+    int modemWaiters_ = 0;
+    int modemLooks_ = 0;
+    bool modemInterrupted_ = false;
+    std::optional<bool> lowLatency_;
     bool dtr_ = true;
     bool rts_ = true;
     bool break_ = false;
@@ -122,6 +170,9 @@ private:
     std::vector<std::uint8_t> written_;
     std::vector<int> escapes_;
     std::vector<std::uint32_t> purges_;
+
+    ModemLines modemDevice_{*this};
+    std::unique_ptr<ModemWatcher> watcher_;  // last: it ends before the rest
 };
 
 } // namespace kestrane::test

@@ -50,6 +50,16 @@ PageViewer viewerCommand(const KnownViewer& viewer, const std::string& program, 
 
 } // namespace
 
+const char* mainManual()
+{
+    return i18n::currentLanguage() == i18n::Language::English ? kMainManualEnglish : kMainManual;
+}
+
+const char* dialogManual()
+{
+    return i18n::currentLanguage() == i18n::Language::English ? kDialogManualEnglish : kDialogManual;
+}
+
 QString companionMissingText(const char* program)
 {
     return QCoreApplication::translate("ExternalTools", "%1が見つかりませんでした。").arg(QString::fromUtf8(program));
@@ -74,7 +84,7 @@ ManualLaunch manualLaunchFor(const std::string& pdfReaderPath, const std::string
 {
     if (pdfReaderPath.size() < 2 || pdfPageCommand.empty())
         return ManualLaunch{true, {}, {}};
-    return ManualLaunch{false, pdfReaderPath, pdfPageCommand + std::to_string(page) + " " + kDialogManual};
+    return ManualLaunch{false, pdfReaderPath, pdfPageCommand + std::to_string(page) + " " + dialogManual()};
 }
 
 std::optional<PageViewer> pageViewerFor(const std::string& pdfReaderPath, const std::string& pdfPageCommand, int page,
@@ -131,7 +141,7 @@ std::filesystem::path ExternalTools::manualFile(const char* name) const
 
 void ExternalTools::launch(const ManualLaunch& how, const std::string& pageCommand, int page) const
 {
-    const std::string file = manualFile(kDialogManual).string();
+    const std::string file = manualFile(dialogManual()).string();
     if (!how.withHandler) {
         const auto installed = [this](const std::string& name) { return !processes_.find(name).empty(); };
         if (const auto viewer = pageViewerFor(how.program, pageCommand, page, file, installed)) {
@@ -156,12 +166,12 @@ void ExternalTools::openManualAtPage(int page) const
 
 void ExternalTools::openSamplingManual() const
 {
-    launch(ManualLaunch{false, "AcroRd32.exe", std::string("/A page=58 ") + kDialogManual}, "/A page=", 58);
+    launch(ManualLaunch{false, "AcroRd32.exe", std::string("/A page=58 ") + dialogManual()}, "/A page=", 58);
 }
 
 bool ExternalTools::openMainManual() const
 {
-    return documentOpener(startDirectory_ / manualFile(kMainManual));
+    return documentOpener(startDirectory_ / manualFile(mainManual()));
 }
 
 } // namespace kestrane

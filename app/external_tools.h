@@ -1,6 +1,7 @@
 // The companion programs, the manual and its pages.
 #pragma once
 
+#include "i18n/language.h"
 #include "records/settings_records.h"
 #include "platform/processes.h"
 
@@ -19,6 +20,13 @@ inline constexpr const char* kCharacterTableTool = "glimra.exe";
 inline constexpr const char* kNumberConverterTool = "dornex.exe";
 inline constexpr const char* kMainManual = "Kestrane_Manual.pdf";
 inline constexpr const char* kDialogManual = "Quellorn_Manual.pdf";
+inline constexpr const char* kMainManualEnglish = "Kestrane_Manual_en.pdf";
+inline constexpr const char* kDialogManualEnglish = "Quellorn_Manual_en.pdf";
+
+// The manuals in the language of this run (the English ones have the same pages at the same
+// numbers, so a help button's page is the same in both).
+[[nodiscard]] const char* mainManual();
+[[nodiscard]] const char* dialogManual();
 
 // The message shown when a companion program cannot be started.
 QString companionMissingText(const char* program);

@@ -1,13 +1,16 @@
 // make_manual: lays out one of the manuals as a PDF, at build time, offscreen.
 //
-//   make_manual quellorn|kestrane <text folder> <output.pdf>
+//   make_manual quellorn|kestrane ja|en <text folder> <output.pdf>
 //
+// In English the windows are pictured with the English translation installed, and each page's
+// text is read from en/ below the text folder at the Japanese text's path.
 // Every row of the manual's table becomes exactly one A4 page: the heading, the pictures of the
 // windows it names, and its Markdown text. Text that does not fit is set smaller; text that does
 // not fit even then stops the build with the page named, so a help button's page number can
 // never drift onto another page.
 #include "manual/dialog_pictures.h"
 #include "manual/manual_pages.h"
+#include "widgets/language.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -26,6 +29,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <utility>
 
 using namespace kestrane::manual;
 
@@ -34,7 +38,9 @@ namespace {
 constexpr int kDpi = 300;
 constexpr double kBodyPoints = 10.5;
 constexpr double kSmallestBodyPoints = 7.0;
+// The Japanese manuals' font; the English ones use its proportional sibling of the same package.
 const QString kFontFamily = QStringLiteral("IPAGothic");
+const QString kEnglishFontFamily = QStringLiteral("IPAPGothic");
 
 int mm(double millimetres)
 {
@@ -54,9 +60,9 @@ std::optional<QString> readText(const QString& path)
     return QString::fromUtf8(f.readAll());
 }
 
-QFont font(double points, bool bold = false)
+QFont font(const QString& family, double points, bool bold = false)
 {
-    QFont f(kFontFamily);
+    QFont f(family);
     f.setPointSizeF(points);
     f.setBold(bold);
     return f;
@@ -132,7 +138,8 @@ void styleDocument(QTextDocument& doc, double points)
 
 class PageWriter {
 public:
-    PageWriter(QPdfWriter& writer, const ManualBook& book) : writer_(writer), book_(book), painter_(&writer)
+    PageWriter(QPdfWriter& writer, const ManualBook& book, QString family)
+        : writer_(writer), book_(book), family_(std::move(family)), painter_(&writer)
     {
         width_ = writer.width();
         height_ = writer.height();
@@ -151,7 +158,9 @@ public:
 
         // Header and footer.
         painter_.setPen(QColor(0x60, 0x60, 0x60));
-        painter_.setFont(font(8));
+        // In the fixed font in both languages: a proportional one's narrow blanks get lost when
+        // the page number "- N -" is read back from the PDF.
+        painter_.setFont(font(kFontFamily, 8));
         if (page.source != QStringLiteral("@cover")) {
             painter_.drawText(QRect(left, top, contentWidth, mm(5)), Qt::AlignLeft | Qt::AlignVCenter, book_.title);
             painter_.drawLine(left, top + mm(6), right, top + mm(6));
@@ -161,20 +170,20 @@ public:
 
         if (page.source == QStringLiteral("@cover")) {
             painter_.setPen(Qt::black);
-            painter_.setFont(font(30, true));
+            painter_.setFont(font(family_, 30, true));
             painter_.drawText(QRect(left, mm(80), contentWidth, mm(20)), Qt::AlignCenter, book_.title);
-            painter_.setFont(font(14));
+            painter_.setFont(font(family_, 14));
             painter_.drawText(QRect(left, mm(105), contentWidth, mm(12)), Qt::AlignCenter, page.title);
             y = mm(130);
         } else {
             painter_.setPen(Qt::black);
-            painter_.setFont(font(18, true));
+            painter_.setFont(font(family_, 18, true));
             const QRect titleBox = painter_.boundingRect(QRect(left, y, contentWidth, mm(40)), Qt::TextWordWrap, page.title);
             painter_.drawText(titleBox, Qt::TextWordWrap, page.title);
             y = titleBox.bottom() + mm(2);
             if (!page.subtitle.isEmpty()) {
                 painter_.setPen(QColor(0x40, 0x40, 0x40));
-                painter_.setFont(font(9.5));
+                painter_.setFont(font(family_, 9.5));
                 const QRect sub = painter_.boundingRect(QRect(left, y, contentWidth, mm(20)), Qt::TextWordWrap, page.subtitle);
                 painter_.drawText(sub, Qt::TextWordWrap, page.subtitle);
                 y = sub.bottom() + mm(1);
@@ -219,7 +228,7 @@ public:
             for (; !body.isEmpty() && points >= attempt.smallestPoints - 0.01; points -= 0.5) {
                 doc = std::make_unique<QTextDocument>();
                 doc->documentLayout()->setPaintDevice(&writer_);
-                doc->setDefaultFont(font(points));
+                doc->setDefaultFont(font(family_, points));
                 doc->setDocumentMargin(0);
                 if (bodyIsHtml)
                     doc->setHtml(body);
@@ -258,6 +267,7 @@ public:
 private:
     QPdfWriter& writer_;
     const ManualBook& book_;
+    QString family_;
     QPainter painter_;
     int width_ = 0;
     int height_ = 0;
@@ -276,14 +286,20 @@ int main(int argc, char** argv)
         qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     }
     QApplication app(argc, argv);
-    if (argc != 4) {
-        fail(QStringLiteral("usage: make_manual quellorn|kestrane <text folder> <output.pdf>"));
+    const auto language = argc == 5 ? kestrane::i18n::languageNamed(argv[2]) : std::nullopt;
+    if (!language) {
+        fail(QStringLiteral("usage: make_manual quellorn|kestrane ja|en <text folder> <output.pdf>"));
         return 2;
     }
     const QString which = QString::fromLocal8Bit(argv[1]);
-    const QDir textDir(QString::fromLocal8Bit(argv[2]));
-    const QString output = QString::fromLocal8Bit(argv[3]);
-    const ManualBook book = which == QStringLiteral("quellorn") ? quellornManual() : kestraneManual();
+    const QDir textDir(QString::fromLocal8Bit(argv[3]));
+    const QString output = QString::fromLocal8Bit(argv[4]);
+    const ManualBook book = which == QStringLiteral("quellorn") ? quellornManual(*language) : kestraneManual(*language);
+    const bool english = *language == kestrane::i18n::Language::English;
+    if (english && !kestrane::installLanguage(app, *language)) {
+        fail(QStringLiteral("the English translation did not load"));
+        return 1;
+    }
 
     // The table must name every page once, in order, each with its text.
     for (std::size_t i = 0; i < book.pages.size(); ++i) {
@@ -292,7 +308,12 @@ int main(int argc, char** argv)
             fail(QStringLiteral("%1: row %2 is page %3; pages must run 1, 2, 3 ... without gaps").arg(book.fileName).arg(i + 1).arg(p.page));
             return 1;
         }
-        if (!p.source.startsWith(QLatin1Char('@')) && !QFileInfo::exists(textDir.filePath(p.source))) {
+        if (p.title.isEmpty()) {
+            fail(QStringLiteral("%1: page %2 has no title").arg(book.fileName).arg(p.page));
+            return 1;
+        }
+        // An English text not yet written is told on its page (below); a Japanese one must exist.
+        if (!english && !p.source.startsWith(QLatin1Char('@')) && !QFileInfo::exists(textDir.filePath(p.source))) {
             fail(QStringLiteral("page %1: no text %2").arg(p.page).arg(textDir.filePath(p.source)));
             return 1;
         }
@@ -300,6 +321,7 @@ int main(int argc, char** argv)
 
     const QString partial = output + QStringLiteral(".part");
     QStringList missingPictures;
+    QStringList untranslated;
     {
         QPdfWriter writer(partial);
         writer.setPageSize(QPageSize(QPageSize::A4));
@@ -307,7 +329,7 @@ int main(int argc, char** argv)
         writer.setResolution(kDpi);
         writer.setTitle(book.title);
         writer.setCreator(QStringLiteral("Kestrane make_manual"));
-        PageWriter pages(writer, book);
+        PageWriter pages(writer, book, english ? kEnglishFontFamily : kFontFamily);
         if (!pages.ok()) {
             fail(QStringLiteral("cannot write %1").arg(partial));
             return 1;
@@ -319,7 +341,15 @@ int main(int argc, char** argv)
                 body = contentsHtml(book);
                 html = true;
             } else if (!p.source.startsWith(QLatin1Char('@'))) {
-                body = readText(textDir.filePath(p.source)).value_or(QString());
+                const std::optional<QString> text = readText(textDir.filePath(p.source));
+                if (english && !text) {
+                    untranslated << QString::number(p.page);
+                    body = QStringLiteral("*The text of this page is not translated into English yet. Page %1 of the "
+                                          "Japanese manual holds it.*")
+                               .arg(p.page);
+                } else {
+                    body = text.value_or(QString());
+                }
             }
             if (!pages.write(p, body, html, missingPictures)) {
                 pages.end();
@@ -335,6 +365,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("make_manual: %s, %zu pages\n", qPrintable(QFileInfo(output).fileName()), book.pages.size());
+    if (!untranslated.isEmpty())
+        std::printf("make_manual: no English text yet for pages %s\n", qPrintable(untranslated.join(QStringLiteral(", "))));
     if (!missingPictures.isEmpty())
         std::printf("make_manual: no picture yet for %s\n", qPrintable(missingPictures.join(QStringLiteral(", "))));
     return 0;

@@ -1,13 +1,147 @@
 #include "manual/manual_pages.h"
 
+#include <algorithm>
+
 namespace kestrane::manual {
+
+namespace {
+
+// A page's English heading and subtitle, by page number.
+struct EnglishPage {
+    int page;
+    const char* title;
+    const char* subtitle = "";
+};
+
+struct EnglishBook {
+    const char* fileName;
+    const char* title;
+    std::vector<EnglishPage> pages;
+};
+
+const EnglishBook kQuellornEnglish{
+    "Quellorn_Manual_en.pdf",
+    "Kestrane Reference Manual",
+    {
+        {1, "RS-232C Line Monitor and Terminal Ver1.91"},
+        {2, "Contents"},
+        {3, "About this manual"},
+        {4, "What Kestrane does"},
+        {5, "The main window"},
+        {6, "Starting up"},
+        {7, "Exit and the settings files"},
+        {8, "COM numbers and devices"},
+        {9, "Trying it with the demo instrument"},
+        {10, "The File menu"},
+        {11, "The View menu"},
+        {12, "The Send menu"},
+        {13, "The Settings menu"},
+        {14, "The Help menu and the menu bar"},
+        {15, "Using CH2"},
+        {16, "Line monitor (T connection)"},
+        {17, "Line monitor (relay)"},
+        {18, "The traffic buffer"},
+        {19, "ASC display"},
+        {20, "HEX display"},
+        {21, "Time-stamped ASC display"},
+        {22, "Slow and fast display"},
+        {23, "Inspecting characters"},
+        {24, "Search", "Dialog 721   View → Search"},
+        {25, "String list", "Dialog 723   press the right button on the display and select a range"},
+        {26, "Moving, redisplaying and clearing the display"},
+        {27, "Saving and loading log files"},
+        {28, "Automatic logging"},
+        {29, "Printing"},
+        {30, "Display settings", "Dialog 705   View → Display Mode"},
+        {31, "Sending: an overview"},
+        {32, "The hex send notation"},
+        {33, "ASC sending"},
+        {34, "How a frame is built"},
+        {35, "Computing checksums"},
+        {36, "Checksum settings", "Dialog 724   Settings → Checksum, and Details in the send dialogs"},
+        {37, "Send characters (typed)", "Dialog 708   Send → Send Typed"},
+        {38, "Send characters (long)", "Dialog 701   Send → Send Long"},
+        {39, "Send characters (stored)", "Dialog 712   Send → Send Stored"},
+        {40, "The fixed strings file mdata.txt"},
+        {41, "Send control characters", "Dialog 20   Send → Send Control Characters"},
+        {42, "Run macro", "Dialog 704   Send → Run Macro"},
+        {43, "Macro clock", "Dialog 722   clock in the Run macro dialog"},
+        {44, "The macro language (1): writing, sending, receiving"},
+        {45, "The macro language (2): registers, buttons, bits"},
+        {46, "DIO Moniter Dialog", "Dialog 409   Send → IO Moniter"},
+        {47, "Text file transfer"},
+        {48, "Macro examples and macro files"},
+        {49, "Com Port Setting", "Dialog 703   Settings → COM Ports"},
+        {50, "Serial settings", "Settings → Serial → CH1 / CH2"},
+        {51, "Details", "Dialog 718   Details in Com Port Setting"},
+        {52, "DCB settings (CH1)", "Dialog 711   Settings → DCB → CH1"},
+        {53, "DCB settings (CH2)", "Dialog 711   Settings → DCB → CH2"},
+        {54, "Line status", "Dialog 717   Settings → Line Status → CH1 / CH2"},
+        {55, "Inputs (CH1, CH2)", "Dialog 25   Settings → Line Status → CH1/2"},
+        {56, "Dio Port Setting", "Dialog 702   Settings → DIO Port (not opened from the menu)"},
+        {57, "Sampling: an overview"},
+        {58, "Sampling settings",
+         "Dialog 715   Settings → Sampling   /   Dialog 716   View → Sampling"},
+        {59, "Auto logging", "Dialog 719   Settings → Auto Logging"},
+        {60, "Other settings", "Dialog 713   Settings → Other Settings"},
+        {61, "The PDF reader"},
+        {62, "Window size at start", "Dialog 714   Settings → Window → Size at Start"},
+        {63, "PL Setting", "Dialog 707   Settings → Window → Display"},
+        {64, "About", "Dialog 706   Help → About"},
+        {65, "Companion programs"},
+        {66, "Messages and troubleshooting"},
+        {67, "Lines on another machine (RFC 2217, ser2net)"},
+    },
+};
+
+const EnglishBook kKestraneEnglish{
+    "Kestrane_Manual_en.pdf",
+    "Kestrane User's Guide",
+    {
+        {1, "RS-232C Line Monitor and Terminal Ver1.91"},
+        {2, "Contents"},
+        {3, "What Kestrane is"},
+        {4, "Installing and starting"},
+        {5, "Trying it with the demo instrument"},
+        {6, "Connecting a serial port"},
+        {7, "Lines on another machine (RFC 2217, ser2net)"},
+        {8, "The main window"},
+        {9, "Sending characters"},
+        {10, "Monitoring a line"},
+        {11, "Keeping records"},
+        {12, "Automating with macros"},
+        {13, "Companion programs"},
+        {14, "The character table glimra"},
+        {15, "The reference manual and the help buttons"},
+        {16, "Messages and troubleshooting"},
+    },
+};
+
+// The book with its English names: every page keeps its number, pictures and text's path (below
+// en/); a page the English table lacks keeps an empty title, which make_manual refuses.
+ManualBook inEnglish(ManualBook book, const EnglishBook& english)
+{
+    book.fileName = QString::fromUtf8(english.fileName);
+    book.title = QString::fromUtf8(english.title);
+    for (ManualPage& page : book.pages) {
+        const auto it = std::find_if(english.pages.begin(), english.pages.end(),
+                                     [&](const EnglishPage& e) { return e.page == page.page; });
+        page.title = it == english.pages.end() ? QString() : QString::fromUtf8(it->title);
+        page.subtitle = it == english.pages.end() ? QString() : QString::fromUtf8(it->subtitle);
+        if (!page.source.startsWith(QLatin1Char('@')))
+            page.source = QStringLiteral("en/") + page.source;
+    }
+    return book;
+}
+
+} // namespace
 
 // Quellorn_Manual.pdf: the reference the help buttons open. A dialog's page carries its title as
 // the heading; the help buttons name pages 30, 37, 39, 42, 46, 49, 50, 51, 52, 53, 56, 58, 59, 62
 // and 63, which must stay where they are.
-ManualBook quellornManual()
+ManualBook quellornManual(i18n::Language language)
 {
-    return {
+    ManualBook book{
         QStringLiteral("Quellorn_Manual.pdf"),
         QStringLiteral("Kestrane 詳細説明書"),
         {
@@ -109,12 +243,13 @@ ManualBook quellornManual()
              QStringLiteral("表示(&V) → 回線イベント(&E)")},
         },
     };
+    return language == i18n::Language::English ? inEnglish(std::move(book), kQuellornEnglish) : book;
 }
 
 // Kestrane_Manual.pdf: the user's guide the Help command opens.
-ManualBook kestraneManual()
+ManualBook kestraneManual(i18n::Language language)
 {
-    return {
+    ManualBook book{
         QStringLiteral("Kestrane_Manual.pdf"),
         QStringLiteral("Kestrane 操作ガイド"),
         {
@@ -137,6 +272,7 @@ ManualBook kestraneManual()
             {16, QStringLiteral("メッセージと困ったとき"), QStringLiteral("quellorn/66-messages.md")},
         },
     };
+    return language == i18n::Language::English ? inEnglish(std::move(book), kKestraneEnglish) : book;
 }
 
 } // namespace kestrane::manual

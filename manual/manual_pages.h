@@ -1,7 +1,12 @@
 // The pages of the two manuals: Kestrane_Manual.pdf (the Help command) and Quellorn_Manual.pdf
 // (the dialogs' help buttons, each opening the page that describes its dialog). One table per
-// manual, one row per printed page, in page order.
+// manual, one row per printed page, in page order. Each manual is also made in English
+// (Quellorn_Manual_en.pdf, Kestrane_Manual_en.pdf): the same pages at the same numbers, so a help
+// button's page is the same in both, with the English titles and the English texts kept under
+// manual/text/en at the Japanese text's path.
 #pragma once
+
+#include "i18n/language.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,7 +29,7 @@ struct ManualBook {
     std::vector<ManualPage> pages;
 };
 
-[[nodiscard]] ManualBook quellornManual();
-[[nodiscard]] ManualBook kestraneManual();
+[[nodiscard]] ManualBook quellornManual(i18n::Language language = i18n::Language::Japanese);
+[[nodiscard]] ManualBook kestraneManual(i18n::Language language = i18n::Language::Japanese);
 
 } // namespace kestrane::manual

@@ -30,6 +30,7 @@ for f in /usr/bin/kestrane /usr/bin/tolvek /usr/bin/glimra /usr/bin/dornex /usr/
          /usr/bin/kestrane-record /usr/bin/kestrane-macro /usr/bin/kestrane-log \
          /usr/share/doc/kestrane/examples/kestrane-record.service \
          /usr/share/kestrane/Kestrane_Manual.pdf /usr/share/kestrane/Quellorn_Manual.pdf /usr/share/kestrane/splslogo.gdt \
+         /usr/share/kestrane/Kestrane_Manual_en.pdf /usr/share/kestrane/Quellorn_Manual_en.pdf \
          /usr/share/applications/kestrane.desktop /usr/share/icons/hicolor/32x32/apps/kestrane.png; do
   [ -e "$f" ] || fail "missing $f"
 done

@@ -115,6 +115,50 @@ TEST(Manuals, HelpButtonsOpenAnInstalledViewerAtThePageOfTheInstalledManual)
     EXPECT_EQ(std::filesystem::canonical(args[0]), std::filesystem::canonical(prefix / "share/kestrane/Kestrane_Manual.pdf"));
 }
 
+// Run in English, the help buttons open the English manual at the same page, and Help the English
+// guide; back in Japanese the Japanese ones again.
+TEST(Manuals, InEnglishTheHelpButtonsOpenTheEnglishManualAtTheSamePage)
+{
+    struct EnglishRun {
+        EnglishRun() { i18n::setCurrentLanguage(i18n::Language::English); }
+        ~EnglishRun() { i18n::setCurrentLanguage(i18n::Language::Japanese); }
+    };
+    Stubs s;
+    s.add("evince");
+    s.add("opener");
+    TempDir prefix;
+    std::filesystem::create_directories(prefix / "bin");
+    std::filesystem::create_directories(prefix / "share/kestrane");
+    for (const char* name : {kDialogManual, kMainManual, kDialogManualEnglish, kMainManualEnglish})
+        std::ofstream(prefix / "share/kestrane" / name) << "%PDF";
+    Settings settings;
+    Processes processes(prefix / "bin", s.bin.path().string());
+    processes.desktopOpener = "opener";
+    const ExternalTools tools(processes, settings, s.work.path());
+    const auto installed = [&](const char* name) { return std::filesystem::canonical(prefix / "share/kestrane" / name); };
+    {
+        const EnglishRun english;
+        tools.openManualAtPage(37);
+        std::vector<std::string> args = s.calls("evince");
+        ASSERT_EQ(args.size(), 3u);
+        EXPECT_EQ(args[1], "37");
+        EXPECT_EQ(std::filesystem::canonical(args[2]), installed(kDialogManualEnglish));
+        tools.openSamplingManual();
+        args = s.calls("evince");
+        ASSERT_EQ(args.size(), 3u);
+        EXPECT_EQ(args[1], "58");
+        EXPECT_EQ(std::filesystem::canonical(args[2]), installed(kDialogManualEnglish));
+        EXPECT_TRUE(tools.openMainManual());
+        args = s.calls("opener");
+        ASSERT_EQ(args.size(), 1u);
+        EXPECT_EQ(std::filesystem::canonical(args[0]), installed(kMainManualEnglish));
+    }
+    tools.openManualAtPage(49);
+    const std::vector<std::string> args = s.calls("evince");
+    ASSERT_EQ(args.size(), 3u);
+    EXPECT_EQ(std::filesystem::canonical(args[2]), installed(kDialogManual));
+}
+
 TEST(Manuals, WithoutAViewerTheDesktopHandlerOpensTheManualWithoutAPage)
 {
     Stubs s;

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QString>
 
 #include <gtest/gtest.h>
 
@@ -146,6 +147,61 @@ TEST(Manuals, TheMainWindowPictureShowsTheTrafficWithItsPortOpen)
         }
     }
     EXPECT_EQ(pictures, 2);
+}
+
+// The English editions: the same pages at the same numbers as the Japanese (so a help button's
+// page is valid in both), each with its English title, and no Japanese character in their text.
+constexpr HelpPage kEnglishHelpPages[] = {
+    {30, "Display settings"},   {37, "Send characters"},  {39, "Send characters"},  {42, "Run macro"},
+    {46, "DIO Moniter Dialog"}, {49, "Com Port Setting"}, {50, "Serial"},           {51, "Details"},
+    {52, "DCB settings"},       {53, "DCB settings"},     {56, "Dio Port Setting"}, {58, "Sampling settings"},
+    {59, "Auto logging"},       {62, "Window size at start"}, {63, "PL Setting"},
+};
+
+// The text around the first Japanese character in `utf8` (kana, kanji, Japanese punctuation,
+// full-width and half-width forms), or "" when there is none.
+std::string firstJapanese(const std::string& utf8)
+{
+    const QString text = QString::fromUtf8(utf8);
+    for (int i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if ((c >= 0x3000 && c <= 0x30ff) || (c >= 0x3400 && c <= 0x9fff) || (c >= 0xff01 && c <= 0xff9f))
+            return text.mid(std::max(0, i - 20), 40).toStdString();
+    }
+    return {};
+}
+
+TEST(Manuals, TheEnglishManualsHaveTheJapanesePagesAtTheSameNumbersWithoutJapaneseText)
+{
+    if (!havePdfToText())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    const std::pair<ManualBook, ManualBook> books[] = {
+        {quellornManual(), quellornManual(i18n::Language::English)},
+        {kestraneManual(), kestraneManual(i18n::Language::English)},
+    };
+    for (const auto& [japanese, english] : books) {
+        const std::string pdf = KESTRANE_PROGRAM_DIR "/" + english.fileName.toStdString();
+        ASSERT_NE(english.fileName, japanese.fileName);
+        ASSERT_EQ(english.pages.size(), japanese.pages.size()) << pdf;
+        ASSERT_EQ(pageCount(pdf), static_cast<int>(japanese.pages.size())) << pdf;
+        for (std::size_t i = 0; i < english.pages.size(); ++i) {
+            const ManualPage& e = english.pages[i];
+            const ManualPage& j = japanese.pages[i];
+            EXPECT_EQ(e.page, j.page);
+            EXPECT_TRUE(e.source == j.source || e.source == QStringLiteral("en/") + j.source) << pdf << " page " << e.page;
+            EXPECT_EQ(e.pictures, j.pictures) << pdf << " page " << e.page;
+            const std::string text = pageText(pdf, e.page);
+            EXPECT_NE(text.find(e.title.toStdString()), std::string::npos) << pdf << " page " << e.page;
+            EXPECT_NE(text.find("- " + std::to_string(e.page) + " -"), std::string::npos) << pdf << " page " << e.page;
+            EXPECT_EQ(firstJapanese(text), "") << pdf << " page " << e.page;
+            if (e.pictures.contains(QStringLiteral("main"))) {
+                EXPECT_EQ(warningPixels(pdf, e.page), 0) << pdf << " page " << e.page;
+            }
+        }
+    }
+    const std::string reference = KESTRANE_PROGRAM_DIR "/" + quellornManual(i18n::Language::English).fileName.toStdString();
+    for (const HelpPage& h : kEnglishHelpPages)
+        EXPECT_NE(pageText(reference, h.page).find(h.title), std::string::npos) << "page " << h.page;
 }
 
 } // namespace

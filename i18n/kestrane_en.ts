@@ -9,6 +9,29 @@
     </message>
 </context>
 <context>
+    <name>CaptureSave</name>
+    <message>
+        <source>pcapng形式 - ペイロードの指定なし (*.pcapng)</source>
+        <translation>pcapng - no payload protocol (*.pcapng)</translation>
+    </message>
+    <message>
+        <source>pcapng形式 - </source>
+        <translation>pcapng - </translation>
+    </message>
+    <message>
+        <source>pcapng形式で保存</source>
+        <translation>Save as pcapng</translation>
+    </message>
+    <message>
+        <source>capture.confを書き込めません。設定は変わりません。</source>
+        <translation>Cannot write capture.conf. The setting is unchanged.</translation>
+    </message>
+    <message>
+        <source>pcapngファイルを書き込めません</source>
+        <translation>Cannot write the pcapng file</translation>
+    </message>
+</context>
+<context>
     <name>CharacterSendDialog</name>
     <message>
         <source>文字送信Diagram</source>
@@ -1219,6 +1242,297 @@ Go on listing?</translation>
     </message>
 </context>
 <context>
+    <name>LineEventsWindow</name>
+    <message>
+        <source>高速表示では表示の位置を動かせません。低速表示（F5）にしてから選んでください。</source>
+        <translation>The fast display cannot move to a byte. Switch to the low-speed display (F5), then select again.</translation>
+    </message>
+    <message>
+        <source>このバイトはもう記録にありません（記録の古い部分は消えるか、ログのページになりました）。</source>
+        <translation>This byte is no longer in the record (its older part was dropped or went to a log page).</translation>
+    </message>
+    <message>
+        <source>このバイトはまだ記録にありません。</source>
+        <translation>This byte is not in the record yet.</translation>
+    </message>
+    <message>
+        <source>フレームの始めは記録から消えました。残りの始め（記録の 1 バイト目）へ移りました。</source>
+        <translation>The start of the frame has left the record. Moved to the start of what is left (byte 1 of the record).</translation>
+    </message>
+    <message>
+        <source>このフレームは記録に入っていません（ラインモニタのモードの送信、または送信文字を表示しない設定）。</source>
+        <translation>This frame is not in the record (sent in a line-monitor mode, or sent characters are not displayed).</translation>
+    </message>
+    <message>
+        <source>記録の %1 バイト目へ移りました。</source>
+        <translation>Moved to byte %1 of the record.</translation>
+    </message>
+    <message>
+        <source>記録の最後（このあとのバイトはまだありません）へ移りました。</source>
+        <translation>Moved to the end of the record (the bytes after it are not there yet).</translation>
+    </message>
+    <message>
+        <source>記録の %1 バイト目の前へ移りました。</source>
+        <translation>Moved to just before byte %1 of the record.</translation>
+    </message>
+    <message>
+        <source>パリティエラー</source>
+        <translation>parity error</translation>
+    </message>
+    <message>
+        <source>フレーミングエラー</source>
+        <translation>framing error</translation>
+    </message>
+    <message>
+        <source>パリティかフレーミングのエラー</source>
+        <translation>parity or framing error</translation>
+    </message>
+    <message>
+        <source>ブレーク</source>
+        <translation>break</translation>
+    </message>
+    <message>
+        <source>オーバーラン</source>
+        <translation>overrun</translation>
+    </message>
+    <message>
+        <source>受信バッファあふれ</source>
+        <translation>receive buffer overrun</translation>
+    </message>
+    <message>
+        <source>（このバイトの前）</source>
+        <translation> (before this byte)</translation>
+    </message>
+    <message>
+        <source>（この前で %1 バイト失われました）</source>
+        <translation> (%1 bytes lost before here)</translation>
+    </message>
+    <message>
+        <source>オン</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>オフ</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>（%1 回変化）</source>
+        <translation> (changed %1 times)</translation>
+    </message>
+    <message>
+        <source>DTR オン</source>
+        <translation>DTR on</translation>
+    </message>
+    <message>
+        <source>DTR オフ</source>
+        <translation>DTR off</translation>
+    </message>
+    <message>
+        <source>RTS オン</source>
+        <translation>RTS on</translation>
+    </message>
+    <message>
+        <source>RTS オフ</source>
+        <translation>RTS off</translation>
+    </message>
+    <message>
+        <source>ブレーク送出の開始</source>
+        <translation>break sent: start</translation>
+    </message>
+    <message>
+        <source>ブレーク送出の終了</source>
+        <translation>break sent: end</translation>
+    </message>
+    <message>
+        <source>XOFF（送信を止める）</source>
+        <translation>XOFF (stop sending)</translation>
+    </message>
+    <message>
+        <source>XON（送信を再開する）</source>
+        <translation>XON (resume sending)</translation>
+    </message>
+    <message>
+        <source>送信</source>
+        <translation>sent</translation>
+    </message>
+    <message>
+        <source>受信</source>
+        <translation>received</translation>
+    </message>
+    <message>
+        <source>パージ</source>
+        <translation>purge</translation>
+    </message>
+    <message>
+        <source>（%1）</source>
+        <translation> (%1)</translation>
+    </message>
+    <message>
+        <source>・</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>回線の設定（%1 bps）</source>
+        <translation>line settings (%1 bps)</translation>
+    </message>
+    <message>
+        <source>ポートを開きました</source>
+        <translation>port opened</translation>
+    </message>
+    <message>
+        <source>ポートを閉じました</source>
+        <translation>port closed</translation>
+    </message>
+    <message>
+        <source>デバイスがなくなりました</source>
+        <translation>device lost</translation>
+    </message>
+    <message>
+        <source>つなぎ直しました</source>
+        <translation>reconnected</translation>
+    </message>
+    <message>
+        <source>低遅延: 有効</source>
+        <translation>low latency: on</translation>
+    </message>
+    <message>
+        <source>低遅延: ドライバが受け付けません</source>
+        <translation>low latency: not taken by the driver</translation>
+    </message>
+    <message>
+        <source>マーク</source>
+        <translation>mark</translation>
+    </message>
+    <message>
+        <source>（ジャーナルから消えました）</source>
+        <translation>(no longer in the journal)</translation>
+    </message>
+    <message>
+        <source>フレーム…</source>
+        <translation>frame…</translation>
+    </message>
+    <message>
+        <source>フレーム</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Errors</translation>
+    </message>
+    <message>
+        <source>モデム信号</source>
+        <translation>Modem lines</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Actions</translation>
+    </message>
+    <message>
+        <source>欠落</source>
+        <translation>lost</translation>
+    </message>
+    <message>
+        <source>表示が追いつかず %1 件の記録を読み落としました</source>
+        <translation>the list fell behind and skipped %1 entries</translation>
+    </message>
+    <message>
+        <source>%1 バイトを取りこぼしました</source>
+        <translation>%1 bytes lost</translation>
+    </message>
+    <message>
+        <source>フレーム %1</source>
+        <translation>Frames %1</translation>
+    </message>
+    <message>
+        <source>&#x3000;エラー </source>
+        <translation>   Errors </translation>
+    </message>
+    <message>
+        <source>&#x3000;応答時間 最小 %1／中央 %2／最大 %3（%4 回）</source>
+        <translation>   Answer time min %1 / median %2 / max %3 (%4 answers)</translation>
+    </message>
+    <message>
+        <source>&#x3000;応答時間 なし</source>
+        <translation>   Answer time: none</translation>
+    </message>
+    <message>
+        <source>&#x3000;取りこぼし %1</source>
+        <translation>   Lost %1</translation>
+    </message>
+    <message>
+        <source>&#x3000;読み落とし %1 件</source>
+        <translation>   Skipped %1</translation>
+    </message>
+    <message>
+        <source>&#x3000;（表示は最新の %1 行まで: 古い %2 行を外しました）</source>
+        <translation>   (the list keeps the newest %1 rows: %2 older rows removed)</translation>
+    </message>
+    <message>
+        <source>%1 バイト目: %2</source>
+        <translation>byte %1: %2</translation>
+    </message>
+    <message>
+        <source>ほかに %1 件</source>
+        <translation>%1 more</translation>
+    </message>
+    <message>
+        <source>時刻</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>向き</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>種類</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>無音</source>
+        <translation>Quiet</translation>
+    </message>
+    <message>
+        <source>応答</source>
+        <translation>Answer</translation>
+    </message>
+    <message>
+        <source>バイト数</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>内容（HEX）</source>
+        <translation>Content (HEX)</translation>
+    </message>
+    <message>
+        <source>テキスト</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>回線イベント</source>
+        <translation>Line Events</translation>
+    </message>
+    <message>
+        <source>チャンネル</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>CH1とCH2</source>
+        <translation>CH1 and CH2</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>記録がクリアされたので、一覧も新しく始めました。</source>
+        <translation>The record was cleared, so the list started anew.</translation>
+    </message>
+</context>
+<context>
     <name>LineStatusDialog</name>
     <message>
         <source>閉じる</source>
@@ -1307,6 +1621,14 @@ Go on listing?</translation>
     <message>
         <source>CH2入力</source>
         <translation>CH2 in</translation>
+    </message>
+    <message>
+        <source>低遅延モード: 有効</source>
+        <translation>Low latency mode: on</translation>
+    </message>
+    <message>
+        <source>低遅延モード: 無効（受信の時刻が最大16 ms遅れ、フレームがまとまることがあります）</source>
+        <translation>Low latency mode: off (receive times up to 16 ms late; frames may merge)</translation>
     </message>
 </context>
 <context>
@@ -1701,6 +2023,18 @@ Go on listing?</translation>
     <message>
         <source>終了</source>
         <translation>Exit</translation>
+    </message>
+    <message>
+        <source>pcapng形式で保存(&amp;W)...</source>
+        <translation>Save as pcapng(&amp;W)...</translation>
+    </message>
+    <message>
+        <source>回線イベント(&amp;E)</source>
+        <translation>Line Events(&amp;E)</translation>
+    </message>
+    <message>
+        <source>自動ロギングでpcapngも保存(&amp;W)</source>
+        <translation>Also save pcapng with auto logging(&amp;W)</translation>
     </message>
 </context>
 <context>

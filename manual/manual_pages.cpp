@@ -91,6 +91,7 @@ const EnglishBook kQuellornEnglish{
         {65, "Companion programs"},
         {66, "Messages and troubleshooting"},
         {67, "Lines on another machine (RFC 2217, ser2net)"},
+        {68, "Line Events", "View → Line Events"},
     },
 };
 

@@ -136,6 +136,7 @@ def resolve(include, including_dir):
 def compiled_files(build_dir, libraries):
     """(project file -> targets that compile it; folder -> its library; faults of folders built
     into several libraries)."""
+    build_dir = os.path.abspath(build_dir)
     with open(os.path.join(build_dir, "compile_commands.json"), encoding="utf-8") as f:
         commands = json.load(f)
 

@@ -1,5 +1,7 @@
 #include "settings/line_status.h"
 
+#include "i18n/language.h"
+
 #include <cerrno>
 
 #include "comm/channel.h"
@@ -41,8 +43,8 @@ const char* lowLatencyText(std::optional<bool> lowLatency)
     if (!lowLatency)
         return "";
     // Without it a USB adapter holds received bytes up to its latency timer (16 ms on common ones).
-    return *lowLatency ? "低遅延モード: 有効"
-                       : "低遅延モード: 無効（受信の時刻が最大16 ms遅れ、フレームがまとまることがあります）";
+    return *lowLatency ? I18N_NOOP("LineStatusDialog", "低遅延モード: 有効")
+                       : I18N_NOOP("LineStatusDialog", "低遅延モード: 無効（受信の時刻が最大16 ms遅れ、フレームがまとまることがあります）");
 }
 
 void LineStatusProbe::toggleHold()

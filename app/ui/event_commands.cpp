@@ -9,6 +9,8 @@
 #include "traffic/low_speed_display.h"
 #include "traffic/traffic_planes.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace kestrane {
@@ -61,20 +63,20 @@ void EventCommands::open()
 QString EventCommands::locate(const EventRow& row)
 {
     if (core_.fastDisplay() == 1)
-        return QStringLiteral("高速表示では表示の位置を動かせません。低速表示（F5）にしてから選んでください。");
+        return QCoreApplication::translate("LineEventsWindow", "高速表示では表示の位置を動かせません。低速表示（F5）にしてから選んでください。");
     TrafficBuffer& traffic = core_.traffic();
     const std::uint64_t base = traffic.recordBase();
     const auto stored = static_cast<std::uint64_t>(std::max(traffic.storedLength(), 0));
     const bool frame = row.kind == RowKind::Frame;
     const std::uint64_t end = row.record + (frame ? row.count : 1);
     if (row.record < base && !(frame && end > base))
-        return QStringLiteral("このバイトはもう記録にありません（記録の古い部分は消えるか、ログのページになりました）。");
+        return QCoreApplication::translate("LineEventsWindow", "このバイトはもう記録にありません（記録の古い部分は消えるか、ログのページになりました）。");
     if (row.record >= base + stored && (frame || row.kind == RowKind::Error))
-        return QStringLiteral("このバイトはまだ記録にありません。");
+        return QCoreApplication::translate("LineEventsWindow", "このバイトはまだ記録にありません。");
     if (row.record < base) {
         // A frame whose beginning was let go: what is left of it.
         main_.showRecordBytes(0, static_cast<std::int32_t>(end - base));
-        return QStringLiteral("フレームの始めは記録から消えました。残りの始め（記録の 1 バイト目）へ移りました。");
+        return QCoreApplication::translate("LineEventsWindow", "フレームの始めは記録から消えました。残りの始め（記録の 1 バイト目）へ移りました。");
     }
     const auto index = static_cast<std::int32_t>(row.record - base);
     if (frame) {
@@ -82,21 +84,21 @@ QString EventCommands::locate(const EventRow& row)
         // stream's bytes follow.
         const auto stream = streamOfTag(traffic.tagAt(index), core_.settings().record.ch2Mode);
         if (!stream || stream->channel != row.channel || stream->direction != row.direction)
-            return QStringLiteral("このフレームは記録に入っていません（ラインモニタのモードの送信、または送信文字を表示しない設定）。");
+            return QCoreApplication::translate("LineEventsWindow", "このフレームは記録に入っていません（ラインモニタのモードの送信、または送信文字を表示しない設定）。");
         main_.showRecordBytes(index, static_cast<std::int32_t>(std::min<std::uint64_t>(row.count, stored - index)));
-        return QStringLiteral("記録の %1 バイト目へ移りました。").arg(index + 1);
+        return QCoreApplication::translate("LineEventsWindow", "記録の %1 バイト目へ移りました。").arg(index + 1);
     }
     if (row.kind == RowKind::Error) {
         main_.showRecordBytes(index, 1);
-        return QStringLiteral("記録の %1 バイト目へ移りました。").arg(index + 1);
+        return QCoreApplication::translate("LineEventsWindow", "記録の %1 バイト目へ移りました。").arg(index + 1);
     }
     // An event: the place in the record where it happened, before the byte stored next.
     if (static_cast<std::uint64_t>(index) >= stored) {
         main_.showRecordBytes(static_cast<std::int32_t>(stored), 0);
-        return QStringLiteral("記録の最後（このあとのバイトはまだありません）へ移りました。");
+        return QCoreApplication::translate("LineEventsWindow", "記録の最後（このあとのバイトはまだありません）へ移りました。");
     }
     main_.showRecordBytes(index, 1);
-    return QStringLiteral("記録の %1 バイト目の前へ移りました。").arg(index + 1);
+    return QCoreApplication::translate("LineEventsWindow", "記録の %1 バイト目の前へ移りました。").arg(index + 1);
 }
 
 void registerEventCommands(CommandTable& table, EventCommands& commands)

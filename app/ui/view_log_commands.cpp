@@ -29,8 +29,8 @@ BytesView bytesOf(const QByteArray& text)
 QString captureFilter(const pcapng::PayloadProtocol& p)
 {
     return &p == &pcapng::kPayloadProtocols[0]
-               ? QStringLiteral("pcapng形式 - ペイロードの指定なし (*.pcapng)")
-               : QStringLiteral("pcapng形式 - ") + QString::fromUtf8(p.display) + QStringLiteral(" (*.pcapng)");
+               ? QCoreApplication::translate("CaptureSave", "pcapng形式 - ペイロードの指定なし (*.pcapng)")
+               : QCoreApplication::translate("CaptureSave", "pcapng形式 - ") + QString::fromUtf8(p.display) + QStringLiteral(" (*.pcapng)");
 }
 
 } // namespace
@@ -38,7 +38,7 @@ QString captureFilter(const pcapng::PayloadProtocol& p)
 void setUpCaptureFileDialog(QFileDialog& dialog, const std::filesystem::path& proposed, const pcapng::PayloadProtocol& protocol)
 {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setWindowTitle(QStringLiteral("pcapng形式で保存"));
+    dialog.setWindowTitle(QCoreApplication::translate("CaptureSave", "pcapng形式で保存"));
     QStringList filters;
     for (const pcapng::PayloadProtocol& p : pcapng::kPayloadProtocols)
         filters << captureFilter(p);
@@ -237,7 +237,7 @@ void ViewAndLogCommands::togglePageCaptures()
     CaptureSettings settings = core_.captureSettings();
     settings.pageCaptures = !settings.pageCaptures;
     if (const FileWriteResult written = core_.setCaptureSettings(settings); !written)
-        message(withSystemReason(QStringLiteral("capture.confを書き込めません。設定は変わりません。"), written.systemError),
+        message(withSystemReason(QCoreApplication::translate("CaptureSave", "capture.confを書き込めません。設定は変わりません。"), written.systemError),
                 QMessageBox::Ok, QMessageBox::Warning);
 }
 
@@ -253,7 +253,7 @@ bool ViewAndLogCommands::saveCapture()
     settings.protocol = chosen->protocol;
     (void)core_.setCaptureSettings(settings);
     if (const FileWriteResult written = saveTimelineCapture(core_, chosen->path, *chosen->protocol); !written) {
-        message(withSystemReason(QStringLiteral("pcapngファイルを書き込めません"), written.systemError), QMessageBox::Ok,
+        message(withSystemReason(QCoreApplication::translate("CaptureSave", "pcapngファイルを書き込めません"), written.systemError), QMessageBox::Ok,
                 QMessageBox::Warning);
         return false;
     }

@@ -246,7 +246,7 @@ void LineStatusDialog::sampleNow()
     if (device_->styleSheet() != style)
         device_->setStyleSheet(style);
     device_->setVisible(lost || remote);
-    const QString latency = QString::fromUtf8(lowLatencyText(r.lowLatency));
+    const QString latency = QCoreApplication::translate("LineStatusDialog", lowLatencyText(r.lowLatency));
     if (latency_->text() != latency)
         latency_->setText(latency);
     latency_->setVisible(!latency.isEmpty());

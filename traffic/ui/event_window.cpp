@@ -4,6 +4,7 @@
 #include "widgets/dialog_buttons.h"
 #include "widgets/dialog_ids.h"
 
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -32,12 +33,12 @@ const QColor kErrorInk(200, 0, 0);
 QString errorName(LineError e)
 {
     switch (e) {
-    case LineError::Parity: return QStringLiteral("パリティエラー");
-    case LineError::Framing: return QStringLiteral("フレーミングエラー");
-    case LineError::ParityOrFraming: return QStringLiteral("パリティかフレーミングのエラー");
-    case LineError::Break: return QStringLiteral("ブレーク");
-    case LineError::Overrun: return QStringLiteral("オーバーラン");
-    case LineError::BufferOverrun: return QStringLiteral("受信バッファあふれ");
+    case LineError::Parity: return QCoreApplication::translate("LineEventsWindow", "パリティエラー");
+    case LineError::Framing: return QCoreApplication::translate("LineEventsWindow", "フレーミングエラー");
+    case LineError::ParityOrFraming: return QCoreApplication::translate("LineEventsWindow", "パリティかフレーミングのエラー");
+    case LineError::Break: return QCoreApplication::translate("LineEventsWindow", "ブレーク");
+    case LineError::Overrun: return QCoreApplication::translate("LineEventsWindow", "オーバーラン");
+    case LineError::BufferOverrun: return QCoreApplication::translate("LineEventsWindow", "受信バッファあふれ");
     }
     return {};
 }
@@ -47,9 +48,9 @@ QString errorText(LineError e, std::uint32_t lost)
 {
     QString text = errorName(e);
     if (e == LineError::Break)
-        text += QStringLiteral("（このバイトの前）");
+        text += QCoreApplication::translate("LineEventsWindow", "（このバイトの前）");
     if ((e == LineError::Overrun || e == LineError::BufferOverrun) && lost > 0)
-        text += QStringLiteral("（この前で %1 バイト失われました）").arg(lost);
+        text += QCoreApplication::translate("LineEventsWindow", "（この前で %1 バイト失われました）").arg(lost);
     return text;
 }
 
@@ -63,48 +64,48 @@ QString modemText(std::uint32_t lines, std::uint32_t changed, std::uint32_t coun
     QStringList parts;
     for (const Line& l : kLines) {
         if (changed & l.bit)
-            parts << QStringLiteral("%1 %2").arg(QLatin1String(l.name), (lines & l.bit) ? QStringLiteral("オン") : QStringLiteral("オフ"));
+            parts << QStringLiteral("%1 %2").arg(QLatin1String(l.name), (lines & l.bit) ? QCoreApplication::translate("LineEventsWindow", "オン") : QCoreApplication::translate("LineEventsWindow", "オフ"));
     }
-    QString text = parts.join(QStringLiteral("、"));
+    QString text = parts.join(QCoreApplication::translate("LineEventsWindow", "、"));
     if (count > static_cast<std::uint32_t>(std::popcount(changed)))
-        text += QStringLiteral("（%1 回変化）").arg(count);
+        text += QCoreApplication::translate("LineEventsWindow", "（%1 回変化）").arg(count);
     return text;
 }
 
 QString actionText(Action a, std::uint32_t value)
 {
     switch (a) {
-    case Action::DtrOn: return QStringLiteral("DTR オン");
-    case Action::DtrOff: return QStringLiteral("DTR オフ");
-    case Action::RtsOn: return QStringLiteral("RTS オン");
-    case Action::RtsOff: return QStringLiteral("RTS オフ");
-    case Action::BreakOn: return QStringLiteral("ブレーク送出の開始");
-    case Action::BreakOff: return QStringLiteral("ブレーク送出の終了");
-    case Action::Xoff: return QStringLiteral("XOFF（送信を止める）");
-    case Action::Xon: return QStringLiteral("XON（送信を再開する）");
+    case Action::DtrOn: return QCoreApplication::translate("LineEventsWindow", "DTR オン");
+    case Action::DtrOff: return QCoreApplication::translate("LineEventsWindow", "DTR オフ");
+    case Action::RtsOn: return QCoreApplication::translate("LineEventsWindow", "RTS オン");
+    case Action::RtsOff: return QCoreApplication::translate("LineEventsWindow", "RTS オフ");
+    case Action::BreakOn: return QCoreApplication::translate("LineEventsWindow", "ブレーク送出の開始");
+    case Action::BreakOff: return QCoreApplication::translate("LineEventsWindow", "ブレーク送出の終了");
+    case Action::Xoff: return QCoreApplication::translate("LineEventsWindow", "XOFF（送信を止める）");
+    case Action::Xon: return QCoreApplication::translate("LineEventsWindow", "XON（送信を再開する）");
     case Action::Purge: {
         QStringList what;
         if (value & (PURGE_TXABORT | PURGE_TXCLEAR))
-            what << QStringLiteral("送信");
+            what << QCoreApplication::translate("LineEventsWindow", "送信");
         if (value & (PURGE_RXABORT | PURGE_RXCLEAR))
-            what << QStringLiteral("受信");
-        return QStringLiteral("パージ") + (what.isEmpty() ? QString() : QStringLiteral("（%1）").arg(what.join(QStringLiteral("・"))));
+            what << QCoreApplication::translate("LineEventsWindow", "受信");
+        return QCoreApplication::translate("LineEventsWindow", "パージ") + (what.isEmpty() ? QString() : QCoreApplication::translate("LineEventsWindow", "（%1）").arg(what.join(QCoreApplication::translate("LineEventsWindow", "・"))));
     }
-    case Action::SettingsApplied: return QStringLiteral("回線の設定（%1 bps）").arg(value);
-    case Action::Opened: return QStringLiteral("ポートを開きました");
-    case Action::Closed: return QStringLiteral("ポートを閉じました");
-    case Action::DeviceLost: return QStringLiteral("デバイスがなくなりました");
-    case Action::Reconnected: return QStringLiteral("つなぎ直しました");
+    case Action::SettingsApplied: return QCoreApplication::translate("LineEventsWindow", "回線の設定（%1 bps）").arg(value);
+    case Action::Opened: return QCoreApplication::translate("LineEventsWindow", "ポートを開きました");
+    case Action::Closed: return QCoreApplication::translate("LineEventsWindow", "ポートを閉じました");
+    case Action::DeviceLost: return QCoreApplication::translate("LineEventsWindow", "デバイスがなくなりました");
+    case Action::Reconnected: return QCoreApplication::translate("LineEventsWindow", "つなぎ直しました");
     case Action::LowLatency:
-        return value != 0 ? QStringLiteral("低遅延: 有効") : QStringLiteral("低遅延: ドライバが受け付けません");
-    case Action::UserMark: return QStringLiteral("マーク");
+        return value != 0 ? QCoreApplication::translate("LineEventsWindow", "低遅延: 有効") : QCoreApplication::translate("LineEventsWindow", "低遅延: ドライバが受け付けません");
+    case Action::UserMark: return QCoreApplication::translate("LineEventsWindow", "マーク");
     }
     return {};
 }
 
 QString directionText(timeline::Direction d)
 {
-    return d == timeline::Direction::Sent ? QStringLiteral("送信") : QStringLiteral("受信");
+    return d == timeline::Direction::Sent ? QCoreApplication::translate("LineEventsWindow", "送信") : QCoreApplication::translate("LineEventsWindow", "受信");
 }
 
 // A frame's bytes in hex; a byte with a line error at it in brackets; "…" when the row keeps
@@ -112,7 +113,7 @@ QString directionText(timeline::Direction d)
 QString hexText(const EventRow& row)
 {
     if (row.bytes.empty() && row.count > 0 && row.bytesGone)
-        return QStringLiteral("（ジャーナルから消えました）");
+        return QCoreApplication::translate("LineEventsWindow", "（ジャーナルから消えました）");
     QString out;
     out.reserve(static_cast<qsizetype>(row.bytes.size()) * 3 + 4);
     for (std::size_t i = 0; i < row.bytes.size(); ++i) {
@@ -159,11 +160,11 @@ QString bytesText(const Cp932Text& cp932, const std::vector<std::uint8_t>& bytes
 QString kindText(const EventRow& row)
 {
     switch (row.kind) {
-    case RowKind::Frame: return row.open ? QStringLiteral("フレーム…") : QStringLiteral("フレーム");
-    case RowKind::Error: return QStringLiteral("エラー");
-    case RowKind::Modem: return QStringLiteral("モデム信号");
-    case RowKind::Action: return QStringLiteral("操作");
-    case RowKind::Lost: return QStringLiteral("欠落");
+    case RowKind::Frame: return row.open ? QCoreApplication::translate("LineEventsWindow", "フレーム…") : QCoreApplication::translate("LineEventsWindow", "フレーム");
+    case RowKind::Error: return QCoreApplication::translate("LineEventsWindow", "エラー");
+    case RowKind::Modem: return QCoreApplication::translate("LineEventsWindow", "モデム信号");
+    case RowKind::Action: return QCoreApplication::translate("LineEventsWindow", "操作");
+    case RowKind::Lost: return QCoreApplication::translate("LineEventsWindow", "欠落");
     }
     return {};
 }
@@ -176,8 +177,8 @@ QString contentText(const EventRow& row)
     case RowKind::Modem: return modemText(row.detail, row.value, row.count);
     case RowKind::Action: return actionText(static_cast<Action>(row.detail), row.value);
     case RowKind::Lost:
-        return row.missed ? QStringLiteral("表示が追いつかず %1 件の記録を読み落としました").arg(row.value)
-                          : QStringLiteral("%1 バイトを取りこぼしました").arg(row.value);
+        return row.missed ? QCoreApplication::translate("LineEventsWindow", "表示が追いつかず %1 件の記録を読み落としました").arg(row.value)
+                          : QCoreApplication::translate("LineEventsWindow", "%1 バイトを取りこぼしました").arg(row.value);
     }
     return {};
 }
@@ -215,27 +216,27 @@ QString millisecondsText(std::int64_t us)
 
 QString summaryText(const timeline::Summary& s, std::uint64_t droppedRows, std::uint64_t missed)
 {
-    QString text = QStringLiteral("フレーム %1").arg(s.frames);
+    QString text = QCoreApplication::translate("LineEventsWindow", "フレーム %1").arg(s.frames);
     QStringList errors;
     for (std::size_t k = 0; k < s.errors.size(); ++k) {
         if (s.errors[k] > 0)
             errors << QStringLiteral("%1 %2").arg(errorName(static_cast<LineError>(k))).arg(s.errors[k]);
     }
-    text += QStringLiteral("　エラー ") + (errors.isEmpty() ? QStringLiteral("0") : errors.join(QStringLiteral("・")));
+    text += QCoreApplication::translate("LineEventsWindow", "　エラー ") + (errors.isEmpty() ? QStringLiteral("0") : errors.join(QCoreApplication::translate("LineEventsWindow", "・")));
     if (s.answers > 0) {
-        text += QStringLiteral("　応答時間 最小 %1／中央 %2／最大 %3（%4 回）")
+        text += QCoreApplication::translate("LineEventsWindow", "　応答時間 最小 %1／中央 %2／最大 %3（%4 回）")
                     .arg(millisecondsText(s.answerMinUs), millisecondsText(s.answerMedianUs),
                          millisecondsText(s.answerMaxUs))
                     .arg(s.answers);
     } else {
-        text += QStringLiteral("　応答時間 なし");
+        text += QCoreApplication::translate("LineEventsWindow", "　応答時間 なし");
     }
     if (s.lost > 0)
-        text += QStringLiteral("　取りこぼし %1").arg(s.lost);
+        text += QCoreApplication::translate("LineEventsWindow", "　取りこぼし %1").arg(s.lost);
     if (missed > 0)
-        text += QStringLiteral("　読み落とし %1 件").arg(missed);
+        text += QCoreApplication::translate("LineEventsWindow", "　読み落とし %1 件").arg(missed);
     if (droppedRows > 0)
-        text += QStringLiteral("　（表示は最新の %1 行まで: 古い %2 行を外しました）").arg(timeline::kMaxEventRows).arg(droppedRows);
+        text += QCoreApplication::translate("LineEventsWindow", "　（表示は最新の %1 行まで: 古い %2 行を外しました）").arg(timeline::kMaxEventRows).arg(droppedRows);
     return text;
 }
 
@@ -364,9 +365,9 @@ QVariant EventTableModel::data(const QModelIndex& index, int role) const
             return {};
         QStringList lines;
         for (const EventRow::Mark& m : row->marks)
-            lines << QStringLiteral("%1 バイト目: %2").arg(m.offset + 1).arg(errorText(m.kind, 0));
+            lines << QCoreApplication::translate("LineEventsWindow", "%1 バイト目: %2").arg(m.offset + 1).arg(errorText(m.kind, 0));
         if (row->errors > row->marks.size())
-            lines << QStringLiteral("ほかに %1 件").arg(row->errors - row->marks.size());
+            lines << QCoreApplication::translate("LineEventsWindow", "ほかに %1 件").arg(row->errors - row->marks.size());
         return lines.join(QLatin1Char('\n'));
     }
     default: return {};
@@ -378,15 +379,15 @@ QVariant EventTableModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case Time: return QStringLiteral("時刻");
+    case Time: return QCoreApplication::translate("LineEventsWindow", "時刻");
     case Channel: return QStringLiteral("CH");
-    case Direction: return QStringLiteral("向き");
-    case Kind: return QStringLiteral("種類");
-    case Quiet: return QStringLiteral("無音");
-    case Answer: return QStringLiteral("応答");
-    case Count: return QStringLiteral("バイト数");
-    case Content: return QStringLiteral("内容（HEX）");
-    case Text: return QStringLiteral("テキスト");
+    case Direction: return QCoreApplication::translate("LineEventsWindow", "向き");
+    case Kind: return QCoreApplication::translate("LineEventsWindow", "種類");
+    case Quiet: return QCoreApplication::translate("LineEventsWindow", "無音");
+    case Answer: return QCoreApplication::translate("LineEventsWindow", "応答");
+    case Count: return QCoreApplication::translate("LineEventsWindow", "バイト数");
+    case Content: return QCoreApplication::translate("LineEventsWindow", "内容（HEX）");
+    case Text: return QCoreApplication::translate("LineEventsWindow", "テキスト");
     default: return {};
     }
 }
@@ -397,15 +398,15 @@ TEventWindow::TEventWindow(EventWindowServices services, QWidget* parent)
     : QDialog(parent), services_(std::move(services)), model_(this)
 {
     setObjectName(QString::fromLatin1(dialog_id::LineEvents));
-    setWindowTitle(QStringLiteral("回線イベント"));
+    setWindowTitle(QCoreApplication::translate("LineEventsWindow", "回線イベント"));
     setModal(false);
     setSizeGripEnabled(true);
 
     auto* filters = new QHBoxLayout;
-    filters->addWidget(new QLabel(QStringLiteral("チャンネル"), this));
+    filters->addWidget(new QLabel(QCoreApplication::translate("LineEventsWindow", "チャンネル"), this));
     channel_ = new QComboBox(this);
     channel_->setObjectName(QStringLiteral("channel"));
-    channel_->addItems({QStringLiteral("CH1とCH2"), QStringLiteral("CH1"), QStringLiteral("CH2")});
+    channel_->addItems({QCoreApplication::translate("LineEventsWindow", "CH1とCH2"), QStringLiteral("CH1"), QStringLiteral("CH2")});
     filters->addWidget(channel_);
     filters->addSpacing(12);
     const auto box = [this, filters](const char* name, const QString& text) {
@@ -416,10 +417,10 @@ TEventWindow::TEventWindow(EventWindowServices services, QWidget* parent)
         connect(c, &QCheckBox::toggled, this, [this] { applyFilter(); });
         return c;
     };
-    frames_ = box("frames", QStringLiteral("フレーム"));
-    errors_ = box("errors", QStringLiteral("エラー"));
-    modem_ = box("modem", QStringLiteral("モデム信号"));
-    actions_ = box("actions", QStringLiteral("操作"));
+    frames_ = box("frames", QCoreApplication::translate("LineEventsWindow", "フレーム"));
+    errors_ = box("errors", QCoreApplication::translate("LineEventsWindow", "エラー"));
+    modem_ = box("modem", QCoreApplication::translate("LineEventsWindow", "モデム信号"));
+    actions_ = box("actions", QCoreApplication::translate("LineEventsWindow", "操作"));
     filters->addStretch();
     connect(channel_, &QComboBox::currentIndexChanged, this, [this] { applyFilter(); });
 
@@ -457,7 +458,7 @@ TEventWindow::TEventWindow(EventWindowServices services, QWidget* parent)
     layout->addWidget(summary_);
     layout->addWidget(status_);
     const DialogButtons buttons = dialogButtons(
-        this, {.closeText = QStringLiteral("閉じる"), .onHelp = manualAt(services_.manualAtPage, kEventManualPage)});
+        this, {.closeText = QCoreApplication::translate("LineEventsWindow", "閉じる"), .onHelp = manualAt(services_.manualAtPage, kEventManualPage)});
     layout->addLayout(buttons.row);
     resize(110 * em, 420);
 
@@ -483,7 +484,7 @@ void TEventWindow::readNow()
     const std::int64_t now = services_.nowMonoUs ? services_.nowMonoUs() : timeline::now().monoUs;
     const timeline::EventReader::Step step = model_.update(*services_.journal, now);
     if (step.cleared)
-        status_->setText(QStringLiteral("記録がクリアされたので、一覧も新しく始めました。"));
+        status_->setText(QCoreApplication::translate("LineEventsWindow", "記録がクリアされたので、一覧も新しく始めました。"));
     if (step.cleared || step.entries > 0 || step.added > 0 || !step.changed.empty()) {
         const timeline::EventReader& r = model_.reader();
         summary_->setText(summaryText(r.summary(), r.droppedRows(), r.missedEntries()));

@@ -126,7 +126,7 @@ TEST(Package, InstallsAManPageForEveryProgram)
     ASSERT_EQ(std::system(install.c_str()), 0);
     const bool man = std::system("man --version >/dev/null 2>&1") == 0;
     for (const std::string program : {"kestrane", "kestrane-record", "kestrane-macro", "kestrane-log", "kestrane-demo",
-                                      "tolvek", "glimra", "dornex"}) {
+                                      "tolvek", "glimra", "dornex", "kestrane-extcap"}) {
         const auto page = prefix.path() / "share/man/man1" / (program + ".1.gz");
         ASSERT_TRUE(std::filesystem::exists(page)) << page;
         const auto text = prefix.path() / (program + ".1");

@@ -381,6 +381,8 @@ TEST(Timeline, LineErrorsBreaksAndModemChangesAreEventPacketsBetweenTheFramesOfT
     step([&] { server.sendComPort(106, {0x10}); });  // break
     step([&] { server.sendRaw({'e', 'f'}); }, true);
     step([&] { server.sendComPort(107, {0x38}); });  // DCD dropped
+    // A break reported in the same segment as the bytes after it (a mark before them in the port).
+    step([&] { server.sendRaw({0xFF, 0xFA, 44, 106, 0x10, 0xFF, 0xF0, 'g', 'h'}); }, true);
 
     const auto capture = dir / "lines.pcapng";
     ASSERT_TRUE(saveTimelineCapture(core, capture, pcapng::kPayloadProtocols[0]));
@@ -395,7 +397,8 @@ TEST(Timeline, LineErrorsBreaksAndModemChangesAreEventPacketsBetweenTheFramesOfT
         row("COM2", rx, rtsDtr, "6162") + row("COM2", framing, rtsDtr, "") +
         row("COM2", status, rtsDtr | cts | dsr | dcd, "") + row("COM2", rx, rtsDtr | cts | dsr | dcd, "6364") +
         row("COM2", brk, rtsDtr | cts | dsr | dcd, "") + row("COM2", rx, rtsDtr | cts | dsr | dcd, "6566") +
-        row("COM2", status, rtsDtr | cts | dsr, "");
+        row("COM2", status, rtsDtr | cts | dsr, "") + row("COM2", brk, rtsDtr | cts | dsr, "") +
+        row("COM2", rx, rtsDtr | cts | dsr, "6768");
 
     pcapng::File file;
     ASSERT_TRUE(pcapng::read(test::readFileBytes(capture), file).ok());

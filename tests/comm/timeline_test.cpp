@@ -373,7 +373,8 @@ TEST(Timeline, LineErrorsBreaksAndModemChangesAreEventPacketsBetweenTheFramesOfT
     step([&] { fake->receive({'E', 'F'}, {{0, E::Break, 0}}); }, true);  // the break came before E
     step([&] { EXPECT_EQ(core.channels().escape(1, CLRDTR), 0); });
     step([&] { fake->lineState(E::Overrun, 5); });
-    step([&] { fake->receive("GH"); }, true);
+    step([&] { fake->setModemStatus(MS_CTS_ON | MS_DSR_ON | MS_RING_ON); });
+    step([&] { fake->receive("GH"); }, true);  // DTR off, the ring on
     step([&] { server.sendRaw({'a', 'b'}); }, true);
     step([&] { server.sendComPort(106, {0x08}); });  // framing error
     step([&] { server.sendComPort(107, {0xB1}); });  // CTS (changed), DSR, DCD
@@ -381,19 +382,19 @@ TEST(Timeline, LineErrorsBreaksAndModemChangesAreEventPacketsBetweenTheFramesOfT
     step([&] { server.sendComPort(106, {0x10}); });  // break
     step([&] { server.sendRaw({'e', 'f'}); }, true);
     step([&] { server.sendComPort(107, {0x38}); });  // DCD dropped
-    // A break reported in the same segment as the bytes after it (a mark before them in the port).
+    // A break reported in the same segment as the bytes after it: before them, never later.
     step([&] { server.sendRaw({0xFF, 0xFA, 44, 106, 0x10, 0xFF, 0xF0, 'g', 'h'}); }, true);
 
     const auto capture = dir / "lines.pcapng";
     ASSERT_TRUE(saveTimelineCapture(core, capture, pcapng::kPayloadProtocols[0]));
     const unsigned rx = 0x02, status = 0x00, framing = 0x07, parity = 0x08, brk = 0x09, overflow = 0x0A;
-    const unsigned rtsDtr = 0x18, cts = 0x01, dcd = 0x02, dsr = 0x04;
+    const unsigned rts = 0x08, rtsDtr = 0x18, cts = 0x01, dcd = 0x02, dsr = 0x04, ring = 0x20;
     const std::string expected =
         row("COM1", rx, rtsDtr, "4142") + row("COM1", status, rtsDtr | cts | dsr, "") +
         row("COM1", rx, rtsDtr | cts | dsr, "4344") + row("COM1", parity, rtsDtr | cts | dsr, "") +
         row("COM1", brk, rtsDtr | cts | dsr, "") + row("COM1", rx, rtsDtr | cts | dsr, "4546") +
-        row("COM1", status, 0x08 | cts | dsr, "") + row("COM1", overflow, 0x08 | cts | dsr, "") +
-        row("COM1", rx, 0x08 | cts | dsr, "4748") +
+        row("COM1", status, rts | cts | dsr, "") + row("COM1", overflow, rts | cts | dsr, "") +
+        row("COM1", status, rts | cts | dsr | ring, "") + row("COM1", rx, rts | cts | dsr | ring, "4748") +
         row("COM2", rx, rtsDtr, "6162") + row("COM2", framing, rtsDtr, "") +
         row("COM2", status, rtsDtr | cts | dsr | dcd, "") + row("COM2", rx, rtsDtr | cts | dsr | dcd, "6364") +
         row("COM2", brk, rtsDtr | cts | dsr | dcd, "") + row("COM2", rx, rtsDtr | cts | dsr | dcd, "6566") +

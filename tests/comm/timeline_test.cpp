@@ -418,5 +418,29 @@ TEST(Timeline, LineErrorsBreaksAndModemChangesAreEventPacketsBetweenTheFramesOfT
     }
 }
 
+// The modem lines a device holds when the port opens are the lines of the first frames, before
+// any of them changes.
+TEST(Timeline, TheModemLinesHeldAtTheOpenAreTheLinesOfTheFirstFrames)
+{
+    test::TempDir dir;
+    AppCore core(dir.path(), [&](int, OpenError&) {
+        auto port = std::make_unique<FakeSerialPort>();
+        port->setModemStatus(MS_DSR_ON | MS_RLSD_ON);
+        return std::unique_ptr<SerialPort>(std::move(port));
+    });
+    core.traffic().clearTraffic();
+    ASSERT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
+    const auto fake = dynamic_cast<FakeSerialPort*>(core.channels().port(1));
+    ASSERT_NE(fake, nullptr);
+    fake->receive("AB");
+    ASSERT_TRUE(eventually([&] { return core.traffic().storedLength() == 2; }));
+    pcapng::File file;
+    ASSERT_TRUE(pcapng::read(timelineCapture(core, pcapng::kPayloadProtocols[0]), file).ok());
+    ASSERT_FALSE(file.packets.empty());
+    const auto data = file.packets.back();
+    EXPECT_EQ(rtac::parseHeader(data.data)->event, rtac::Event::DataReceived);
+    EXPECT_EQ(rtac::parseHeader(data.data)->lines, rtac::line::kRts | rtac::line::kDtr | rtac::line::kDsr | rtac::line::kDcd);
+}
+
 } // namespace
 } // namespace kestrane

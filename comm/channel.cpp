@@ -305,6 +305,19 @@ OpenResult Channels::publish(int channel, Prepared ready, bool reconnection)
     noteAction(channel, timeline::Action::Purge, PURGE_ALL);
     if (const std::optional<bool> low = s.port->lowLatency())
         noteAction(channel, timeline::Action::LowLatency, *low ? 1 : 0);
+    // The modem inputs the device holds now: the state the timeline starts from, as a change
+    // from none (later changes are heard as they come; a line without modem lines has none).
+    std::uint32_t modemLines = 0;
+    if (s.port->getCommModemStatus(modemLines) && modemLines != 0)
+        if (LineEventSink* sink = events_.load(std::memory_order_acquire)) {
+            PortEvent found;
+            found.kind = PortEvent::Kind::ModemChange;
+            found.time = timeline::now();
+            found.lines = modemLines;
+            found.changed = modemLines;
+            found.count = 0;  // found, not counted by the driver
+            sink->portEvent(channel, found);
+        }
     return OpenResult::Opened;
 }
 

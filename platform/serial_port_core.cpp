@@ -249,11 +249,11 @@ void SerialPortCore::pushInput(const std::uint8_t* p, std::size_t n, std::span<c
     interruptWaits();
 }
 
-void SerialPortCore::lineStateAtEnd(timeline::LineError kind, std::uint32_t lost)
+void SerialPortCore::lineStateAtEnd(timeline::LineError kind, std::uint32_t lost, std::optional<timeline::Stamp> at)
 {
     std::lock_guard lock(m_);
     queue_.markAtEnd(kind, lost);
-    settleLoneErrorsLocked();
+    settleLoneErrorsLocked(at);
 }
 
 void SerialPortCore::setRoomNotifier(std::function<void()> notify)
@@ -378,7 +378,7 @@ std::size_t SerialPortCore::popLocked(std::uint8_t* buf, std::size_t n, std::siz
     return k;
 }
 
-void SerialPortCore::settleLoneErrorsLocked()
+void SerialPortCore::settleLoneErrorsLocked(std::optional<timeline::Stamp> at)
 {
     timeline::LineError kind{};
     std::uint32_t lost = 0;
@@ -390,7 +390,7 @@ void SerialPortCore::settleLoneErrorsLocked()
         }
         PortEvent e;
         e.kind = PortEvent::Kind::LineState;
-        e.time = timeline::now();
+        e.time = at ? *at : timeline::now();
         e.error = kind;
         e.lost = lost;
         reportEvent(e);

@@ -109,8 +109,10 @@ protected:
     // (now when not given).
     void pushInput(const std::uint8_t* p, std::size_t n, std::span<const ReadMarks::Error> errors = {},
                    std::optional<timeline::Stamp> at = std::nullopt);
-    // A line error the device reported without a byte: at the end of the stream.
-    void lineStateAtEnd(timeline::LineError kind, std::uint32_t lost = 0);
+    // A line error the device reported without a byte: at the end of the stream. Said at once
+    // when nothing is queued, with the time `at` it was reported (now when not given), so it is
+    // never later than the bytes the same report brought after it.
+    void lineStateAtEnd(timeline::LineError kind, std::uint32_t lost = 0, std::optional<timeline::Stamp> at = std::nullopt);
     void setRoomNotifier(std::function<void()> notify);
 
     // ---- For every port ----
@@ -148,8 +150,9 @@ private:
     // Takes queued bytes into buf (at `offset` of the read under way, whose marks it collects);
     // with a full queue emptied, the pusher may go on.
     std::size_t popLocked(std::uint8_t* buf, std::size_t n, std::size_t offset);
-    // Errors left at the end of an empty queue: to the read under way, or to the sink.
-    void settleLoneErrorsLocked();
+    // Errors left at the end of an empty queue: to the read under way, or to the sink (at `at`,
+    // else now).
+    void settleLoneErrorsLocked(std::optional<timeline::Stamp> at = std::nullopt);
 
     mutable std::mutex m_;
     std::condition_variable cv_;  // the waits of a port whose bytes are pushed

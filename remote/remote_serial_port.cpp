@@ -581,7 +581,7 @@ private:
         if (code == tn::BRK) {  // a break the server saw on the line, after the bytes before it
             pushDecoded();
             addLineErrors(CE_BREAK);
-            lineStateAtEnd(timeline::LineError::Break);
+            lineStateAtEnd(timeline::LineError::Break, 0, receivedAt_);
         }
     }
 
@@ -607,7 +607,7 @@ private:
             timeline::LineError kinds[4];
             const std::size_t count = tn::lineErrorsOfLineState(report.value, kinds);
             for (std::size_t i = 0; i < count; ++i)
-                lineStateAtEnd(kinds[i]);
+                lineStateAtEnd(kinds[i], 0, receivedAt_);
             break;
         }
         case tn::ServerReport::ModemState: {

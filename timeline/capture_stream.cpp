@@ -27,6 +27,16 @@ std::uint8_t errorEvent(std::uint8_t kind)
 
 } // namespace
 
+bool CaptureStream::beforeOpenFrame(const Entry& e) const
+{
+    // A break or a loss lies between bytes: at a frame's first byte it came before the frame.
+    const Frame* open = frames_.open();
+    const auto kind = static_cast<LineError>(e.detail);
+    return e.kind == Kind::LineError && open != nullptr && open->channel == e.channel &&
+           open->direction == Direction::Received && e.record == open->record &&
+           (kind == LineError::Break || kind == LineError::Overrun || kind == LineError::BufferOverrun);
+}
+
 CaptureStream::CaptureStream(std::array<CaptureLine, 2> lines, std::string application)
     : lines_(std::move(lines)), application_(std::move(application))
 {
@@ -216,7 +226,7 @@ void CaptureStream::take(const Journal& journal, std::vector<std::uint8_t>& out,
         if (e.kind == Kind::Data)
             cutOpenFrame(out, e);
         for (const Entry& ev : passed) {
-            if (frames_.open()) {
+            if (frames_.open() && !beforeOpenFrame(ev)) {
                 events_.push_back(ev);
             } else {
                 track(ev);

@@ -63,6 +63,9 @@ private:
     void event(std::vector<std::uint8_t>& out, const Entry& e);
     [[nodiscard]] std::uint8_t lines(int channel) const;
     void track(const Entry& e);
+    // A line error that the journal puts after the chunk that opened the frame, though it came
+    // before that chunk's first byte: written before the frame, not after it.
+    [[nodiscard]] bool beforeOpenFrame(const Entry& e) const;
     // Writes whole pieces of the open frame once it outgrew kMaxPacketPayload.
     void cutOpenFrame(std::vector<std::uint8_t>& out, const Entry& chunk);
     void closeOpenFrame(const Frame& frame);

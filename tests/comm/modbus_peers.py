@@ -40,7 +40,7 @@ def read_messages(fd, framer, on_message, until, stop=None):
 
 def main():
     delays = [int(a) for a in sys.argv[1:]]
-    store = ModbusSlaveContext(hr=ModbusSequentialDataBlock(0, list(range(200))), zero_mode=True)
+    store = ModbusSlaveContext(hr=ModbusSequentialDataBlock(0, list(range(400))), zero_mode=True)
     slave_framer = ModbusRtuFramer(ServerDecoder())
     waits = list(delays)
     stop = threading.Event()

@@ -3,12 +3,17 @@
 // with the time of each piece, and what the program and the user did on a line, in the record's
 // order. Modem lines need the fake port.
 #include "app/app_core.h"
+#include "app/capture_save.h"
+#include "capture/pcapng.h"
+#include "capture/rtac_serial.h"
+#include "remote/remote_serial_port.h"
 #include "comm/channel.h"
 #include "settings/line_status.h"
 #include "support/app/pty_core.h"
 #include "support/child_process.h"
 #include "support/eventually.h"
 #include "support/fake_serial_port.h"
+#include "support/scripted_com_port_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +22,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -279,6 +286,160 @@ TEST(Timeline, AModbusExchangeThroughTheRelayIsOneFramePerMessageWithTheSlavesAn
     const timeline::Summary sum = builder.summary();
     EXPECT_EQ(sum.frames, frames.size());
     EXPECT_GE(sum.answerMaxUs, 50'000);
+}
+
+// A capture's packets one a line, "COM1 0x02 0x18 4142": interface, event, control lines, payload.
+std::string hexOf(const std::vector<std::uint8_t>& bytes, std::size_t from = 0)
+{
+    std::string hex;
+    char two[3];
+    for (std::size_t i = from; i < bytes.size(); ++i) {
+        std::snprintf(two, sizeof two, "%02x", bytes[i]);
+        hex += two;
+    }
+    return hex;
+}
+
+std::string row(const std::string& interface, unsigned event, unsigned lines, const std::string& payload)
+{
+    char head[32];
+    std::snprintf(head, sizeof head, " 0x%02x 0x%02x ", event, lines);
+    return interface + head + payload + "\n";
+}
+
+// The same rows as tshark reads the file (its own field for each line; the payload as data).
+std::string tsharkRows(const std::filesystem::path& capture)
+{
+    test::ChildProcess tshark({"/usr/bin/tshark", "-r", capture.string(), "-T", "fields", "-e", "frame.interface_name",
+                               "-e", "rtacser.eventtype", "-e", "rtacser.cts", "-e", "rtacser.dcd", "-e", "rtacser.dsr",
+                               "-e", "rtacser.rts", "-e", "rtacser.dtr", "-e", "rtacser.ring", "-e", "data.data"});
+    EXPECT_EQ(tshark.waitForExit(60s), 0) << tshark.output();
+    std::istringstream lines(tshark.output());
+    std::string rows;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("Running as user", 0) == 0)  // tshark's warning to root, on the same stream
+            continue;
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        for (std::string field; std::getline(fields, field, '\t');)
+            f.push_back(field);
+        f.resize(9);
+        unsigned bits = 0;
+        for (int i = 0; i < 6; ++i)
+            bits |= f[2 + static_cast<std::size_t>(i)] == "1" ? 1U << i : 0;
+        rows += row(f[0], static_cast<unsigned>(std::stoul(f[1], nullptr, 16)), bits, f[8]);
+    }
+    return rows;
+}
+
+// Line errors, breaks and modem changes of a local port (the fake one: a pty has none) on CH1
+// and of a remote line (a scripted RFC 2217 server's NOTIFY-LINESTATE and NOTIFY-MODEMSTATE) on
+// CH2, saved as the window saves the timeline: each is an event packet with the control lines of
+// its moment, in its place between the data packets of the frames around it, and the data
+// packets carry the lines too. Our reader and tshark read the same packets.
+TEST(Timeline, LineErrorsBreaksAndModemChangesAreEventPacketsBetweenTheFramesOfTheCapture)
+{
+    test::TempDir dir;
+    test::ScriptedComPortServer server;
+    FakeSerialPort* fake = nullptr;
+    AppCore core(dir.path(), [&](int com, OpenError& error) {
+        if (com == 2)
+            return openRemoteSerialPort(server.url(), error);
+        auto port = std::make_unique<FakeSerialPort>();
+        fake = port.get();
+        return std::unique_ptr<SerialPort>(std::move(port));
+    });
+    core.settings().record.ch2Mode = Ch2Mode::Independent;
+    core.settings().record.ch2ComNumber = 2;
+    readAtOnce(core.settings());
+    core.applySettings();
+    core.traffic().clearTraffic();
+    ASSERT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
+    ASSERT_EQ(core.channels().openChannel(2, 2), OpenResult::Opened);
+    // Each step is in the journal before the next, and data comes after the line was quiet
+    // longer than a frame may pause.
+    std::uint64_t seen = core.journal().lastSequence();
+    const auto step = [&](const std::function<void()>& act, bool quietAfter = false) {
+        act();
+        EXPECT_TRUE(eventually([&] { return core.journal().lastSequence() > seen; }));
+        seen = core.journal().lastSequence();
+        if (quietAfter)
+            std::this_thread::sleep_for(30ms);
+    };
+    using E = timeline::LineError;
+    step([&] { fake->receive("AB"); }, true);
+    step([&] { fake->setModemStatus(MS_CTS_ON | MS_DSR_ON); });
+    step([&] { fake->receive({'C', 'D'}, {{1, E::Parity, 0}}); }, true);
+    step([&] { fake->receive({'E', 'F'}, {{0, E::Break, 0}}); }, true);  // the break came before E
+    step([&] { EXPECT_EQ(core.channels().escape(1, CLRDTR), 0); });
+    step([&] { fake->lineState(E::Overrun, 5); });
+    step([&] { fake->setModemStatus(MS_CTS_ON | MS_DSR_ON | MS_RING_ON); });
+    step([&] { fake->receive("GH"); }, true);  // DTR off, the ring on
+    step([&] { server.sendRaw({'a', 'b'}); }, true);
+    step([&] { server.sendComPort(106, {0x08}); });  // framing error
+    step([&] { server.sendComPort(107, {0xB1}); });  // CTS (changed), DSR, DCD
+    step([&] { server.sendRaw({'c', 'd'}); }, true);
+    step([&] { server.sendComPort(106, {0x10}); });  // break
+    step([&] { server.sendRaw({'e', 'f'}); }, true);
+    step([&] { server.sendComPort(107, {0x38}); });  // DCD dropped
+    // A break reported in the same segment as the bytes after it: before them, never later.
+    step([&] { server.sendRaw({0xFF, 0xFA, 44, 106, 0x10, 0xFF, 0xF0, 'g', 'h'}); }, true);
+
+    const auto capture = dir / "lines.pcapng";
+    ASSERT_TRUE(saveTimelineCapture(core, capture, pcapng::kPayloadProtocols[0]));
+    const unsigned rx = 0x02, status = 0x00, framing = 0x07, parity = 0x08, brk = 0x09, overflow = 0x0A;
+    const unsigned rts = 0x08, rtsDtr = 0x18, cts = 0x01, dcd = 0x02, dsr = 0x04, ring = 0x20;
+    const std::string expected =
+        row("COM1", rx, rtsDtr, "4142") + row("COM1", status, rtsDtr | cts | dsr, "") +
+        row("COM1", rx, rtsDtr | cts | dsr, "4344") + row("COM1", parity, rtsDtr | cts | dsr, "") +
+        row("COM1", brk, rtsDtr | cts | dsr, "") + row("COM1", rx, rtsDtr | cts | dsr, "4546") +
+        row("COM1", status, rts | cts | dsr, "") + row("COM1", overflow, rts | cts | dsr, "") +
+        row("COM1", status, rts | cts | dsr | ring, "") + row("COM1", rx, rts | cts | dsr | ring, "4748") +
+        row("COM2", rx, rtsDtr, "6162") + row("COM2", framing, rtsDtr, "") +
+        row("COM2", status, rtsDtr | cts | dsr | dcd, "") + row("COM2", rx, rtsDtr | cts | dsr | dcd, "6364") +
+        row("COM2", brk, rtsDtr | cts | dsr | dcd, "") + row("COM2", rx, rtsDtr | cts | dsr | dcd, "6566") +
+        row("COM2", status, rtsDtr | cts | dsr, "") + row("COM2", brk, rtsDtr | cts | dsr, "") +
+        row("COM2", rx, rtsDtr | cts | dsr, "6768");
+
+    pcapng::File file;
+    ASSERT_TRUE(pcapng::read(test::readFileBytes(capture), file).ok());
+    std::string ours;
+    std::uint64_t last = 0;
+    for (const pcapng::Packet& p : file.packets) {
+        const auto h = rtac::parseHeader(p.data);
+        ASSERT_TRUE(h.has_value());
+        ours += row(file.interfaces.at(p.interfaceId).name, static_cast<unsigned>(h->event), h->lines, hexOf(p.data, rtac::kHeaderSize));
+        EXPECT_GE(p.timestamp, last) << "in time order";
+        last = p.timestamp;
+    }
+    EXPECT_EQ(ours, expected);
+    if (std::filesystem::exists("/usr/bin/tshark")) {
+        EXPECT_EQ(tsharkRows(capture), expected);
+    }
+}
+
+// The modem lines a device holds when the port opens are the lines of the first frames, before
+// any of them changes.
+TEST(Timeline, TheModemLinesHeldAtTheOpenAreTheLinesOfTheFirstFrames)
+{
+    test::TempDir dir;
+    AppCore core(dir.path(), [&](int, OpenError&) {
+        auto port = std::make_unique<FakeSerialPort>();
+        port->setModemStatus(MS_DSR_ON | MS_RLSD_ON);
+        return std::unique_ptr<SerialPort>(std::move(port));
+    });
+    core.traffic().clearTraffic();
+    ASSERT_EQ(core.channels().openChannel(1, 1), OpenResult::Opened);
+    const auto fake = dynamic_cast<FakeSerialPort*>(core.channels().port(1));
+    ASSERT_NE(fake, nullptr);
+    fake->receive("AB");
+    ASSERT_TRUE(eventually([&] { return core.traffic().storedLength() == 2; }));
+    pcapng::File file;
+    ASSERT_TRUE(pcapng::read(timelineCapture(core, pcapng::kPayloadProtocols[0]), file).ok());
+    ASSERT_FALSE(file.packets.empty());
+    const auto data = file.packets.back();
+    EXPECT_EQ(rtac::parseHeader(data.data)->event, rtac::Event::DataReceived);
+    EXPECT_EQ(rtac::parseHeader(data.data)->lines, rtac::line::kRts | rtac::line::kDtr | rtac::line::kDsr | rtac::line::kDcd);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "traffic/log_file.h"
 #include "traffic/traffic_buffer.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
 
@@ -646,6 +647,64 @@ TEST(Record, ACaptureEndsAfterItsTimeAndWrongCaptureOptionsAreRefused)
         EXPECT_EQ(p.waitForExit(), 2) << option;
         EXPECT_NE(p.output().find(says), std::string::npos) << p.output();
     }
+}
+
+// A pymodbus master on COM1's far end and its slave on COM2's, 30 transactions through the
+// relay; the recorder's capture as tshark decodes it as Modbus RTU with CRC checking: every
+// query received on COM1 and every response on COM2, in the order they were sent, each CRC
+// good, each response paired with its query.
+TEST(Record, AModbusExchangeThroughTheRelayIsDecodedByTsharkQueryByResponse)
+{
+    if (!std::filesystem::exists("/usr/bin/tshark"))
+        GTEST_SKIP() << "tshark is not installed (scripts/setup.sh installs it)";
+    RecordFolder f;
+    auto recorder = f.start({"--relay", "--ch1", "COM1", "--ch2", "COM2", "--line", "19200", "--protocol", "mbrtu"});
+    std::vector<std::string> args = {"/usr/bin/python3", KESTRANE_TESTS_DIR "/comm/modbus_peers.py"};
+    constexpr int kRounds = 30;
+    for (int i = 0; i < kRounds; ++i)
+        args.push_back(std::to_string(1 + i % 7 * 4));  // the slave waits 1 to 25 ms
+    const int masterFd = f.far1.master(), slaveFd = f.far2.master();
+    ChildProcess peers(args, {}, [&] {
+        const int m = ::fcntl(masterFd, F_DUPFD, 10), s = ::fcntl(slaveFd, F_DUPFD, 10);
+        ::dup2(m, 3);
+        ::dup2(s, 4);
+    });
+    ASSERT_EQ(peers.waitForExit(60s), 0) << peers.output() << "(scripts/setup.sh installs python3-pymodbus)";
+    recorder->signal(SIGTERM);  // every reply reached the master, so the recorder has read it
+    ASSERT_EQ(recorder->waitForExit(), 0) << recorder->output();
+
+    // What the peers sent: request, reply, request, ... as hex.
+    std::vector<std::string> sent;
+    std::istringstream said(peers.output());
+    for (std::string word, hex; said >> word && word != "done";) {
+        said >> hex;
+        sent.push_back(hex);
+    }
+    ASSERT_EQ(sent.size(), 2U * kRounds) << peers.output();
+    const auto files = captures(f.logs);
+    ASSERT_EQ(files.size(), 1U);
+    ChildProcess tshark({"/usr/bin/tshark", "-r", files[0].string(), "-d", "rtacser.data,mbrtu", "-o",
+                         "mbrtu.crc_verification:TRUE", "-T", "fields", "-e", "frame.interface_name", "-e",
+                         "frame.packet_flags_direction", "-e", "rtacser.eventtype", "-e", "mbrtu.crc16.status", "-e",
+                         "mbrtu.crc16", "-e", "modbus.request_frame", "-e", "_ws.col.Info"});
+    ASSERT_EQ(tshark.waitForExit(60s), 0) << tshark.output();
+    std::istringstream rows(tshark.output());
+    std::size_t n = 0;
+    for (std::string row; std::getline(rows, row);) {
+        if (row.rfind("Running as user", 0) == 0)  // tshark's warning to root, on the same stream
+            continue;
+        ASSERT_LT(n, sent.size()) << tshark.output();
+        const bool query = n % 2 == 0;
+        const std::string& hex = sent[n];
+        // Received (inbound, DATA_RX_START) on its port, CRC good and the message's own (its last
+        // two bytes), a response paired with the query just before it.
+        const std::string expected = std::string(query ? "COM1" : "COM2") + "\t0x00000001\t0x02\t1\t0x" +
+                                     hex.substr(hex.size() - 4) + "\t" + (query ? "" : std::to_string(n)) + "\t";
+        EXPECT_EQ(row.substr(0, expected.size()), expected) << "packet " << n + 1;
+        EXPECT_NE(row.find(query ? "Query" : "Response", expected.size()), std::string::npos) << row;
+        ++n;
+    }
+    EXPECT_EQ(n, sent.size()) << tshark.output();
 }
 
 } // namespace

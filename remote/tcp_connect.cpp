@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -129,7 +130,8 @@ int connectTo(const std::vector<sockaddr_storage>& addresses, CommClock::time_po
         error = OpenError(OpenError::Other, errno, error.path);
         return -1;
     }
-    std::stop_callback wakeOnStop(stop, [cancel] { signalFd(cancel); });
+    const auto wake = [cancel] { signalFd(cancel); };
+    std::optional<std::stop_callback<decltype(wake)>> wakeOnStop(std::in_place, stop, wake);
     int connected = -1;
     for (const sockaddr_storage& a : addresses) {
         const int fd = ::socket(a.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -162,6 +164,9 @@ int connectTo(const std::vector<sockaddr_storage>& addresses, CommClock::time_po
         if (CommClock::now() >= deadline || stop.stop_requested())
             break;
     }
+    // A stop from now on must not write to the descriptor: closed, its number may already be
+    // another's. Dropping the callback waits for one that is running.
+    wakeOnStop.reset();
     ::close(cancel);
     if (connected >= 0) {
         // Small requests and single bytes go out at once; a server that vanishes without a word

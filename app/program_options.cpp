@@ -70,8 +70,9 @@ WAYLAND_DISPLAY, or QT_QPA_PLATFORM).
 It works in the folder it is started from, or in DIR of --folder: the settings files
 Quellorn.dat, Quellorn1.dat, Quellorn2.dat and draw_size.dat (read at the start, written when
 the window closes), ports.conf (COM numbers to devices, or rfc2217:// and tcp:// lines served by
-another machine), display.conf, language.conf and the log folder live there. The first start in a new folder says on the splash
-that each settings file is missing (3 s each) and then offers the COM-port dialog.
+another machine), display.conf, language.conf and the log folder live there. The first start
+in a new folder says on the splash that each settings file is missing (3 s each) and then offers
+the COM-port dialog.
 
   -h, --help       This text.
   --version        The version.

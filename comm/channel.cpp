@@ -1,6 +1,7 @@
 #include "comm/channel.h"
 
 #include "records/channel_settings.h"
+#include "platform/modem_watcher.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "platform/remote_address.h"
@@ -309,15 +310,8 @@ OpenResult Channels::publish(int channel, Prepared ready, bool reconnection)
     // from none (later changes are heard as they come; a line without modem lines has none).
     std::uint32_t modemLines = 0;
     if (s.port->getCommModemStatus(modemLines) && modemLines != 0)
-        if (LineEventSink* sink = events_.load(std::memory_order_acquire)) {
-            PortEvent found;
-            found.kind = PortEvent::Kind::ModemChange;
-            found.time = timeline::now();
-            found.lines = modemLines;
-            found.changed = modemLines;
-            found.count = 0;  // found, not counted by the driver
-            sink->portEvent(channel, found);
-        }
+        if (LineEventSink* sink = events_.load(std::memory_order_acquire))  // found, not counted by the driver
+            sink->portEvent(channel, modemEvent(ModemChange{modemLines, modemLines, 0}, timeline::now()));
     return OpenResult::Opened;
 }
 

@@ -38,6 +38,17 @@ ModemCounts countSteps(const ModemCounts& before, const ModemCounts& after)
     return {after.cts - before.cts, after.dsr - before.dsr, after.ring - before.ring, after.dcd - before.dcd};
 }
 
+PortEvent modemEvent(const ModemChange& change, timeline::Stamp at)
+{
+    PortEvent e;
+    e.kind = PortEvent::Kind::ModemChange;
+    e.time = at;
+    e.lines = change.lines;
+    e.changed = change.changed;
+    e.count = change.count;
+    return e;
+}
+
 ModemChange modemChange(std::uint32_t before, std::uint32_t after, const ModemCounts* steps)
 {
     struct Line {
@@ -146,15 +157,8 @@ void ModemWatcher::run()
         const bool haveCounts = counted && device_.counts(c);
         const ModemCounts steps = countSteps(lastCounts, c);
         const ModemChange change = modemChange(last, now, haveCounts ? &steps : nullptr);
-        if (change.count > 0 && report_) {
-            PortEvent e;
-            e.kind = PortEvent::Kind::ModemChange;
-            e.time = at;
-            e.lines = change.lines;
-            e.changed = change.changed;
-            e.count = change.count;
-            report_(e);
-        }
+        if (change.count > 0 && report_)
+            report_(modemEvent(change, at));
         last = now;
         if (haveCounts)
             lastCounts = c;

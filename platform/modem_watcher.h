@@ -46,6 +46,8 @@ struct ModemChange {
 // the two looks when the driver keeps them: a line whose steps and states disagree changed once
 // more than its steps say (the looks fell between edges).
 ModemChange modemChange(std::uint32_t before, std::uint32_t after, const ModemCounts* steps);
+// The event that tells `change`, heard at `at`.
+PortEvent modemEvent(const ModemChange& change, timeline::Stamp at);
 
 // What the watcher needs of a device.
 class ModemDevice {

@@ -1,6 +1,7 @@
 #include "remote/remote_serial_port.h"
 
 #include "platform/byte_ring.h"
+#include "platform/modem_watcher.h"
 #include "platform/remote_address.h"
 #include "platform/serial_port_core.h"
 #include "platform/wake_token.h"
@@ -615,15 +616,8 @@ private:
                                                                    report.value);
             modem_ = change.lines;
             modemKnown_ = true;
-            if (change.count > 0) {
-                PortEvent e;
-                e.kind = PortEvent::Kind::ModemChange;
-                e.time = receivedAt_;
-                e.lines = change.lines;
-                e.changed = change.changed;
-                e.count = change.count;
-                reportEvent(e);
-            }
+            if (change.count > 0)
+                reportEvent(modemEvent(change, receivedAt_));
             break;
         }
         case tn::ServerReport::Suspend:

@@ -83,13 +83,7 @@ void FakeSerialPort::setModemStatus(std::uint32_t status)
         if (modemWatch_ != ModemWatch::Direct || !modemLines_ || change.count == 0)
             return;
     }
-    PortEvent e;
-    e.kind = PortEvent::Kind::ModemChange;
-    e.time = timeline::now();
-    e.lines = change.lines;
-    e.changed = change.changed;
-    e.count = change.count;
-    reportEvent(e);
+    reportEvent(modemEvent(change, timeline::now()));
 }
 
 void FakeSerialPort::toggleModemLines(std::uint32_t lines)
@@ -108,13 +102,7 @@ void FakeSerialPort::toggleModemLines(std::uint32_t lines)
         if (modemWatch_ != ModemWatch::Direct || !modemLines_ || change.count == 0)
             return;
     }
-    PortEvent e;
-    e.kind = PortEvent::Kind::ModemChange;
-    e.time = timeline::now();
-    e.lines = change.lines;
-    e.changed = change.changed;
-    e.count = change.count;
-    reportEvent(e);
+    reportEvent(modemEvent(change, timeline::now()));
 }
 
 void FakeSerialPort::setLowLatency(std::optional<bool> low)
